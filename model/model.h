@@ -1,0 +1,138 @@
+// The in-memory model of one file: frames owning meshes, meshes owning their vertices, indices
+// and element lists, and animation sets owning their animations and key tracks. It lives for one
+// load only; the chunk tree is the lasting result.
+#pragma once
+
+#include <cstdint>
+
+#include "model/record_table.h"
+#include "model/value_array.h"
+
+namespace kxm {
+
+inline constexpr int kNameSize = 128;  // every name buffer: at most 127 bytes and a zero
+
+// Field order of the Direct3D 9 material, in the file and in memory.
+struct Material {
+  float diffuse[4] = {1, 1, 1, 1};
+  float ambient[4] = {0, 0, 0, 1};
+  float specular[4] = {0, 0, 0, 1};
+  float emissive[4] = {0, 0, 0, 1};
+  float power = 128.0f;
+};
+static_assert(sizeof(Material) == 68);
+
+struct MeshVertex {
+  float position[3] = {0, 0, 0};
+  float diffuse[4] = {1, 1, 1, 1};
+  float texCoord0[2] = {0, 0};
+  float texCoord1[2] = {0, 0};
+};
+
+struct Texture {
+  char name[kNameSize] = {};
+  std::int32_t primitiveStart = 0;
+  std::int32_t primitiveCount = 0;
+};
+
+struct MultiMaterial {
+  char name[kNameSize] = {};
+  Material material;
+  std::int32_t indexStart = 0;
+  std::int32_t indexCount = 0;
+  std::int32_t polygonCount = 0;
+};
+
+struct Bone {
+  char name[kNameSize] = {};
+  ValueArray<std::int32_t> vertexIndices;
+  ValueArray<float> weights;
+  float translationMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+};
+
+struct Mesh {
+  ValueArray<MeshVertex> vertices;
+  ElementTable<MultiMaterial> multiMaterials;
+  ElementTable<Texture> textures;
+  ElementTable<Bone> bones;
+  Material material;
+  std::int32_t drawVertexCount = 0;
+  std::int32_t drawPrimitiveCount = 0;
+  std::int32_t primitiveType = 0;
+  ValueArray<std::uint32_t> indices;
+};
+
+struct Frame {
+  char name[kNameSize] = {};
+  std::int32_t parentIndex = -1;
+  float matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  float offset[3] = {0, 0, 0};
+  float rotation[3] = {0, 0, 0};  // radians, as stored
+  float scale[3] = {1, 1, 1};
+  RecordTable<Mesh> meshes;
+};
+
+// Key times are the file's unsigned 32-bit times converted to the nearest float.
+struct PositionKey {
+  float time = 0;
+  float value[3] = {0, 0, 0};
+};
+struct RotationKey {
+  float time = 0;
+  float value[4] = {0, 0, 0, 0};
+};
+struct ScaleKey {
+  float time = 0;
+  float value[3] = {0, 0, 0};
+};
+struct MatrixKey {
+  float time = 0;
+  float matrix[16] = {};
+};
+
+struct Animation {
+  char boneName[kNameSize] = {};
+  ValueArray<PositionKey> positionKeys;
+  ValueArray<RotationKey> rotationKeys;
+  ValueArray<ScaleKey> scaleKeys;
+  ValueArray<MatrixKey> matrixKeys;
+};
+
+struct AnimationSet {
+  char name[kNameSize] = {};
+  float length = 0;
+  RecordTable<Animation> animations;
+};
+
+struct Model {
+  RecordTable<Frame> frames;
+  RecordTable<AnimationSet> animationSets;
+
+  // Appends a frame row with its initial values (name "NoName", identity matrix, unit scale);
+  // nullptr when memory runs out.
+  Frame* addFrame(std::int32_t parentIndex);
+  AnimationSet* addAnimationSet();
+
+  // Releases every record; frames first, then animation sets.
+  void clearModel();
+  bool empty() const { return frames.empty() && animationSets.empty(); }
+};
+
+// Appends, one record each; nullptr when memory runs out.
+Mesh* addMesh(Frame& frame);
+Texture* addTexture(Mesh& mesh);
+MultiMaterial* addMultiMaterial(Mesh& mesh);
+Bone* addMeshBone(Mesh& mesh);
+Animation* addAnimation(AnimationSet& set);
+
+// Allocations at a count: 0 for a count of 0 or below, or when memory runs out.
+int allocVertices(Mesh& mesh, std::int32_t n);
+int allocIndices(Mesh& mesh, std::int32_t n);
+int allocBoneVertexIndices(Bone& bone, std::int32_t n);
+int allocBoneWeights(Bone& bone, std::int32_t n);
+int allocPositionKeys(Animation& animation, std::int32_t n);
+int allocRotationKeys(Animation& animation, std::int32_t n);
+int allocScaleKeys(Animation& animation, std::int32_t n);
+int allocMatrixKeys(Animation& animation, std::int32_t n);
+
+}  // namespace kxm

@@ -1,0 +1,45 @@
+// An owned array of plain values, allocated whole at a count that the file gave.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+
+namespace kxm {
+
+template <class T>
+class ValueArray {
+ public:
+  std::int32_t count() const { return count_; }
+  bool empty() const { return count_ == 0; }
+  T* data() { return data_.get(); }
+  const T* data() const { return data_.get(); }
+  T& operator[](std::size_t i) { return data_[i]; }
+  const T& operator[](std::size_t i) const { return data_[i]; }
+
+  // A count of 0 or below (2^31 or more as unsigned) fails and leaves the array as it was.
+  // Otherwise the old array goes and n zero-filled entries take its place; when memory runs out
+  // the array is left absent with count 0.
+  int allocate(std::int32_t n) {
+    if (n <= 0) return 0;
+    release();
+    const auto entries = static_cast<std::size_t>(n);
+    if (entries > SIZE_MAX / sizeof(T)) return 0;
+    data_.reset(new (std::nothrow) T[entries]());
+    if (!data_) return 0;
+    count_ = n;
+    return 1;
+  }
+
+  void release() {
+    data_.reset();
+    count_ = 0;
+  }
+
+ private:
+  std::unique_ptr<T[]> data_;
+  std::int32_t count_ = 0;
+};
+
+}  // namespace kxm

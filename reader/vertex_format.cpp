@@ -1,0 +1,130 @@
+#include "reader/vertex_format.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace kxm {
+
+namespace {
+
+// The size code of set i lies in two bits at 16 + 2i. Sets 8 and up (a malformed count can claim
+// fifteen) would lie at bit 32 or above: they read as code 0, and no size-bit request matches.
+std::uint32_t sizeCode(std::uint32_t flags, std::uint32_t i) {
+  return i < 8 ? (flags >> (16 + 2 * i)) & 3u : 0u;
+}
+std::uint32_t sizeBits(std::uint32_t code, std::uint32_t i) {
+  return i < 8 ? code << (16 + 2 * i) : 0u;
+}
+
+}  // namespace
+
+std::int32_t fvfTexCoordSize(std::uint32_t flags, std::uint32_t i) {
+  if ((flags & 0xF00) == 0) return 0;
+  switch (sizeCode(flags, i)) {
+    case 0: return 8;
+    case 1: return 12;
+    case 2: return 16;
+    default: return 4;
+  }
+}
+
+std::int32_t fvfComponentOffset(std::uint32_t flags, std::uint32_t component,
+                                std::uint8_t texSet) {
+  if (flags == 0) return -1;
+  if (component != 0 && (flags & component) != component) return -1;
+  const std::uint32_t positionBits = flags & 0x00E;
+  if (component != 0 && component == positionBits) return 0;
+
+  static constexpr std::int32_t kPositionBlock[8] = {0, 12, 16, 16, 20, 24, 28, 32};
+  std::int32_t offset = kPositionBlock[positionBits >> 1];
+  if (component == 0x010) return offset;
+  if (flags & 0x010) offset += 12;
+  if (component == 0x020) return offset;
+  if (flags & 0x020) offset += 4;
+  if (component == 0x040) return offset;
+  if (flags & 0x040) offset += 4;
+  if (component == 0x080) return offset;
+  if (flags & 0x080) offset += 4;
+
+  const std::uint32_t sets = (flags >> 8) & 0xF;
+  for (std::uint32_t i = 0; i < sets; ++i) {
+    switch (fvfTexCoordSize(flags, i)) {
+      case 4:
+        if (i < 8 && component == sizeBits(3, i)) return offset;
+        offset += 4;
+        break;
+      case 8:
+        if (i == texSet && component == 0) return offset;
+        offset += 8;
+        break;
+      case 12:
+        if (i < 8 && component == sizeBits(1, i)) return offset;
+        offset += 12;
+        break;
+      default:
+        if (i < 8 && component == sizeBits(2, i)) return offset;
+        offset += 16;
+        break;
+    }
+  }
+  return -1;
+}
+
+void fvfComponentLetters(std::uint32_t flags, char (&letters)[6]) {
+  char* out = letters;
+  if (fvfComponentOffset(flags, kFvfPosition, 0) != -1) *out++ = 'P';
+  if (fvfComponentOffset(flags, kFvfNormal, 0) != -1) *out++ = 'N';
+  if (fvfComponentOffset(flags, kFvfDiffuse, 0) != -1) *out++ = 'C';
+  if (fvfComponentOffset(flags, 0, 0) != -1) *out++ = '1';
+  if (fvfComponentOffset(flags, 0, 1) != -1) *out++ = '2';
+  *out = '\0';
+}
+
+VertexLayout vertexLayout(std::uint32_t flags) {
+  VertexLayout layout;
+  layout.posOffset = fvfComponentOffset(flags, kFvfPosition, 0);
+  layout.diffuseOffset = fvfComponentOffset(flags, kFvfDiffuse, 0);
+  layout.tex0Offset = fvfComponentOffset(flags, 0, 0);
+  layout.tex1Offset = fvfComponentOffset(flags, 0, 1);
+  auto reach = [&layout](std::int32_t offset, std::int32_t width) {
+    if (offset != -1) layout.span = std::max(layout.span, offset + width);
+  };
+  reach(layout.posOffset, 12);
+  reach(layout.diffuseOffset, 4);
+  reach(layout.tex0Offset, 8);
+  reach(layout.tex1Offset, 8);
+  return layout;
+}
+
+namespace {
+
+std::uint32_t readU32Le(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+         std::uint32_t{p[3]} << 24;
+}
+
+void readFloatsLe(const std::uint8_t* p, float* out, int count) {
+  for (int i = 0; i < count; ++i) out[i] = std::bit_cast<float>(readU32Le(p + 4 * i));
+}
+
+}  // namespace
+
+MeshVertex convertVertex(const std::uint8_t* vertex, const VertexLayout& layout) {
+  // 1/255 rounded to a float, as the exporters scale colour bytes.
+  static const float kByteToUnit = std::bit_cast<float>(0x3B808081u);
+  MeshVertex out;
+  if (layout.posOffset != -1) readFloatsLe(vertex + layout.posOffset, out.position, 3);
+  if (layout.diffuseOffset != -1) {
+    const std::uint32_t colour = readU32Le(vertex + layout.diffuseOffset);
+    out.diffuse[0] = static_cast<float>((colour >> 16) & 0xFF) * kByteToUnit;
+    out.diffuse[1] = static_cast<float>((colour >> 8) & 0xFF) * kByteToUnit;
+    out.diffuse[2] = static_cast<float>(colour & 0xFF) * kByteToUnit;
+    out.diffuse[3] = static_cast<float>(colour >> 24) * kByteToUnit;
+  }
+  if (layout.tex0Offset != -1) readFloatsLe(vertex + layout.tex0Offset, out.texCoord0, 2);
+  if (layout.tex1Offset != -1) readFloatsLe(vertex + layout.tex1Offset, out.texCoord1, 2);
+  return out;
+}
+
+}  // namespace kxm

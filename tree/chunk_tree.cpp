@@ -1,0 +1,75 @@
+#include "tree/chunk_tree.h"
+
+#include <vector>
+
+namespace kxm {
+
+int ChunkTree::Attach(TreeControl* control) {
+  treeControl = control;
+  NodeHandle* roots[] = {&fileHeaderRoot, &framesRoot, &animationSetsRoot, &customDataRoot};
+  const char* names[] = {"FileHeader", "Frames", "AnimationSets", "CustomData"};
+  for (int i = 0; i < 4; ++i) {
+    *roots[i] = treeControl != nullptr ? treeControl->insertItem(0, names[i], -1) : 0;
+  }
+  return 1;
+}
+
+NodeHandle ChunkTree::InsertNode(const char* text, NodeHandle parent, std::int32_t itemData) {
+  if (treeControl == nullptr || framesRoot == 0) return 0;
+  return treeControl->insertItem(parent, text, itemData);
+}
+
+int ChunkTree::SetNodeText(NodeHandle node, const char* text) {
+  if (node == 0 || treeControl == nullptr) return 0;
+  return treeControl->setItemText(node, text);
+}
+
+int ChunkTree::GetNodeText(NodeHandle node, char* buffer, int capacity) {
+  if (node == 0 || treeControl == nullptr) return 0;
+  return treeControl->getItemText(node, buffer, capacity);
+}
+
+void ChunkTree::Clear() {
+  if (treeControl == nullptr) return;
+  for (NodeHandle root : {fileHeaderRoot, framesRoot, animationSetsRoot, customDataRoot}) {
+    if (root != 0) treeControl->deleteItem(root);
+  }
+  treeControl->deleteAllItems();
+  *this = ChunkTree{};
+}
+
+void ChunkTree::ExpandAll() {
+  if (treeControl == nullptr) return;
+  // Each node is expanded, then its later siblings with their subtrees (the last sibling's
+  // first), then its own descendants. The pending first children stand on an explicit stack, so
+  // a chain of a million siblings needs no deep call stack.
+  std::vector<NodeHandle> pendingChildren;
+  for (NodeHandle root : {fileHeaderRoot, framesRoot, animationSetsRoot, customDataRoot}) {
+    if (root == 0) continue;
+    treeControl->expandItem(root);
+    pendingChildren.push_back(treeControl->firstChild(root));
+    while (!pendingChildren.empty()) {
+      NodeHandle node = pendingChildren.back();
+      pendingChildren.pop_back();
+      for (; node != 0; node = treeControl->nextSibling(node)) {
+        treeControl->expandItem(node);
+        NodeHandle child = treeControl->firstChild(node);
+        if (child != 0) pendingChildren.push_back(child);
+      }
+    }
+  }
+}
+
+void ChunkTree::Redraw() {
+  if (treeControl != nullptr) treeControl->redraw();
+}
+
+int ChunkTree::SelectNodeAtCursor() {
+  if (treeControl == nullptr) return 0;
+  NodeHandle node = treeControl->itemAtCursor();
+  if (node == 0) return 0;
+  treeControl->selectItem(node);
+  return 1;
+}
+
+}  // namespace kxm

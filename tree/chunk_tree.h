@@ -1,0 +1,36 @@
+// The chunk tree: the viewer's one output. A thin wrapper over a tree control with the four
+// roots that every load fills.
+#pragma once
+
+#include <cstdint>
+
+#include "tree/tree_control.h"
+
+namespace kxm {
+
+class ChunkTree {
+ public:
+  // Stores the control and creates the roots "FileHeader", "Frames", "AnimationSets" and
+  // "CustomData". Always 1.
+  int Attach(TreeControl* control);
+  // Appends a node as the last child of parent; 0 while detached or without roots.
+  NodeHandle InsertNode(const char* text, NodeHandle parent, std::int32_t itemData);
+  int SetNodeText(NodeHandle node, const char* text);
+  // The node's text cut to capacity - 1 characters and terminated; node 0 leaves buffer alone.
+  int GetNodeText(NodeHandle node, char* buffer, int capacity);
+  // Deletes every node and detaches.
+  void Clear();
+  // Expands every node under the four roots, each once.
+  void ExpandAll();
+  void Redraw();
+  // Selects the node under the mouse cursor; 0 when there is none.
+  int SelectNodeAtCursor();
+
+  TreeControl* treeControl = nullptr;
+  NodeHandle fileHeaderRoot = 0;
+  NodeHandle framesRoot = 0;
+  NodeHandle animationSetsRoot = 0;
+  NodeHandle customDataRoot = 0;
+};
+
+}  // namespace kxm

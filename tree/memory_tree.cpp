@@ -1,0 +1,166 @@
+#include "tree/memory_tree.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace kxm {
+
+namespace {
+constexpr std::uint32_t kTextBlockSize = 64 * 1024;
+}
+
+bool MemoryTreeControl::isLive(NodeHandle node) const {
+  return node != 0 && node <= nodes_.size() && at(node).live;
+}
+
+bool MemoryTreeControl::storeText(Node& node, std::string_view text) {
+  if (text.size() >= std::numeric_limits<std::uint32_t>::max()) return false;
+  const auto length = static_cast<std::uint32_t>(text.size());
+  // A node relabelled right after its insertion still owns the end of the last block: write the
+  // new text over the old one instead of leaving it behind.
+  const bool ownsBlockEnd = !textBlocks_.empty() && node.textBlock == textBlocks_.size() - 1 &&
+                            node.textOffset + node.textLength == lastBlockUsed_;
+  if (ownsBlockEnd && lastBlockSize_ - node.textOffset >= length) {
+    lastBlockUsed_ = node.textOffset;
+  } else if (textBlocks_.empty() || lastBlockSize_ - lastBlockUsed_ < length) {
+    const std::uint32_t blockSize = std::max(kTextBlockSize, length);
+    std::unique_ptr<char[]> block(new (std::nothrow) char[blockSize]);
+    if (!block) return false;
+    try {
+      textBlocks_.push_back(std::move(block));
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    lastBlockUsed_ = 0;
+    lastBlockSize_ = blockSize;
+  }
+  if (length != 0) std::memcpy(textBlocks_.back().get() + lastBlockUsed_, text.data(), length);
+  node.textBlock = static_cast<std::uint32_t>(textBlocks_.size() - 1);
+  node.textOffset = lastBlockUsed_;
+  node.textLength = length;
+  lastBlockUsed_ += length;
+  return true;
+}
+
+NodeHandle MemoryTreeControl::insertItem(NodeHandle parent, const char* text,
+                                         std::int32_t itemData) {
+  if (text == nullptr) text = "";
+  if (parent != 0 && !isLive(parent)) return 0;
+  if (nodes_.size() >= std::numeric_limits<Index>::max() - 1) return 0;
+  try {
+    nodes_.emplace_back();
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  Node& node = nodes_.back();
+  if (!storeText(node, text)) {
+    nodes_.pop_back();
+    return 0;
+  }
+  const auto handle = static_cast<Index>(nodes_.size());
+  node.parent = static_cast<Index>(parent);
+  node.itemData = itemData;
+  Index& first = parent != 0 ? at(parent).firstChild : topFirst_;
+  Index& last = parent != 0 ? at(parent).lastChild : topLast_;
+  if (last != 0) {
+    at(last).nextSibling = handle;
+  } else {
+    first = handle;
+  }
+  last = handle;
+  ++liveCount_;
+  return handle;
+}
+
+int MemoryTreeControl::setItemText(NodeHandle node, const char* text) {
+  if (!isLive(node) || text == nullptr) return 0;
+  return storeText(at(node), text) ? 1 : 0;
+}
+
+int MemoryTreeControl::getItemText(NodeHandle node, char* buffer, int capacity) {
+  if (!isLive(node) || buffer == nullptr || capacity <= 0) return 0;
+  const std::string_view whole = text(node);
+  const std::size_t length = std::min(whole.size(), static_cast<std::size_t>(capacity) - 1);
+  std::memcpy(buffer, whole.data(), length);
+  buffer[length] = '\0';
+  return 1;
+}
+
+bool MemoryTreeControl::fullItemText(NodeHandle node, std::string& out) {
+  if (!isLive(node)) return false;
+  out.assign(text(node));
+  return true;
+}
+
+void MemoryTreeControl::deleteItem(NodeHandle node) {
+  if (!isLive(node)) return;
+  // Unlink the node from its parent's children, then mark its subtree dead without recursion.
+  Node& victim = at(node);
+  Index& first = victim.parent != 0 ? at(victim.parent).firstChild : topFirst_;
+  Index& last = victim.parent != 0 ? at(victim.parent).lastChild : topLast_;
+  Index previous = 0;
+  for (Index i = first; i != 0 && i != node; i = at(i).nextSibling) previous = i;
+  if (previous == 0) {
+    first = victim.nextSibling;
+  } else {
+    at(previous).nextSibling = victim.nextSibling;
+  }
+  if (last == node) last = previous;
+
+  std::vector<Index> pending{static_cast<Index>(node)};
+  while (!pending.empty()) {
+    const Index i = pending.back();
+    pending.pop_back();
+    Node& dead = at(i);
+    dead.live = false;
+    --liveCount_;
+    for (Index child = dead.firstChild; child != 0; child = at(child).nextSibling) {
+      pending.push_back(child);
+    }
+  }
+}
+
+void MemoryTreeControl::deleteAllItems() {
+  std::deque<Node>().swap(nodes_);
+  textBlocks_.clear();
+  textBlocks_.shrink_to_fit();
+  lastBlockUsed_ = lastBlockSize_ = 0;
+  topFirst_ = topLast_ = 0;
+  liveCount_ = 0;
+  cursorItem_ = selected_ = 0;
+}
+
+void MemoryTreeControl::expandItem(NodeHandle node) {
+  if (isLive(node)) at(node).expanded = true;
+}
+
+NodeHandle MemoryTreeControl::firstChild(NodeHandle node) {
+  if (node == 0) return topFirst_;
+  return isLive(node) ? at(node).firstChild : 0;
+}
+
+NodeHandle MemoryTreeControl::nextSibling(NodeHandle node) {
+  return isLive(node) ? at(node).nextSibling : 0;
+}
+
+std::string_view MemoryTreeControl::text(NodeHandle node) const {
+  if (!isLive(node)) return {};
+  const Node& n = at(node);
+  return {textBlocks_[n.textBlock].get() + n.textOffset, n.textLength};
+}
+
+NodeHandle MemoryTreeControl::parent(NodeHandle node) const {
+  return isLive(node) ? at(node).parent : 0;
+}
+
+std::int32_t MemoryTreeControl::itemData(NodeHandle node) const {
+  return isLive(node) ? at(node).itemData : 0;
+}
+
+bool MemoryTreeControl::isExpanded(NodeHandle node) const {
+  return isLive(node) && at(node).expanded;
+}
+
+}  // namespace kxm

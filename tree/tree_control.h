@@ -1,0 +1,37 @@
+// The seam between the chunk tree and whatever shows it: the Win32 tree view control in the
+// viewer, an in-memory tree in kxm-dump and the tests. Each operation is one tree view message.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kxm {
+
+// One node of the control; 0 is no node. Wide enough for a real HTREEITEM.
+using NodeHandle = std::uintptr_t;
+
+class TreeControl {
+ public:
+  virtual ~TreeControl() = default;
+
+  // Appends a node as the last child of parent (0: the top level); 0 when the control refuses.
+  virtual NodeHandle insertItem(NodeHandle parent, const char* text, std::int32_t itemData) = 0;
+  virtual int setItemText(NodeHandle node, const char* text) = 0;
+  // Copies at most capacity - 1 characters and a terminating zero.
+  virtual int getItemText(NodeHandle node, char* buffer, int capacity) = 0;
+  // The node's whole text, however long (what the dump prints).
+  virtual bool fullItemText(NodeHandle node, std::string& text) = 0;
+  // Deletes the node with its whole subtree.
+  virtual void deleteItem(NodeHandle node) = 0;
+  virtual void deleteAllItems() = 0;
+  virtual void expandItem(NodeHandle node) = 0;
+  // firstChild(0) is the first top-level node.
+  virtual NodeHandle firstChild(NodeHandle node) = 0;
+  virtual NodeHandle nextSibling(NodeHandle node) = 0;
+  virtual void redraw() = 0;
+  // The node under the mouse cursor, 0 for none.
+  virtual NodeHandle itemAtCursor() = 0;
+  virtual void selectItem(NodeHandle node) = 0;
+};
+
+}  // namespace kxm

@@ -1,0 +1,23 @@
+// The tree as text, one line per node in pre-order: two spaces per depth, the label with its
+// bytes escaped, a line feed. kxm-dump prints it; the tests compare it.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "tree/tree_control.h"
+
+namespace kxm {
+
+// Appends a label with 0x20 to 0x7E as they are, a backslash doubled and every other byte as
+// \xHH in lower-case hex.
+void appendEscapedLabel(std::string& out, std::string_view label);
+
+// Walks every node of the control (top level first) and hands the text to sink in pieces of
+// about 64 KiB; stops early and returns false when sink does.
+bool dumpTree(TreeControl& control, const std::function<bool(std::string_view)>& sink);
+
+std::string dumpTreeToString(TreeControl& control);
+
+}  // namespace kxm
