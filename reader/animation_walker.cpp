@@ -85,8 +85,7 @@ int ChunkReader::readAnimationSet(std::uint32_t end, NodeHandle parentItem) {
       case 203:  // AnimationSet DATA: the first animation of a chain
         if (!readAnimation(head.end, setIndex, node)) return 0;
         break;
-      default:
-        break;
+      default: break;
     }
     position = head.end;
   }
@@ -159,20 +158,24 @@ int ChunkReader::readAnimation(std::uint32_t end, std::int32_t setIndex, NodeHan
         break;
       }
       case 213:  // Position Data: time, x, y, z, 12 bytes not kept
-        ok = readKeys(*this, animation.positionKeys, level.counts[kPosition], 28,
-                      +[](PositionKey& k) { return k.value; }, 3);
+        ok = readKeys(
+            *this, animation.positionKeys, level.counts[kPosition], 28,
+            +[](PositionKey& k) { return k.value; }, 3);
         break;
       case 215:  // Rotation Data: time and four floats
-        ok = readKeys(*this, animation.rotationKeys, level.counts[kRotation], 20,
-                      +[](RotationKey& k) { return k.value; }, 4);
+        ok = readKeys(
+            *this, animation.rotationKeys, level.counts[kRotation], 20,
+            +[](RotationKey& k) { return k.value; }, 4);
         break;
       case 217:  // Scale Data: as Position Data
-        ok = readKeys(*this, animation.scaleKeys, level.counts[kScale], 28,
-                      +[](ScaleKey& k) { return k.value; }, 3);
+        ok = readKeys(
+            *this, animation.scaleKeys, level.counts[kScale], 28,
+            +[](ScaleKey& k) { return k.value; }, 3);
         break;
       case 219:  // Matrix Data: time, sixteen floats, 64 bytes not kept
-        ok = readKeys(*this, animation.matrixKeys, level.counts[kMatrix], 132,
-                      +[](MatrixKey& k) { return k.matrix; }, 16);
+        ok = readKeys(
+            *this, animation.matrixKeys, level.counts[kMatrix], 132,
+            +[](MatrixKey& k) { return k.matrix; }, 16);
         break;
       case 220: {  // Next ANIMATION: the next animation of the chain, one level deeper
         level.nestedEnd = head.end;
@@ -181,8 +184,7 @@ int ChunkReader::readAnimation(std::uint32_t end, std::int32_t setIndex, NodeHan
         nestedReturned = levels.size() == depth;
         continue;
       }
-      default:
-        break;
+      default: break;
     }
     if (!ok) return 0;
     position = head.end;

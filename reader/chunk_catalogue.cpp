@@ -127,7 +127,9 @@ constexpr auto kByCode = [] {
 
 }  // namespace
 
-const char* chunkNameOf(ChunkCode code) { return code <= kHighestCode ? kByCode[code] : kUnknown; }
+const char* chunkNameOf(ChunkCode code) {
+  return code <= kHighestCode ? kByCode[code] : kUnknown;
+}
 
 void chunkName(ChunkCode code, char* dest) {
   const char* name = chunkNameOf(code);

@@ -145,7 +145,9 @@ bool ChunkReader::readBytes(void* dest, std::uint32_t n) {
   return true;
 }
 
-bool ChunkReader::readU8(std::uint8_t& value) { return readBytes(&value, 1); }
+bool ChunkReader::readU8(std::uint8_t& value) {
+  return readBytes(&value, 1);
+}
 
 bool ChunkReader::readU16Le(std::uint16_t& value) {
   std::uint8_t b[2];

@@ -66,14 +66,13 @@ Field boneArray(ElementWalk<Bone>& walk, ValueArray<T>& array) {
 Field boneField(ElementWalk<Bone>& walk, ChunkCode code) {
   Bone* bone = walk.record;
   switch (code) {
-    case 301: return bone ? nameChunk(walk) : Field::NotHandled;           // Bones Name
-    case 302: return integerChunk(walk, &walk.influences);                 // Bones Num Influences
+    case 301: return bone ? nameChunk(walk) : Field::NotHandled;  // Bones Name
+    case 302: return integerChunk(walk, &walk.influences);        // Bones Num Influences
     case 303: return bone ? boneArray(walk, bone->vertexIndices) : Field::NotHandled;
     case 304: return bone ? boneArray(walk, bone->weights) : Field::NotHandled;
     case 305:  // Bones Translation Matrix
       if (!bone) return Field::NotHandled;
-      return walk.reader.readFloatsLe(bone->translationMatrix, 16) ? Field::Handled
-                                                                    : Field::Failed;
+      return walk.reader.readFloatsLe(bone->translationMatrix, 16) ? Field::Handled : Field::Failed;
     default: return Field::NotHandled;
   }
 }
@@ -82,7 +81,7 @@ Field textureField(ElementWalk<Texture>& walk, ChunkCode code) {
   Texture* texture = walk.record;
   switch (code) {
     case 141: return texture ? nameChunk(walk) : Field::NotHandled;  // Texture Name
-    case 152:                                                         // Texture Primitive Start
+    case 152:                                                        // Texture Primitive Start
       return texture ? integerChunk(walk, &texture->primitiveStart) : Field::NotHandled;
     case 153:  // Texture Primitive Count
       return texture ? integerChunk(walk, &texture->primitiveCount) : Field::NotHandled;
@@ -152,8 +151,8 @@ int ChunkReader::readTexture(std::uint32_t end, std::int32_t frameIndex, std::in
 int ChunkReader::readMultiMaterial(std::uint32_t end, std::int32_t frameIndex,
                                    std::int32_t meshIndex, int createRecord,
                                    NodeHandle parentItem) {
-  return walkElement(*this, end, frameIndex, meshIndex, createRecord, parentItem,
-                     &addMultiMaterial, EndKind::MultiMaterial, multiMaterialField);
+  return walkElement(*this, end, frameIndex, meshIndex, createRecord, parentItem, &addMultiMaterial,
+                     EndKind::MultiMaterial, multiMaterialField);
 }
 
 }  // namespace kxm

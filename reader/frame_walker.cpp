@@ -69,7 +69,8 @@ int ChunkReader::readFrame(std::uint32_t end, std::int32_t parentIndex,
     const char* name = chunkNameOf(head.code);
 
     if (head.code == 0) {  // END: the frame is complete; its length is not skipped
-      const char* frameName = level.named ? model_.frames[static_cast<std::size_t>(level.index)].name : "";
+      const char* frameName =
+          level.named ? model_.frames[static_cast<std::size_t>(level.index)].name : "";
       insertEndNode(tree_, options_, level.frameItem, EndKind::Frame, frameName);
       relabelFrameNode(tree_, options_, level.frameItem, frameName);
       levels.pop_back();
@@ -106,20 +107,20 @@ int ChunkReader::readFrame(std::uint32_t end, std::int32_t parentIndex,
         nestedReturned = levels.size() == depth;  // an empty payload finishes at once
         continue;
       }
-      case 106:  // Frame Offset
-      case 107:  // Frame Rotation, shown in degrees
+      case 106:    // Frame Offset
+      case 107:    // Frame Rotation, shown in degrees
       case 108: {  // Frame Scale
         float v[3];
         if (!readFloatsLe(v, 3)) return 0;
-        float* target = head.code == 106 ? frame.offset : head.code == 107 ? frame.rotation
-                                                                           : frame.scale;
+        float* target = head.code == 106   ? frame.offset
+                        : head.code == 107 ? frame.rotation
+                                           : frame.scale;
         std::memcpy(target, v, sizeof v);
         const double k = head.code == 107 ? kDegreesPerRadian : 1.0;
         labelVector(tree_, options_, node, v[0] * k, v[1] * k, v[2] * k);
         break;
       }
-      default:
-        break;
+      default: break;
     }
 
     position = head.end;

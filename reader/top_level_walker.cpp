@@ -31,14 +31,14 @@ int ChunkReader::walkTopLevel() {
         position = head.end;
         break;
       }
-      default:
-        position = head.end;
-        break;
+      default: position = head.end; break;
     }
   }
   return 1;
 }
 
-int ChunkReader::readCustomData(std::uint32_t /*end*/, NodeHandle /*parentItem*/) { return 1; }
+int ChunkReader::readCustomData(std::uint32_t /*end*/, NodeHandle /*parentItem*/) {
+  return 1;
+}
 
 }  // namespace kxm

@@ -29,8 +29,7 @@ std::int32_t fvfTexCoordSize(std::uint32_t flags, std::uint32_t i) {
   }
 }
 
-std::int32_t fvfComponentOffset(std::uint32_t flags, std::uint32_t component,
-                                std::uint8_t texSet) {
+std::int32_t fvfComponentOffset(std::uint32_t flags, std::uint32_t component, std::uint8_t texSet) {
   if (flags == 0) return -1;
   if (component != 0 && (flags & component) != component) return -1;
   const std::uint32_t positionBits = flags & 0x00E;

@@ -105,8 +105,8 @@ void labelFlags(ChunkTree& tree, const DisplayOptions& options, NodeHandle node,
   if (!options.showValues()) return;
   const NodeText current(tree, node);
   Label label;
-  tree.SetNodeText(node, label.format("%s: %08X (%s)", current.text,
-                                      static_cast<unsigned>(flags), letters));
+  tree.SetNodeText(
+      node, label.format("%s: %08X (%s)", current.text, static_cast<unsigned>(flags), letters));
 }
 
 void relabelFrameNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle node,

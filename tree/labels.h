@@ -26,8 +26,11 @@ class Label {
 #if defined(__GNUC__)
   __attribute__((format(printf, 2, 3)))
 #endif
-  const char* format(const char* fmt, ...);
-  const char* c_str() const { return heap_ ? heap_.get() : inline_; }
+  const char*
+  format(const char* fmt, ...);
+  const char* c_str() const {
+    return heap_ ? heap_.get() : inline_;
+  }
 
  private:
   char inline_[256] = {};

@@ -21,6 +21,22 @@ void appendEscapedLabel(std::string& out, std::string_view label) {
 
 bool dumpTree(TreeControl& control, const std::function<bool(std::string_view)>& sink) {
   constexpr std::size_t kFlushAt = 64 * 1024;
+  // A chain nested a hundred thousand deep indents by hundreds of kilobytes a line: such
+  // indentation goes to the sink straight from one block of spaces instead of being copied line by
+  // line.
+  static const std::string kSpaces(kFlushAt, ' ');
+  auto indent = [&](std::string& out, std::size_t width) {
+    if (width <= 4096) {
+      out.append(width, ' ');
+      return true;
+    }
+    if (!out.empty() && !sink(out)) return false;
+    out.clear();
+    for (; width > kSpaces.size(); width -= kSpaces.size()) {
+      if (!sink(kSpaces)) return false;
+    }
+    return sink(std::string_view(kSpaces).substr(0, width));
+  };
   std::string out;
   std::string text;
   // One entry per open depth: the next node to print at that depth.
@@ -32,7 +48,7 @@ bool dumpTree(TreeControl& control, const std::function<bool(std::string_view)>&
       continue;
     }
     next.back() = control.nextSibling(node);
-    out.append(2 * (next.size() - 1), ' ');
+    if (!indent(out, 2 * (next.size() - 1))) return false;
     text.clear();
     control.fullItemText(node, text);
     appendEscapedLabel(out, text);

@@ -6,9 +6,13 @@
 
 namespace kxm::test {
 
-KxmWriter::KxmWriter() { header(); }
+KxmWriter::KxmWriter() {
+  header();
+}
 
-KxmWriter KxmWriter::bare() { return KxmWriter(Bare{}); }
+KxmWriter KxmWriter::bare() {
+  return KxmWriter(Bare{});
+}
 
 KxmWriter& KxmWriter::u8(std::uint8_t v) {
   bytes_.push_back(v);
@@ -22,12 +26,17 @@ KxmWriter& KxmWriter::u16(std::uint16_t v) {
 }
 
 KxmWriter& KxmWriter::u32(std::uint32_t v) {
-  for (int shift = 0; shift < 32; shift += 8) bytes_.push_back(static_cast<std::uint8_t>(v >> shift));
+  for (int shift = 0; shift < 32; shift += 8)
+    bytes_.push_back(static_cast<std::uint8_t>(v >> shift));
   return *this;
 }
 
-KxmWriter& KxmWriter::i32(std::int32_t v) { return u32(static_cast<std::uint32_t>(v)); }
-KxmWriter& KxmWriter::f32(float v) { return u32(std::bit_cast<std::uint32_t>(v)); }
+KxmWriter& KxmWriter::i32(std::int32_t v) {
+  return u32(static_cast<std::uint32_t>(v));
+}
+KxmWriter& KxmWriter::f32(float v) {
+  return u32(std::bit_cast<std::uint32_t>(v));
+}
 
 KxmWriter& KxmWriter::floats(std::initializer_list<float> values) {
   for (float v : values) f32(v);
@@ -49,8 +58,8 @@ KxmWriter& KxmWriter::str(std::string_view text) {
   return raw(text);
 }
 
-KxmWriter& KxmWriter::header(std::string_view fileId, std::int32_t version,
-                             std::int32_t reserved1, std::int32_t reserved2) {
+KxmWriter& KxmWriter::header(std::string_view fileId, std::int32_t version, std::int32_t reserved1,
+                             std::int32_t reserved2) {
   return str(fileId).i32(version).i32(reserved1).i32(reserved2);
 }
 
@@ -65,11 +74,14 @@ KxmWriter& KxmWriter::close() {
   const std::size_t at = open_.back();
   open_.pop_back();
   const auto length = static_cast<std::uint32_t>(bytes_.size() - at - 4);
-  for (int i = 0; i < 4; ++i) bytes_[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(length >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    bytes_[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(length >> (8 * i));
   return *this;
 }
 
-KxmWriter& KxmWriter::head(std::uint32_t code, std::uint32_t length) { return u32(code).u32(length); }
+KxmWriter& KxmWriter::head(std::uint32_t code, std::uint32_t length) {
+  return u32(code).u32(length);
+}
 
 bool KxmWriter::save(const std::string& path) const {
   std::FILE* file = std::fopen(path.c_str(), "wb");

@@ -17,7 +17,9 @@ Walk::Walk(const std::vector<std::uint8_t>& bytes, DisplayOptions shownOptions)
   if (reader.setImage(bytes.data(), bytes.size())) result = reader.parseImage();
 }
 
-std::string Walk::dump() { return dumpTreeToString(control); }
+std::string Walk::dump() {
+  return dumpTreeToString(control);
+}
 
 std::string Walk::under(NodeHandle root) {
   std::string out;

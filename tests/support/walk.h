@@ -8,18 +8,20 @@
 
 #include "model/model.h"
 #include "reader/chunk_reader.h"
+#include "tests/support/kxm_writer.h"
 #include "tree/chunk_tree.h"
 #include "tree/labels.h"
 #include "tree/memory_tree.h"
-#include "tests/support/kxm_writer.h"
+#include "tree/tree_dump.h"
 
 namespace kxm::test {
 
 DisplayOptions options(bool names, bool values);
 
 struct Walk {
-  explicit Walk(const std::vector<std::uint8_t>& bytes, DisplayOptions shown = {});
-  explicit Walk(const KxmWriter& writer, DisplayOptions shown = {}) : Walk(writer.bytes(), shown) {}
+  explicit Walk(const std::vector<std::uint8_t>& bytes, DisplayOptions display = {});
+  explicit Walk(const KxmWriter& writer, DisplayOptions display = {})
+      : Walk(writer.bytes(), display) {}
 
   // The whole tree as kxm-dump prints it.
   std::string dump();

@@ -1,0 +1,112 @@
+// The chunk catalogue and the flexible vertex format arithmetic.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+
+#include "reader/chunk_catalogue.h"
+#include "reader/vertex_format.h"
+
+namespace kxm {
+namespace {
+
+TEST(Catalogue, NamesByExactCode) {
+  EXPECT_STREQ(chunkNameOf(0), "END");
+  EXPECT_STREQ(chunkNameOf(1), "UNKNOWN");
+  EXPECT_STREQ(chunkNameOf(2), "UNKNOWN");
+  EXPECT_STREQ(chunkNameOf(109), "UNKNOWN");
+  EXPECT_STREQ(chunkNameOf(166), "Mesh Alpha Test Value");
+  EXPECT_STREQ(chunkNameOf(167), "UNKNOWN");
+  EXPECT_STREQ(chunkNameOf(406), "Frame BoneMatrixData");
+  EXPECT_STREQ(chunkNameOf(407), "UNKNOWN");
+  EXPECT_STREQ(chunkNameOf(0x80000065u), "UNKNOWN");  // 101 with the top bit set
+  EXPECT_STREQ(chunkNameOf(137), "Mesh Linked - skip");
+  EXPECT_STREQ(chunkNameOf(220), "Next ANIMATION");
+  int named = 0;
+  for (ChunkCode code = 0; code < 1000; ++code)
+    named += std::strcmp(chunkNameOf(code), "UNKNOWN") != 0;
+  EXPECT_EQ(named, 90);
+}
+
+TEST(Catalogue, CopiesIntoTheCallersBuffer) {
+  char name[128];
+  std::memset(name, 'x', sizeof name);
+  chunkName(305, name);
+  EXPECT_STREQ(name, "Bones Translation Matrix");
+  topLevelChunkName(1, name);
+  EXPECT_STREQ(name, "Frame ROOT");
+  topLevelChunkName(2, name);
+  EXPECT_STREQ(name, "AnimationSet ROOT");
+}
+
+TEST(VertexFormat, TexCoordSizes) {
+  EXPECT_EQ(fvfTexCoordSize(0x00030000, 0), 0);  // no texture sets: size bits ignored
+  EXPECT_EQ(fvfTexCoordSize(0x00000100, 0), 8);
+  EXPECT_EQ(fvfTexCoordSize(0x00010100, 0), 12);
+  EXPECT_EQ(fvfTexCoordSize(0x00020100, 0), 16);
+  EXPECT_EQ(fvfTexCoordSize(0x00030100, 0), 4);
+  EXPECT_EQ(fvfTexCoordSize(0xC0000800, 7), 4);
+  EXPECT_EQ(fvfTexCoordSize(0xFFFFFF00, 8), 8);  // no size bits above bit 31
+  EXPECT_EQ(fvfTexCoordSize(0xFFFFFF00, 15), 8);
+}
+
+TEST(VertexFormat, ComponentOffsets) {
+  EXPECT_EQ(fvfComponentOffset(0x112, 0x002, 0), 0);
+  EXPECT_EQ(fvfComponentOffset(0x112, 0x040, 0), -1);
+  EXPECT_EQ(fvfComponentOffset(0x112, 0, 0), 24);
+  EXPECT_EQ(fvfComponentOffset(0x112, 0, 1), -1);
+  EXPECT_EQ(fvfComponentOffset(0x152, 0x040, 0), 24);
+  EXPECT_EQ(fvfComponentOffset(0x006, 0x002, 0), -1);  // position bits must match exactly
+  EXPECT_EQ(fvfComponentOffset(0x006, 0x006, 0), 0);
+  EXPECT_EQ(fvfComponentOffset(0, 0x002, 0), -1);
+  EXPECT_EQ(fvfComponentOffset(0, 0, 0), -1);
+  EXPECT_EQ(fvfComponentOffset(0x0FE, 0x080, 0), 32 + 12 + 4 + 4);
+  // Set 0 of three floats, then a two-float set 1: set 1 lies 12 bytes past the colour.
+  EXPECT_EQ(fvfComponentOffset(0x00010242, 0, 1), 16 + 12);
+  EXPECT_EQ(fvfComponentOffset(0x00010242, 0, 0), -1);
+  EXPECT_EQ(fvfComponentOffset(0x00010242, 0x00010000, 0), 16);
+  // Fifteen sets: those from 8 on are two floats, and no size-bit request reaches them.
+  EXPECT_EQ(fvfComponentOffset(0x00000F02, 0, 9), 12 + 9 * 8);
+  EXPECT_EQ(fvfComponentOffset(0xC0000F02, 0xC0000000, 0), 12 + 7 * 8);
+}
+
+TEST(VertexFormat, Letters) {
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {0x152, "PNC1"}, {0, ""}, {0x004, ""}, {0x00010242, "PC2"}, {0x212, "PN12"}, {0x0FE, "NC"},
+  };
+  for (const auto& [flags, expected] : cases) {
+    char letters[6];
+    fvfComponentLetters(flags, letters);
+    EXPECT_STREQ(letters, expected) << std::hex << flags;
+  }
+}
+
+TEST(VertexFormat, ConversionTakesOnlyWhatTheOffsetsName) {
+  std::uint8_t bytes[40] = {};
+  auto put = [&bytes](int at, std::uint32_t v) { std::memcpy(bytes + at, &v, 4); };
+  auto putF = [&put](int at, float v) { put(at, std::bit_cast<std::uint32_t>(v)); };
+  putF(0, 1), putF(4, 2), putF(8, 3), putF(24, 0.5f), putF(28, 0.25f);
+
+  const VertexLayout posTex = vertexLayout(0x112);
+  EXPECT_EQ(posTex.span, 32);
+  const MeshVertex a = convertVertex(bytes, posTex);
+  EXPECT_EQ(a.position[2], 3.0f);
+  EXPECT_EQ(a.texCoord0[0], 0.5f);
+  EXPECT_EQ(a.texCoord0[1], 0.25f);
+  EXPECT_EQ(a.diffuse[0], 1.0f);
+  EXPECT_EQ(a.texCoord1[1], 0.0f);
+
+  const VertexLayout transformed = vertexLayout(0x004);  // no plain position: (0, 0, 0)
+  EXPECT_EQ(transformed.span, 0);
+  EXPECT_EQ(convertVertex(bytes, transformed).position[0], 0.0f);
+
+  put(12, 0x00FF7F00u);  // alpha 0, red 255, green 127, blue 0
+  const MeshVertex c = convertVertex(bytes, vertexLayout(0x042));
+  EXPECT_EQ(c.diffuse[0], 1.0f);
+  EXPECT_EQ(c.diffuse[1], 127.0f * std::bit_cast<float>(0x3B808081u));
+  EXPECT_EQ(c.diffuse[2], 0.0f);
+  EXPECT_EQ(c.diffuse[3], 0.0f);
+}
+
+}  // namespace
+}  // namespace kxm

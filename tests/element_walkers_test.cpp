@@ -1,0 +1,242 @@
+// The element walkers: bones, textures and multi-materials, their END labels, the closing walk,
+// and counts that claim more elements than the list holds.
+#include <gtest/gtest.h>
+
+#include "tests/support/walk.h"
+
+namespace kxm::test {
+namespace {
+
+// The nodes under the one list chunk of a mesh, the list node first.
+std::string listNodes(Walk& walk) {
+  const NodeHandle root = walk.control.firstChild(walk.tree.framesRoot);
+  const NodeHandle mesh = walk.control.firstChild(root);
+  NodeHandle list = walk.control.firstChild(mesh);
+  while (list != 0 && walk.control.firstChild(list) == 0) list = walk.control.nextSibling(list);
+  std::string out;
+  for (NodeHandle n = walk.control.firstChild(list); n != 0; n = walk.control.nextSibling(n)) {
+    out += walk.control.text(n);
+    out += '\n';
+  }
+  return out;
+}
+
+KxmWriter armBone(bool closingEnd = true) {
+  return meshFile([&](KxmWriter& w) {
+    w.chunkI32(121, 1).open(122);
+    w.chunkStr(301, "arm").chunkI32(302, 2).open(303).i32(4).i32(7).close();
+    w.open(304).floats({0.25f, 0.75f}).close();
+    w.chunkFloats(305, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 9, 8, 7, 1});
+    w.end();
+    if (closingEnd) w.end();
+    w.close();
+  });
+}
+
+TEST(BoneWalker, OneBoneWithItsArraysAndEndLabels) {
+  Walk walk(armBone());
+  ASSERT_EQ(walk.result, 1);
+  EXPECT_EQ(listNodes(walk),
+            "Bones Name: \"arm\"\nBones Num Influences: 2\nBones Vertices\nBones Weights\n"
+            "Bones Translation Matrix\nEND Bone \"arm\"\nEND Bone \"\"\n");
+  const Mesh& mesh = walk.mesh(0);
+  ASSERT_EQ(mesh.bones.count(), 1u);
+  const Bone& bone = mesh.bones.at(0);
+  EXPECT_STREQ(bone.name, "arm");
+  ASSERT_EQ(bone.vertexIndices.count(), 2);
+  EXPECT_EQ(bone.vertexIndices[1], 7);
+  ASSERT_EQ(bone.weights.count(), 2);
+  EXPECT_EQ(bone.weights[0], 0.25f);
+  EXPECT_EQ(bone.translationMatrix[12], 9.0f);
+
+  Walk plain(armBone(), options(false, false));
+  EXPECT_EQ(listNodes(plain),
+            "Bones Name\nBones Num Influences\nBones Vertices\nBones Weights\n"
+            "Bones Translation Matrix\nEND\nEND\n");
+  EXPECT_EQ(plain.mesh(0).bones.at(0).weights[1], 0.75f);
+}
+
+TEST(BoneWalker, ClosingWalkAtTheListEndInsertsNothing) {
+  Walk walk(armBone(false));
+  ASSERT_EQ(walk.result, 1);
+  EXPECT_EQ(listNodes(walk).substr(listNodes(walk).size() - 15), "END Bone \"arm\"\n");
+}
+
+TEST(BoneWalker, ArraysNeedTheirElementsInfluenceCount) {
+  Walk walk(meshFile([](KxmWriter& w) {
+    w.chunkI32(121, 2).open(122);
+    w.chunkI32(302, 1).end();                              // bone 0: a count, no arrays
+    w.open(304).f32(0.5f).close().chunkI32(302, 1).end();  // bone 1: weights before it
+    w.end().close();
+  }));
+  ASSERT_EQ(walk.result, 1);
+  EXPECT_EQ(walk.mesh(0).bones.at(1).weights.count(), 0);
+}
+
+TEST(BoneWalker, ArraysReadOnPastTheirChunkButNotPastTheImage) {
+  Walk walk(meshFile([](KxmWriter& w) {
+    w.chunkI32(121, 1).open(122).chunkI32(302, 3).open(303).i32(1).i32(2).close();
+    w.end().end().close();  // the third index is the END's code: 0
+  }));
+  ASSERT_EQ(walk.result, 1);
+  const Bone& bone = walk.mesh(0).bones.at(0);
+  ASSERT_EQ(bone.vertexIndices.count(), 3);
+  EXPECT_EQ(bone.vertexIndices[2], 0);
+
+  KxmWriter cut;
+  cut.head(1, 100).head(103, 90).chunkI32(121, 1).head(122, 60).chunkI32(302, 3);
+  cut.head(303, 8).i32(1).i32(2);
+  const Loaded loaded = load(cut);
+  EXPECT_EQ(loaded.result, 0);
+  EXPECT_NE(loaded.dump.find("        Bones Vertices\nAnimationSets"), std::string::npos)
+      << loaded.dump;
+  // A count the image cannot hold fails the same way, before allocating.
+  KxmWriter huge;
+  huge.head(1, 100).head(103, 90).chunkI32(121, 1).head(122, 60).chunkI32(302, 0x7FFFFFFF);
+  huge.head(304, 0).zeros(40);
+  EXPECT_EQ(load(huge).result, 0);
+}
+
+TEST(BoneWalker, OverlongNameLeavesItEmpty) {
+  Walk walk(meshFile([](KxmWriter& w) {
+    w.chunkI32(121, 1).open(122).chunkStr(301, std::string(200, 'b')).end().end().close();
+  }));
+  ASSERT_EQ(walk.result, 1);
+  EXPECT_EQ(listNodes(walk), "Bones Name: \"\"\nEND Bone \"\"\nEND Bone \"\"\n");
+}
+
+TEST(TextureWalker, StageOnlyTexture) {
+  Walk walk(meshFile(
+      [](KxmWriter& w) { w.chunkI32(127, 1).open(128).chunkI32(142, 1).end().end().close(); }));
+  ASSERT_EQ(walk.result, 1);
+  EXPECT_EQ(listNodes(walk), "Texture Stage: 1\nEND Texture \"\"\nEND Texture \"\"\n");
+  const Texture& t = walk.mesh(0).textures.at(0);
+  EXPECT_STREQ(t.name, "");
+  EXPECT_EQ(t.primitiveStart, 0);
+  EXPECT_EQ(t.primitiveCount, 0);
+}
+
+TEST(TextureWalker, EveryTextureChunkIsLabelled) {
+  Walk walk(meshFile([](KxmWriter& w) {
+    w.chunkI32(127, 1).open(128).chunkStr(141, "wood.bmp");
+    for (std::uint32_t code = 142; code <= 153; ++code) {
+      w.chunkI32(code, static_cast<std::int32_t>(code) - 150);
+    }
+    w.end().end().close();
+  }));
+  ASSERT_EQ(walk.result, 1);
+  EXPECT_EQ(listNodes(walk),
+            "Texture Name: \"wood.bmp\"\nTexture Stage: -8\nTexture Blend Mode: -7\n"
+            "Texture Arg 1: -6\nTexture Arg 2: -5\nTexture Address U: -4\n"
+            "Texture Address V: -3\nTexture Mag: -2\nTexture Min: -1\nTexture Mip: 0\n"
+            "Texture TC Mode: 1\nTexture Primitive Start: 2\nTexture Primitive Count: 3\n"
+            "END Texture \"wood.bmp\"\nEND Texture \"\"\n");
+  const Texture& t = walk.mesh(0).textures.at(0);
+  EXPECT_STREQ(t.name, "wood.bmp");
+  EXPECT_EQ(t.primitiveStart, 2);
+  EXPECT_EQ(t.primitiveCount, 3);
+}
+
+TEST(TextureWalker, CountLargerThanTheListGivesNewRecordsWithoutNodes) {
+  Walk walk(meshFile(
+      [](KxmWriter& w) { w.chunkI32(127, 3).open(128).chunkStr(141, "one").end().end().close(); }));
+  ASSERT_EQ(walk.result, 1);
+  // The closing END is taken as texture 2's; texture 3 and the closing walk find the list's end.
+  EXPECT_EQ(listNodes(walk), "Texture Name: \"one\"\nEND Texture \"one\"\nEND Texture \"\"\n");
+  const auto& textures = walk.mesh(0).textures;
+  ASSERT_EQ(textures.count(), 3u);
+  EXPECT_STREQ(textures.at(0).name, "one");
+  EXPECT_STREQ(textures.at(2).name, "");
+}
+
+TEST(TextureWalker, HugeCountsCostNeitherTimeNorMemory) {
+  for (std::int32_t count : {0x7FFFFFFF, static_cast<std::int32_t>(0x80000000u), -1}) {
+    Walk walk(meshFile([&](KxmWriter& w) {
+      w.chunkI32(127, count).open(128).chunkStr(141, "only").end().close();
+      w.chunkI32(127, 1).open(128).chunkStr(141, "second list").end().close();
+    }));
+    ASSERT_EQ(walk.result, 1);
+    const auto& textures = walk.mesh(0).textures;
+    const std::uint64_t first = static_cast<std::uint32_t>(count);
+    ASSERT_EQ(textures.count(), first + 1);
+    EXPECT_EQ(textures.storedCount(), 2u);
+    EXPECT_STREQ(textures.at(0).name, "only");
+    EXPECT_STREQ(textures.at(first - 1).name, "");
+    EXPECT_STREQ(textures.at(first).name, "second list");
+  }
+}
+
+TEST(TextureWalker, ListWithoutCountRunsOnlyTheClosingWalk) {
+  Walk walk(meshFile([](KxmWriter& w) { w.open(128).chunkStr(141, "x").end().close(); }));
+  ASSERT_EQ(walk.result, 1);
+  EXPECT_EQ(walk.mesh(0).textures.count(), 0u);
+  // The closing walk shows a field chunk by its bare name and keeps its name buffer empty.
+  EXPECT_EQ(listNodes(walk), "Texture Name\nEND Texture \"\"\n");
+}
+
+TEST(ElementWalkers, ClosingWalkReadsNoFieldButShowsWalkState) {
+  // Field chunks with truncated payloads: nothing is read from them, so nothing fails.
+  Walk walk(meshFile([](KxmWriter& w) {
+    w.open(128).head(141, 0).head(152, 0).chunkI32(146, 3).end().close();
+    w.open(139).head(161, 0).head(162, 0).head(165, 0).end().close();
+    w.open(122).head(301, 0).chunkI32(302, 2).head(303, 0).head(304, 0).head(305, 0).end();
+    w.close().end();
+  }));
+  ASSERT_EQ(walk.result, 1);
+  EXPECT_EQ(walk.frames(),
+            "Frame ROOT\n  Frame MESH\n"
+            "    Mesh TEXTURES\n      Texture Name\n      Texture Primitive Start\n"
+            "      Texture Address U: 3\n      END Texture \"\"\n"
+            "    Multiple MATERIALS\n      MultiMaterial Name\n      MultiMaterial Material\n"
+            "      MultiMaterial Polygon Count\n      END MultiMaterial \"\"\n"
+            "    Mesh BONES DATA\n      Bones Name\n      Bones Num Influences: 2\n"
+            "      Bones Vertices\n      Bones Weights\n      Bones Translation Matrix\n"
+            "      END Bone \"\"\n"
+            "    END Mesh\n");
+  // A walk-state chunk is still read in the closing walk, and fails when it cannot be.
+  KxmWriter cut;
+  cut.head(1, 100).head(103, 90).head(128, 60).head(142, 4).u16(0);
+  EXPECT_EQ(load(cut).result, 0);
+}
+
+TEST(MultiMaterialWalker, EntryWithMaterialAndRange) {
+  Walk walk(meshFile([](KxmWriter& w) {
+    w.chunkI32(124, 1).open(139).chunkStr(161, "paint");
+    w.open(162).floats({0.5f, 0.5f, 0.5f, 1, 0, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0, 1, 10}).close();
+    w.chunkI32(163, 3).chunkI32(164, 6).chunkI32(165, 2).end().end().close();
+  }));
+  ASSERT_EQ(walk.result, 1);
+  EXPECT_EQ(listNodes(walk),
+            "MultiMaterial Name: \"paint\"\nMultiMaterial Material\nMultiMaterial Index Start: 3\n"
+            "MultiMaterial Index Count: 6\nMultiMaterial Polygon Count: 2\n"
+            "END MultiMaterial \"paint\"\nEND MultiMaterial \"\"\n");
+  const MultiMaterial& m = walk.mesh(0).multiMaterials.at(0);
+  EXPECT_EQ(m.material.diffuse[0], 0.5f);
+  EXPECT_EQ(m.material.power, 10.0f);
+  EXPECT_EQ(m.indexStart, 3);
+  EXPECT_EQ(m.indexCount, 6);
+  EXPECT_EQ(m.polygonCount, 2);
+}
+
+TEST(MultiMaterialWalker, MaterialCutShortFailsAndKeepsTheDefault) {
+  KxmWriter cut;
+  cut.head(1, 200).head(103, 190).chunkI32(124, 1).head(139, 100).head(162, 68).zeros(60);
+  Walk walk(cut);
+  EXPECT_EQ(walk.result, 0);
+  const MultiMaterial& m = walk.mesh(0).multiMaterials.at(0);
+  EXPECT_EQ(m.material.diffuse[1], 1.0f);
+  EXPECT_EQ(m.material.specular[3], 1.0f);
+  EXPECT_EQ(m.material.power, 128.0f);
+}
+
+TEST(MultiMaterialWalker, LongestNameLabelIsNotCut) {
+  const std::string name(127, 'm');
+  Walk walk(meshFile(
+      [&](KxmWriter& w) { w.chunkI32(124, 1).open(139).chunkStr(161, name).end().end().close(); }));
+  ASSERT_EQ(walk.result, 1);
+  EXPECT_EQ(listNodes(walk), "MultiMaterial Name: \"" + name + "\"\nEND MultiMaterial \"" + name +
+                                 "\"\nEND MultiMaterial \"\"\n");
+}
+
+}  // namespace
+}  // namespace kxm::test

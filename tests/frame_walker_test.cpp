@@ -1,0 +1,244 @@
+// The top-level walk and the frame walker: nodes, labels under the four option settings, frame
+// rows and their parents, and nesting of any depth.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/support/walk.h"
+
+namespace kxm::test {
+namespace {
+
+// Frame 0 (name, matrix, CHILD, END); its child frame 1 (name, offset, MESH, SIBLING, END);
+// the sibling, frame 2 (name, END).
+KxmWriter nestedFrames() {
+  return rootFrame([](KxmWriter& w) {
+    w.chunkStr(101, "root").chunkFloats(102, {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 1, 2, 3, 1});
+    w.open(104).chunkStr(101, "child").chunkFloats(106, {1, 2, 3});
+    w.open(103).end().close();
+    w.open(105).chunkStr(101, "sibling").end().close();
+    w.end().close();
+    w.end();
+  });
+}
+
+TEST(FrameWalker, NestedFramesGiveTheTreeAndRowsOfTheFile) {
+  Walk walk(nestedFrames());
+  ASSERT_EQ(walk.result, 1);
+  EXPECT_EQ(walk.frames(),
+            "Frame ROOT: \"root\"\n"
+            "  Frame Name: \"root\"\n"
+            "  Frame Matrix\n"
+            "  Frame CHILD: \"child\"\n"
+            "    Frame Name: \"child\"\n"
+            "    Frame Offset: 1.000000, 2.000000, 3.000000\n"
+            "    Frame MESH\n"
+            "      END Mesh\n"
+            "    Frame SIBLING: \"sibling\"\n"
+            "      Frame Name: \"sibling\"\n"
+            "      END Frame \"sibling\"\n"
+            "    END Frame \"child\"\n"
+            "  END Frame \"root\"\n");
+  ASSERT_EQ(walk.model.frames.count(), 3u);
+  EXPECT_STREQ(walk.frame(0).name, "root");
+  EXPECT_EQ(walk.frame(0).parentIndex, -1);
+  EXPECT_EQ(walk.frame(0).matrix[12], 1.0f);
+  EXPECT_EQ(walk.frame(0).matrix[0], 2.0f);
+  EXPECT_STREQ(walk.frame(1).name, "child");
+  EXPECT_EQ(walk.frame(1).parentIndex, 0);
+  EXPECT_EQ(walk.frame(1).offset[2], 3.0f);
+  EXPECT_EQ(walk.frame(1).meshes.count(), 1u);
+  EXPECT_STREQ(walk.frame(2).name, "sibling");
+  EXPECT_EQ(walk.frame(2).parentIndex, 0);  // a sibling shares its frame's parent
+  EXPECT_EQ(walk.frame(2).scale[1], 1.0f);
+}
+
+TEST(FrameWalker, LabelsUnderTheFourOptionSettings) {
+  const KxmWriter file = rootFrame([](KxmWriter& w) {
+    w.chunkStr(101, "hip").chunkFloats(106, {0.5f, -1, 0}).chunkFloats(107, {1, 0.5f, 0});
+    w.chunkFloats(108, {1, 2, 3}).end();
+  });
+  struct Case {
+    bool names, values;
+    const char* frames;
+  };
+  const Case cases[] = {
+      {false, false,
+       "Frame ROOT\n  Frame Name\n  Frame Offset\n  Frame Rotation\n  Frame Scale\n  END\n"},
+      {true, false,
+       "Frame ROOT: \"hip\"\n  Frame Name: \"hip\"\n  Frame Offset\n  Frame Rotation\n"
+       "  Frame Scale\n  END Frame \"hip\"\n"},
+      {false, true,
+       "Frame ROOT\n  Frame Name\n  Frame Offset: 0.500000, -1.000000, 0.000000\n"
+       "  Frame Rotation: 57.295780, 28.647890, 0.000000\n"
+       "  Frame Scale: 1.000000, 2.000000, 3.000000\n  END\n"},
+      {true, true,
+       "Frame ROOT: \"hip\"\n  Frame Name: \"hip\"\n"
+       "  Frame Offset: 0.500000, -1.000000, 0.000000\n"
+       "  Frame Rotation: 57.295780, 28.647890, 0.000000\n"
+       "  Frame Scale: 1.000000, 2.000000, 3.000000\n  END Frame \"hip\"\n"},
+  };
+  for (const Case& c : cases) {
+    Walk walk(file, options(c.names, c.values));
+    EXPECT_EQ(walk.result, 1);
+    EXPECT_EQ(walk.frames(), c.frames) << "names " << c.names << ", values " << c.values;
+    // The values reach the row whatever is shown.
+    EXPECT_EQ(walk.frame(0).rotation[0], 1.0f);
+    EXPECT_EQ(walk.frame(0).offset[0], 0.5f);
+    EXPECT_STREQ(walk.frame(0).name, "hip");
+  }
+}
+
+TEST(FrameWalker, UnnamedFramesKeepTheirRowNameAndShowEmptyQuotes) {
+  KxmWriter w;
+  w.open(1).close();  // empty payload: a row, no node below the root
+  w.open(1).chunkFloats(106, {0, 0, 0}).end().close();
+  Walk walk(w);
+  EXPECT_EQ(walk.result, 1);
+  EXPECT_EQ(walk.frames(),
+            "Frame ROOT\n"
+            "Frame ROOT: \"\"\n"
+            "  Frame Offset: 0.000000, 0.000000, 0.000000\n"
+            "  END Frame \"\"\n");
+  EXPECT_STREQ(walk.frame(0).name, "NoName0");
+  EXPECT_STREQ(walk.frame(1).name, "NoName1");
+  EXPECT_EQ(walk.frame(1).parentIndex, -1);
+}
+
+TEST(FrameWalker, OverlongNameEmptiesTheRowName) {
+  Walk walk(rootFrame([](KxmWriter& w) { w.chunkStr(101, std::string(200, 'n')).end(); }));
+  EXPECT_EQ(walk.result, 1);
+  EXPECT_STREQ(walk.frame(0).name, "");
+  EXPECT_EQ(walk.frames(), "Frame ROOT: \"\"\n  Frame Name: \"\"\n  END Frame \"\"\n");
+}
+
+TEST(FrameWalker, FrameWithoutEndIsNotRelabelled) {
+  Walk walk(rootFrame([](KxmWriter& w) { w.chunkStr(101, "open"); }));
+  EXPECT_EQ(walk.result, 1);
+  EXPECT_EQ(walk.frames(), "Frame ROOT\n  Frame Name: \"open\"\n");
+}
+
+TEST(FrameWalker, FixedPayloadIsReadWhateverTheLengthSays) {
+  // A matrix chunk of length 0 followed by 64 zero bytes: those are the matrix, and then they
+  // are read again as chunks from the chunk's end: the first is an END.
+  Walk walk(rootFrame([](KxmWriter& w) { w.head(102, 0).zeros(64); }));
+  EXPECT_EQ(walk.result, 1);
+  EXPECT_EQ(walk.frames(), "Frame ROOT: \"\"\n  Frame Matrix\n  END Frame \"\"\n");
+  EXPECT_EQ(walk.frame(0).matrix[0], 0.0f);
+  EXPECT_EQ(walk.frame(0).matrix[15], 0.0f);
+}
+
+TEST(FrameWalker, CodesOfOtherLevelsAreNamedAndPassedOver) {
+  Walk walk(rootFrame([](KxmWriter& w) {
+    w.open(1).zeros(8).close().open(406).zeros(4).close().open(141).str("x").close();
+    w.open(109).close().open(0x80000000u).close().end();
+  }));
+  EXPECT_EQ(walk.result, 1);
+  EXPECT_EQ(walk.frames(),
+            "Frame ROOT: \"\"\n  UNKNOWN\n  Frame BoneMatrixData\n  Texture Name\n  UNKNOWN\n"
+            "  UNKNOWN\n  END Frame \"\"\n");
+  EXPECT_EQ(walk.model.frames.count(), 1u);
+}
+
+TEST(TopLevel, CustomDataAndUnknownChunks) {
+  KxmWriter w;
+  w.open(3).zeros(5).close();
+  w.open(406).zeros(12).close();
+  w.head(7, 1000);  // runs past the end of the file: no node, success
+  for (DisplayOptions shown : {options(false, false), options(true, true)}) {
+    Walk walk(w, shown);
+    EXPECT_EQ(walk.result, 1);
+    EXPECT_EQ(walk.under(walk.tree.customDataRoot), "chunk_length: 12\n");
+    EXPECT_EQ(walk.frames(), "");
+  }
+}
+
+TEST(TopLevel, WalkGoesOnFromWhereTheFrameEnded) {
+  // The END of a root frame carries a payload: a custom-data chunk, read at the top level.
+  KxmWriter w;
+  w.open(1).head(0, 16).open(406).zeros(8).close().close();
+  Walk walk(w);
+  EXPECT_EQ(walk.result, 1);
+  EXPECT_EQ(walk.under(walk.tree.customDataRoot), "chunk_length: 8\n");
+}
+
+TEST(FrameWalker, FailurePartWayKeepsTheNodesBeforeIt) {
+  KxmWriter w;
+  w.head(1, 100).chunkStr(101, "cut").head(104, 50).head(106, 12).zeros(8);
+  const Loaded loaded = load(w);
+  EXPECT_EQ(loaded.result, 0);
+  EXPECT_TRUE(loaded.modelEmpty);
+  EXPECT_NE(loaded.dump.find("Frames\n"
+                             "  Frame ROOT\n"
+                             "    Frame Name: \"cut\"\n"
+                             "    Frame CHILD\n"
+                             "      Frame Offset\n"
+                             "AnimationSets\n"),
+            std::string::npos)
+      << loaded.dump;
+}
+
+TEST(FrameWalker, FailuresOfEveryFrameRead) {
+  const std::vector<KxmWriter> cut = {
+      rootFrame([](KxmWriter& w) { w.head(102, 64).zeros(60); }),
+      rootFrame([](KxmWriter& w) { w.head(101, 8).u32(6).raw("ab"); }),
+      rootFrame([](KxmWriter& w) { w.u32(101).u16(0); }),  // chunk head cut short
+      rootFrame([](KxmWriter& w) { w.head(103, 14).head(113, 4).u16(1); }),
+  };
+  for (const KxmWriter& w : cut) EXPECT_EQ(load(w).result, 0);
+}
+
+TEST(FrameWalker, SiblingChainOfAnyLengthShowsAsPeers) {
+  constexpr int kDepth = 100000;
+  KxmWriter w;
+  w.open(1).chunkStr(101, "f0");
+  for (int i = 1; i < kDepth; ++i) w.open(105).chunkStr(101, "f" + std::to_string(i));
+  for (int i = kDepth - 1; i > 0; --i) w.end().close();
+  w.end().close();
+  Walk walk(w);
+  ASSERT_EQ(walk.result, 1);
+  ASSERT_EQ(walk.model.frames.count(), static_cast<std::size_t>(kDepth));
+  for (int i : {1, 2, 5000, kDepth - 1}) {
+    EXPECT_EQ(walk.frame(static_cast<std::size_t>(i)).parentIndex, -1);
+    EXPECT_EQ(walk.frame(static_cast<std::size_t>(i)).name, "f" + std::to_string(i));
+  }
+  // Every SIBLING node hangs under the Frame ROOT node, in order.
+  const NodeHandle root = walk.control.firstChild(walk.tree.framesRoot);
+  NodeHandle node = walk.control.firstChild(root);
+  std::size_t siblings = 0;
+  for (; node != 0; node = walk.control.nextSibling(node)) {
+    if (walk.control.text(node).starts_with("Frame SIBLING")) {
+      ++siblings;
+      if (siblings == 99999) {
+        EXPECT_EQ(walk.control.text(node), "Frame SIBLING: \"f99999\"");
+      }
+    }
+  }
+  EXPECT_EQ(siblings, static_cast<std::size_t>(kDepth - 1));
+}
+
+TEST(FrameWalker, ChildChainOfAnyDepthNests) {
+  constexpr int kDepth = 100000;
+  KxmWriter w;
+  w.open(1);
+  for (int i = 1; i < kDepth; ++i) w.open(104);
+  w.chunkStr(101, "deepest");
+  for (int i = 0; i < kDepth; ++i) w.end().close();
+  Walk walk(w);
+  ASSERT_EQ(walk.result, 1);
+  ASSERT_EQ(walk.model.frames.count(), static_cast<std::size_t>(kDepth));
+  EXPECT_EQ(walk.frame(kDepth - 1).parentIndex, kDepth - 2);
+  EXPECT_STREQ(walk.frame(kDepth - 1).name, "deepest");
+  NodeHandle node = walk.control.firstChild(walk.tree.framesRoot);
+  int depth = 0;
+  while (walk.control.firstChild(node) != 0 &&
+         walk.control.text(walk.control.firstChild(node)).starts_with("Frame CHILD")) {
+    node = walk.control.firstChild(node);
+    ++depth;
+  }
+  EXPECT_EQ(depth, kDepth - 1);
+  EXPECT_EQ(walk.control.text(node), "Frame CHILD: \"deepest\"");
+}
+
+}  // namespace
+}  // namespace kxm::test

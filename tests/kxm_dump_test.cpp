@@ -1,0 +1,168 @@
+// kxm-dump as scripts run it: what it prints, what it writes to stderr, how it exits.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/support/kxm_writer.h"
+
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
+
+namespace kxm::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct DumpRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class KxmDump : public ::testing::Test {
+ protected:
+  fs::path dir =
+      fs::temp_directory_path() /
+      ("kxm-dump-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  void SetUp() override { fs::create_directories(dir); }
+  void TearDown() override { fs::remove_all(dir); }
+
+  DumpRun run(const std::string& arguments) {
+    const fs::path out = dir / "stdout", err = dir / "stderr";
+    const std::string command =
+        "\"" KXM_DUMP "\" " + arguments + " > \"" + out.string() + "\" 2> \"" + err.string() + "\"";
+    int status = std::system(command.c_str());
+#if !defined(_WIN32)
+    status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+    return {status, readFile(out), readFile(err)};
+  }
+
+  std::string quoted(const fs::path& path) {
+    return "\"" + path.string() + "\"";
+  }
+};
+
+constexpr const char* kFourRoots = "FileHeader\nFrames\nAnimationSets\nCustomData\n";
+
+TEST_F(KxmDump, PrintsTheSampleUnderEachOptionSetting) {
+  const struct {
+    const char* flags;
+    const char* golden;
+  } cases[] = {{"", "sample.dump"},
+               {"--no-names", "sample.no-names.dump"},
+               {"--no-values", "sample.no-values.dump"},
+               {"--no-values --no-names", "sample.no-names.no-values.dump"}};
+  for (const auto& c : cases) {
+    const DumpRun r = run(std::string(c.flags) + " \"" KXM_SAMPLE "\"");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, readFile(fs::path(KXM_SOURCE_DIR) / "tests/golden" / c.golden)) << c.golden;
+  }
+}
+
+TEST_F(KxmDump, MissingFileOrFolderPrintsTheFourRoots) {
+  const fs::path missing = dir / "Untitled.kxm";
+  DumpRun r = run(quoted(missing));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, kFourRoots);
+  EXPECT_EQ(r.err, "File doesn't exist: \"" + missing.string() + "\"\n");
+
+  r = run(quoted(dir));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, kFourRoots);
+  EXPECT_EQ(r.err, "File doesn't exist: \"" + dir.string() + "\"\n");
+}
+
+TEST_F(KxmDump, FailedLoadPrintsWhatWasReadBeforeTheFailure) {
+  KxmWriter w;
+  w.head(2, 100).chunkStr(201, "cut").head(202, 4).u16(1);
+  const fs::path file = dir / "cut.kxm";
+  ASSERT_TRUE(w.save(file.string()));
+  const DumpRun r = run(quoted(file));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out,
+            "FileHeader\n  str_length: 8\n  file_id: \"MAGICKXM\"\n  file_version: 1\n"
+            "  reserved1: 0\n  reserved2: 0\nFrames\nAnimationSets\n  AnimationSet ROOT\n"
+            "    AnimationSet Name: \"cut\"\n    AnimationSet Length\nCustomData\n");
+  EXPECT_EQ(r.err, "Error reading: \"" + file.string() + "\"\n");
+
+  const fs::path empty = dir / "empty.kxm";
+  ASSERT_TRUE(KxmWriter::bare().save(empty.string()));
+  const DumpRun e = run(quoted(empty));
+  EXPECT_EQ(e.status, 1);
+  EXPECT_EQ(e.out, kFourRoots);
+  EXPECT_EQ(e.err, "Error reading: \"" + empty.string() + "\"\n");
+}
+
+TEST_F(KxmDump, NamesWithControlAndHighBytesAreEscaped) {
+  KxmWriter w;
+  w.open(1).chunkStr(101, std::string("a\\b\tc\x80\xff\0z", 9)).close();
+  const fs::path file = dir / "names.kxm";
+  ASSERT_TRUE(w.save(file.string()));
+  const DumpRun r = run(quoted(file));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("\n    Frame Name: \"a\\\\b\\x09c\\x80\\xff\"\n"), std::string::npos)
+      << r.out;
+}
+
+TEST_F(KxmDump, PathIsTakenWhole) {
+  // Far beyond the 255 characters of the viewer's path box.
+  fs::path deep = dir;
+  for (int i = 0; i < 6; ++i) deep /= std::string(60, static_cast<char>('a' + i));
+  fs::create_directories(deep);
+  const fs::path file = deep / "model.kxm";
+  ASSERT_GT(file.string().size(), 255u);
+  ASSERT_TRUE(KxmWriter().save(file.string()));
+  const DumpRun r = run(quoted(file));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(KxmDump, UsageErrorsExitWithTwo) {
+  for (const char* arguments : {"", "--bogus x.kxm", "a.kxm b.kxm", "--no-names"}) {
+    const DumpRun r = run(arguments);
+    EXPECT_EQ(r.status, 2) << arguments;
+    EXPECT_EQ(r.out, "") << arguments;
+    EXPECT_NE(r.err.find("usage: kxm-dump [--no-names] [--no-values] FILE"), std::string::npos);
+  }
+  const DumpRun help = run("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("usage: kxm-dump", 0), 0u);
+  const DumpRun version = run("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("kxm-dump ", 0), 0u);
+}
+
+TEST_F(KxmDump, OptionLikeFileNamesAfterDoubleDash) {
+  const fs::path file = dir / "--no-names";
+  ASSERT_TRUE(KxmWriter().save(file.string()));
+  const DumpRun r = run("-- " + quoted(file));
+  EXPECT_EQ(r.status, 0);
+}
+
+#if !defined(_WIN32)
+TEST_F(KxmDump, OutputThatCannotBeWrittenIsAnError) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP();
+  const std::string command =
+      "\"" KXM_DUMP "\" \"" KXM_SAMPLE "\" > /dev/full 2> \"" + (dir / "err").string() + "\"";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+  EXPECT_NE(readFile(dir / "err").find("cannot write the tree"), std::string::npos);
+}
+#endif
+
+}  // namespace
+}  // namespace kxm::test

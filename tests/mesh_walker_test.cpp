@@ -1,0 +1,314 @@
+// The mesh walker: value labels, vertex conversion, indices, material, the walk state, and
+// vertex and index data that reach outside the image.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+
+#include "tests/support/walk.h"
+
+namespace kxm::test {
+namespace {
+
+// The mesh's nodes, below "Frame ROOT" and "Frame MESH".
+std::string meshNodes(Walk& walk) {
+  std::string frames = walk.frames();
+  const std::string head = "Frame ROOT\n  Frame MESH\n";
+  EXPECT_EQ(frames.rfind(head, 0), 0u) << frames;
+  std::string out;
+  for (std::size_t at = head.size(); at < frames.size();) {
+    const std::size_t eol = frames.find('\n', at);
+    out += frames.substr(at + 4, eol - at - 4) + "\n";
+    at = eol + 1;
+  }
+  return out;
+}
+
+TEST(MeshWalker, EmptyMeshIsOneNewMesh) {
+  Walk walk(meshFile([](KxmWriter&) {}));
+  ASSERT_EQ(walk.result, 1);
+  EXPECT_EQ(walk.frames(), "Frame ROOT\n  Frame MESH\n");
+  const Mesh& mesh = walk.mesh(0);
+  EXPECT_EQ(mesh.material.diffuse[3], 1.0f);
+  EXPECT_EQ(mesh.material.ambient[0], 0.0f);
+  EXPECT_EQ(mesh.material.ambient[3], 1.0f);
+  EXPECT_EQ(mesh.material.power, 128.0f);
+  EXPECT_EQ(mesh.vertices.count(), 0);
+  EXPECT_EQ(mesh.indices.count(), 0);
+  EXPECT_EQ(mesh.textures.count(), 0u);
+}
+
+TEST(MeshWalker, ValueLabelsOfEveryChunk) {
+  struct Case {
+    std::uint32_t code;
+    char kind;  // 'b' byte, 'i' int32, 'f' float
+    const char* label;
+  };
+  const Case cases[] = {
+      {112, 'i', "Mesh FVF Size: -7"},
+      {113, 'i', "Mesh Vertex Count: -7"},
+      {114, 'i', "Mesh Index Count: -7"},
+      {117, 'i', "Mesh Primitive Type: -7"},
+      {118, 'i', "Mesh Draw Vertex Count: -7"},
+      {119, 'i', "Mesh Draw Primitive Count: -7"},
+      {121, 'i', "Mesh Bone Count: -7"},
+      {123, 'b', "Use Multiple Materials: 249"},
+      {124, 'i', "Multiple Material Count: -7"},
+      {125, 'b', "Mesh Uses Material: 249"},
+      {127, 'i', "Mesh Texture Count: -7"},
+      {129, 'b', "Mesh Wireframe: 249"},
+      {130, 'b', "Mesh Light: 249"},
+      {131, 'b', "Mesh Cull: 249"},
+      {132, 'b', "Mesh Fog: 249"},
+      {133, 'b', "Mesh Ambient: 249"},
+      {134, 'b', "Mesh Transparency: 249"},
+      {135, 'b', "Mesh Ghost: 249"},
+      {136, 'i', "Mesh Ghost Mode: -7"},
+      {137, 'b', "Mesh Linked - skip: 249"},
+      {138, 'i', "Mesh Sub Frames - skip: -7"},
+      {140, 'b', "Mesh Visible: 249"},
+      {155, 'f', "Mesh Arbitrary Value: -2.500000"},
+      {156, 'b', "Mesh Z Bias Flag: 249"},
+      {157, 'f', "Mesh Z Bias Slope: -2.500000"},
+      {158, 'f', "Mesh Z Bias Depth: -2.500000"},
+      {159, 'b', "Mesh Z Read: 249"},
+      {160, 'b', "Mesh Z Write: 249"},
+      {166, 'f', "Mesh Alpha Test Value: -2.500000"},
+  };
+  for (const Case& c : cases) {
+    const KxmWriter file = meshFile([&](KxmWriter& w) {
+      // Each value chunk carries four bytes, so every kind is read from the same payload.
+      if (c.kind == 'f') {
+        w.chunkF32(c.code, -2.5f);
+      } else if (c.kind == 'b') {
+        w.open(c.code).u8(249).zeros(3).close();
+      } else {
+        w.chunkI32(c.code, -7);
+      }
+      w.end();
+    });
+    Walk shown(file, options(false, true));
+    EXPECT_EQ(meshNodes(shown), std::string(c.label) + "\nEND\n") << c.code;
+    Walk hidden(file, options(true, false));
+    const std::string bare(c.label, std::string_view(c.label).find(':'));
+    EXPECT_EQ(meshNodes(hidden), bare + "\nEND Mesh\n") << c.code;
+  }
+}
+
+TEST(MeshWalker, StoredValuesReachTheMeshWhateverIsShown) {
+  for (DisplayOptions shown : {options(false, false), options(true, true)}) {
+    Walk walk(meshFile([](KxmWriter& w) {
+                w.chunkI32(117, 4).chunkI32(118, 30).chunkI32(119, 10).end();
+              }),
+              shown);
+    EXPECT_EQ(walk.mesh(0).primitiveType, 4);
+    EXPECT_EQ(walk.mesh(0).drawVertexCount, 30);
+    EXPECT_EQ(walk.mesh(0).drawPrimitiveCount, 10);
+  }
+}
+
+TEST(MeshWalker, FlagsLabelCarriesHexAndLetters) {
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {0x152, "Mesh FVF Flags: 00000152 (PNC1)"},
+      {0, "Mesh FVF Flags: 00000000 ()"},
+      {0xFFFFFFFF, "Mesh FVF Flags: FFFFFFFF (NC)"},
+      {0x00090212, "Mesh FVF Flags: 00090212 (PN)"},
+  };
+  for (const auto& [flagsValue, label] : cases) {
+    const std::uint32_t flags = flagsValue;
+    Walk walk(meshFile([&](KxmWriter& w) { w.chunkU32(111, flags); }));
+    EXPECT_EQ(meshNodes(walk), std::string(label) + "\n");
+  }
+}
+
+TEST(MeshWalker, SevenValueChunksContinueRightAfterTheirValue) {
+  // "Mesh FVF Size" says 8 bytes but its value is 4: the next head is read from the byte after
+  // the value, inside the chunk.
+  Walk walk(meshFile([](KxmWriter& w) {
+    w.head(112, 8).i32(36).u32(113).u32(4).i32(7);
+    w.head(121, 8).i32(2).zeros(4).end();  // and one that does go to its end
+  }));
+  ASSERT_EQ(walk.result, 1);
+  EXPECT_EQ(meshNodes(walk),
+            "Mesh FVF Size: 36\nMesh Vertex Count: 7\nMesh Bone Count: 2\nEND Mesh\n");
+}
+
+TEST(MeshWalker, VerticesAreConvertedAtTheirComponentOffsets) {
+  // Flags 0x112: position, normal, one two-float set; 32 bytes apart.
+  Walk walk(meshFile([](KxmWriter& w) {
+    w.chunkU32(111, 0x112).chunkI32(112, 32).chunkI32(113, 2).open(115);
+    w.floats({1, 2, 3}).floats({0, 0, 1}).floats({0.25f, 0.75f});
+    w.floats({-4, -5, -6}).floats({0, 1, 0}).floats({1, 0});
+    w.close().end();
+  }));
+  ASSERT_EQ(walk.result, 1);
+  const Mesh& mesh = walk.mesh(0);
+  ASSERT_EQ(mesh.vertices.count(), 2);
+  const MeshVertex& b = mesh.vertices[1];
+  EXPECT_EQ(b.position[0], -4.0f);
+  EXPECT_EQ(b.position[2], -6.0f);
+  EXPECT_EQ(b.texCoord0[0], 1.0f);
+  EXPECT_EQ(b.diffuse[0], 1.0f);
+  EXPECT_EQ(b.diffuse[3], 1.0f);
+  EXPECT_EQ(b.texCoord1[0], 0.0f);
+  EXPECT_EQ(mesh.vertices[0].texCoord0[1], 0.75f);
+}
+
+TEST(MeshWalker, DiffuseColourBytesScaleToUnit) {
+  Walk walk(meshFile([](KxmWriter& w) {
+    w.chunkU32(111, 0x042).chunkI32(112, 16).chunkI32(113, 1);
+    w.open(115).floats({0, 0, 0}).u32(0xFF804020).close();
+  }));
+  ASSERT_EQ(walk.result, 1);
+  const float k = std::bit_cast<float>(0x3B808081u);
+  const MeshVertex& v = walk.mesh(0).vertices[0];
+  EXPECT_EQ(v.diffuse[0], 128.0f * k);
+  EXPECT_EQ(v.diffuse[1], 64.0f * k);
+  EXPECT_EQ(v.diffuse[2], 32.0f * k);
+  EXPECT_EQ(v.diffuse[3], 1.0f);
+}
+
+TEST(MeshWalker, VertexDataNeedsItsCountFirst) {
+  Walk walk(meshFile([](KxmWriter& w) {
+    w.chunkU32(111, 0x002).chunkI32(112, 12).open(115).floats({1, 2, 3}).close();
+    w.chunkI32(113, 1).end();
+  }));
+  EXPECT_EQ(walk.result, 1);
+  EXPECT_EQ(walk.mesh(0).vertices.count(), 0);
+}
+
+TEST(MeshWalker, VertexStrideCanBeZeroOrNegativeInsideTheImage) {
+  Walk zero(meshFile([](KxmWriter& w) {
+    w.chunkU32(111, 0x002).chunkI32(112, 0).chunkI32(113, 3).open(115).floats({7, 8, 9}).close();
+  }));
+  ASSERT_EQ(zero.result, 1);
+  EXPECT_EQ(zero.mesh(0).vertices[2].position[0], 7.0f);
+
+  // A stride of -12 walks back over the count's value and the data chunk's head.
+  Walk back(meshFile([](KxmWriter& w) {
+    w.chunkU32(111, 0x002).chunkI32(112, -12).chunkI32(113, 2).open(115).floats({1, 2, 3}).close();
+  }));
+  ASSERT_EQ(back.result, 1);
+  EXPECT_EQ(back.mesh(0).vertices[0].position[0], 1.0f);
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(back.mesh(0).vertices[1].position[0]), 2u);
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(back.mesh(0).vertices[1].position[1]), 115u);
+}
+
+TEST(MeshWalker, VerticesOutsideTheImageFailTheWalk) {
+  const std::vector<KxmWriter> outside = {
+      // the last vertex runs past the end of the image
+      meshFile([](KxmWriter& w) {
+        w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 2);
+        w.open(115).floats({1, 2, 3}).close();
+      }),
+      // a negative stride moves the base below the start of the image
+      meshFile([](KxmWriter& w) {
+        w.chunkU32(111, 0x002).chunkI32(112, -0x40000000).chunkI32(113, 2);
+        w.open(115).floats({1, 2, 3}).close();
+      }),
+      // more vertices than the image has bytes, refused before anything is read
+      meshFile([](KxmWriter& w) {
+        w.chunkU32(111, 0).chunkI32(112, 0).chunkI32(113, 0x7FFFFFFF).open(115).close();
+      }),
+      // a negative count
+      meshFile([](KxmWriter& w) { w.chunkI32(113, -1).open(115).close(); }),
+  };
+  for (const KxmWriter& file : outside) {
+    const Loaded loaded = load(file);
+    EXPECT_EQ(loaded.result, 0);
+    EXPECT_TRUE(loaded.modelEmpty);
+    EXPECT_NE(loaded.dump.find("      Mesh Vertex Data\nAnimationSets\n"), std::string::npos)
+        << loaded.dump;
+  }
+}
+
+TEST(MeshWalker, IndicesWidenTo32Bits) {
+  Walk walk(meshFile([](KxmWriter& w) {
+    w.chunkI32(114, 3).open(116).u16(0).u16(0xFFFF).u16(0x1234).close().end();
+  }));
+  ASSERT_EQ(walk.result, 1);
+  const Mesh& mesh = walk.mesh(0);
+  ASSERT_EQ(mesh.indices.count(), 3);
+  EXPECT_EQ(mesh.indices[1], 65535u);
+  EXPECT_EQ(mesh.indices[2], 0x1234u);
+}
+
+TEST(MeshWalker, IndicesTheImageCannotHoldFailTheLoad) {
+  for (std::int32_t count : {3, 0x7FFFFFFF, -1}) {
+    KxmWriter file = meshFile([&](KxmWriter& w) { w.chunkI32(114, count).head(116, 6).u16(1); });
+    file.u16(2);  // 4 bytes of image left after the data chunk's head
+    const Loaded loaded = load(file);
+    EXPECT_EQ(loaded.result, 0) << count;
+    EXPECT_NE(loaded.dump.find("      Mesh Index Data\nAnimationSets"), std::string::npos);
+  }
+  // Zero indices read nothing and do not fail.
+  EXPECT_EQ(load(meshFile([](KxmWriter& w) { w.chunkI32(114, 0).head(116, 0); })).result, 1);
+}
+
+TEST(MeshWalker, MaterialIsReadWholeOrNotAtAll) {
+  Walk whole(meshFile([](KxmWriter& w) {
+    w.open(126).floats({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}).close();
+  }));
+  ASSERT_EQ(whole.result, 1);
+  EXPECT_EQ(whole.mesh(0).material.diffuse[0], 1.0f);
+  EXPECT_EQ(whole.mesh(0).material.emissive[3], 16.0f);
+  EXPECT_EQ(whole.mesh(0).material.power, 17.0f);
+
+  KxmWriter cut;
+  cut.head(1, 100).head(103, 90).head(126, 68).zeros(60);
+  Walk failed(cut);
+  EXPECT_EQ(failed.result, 0);
+  EXPECT_EQ(failed.mesh(0).material.diffuse[0], 1.0f);
+  EXPECT_EQ(failed.mesh(0).material.power, 128.0f);
+}
+
+TEST(MeshWalker, EachMeshHasItsOwnWalkState) {
+  Walk walk(rootFrame([](KxmWriter& w) {
+    w.open(103).chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 1);
+    w.open(115).floats({1, 1, 1}).close().end().close();
+    w.open(103).open(115).floats({2, 2, 2}).close().end().close();
+  }));
+  ASSERT_EQ(walk.result, 1);
+  ASSERT_EQ(walk.frame(0).meshes.count(), 2u);
+  EXPECT_EQ(walk.mesh(0, 0).vertices.count(), 1);
+  EXPECT_EQ(walk.mesh(0, 1).vertices.count(), 0);
+}
+
+TEST(MeshWalker, UnhandledCodesAreNamedAndSkipped) {
+  Walk walk(meshFile([](KxmWriter& w) {
+    w.open(200).zeros(4).close().open(120).zeros(9).close().open(154).str("fx").close();
+    w.open(141).str("t").close().open(161).close().end();
+  }));
+  EXPECT_EQ(walk.result, 1);
+  EXPECT_EQ(meshNodes(walk),
+            "UNKNOWN\nMesh Vertex Declaration\nMesh FX Effect Name\nTexture Name\n"
+            "MultiMaterial Name\nEND Mesh\n");
+}
+
+TEST(MeshWalker, FloatsPrintAlikeOnEveryPlatform) {
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {0x7FC00000u, "nan"},
+      {0xFFC00000u, "-nan"},
+      {0x7F800000u, "inf"},
+      {0xFF800000u, "-inf"},
+      {0x00000001u, "0.000000"},
+      {0x80000000u, "-0.000000"},
+      {0x7F7FFFFFu, "340282346638528859811704183484516925440.000000"},
+  };
+  for (const auto& [bitsValue, text] : cases) {
+    const std::uint32_t bits = bitsValue;
+    Walk walk(meshFile([&](KxmWriter& w) { w.chunkU32(155, bits); }));
+    EXPECT_EQ(meshNodes(walk), std::string("Mesh Arbitrary Value: ") + text + "\n");
+  }
+}
+
+TEST(MeshWalker, ValueReadPastTheImageKeepsTheBareName) {
+  KxmWriter file;
+  file.head(1, 50).head(103, 40).head(131, 1);
+  const Loaded loaded = load(file);
+  EXPECT_EQ(loaded.result, 0);
+  EXPECT_NE(loaded.dump.find("    Frame MESH\n      Mesh Cull\nAnimationSets"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kxm::test

@@ -1,0 +1,122 @@
+// The model records: appends that keep earlier records and their arrays, allocations at a
+// count, default runs of element tables, and clearModel.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "model/model.h"
+
+namespace kxm {
+namespace {
+
+TEST(RecordTable, AppendsKeepEarlierRecordsAndTheirArraysAcrossBlocks) {
+  Mesh mesh;
+  constexpr int kBones = 5000;  // well past the doubling blocks into the fixed ones
+  std::vector<const Bone*> addresses;
+  for (int i = 0; i < kBones; ++i) {
+    Bone* bone = addMeshBone(mesh);
+    ASSERT_NE(bone, nullptr);
+    ASSERT_EQ(allocBoneWeights(*bone, i % 7 + 1), 1);
+    bone->weights[0] = static_cast<float>(i);
+    bone->name[0] = static_cast<char>('a' + i % 26);
+    addresses.push_back(bone);
+  }
+  ASSERT_EQ(mesh.bones.count(), static_cast<std::uint64_t>(kBones));
+  for (int i = 0; i < kBones; ++i) {
+    const Bone& bone = mesh.bones.at(static_cast<std::uint64_t>(i));
+    EXPECT_EQ(&bone, addresses[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(bone.weights.count(), i % 7 + 1);
+    EXPECT_EQ(bone.weights[0], static_cast<float>(i));
+    EXPECT_EQ(bone.name[0], 'a' + i % 26);
+    EXPECT_EQ(bone.translationMatrix[15], 1.0f);
+  }
+}
+
+TEST(RecordTable, NewRecordsHaveTheirInitialValues) {
+  Model model;
+  Frame* frame = model.addFrame(3);
+  ASSERT_NE(frame, nullptr);
+  EXPECT_STREQ(frame->name, "NoName");
+  EXPECT_EQ(frame->parentIndex, 3);
+  EXPECT_EQ(frame->matrix[0], 1.0f);
+  EXPECT_EQ(frame->matrix[1], 0.0f);
+  EXPECT_EQ(frame->scale[2], 1.0f);
+  Mesh* mesh = addMesh(*frame);
+  MultiMaterial* entry = addMultiMaterial(*mesh);
+  EXPECT_EQ(entry->material.diffuse[2], 1.0f);
+  EXPECT_EQ(entry->material.emissive[0], 0.0f);
+  EXPECT_EQ(entry->material.emissive[3], 1.0f);
+  EXPECT_EQ(entry->material.power, 128.0f);
+  EXPECT_EQ(addTexture(*mesh)->primitiveCount, 0);
+  AnimationSet* set = model.addAnimationSet();
+  EXPECT_EQ(addAnimation(*set)->positionKeys.count(), 0);
+  EXPECT_EQ(model.frames.count(), 1u);
+  EXPECT_EQ(set->animations.count(), 1u);
+}
+
+TEST(ValueArray, AllocationReplacesTheArrayWithZeroedEntries) {
+  Mesh mesh;
+  ASSERT_EQ(allocIndices(mesh, 5), 1);
+  mesh.indices[4] = 9;
+  ASSERT_EQ(allocIndices(mesh, 3), 1);
+  EXPECT_EQ(mesh.indices.count(), 3);
+  EXPECT_EQ(mesh.indices[0], 0u);
+  EXPECT_EQ(mesh.indices[2], 0u);
+}
+
+TEST(ValueArray, CountsOfZeroOrBelowFailAndKeepTheArray) {
+  Animation animation;
+  ASSERT_EQ(allocMatrixKeys(animation, 2), 1);
+  animation.matrixKeys[1].time = 5;
+  EXPECT_EQ(allocMatrixKeys(animation, 0), 0);
+  EXPECT_EQ(allocMatrixKeys(animation, INT32_MIN), 0);
+  EXPECT_EQ(allocMatrixKeys(animation, -1), 0);
+  EXPECT_EQ(animation.matrixKeys.count(), 2);
+  EXPECT_EQ(animation.matrixKeys[1].time, 5.0f);
+}
+
+TEST(ElementTable, DefaultRunsStandBetweenStoredRecords) {
+  ElementTable<Texture> table;
+  table.append()->primitiveStart = 1;
+  ASSERT_TRUE(table.appendDefaults(1000000000000ull));
+  table.append()->primitiveStart = 2;
+  ASSERT_TRUE(table.appendDefaults(2));
+  table.append()->primitiveStart = 3;
+  EXPECT_EQ(table.count(), 1000000000005ull);
+  EXPECT_EQ(table.storedCount(), 3u);
+  EXPECT_EQ(table.at(0).primitiveStart, 1);
+  EXPECT_EQ(table.at(1).primitiveStart, 0);
+  EXPECT_EQ(table.at(1000000000000ull).primitiveStart, 0);
+  EXPECT_EQ(table.at(1000000000001ull).primitiveStart, 2);
+  EXPECT_EQ(table.at(1000000000003ull).primitiveStart, 0);
+  EXPECT_EQ(table.at(1000000000004ull).primitiveStart, 3);
+  EXPECT_EQ(table.lastStored().primitiveStart, 3);
+}
+
+TEST(ClearModel, LeavesNothingBehindAndIsHarmlessTwice) {
+  Model model;
+  model.clearModel();
+  EXPECT_TRUE(model.empty());
+  for (int f = 0; f < 3; ++f) {
+    Frame* frame = model.addFrame(f - 1);
+    Mesh* mesh = addMesh(*frame);
+    ASSERT_EQ(allocVertices(*mesh, 100), 1);
+    Bone* bone = addMeshBone(*mesh);
+    ASSERT_EQ(allocBoneVertexIndices(*bone, 10), 1);
+    mesh->bones.appendDefaults(5);
+  }
+  AnimationSet* set = model.addAnimationSet();
+  ASSERT_EQ(allocPositionKeys(*addAnimation(*set), 4), 1);
+  model.clearModel();
+  EXPECT_TRUE(model.empty());
+  EXPECT_EQ(model.frames.count(), 0u);
+  EXPECT_EQ(model.animationSets.count(), 0u);
+  model.clearModel();
+  EXPECT_TRUE(model.empty());
+  // The model is usable again after a clear.
+  EXPECT_STREQ(model.addFrame(-1)->name, "NoName");
+  EXPECT_EQ(model.frames.count(), 1u);
+}
+
+}  // namespace
+}  // namespace kxm
