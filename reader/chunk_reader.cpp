@@ -113,13 +113,18 @@ int ChunkReader::parseImage() {
   if (!readI32Le(fileVersion) || !readI32Le(reserved1) || !readI32Le(reserved2)) return 0;
   if (fileVersion != 1) return 0;
 
-  Label label;
+  // The header's labels are fixed, whatever the options.
   const NodeHandle root = tree_.fileHeaderRoot;
-  tree_.InsertNode(label.format("str_length: %d", static_cast<int>(strLength)), root, -1);
-  tree_.InsertNode(label.format("file_id: \"%s\"", fileId), root, -1);
-  tree_.InsertNode(label.format("file_version: %d", static_cast<int>(fileVersion)), root, -1);
-  tree_.InsertNode(label.format("reserved1: %d", static_cast<int>(reserved1)), root, -1);
-  tree_.InsertNode(label.format("reserved2: %d", static_cast<int>(reserved2)), root, -1);
+  auto field = [this, root](const char* name, std::int32_t value) {
+    Label label;
+    tree_.InsertNode(label.add(name).add(": ").addInt(value).c_str(), root, -1);
+  };
+  field("str_length", static_cast<std::int32_t>(strLength));
+  Label id;
+  tree_.InsertNode(id.add("file_id: ").addQuoted(fileId).c_str(), root, -1);
+  field("file_version", fileVersion);
+  field("reserved1", reserved1);
+  field("reserved2", reserved2);
 
   return walkTopLevel();
 }

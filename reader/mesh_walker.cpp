@@ -172,21 +172,13 @@ int ChunkReader::readVertexData(Mesh& mesh, std::uint32_t flags, std::int32_t st
   if (static_cast<std::uint32_t>(count) > size) return 0;
   if (!allocVertices(mesh, count)) return 0;
 
-  MeshVertex* out = mesh.vertices.data();
-  const std::uint8_t* image = buffer.get();
-  const std::int64_t imageSize = size;
-  std::int64_t base = position;
-  for (std::int32_t k = 0; k < count; ++k, base += stride) {
-    if (layout.span != 0) {
-      // Every component read lies wholly inside the image; a stride that moved the vertex below
-      // the start of the image puts it outside.
-      if (base < 0 || base + layout.span > imageSize) return 0;
-      out[k] = convertVertex(image + base, layout);
-    } else {
-      out[k] = MeshVertex{};
-    }
-  }
-  return 1;
+  // Every component read lies wholly inside the image; a vertex that reaches outside it, or
+  // that a negative stride moved below its start, fails the walk.
+  const auto vertices = static_cast<std::uint32_t>(count);
+  return convertVertices(buffer.get(), size, position, stride, vertices, layout,
+                         mesh.vertices.data()) == vertices
+             ? 1
+             : 0;
 }
 
 int ChunkReader::readIndexData(Mesh& mesh, std::int32_t count) {

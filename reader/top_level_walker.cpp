@@ -25,7 +25,7 @@ int ChunkReader::walkTopLevel() {
       }
       case 406: {  // custom data, shown by its length whatever the options
         Label label;
-        label.format("chunk_length: %d", static_cast<int>(static_cast<std::int32_t>(head.length)));
+        label.add("chunk_length: ").addInt(static_cast<std::int32_t>(head.length));
         const NodeHandle node = tree_.InsertNode(label.c_str(), tree_.customDataRoot, -1);
         readCustomData(head.end, node);
         position = head.end;

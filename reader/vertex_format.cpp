@@ -107,12 +107,11 @@ void readFloatsLe(const std::uint8_t* p, float* out, int count) {
   for (int i = 0; i < count; ++i) out[i] = std::bit_cast<float>(readU32Le(p + 4 * i));
 }
 
-}  // namespace
+// 1/255 rounded to a float, as the exporters scale colour bytes.
+const float kByteToUnit = std::bit_cast<float>(0x3B808081u);
 
-MeshVertex convertVertex(const std::uint8_t* vertex, const VertexLayout& layout) {
-  // 1/255 rounded to a float, as the exporters scale colour bytes.
-  static const float kByteToUnit = std::bit_cast<float>(0x3B808081u);
-  MeshVertex out;
+void convertInto(const std::uint8_t* vertex, const VertexLayout& layout, MeshVertex& out) {
+  out = MeshVertex{};
   if (layout.posOffset != -1) readFloatsLe(vertex + layout.posOffset, out.position, 3);
   if (layout.diffuseOffset != -1) {
     const std::uint32_t colour = readU32Le(vertex + layout.diffuseOffset);
@@ -123,7 +122,29 @@ MeshVertex convertVertex(const std::uint8_t* vertex, const VertexLayout& layout)
   }
   if (layout.tex0Offset != -1) readFloatsLe(vertex + layout.tex0Offset, out.texCoord0, 2);
   if (layout.tex1Offset != -1) readFloatsLe(vertex + layout.tex1Offset, out.texCoord1, 2);
+}
+
+}  // namespace
+
+MeshVertex convertVertex(const std::uint8_t* vertex, const VertexLayout& layout) {
+  MeshVertex out;
+  convertInto(vertex, layout, out);
   return out;
+}
+
+std::uint32_t convertVertices(const std::uint8_t* image, std::uint32_t imageSize,
+                              std::int64_t base, std::int32_t stride, std::uint32_t count,
+                              const VertexLayout& layout, MeshVertex* out) {
+  if (layout.span == 0) {  // nothing to read: every vertex has the missing-component values
+    std::fill(out, out + count, MeshVertex{});
+    return count;
+  }
+  const std::int64_t last = std::int64_t{imageSize} - layout.span;
+  for (std::uint32_t k = 0; k < count; ++k, base += stride) {
+    if (base < 0 || base > last) return k;
+    convertInto(image + base, layout, out[k]);
+  }
+  return count;
 }
 
 }  // namespace kxm

@@ -188,14 +188,15 @@ TEST(DumpFormat, PrintableBytesStayAndTheRestAreEscaped) {
   EXPECT_EQ(out, "a\\\\b\\x01\\x1f ~\\x7f\\x80\\xff\"");
 }
 
-TEST(Labels, FormattedLabelsAreNeverCut) {
+TEST(Labels, PiecesPrintAsTheirFormatsWouldAndAreNeverCut) {
   Label label;
-  const std::string long_(1000, 'L');
-  EXPECT_EQ(std::string(label.format("%s: \"%s\"", "Name", long_.c_str())),
-            "Name: \"" + long_ + "\"");
-  EXPECT_STREQ(label.format("%d", 5), "5");
-  char number[512];
-  EXPECT_STREQ(formatFloat(-0.5, number), "-0.500000");
+  const std::string long_(300, 'L');
+  label.add("Name: ").addQuoted(long_).add(' ').addInt(-2147483647 - 1).add(' ').addHex8(0xAB);
+  label.add(' ').addFloat(0.1).add(' ').addFloat(-1e-7).add(' ').addFloat(2.5e9);
+  EXPECT_EQ(std::string(label.c_str()), "Name: \"" + long_ +
+                                            "\" -2147483648 000000AB 0.100000 -0.000000 "
+                                            "2500000000.000000");
+  EXPECT_EQ(label.view().size(), std::strlen(label.c_str()));
 }
 
 }  // namespace

@@ -1,40 +1,68 @@
 #include "tree/labels.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
-#include <new>
+#include <cstring>
 
 namespace kxm {
 
-const char* Label::format(const char* fmt, ...) {
-  heap_.reset();
-  va_list args;
-  va_start(args, fmt);
-  va_list again;
-  va_copy(again, args);
-  const int length = std::vsnprintf(inline_, sizeof inline_, fmt, args);
-  va_end(args);
-  if (length < 0) {
-    inline_[0] = '\0';
-  } else if (static_cast<std::size_t>(length) >= sizeof inline_) {
-    const auto size = static_cast<std::size_t>(length) + 1;
-    heap_.reset(new (std::nothrow) char[size]);
-    if (heap_) std::vsnprintf(heap_.get(), size, fmt, again);
+Label& Label::add(std::string_view text) {
+  if (!onHeap_ && length_ + text.size() < sizeof inline_) {
+    std::memcpy(inline_ + length_, text.data(), text.size());
+    length_ += text.size();
+    return *this;
   }
-  va_end(again);
-  return c_str();
+  if (!onHeap_) {
+    heap_.assign(inline_, length_);
+    onHeap_ = true;
+  }
+  heap_.append(text);
+  return *this;
 }
 
-const char* formatFloat(double value, char (&out)[512]) {
+Label& Label::addInt(std::int32_t value) {
+  char digits[16];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  return add(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+}
+
+Label& Label::addHex8(std::uint32_t value) {
+  static const char kHex[] = "0123456789ABCDEF";
+  char digits[8];
+  for (int i = 7; i >= 0; --i, value >>= 4) digits[i] = kHex[value & 0xF];
+  return add(std::string_view(digits, sizeof digits));
+}
+
+Label& Label::addFloat(double value) {
+  char digits[400];
+  return add(std::string_view(digits, formatFloat(value, digits, sizeof digits)));
+}
+
+const char* Label::c_str() {
+  if (onHeap_) return heap_.c_str();
+  inline_[length_] = '\0';
+  return inline_;
+}
+
+std::string_view Label::view() const {
+  return onHeap_ ? std::string_view(heap_) : std::string_view(inline_, length_);
+}
+
+std::size_t formatFloat(double value, char* out, std::size_t capacity) {
+  std::string_view special;
   if (std::isnan(value)) {
-    std::snprintf(out, sizeof out, "%s", std::signbit(value) ? "-nan" : "nan");
+    special = std::signbit(value) ? "-nan" : "nan";
   } else if (std::isinf(value)) {
-    std::snprintf(out, sizeof out, "%s", value < 0 ? "-inf" : "inf");
+    special = value < 0 ? "-inf" : "inf";
   } else {
-    std::snprintf(out, sizeof out, "%f", value);
+    // Exact to the sixth decimal, as printf's %f, whatever the platform's printf does.
+    const auto result = std::to_chars(out, out + capacity, value, std::chars_format::fixed, 6);
+    if (result.ec == std::errc()) return static_cast<std::size_t>(result.ptr - out);
+    special = "";
   }
-  return out;
+  const std::size_t length = std::min(special.size(), capacity);
+  std::memcpy(out, special.data(), length);
+  return length;
 }
 
 namespace {
@@ -45,6 +73,19 @@ struct NodeText {
   char text[128] = {};
 };
 
+const char* endWord(EndKind kind) {
+  switch (kind) {
+    case EndKind::Frame: return " Frame ";
+    case EndKind::Mesh: return " Mesh";
+    case EndKind::Bone: return " Bone ";
+    case EndKind::Texture: return " Texture ";
+    case EndKind::MultiMaterial: return " MultiMaterial ";
+    case EndKind::AnimationSet: return " AnimationSet ";
+    case EndKind::AnimData: return " AnimData ";
+  }
+  return "";
+}
+
 }  // namespace
 
 NodeHandle insertChunkNode(ChunkTree& tree, NodeHandle parent, const char* name) {
@@ -54,16 +95,10 @@ NodeHandle insertChunkNode(ChunkTree& tree, NodeHandle parent, const char* name)
 NodeHandle insertEndNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
                          EndKind kind, const char* objectName) {
   if (!options.showNames()) return tree.InsertNode("END", parent, -1);
+  // "%s Frame \"%s\"" and its kin; a mesh has no name: "%s Mesh".
   Label label;
-  switch (kind) {
-    case EndKind::Frame: label.format("%s Frame \"%s\"", "END", objectName); break;
-    case EndKind::Mesh: label.format("%s Mesh", "END"); break;
-    case EndKind::Bone: label.format("%s Bone \"%s\"", "END", objectName); break;
-    case EndKind::Texture: label.format("%s Texture \"%s\"", "END", objectName); break;
-    case EndKind::MultiMaterial: label.format("%s MultiMaterial \"%s\"", "END", objectName); break;
-    case EndKind::AnimationSet: label.format("%s AnimationSet \"%s\"", "END", objectName); break;
-    case EndKind::AnimData: label.format("%s AnimData \"%s\"", "END", objectName); break;
-  }
+  label.add("END").add(endWord(kind));
+  if (kind != EndKind::Mesh) label.addQuoted(objectName);
   return tree.InsertNode(label.c_str(), parent, -1);
 }
 
@@ -71,7 +106,7 @@ void labelNameChunk(ChunkTree& tree, const DisplayOptions& options, NodeHandle n
                     const char* chunkName, const char* name) {
   if (!options.showNames()) return;
   Label label;
-  tree.SetNodeText(node, label.format("%s: \"%s\"", chunkName, name));
+  tree.SetNodeText(node, label.add(chunkName).add(": ").addQuoted(name).c_str());
 }
 
 void labelInteger(ChunkTree& tree, const DisplayOptions& options, NodeHandle node,
@@ -79,25 +114,23 @@ void labelInteger(ChunkTree& tree, const DisplayOptions& options, NodeHandle nod
   if (!options.showValues()) return;
   const NodeText current(tree, node);
   Label label;
-  tree.SetNodeText(node, label.format("%s: %d", current.text, static_cast<int>(value)));
+  tree.SetNodeText(node, label.add(current.text).add(": ").addInt(value).c_str());
 }
 
 void labelFloat(ChunkTree& tree, const DisplayOptions& options, NodeHandle node, float value) {
   if (!options.showValues()) return;
   const NodeText current(tree, node);
-  char number[512];
   Label label;
-  tree.SetNodeText(node, label.format("%s: %s", current.text, formatFloat(value, number)));
+  tree.SetNodeText(node, label.add(current.text).add(": ").addFloat(value).c_str());
 }
 
 void labelVector(ChunkTree& tree, const DisplayOptions& options, NodeHandle node, double x,
                  double y, double z) {
   if (!options.showValues()) return;
   const NodeText current(tree, node);
-  char nx[512], ny[512], nz[512];
   Label label;
-  tree.SetNodeText(node, label.format("%s: %s, %s, %s", current.text, formatFloat(x, nx),
-                                      formatFloat(y, ny), formatFloat(z, nz)));
+  label.add(current.text).add(": ").addFloat(x).add(", ").addFloat(y).add(", ").addFloat(z);
+  tree.SetNodeText(node, label.c_str());
 }
 
 void labelFlags(ChunkTree& tree, const DisplayOptions& options, NodeHandle node,
@@ -105,8 +138,8 @@ void labelFlags(ChunkTree& tree, const DisplayOptions& options, NodeHandle node,
   if (!options.showValues()) return;
   const NodeText current(tree, node);
   Label label;
-  tree.SetNodeText(
-      node, label.format("%s: %08X (%s)", current.text, static_cast<unsigned>(flags), letters));
+  label.add(current.text).add(": ").addHex8(flags).add(" (").add(letters).add(')');
+  tree.SetNodeText(node, label.c_str());
 }
 
 void relabelFrameNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle node,
@@ -114,7 +147,7 @@ void relabelFrameNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle
   if (!options.showNames()) return;
   const NodeText current(tree, node);
   Label label;
-  tree.SetNodeText(node, label.format("%s: \"%s\"", current.text, frameName));
+  tree.SetNodeText(node, label.add(current.text).add(": ").addQuoted(frameName).c_str());
 }
 
 }  // namespace kxm

@@ -4,7 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <string>
+#include <string_view>
 
 #include "tree/chunk_tree.h"
 
@@ -19,27 +20,35 @@ struct DisplayOptions {
   bool showValues() const { return ShowValuesOption == 1; }
 };
 
-// A composed label. Labels are never cut: one that outgrows the inline buffer is formatted again
-// into storage of its whole length.
+// A label put together piece by piece, as the formats "%s", "%d", "%08X" and "%f" would print
+// the pieces. Labels are never cut: one that outgrows the inline buffer moves to the heap.
 class Label {
  public:
-#if defined(__GNUC__)
-  __attribute__((format(printf, 2, 3)))
-#endif
-  const char*
-  format(const char* fmt, ...);
-  const char* c_str() const {
-    return heap_ ? heap_.get() : inline_;
-  }
+  Label() = default;
+  Label(const Label&) = delete;
+  Label& operator=(const Label&) = delete;
+
+  Label& add(std::string_view text);
+  Label& add(const char* text) { return add(std::string_view(text)); }
+  Label& add(char c) { return add(std::string_view(&c, 1)); }
+  Label& addInt(std::int32_t value);      // %d
+  Label& addHex8(std::uint32_t value);    // %08X
+  Label& addFloat(double value);          // %f, with "nan", "-nan", "inf", "-inf"
+  Label& addQuoted(std::string_view text) { return add('"').add(text).add('"'); }
+
+  const char* c_str();
+  std::string_view view() const;
 
  private:
-  char inline_[256] = {};
-  std::unique_ptr<char[]> heap_;
+  char inline_[256];
+  std::size_t length_ = 0;
+  std::string heap_;
+  bool onHeap_ = false;
 };
 
-// A float as "%f" prints it, widened to double, with NaN and infinities spelled the same on
-// every platform: "nan", "-nan", "inf", "-inf".
-const char* formatFloat(double value, char (&out)[512]);
+// A float printed as "%f" prints it widened to double, with NaN and the infinities spelled the
+// same on every platform. Writes at most 400 characters and returns how many.
+std::size_t formatFloat(double value, char* out, std::size_t capacity);
 
 // What an END node says about the object it closes.
 enum class EndKind { Frame, Mesh, Bone, Texture, MultiMaterial, AnimationSet, AnimData };

@@ -12,7 +12,7 @@ constexpr std::uint32_t kTextBlockSize = 64 * 1024;
 }
 
 bool MemoryTreeControl::isLive(NodeHandle node) const {
-  return node != 0 && node <= nodes_.size() && at(node).live;
+  return node != 0 && node <= nodeCount_ && at(node).live;
 }
 
 bool MemoryTreeControl::storeText(Node& node, std::string_view text) {
@@ -48,18 +48,20 @@ NodeHandle MemoryTreeControl::insertItem(NodeHandle parent, const char* text,
                                          std::int32_t itemData) {
   if (text == nullptr) text = "";
   if (parent != 0 && !isLive(parent)) return 0;
-  if (nodes_.size() >= std::numeric_limits<Index>::max() - 1) return 0;
-  try {
-    nodes_.emplace_back();
-  } catch (const std::bad_alloc&) {
-    return 0;
+  if (nodeCount_ >= std::numeric_limits<Index>::max() - 1) return 0;
+  if (nodeCount_ == nodeBlocks_.size() * kNodeBlock) {
+    std::unique_ptr<Node[]> block(new (std::nothrow) Node[kNodeBlock]);
+    if (!block) return 0;
+    try {
+      nodeBlocks_.push_back(std::move(block));
+    } catch (const std::bad_alloc&) {
+      return 0;
+    }
   }
-  Node& node = nodes_.back();
-  if (!storeText(node, text)) {
-    nodes_.pop_back();
-    return 0;
-  }
-  const auto handle = static_cast<Index>(nodes_.size());
+  Node& node = nodeAt(nodeCount_);
+  node = Node{};
+  if (!storeText(node, text)) return 0;
+  const auto handle = static_cast<Index>(++nodeCount_);
   node.parent = static_cast<Index>(parent);
   node.itemData = itemData;
   Index& first = parent != 0 ? at(parent).firstChild : topFirst_;
@@ -123,7 +125,9 @@ void MemoryTreeControl::deleteItem(NodeHandle node) {
 }
 
 void MemoryTreeControl::deleteAllItems() {
-  std::deque<Node>().swap(nodes_);
+  nodeBlocks_.clear();
+  nodeBlocks_.shrink_to_fit();
+  nodeCount_ = 0;
   textBlocks_.clear();
   textBlocks_.shrink_to_fit();
   lastBlockUsed_ = lastBlockSize_ = 0;

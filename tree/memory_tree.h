@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -58,14 +57,19 @@ class MemoryTreeControl : public TreeControl {
     bool live = true;
   };
 
+  static constexpr unsigned kNodeBlockBits = 12;  // 4096 nodes a block
+  static constexpr std::size_t kNodeBlock = std::size_t{1} << kNodeBlockBits;
+
   bool isLive(NodeHandle node) const;
-  Node& at(NodeHandle node) { return nodes_[node - 1]; }
-  const Node& at(NodeHandle node) const { return nodes_[node - 1]; }
+  Node& at(NodeHandle node) { return nodeAt(node - 1); }
+  const Node& at(NodeHandle node) const { return const_cast<MemoryTreeControl*>(this)->at(node); }
+  Node& nodeAt(std::size_t i) { return nodeBlocks_[i >> kNodeBlockBits][i & (kNodeBlock - 1)]; }
   bool storeText(Node& node, std::string_view text);
 
   // Nodes and texts grow in blocks and never move, so a tree of millions of nodes costs about
   // its nodes and its texts, with no copy of itself while it grows.
-  std::deque<Node> nodes_;
+  std::vector<std::unique_ptr<Node[]>> nodeBlocks_;
+  std::size_t nodeCount_ = 0;
   std::vector<std::unique_ptr<char[]>> textBlocks_;
   std::uint32_t lastBlockUsed_ = 0;
   std::uint32_t lastBlockSize_ = 0;

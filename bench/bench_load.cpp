@@ -1,0 +1,70 @@
+// Load and dump throughput over generated files, each at n and 2n so that the growth shows.
+//
+//   load:  ChunkReader::load from a file into the in-memory tree (what the viewer does)
+//   dump:  the same, then the tree printed to /dev/null (what kxm-dump does)
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "bench/bench_files.h"
+#include "model/model.h"
+#include "reader/chunk_reader.h"
+#include "tree/memory_tree.h"
+#include "tree/tree_dump.h"
+
+namespace kxm::bench {
+namespace {
+
+using Generator = std::vector<std::uint8_t> (*)(std::int64_t);
+
+void run(benchmark::State& state, const char* name, Generator generate, bool dump) {
+  const std::int64_t n = state.range(0);
+  const auto bytes = generate(n);
+  const std::string path = cachedFile(std::string(name) + "-" + std::to_string(n), bytes);
+  std::FILE* devNull = std::fopen("/dev/null", "wb");
+  std::size_t nodes = 0;
+  for (auto _ : state) {
+    MemoryTreeControl control;
+    ChunkTree tree;
+    tree.Attach(&control);
+    Model model;
+    DisplayOptions options;
+    {
+      ChunkReader reader(model, tree, options);
+      if (reader.load(path.c_str()) != 1) state.SkipWithError("load failed");
+    }
+    if (dump) {
+      dumpTree(control, [devNull](std::string_view piece) {
+        return std::fwrite(piece.data(), 1, piece.size(), devNull) == piece.size();
+      });
+    }
+    nodes = control.liveCount();
+    benchmark::DoNotOptimize(nodes);
+  }
+  std::fclose(devNull);
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+  state.counters["nodes"] = static_cast<double>(nodes);
+  state.counters["nodes/s"] = benchmark::Counter(
+      static_cast<double>(nodes) * static_cast<double>(state.iterations()),
+      benchmark::Counter::kIsRate);
+  state.counters["file_MB"] = static_cast<double>(bytes.size()) / 1e6;
+}
+
+#define KXM_BENCH(name, generator, n)                                                   \
+  BENCHMARK_CAPTURE(run, name##_load, #name, generator, false)                         \
+      ->Arg(n)->Arg(2 * (n))->Unit(benchmark::kMillisecond)->UseRealTime();            \
+  BENCHMARK_CAPTURE(run, name##_dump, #name, generator, true)                          \
+      ->Arg(n)->Arg(2 * (n))->Unit(benchmark::kMillisecond)->UseRealTime()
+
+KXM_BENCH(mesh_vertices, meshFile, 1000000);
+KXM_BENCH(texture_list, textureListFile, 100000);
+KXM_BENCH(animation_chain, animationChainFile, 100000);
+KXM_BENCH(sibling_chain, siblingChainFile, 100000);
+KXM_BENCH(small_chunks, smallChunksFile, 1000000);
+
+}  // namespace
+}  // namespace kxm::bench
+
+BENCHMARK_MAIN();
