@@ -19,6 +19,11 @@
 #include "tree/memory_tree.h"
 #include "tree/tree_dump.h"
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #ifndef KXM_VERSION
 #define KXM_VERSION "0"
 #endif
@@ -46,6 +51,11 @@ bool isRegularFile(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(_WIN32)
+  // Lines end in a line feed on every platform, as scripts and diffs expect.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
   kxm::DisplayOptions options;
   const char* path = nullptr;
   bool optionsEnded = false;

