@@ -2,8 +2,8 @@
 // operation.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <unordered_map>
 
