@@ -66,10 +66,10 @@ std::vector<std::uint8_t> smallChunksFile(std::int64_t chunks) {
   w.open(1).open(103);
   for (std::int64_t i = 0; i < chunks; ++i) {
     switch (i % 4) {
-      case 0: w.chunkU8(131, 2); break;        // Mesh Cull
-      case 1: w.chunkU8(130, 1); break;        // Mesh Light
-      case 2: w.chunkF32(157, 0.5f); break;    // Mesh Z Bias Slope
-      default: w.chunkI32(136, 3); break;      // Mesh Ghost Mode
+      case 0: w.chunkU8(131, 2); break;      // Mesh Cull
+      case 1: w.chunkU8(130, 1); break;      // Mesh Light
+      case 2: w.chunkF32(157, 0.5f); break;  // Mesh Z Bias Slope
+      default: w.chunkI32(136, 3); break;    // Mesh Ghost Mode
     }
   }
   w.end().close().end().close();
@@ -80,7 +80,8 @@ std::string cachedFile(const std::string& name, const std::vector<std::uint8_t>&
   const auto path = std::filesystem::temp_directory_path() / ("kxm-bench-" + name + ".kxm");
   std::error_code error;
   if (std::filesystem::file_size(path, error) != bytes.size()) {
-    KxmWriter::bare().raw({reinterpret_cast<const char*>(bytes.data()), bytes.size()})
+    KxmWriter::bare()
+        .raw({reinterpret_cast<const char*>(bytes.data()), bytes.size()})
         .save(path.string());
   }
   return path.string();

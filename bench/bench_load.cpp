@@ -46,17 +46,23 @@ void run(benchmark::State& state, const char* name, Generator generate, bool dum
   std::fclose(devNull);
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
   state.counters["nodes"] = static_cast<double>(nodes);
-  state.counters["nodes/s"] = benchmark::Counter(
-      static_cast<double>(nodes) * static_cast<double>(state.iterations()),
-      benchmark::Counter::kIsRate);
+  state.counters["nodes/s"] =
+      benchmark::Counter(static_cast<double>(nodes) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate);
   state.counters["file_MB"] = static_cast<double>(bytes.size()) / 1e6;
 }
 
-#define KXM_BENCH(name, generator, n)                                                   \
-  BENCHMARK_CAPTURE(run, name##_load, #name, generator, false)                         \
-      ->Arg(n)->Arg(2 * (n))->Unit(benchmark::kMillisecond)->UseRealTime();            \
-  BENCHMARK_CAPTURE(run, name##_dump, #name, generator, true)                          \
-      ->Arg(n)->Arg(2 * (n))->Unit(benchmark::kMillisecond)->UseRealTime()
+#define KXM_BENCH(name, generator, n)                          \
+  BENCHMARK_CAPTURE(run, name##_load, #name, generator, false) \
+      ->Arg(n)                                                 \
+      ->Arg(2 * (n))                                           \
+      ->Unit(benchmark::kMillisecond)                          \
+      ->UseRealTime();                                         \
+  BENCHMARK_CAPTURE(run, name##_dump, #name, generator, true)  \
+      ->Arg(n)                                                 \
+      ->Arg(2 * (n))                                           \
+      ->Unit(benchmark::kMillisecond)                          \
+      ->UseRealTime()
 
 KXM_BENCH(mesh_vertices, meshFile, 1000000);
 KXM_BENCH(texture_list, textureListFile, 100000);

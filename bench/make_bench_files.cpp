@@ -16,7 +16,8 @@ int main() {
                {"small_chunks", smallChunksFile, 1000000}};
   for (const auto& f : files) {
     for (std::int64_t n : {f.n, 2 * f.n}) {
-      std::printf("%s\n", cachedFile(std::string(f.name) + "-" + std::to_string(n), f.generate(n)).c_str());
+      std::printf("%s\n",
+                  cachedFile(std::string(f.name) + "-" + std::to_string(n), f.generate(n)).c_str());
     }
   }
   return 0;

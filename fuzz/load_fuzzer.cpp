@@ -1,0 +1,40 @@
+// Loads each input through the real reader into the in-memory tree under all four option
+// settings, prints the tree as kxm-dump would, and checks that every load ends with an empty
+// model and no image held.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "model/model.h"
+#include "reader/chunk_reader.h"
+#include "tree/chunk_tree.h"
+#include "tree/labels.h"
+#include "tree/memory_tree.h"
+#include "tree/tree_dump.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  for (int setting = 0; setting < 4; ++setting) {
+    kxm::DisplayOptions options;
+    options.ShowNamesOption = setting & 1;
+    options.ShowValuesOption = (setting >> 1) & 1;
+    kxm::MemoryTreeControl control;
+    kxm::ChunkTree tree;
+    tree.Attach(&control);
+    kxm::Model model;
+    {
+      kxm::ChunkReader reader(model, tree, options);
+      reader.loadImage(data, size);
+      if (reader.hasImage() || !model.empty()) std::abort();
+    }
+    std::size_t printed = 0;
+    kxm::dumpTree(control, [&printed](std::string_view piece) {
+      printed += piece.size();
+      return true;
+    });
+    if (printed < 43) std::abort();  // the four roots at the least
+    tree.Clear();
+    if (control.liveCount() != 0) std::abort();
+  }
+  return 0;
+}
