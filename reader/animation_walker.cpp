@@ -35,6 +35,7 @@ int readKeys(ChunkReader& reader, ValueArray<Key>& track, std::uint32_t n, std::
   if (n == 0) return 1;  // the track keeps what it had
   // Keys the image cannot hold fail as the first short read would, before any allocation.
   if (n > 0x7FFFFFFFu || !reader.entriesFit(n, keyBytes)) return 0;
+  if (!reader.claimArrayBytes(n, keyBytes)) return 0;
   if (!track.allocate(static_cast<std::int32_t>(n))) return 0;
   const std::uint8_t* in = reader.buffer.get() + reader.position;
   for (std::uint32_t i = 0; i < n; ++i, in += keyBytes) {

@@ -101,6 +101,7 @@ int ChunkReader::parseAndRelease() {
 int ChunkReader::parseImage() {
   if (!buffer) return 0;
   position = 0;
+  arrayBudget_ = size;
   std::uint32_t strLength = 0;
   if (!readU32Le(strLength) || strLength >= 128) return 0;
   if (strLength > remaining()) return 0;
@@ -205,6 +206,13 @@ bool ChunkReader::readChunkHead(ChunkHead& head) {
 
 bool ChunkReader::entriesFit(std::uint64_t n, std::uint32_t entrySize) const {
   return n * entrySize <= remaining();
+}
+
+bool ChunkReader::claimArrayBytes(std::uint64_t n, std::uint32_t entrySize) {
+  const std::uint64_t bytes = n * entrySize;  // n < 2^32, entrySize < 2^16: no wrap
+  if (bytes > arrayBudget_) return false;
+  arrayBudget_ -= bytes;
+  return true;
 }
 
 Mesh* ChunkReader::findMesh(std::int32_t frameIndex, std::int32_t meshIndex) {

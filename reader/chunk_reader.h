@@ -82,6 +82,12 @@ class ChunkReader {
   const DisplayOptions& options() const { return options_; }
   // Whether n entries of entrySize bytes fit in what is left of the image.
   bool entriesFit(std::uint64_t n, std::uint32_t entrySize) const;
+  // Takes n entries of entrySize file bytes from the load's array budget, or refuses like a
+  // failed allocation. Arrays read at counts may reach past their chunks and so read the same
+  // bytes again; in a well-formed file they never overlap, so all of them together claim no
+  // more bytes than the image has. The budget holds a hostile file to that, so that a few bytes
+  // repeated cannot claim memory in proportion to the square of the file's size.
+  bool claimArrayBytes(std::uint64_t n, std::uint32_t entrySize);
 
   std::unique_ptr<std::uint8_t[]> buffer;
   std::uint32_t position = 0;
@@ -93,6 +99,7 @@ class ChunkReader {
   int readVertexData(Mesh& mesh, std::uint32_t flags, std::int32_t stride, std::int32_t count);
   int readIndexData(Mesh& mesh, std::int32_t count);
 
+  std::uint64_t arrayBudget_ = 0;  // file bytes that arrays may still claim in this load
   Model& model_;
   ChunkTree& tree_;
   const DisplayOptions& options_;

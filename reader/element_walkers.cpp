@@ -54,6 +54,7 @@ Field boneArray(ElementWalk<Bone>& walk, ValueArray<T>& array) {
   ChunkReader& reader = walk.reader;
   // Entries the image cannot hold fail as the first short read would, before any allocation.
   if (n < 0 || !reader.entriesFit(static_cast<std::uint32_t>(n), 4)) return Field::Failed;
+  if (!reader.claimArrayBytes(static_cast<std::uint32_t>(n), 4)) return Field::Failed;
   if (!array.allocate(n)) return Field::Failed;
   for (std::int32_t i = 0; i < n; ++i) {
     std::uint32_t raw = 0;

@@ -1,6 +1,7 @@
 // The mesh walker: one "Frame MESH" chunk becomes one Mesh of its frame. Vertices are converted
 // from their flexible vertex format, indices widened to 32 bits; the three element lists go to
 // the element walkers.
+#include <algorithm>
 #include <cstring>
 
 #include "reader/chunk_reader.h"
@@ -170,6 +171,9 @@ int ChunkReader::readVertexData(Mesh& mesh, std::uint32_t flags, std::int32_t st
   // A file of n bytes is not allowed to describe more than n vertices: a larger count is refused
   // before anything is allocated.
   if (static_cast<std::uint32_t>(count) > size) return 0;
+  // A vertex claims the bytes its components span (one at the least), whatever its stride.
+  const auto claimed = static_cast<std::uint32_t>(std::max(layout.span, 1));
+  if (!claimArrayBytes(static_cast<std::uint32_t>(count), claimed)) return 0;
   if (!allocVertices(mesh, count)) return 0;
 
   // Every component read lies wholly inside the image; a vertex that reaches outside it, or
@@ -185,6 +189,7 @@ int ChunkReader::readIndexData(Mesh& mesh, std::int32_t count) {
   if (count == 0) return 1;
   // Indices the image cannot hold fail as the first short read would, before any allocation.
   if (count < 0 || !entriesFit(static_cast<std::uint32_t>(count), 2)) return 0;
+  if (!claimArrayBytes(static_cast<std::uint32_t>(count), 2)) return 0;
   if (!allocIndices(mesh, count)) return 0;
   const std::uint8_t* in = buffer.get() + position;
   std::uint32_t* out = mesh.indices.data();

@@ -132,9 +132,9 @@ MeshVertex convertVertex(const std::uint8_t* vertex, const VertexLayout& layout)
   return out;
 }
 
-std::uint32_t convertVertices(const std::uint8_t* image, std::uint32_t imageSize,
-                              std::int64_t base, std::int32_t stride, std::uint32_t count,
-                              const VertexLayout& layout, MeshVertex* out) {
+std::uint32_t convertVertices(const std::uint8_t* image, std::uint32_t imageSize, std::int64_t base,
+                              std::int32_t stride, std::uint32_t count, const VertexLayout& layout,
+                              MeshVertex* out) {
   if (layout.span == 0) {  // nothing to read: every vertex has the missing-component values
     std::fill(out, out + count, MeshVertex{});
     return count;

@@ -41,8 +41,8 @@ MeshVertex convertVertex(const std::uint8_t* vertex, const VertexLayout& layout)
 // `stride` bytes on. Every component read must lie wholly inside the image: a vertex that
 // reaches outside it, below its start included, stops the conversion. Returns how many
 // vertices were converted.
-std::uint32_t convertVertices(const std::uint8_t* image, std::uint32_t imageSize,
-                              std::int64_t base, std::int32_t stride, std::uint32_t count,
-                              const VertexLayout& layout, MeshVertex* out);
+std::uint32_t convertVertices(const std::uint8_t* image, std::uint32_t imageSize, std::int64_t base,
+                              std::int32_t stride, std::uint32_t count, const VertexLayout& layout,
+                              MeshVertex* out);
 
 }  // namespace kxm

@@ -1,0 +1,187 @@
+// Hostile and broken files: nesting a million deep, counts that claim billions, names with
+// every kind of byte, files that are not what they say. Each must end in the settled outcome:
+// the tree or a clean failure, never a crash, never memory a count field asks for.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/walk.h"
+
+namespace kxm::test {
+namespace {
+
+constexpr int kDeep = 1000000;
+
+TEST(Abuse, FrameSiblingChainAMillionDeep) {
+  KxmWriter w;
+  w.open(1);
+  for (int i = 1; i < kDeep; ++i) w.open(105).chunkI32(106, 0);
+  for (int i = 0; i < kDeep; ++i) w.end().close();
+  Walk walk(w, options(true, false));
+  ASSERT_EQ(walk.result, 1);
+  ASSERT_EQ(walk.model.frames.count(), static_cast<std::size_t>(kDeep));
+  for (int i : {1, 500000, kDeep - 1})
+    EXPECT_EQ(walk.frame(static_cast<std::size_t>(i)).parentIndex, -1);
+  // Every sibling's node hangs under the root frame's node, its offset and END below it.
+  const NodeHandle root = walk.control.firstChild(walk.tree.framesRoot);
+  std::size_t siblings = 0;
+  NodeHandle last = 0;
+  for (NodeHandle n = walk.control.firstChild(root); n != 0; n = walk.control.nextSibling(n)) {
+    if (walk.control.text(n) == "Frame SIBLING: \"\"") ++siblings, last = n;
+  }
+  EXPECT_EQ(siblings, static_cast<std::size_t>(kDeep - 1));
+  EXPECT_EQ(walk.control.text(walk.control.firstChild(last)), "Frame Offset");
+  EXPECT_EQ(walk.control.text(walk.control.nextSibling(walk.control.firstChild(last))),
+            "END Frame \"\"");
+}
+
+TEST(Abuse, FrameChildChainAMillionDeep) {
+  KxmWriter w;
+  w.open(1);
+  for (int i = 1; i < kDeep; ++i) w.open(104);
+  for (int i = 0; i < kDeep; ++i) w.end().close();
+  Walk walk(w, options(false, false));
+  ASSERT_EQ(walk.result, 1);
+  ASSERT_EQ(walk.model.frames.count(), static_cast<std::size_t>(kDeep));
+  for (int i : {1, 777777, kDeep - 1}) {
+    EXPECT_EQ(walk.frame(static_cast<std::size_t>(i)).parentIndex, i - 1);
+  }
+  std::size_t depth = 0;
+  NodeHandle n = walk.control.firstChild(walk.tree.framesRoot);
+  while (walk.control.text(walk.control.firstChild(n)) == "Frame CHILD") {
+    n = walk.control.firstChild(n);
+    ++depth;
+  }
+  EXPECT_EQ(depth, static_cast<std::size_t>(kDeep - 1));
+  EXPECT_EQ(walk.control.text(walk.control.firstChild(n)), "END");
+  // Clearing the tree takes no recursion either.
+  walk.tree.Clear();
+  EXPECT_EQ(walk.control.liveCount(), 0u);
+}
+
+TEST(Abuse, AnimationChainAMillionDeep) {
+  KxmWriter w;
+  w.open(2).open(203);
+  for (int i = 1; i < kDeep; ++i) w.open(220);
+  w.chunkStr(211, "deepest");
+  for (int i = 0; i < kDeep; ++i) w.end().close();
+  w.close();
+  Walk walk(w);
+  ASSERT_EQ(walk.result, 1);
+  const auto& animations = walk.model.animationSets[0].animations;
+  ASSERT_EQ(animations.count(), static_cast<std::size_t>(kDeep));
+  EXPECT_STREQ(animations[kDeep - 1].boneName, "deepest");
+  EXPECT_STREQ(animations[kDeep - 2].boneName, "");
+}
+
+TEST(Abuse, ChainCutShortFailsWithItsNodes) {
+  KxmWriter w;
+  w.head(1, 0xFFFFFFF0u);
+  for (int i = 0; i < 100000; ++i) w.head(104, 0xFFFFFFF0u);
+  w.u32(101);  // a chunk head cut in half at the bottom
+  Walk walk(w);
+  EXPECT_EQ(walk.result, 0);
+  EXPECT_EQ(walk.control.liveCount(), 4u + 5u + 1u + 100000u);
+  EXPECT_EQ(walk.model.frames.count(), 100001u);
+}
+
+// Each count chunk at its extremes with a payload that holds almost nothing.
+TEST(Abuse, CountsClaimingBillionsEndAsSettledWithoutAllocatingThem) {
+  struct Case {
+    const char* what;
+    std::uint32_t countCode, dataCode;
+    int expected;  // 1: the list's missing elements are new records; 0: the load fails
+  };
+  const Case meshCases[] = {
+      {"vertices", 113, 115, 0},        {"indices", 114, 116, 0},  {"bones", 121, 122, 1},
+      {"multi-materials", 124, 139, 1}, {"textures", 127, 128, 1},
+  };
+  for (std::uint32_t count : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
+    for (const Case& c : meshCases) {
+      KxmWriter file = meshFile([&](KxmWriter& w) {
+        w.chunkU32(111, 0x002).chunkI32(112, 12).chunkU32(c.countCode, count);
+        w.open(c.dataCode).zeros(12).close().end();
+      });
+      const Loaded loaded = load(file);
+      EXPECT_EQ(loaded.result, c.expected) << c.what << " " << count;
+      EXPECT_TRUE(loaded.modelEmpty);
+    }
+    KxmWriter bone = meshFile([&](KxmWriter& w) {
+      w.chunkI32(121, 1).open(122).chunkU32(302, count).open(303).zeros(8).close().end().end();
+      w.close();
+    });
+    EXPECT_EQ(load(bone).result, 0) << "bone influences " << count;
+    for (std::uint32_t track : {212u, 214u, 216u, 218u}) {
+      KxmWriter keys;
+      keys.open(2).open(203).chunkU32(track, count).open(track + 1).zeros(28).close();
+      keys.end().close().end().close();
+      EXPECT_EQ(load(keys).result, 0) << "track " << track << " " << count;
+    }
+  }
+}
+
+TEST(Abuse, ArraysThatReadTheSameBytesAgainCannotSquareTheMemory) {
+  // Every mesh claims indices over all the file's remaining bytes, from a data chunk that holds
+  // none of them: each array alone fits what is left, together they would not.
+  constexpr int kMeshes = 2000;
+  constexpr std::int32_t kTail = 200000;
+  auto file = [](int meshes, std::int32_t perMesh) {
+    KxmWriter w;
+    w.open(1);
+    for (int m = 0; m < meshes; ++m) w.open(103).chunkI32(114, perMesh).head(116, 0).close();
+    w.close().zeros(static_cast<std::size_t>(kTail) * 2);
+    return w;
+  };
+  EXPECT_EQ(load(file(kMeshes, kTail)).result, 0);
+  // The same file whose arrays claim no more than the image holds loads as before.
+  Walk fits(file(kMeshes, kTail / kMeshes));
+  EXPECT_EQ(fits.result, 1);
+  EXPECT_EQ(fits.mesh(0, kMeshes - 1).indices.count(), kTail / kMeshes);
+}
+
+TEST(Abuse, NamesOfEveryLengthAndByte) {
+  const std::string nasty("a\0b\x01\x1f\x7f\x80\xff\"\\", 10);
+  struct Case {
+    std::string name;
+    std::string shown;  // up to the first zero byte; 128 bytes or more: empty
+  };
+  const Case cases[] = {
+      {std::string(127, 'x'), std::string(127, 'x')},
+      {std::string(128, 'x'), ""},
+      {std::string(200, 'x'), ""},
+      {nasty + std::string(117, 'y'), "a"},
+      {std::string("\x01\x1f\x7f\x80\xff\"\\ z", 9), std::string("\x01\x1f\x7f\x80\xff\"\\ z", 9)},
+  };
+  for (const Case& c : cases) {
+    Walk walk(rootFrame([&](KxmWriter& w) {
+      w.chunkStr(101, c.name).open(103).chunkI32(127, 1).open(128).chunkStr(141, c.name).end();
+      w.end().close().end().close().end();
+    }));
+    ASSERT_EQ(walk.result, 1) << c.name.size();
+    EXPECT_EQ(std::string(walk.frame(0).name), c.shown);
+    EXPECT_EQ(std::string(walk.mesh(0).textures.at(0).name), c.shown);
+    const NodeHandle root = walk.control.firstChild(walk.tree.framesRoot);
+    EXPECT_EQ(walk.control.text(root), "Frame ROOT: \"" + c.shown + "\"");
+    EXPECT_EQ(walk.control.text(walk.control.firstChild(root)), "Frame Name: \"" + c.shown + "\"");
+  }
+}
+
+#if defined(__linux__)
+TEST(Abuse, FileShorterWhenReadThanWhenMeasuredFails) {
+  // A sysfs file claims a page when measured and reads back a few bytes.
+  const char* path = "/sys/kernel/mm/transparent_hugepage/enabled";
+  if (!std::filesystem::exists(path)) GTEST_SKIP() << "no " << path;
+  Model model;
+  MemoryTreeControl control;
+  ChunkTree tree;
+  tree.Attach(&control);
+  DisplayOptions shown;
+  ChunkReader reader(model, tree, shown);
+  EXPECT_EQ(reader.load(path), 0);
+  EXPECT_FALSE(reader.hasImage());
+  EXPECT_EQ(control.liveCount(), 4u);
+}
+#endif
+
+}  // namespace
+}  // namespace kxm::test
