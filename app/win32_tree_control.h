@@ -29,6 +29,10 @@ class Win32TreeControl final : public TreeControl {
   void redraw() override;
   NodeHandle itemAtCursor() override;
   void selectItem(NodeHandle node) override;
+  // Nesting is held to 1,024 levels. Under Wine the control deletes a subtree by recursion and
+  // overflows the stack at about 15,000 levels; and there expanding a chain with painting on
+  // costs more with every level (500 levels: 5 s, 1,000: 26 s, 2,000: 52 s, 10,000: 200 s).
+  std::size_t maxDepth() const override { return 1024; }
 
  private:
   LRESULT send(UINT message, WPARAM wParam, LPARAM lParam) const;

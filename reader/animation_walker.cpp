@@ -20,6 +20,7 @@ struct AnimationLevel {
   std::int32_t index;  // this animation's record in the set
   std::uint32_t counts[kTracks];
   std::uint32_t nestedEnd;  // end of the "Next ANIMATION" chunk being walked below
+  std::size_t depth;        // tree depth of parentItem
 };
 
 std::uint32_t u32At(const std::uint8_t* p) {
@@ -101,19 +102,22 @@ int ChunkReader::readAnimation(std::uint32_t end, std::int32_t setIndex, NodeHan
   std::vector<AnimationLevel> levels;
 
   // Appends the animation's record; one with payload to walk becomes the top level.
-  auto enter = [&](std::uint32_t animationEnd, NodeHandle item) {
+  auto enter = [&](std::uint32_t animationEnd, NodeHandle item, std::size_t depth) {
     const auto index = static_cast<std::int32_t>(set.animations.count());
     if (addAnimation(set) == nullptr) return false;
     if (position >= animationEnd) return true;  // an empty record, no node
     try {
-      levels.push_back({animationEnd, item, index, {}, 0});
+      levels.push_back({animationEnd, item, index, {}, 0, depth});
     } catch (const std::bad_alloc&) {
       return false;
     }
     return true;
   };
 
-  if (!enter(end, parentItem)) return 0;
+  // The chain's first animation hangs from an "AnimationSet DATA" node: "AnimationSets", the
+  // set's node, then that node.
+  if (!enter(end, parentItem, 2)) return 0;
+  const std::size_t depthLimit = tree_.depthLimit();
 
   bool nestedReturned = false;  // the animation below the top level has just finished
   while (!levels.empty()) {
@@ -138,6 +142,8 @@ int ChunkReader::readAnimation(std::uint32_t end, std::int32_t setIndex, NodeHan
       nestedReturned = true;
       continue;
     }
+    // A chain nested deeper than the control can take fails the load before its node goes in.
+    if (head.code == 220 && level.depth + 2 > depthLimit) return 0;
     const NodeHandle node = insertChunkNode(tree_, level.parentItem, name);
     int ok = 1;
     switch (head.code) {
@@ -180,9 +186,10 @@ int ChunkReader::readAnimation(std::uint32_t end, std::int32_t setIndex, NodeHan
         break;
       case 220: {  // Next ANIMATION: the next animation of the chain, one level deeper
         level.nestedEnd = head.end;
-        const std::size_t depth = levels.size();
-        if (!enter(head.end, node)) return 0;
-        nestedReturned = levels.size() == depth;
+        const std::size_t depth = level.depth + 1;
+        const std::size_t open = levels.size();
+        if (!enter(head.end, node, depth)) return 0;
+        nestedReturned = levels.size() == open;  // an empty payload finishes at once
         continue;
       }
       default: break;

@@ -21,7 +21,12 @@ struct FrameLevel {
   std::int32_t index;            // this frame's row
   bool named;                    // a name chunk was read: the row's name is the name buffer
   std::uint32_t nestedEnd;       // end of the CHILD or SIBLING chunk being walked below
+  std::size_t frameDepth;        // tree depth of frameItem
+  std::size_t siblingParentDepth;
 };
+
+// Below a frame's node its chunks, a mesh's chunks and a list's elements: three levels more.
+constexpr std::size_t kLevelsBelowFrameNode = 3;
 
 constexpr double kDegreesPerRadian = 57.295780181884766;  // 57.29578 as a single-precision value
 
@@ -34,21 +39,24 @@ int ChunkReader::readFrame(std::uint32_t end, std::int32_t parentIndex,
   // Appends the frame's row; a frame with payload to walk becomes the top level. False when
   // memory runs out.
   auto enter = [&](std::uint32_t frameEnd, std::int32_t parent, NodeHandle siblingParent,
-                   NodeHandle item) {
+                   NodeHandle item, std::size_t depth, std::size_t siblingParentDepth) {
     const auto index = static_cast<std::int32_t>(model_.frames.count());
     Frame* frame = model_.addFrame(parent);
     if (frame == nullptr) return false;
     std::snprintf(frame->name, sizeof frame->name, "NoName%d", static_cast<int>(index));
     if (position >= frameEnd) return true;  // the row stays with its initial values, no node
     try {
-      levels.push_back({frameEnd, parent, siblingParent, item, index, false, 0});
+      levels.push_back(
+          {frameEnd, parent, siblingParent, item, index, false, 0, depth, siblingParentDepth});
     } catch (const std::bad_alloc&) {
       return false;
     }
     return true;
   };
 
-  if (!enter(end, parentIndex, siblingParentItem, frameItem)) return 0;
+  // The outermost frame's node is a Frame ROOT node, one level below the "Frames" root.
+  if (!enter(end, parentIndex, siblingParentItem, frameItem, 1, 1)) return 0;
+  const std::size_t depthLimit = tree_.depthLimit();
 
   bool nestedReturned = false;  // the frame above the top level has just finished
   while (!levels.empty()) {
@@ -78,8 +86,12 @@ int ChunkReader::readFrame(std::uint32_t end, std::int32_t parentIndex,
       continue;
     }
 
+    const bool sibling = head.code == 105;
+    const std::size_t depth = (sibling ? level.siblingParentDepth : level.frameDepth) + 1;
+    // A frame nested deeper than the control can take fails the load before its node goes in.
+    if ((head.code == 104 || sibling) && depth > depthLimit - kLevelsBelowFrameNode) return 0;
     const NodeHandle node =
-        insertChunkNode(tree_, head.code == 105 ? level.siblingParentItem : level.frameItem, name);
+        insertChunkNode(tree_, sibling ? level.siblingParentItem : level.frameItem, name);
     Frame& frame = model_.frames[static_cast<std::size_t>(level.index)];
     switch (head.code) {
       case 101: {  // Frame Name
@@ -99,12 +111,13 @@ int ChunkReader::readFrame(std::uint32_t end, std::int32_t parentIndex,
       case 104:    // Frame CHILD: a frame whose parent is this one
       case 105: {  // Frame SIBLING: a frame with this one's parent, shown beside it
         level.nestedEnd = head.end;
-        const std::size_t depth = levels.size();
+        const std::size_t open = levels.size();
         const bool child = head.code == 104;
         const std::int32_t parent = child ? level.index : level.parentIndex;
         const NodeHandle siblingParent = child ? node : level.siblingParentItem;
-        if (!enter(head.end, parent, siblingParent, node)) return 0;
-        nestedReturned = levels.size() == depth;  // an empty payload finishes at once
+        const std::size_t siblingParentDepth = child ? depth : level.siblingParentDepth;
+        if (!enter(head.end, parent, siblingParent, node, depth, siblingParentDepth)) return 0;
+        nestedReturned = levels.size() == open;  // an empty payload finishes at once
         continue;
       }
       case 106:    // Frame Offset

@@ -185,3 +185,89 @@ TEST(Abuse, FileShorterWhenReadThanWhenMeasuredFails) {
 
 }  // namespace
 }  // namespace kxm::test
+
+namespace kxm::test {
+namespace {
+
+// A control that can hold nodes only ten levels deep.
+class ShallowControl : public MemoryTreeControl {
+ public:
+  std::size_t maxDepth() const override { return 10; }
+};
+
+int deepestLevel(MemoryTreeControl& control) {
+  int deepest = 0;
+  std::vector<std::pair<NodeHandle, int>> pending{{control.firstChild(0), 0}};
+  while (!pending.empty()) {
+    auto [node, depth] = pending.back();
+    pending.pop_back();
+    for (; node != 0; node = control.nextSibling(node)) {
+      deepest = std::max(deepest, depth);
+      pending.push_back({control.firstChild(node), depth + 1});
+    }
+  }
+  return deepest;
+}
+
+struct ShallowLoad {
+  int result;
+  int deepest;
+};
+ShallowLoad loadIntoShallowControl(const KxmWriter& w) {
+  ShallowControl control;
+  ChunkTree tree;
+  tree.Attach(&control);
+  Model model;
+  DisplayOptions shown;
+  ChunkReader reader(model, tree, shown);
+  const int result = reader.loadImage(w.bytes().data(), w.bytes().size());
+  return {result, deepestLevel(control)};
+}
+
+TEST(DepthLimit, NestingBeyondWhatTheControlHoldsFailsTheLoadBeforeIt) {
+  // Frames: the root frame's node at level 1, each CHILD one deeper, and three levels below the
+  // deepest frame for a mesh's list elements: six CHILD levels fit under ten.
+  auto childChain = [](int children) {
+    KxmWriter w;
+    w.open(1);
+    for (int i = 0; i < children; ++i) w.open(104);
+    w.open(103).chunkI32(127, 1).open(128).chunkI32(142, 1).end().end().close().end().close();
+    for (int i = 0; i < children; ++i) w.end().close();
+    w.end().close();
+    return w;
+  };
+  EXPECT_EQ(loadIntoShallowControl(childChain(6)).result, 1);
+  EXPECT_EQ(loadIntoShallowControl(childChain(6)).deepest, 10);
+  const ShallowLoad tooDeep = loadIntoShallowControl(childChain(7));
+  EXPECT_EQ(tooDeep.result, 0);
+  EXPECT_LE(tooDeep.deepest, 10);
+
+  // Siblings stay at one level, however many.
+  KxmWriter siblings;
+  siblings.open(1);
+  for (int i = 0; i < 1000; ++i) siblings.open(105);
+  for (int i = 0; i < 1000; ++i) siblings.end().close();
+  siblings.end().close();
+  EXPECT_EQ(loadIntoShallowControl(siblings).result, 1);
+
+  // Animations: the first one's nodes at level 3, each Next ANIMATION one deeper.
+  auto chain = [](int next) {
+    KxmWriter w;
+    w.open(2).open(203);
+    for (int i = 0; i < next; ++i) w.open(220);
+    w.chunkU32(212, 0);
+    for (int i = 0; i <= next; ++i) w.end().close();
+    w.end().close();
+    return w;
+  };
+  EXPECT_EQ(loadIntoShallowControl(chain(7)).result, 1);
+  EXPECT_EQ(loadIntoShallowControl(chain(7)).deepest, 10);
+  EXPECT_EQ(loadIntoShallowControl(chain(8)).result, 0);
+  EXPECT_LE(loadIntoShallowControl(chain(8)).deepest, 10);
+  // Without a limit the same files load.
+  EXPECT_EQ(load(chain(8)).result, 1);
+  EXPECT_EQ(load(childChain(7)).result, 1);
+}
+
+}  // namespace
+}  // namespace kxm::test

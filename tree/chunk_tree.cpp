@@ -1,5 +1,6 @@
 #include "tree/chunk_tree.h"
 
+#include <limits>
 #include <vector>
 
 namespace kxm {
@@ -62,6 +63,10 @@ void ChunkTree::ExpandAll() {
 
 void ChunkTree::Redraw() {
   if (treeControl != nullptr) treeControl->redraw();
+}
+
+std::size_t ChunkTree::depthLimit() const {
+  return treeControl != nullptr ? treeControl->maxDepth() : std::numeric_limits<std::size_t>::max();
 }
 
 int ChunkTree::SelectNodeAtCursor() {

@@ -2,6 +2,7 @@
 // roots that every load fills.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "tree/tree_control.h"
@@ -25,6 +26,8 @@ class ChunkTree {
   void Redraw();
   // Selects the node under the mouse cursor; 0 when there is none.
   int SelectNodeAtCursor();
+  // How deep a node may go in the attached control (no limit while detached).
+  std::size_t depthLimit() const;
 
   TreeControl* treeControl = nullptr;
   NodeHandle fileHeaderRoot = 0;

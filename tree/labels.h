@@ -31,9 +31,9 @@ class Label {
   Label& add(std::string_view text);
   Label& add(const char* text) { return add(std::string_view(text)); }
   Label& add(char c) { return add(std::string_view(&c, 1)); }
-  Label& addInt(std::int32_t value);      // %d
-  Label& addHex8(std::uint32_t value);    // %08X
-  Label& addFloat(double value);          // %f, with "nan", "-nan", "inf", "-inf"
+  Label& addInt(std::int32_t value);    // %d
+  Label& addHex8(std::uint32_t value);  // %08X
+  Label& addFloat(double value);        // %f, with "nan", "-nan", "inf", "-inf"
   Label& addQuoted(std::string_view text) { return add('"').add(text).add('"'); }
 
   const char* c_str();

@@ -2,7 +2,9 @@
 // viewer, an in-memory tree in kxm-dump and the tests. Each operation is one tree view message.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 namespace kxm {
@@ -32,6 +34,10 @@ class TreeControl {
   // The node under the mouse cursor, 0 for none.
   virtual NodeHandle itemAtCursor() = 0;
   virtual void selectItem(NodeHandle node) = 0;
+
+  // The deepest level (the top level is 0) at which the control can still hold a node, show it
+  // and delete it again. Nesting beyond it fails the load instead.
+  virtual std::size_t maxDepth() const { return std::numeric_limits<std::size_t>::max(); }
 };
 
 }  // namespace kxm
