@@ -1,0 +1,20 @@
+// Prints how many nodes the tree of each file given has, as kxm-dump would build it.
+#include <cstdio>
+
+#include "model/model.h"
+#include "reader/chunk_reader.h"
+#include "tree/memory_tree.h"
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    kxm::MemoryTreeControl control;
+    kxm::ChunkTree tree;
+    tree.Attach(&control);
+    kxm::Model model;
+    kxm::DisplayOptions options;
+    kxm::ChunkReader reader(model, tree, options);
+    reader.load(argv[i]);
+    std::printf("%zu\n", control.liveCount());
+  }
+  return 0;
+}
