@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "reader/chunk_reader.h"
+#include "reader/nested_levels.h"
 
 namespace kxm {
 
@@ -119,19 +120,13 @@ int ChunkReader::readAnimation(std::uint32_t end, std::int32_t setIndex, NodeHan
   if (!enter(end, parentItem, 2)) return 0;
   const std::size_t depthLimit = tree_.depthLimit();
 
-  bool nestedReturned = false;  // the animation below the top level has just finished
+  bool nestedReturned = false;  // the call nested in the top level has just returned
   while (!levels.empty()) {
-    AnimationLevel& level = levels.back();
     if (nestedReturned) {
       nestedReturned = false;
-      position = level.nestedEnd;
-      if (position >= level.end) {
-        levels.pop_back();
-        nestedReturned = true;
-        continue;
-      }
+      if (!resumeAfterNested(levels, position)) break;
     }
-
+    AnimationLevel& level = levels.back();
     ChunkHead head;
     if (!readChunkHead(head)) return 0;
     const char* name = chunkNameOf(head.code);

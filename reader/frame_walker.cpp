@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "reader/chunk_reader.h"
+#include "reader/nested_levels.h"
 
 namespace kxm {
 
@@ -58,18 +59,13 @@ int ChunkReader::readFrame(std::uint32_t end, std::int32_t parentIndex,
   if (!enter(end, parentIndex, siblingParentItem, frameItem, 1, 1)) return 0;
   const std::size_t depthLimit = tree_.depthLimit();
 
-  bool nestedReturned = false;  // the frame above the top level has just finished
+  bool nestedReturned = false;  // the call nested in the top level has just returned
   while (!levels.empty()) {
-    FrameLevel& level = levels.back();
     if (nestedReturned) {
       nestedReturned = false;
-      position = level.nestedEnd;
-      if (position >= level.end) {
-        levels.pop_back();
-        nestedReturned = true;
-        continue;
-      }
+      if (!resumeAfterNested(levels, position)) break;
     }
+    FrameLevel& level = levels.back();
 
     if (!buffer) return 0;
     ChunkHead head;

@@ -195,23 +195,18 @@ class ShallowControl : public MemoryTreeControl {
   std::size_t maxDepth() const override { return 10; }
 };
 
-int deepestLevel(MemoryTreeControl& control) {
-  int deepest = 0;
-  std::vector<std::pair<NodeHandle, int>> pending{{control.firstChild(0), 0}};
-  while (!pending.empty()) {
-    auto [node, depth] = pending.back();
-    pending.pop_back();
-    for (; node != 0; node = control.nextSibling(node)) {
-      deepest = std::max(deepest, depth);
-      pending.push_back({control.firstChild(node), depth + 1});
-    }
-  }
+std::size_t deepestLevel(MemoryTreeControl& control) {
+  std::size_t deepest = 0;
+  visitPreOrder(control, 0, [&deepest](NodeHandle, std::size_t depth) {
+    deepest = std::max(deepest, depth);
+    return true;
+  });
   return deepest;
 }
 
 struct ShallowLoad {
   int result;
-  int deepest;
+  std::size_t deepest;
 };
 ShallowLoad loadIntoShallowControl(const KxmWriter& w) {
   ShallowControl control;
@@ -237,10 +232,10 @@ TEST(DepthLimit, NestingBeyondWhatTheControlHoldsFailsTheLoadBeforeIt) {
     return w;
   };
   EXPECT_EQ(loadIntoShallowControl(childChain(6)).result, 1);
-  EXPECT_EQ(loadIntoShallowControl(childChain(6)).deepest, 10);
+  EXPECT_EQ(loadIntoShallowControl(childChain(6)).deepest, 10u);
   const ShallowLoad tooDeep = loadIntoShallowControl(childChain(7));
   EXPECT_EQ(tooDeep.result, 0);
-  EXPECT_LE(tooDeep.deepest, 10);
+  EXPECT_LE(tooDeep.deepest, 10u);
 
   // Siblings stay at one level, however many.
   KxmWriter siblings;
@@ -261,9 +256,9 @@ TEST(DepthLimit, NestingBeyondWhatTheControlHoldsFailsTheLoadBeforeIt) {
     return w;
   };
   EXPECT_EQ(loadIntoShallowControl(chain(7)).result, 1);
-  EXPECT_EQ(loadIntoShallowControl(chain(7)).deepest, 10);
+  EXPECT_EQ(loadIntoShallowControl(chain(7)).deepest, 10u);
   EXPECT_EQ(loadIntoShallowControl(chain(8)).result, 0);
-  EXPECT_LE(loadIntoShallowControl(chain(8)).deepest, 10);
+  EXPECT_LE(loadIntoShallowControl(chain(8)).deepest, 10u);
   // Without a limit the same files load.
   EXPECT_EQ(load(chain(8)).result, 1);
   EXPECT_EQ(load(childChain(7)).result, 1);

@@ -24,6 +24,23 @@ void appendEscapedLabel(std::string& out, std::string_view label) {
   }
 }
 
+bool visitPreOrder(TreeControl& control, NodeHandle parent,
+                   const std::function<bool(NodeHandle node, std::size_t depth)>& visit) {
+  // One entry per open depth: the next node to visit at that depth.
+  std::vector<NodeHandle> next{control.firstChild(parent)};
+  while (!next.empty()) {
+    const NodeHandle node = next.back();
+    if (node == 0) {
+      next.pop_back();
+      continue;
+    }
+    next.back() = control.nextSibling(node);
+    if (!visit(node, next.size() - 1)) return false;
+    next.push_back(control.firstChild(node));
+  }
+  return true;
+}
+
 bool dumpTree(TreeControl& control, const std::function<bool(std::string_view)>& sink) {
   constexpr std::size_t kFlushAt = 64 * 1024;
   // A chain nested a hundred thousand deep indents by hundreds of kilobytes a line: such
@@ -44,27 +61,18 @@ bool dumpTree(TreeControl& control, const std::function<bool(std::string_view)>&
   };
   std::string out;
   std::string text;
-  // One entry per open depth: the next node to print at that depth.
-  std::vector<NodeHandle> next{control.firstChild(0)};
-  while (!next.empty()) {
-    const NodeHandle node = next.back();
-    if (node == 0) {
-      next.pop_back();
-      continue;
-    }
-    next.back() = control.nextSibling(node);
-    if (!indent(out, 2 * (next.size() - 1))) return false;
+  const bool whole = visitPreOrder(control, 0, [&](NodeHandle node, std::size_t depth) {
+    if (!indent(out, 2 * depth)) return false;
     text.clear();
     control.fullItemText(node, text);
     appendEscapedLabel(out, text);
     out += '\n';
-    if (out.size() >= kFlushAt) {
-      if (!sink(out)) return false;
-      out.clear();
-    }
-    next.push_back(control.firstChild(node));
-  }
-  return out.empty() || sink(out);
+    if (out.size() < kFlushAt) return true;
+    const bool written = sink(out);
+    out.clear();
+    return written;
+  });
+  return whole && (out.empty() || sink(out));
 }
 
 std::string dumpTreeToString(TreeControl& control) {

@@ -2,6 +2,7 @@
 // bytes escaped, a line feed. kxm-dump prints it; the tests compare it.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -9,6 +10,11 @@
 #include "tree/tree_control.h"
 
 namespace kxm {
+
+// Visits every node below parent (0: the whole tree) in pre-order, each with its depth (the
+// parent's children at 0), on an explicit stack; stops early when visit returns false.
+bool visitPreOrder(TreeControl& control, NodeHandle parent,
+                   const std::function<bool(NodeHandle node, std::size_t depth)>& visit);
 
 // Appends a label with 0x20 to 0x7E as they are, a backslash doubled and every other byte as
 // \xHH in lower-case hex.

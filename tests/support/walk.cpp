@@ -23,19 +23,12 @@ std::string Walk::dump() {
 
 std::string Walk::under(NodeHandle root) {
   std::string out;
-  std::vector<NodeHandle> next{control.firstChild(root)};
-  while (!next.empty()) {
-    const NodeHandle node = next.back();
-    if (node == 0) {
-      next.pop_back();
-      continue;
-    }
-    next.back() = control.nextSibling(node);
-    out.append(2 * (next.size() - 1), ' ');
+  visitPreOrder(control, root, [&](NodeHandle node, std::size_t depth) {
+    out.append(2 * depth, ' ');
     out += control.text(node);
     out += '\n';
-    next.push_back(control.firstChild(node));
-  }
+    return true;
+  });
   return out;
 }
 
