@@ -151,22 +151,5 @@ TEST(AnimationWalker, BothOptionsOffFillTheSameRecords) {
   EXPECT_EQ(plain.model.animationSets[0].animations[0].positionKeys[0].value[1], 2.0f);
 }
 
-TEST(AnimationWalker, ChainOfAnyLength) {
-  constexpr int kDepth = 100000;
-  KxmWriter w;
-  w.open(2).open(203);
-  for (int i = 1; i < kDepth; ++i) w.chunkStr(211, "b" + std::to_string(i - 1)).open(220);
-  w.chunkStr(211, "last");
-  for (int i = 0; i < kDepth; ++i) w.end().close();
-  w.end().close();
-  Walk walk(w);
-  ASSERT_EQ(walk.result, 1);
-  const auto& animations = walk.model.animationSets[0].animations;
-  ASSERT_EQ(animations.count(), static_cast<std::size_t>(kDepth));
-  EXPECT_STREQ(animations[12345].boneName, "b12345");
-  EXPECT_STREQ(animations[kDepth - 1].boneName, "last");
-  EXPECT_EQ(walk.control.liveCount(), 4u + 5u + 1u + 1u + 3u * (kDepth - 1) + 2u + 1u);
-}
-
 }  // namespace
 }  // namespace kxm::test

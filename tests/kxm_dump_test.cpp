@@ -44,8 +44,8 @@ class KxmDump : public ::testing::Test {
 
   DumpRun run(const std::string& arguments) {
     const fs::path out = dir / "stdout", err = dir / "stderr";
-    std::string command = "\"" + hostPath(KXM_DUMP) + "\" " + arguments + " > \"" +
-                          out.string() + "\" 2> \"" + err.string() + "\"";
+    std::string command = "\"" + hostPath(KXM_DUMP) + "\" " + arguments + " > \"" + out.string() +
+                          "\" 2> \"" + err.string() + "\"";
 #if defined(_WIN32)
     command = "\"" + command + "\"";  // cmd /c drops the outermost pair of quotes
 #endif
