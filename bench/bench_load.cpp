@@ -9,6 +9,7 @@
 #include <string>
 
 #include "bench/bench_files.h"
+#include "cli/huge_page_blocks.h"
 #include "model/model.h"
 #include "reader/chunk_reader.h"
 #include "tree/memory_tree.h"
@@ -20,6 +21,7 @@ namespace {
 using Generator = std::vector<std::uint8_t> (*)(std::int64_t);
 
 void run(benchmark::State& state, const char* name, Generator generate, bool dump) {
+  useHugePageBlocks();  // as kxm-dump does
   const std::int64_t n = state.range(0);
   const auto bytes = generate(n);
   const std::string path = cachedFile(std::string(name) + "-" + std::to_string(n), bytes);

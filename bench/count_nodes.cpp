@@ -1,11 +1,13 @@
 // Prints how many nodes the tree of each file given has, as kxm-dump would build it.
 #include <cstdio>
 
+#include "cli/huge_page_blocks.h"
 #include "model/model.h"
 #include "reader/chunk_reader.h"
 #include "tree/memory_tree.h"
 
 int main(int argc, char** argv) {
+  kxm::useHugePageBlocks();  // as kxm-dump does
   for (int i = 1; i < argc; ++i) {
     kxm::MemoryTreeControl control;
     kxm::ChunkTree tree;

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "cli/huge_page_blocks.h"
 #include "model/model.h"
 #include "reader/chunk_reader.h"
 #include "tree/chunk_tree.h"
@@ -85,6 +86,7 @@ int main(int argc, char** argv) {
   }
   if (path == nullptr) return usageError("no file given", "");
 
+  kxm::useHugePageBlocks();
   // As the Load command: a fresh tree with its four roots, the existence test, then the reader.
   kxm::MemoryTreeControl control;
   kxm::ChunkTree tree;

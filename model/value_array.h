@@ -3,9 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 #include <type_traits>
+
+#include "model/block.h"
 
 namespace kxm {
 
@@ -14,10 +14,10 @@ class ValueArray {
  public:
   std::int32_t count() const { return count_; }
   bool empty() const { return count_ == 0; }
-  T* data() { return data_.get(); }
-  const T* data() const { return data_.get(); }
-  T& operator[](std::size_t i) { return data_.get()[i]; }
-  const T& operator[](std::size_t i) const { return data_.get()[i]; }
+  T* data() { return static_cast<T*>(data_.get()); }
+  const T* data() const { return static_cast<const T*>(data_.get()); }
+  T& operator[](std::size_t i) { return data()[i]; }
+  const T& operator[](std::size_t i) const { return data()[i]; }
 
   // A count of 0 or below (2^31 or more as unsigned) fails and leaves the array as it was.
   // Otherwise the old array goes and n zero-filled entries take its place; when memory runs out
@@ -27,10 +27,9 @@ class ValueArray {
     release();
     const auto entries = static_cast<std::size_t>(n);
     if (entries > SIZE_MAX / sizeof(T)) return 0;
-    // calloc: a large block comes zeroed from the system without a pass of its own, and a
-    // million vertices are then written once, not twice.
-    data_.reset(static_cast<T*>(std::calloc(entries, sizeof(T))));
-    if (!data_) return 0;
+    // A large block comes zeroed from the system without a pass of its own, and a million
+    // vertices are then written once, not twice.
+    if (!data_.allocate(entries * sizeof(T))) return 0;
     count_ = n;
     return 1;
   }
@@ -42,10 +41,7 @@ class ValueArray {
 
  private:
   static_assert(std::is_trivially_copyable_v<T>, "values are zero-filled, never constructed");
-  struct Free {
-    void operator()(T* p) const { std::free(p); }
-  };
-  std::unique_ptr<T, Free> data_;
+  Block data_;
   std::int32_t count_ = 0;
 };
 

@@ -39,7 +39,7 @@ int readKeys(ChunkReader& reader, ValueArray<Key>& track, std::uint32_t n, std::
   if (n > 0x7FFFFFFFu || !reader.entriesFit(n, keyBytes)) return 0;
   if (!reader.claimArrayBytes(n, keyBytes)) return 0;
   if (!track.allocate(static_cast<std::int32_t>(n))) return 0;
-  const std::uint8_t* in = reader.buffer.get() + reader.position;
+  const std::uint8_t* in = reader.image() + reader.position;
   for (std::uint32_t i = 0; i < n; ++i, in += keyBytes) {
     Key& key = track[i];
     key.time = static_cast<float>(u32At(in));  // nearest float, ties to even

@@ -57,8 +57,7 @@ void ChunkReader::reset() {
 bool ChunkReader::setImage(const void* data, std::size_t length) {
   reset();
   if (length > kOffsetLimit) return false;
-  buffer.reset(new (std::nothrow) std::uint8_t[length == 0 ? 1 : length]);
-  if (!buffer) return false;
+  if (!buffer.allocate(length)) return false;
   if (length != 0) std::memcpy(buffer.get(), data, length);
   size = static_cast<std::uint32_t>(length);
   return true;
@@ -72,8 +71,7 @@ int ChunkReader::load(const char* path) {
   const std::int64_t length = measureFile(file.get());
   if (length < 0 || length > std::int64_t{kOffsetLimit}) return 0;
   const auto bytes = static_cast<std::size_t>(length);
-  buffer.reset(new (std::nothrow) std::uint8_t[bytes == 0 ? 1 : bytes]);
-  if (!buffer) return 0;
+  if (!buffer.allocate(bytes)) return 0;
   size = static_cast<std::uint32_t>(length);
   if (std::fread(buffer.get(), 1, bytes, file.get()) != bytes) {
     reset();
@@ -106,7 +104,7 @@ int ChunkReader::parseImage() {
   if (!readU32Le(strLength) || strLength >= 128) return 0;
   if (strLength > remaining()) return 0;
   char fileId[128] = {};
-  std::memcpy(fileId, buffer.get() + position, strLength);
+  std::memcpy(fileId, image() + position, strLength);
   position += strLength;
   if (std::memcmp(fileId, "MAGICKXM", 9) != 0) return 0;  // eight letters and a zero byte
 
@@ -139,14 +137,14 @@ int ChunkReader::readString(char* dest) {
     return 1;
   }
   if (length > remaining()) return 0;  // the length field stays consumed
-  std::memcpy(dest, buffer.get() + position, length);
+  std::memcpy(dest, image() + position, length);
   position += length;
   return 1;
 }
 
 bool ChunkReader::readBytes(void* dest, std::uint32_t n) {
   if (!buffer || n > size || position > size - n) return false;
-  std::memcpy(dest, buffer.get() + position, n);
+  std::memcpy(dest, image() + position, n);
   position += n;
   return true;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "model/block.h"
 #include "model/model.h"
 #include "reader/chunk_catalogue.h"
 #include "tree/chunk_tree.h"
@@ -57,7 +58,8 @@ class ChunkReader {
   bool readFloatsLe(float* values, std::uint32_t count);
   bool readMaterial(Material& material);
   bool readChunkHead(ChunkHead& head);
-  bool hasImage() const { return buffer != nullptr; }
+  bool hasImage() const { return static_cast<bool>(buffer); }
+  const std::uint8_t* image() const { return static_cast<const std::uint8_t*>(buffer.get()); }
   std::uint32_t remaining() const { return position < size ? size - position : 0; }
 
   // The walkers.
@@ -89,7 +91,7 @@ class ChunkReader {
   // repeated cannot claim memory in proportion to the square of the file's size.
   bool claimArrayBytes(std::uint64_t n, std::uint32_t entrySize);
 
-  std::unique_ptr<std::uint8_t[]> buffer;
+  Block buffer;  // the file image
   std::uint32_t position = 0;
   std::uint32_t size = 0;
 

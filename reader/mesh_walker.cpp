@@ -179,7 +179,7 @@ int ChunkReader::readVertexData(Mesh& mesh, std::uint32_t flags, std::int32_t st
   // Every component read lies wholly inside the image; a vertex that reaches outside it, or
   // that a negative stride moved below its start, fails the walk.
   const auto vertices = static_cast<std::uint32_t>(count);
-  return convertVertices(buffer.get(), size, position, stride, vertices, layout,
+  return convertVertices(image(), size, position, stride, vertices, layout,
                          mesh.vertices.data()) == vertices
              ? 1
              : 0;
@@ -191,7 +191,7 @@ int ChunkReader::readIndexData(Mesh& mesh, std::int32_t count) {
   if (count < 0 || !entriesFit(static_cast<std::uint32_t>(count), 2)) return 0;
   if (!claimArrayBytes(static_cast<std::uint32_t>(count), 2)) return 0;
   if (!allocIndices(mesh, count)) return 0;
-  const std::uint8_t* in = buffer.get() + position;
+  const std::uint8_t* in = image() + position;
   std::uint32_t* out = mesh.indices.data();
   for (std::int32_t k = 0; k < count; ++k, in += 2) {
     out[k] = std::uint32_t{in[0]} | std::uint32_t{in[1]} << 8;

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 
+#include "cli/huge_page_blocks.h"
+#include "model/block.h"
 #include "model/model.h"
 
 namespace kxm {
@@ -91,6 +94,48 @@ TEST(ElementTable, DefaultRunsStandBetweenStoredRecords) {
   EXPECT_EQ(table.at(1000000000003ull).primitiveStart, 0);
   EXPECT_EQ(table.at(1000000000004ull).primitiveStart, 3);
   EXPECT_EQ(table.lastStored().primitiveStart, 3);
+}
+
+// Counts what goes through a block source, to see that every block goes back where it came from.
+struct CountingSource {
+  static inline int live = 0;
+  static void* allocate(std::size_t bytes) {
+    ++live;
+    return std::calloc(1, bytes);
+  }
+  static void release(void* block, std::size_t) {
+    --live;
+    std::free(block);
+  }
+};
+
+TEST(Block, BlocksComeZeroedAndGoBackToTheirOwnSource) {
+  const BlockSource before = setBlockSource({CountingSource::allocate, CountingSource::release});
+  {
+    Mesh mesh;
+    ASSERT_EQ(allocVertices(mesh, 1000), 1);
+    EXPECT_EQ(CountingSource::live, 1);
+    EXPECT_EQ(mesh.vertices[999].diffuse[0], 0.0f);  // zero-filled, not a new vertex
+    setBlockSource(before);  // a block allocated earlier still goes back to its own source
+    ASSERT_EQ(allocIndices(mesh, 10), 1);
+  }
+  EXPECT_EQ(CountingSource::live, 0);
+}
+
+TEST(Block, HugePageBlocksHoldWhatIsWritten) {
+  useHugePageBlocks();
+  {
+    Mesh mesh;
+    ASSERT_EQ(allocVertices(mesh, 300000), 1);  // 13 MB: its own mapping on Linux
+    ASSERT_EQ(allocIndices(mesh, 100), 1);      // small: the heap
+    EXPECT_EQ(mesh.vertices[299999].position[2], 0.0f);
+    mesh.vertices[299999].position[2] = 5;
+    mesh.indices[99] = 7;
+    EXPECT_EQ(mesh.vertices[299999].position[2], 5.0f);
+    EXPECT_EQ(mesh.indices[99], 7u);
+  }
+  setBlockSource({[](std::size_t bytes) { return std::calloc(1, bytes); },
+                  [](void* block, std::size_t) { std::free(block); }});
 }
 
 TEST(ClearModel, LeavesNothingBehindAndIsHarmlessTwice) {
