@@ -24,27 +24,23 @@ BlockSource setBlockSource(const BlockSource& source) {
   return std::exchange(currentSource(), source);
 }
 
-Block& Block::operator=(Block&& other) noexcept {
-  if (this != &other) {
-    reset();
-    data_ = std::exchange(other.data_, nullptr);
-    bytes_ = std::exchange(other.bytes_, 0);
-    source_ = other.source_;
-  }
-  return *this;
+void* allocateBlock(std::size_t bytes) {
+  return currentSource().allocate(bytes == 0 ? 1 : bytes);
+}
+
+void releaseBlock(void* block, std::size_t bytes) {
+  if (block != nullptr) currentSource().release(block, bytes == 0 ? 1 : bytes);
 }
 
 bool Block::allocate(std::size_t bytes) {
   reset();
-  source_ = currentSource();
-  bytes_ = bytes == 0 ? 1 : bytes;
-  data_ = source_.allocate(bytes_);
-  if (data_ == nullptr) bytes_ = 0;
+  data_ = allocateBlock(bytes);
+  bytes_ = data_ != nullptr ? bytes : 0;
   return data_ != nullptr;
 }
 
 void Block::reset() {
-  if (data_ != nullptr) source_.release(data_, bytes_);
+  releaseBlock(data_, bytes_);
   data_ = nullptr;
   bytes_ = 0;
 }

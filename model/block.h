@@ -1,6 +1,7 @@
 // Big zero-filled blocks: the file image and the arrays allocated at a count. They come from one
-// source, which a front end may replace (kxm-dump on Linux asks for huge pages, since first
-// touching a large block costs a page fault every 4 KiB); the default is calloc and free.
+// source, which a front end may replace at start-up (kxm-dump on Linux asks for huge pages,
+// since first touching a large block costs a page fault every 4 KiB); the default is calloc
+// and free.
 #pragma once
 
 #include <cstddef>
@@ -13,9 +14,13 @@ struct BlockSource {
   void (*release)(void* block, std::size_t bytes);
 };
 
-// Installs a source for every block allocated from now on and gives back the one it replaces;
-// blocks go back to the source they came from.
+// Installs a source and gives back the one it replaces. Install it before any block is taken:
+// a block goes back through the source installed when it is released.
 BlockSource setBlockSource(const BlockSource& source);
+
+// A zero-filled block of at least one byte, or nullptr; and its release, with the same size.
+void* allocateBlock(std::size_t bytes);
+void releaseBlock(void* block, std::size_t bytes);
 
 // One owned block of bytes.
 class Block {
@@ -23,12 +28,10 @@ class Block {
   Block() = default;
   Block(const Block&) = delete;
   Block& operator=(const Block&) = delete;
-  Block(Block&& other) noexcept { *this = std::move(other); }
-  Block& operator=(Block&& other) noexcept;
   ~Block() { reset(); }
 
-  // Replaces the block by a zero-filled one of `bytes` bytes (at least one); false when memory
-  // runs out, and then no block is held.
+  // Replaces the block by a zero-filled one of `bytes` bytes; false when memory runs out, and
+  // then no block is held.
   bool allocate(std::size_t bytes);
   void reset();
 
@@ -38,7 +41,6 @@ class Block {
  private:
   void* data_ = nullptr;
   std::size_t bytes_ = 0;
-  BlockSource source_{};
 };
 
 }  // namespace kxm

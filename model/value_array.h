@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
+#include <utility>
 
 #include "model/block.h"
 
@@ -11,13 +12,22 @@ namespace kxm {
 
 template <class T>
 class ValueArray {
+  static_assert(std::is_trivially_copyable_v<T>, "values are zero-filled, never constructed");
+
  public:
+  ValueArray() = default;
+  ValueArray(const ValueArray&) = delete;
+  ValueArray& operator=(const ValueArray&) = delete;
+  ValueArray(ValueArray&& other) noexcept
+      : data_(std::exchange(other.data_, nullptr)), count_(std::exchange(other.count_, 0)) {}
+  ~ValueArray() { release(); }
+
   std::int32_t count() const { return count_; }
   bool empty() const { return count_ == 0; }
-  T* data() { return static_cast<T*>(data_.get()); }
-  const T* data() const { return static_cast<const T*>(data_.get()); }
-  T& operator[](std::size_t i) { return data()[i]; }
-  const T& operator[](std::size_t i) const { return data()[i]; }
+  T* data() { return data_; }
+  const T* data() const { return data_; }
+  T& operator[](std::size_t i) { return data_[i]; }
+  const T& operator[](std::size_t i) const { return data_[i]; }
 
   // A count of 0 or below (2^31 or more as unsigned) fails and leaves the array as it was.
   // Otherwise the old array goes and n zero-filled entries take its place; when memory runs out
@@ -29,19 +39,20 @@ class ValueArray {
     if (entries > SIZE_MAX / sizeof(T)) return 0;
     // A large block comes zeroed from the system without a pass of its own, and a million
     // vertices are then written once, not twice.
-    if (!data_.allocate(entries * sizeof(T))) return 0;
+    data_ = static_cast<T*>(allocateBlock(entries * sizeof(T)));
+    if (data_ == nullptr) return 0;
     count_ = n;
     return 1;
   }
 
   void release() {
-    data_.reset();
+    releaseBlock(data_, static_cast<std::size_t>(count_) * sizeof(T));
+    data_ = nullptr;
     count_ = 0;
   }
 
  private:
-  static_assert(std::is_trivially_copyable_v<T>, "values are zero-filled, never constructed");
-  Block data_;
+  T* data_ = nullptr;
   std::int32_t count_ = 0;
 };
 
