@@ -171,15 +171,10 @@ TEST(Abuse, FileShorterWhenReadThanWhenMeasuredFails) {
   // A sysfs file claims a page when measured and reads back a few bytes.
   const char* path = "/sys/kernel/mm/transparent_hugepage/enabled";
   if (!std::filesystem::exists(path)) GTEST_SKIP() << "no " << path;
-  Model model;
-  MemoryTreeControl control;
-  ChunkTree tree;
-  tree.Attach(&control);
-  DisplayOptions shown;
-  ChunkReader reader(model, tree, shown);
-  EXPECT_EQ(reader.load(path), 0);
-  EXPECT_FALSE(reader.hasImage());
-  EXPECT_EQ(control.liveCount(), 4u);
+  const Loaded loaded = loadPath(path);
+  EXPECT_EQ(loaded.result, 0);
+  EXPECT_TRUE(loaded.modelEmpty);
+  EXPECT_EQ(loaded.nodes, 4u);
 }
 #endif
 

@@ -157,18 +157,11 @@ class LoadFromFile : public ::testing::Test {
   void SetUp() override { std::filesystem::create_directories(dir); }
   void TearDown() override { std::filesystem::remove_all(dir); }
 
-  int loadPath(const std::filesystem::path& path, std::string* dump = nullptr) {
-    Model model;
-    MemoryTreeControl control;
-    ChunkTree tree;
-    tree.Attach(&control);
-    DisplayOptions shown;
-    ChunkReader reader(model, tree, shown);
-    const int result = reader.load(path.string().c_str());
-    EXPECT_TRUE(model.empty());
-    EXPECT_FALSE(reader.hasImage());
-    if (dump) *dump = dumpTreeToString(control);
-    return result;
+  static int loadFile(const std::filesystem::path& path, std::string* dump = nullptr) {
+    const Loaded loaded = loadPath(path.string());
+    EXPECT_TRUE(loaded.modelEmpty);
+    if (dump) *dump = loaded.dump;
+    return loaded.result;
   }
 };
 
@@ -177,13 +170,13 @@ TEST_F(LoadFromFile, ReadsTheFileWhole) {
   w.open(406).zeros(3).close();
   ASSERT_TRUE(w.save((dir / "a.kxm").string()));
   std::string dump;
-  EXPECT_EQ(loadPath(dir / "a.kxm", &dump), 1);
+  EXPECT_EQ(loadFile(dir / "a.kxm", &dump), 1);
   EXPECT_NE(dump.find("CustomData\n  chunk_length: 3\n"), std::string::npos);
 }
 
 TEST_F(LoadFromFile, MissingFolderAndNullPathFail) {
-  EXPECT_EQ(loadPath(dir / "missing.kxm"), 0);
-  EXPECT_EQ(loadPath(dir), 0);
+  EXPECT_EQ(loadFile(dir / "missing.kxm"), 0);
+  EXPECT_EQ(loadFile(dir), 0);
   Model model;
   ChunkTree tree;
   DisplayOptions shown;
@@ -201,7 +194,7 @@ TEST_F(LoadFromFile, FileOfFourGibibytesOrMoreFailsWithoutAllocatingIt) {
   std::filesystem::resize_file(path, 0x100000000ull + 24, error);
   if (error) GTEST_SKIP() << "no sparse file here: " << error.message();
   std::string dump;
-  EXPECT_EQ(loadPath(path, &dump), 0);
+  EXPECT_EQ(loadFile(path, &dump), 0);
   EXPECT_EQ(dump, kFourRoots);
 }
 

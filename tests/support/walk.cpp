@@ -2,6 +2,8 @@
 
 #include "tree/tree_dump.h"
 
+#include <functional>
+
 namespace kxm::test {
 
 DisplayOptions options(bool names, bool values) {
@@ -32,14 +34,27 @@ std::string Walk::under(NodeHandle root) {
   return out;
 }
 
-Loaded load(const std::vector<std::uint8_t>& bytes, DisplayOptions shown) {
+namespace {
+
+Loaded loadWith(const std::function<int(ChunkReader&)>& run, DisplayOptions shown) {
   Model model;
   MemoryTreeControl control;
   ChunkTree tree;
   tree.Attach(&control);
   ChunkReader reader(model, tree, shown);
-  const int result = reader.loadImage(bytes.data(), bytes.size());
-  return {result, dumpTreeToString(control), model.empty() && !reader.hasImage()};
+  const int result = run(reader);
+  return {result, dumpTreeToString(control), model.empty() && !reader.hasImage(),
+          control.liveCount()};
+}
+
+}  // namespace
+
+Loaded load(const std::vector<std::uint8_t>& bytes, DisplayOptions shown) {
+  return loadWith([&](ChunkReader& r) { return r.loadImage(bytes.data(), bytes.size()); }, shown);
+}
+
+Loaded loadPath(const std::string& path, DisplayOptions shown) {
+  return loadWith([&](ChunkReader& r) { return r.load(path.c_str()); }, shown);
 }
 
 }  // namespace kxm::test

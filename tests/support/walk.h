@@ -46,9 +46,11 @@ struct Walk {
 struct Loaded {
   int result;
   std::string dump;
-  bool modelEmpty;
+  bool modelEmpty;  // and no image held
+  std::size_t nodes;
 };
 Loaded load(const std::vector<std::uint8_t>& bytes, DisplayOptions shown = {});
+Loaded loadPath(const std::string& path, DisplayOptions shown = {});
 inline Loaded load(const KxmWriter& writer, DisplayOptions shown = {}) {
   return load(writer.bytes(), shown);
 }
