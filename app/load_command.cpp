@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/resource.h"
-#include "reader/chunk_reader.h"
+#include "reader/load.h"
 #include "tree/labels.h"
 
 namespace kxm {
@@ -75,8 +75,9 @@ int LoadFile(HWND dialog, Shell& shell) {
   DisplayOptions options;
   options.ShowNamesOption = shell.ShowNamesOption;
   options.ShowValuesOption = shell.ShowValuesOption;
-  ChunkReader reader(shell.model, shell.tree, options);
-  if (reader.load(shell.currentPath) == 0) {
+  // The outcome's explanation is not shown: the viewer's texts are fixed.
+  shell.lastLoad = loadFile(shell.currentPath, shell.tree, options, shell.model);
+  if (!shell.lastLoad.loaded) {
     SetDlgItemTextA(dialog, IDC_STATUS, ("Error reading: \"" + path + "\"").c_str());
     showWarning(shell, "There was an error reading the file.");
   } else {

@@ -8,6 +8,7 @@
 
 #include "app/win32_tree_control.h"
 #include "model/model.h"
+#include "reader/load.h"
 #include "tree/chunk_tree.h"
 
 namespace kxm {
@@ -23,6 +24,7 @@ struct Shell {
   Win32TreeControl treeControl;
   ChunkTree tree;
   Model model;
+  LoadOutcome lastLoad;  // what the last load did, and why it failed
   MessageBoxFunction messageBox = MessageBoxA;
 };
 

@@ -1,6 +1,6 @@
 // Load and dump throughput over generated files, each at n and 2n so that the growth shows.
 //
-//   load:  ChunkReader::load from a file into the in-memory tree (what the viewer does)
+//   load:  loadFile from a file into the in-memory tree (what the viewer does)
 //   dump:  the same, then the tree printed to /dev/null (what kxm-dump does)
 #include <benchmark/benchmark.h>
 
@@ -11,7 +11,7 @@
 #include "bench/bench_files.h"
 #include "cli/huge_page_blocks.h"
 #include "model/model.h"
-#include "reader/chunk_reader.h"
+#include "reader/load.h"
 #include "tree/memory_tree.h"
 #include "tree/tree_dump.h"
 
@@ -33,10 +33,7 @@ void run(benchmark::State& state, const char* name, Generator generate, bool dum
     tree.Attach(&control);
     Model model;
     DisplayOptions options;
-    {
-      ChunkReader reader(model, tree, options);
-      if (reader.load(path.c_str()) != 1) state.SkipWithError("load failed");
-    }
+    if (!loadFile(path.c_str(), tree, options, model).loaded) state.SkipWithError("load failed");
     if (dump) {
       dumpTree(control, [devNull](std::string_view piece) {
         return std::fwrite(piece.data(), 1, piece.size(), devNull) == piece.size();

@@ -3,7 +3,7 @@
 
 #include "cli/huge_page_blocks.h"
 #include "model/model.h"
-#include "reader/chunk_reader.h"
+#include "reader/load.h"
 #include "tree/memory_tree.h"
 
 int main(int argc, char** argv) {
@@ -14,8 +14,7 @@ int main(int argc, char** argv) {
     tree.Attach(&control);
     kxm::Model model;
     kxm::DisplayOptions options;
-    kxm::ChunkReader reader(model, tree, options);
-    reader.load(argv[i]);
+    kxm::loadFile(argv[i], tree, options, model);
     std::printf("%zu\n", control.liveCount());
   }
   return 0;

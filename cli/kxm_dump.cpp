@@ -3,18 +3,17 @@
 //   kxm-dump [--no-names] [--no-values] FILE
 //
 // One line per node, pre-order, two spaces per depth. Exit 0 when the load succeeded, 1 when the
-// file is missing or could not be read (the tree is printed all the same), 2 for bad usage.
+// file is missing or could not be read (the tree is printed all the same, and stderr says the
+// status line's text, then what failed and where), 2 for bad usage.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 #include "cli/huge_page_blocks.h"
 #include "model/model.h"
-#include "reader/chunk_reader.h"
+#include "reader/load.h"
 #include "tree/chunk_tree.h"
 #include "tree/labels.h"
 #include "tree/memory_tree.h"
@@ -36,17 +35,12 @@ constexpr const char* kUsage =
     "Prints the chunk tree of a KXM model file, one node per line.\n"
     "  --no-names   leave out the names that the file carries (Show names off)\n"
     "  --no-values  leave out the values that chunks carry (Show values off)\n"
-    "  --help       print this text\n"
+    "  -h, --help   print this text\n"
     "  --version    print the version\n";
 
 int usageError(const char* message, const char* argument) {
   std::fprintf(stderr, "kxm-dump: %s%s\n%s", message, argument, kUsage);
   return 2;
-}
-
-bool isRegularFile(const char* path) {
-  std::error_code error;
-  return std::filesystem::is_regular_file(std::filesystem::path(path), error);
 }
 
 }  // namespace
@@ -69,7 +63,7 @@ int main(int argc, char** argv) {
         options.ShowNamesOption = 0;
       } else if (std::strcmp(arg, "--no-values") == 0) {
         options.ShowValuesOption = 0;
-      } else if (std::strcmp(arg, "--help") == 0) {
+      } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
         std::fputs(kUsage, stdout);
         return 0;
       } else if (std::strcmp(arg, "--version") == 0) {
@@ -87,18 +81,12 @@ int main(int argc, char** argv) {
   if (path == nullptr) return usageError("no file given", "");
 
   kxm::useHugePageBlocks();
-  // As the Load command: a fresh tree with its four roots, the existence test, then the reader.
+  // As the Load command: a fresh tree with its four roots, then the load.
   kxm::MemoryTreeControl control;
   kxm::ChunkTree tree;
   tree.Attach(&control);
   kxm::Model model;
-  std::string failure;
-  if (!isRegularFile(path)) {
-    failure = std::string("File doesn't exist: \"") + path + "\"";
-  } else {
-    kxm::ChunkReader reader(model, tree, options);
-    if (reader.load(path) == 0) failure = std::string("Error reading: \"") + path + "\"";
-  }
+  const kxm::LoadOutcome outcome = kxm::loadFile(path, tree, options, model);
 
   const bool written = kxm::dumpTree(control, [](std::string_view piece) {
     return std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size();
@@ -107,9 +95,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kxm-dump: cannot write the tree: %s\n", std::strerror(errno));
     return 1;
   }
-  if (!failure.empty()) {
-    std::fprintf(stderr, "%s\n", failure.c_str());
-    return 1;
-  }
-  return 0;
+  if (outcome.loaded) return 0;
+  // The status line's text, then the explanation.
+  const kxm::FailureCause cause = outcome.failure.cause;
+  const bool missing =
+      cause == kxm::FailureCause::FileNotFound || cause == kxm::FailureCause::NotAFile;
+  std::fprintf(stderr, "%s: \"%s\"\nkxm-dump: %s: %s\n",
+               missing ? "File doesn't exist" : "Error reading", path, path,
+               kxm::describeFailure(outcome.failure).c_str());
+  return 1;
 }

@@ -1,13 +1,13 @@
 // Loads each input through the real reader into the in-memory tree under all four option
 // settings, prints the tree as kxm-dump would, and checks that every load ends with an empty
-// model and no image held.
+// model and a failure explained.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
 #include "model/model.h"
-#include "reader/chunk_reader.h"
+#include "reader/load.h"
 #include "tree/chunk_tree.h"
 #include "tree/labels.h"
 #include "tree/memory_tree.h"
@@ -22,11 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kxm::ChunkTree tree;
     tree.Attach(&control);
     kxm::Model model;
-    {
-      kxm::ChunkReader reader(model, tree, options);
-      reader.loadImage(data, size);
-      if (reader.hasImage() || !model.empty()) std::abort();
-    }
+    const kxm::LoadOutcome outcome = kxm::loadBytes({data, size}, tree, options, model);
+    if (!model.empty()) std::abort();
+    // A failure always says why, and a load either fails or does not.
+    if (outcome.loaded == static_cast<bool>(outcome.failure)) std::abort();
+    if (!outcome.loaded) kxm::describeFailure(outcome.failure);
     std::size_t printed = 0;
     kxm::dumpTree(control, [&printed](std::string_view piece) {
       printed += piece.size();

@@ -136,8 +136,12 @@ void chunkName(ChunkCode code, char* dest) {
   std::memcpy(dest, name, std::strlen(name) + 1);
 }
 
+const char* topLevelNameOf(ChunkCode code) {
+  return code == 1 ? "Frame ROOT" : code == 2 ? "AnimationSet ROOT" : kUnknown;
+}
+
 void topLevelChunkName(ChunkCode code, char* dest) {
-  const char* name = code == 1 ? "Frame ROOT" : code == 2 ? "AnimationSet ROOT" : kUnknown;
+  const char* name = topLevelNameOf(code);
   std::memcpy(dest, name, std::strlen(name) + 1);
 }
 

@@ -1,225 +1,144 @@
 #include "reader/chunk_reader.h"
 
-#include <bit>
-#include <cstdio>
 #include <cstring>
-#include <new>
-
-#include "reader/offset_math.h"
+#include <utility>
 
 namespace kxm {
 
 namespace {
 
-// The size of an open file in bytes, or -1. Measured with 64-bit offsets, so a file of 4 GiB or
-// more is seen as such and refused rather than taken for a small one.
-std::int64_t measureFile(std::FILE* file) {
-#if defined(_WIN32)
-  if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
-  const std::int64_t length = _ftelli64(file);
-  if (_fseeki64(file, 0, SEEK_SET) != 0) return -1;
-#else
-  if (fseeko(file, 0, SEEK_END) != 0) return -1;
-  const std::int64_t length = ftello(file);
-  if (fseeko(file, 0, SEEK_SET) != 0) return -1;
-#endif
-  return length;
+std::string shortfallMessage(const Shortfall& shortfall, const char* what) {
+  return std::string(what) + " needs " + std::to_string(shortfall.needed) + " bytes, " +
+         std::to_string(shortfall.left) + (shortfall.left == 1 ? " is left" : " are left");
 }
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 }  // namespace
 
-ChunkReader::ChunkReader(Model& model, ChunkTree& tree, const DisplayOptions& options)
-    : model_(model), tree_(tree), options_(options) {
-  // Every load ends with an empty model; make sure this one starts with one too.
-  model_.clearModel();
+ChunkReader::ChunkReader(std::span<const std::uint8_t> image, Model& model_, ChunkTree& tree_,
+                         const DisplayOptions& options_)
+    : cursor(image.data(), static_cast<std::uint32_t>(image.size())),
+      model(model_),
+      tree(tree_),
+      options(options_),
+      limits_(LoadLimits::forFileSize(static_cast<std::uint32_t>(image.size()))) {}
+
+bool ChunkReader::parseImage() {
+  return readHeader() && walkTopLevel();
 }
 
-ChunkReader::~ChunkReader() {
-  model_.clearModel();
-  releaseImage();
-}
-
-void ChunkReader::releaseImage() {
-  buffer.reset();
-  position = 0;
-  size = 0;
-}
-
-void ChunkReader::reset() {
-  model_.clearModel();
-  releaseImage();
-}
-
-bool ChunkReader::setImage(const void* data, std::size_t length) {
-  reset();
-  if (length > kOffsetLimit) return false;
-  if (!buffer.allocate(length)) return false;
-  if (length != 0) std::memcpy(buffer.get(), data, length);
-  size = static_cast<std::uint32_t>(length);
-  return true;
-}
-
-int ChunkReader::load(const char* path) {
-  if (path == nullptr) return 0;
-  reset();
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
-  if (!file) return 0;
-  const std::int64_t length = measureFile(file.get());
-  if (length < 0 || length > std::int64_t{kOffsetLimit}) return 0;
-  const auto bytes = static_cast<std::size_t>(length);
-  if (!buffer.allocate(bytes)) return 0;
-  size = static_cast<std::uint32_t>(length);
-  if (std::fread(buffer.get(), 1, bytes, file.get()) != bytes) {
-    reset();
-    return 0;
-  }
-  file.reset();
-  return parseAndRelease();
-}
-
-int ChunkReader::loadImage(const void* data, std::size_t length) {
-  if (!setImage(data, length)) {
-    reset();
-    return 0;
-  }
-  return parseAndRelease();
-}
-
-int ChunkReader::parseAndRelease() {
-  const int result = parseImage();
-  releaseImage();
-  model_.clearModel();
-  return result;
-}
-
-int ChunkReader::parseImage() {
-  if (!buffer) return 0;
-  position = 0;
-  arrayBudget_ = size;
+bool ChunkReader::readHeader() {
   std::uint32_t strLength = 0;
-  if (!readU32Le(strLength) || strLength >= 128) return 0;
-  if (strLength > remaining()) return 0;
-  char fileId[128] = {};
-  std::memcpy(fileId, image() + position, strLength);
-  position += strLength;
-  if (std::memcmp(fileId, "MAGICKXM", 9) != 0) return 0;  // eight letters and a zero byte
-
+  if (!cursor.readU32Le(strLength, "str_length")) return false;
+  if (strLength >= kStringCapacity) {
+    return fail(FailureCause::BadHeader, 0,
+                "str_length is " + std::to_string(strLength) + ", 128 or more");
+  }
+  // The id goes into a zero-filled buffer: eight letters and a zero byte pass, whatever follows.
+  char fileId[kStringCapacity] = {};
+  if (!cursor.readBytes(fileId, strLength, "file_id")) return false;
+  if (std::memcmp(fileId, "MAGICKXM", 9) != 0) {
+    return fail(FailureCause::BadHeader, 4, "file_id is not \"MAGICKXM\"");
+  }
+  const std::uint32_t versionOffset = cursor.offset();
   std::int32_t fileVersion = 0, reserved1 = 0, reserved2 = 0;
-  if (!readI32Le(fileVersion) || !readI32Le(reserved1) || !readI32Le(reserved2)) return 0;
-  if (fileVersion != 1) return 0;
+  if (!cursor.readI32Le(fileVersion, "file_version") ||
+      !cursor.readI32Le(reserved1, "reserved1") || !cursor.readI32Le(reserved2, "reserved2")) {
+    return false;
+  }
+  if (fileVersion != 1) {
+    return fail(FailureCause::BadHeader, versionOffset,
+                "file_version is " + std::to_string(fileVersion) + ", not 1");
+  }
 
   // The header's labels are fixed, whatever the options.
-  const NodeHandle root = tree_.fileHeaderRoot;
+  const NodeHandle root = tree.fileHeaderRoot;
   auto field = [this, root](const char* name, std::int32_t value) {
     Label label;
-    tree_.InsertNode(label.add(name).add(": ").addInt(value).c_str(), root, -1);
+    tree.InsertNode(label.add(name).add(": ").addInt(value).c_str(), root, -1);
   };
   field("str_length", static_cast<std::int32_t>(strLength));
   Label id;
-  tree_.InsertNode(id.add("file_id: ").addQuoted(fileId).c_str(), root, -1);
+  tree.InsertNode(id.add("file_id: ").addQuoted(fileId).c_str(), root, -1);
   field("file_version", fileVersion);
   field("reserved1", reserved1);
   field("reserved2", reserved2);
-
-  return walkTopLevel();
+  return true;
 }
 
-int ChunkReader::readString(char* dest) {
-  if (dest == nullptr || !buffer) return 0;
-  std::uint32_t length = 0;
-  if (!readU32Le(length)) return 0;
-  if (length >= 128) {
-    position = saturatingAdd(position, length);
-    return 1;
+bool ChunkReader::nextChunk(ChunkHead& head) {
+  if (!cursor.readChunkHead(head)) return false;
+  if (++usage_.chunkHeads > limits_.chunkHeads) {
+    return fail(FailureCause::ChunkLimit, head.offset,
+                "more than " + std::to_string(limits_.chunkHeads) +
+                    " chunk heads in one load (65536 plus the file's size): chunks that run "
+                    "past their parents are walked again and again");
   }
-  if (length > remaining()) return 0;  // the length field stays consumed
-  std::memcpy(dest, image() + position, length);
-  position += length;
-  return 1;
-}
-
-bool ChunkReader::readBytes(void* dest, std::uint32_t n) {
-  if (!buffer || n > size || position > size - n) return false;
-  std::memcpy(dest, image() + position, n);
-  position += n;
   return true;
 }
 
-bool ChunkReader::readU8(std::uint8_t& value) {
-  return readBytes(&value, 1);
+void ChunkReader::enterChunk(const ChunkHead& head, const char* name) {
+  path_.push_back({head.offset, head.code, name, nullptr});
 }
 
-bool ChunkReader::readU16Le(std::uint16_t& value) {
-  std::uint8_t b[2];
-  if (!readBytes(b, 2)) return false;
-  value = static_cast<std::uint16_t>(b[0] | b[1] << 8);
-  return true;
-}
-
-bool ChunkReader::readU32Le(std::uint32_t& value) {
-  std::uint8_t b[4];
-  if (!readBytes(b, 4)) return false;
-  value = std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 |
-          std::uint32_t{b[3]} << 24;
-  return true;
-}
-
-bool ChunkReader::readI32Le(std::int32_t& value) {
-  std::uint32_t raw = 0;
-  if (!readU32Le(raw)) return false;
-  value = static_cast<std::int32_t>(raw);
-  return true;
-}
-
-bool ChunkReader::readF32Le(float& value) {
-  std::uint32_t raw = 0;
-  if (!readU32Le(raw)) return false;
-  value = std::bit_cast<float>(raw);
-  return true;
-}
-
-bool ChunkReader::readFloatsLe(float* values, std::uint32_t count) {
-  if (!entriesFit(count, 4) || !buffer) return false;
-  for (std::uint32_t i = 0; i < count; ++i) readF32Le(values[i]);
-  return true;
-}
-
-bool ChunkReader::readMaterial(Material& material) {
-  // All 68 bytes or nothing: a material cut short leaves the one in place.
-  float values[17];
-  if (!readFloatsLe(values, 17)) return false;
-  std::memcpy(&material, values, sizeof values);
-  return true;
-}
-
-bool ChunkReader::readChunkHead(ChunkHead& head) {
-  if (!readU32Le(head.code) || !readU32Le(head.length)) return false;
-  head.end = saturatingAdd(position, head.length);
-  return true;
-}
-
-bool ChunkReader::entriesFit(std::uint64_t n, std::uint32_t entrySize) const {
-  return n * entrySize <= remaining();
-}
-
-bool ChunkReader::claimArrayBytes(std::uint64_t n, std::uint32_t entrySize) {
-  const std::uint64_t bytes = n * entrySize;  // n < 2^32, entrySize < 2^16: no wrap
-  if (bytes > arrayBudget_) return false;
-  arrayBudget_ -= bytes;
-  return true;
-}
-
-Mesh* ChunkReader::findMesh(std::int32_t frameIndex, std::int32_t meshIndex) {
-  if (frameIndex < 0 || static_cast<std::size_t>(frameIndex) >= model_.frames.count()) {
-    return nullptr;
+bool ChunkReader::fail(FailureCause cause, std::uint32_t offset, std::string message) {
+  if (!failure_) {
+    failure_.cause = cause;
+    failure_.offset = offset;
+    failure_.message = std::move(message);
   }
-  Frame& frame = model_.frames[static_cast<std::size_t>(frameIndex)];
-  if (meshIndex < 0 || static_cast<std::size_t>(meshIndex) >= frame.meshes.count()) return nullptr;
-  return &frame.meshes[static_cast<std::size_t>(meshIndex)];
+  return false;
+}
+
+bool ChunkReader::outOfMemory(const char* what) {
+  return fail(FailureCause::OutOfMemory, cursor.offset(),
+              std::string("no memory left for ") + what);
+}
+
+bool ChunkReader::countFits(std::uint64_t count, std::uint32_t entryBytes, const char* what) {
+  const std::uint64_t needed = count * entryBytes;  // count < 2^32, entryBytes < 2^16: no wrap
+  if (needed <= cursor.remaining()) return true;
+  return fail(FailureCause::CountExceedsFile, cursor.offset(),
+              shortfallMessage({cursor.offset(), needed, cursor.remaining(), what}, what));
+}
+
+bool ChunkReader::chargeArray(std::uint64_t count, std::uint32_t entryBytes, const char* what) {
+  const std::uint64_t bytes = count * entryBytes;
+  if (bytes <= limits_.arrayBytes - usage_.arrayBytes) {
+    usage_.arrayBytes += bytes;
+    return true;
+  }
+  return fail(FailureCause::MemoryLimit, cursor.offset(),
+              std::string(what) + " would take " + std::to_string(bytes) +
+                  " bytes, and this load's arrays may take " +
+                  std::to_string(limits_.arrayBytes) +
+                  " in all (64 MiB plus 8 times the file's size); " +
+                  std::to_string(usage_.arrayBytes) + " are taken");
+}
+
+LoadFailure ChunkReader::explainFailure() const {
+  LoadFailure failure = failure_;
+  if (!failure) {
+    // Every other failure is a bounded read that ran out of file.
+    const Shortfall& shortfall = cursor.shortfall();
+    const char* what = shortfall.what;
+    if (what == nullptr) what = path_.empty() ? "value" : path_.back().name;
+    failure.cause = FailureCause::Truncated;
+    failure.offset = shortfall.offset;
+    failure.message = shortfallMessage(shortfall, what);
+  }
+  failure.path.reserve(path_.size());
+  for (const PathEntry& entry : path_) {
+    ChunkRef ref;
+    ref.offset = entry.offset;
+    ref.code = entry.code;
+    ref.name = entry.name;
+    if (entry.objectName != nullptr) {
+      ref.objectName = entry.objectName;
+      ref.hasObjectName = true;
+    }
+    failure.path.push_back(std::move(ref));
+  }
+  return failure;
 }
 
 }  // namespace kxm

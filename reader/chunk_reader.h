@@ -1,110 +1,149 @@
-// The byte cursor over one file image, and every chunk walker as one of its operations.
+// The walk over one file image: the context that every chunk walker works in.
 //
-// A reader is handed the model it fills, the tree it labels and the display options; it owns the
-// image for one load. Every read is bounded by the image: a read that would pass its end fails,
-// leaves the position where it was, and the walker that asked returns 0 at once.
+// A ChunkReader is handed the image, the model it fills, the tree it labels and the display
+// options; the byte cursor alone moves through the image. The walkers are its operations, one
+// family per file. While it walks it keeps the chain of chunks it is inside, so that a failure
+// can say where it happened, and it holds the load to two limits that no well-formed file comes
+// near (see LoadLimits).
+//
+// A failed walk returns false at once and leaves everything as it stood at the failure: the
+// nodes inserted so far, the records, and the chain of enclosing chunks that explains it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <span>
+#include <string>
+#include <vector>
 
-#include "model/block.h"
 #include "model/model.h"
+#include "reader/byte_cursor.h"
 #include "reader/chunk_catalogue.h"
+#include "reader/load_failure.h"
 #include "tree/chunk_tree.h"
 #include "tree/labels.h"
 
 namespace kxm {
 
-// The head of one chunk: its code, its payload length and where its payload ends.
-struct ChunkHead {
-  ChunkCode code = 0;
-  std::uint32_t length = 0;
-  std::uint32_t end = 0;  // saturated at 0xFFFFFFFF
+// What one load may cost, by the size of its file. Arrays allocated at counts read the file's
+// bytes again where their data overlaps (a stride of 0, two key chunks over the same keys), and a
+// chunk that runs past its parent makes the parent walk the overflow again; without limits a few
+// hundred bytes could claim gigabytes and minutes.
+struct LoadLimits {
+  // Arrays allocated at counts, each entry at its size in the model, every allocation counted.
+  std::uint64_t arrayBytes = 0;
+  // Chunk heads read, at every level.
+  std::uint64_t chunkHeads = 0;
+
+  static LoadLimits forFileSize(std::uint32_t fileSize) {
+    return {(std::uint64_t{64} << 20) + 8 * std::uint64_t{fileSize},
+            65536 + std::uint64_t{fileSize}};
+  }
+};
+
+// What one walk has used of its limits.
+struct LoadUsage {
+  std::uint64_t arrayBytes = 0;
+  std::uint64_t chunkHeads = 0;
 };
 
 class ChunkReader {
  public:
-  ChunkReader(Model& model, ChunkTree& tree, const DisplayOptions& options);
-  ~ChunkReader();
+  ChunkReader(std::span<const std::uint8_t> image, Model& model, ChunkTree& tree,
+              const DisplayOptions& options);
   ChunkReader(const ChunkReader&) = delete;
   ChunkReader& operator=(const ChunkReader&) = delete;
 
-  // Reads the file whole and parses it; 1 on success. The image and the model are released on
-  // every path before it returns.
-  int load(const char* path);
-  // The same for an image already in memory (the fuzzer's and the tests' way in).
-  int loadImage(const void* data, std::size_t length);
+  // The header and its five nodes, then the top-level walk. False when the load fails.
+  bool parseImage();
+  // Why the walk failed; call once, after parseImage returned false.
+  LoadFailure explainFailure() const;
+  const LoadUsage& usage() const { return usage_; }
 
-  void releaseImage();
-  void reset();
-  // Header, header nodes, then the top-level walk.
-  int parseImage();
-  // A length-prefixed string into dest, a caller's zero-filled 128-byte buffer. A string of 128
-  // bytes or more is skipped and leaves dest as it was.
-  int readString(char* dest);
+  ByteCursor cursor;
+  Model& model;
+  ChunkTree& tree;
+  const DisplayOptions& options;
 
-  // Takes a copy of data as the image without parsing it, for tests of single walkers.
-  bool setImage(const void* data, std::size_t length);
+  // --- What the walkers share.
 
-  // Bounded reads, little-endian.
-  bool readBytes(void* dest, std::uint32_t n);
-  bool readU8(std::uint8_t& value);
-  bool readU16Le(std::uint16_t& value);
-  bool readU32Le(std::uint32_t& value);
-  bool readI32Le(std::int32_t& value);
-  bool readF32Le(float& value);
-  bool readFloatsLe(float* values, std::uint32_t count);
-  bool readMaterial(Material& material);
-  bool readChunkHead(ChunkHead& head);
-  bool hasImage() const { return static_cast<bool>(buffer); }
-  const std::uint8_t* image() const { return static_cast<const std::uint8_t*>(buffer.get()); }
-  std::uint32_t remaining() const { return position < size ? size - position : 0; }
+  // Reads the next chunk head, counted against the chunk limit.
+  bool nextChunk(ChunkHead& head);
+  // The payload of this chunk is being read from now on, until leaveChunk.
+  void enterChunk(const ChunkHead& head, const char* name);
+  void leaveChunk() { path_.pop_back(); }
+  // The chunk at this depth of the chain (0: outermost) is known by a name from now on: a
+  // frame's, an element's, an animation set's or an animation's. The text must outlive the walk.
+  void nameChunk(std::size_t depth, const char* objectName) { path_[depth].objectName = objectName; }
+  std::size_t pathDepth() const { return path_.size(); }
 
-  // The walkers.
-  int walkTopLevel();
-  int readFrame(std::uint32_t end, std::int32_t parentIndex, NodeHandle siblingParentItem,
-                NodeHandle frameItem);
-  int readCustomData(std::uint32_t end, NodeHandle parentItem);
-  int readMesh(std::uint32_t end, std::int32_t frameIndex, NodeHandle parentItem);
-  int readMeshBone(std::uint32_t end, std::int32_t frameIndex, std::int32_t meshIndex,
-                   int createRecord, NodeHandle parentItem);
-  int readTexture(std::uint32_t end, std::int32_t frameIndex, std::int32_t meshIndex,
-                  int createRecord, NodeHandle parentItem);
-  int readMultiMaterial(std::uint32_t end, std::int32_t frameIndex, std::int32_t meshIndex,
-                        int createRecord, NodeHandle parentItem);
-  int readAnimationSet(std::uint32_t end, NodeHandle parentItem);
-  int readAnimation(std::uint32_t end, std::int32_t setIndex, NodeHandle parentItem);
+  // Records the failure (the first one only) and returns false.
+  bool fail(FailureCause cause, std::uint32_t offset, std::string message);
+  bool outOfMemory(const char* what);
+  // Whether `count` entries of `entryBytes` fit in what is left of the file after the cursor.
+  bool countFits(std::uint64_t count, std::uint32_t entryBytes, const char* what);
+  // Takes count entries of entryBytes from the load's allowance for arrays.
+  bool chargeArray(std::uint64_t count, std::uint32_t entryBytes, const char* what);
+  // The whole road of an array read from the file at a count: the count checked against the
+  // file, the allowance charged, the array allocated (replacing what it held).
+  template <class T>
+  bool allocateCounted(ValueArray<T>& array, std::uint32_t count, std::uint32_t fileEntryBytes,
+                       const char* what) {
+    if (!countFits(count, fileEntryBytes, what)) return false;
+    if (!chargeArray(count, sizeof(T), what)) return false;
+    if (!array.allocate(static_cast<std::int32_t>(count))) return outOfMemory(what);
+    return true;
+  }
 
-  // The mesh at (frame row, mesh index), looked up anew; nullptr when there is none.
-  Mesh* findMesh(std::int32_t frameIndex, std::int32_t meshIndex);
-  Model& model() { return model_; }
-  ChunkTree& tree() { return tree_; }
-  const DisplayOptions& options() const { return options_; }
-  // Whether n entries of entrySize bytes fit in what is left of the image.
-  bool entriesFit(std::uint64_t n, std::uint32_t entrySize) const;
-  // Takes n entries of entrySize file bytes from the load's array budget, or refuses like a
-  // failed allocation. Arrays read at counts may reach past their chunks and so read the same
-  // bytes again; in a well-formed file they never overlap, so all of them together claim no
-  // more bytes than the image has. The budget holds a hostile file to that, so that a few bytes
-  // repeated cannot claim memory in proportion to the square of the file's size.
-  bool claimArrayBytes(std::uint64_t n, std::uint32_t entrySize);
+  // The chunk loop of every walker whose chunks do not nest a level of their own: chunk after
+  // chunk up to `end` (an END ends the walk at once, the cursor just after its head); each other
+  // chunk is handed to `handle`, and the walk goes on at the chunk's end, or right after the value
+  // it read where `handle` says so.
+  enum class Next { Failed, AtChunkEnd, AfterValue };
+  template <class OnEnd, class Handle>
+  bool walkChunks(std::uint32_t end, OnEnd&& onEnd, Handle&& handle) {
+    while (cursor.offset() < end) {
+      ChunkHead head;
+      if (!nextChunk(head)) return false;
+      const char* name = chunkNameOf(head.code);
+      if (head.code == 0) {
+        onEnd();
+        return true;
+      }
+      enterChunk(head, name);
+      const Next next = handle(head, name);
+      if (next == Next::Failed) return false;
+      leaveChunk();
+      if (next == Next::AtChunkEnd) cursor.seek(head.end);
+    }
+    return true;
+  }
 
-  Block buffer;  // the file image
-  std::uint32_t position = 0;
-  std::uint32_t size = 0;
+  // The walkers, one family per file.
+  bool walkTopLevel();
+  bool readFrame(std::uint32_t end, NodeHandle frameItem);
+  bool readMesh(std::uint32_t end, Frame& frame, NodeHandle parentItem);
+  bool readBoneList(const ChunkHead& list, Mesh& mesh, std::int32_t count, NodeHandle listItem);
+  bool readTextureList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
+                       NodeHandle listItem);
+  bool readMultiMaterialList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
+                             NodeHandle listItem);
+  bool readAnimationSet(std::uint32_t end, NodeHandle parentItem);
+  bool readAnimation(std::uint32_t end, AnimationSet& set, NodeHandle parentItem);
 
  private:
-  int parseAndRelease();
-  // The vertex and index data chunks of a mesh.
-  int readVertexData(Mesh& mesh, std::uint32_t flags, std::int32_t stride, std::int32_t count);
-  int readIndexData(Mesh& mesh, std::int32_t count);
+  struct PathEntry {
+    std::uint32_t offset;
+    ChunkCode code;
+    const char* name;
+    const char* objectName;
+  };
+  bool readHeader();
 
-  std::uint64_t arrayBudget_ = 0;  // file bytes that arrays may still claim in this load
-  Model& model_;
-  ChunkTree& tree_;
-  const DisplayOptions& options_;
+  LoadLimits limits_;
+  LoadUsage usage_;
+  std::vector<PathEntry> path_;
+  LoadFailure failure_;  // path filled in by explainFailure
 };
 
 }  // namespace kxm

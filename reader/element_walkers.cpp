@@ -1,13 +1,16 @@
-// The mesh element walkers: bones, textures and multi-materials. All three walk the same way,
-// each element a run of field chunks closed by an END, and differ only in their record, their
-// field chunks and their END label.
+// The mesh element walkers: bones, textures and multi-materials. A list chunk holds its
+// elements one after another, each a run of field chunks closed by an END, and one more END
+// that closes the list; all their nodes go flat under the list chunk's node. The three kinds
+// differ only in their record, their field chunks and their END label.
 //
-// The closing walk of a list has no record. A field chunk met there gets its node with the bare
-// catalogue name and is passed over; chunks that only set walk state or are only shown are read
-// as in any other walk.
+// The closing walk has no record. A field chunk met there gets its node with the bare catalogue
+// name and is passed over; chunks that only set walk state or are only shown are read as in any
+// other walk.
 #include <cstring>
+#include <span>
 
 #include "reader/chunk_reader.h"
+#include "reader/little_endian.h"
 
 namespace kxm {
 
@@ -18,62 +21,80 @@ enum class Field { Handled, NotHandled, Failed };
 // The state of one element walk.
 template <class Record>
 struct ElementWalk {
-  ChunkReader& reader;
+  ChunkReader& r;
   Record* record;  // nullptr in the closing walk
-  NodeHandle node;
-  const char* chunkName;
-  char nameBuffer[kNameSize];
-  std::int32_t influences;  // bones only
-};
+  NodeHandle listItem;
+  std::size_t listDepth;  // the list chunk in the reader's chain
+  const char* chunkName = nullptr;
+  char nameBuffer[kStringCapacity] = {};
+  std::int32_t influences = 0;  // bones only
 
-template <class Record>
-Field nameChunk(ElementWalk<Record>& walk) {
-  std::memset(walk.nameBuffer, 0, sizeof walk.nameBuffer);
-  if (!walk.reader.readString(walk.nameBuffer)) return Field::Failed;
-  std::memcpy(walk.record->name, walk.nameBuffer, sizeof walk.nameBuffer);
-  labelNameChunk(walk.reader.tree(), walk.reader.options(), walk.node, walk.chunkName,
-                 walk.nameBuffer);
-  return Field::Handled;
-}
-
-template <class Record>
-Field integerChunk(ElementWalk<Record>& walk, std::int32_t* target) {
-  std::int32_t value = 0;
-  if (!walk.reader.readI32Le(value)) return Field::Failed;
-  if (target != nullptr) *target = value;
-  labelInteger(walk.reader.tree(), walk.reader.options(), walk.node, value);
-  return Field::Handled;
-}
-
-// Bone vertices and weights: influence-count entries of 4 bytes, copied bit for bit, read from
-// the payload's start and bounded by the image rather than by the chunk.
-template <class T>
-Field boneArray(ElementWalk<Bone>& walk, ValueArray<T>& array) {
-  const std::int32_t n = walk.influences;
-  if (n == 0) return Field::Handled;
-  ChunkReader& reader = walk.reader;
-  // Entries the image cannot hold fail as the first short read would, before any allocation.
-  if (n < 0 || !reader.entriesFit(static_cast<std::uint32_t>(n), 4)) return Field::Failed;
-  if (!reader.claimArrayBytes(static_cast<std::uint32_t>(n), 4)) return Field::Failed;
-  if (!array.allocate(n)) return Field::Failed;
-  for (std::int32_t i = 0; i < n; ++i) {
-    std::uint32_t raw = 0;
-    reader.readU32Le(raw);
-    std::memcpy(&array[static_cast<std::size_t>(i)], &raw, 4);
+  NodeHandle bare() { return insertChunkNode(r.tree, listItem, chunkName); }
+  Field failed() {
+    bare();
+    return Field::Failed;
   }
-  return Field::Handled;
-}
+
+  Field name() {
+    std::memset(nameBuffer, 0, sizeof nameBuffer);
+    if (!r.cursor.readString(nameBuffer, "name")) return failed();
+    std::memcpy(record->name, nameBuffer, sizeof nameBuffer);
+    r.nameChunk(listDepth, record->name);
+    insertNameNode(r.tree, r.options, listItem, chunkName, nameBuffer);
+    return Field::Handled;
+  }
+
+  Field integer(std::int32_t* target) {
+    std::int32_t value = 0;
+    if (!r.cursor.readI32Le(value)) return failed();
+    if (target != nullptr) *target = value;
+    insertIntegerNode(r.tree, r.options, listItem, chunkName, value);
+    return Field::Handled;
+  }
+
+  Field material(Material& target) {
+    float values[17];
+    if (!r.cursor.readFloatsLe(values, 17)) return failed();
+    std::memcpy(&target, values, sizeof values);  // all 68 bytes or nothing
+    bare();
+    return Field::Handled;
+  }
+
+  Field matrix(float (&target)[16]) {
+    if (!r.cursor.readFloatsLe(target, 16)) return failed();
+    bare();
+    return Field::Handled;
+  }
+
+  // Bone vertices and weights: influence-count entries of 4 bytes, copied bit for bit, read from
+  // the payload's start and bounded by the file rather than by the chunk.
+  template <class T>
+  Field boneArray(ValueArray<T>& array, const char* what) {
+    bare();
+    if (influences == 0) return Field::Handled;
+    const auto n = static_cast<std::uint32_t>(influences);  // negative: 2^31 or more
+    if (!r.allocateCounted(array, n, 4, what)) return Field::Failed;
+    std::span<const std::uint8_t> data;
+    r.cursor.takeSpan(std::uint64_t{n} * 4, data, what);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      const std::uint32_t raw = loadU32Le(data.data() + 4 * i);
+      std::memcpy(&array[i], &raw, 4);
+    }
+    return Field::Handled;
+  }
+};
 
 Field boneField(ElementWalk<Bone>& walk, ChunkCode code) {
   Bone* bone = walk.record;
   switch (code) {
-    case 301: return bone ? nameChunk(walk) : Field::NotHandled;  // Bones Name
-    case 302: return integerChunk(walk, &walk.influences);        // Bones Num Influences
-    case 303: return bone ? boneArray(walk, bone->vertexIndices) : Field::NotHandled;
-    case 304: return bone ? boneArray(walk, bone->weights) : Field::NotHandled;
+    case 301: return bone ? walk.name() : Field::NotHandled;       // Bones Name
+    case 302: return walk.integer(&walk.influences);               // Bones Num Influences
+    case 303:                                                      // Bones Vertices
+      return bone ? walk.boneArray(bone->vertexIndices, "bone vertex indices") : Field::NotHandled;
+    case 304:  // Bones Weights
+      return bone ? walk.boneArray(bone->weights, "bone weights") : Field::NotHandled;
     case 305:  // Bones Translation Matrix
-      if (!bone) return Field::NotHandled;
-      return walk.reader.readFloatsLe(bone->translationMatrix, 16) ? Field::Handled : Field::Failed;
+      return bone ? walk.matrix(bone->translationMatrix) : Field::NotHandled;
     default: return Field::NotHandled;
   }
 }
@@ -81,14 +102,14 @@ Field boneField(ElementWalk<Bone>& walk, ChunkCode code) {
 Field textureField(ElementWalk<Texture>& walk, ChunkCode code) {
   Texture* texture = walk.record;
   switch (code) {
-    case 141: return texture ? nameChunk(walk) : Field::NotHandled;  // Texture Name
-    case 152:                                                        // Texture Primitive Start
-      return texture ? integerChunk(walk, &texture->primitiveStart) : Field::NotHandled;
+    case 141: return texture ? walk.name() : Field::NotHandled;  // Texture Name
+    case 152:                                                     // Texture Primitive Start
+      return texture ? walk.integer(&texture->primitiveStart) : Field::NotHandled;
     case 153:  // Texture Primitive Count
-      return texture ? integerChunk(walk, &texture->primitiveCount) : Field::NotHandled;
+      return texture ? walk.integer(&texture->primitiveCount) : Field::NotHandled;
     default:
       // 142 to 151: stage, blend mode, arguments, address modes, filters, coordinate mode
-      if (code >= 142 && code <= 151) return integerChunk(walk, nullptr);
+      if (code >= 142 && code <= 151) return walk.integer(nullptr);
       return Field::NotHandled;
   }
 }
@@ -97,63 +118,71 @@ Field multiMaterialField(ElementWalk<MultiMaterial>& walk, ChunkCode code) {
   MultiMaterial* entry = walk.record;
   if (entry == nullptr) return Field::NotHandled;  // every chunk of this family fills a field
   switch (code) {
-    case 161: return nameChunk(walk);  // MultiMaterial Name
-    case 162:                          // MultiMaterial Material
-      return walk.reader.readMaterial(entry->material) ? Field::Handled : Field::Failed;
-    case 163: return integerChunk(walk, &entry->indexStart);    // MultiMaterial Index Start
-    case 164: return integerChunk(walk, &entry->indexCount);    // MultiMaterial Index Count
-    case 165: return integerChunk(walk, &entry->polygonCount);  // MultiMaterial Polygon Count
+    case 161: return walk.name();                             // MultiMaterial Name
+    case 162: return walk.material(entry->material);          // MultiMaterial Material
+    case 163: return walk.integer(&entry->indexStart);        // MultiMaterial Index Start
+    case 164: return walk.integer(&entry->indexCount);        // MultiMaterial Index Count
+    case 165: return walk.integer(&entry->polygonCount);      // MultiMaterial Polygon Count
     default: return Field::NotHandled;
   }
 }
 
+// One element: its field chunks up to its END, or to the end of the list chunk.
 template <class Record, class FieldReader>
-int walkElement(ChunkReader& reader, std::uint32_t end, std::int32_t frameIndex,
-                std::int32_t meshIndex, int createRecord, NodeHandle parentItem,
-                Record* (*add)(Mesh&), EndKind endKind, FieldReader readField) {
-  ElementWalk<Record> walk{reader, nullptr, 0, nullptr, {}, 0};
-  Mesh* mesh = reader.findMesh(frameIndex, meshIndex);
-  if (mesh == nullptr) return 0;
-  if (createRecord != 0) {
-    walk.record = add(*mesh);
-    if (walk.record == nullptr) return 0;
-  }
-  if (reader.position >= end) return 1;  // a new record, filled by nothing
-
-  for (;;) {
-    ChunkHead head;
-    if (!reader.readChunkHead(head)) return 0;
-    walk.chunkName = chunkNameOf(head.code);
-    if (head.code == 0) {  // END; the next element walk begins right after its head
-      insertEndNode(reader.tree(), reader.options(), parentItem, endKind, walk.nameBuffer);
-      return 1;
+bool walkElement(ChunkReader& r, std::uint32_t end, Record* record, NodeHandle listItem,
+                 std::size_t listDepth, EndKind endKind, FieldReader readField) {
+  ElementWalk<Record> walk{r, record, listItem, listDepth};
+  auto onEnd = [&] { insertEndNode(r.tree, r.options, listItem, endKind, walk.nameBuffer); };
+  return r.walkChunks(end, onEnd, [&](const ChunkHead& head, const char* name) {
+    walk.chunkName = name;
+    switch (readField(walk, head.code)) {
+      case Field::Failed: return ChunkReader::Next::Failed;
+      case Field::NotHandled: walk.bare(); break;
+      case Field::Handled: break;
     }
-    walk.node = insertChunkNode(reader.tree(), parentItem, walk.chunkName);
-    if (readField(walk, head.code) == Field::Failed) return 0;
-    reader.position = head.end;
-    if (head.end >= end) return 1;
+    return ChunkReader::Next::AtChunkEnd;
+  });
+}
+
+// One element walk per counted element, then the closing walk. Once the payload holds nothing
+// more, every remaining element is a new record without a node; those are appended as one run,
+// so that a count of four billion costs nothing.
+template <class Record, class FieldReader>
+bool readElementList(ChunkReader& r, const ChunkHead& list, ElementTable<Record>& table,
+                     std::int32_t count, NodeHandle listItem, EndKind endKind,
+                     FieldReader readField) {
+  const std::size_t listDepth = r.pathDepth() - 1;
+  const auto elements = static_cast<std::uint32_t>(count);
+  for (std::uint32_t i = 0; i < elements; ++i) {
+    if (r.cursor.offset() >= list.end) {
+      if (!table.appendDefaults(elements - i)) return r.outOfMemory("elements of a list");
+      break;
+    }
+    Record* record = table.append();
+    if (record == nullptr) return r.outOfMemory("an element of a list");
+    if (!walkElement(r, list.end, record, listItem, listDepth, endKind, readField)) return false;
+    r.nameChunk(listDepth, nullptr);  // the next element has no name yet
   }
+  return walkElement<Record>(r, list.end, nullptr, listItem, listDepth, endKind, readField);
 }
 
 }  // namespace
 
-int ChunkReader::readMeshBone(std::uint32_t end, std::int32_t frameIndex, std::int32_t meshIndex,
-                              int createRecord, NodeHandle parentItem) {
-  return walkElement(*this, end, frameIndex, meshIndex, createRecord, parentItem, &addMeshBone,
-                     EndKind::Bone, boneField);
+bool ChunkReader::readBoneList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
+                               NodeHandle listItem) {
+  return readElementList(*this, list, mesh.bones, count, listItem, EndKind::Bone, boneField);
 }
 
-int ChunkReader::readTexture(std::uint32_t end, std::int32_t frameIndex, std::int32_t meshIndex,
-                             int createRecord, NodeHandle parentItem) {
-  return walkElement(*this, end, frameIndex, meshIndex, createRecord, parentItem, &addTexture,
-                     EndKind::Texture, textureField);
+bool ChunkReader::readTextureList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
+                                  NodeHandle listItem) {
+  return readElementList(*this, list, mesh.textures, count, listItem, EndKind::Texture,
+                         textureField);
 }
 
-int ChunkReader::readMultiMaterial(std::uint32_t end, std::int32_t frameIndex,
-                                   std::int32_t meshIndex, int createRecord,
-                                   NodeHandle parentItem) {
-  return walkElement(*this, end, frameIndex, meshIndex, createRecord, parentItem, &addMultiMaterial,
-                     EndKind::MultiMaterial, multiMaterialField);
+bool ChunkReader::readMultiMaterialList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
+                                        NodeHandle listItem) {
+  return readElementList(*this, list, mesh.multiMaterials, count, listItem,
+                         EndKind::MultiMaterial, multiMaterialField);
 }
 
 }  // namespace kxm

@@ -3,8 +3,10 @@
 // the element walkers.
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 #include "reader/chunk_reader.h"
+#include "reader/little_endian.h"
 #include "reader/vertex_format.h"
 
 namespace kxm {
@@ -22,110 +24,127 @@ struct MeshWalkState {
   std::int32_t pendingTextureCount = 0;
 };
 
-using ElementWalker = int (ChunkReader::*)(std::uint32_t, std::int32_t, std::int32_t, int,
-                                           NodeHandle);
-
-// One element walk per counted element, then the closing walk. Once the payload holds nothing
-// more, every remaining element is a new record without a node; those are appended as one run.
-template <class T>
-int readElementList(ChunkReader& reader, ElementWalker walker, ElementTable<T> Mesh::*list,
-                    const ChunkHead& head, std::int32_t frameIndex, std::int32_t meshIndex,
-                    std::int32_t count, NodeHandle node) {
-  const auto elements = static_cast<std::uint32_t>(count);
-  for (std::uint32_t i = 0; i < elements; ++i) {
-    if (reader.position >= head.end) {
-      Mesh* mesh = reader.findMesh(frameIndex, meshIndex);
-      if (mesh == nullptr || !((*mesh).*list).appendDefaults(elements - i)) return 0;
-      break;
-    }
-    if (!(reader.*walker)(head.end, frameIndex, meshIndex, 1, node)) return 0;
+bool readVertexData(ChunkReader& r, Mesh& mesh, const MeshWalkState& state) {
+  const std::int32_t count = state.pendingVertexCount;
+  if (count == 0) return true;
+  const VertexLayout layout = vertexLayout(state.fvfFlags);
+  const std::uint32_t start = r.cursor.offset();
+  const auto vertices = static_cast<std::uint32_t>(count);
+  // A file of n bytes may describe at most n vertices: a larger count is refused before
+  // anything is allocated. (A negative count reads as 2^31 or more and ends at the limit.)
+  if (vertices > r.cursor.size()) {
+    return r.fail(FailureCause::CountExceedsFile, start,
+                  "vertex count " + std::to_string(vertices) + " is above the file's size of " +
+                      std::to_string(r.cursor.size()) + " bytes");
   }
-  return (reader.*walker)(head.end, frameIndex, meshIndex, 0, node);
+  if (!r.chargeArray(vertices, sizeof(MeshVertex), "vertices")) return false;
+  if (!allocVertices(mesh, count)) return r.outOfMemory("vertices");
+
+  // Every component read lies wholly inside the image; a vertex that reaches outside it, or
+  // that a negative stride moved below its start, fails the walk.
+  const std::span<const std::uint8_t> image = r.cursor.image();
+  const std::uint32_t converted =
+      convertVertices(image.data(), r.cursor.size(), start, state.fvfSize, vertices, layout,
+                      mesh.vertices.data());
+  if (converted == vertices) return true;
+  const std::int64_t base = std::int64_t{start} + std::int64_t{converted} * state.fvfSize;
+  const auto offset = static_cast<std::uint32_t>(std::clamp<std::int64_t>(base, 0, kOffsetLimit));
+  return r.fail(FailureCause::VertexOutsideFile, offset,
+                "vertex " + std::to_string(converted) + " of " + std::to_string(vertices) +
+                    " (stride " + std::to_string(state.fvfSize) + ", " +
+                    std::to_string(layout.span) + " bytes of components) lies outside the file");
+}
+
+bool readIndexData(ChunkReader& r, Mesh& mesh, std::int32_t count) {
+  if (count == 0) return true;
+  // A negative count reads as 2^31 or more: more than any file holds.
+  const auto indices = static_cast<std::uint32_t>(count);
+  if (!r.allocateCounted(mesh.indices, indices, 2, "index data")) return false;
+  std::span<const std::uint8_t> data;
+  r.cursor.takeSpan(std::uint64_t{indices} * 2, data, "index data");
+  std::uint32_t* out = mesh.indices.data();
+  for (std::uint32_t k = 0; k < indices; ++k) out[k] = loadU16Le(data.data() + 2 * k);
+  return true;
 }
 
 }  // namespace
 
-int ChunkReader::readMesh(std::uint32_t end, std::int32_t frameIndex, NodeHandle parentItem) {
-  if (frameIndex < 0 || static_cast<std::size_t>(frameIndex) >= model_.frames.count()) return 0;
-  Frame& frame = model_.frames[static_cast<std::size_t>(frameIndex)];
-  const auto meshIndex = static_cast<std::int32_t>(frame.meshes.count());
-  if (addMesh(frame) == nullptr) return 0;
-
+bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, NodeHandle parentItem) {
+  Mesh* added = addMesh(frame);
+  if (added == nullptr) return outOfMemory("a mesh");
+  Mesh& mesh = *added;
   MeshWalkState state;
-  while (position < end) {
-    ChunkHead head;
-    if (!readChunkHead(head)) return 0;
-    const char* name = chunkNameOf(head.code);
-    if (head.code == 0) {  // END Mesh; the cursor stays just after its head
-      insertEndNode(tree_, options_, parentItem, EndKind::Mesh, "");
-      return 1;
-    }
-    const NodeHandle node = insertChunkNode(tree_, parentItem, name);
-    Mesh& mesh = *findMesh(frameIndex, meshIndex);
 
-    // Value chunks: one bounded read, then the label.
-    auto int32Value = [&](std::int32_t& target) {
-      if (!readI32Le(target)) return false;
-      labelInteger(tree_, options_, node, target);
-      return true;
+  auto onEnd = [&] { insertEndNode(tree, options, parentItem, EndKind::Mesh, ""); };
+  return walkChunks(end, onEnd, [&](const ChunkHead& head, const char* name) {
+    auto bare = [&] { return insertChunkNode(tree, parentItem, name); };
+    auto failed = [&] {
+      bare();
+      return Next::Failed;
+    };
+    // Value chunks: one bounded read, then the node with its value.
+    auto integer = [&](std::int32_t& target, Next next) {
+      if (!cursor.readI32Le(target)) return failed();
+      insertIntegerNode(tree, options, parentItem, name, target);
+      return next;
     };
     auto byteShown = [&] {
       std::uint8_t value = 0;
-      if (!readU8(value)) return false;
-      labelInteger(tree_, options_, node, value);
-      return true;
+      if (!cursor.readU8(value)) return failed();
+      insertIntegerNode(tree, options, parentItem, name, value);
+      return Next::AtChunkEnd;
     };
     auto floatShown = [&] {
       float value = 0;
-      if (!readF32Le(value)) return false;
-      labelFloat(tree_, options_, node, value);
-      return true;
+      if (!cursor.readF32Le(value)) return failed();
+      insertFloatNode(tree, options, parentItem, name, value);
+      return Next::AtChunkEnd;
+    };
+    auto data = [&](bool read) {
+      bare();
+      return read ? Next::AtChunkEnd : Next::Failed;
     };
     std::int32_t shown = 0;
 
-    bool toChunkEnd = true;
-    bool ok = true;
     switch (head.code) {
-      // These seven continue right after their value, whatever their length says.
+      // These seven go on right after their value, whatever their length says.
       case 111: {  // Mesh FVF Flags
-        ok = readU32Le(state.fvfFlags);
-        if (ok) {
-          char letters[6];
-          fvfComponentLetters(state.fvfFlags, letters);
-          labelFlags(tree_, options_, node, state.fvfFlags, letters);
-        }
-        toChunkEnd = false;
-        break;
+        if (!cursor.readU32Le(state.fvfFlags)) return failed();
+        char letters[6];
+        fvfComponentLetters(state.fvfFlags, letters);
+        insertFlagsNode(tree, options, parentItem, name, state.fvfFlags, letters);
+        return Next::AfterValue;
       }
-      case 112: ok = int32Value(state.fvfSize), toChunkEnd = false; break;
-      case 113: ok = int32Value(state.pendingVertexCount), toChunkEnd = false; break;
-      case 114: ok = int32Value(state.pendingIndexCount), toChunkEnd = false; break;
-      case 117: ok = int32Value(mesh.primitiveType), toChunkEnd = false; break;
-      case 118: ok = int32Value(mesh.drawVertexCount), toChunkEnd = false; break;
-      case 119: ok = int32Value(mesh.drawPrimitiveCount), toChunkEnd = false; break;
+      case 112: return integer(state.fvfSize, Next::AfterValue);
+      case 113: return integer(state.pendingVertexCount, Next::AfterValue);
+      case 114: return integer(state.pendingIndexCount, Next::AfterValue);
+      case 117: return integer(mesh.primitiveType, Next::AfterValue);
+      case 118: return integer(mesh.drawVertexCount, Next::AfterValue);
+      case 119: return integer(mesh.drawPrimitiveCount, Next::AfterValue);
 
-      case 115:  // Mesh Vertex Data
-        ok = readVertexData(mesh, state.fvfFlags, state.fvfSize, state.pendingVertexCount);
-        break;
-      case 116:  // Mesh Index Data
-        ok = readIndexData(mesh, state.pendingIndexCount);
-        break;
-      case 121: ok = int32Value(state.pendingBoneCount); break;
+      case 115: return data(readVertexData(*this, mesh, state));  // Mesh Vertex Data
+      case 116:                                                   // Mesh Index Data
+        return data(readIndexData(*this, mesh, state.pendingIndexCount));
+      case 121: return integer(state.pendingBoneCount, Next::AtChunkEnd);
       case 122:  // Mesh BONES DATA
-        ok = readElementList(*this, &ChunkReader::readMeshBone, &Mesh::bones, head, frameIndex,
-                             meshIndex, state.pendingBoneCount, node);
-        break;
-      case 124: ok = int32Value(state.pendingMultiMaterialCount); break;
-      case 126: ok = readMaterial(mesh.material); break;
-      case 127: ok = int32Value(state.pendingTextureCount); break;
+        return readBoneList(head, mesh, state.pendingBoneCount, bare()) ? Next::AtChunkEnd
+                                                                         : Next::Failed;
+      case 124: return integer(state.pendingMultiMaterialCount, Next::AtChunkEnd);
+      case 126: {  // Mesh Material: all 68 bytes or nothing
+        float values[17];
+        if (!cursor.readFloatsLe(values, 17)) return failed();
+        std::memcpy(&mesh.material, values, sizeof values);
+        bare();
+        return Next::AtChunkEnd;
+      }
+      case 127: return integer(state.pendingTextureCount, Next::AtChunkEnd);
       case 128:  // Mesh TEXTURES
-        ok = readElementList(*this, &ChunkReader::readTexture, &Mesh::textures, head, frameIndex,
-                             meshIndex, state.pendingTextureCount, node);
-        break;
+        return readTextureList(head, mesh, state.pendingTextureCount, bare()) ? Next::AtChunkEnd
+                                                                              : Next::Failed;
       case 139:  // Multiple MATERIALS
-        ok = readElementList(*this, &ChunkReader::readMultiMaterial, &Mesh::multiMaterials, head,
-                             frameIndex, meshIndex, state.pendingMultiMaterialCount, node);
-        break;
+        return readMultiMaterialList(head, mesh, state.pendingMultiMaterialCount, bare())
+                   ? Next::AtChunkEnd
+                   : Next::Failed;
 
       // Render states: shown, not stored.
       case 123:  // Use Multiple Materials
@@ -142,62 +161,21 @@ int ChunkReader::readMesh(std::uint32_t end, std::int32_t frameIndex, NodeHandle
       case 156:  // Mesh Z Bias Flag
       case 159:  // Mesh Z Read
       case 160:  // Mesh Z Write
-        ok = byteShown();
-        break;
+        return byteShown();
       case 136:  // Mesh Ghost Mode
       case 138:  // Mesh Sub Frames - skip
-        ok = int32Value(shown);
-        break;
+        return integer(shown, Next::AtChunkEnd);
       case 155:  // Mesh Arbitrary Value
       case 157:  // Mesh Z Bias Slope
       case 158:  // Mesh Z Bias Depth
       case 166:  // Mesh Alpha Test Value
-        ok = floatShown();
-        break;
+        return floatShown();
 
       default:  // 120, 154, texture and multi-material codes, anything unlisted: name only
-        break;
+        bare();
+        return Next::AtChunkEnd;
     }
-    if (!ok) return 0;
-    if (toChunkEnd) position = head.end;
-  }
-  return 1;
-}
-
-int ChunkReader::readVertexData(Mesh& mesh, std::uint32_t flags, std::int32_t stride,
-                                std::int32_t count) {
-  const VertexLayout layout = vertexLayout(flags);
-  if (count == 0) return 1;
-  // A file of n bytes is not allowed to describe more than n vertices: a larger count is refused
-  // before anything is allocated.
-  if (static_cast<std::uint32_t>(count) > size) return 0;
-  // A vertex claims the bytes its components span (one at the least), whatever its stride.
-  const auto claimed = static_cast<std::uint32_t>(std::max(layout.span, 1));
-  if (!claimArrayBytes(static_cast<std::uint32_t>(count), claimed)) return 0;
-  if (!allocVertices(mesh, count)) return 0;
-
-  // Every component read lies wholly inside the image; a vertex that reaches outside it, or
-  // that a negative stride moved below its start, fails the walk.
-  const auto vertices = static_cast<std::uint32_t>(count);
-  return convertVertices(image(), size, position, stride, vertices, layout,
-                         mesh.vertices.data()) == vertices
-             ? 1
-             : 0;
-}
-
-int ChunkReader::readIndexData(Mesh& mesh, std::int32_t count) {
-  if (count == 0) return 1;
-  // Indices the image cannot hold fail as the first short read would, before any allocation.
-  if (count < 0 || !entriesFit(static_cast<std::uint32_t>(count), 2)) return 0;
-  if (!claimArrayBytes(static_cast<std::uint32_t>(count), 2)) return 0;
-  if (!allocIndices(mesh, count)) return 0;
-  const std::uint8_t* in = image() + position;
-  std::uint32_t* out = mesh.indices.data();
-  for (std::int32_t k = 0; k < count; ++k, in += 2) {
-    out[k] = std::uint32_t{in[0]} | std::uint32_t{in[1]} << 8;
-  }
-  position += static_cast<std::uint32_t>(count) * 2;
-  return 1;
+  });
 }
 
 }  // namespace kxm

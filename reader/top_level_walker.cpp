@@ -1,44 +1,42 @@
 // The top-level walk: frame hierarchies to "Frames", animation sets to "AnimationSets", custom
-// data to "CustomData"; every other top-level chunk is passed over without a node.
+// data to "CustomData"; every other top-level chunk is passed over without a node. A top-level
+// chunk that runs past the end of the file ends the walk with success.
 #include "reader/chunk_reader.h"
 
 namespace kxm {
 
-int ChunkReader::walkTopLevel() {
-  while (position < size) {
-    if (!buffer) return 0;
+bool ChunkReader::walkTopLevel() {
+  while (cursor.offset() < cursor.size()) {
     ChunkHead head;
-    if (!readChunkHead(head)) return 0;
-    char name[128];
+    if (!nextChunk(head)) return false;
     switch (head.code) {
       case 1: {  // Frame ROOT; the walk goes on wherever the frame left the cursor
-        topLevelChunkName(1, name);
-        const NodeHandle node = tree_.InsertNode(name, tree_.framesRoot, -1);
-        if (!readFrame(head.end, -1, node, node)) return 0;
+        const char* name = topLevelNameOf(1);
+        const NodeHandle node = tree.InsertNode(name, tree.framesRoot, -1);
+        enterChunk(head, name);
+        if (!readFrame(head.end, node)) return false;
+        leaveChunk();
         break;
       }
       case 2: {  // AnimationSet ROOT; likewise
-        topLevelChunkName(2, name);
-        const NodeHandle node = tree_.InsertNode(name, tree_.animationSetsRoot, -1);
-        if (!readAnimationSet(head.end, node)) return 0;
+        const char* name = topLevelNameOf(2);
+        const NodeHandle node = tree.InsertNode(name, tree.animationSetsRoot, -1);
+        enterChunk(head, name);
+        if (!readAnimationSet(head.end, node)) return false;
+        leaveChunk();
         break;
       }
-      case 406: {  // custom data, shown by its length whatever the options
+      case 406: {  // custom data, shown by its length whatever the options; its payload is not read
         Label label;
         label.add("chunk_length: ").addInt(static_cast<std::int32_t>(head.length));
-        const NodeHandle node = tree_.InsertNode(label.c_str(), tree_.customDataRoot, -1);
-        readCustomData(head.end, node);
-        position = head.end;
+        tree.InsertNode(label.c_str(), tree.customDataRoot, -1);
+        cursor.seek(head.end);
         break;
       }
-      default: position = head.end; break;
+      default: cursor.seek(head.end); break;
     }
   }
-  return 1;
-}
-
-int ChunkReader::readCustomData(std::uint32_t /*end*/, NodeHandle /*parentItem*/) {
-  return 1;
+  return true;
 }
 
 }  // namespace kxm

@@ -1,5 +1,7 @@
 #include "reader/vertex_format.h"
 
+#include "reader/little_endian.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -98,30 +100,21 @@ VertexLayout vertexLayout(std::uint32_t flags) {
 
 namespace {
 
-std::uint32_t readU32Le(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-         std::uint32_t{p[3]} << 24;
-}
-
-void readFloatsLe(const std::uint8_t* p, float* out, int count) {
-  for (int i = 0; i < count; ++i) out[i] = std::bit_cast<float>(readU32Le(p + 4 * i));
-}
-
 // 1/255 rounded to a float, as the exporters scale colour bytes.
 const float kByteToUnit = std::bit_cast<float>(0x3B808081u);
 
 void convertInto(const std::uint8_t* vertex, const VertexLayout& layout, MeshVertex& out) {
   out = MeshVertex{};
-  if (layout.posOffset != -1) readFloatsLe(vertex + layout.posOffset, out.position, 3);
+  if (layout.posOffset != -1) loadFloatsLe(vertex + layout.posOffset, out.position, 3);
   if (layout.diffuseOffset != -1) {
-    const std::uint32_t colour = readU32Le(vertex + layout.diffuseOffset);
+    const std::uint32_t colour = loadU32Le(vertex + layout.diffuseOffset);
     out.diffuse[0] = static_cast<float>((colour >> 16) & 0xFF) * kByteToUnit;
     out.diffuse[1] = static_cast<float>((colour >> 8) & 0xFF) * kByteToUnit;
     out.diffuse[2] = static_cast<float>(colour & 0xFF) * kByteToUnit;
     out.diffuse[3] = static_cast<float>(colour >> 24) * kByteToUnit;
   }
-  if (layout.tex0Offset != -1) readFloatsLe(vertex + layout.tex0Offset, out.texCoord0, 2);
-  if (layout.tex1Offset != -1) readFloatsLe(vertex + layout.tex1Offset, out.texCoord1, 2);
+  if (layout.tex0Offset != -1) loadFloatsLe(vertex + layout.tex0Offset, out.texCoord0, 2);
+  if (layout.tex1Offset != -1) loadFloatsLe(vertex + layout.tex1Offset, out.texCoord1, 2);
 }
 
 }  // namespace

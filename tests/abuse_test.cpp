@@ -209,9 +209,8 @@ ShallowLoad loadIntoShallowControl(const KxmWriter& w) {
   tree.Attach(&control);
   Model model;
   DisplayOptions shown;
-  ChunkReader reader(model, tree, shown);
-  const int result = reader.loadImage(w.bytes().data(), w.bytes().size());
-  return {result, deepestLevel(control)};
+  const LoadOutcome outcome = loadBytes(w.bytes(), tree, shown, model);
+  return {outcome.loaded ? 1 : 0, deepestLevel(control)};
 }
 
 TEST(DepthLimit, NestingBeyondWhatTheControlHoldsFailsTheLoadBeforeIt) {

@@ -95,12 +95,14 @@ TEST_F(KxmDump, MissingFileOrFolderPrintsTheFourRoots) {
   DumpRun r = run(quoted(missing));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, kFourRoots);
-  EXPECT_EQ(r.err, "File doesn't exist: \"" + missing.string() + "\"\n");
+  EXPECT_EQ(r.err, "File doesn't exist: \"" + missing.string() + "\"\nkxm-dump: " +
+                       missing.string() + ": file-not-found: No such file or directory\n");
 
   r = run(quoted(dir));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, kFourRoots);
-  EXPECT_EQ(r.err, "File doesn't exist: \"" + dir.string() + "\"\n");
+  EXPECT_EQ(r.err, "File doesn't exist: \"" + dir.string() + "\"\nkxm-dump: " + dir.string() +
+                       ": not-a-file: Is a directory\n");
 }
 
 TEST_F(KxmDump, FailedLoadPrintsWhatWasReadBeforeTheFailure) {
@@ -114,14 +116,18 @@ TEST_F(KxmDump, FailedLoadPrintsWhatWasReadBeforeTheFailure) {
             "FileHeader\n  str_length: 8\n  file_id: \"MAGICKXM\"\n  file_version: 1\n"
             "  reserved1: 0\n  reserved2: 0\nFrames\nAnimationSets\n  AnimationSet ROOT\n"
             "    AnimationSet Name: \"cut\"\n    AnimationSet Length\nCustomData\n");
-  EXPECT_EQ(r.err, "Error reading: \"" + file.string() + "\"\n");
+  EXPECT_EQ(r.err, "Error reading: \"" + file.string() + "\"\nkxm-dump: " + file.string() +
+                       ": truncated at 0x00000037 in AnimationSet ROOT \"cut\" > AnimationSet "
+                       "Length (chunk at 0x0000002F): AnimationSet Length needs 4 bytes, 2 are "
+                       "left\n");
 
   const fs::path empty = dir / "empty.kxm";
   ASSERT_TRUE(KxmWriter::bare().save(empty.string()));
   const DumpRun e = run(quoted(empty));
   EXPECT_EQ(e.status, 1);
   EXPECT_EQ(e.out, kFourRoots);
-  EXPECT_EQ(e.err, "Error reading: \"" + empty.string() + "\"\n");
+  EXPECT_EQ(e.err, "Error reading: \"" + empty.string() + "\"\nkxm-dump: " + empty.string() +
+                       ": truncated at 0x00000000: str_length needs 4 bytes, 0 are left\n");
 }
 
 TEST_F(KxmDump, NamesWithControlAndHighBytesAreEscaped) {

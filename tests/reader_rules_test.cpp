@@ -13,78 +13,67 @@ namespace {
 constexpr const char* kFourRoots = "FileHeader\nFrames\nAnimationSets\nCustomData\n";
 
 struct Cursor {
-  explicit Cursor(std::vector<std::uint8_t> bytes) : reader(model, tree, shown) {
-    reader.setImage(bytes.data(), bytes.size());
-  }
-  DisplayOptions shown;
-  Model model;
-  ChunkTree tree;
-  ChunkReader reader;
+  explicit Cursor(std::vector<std::uint8_t> image) : bytes(std::move(image)) {}
+  std::vector<std::uint8_t> bytes;
+  ByteCursor cursor{bytes.data(), static_cast<std::uint32_t>(bytes.size())};
 };
 
 TEST(BoundedRead, EndsExactlyAtTheImageEndOrFailsInPlace) {
   Cursor c({1, 2, 3, 4, 5});
-  c.reader.position = 1;
   std::uint32_t v = 0;
-  EXPECT_TRUE(c.reader.readU32Le(v));
+  const struct {
+    std::uint32_t at;
+    bool fits;
+  } cases[] = {{1, true}, {2, false}, {5, false}, {0xFFFFFFFEu, false}};
+  for (const auto& t : cases) {
+    c.cursor.seek(t.at);
+    EXPECT_EQ(c.cursor.readU32Le(v), t.fits) << t.at;
+    EXPECT_EQ(c.cursor.offset(), t.fits ? t.at + 4 : t.at) << t.at;
+  }
   EXPECT_EQ(v, 0x05040302u);
-  EXPECT_EQ(c.reader.position, 5u);
-
-  c.reader.position = 2;  // one byte short
-  EXPECT_FALSE(c.reader.readU32Le(v));
-  EXPECT_EQ(c.reader.position, 2u);
-
-  c.reader.position = 0xFFFFFFFEu;  // beyond the image, near the top of the range
-  EXPECT_FALSE(c.reader.readU32Le(v));
-  EXPECT_EQ(c.reader.position, 0xFFFFFFFEu);
+  // The failed read says where it began, what it needed and what was left.
+  c.cursor.seek(2);
+  EXPECT_FALSE(c.cursor.readU32Le(v, "count"));
+  EXPECT_EQ(c.cursor.shortfall().offset, 2u);
+  EXPECT_EQ(c.cursor.shortfall().needed, 4u);
+  EXPECT_EQ(c.cursor.shortfall().left, 3u);
+  EXPECT_STREQ(c.cursor.shortfall().what, "count");
 }
 
 TEST(BoundedRead, FailsWithoutAnImage) {
-  Cursor c({1, 2, 3, 4});
-  c.reader.releaseImage();
+  ByteCursor none;
   std::uint8_t byte = 0;
-  EXPECT_FALSE(c.reader.readU8(byte));
+  EXPECT_FALSE(none.readU8(byte));
   char name[128] = {};
-  EXPECT_EQ(c.reader.readString(name), 0);
-  EXPECT_EQ(c.reader.parseImage(), 0);
+  EXPECT_FALSE(none.readString(name));
 }
 
-TEST(ReadString, ShortStringIsCopiedWithoutTerminator) {
-  Cursor c(KxmWriter::bare().str("abc").u8('x').bytes());
-  char name[128] = {};
-  name[3] = '\0';
-  ASSERT_EQ(c.reader.readString(name), 1);
-  EXPECT_STREQ(name, "abc");
-  EXPECT_EQ(c.reader.position, 7u);
-}
-
-TEST(ReadString, OverlongStringIsSkippedAndLeavesTheBufferEmpty) {
-  Cursor c(KxmWriter::bare().str(std::string(128, 'a')).u32(42).bytes());
-  char name[128] = {};
-  ASSERT_EQ(c.reader.readString(name), 1);
-  EXPECT_STREQ(name, "");
-  EXPECT_EQ(c.reader.position, 132u);
-  std::uint32_t next = 0;
-  EXPECT_TRUE(c.reader.readU32Le(next));
-  EXPECT_EQ(next, 42u);
-}
-
-TEST(ReadString, StringRunningPastTheImageFailsWithTheLengthConsumed) {
-  Cursor c(KxmWriter::bare().u32(10).raw("abc").bytes());
-  char name[128] = {};
-  EXPECT_EQ(c.reader.readString(name), 0);
-  EXPECT_EQ(c.reader.position, 4u);
-  EXPECT_STREQ(name, "");
-}
-
-TEST(ReadString, SkipOfAHugeLengthSaturatesInsteadOfWrapping) {
-  Cursor c(KxmWriter::bare().u32(0).u32(0xFFFFFFFCu).bytes());
-  c.reader.position = 4;
-  char name[128] = {};
-  ASSERT_EQ(c.reader.readString(name), 1);
-  EXPECT_EQ(c.reader.position, 0xFFFFFFFFu);
-  std::uint32_t v = 0;
-  EXPECT_FALSE(c.reader.readU32Le(v));
+TEST(ReadString, Rules) {
+  const struct {
+    const char* rule;
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t start;
+    bool ok;
+    std::uint32_t offsetAfter;
+    const char* name;
+  } cases[] = {
+      {"short string, no terminator written", KxmWriter::bare().str("abc").u8('x').bytes(), 0,
+       true, 7, "abc"},
+      {"128 bytes are skipped", KxmWriter::bare().str(std::string(128, 'a')).u32(42).bytes(), 0,
+       true, 132, ""},
+      {"running past the image, length consumed", KxmWriter::bare().u32(10).raw("abc").bytes(),
+       0, false, 4, ""},
+      {"a huge skip saturates", KxmWriter::bare().u32(0).u32(0xFFFFFFFCu).bytes(), 4, true,
+       0xFFFFFFFFu, ""},
+  };
+  for (const auto& t : cases) {
+    Cursor c(t.bytes);
+    c.cursor.seek(t.start);
+    char name[128] = {};
+    EXPECT_EQ(c.cursor.readString(name), t.ok) << t.rule;
+    EXPECT_EQ(c.cursor.offset(), t.offsetAfter) << t.rule;
+    EXPECT_STREQ(name, t.name) << t.rule;
+  }
 }
 
 TEST(Header, FiveNodesWhatTheOptionsAre) {
@@ -141,7 +130,6 @@ TEST(TopLevel, ChunkLengthsThatWouldWrapNeverMoveTheCursorBack) {
   Walk walk(w);
   EXPECT_EQ(walk.result, 1);
   EXPECT_EQ(walk.frames(), "Frame ROOT\n  UNKNOWN\n");
-  EXPECT_EQ(walk.reader.position, 0xFFFFFFFFu);
 
   KxmWriter top;
   top.head(3, 0xFFFFFFFFu).zeros(4);
@@ -179,9 +167,7 @@ TEST_F(LoadFromFile, MissingFolderAndNullPathFail) {
   EXPECT_EQ(loadFile(dir), 0);
   Model model;
   ChunkTree tree;
-  DisplayOptions shown;
-  ChunkReader reader(model, tree, shown);
-  EXPECT_EQ(reader.load(nullptr), 0);
+  EXPECT_FALSE(kxm::loadFile(nullptr, tree, DisplayOptions{}, model).loaded);
 }
 
 TEST_F(LoadFromFile, FileOfFourGibibytesOrMoreFailsWithoutAllocatingIt) {

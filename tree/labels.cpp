@@ -67,12 +67,6 @@ std::size_t formatFloat(double value, char* out, std::size_t capacity) {
 
 namespace {
 
-// The node's current text, read back as every relabelling does: 128 bytes, zero-filled.
-struct NodeText {
-  NodeText(ChunkTree& tree, NodeHandle node) { tree.GetNodeText(node, text, sizeof text); }
-  char text[128] = {};
-};
-
 const char* endWord(EndKind kind) {
   switch (kind) {
     case EndKind::Frame: return " Frame ";
@@ -102,52 +96,48 @@ NodeHandle insertEndNode(ChunkTree& tree, const DisplayOptions& options, NodeHan
   return tree.InsertNode(label.c_str(), parent, -1);
 }
 
-void labelNameChunk(ChunkTree& tree, const DisplayOptions& options, NodeHandle node,
-                    const char* chunkName, const char* name) {
-  if (!options.showNames()) return;
+NodeHandle insertNameNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
+                          const char* chunkName, const char* name) {
+  if (!options.showNames()) return tree.InsertNode(chunkName, parent, -1);
   Label label;
-  tree.SetNodeText(node, label.add(chunkName).add(": ").addQuoted(name).c_str());
+  return tree.InsertNode(label.add(chunkName).add(": ").addQuoted(name).c_str(), parent, -1);
 }
 
-void labelInteger(ChunkTree& tree, const DisplayOptions& options, NodeHandle node,
-                  std::int32_t value) {
-  if (!options.showValues()) return;
-  const NodeText current(tree, node);
+NodeHandle insertIntegerNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
+                             const char* chunkName, std::int32_t value) {
+  if (!options.showValues()) return tree.InsertNode(chunkName, parent, -1);
   Label label;
-  tree.SetNodeText(node, label.add(current.text).add(": ").addInt(value).c_str());
+  return tree.InsertNode(label.add(chunkName).add(": ").addInt(value).c_str(), parent, -1);
 }
 
-void labelFloat(ChunkTree& tree, const DisplayOptions& options, NodeHandle node, float value) {
-  if (!options.showValues()) return;
-  const NodeText current(tree, node);
+NodeHandle insertFloatNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
+                           const char* chunkName, float value) {
+  if (!options.showValues()) return tree.InsertNode(chunkName, parent, -1);
   Label label;
-  tree.SetNodeText(node, label.add(current.text).add(": ").addFloat(value).c_str());
+  return tree.InsertNode(label.add(chunkName).add(": ").addFloat(value).c_str(), parent, -1);
 }
 
-void labelVector(ChunkTree& tree, const DisplayOptions& options, NodeHandle node, double x,
-                 double y, double z) {
-  if (!options.showValues()) return;
-  const NodeText current(tree, node);
+NodeHandle insertVectorNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
+                            const char* chunkName, double x, double y, double z) {
+  if (!options.showValues()) return tree.InsertNode(chunkName, parent, -1);
   Label label;
-  label.add(current.text).add(": ").addFloat(x).add(", ").addFloat(y).add(", ").addFloat(z);
-  tree.SetNodeText(node, label.c_str());
+  label.add(chunkName).add(": ").addFloat(x).add(", ").addFloat(y).add(", ").addFloat(z);
+  return tree.InsertNode(label.c_str(), parent, -1);
 }
 
-void labelFlags(ChunkTree& tree, const DisplayOptions& options, NodeHandle node,
-                std::uint32_t flags, const char* letters) {
-  if (!options.showValues()) return;
-  const NodeText current(tree, node);
+NodeHandle insertFlagsNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
+                           const char* chunkName, std::uint32_t flags, const char* letters) {
+  if (!options.showValues()) return tree.InsertNode(chunkName, parent, -1);
   Label label;
-  label.add(current.text).add(": ").addHex8(flags).add(" (").add(letters).add(')');
-  tree.SetNodeText(node, label.c_str());
+  label.add(chunkName).add(": ").addHex8(flags).add(" (").add(letters).add(')');
+  return tree.InsertNode(label.c_str(), parent, -1);
 }
 
 void relabelFrameNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle node,
-                      const char* frameName) {
+                      const char* nodeText, const char* frameName) {
   if (!options.showNames()) return;
-  const NodeText current(tree, node);
   Label label;
-  tree.SetNodeText(node, label.add(current.text).add(": ").addQuoted(frameName).c_str());
+  tree.SetNodeText(node, label.add(nodeText).add(": ").addQuoted(frameName).c_str());
 }
 
 }  // namespace kxm

@@ -1,5 +1,6 @@
 // How a chunk becomes a node label under the two display options. Every walker labels its nodes
-// through these functions only.
+// through these functions only. A label is composed whole before its node goes in: one trip
+// into the control per chunk.
 #pragma once
 
 #include <cstddef>
@@ -53,24 +54,27 @@ std::size_t formatFloat(double value, char* out, std::size_t capacity);
 // What an END node says about the object it closes.
 enum class EndKind { Frame, Mesh, Bone, Texture, MultiMaterial, AnimationSet, AnimData };
 
-// A chunk's first label: its catalogue name.
+// A chunk shown by its catalogue name alone: containers, skipped chunks, and chunks whose
+// payload failed to read.
 NodeHandle insertChunkNode(ChunkTree& tree, NodeHandle parent, const char* name);
 // END: with Show names "END Frame \"name\"" and the like (mesh: "END Mesh"); otherwise "END".
 NodeHandle insertEndNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
                          EndKind kind, const char* objectName);
-// A name chunk, once read: "Frame Name: \"name\"" with Show names.
-void labelNameChunk(ChunkTree& tree, const DisplayOptions& options, NodeHandle node,
-                    const char* chunkName, const char* name);
-// Value chunks, once read, with Show values: the node's text, a colon and the values.
-void labelInteger(ChunkTree& tree, const DisplayOptions& options, NodeHandle node,
-                  std::int32_t value);
-void labelFloat(ChunkTree& tree, const DisplayOptions& options, NodeHandle node, float value);
-void labelVector(ChunkTree& tree, const DisplayOptions& options, NodeHandle node, double x,
-                 double y, double z);
-void labelFlags(ChunkTree& tree, const DisplayOptions& options, NodeHandle node,
-                std::uint32_t flags, const char* letters);
+// A name chunk: "Frame Name: \"name\"" with Show names.
+NodeHandle insertNameNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
+                          const char* chunkName, const char* name);
+// Value chunks, with Show values: the chunk name, a colon and the values.
+NodeHandle insertIntegerNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
+                             const char* chunkName, std::int32_t value);
+NodeHandle insertFloatNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
+                           const char* chunkName, float value);
+NodeHandle insertVectorNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
+                            const char* chunkName, double x, double y, double z);
+NodeHandle insertFlagsNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
+                           const char* chunkName, std::uint32_t flags, const char* letters);
 // A frame's own node at the frame's END, with Show names: its text, a colon and the frame name.
+// The node still shows the name it was inserted with, so that is its text.
 void relabelFrameNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle node,
-                      const char* frameName);
+                      const char* nodeText, const char* frameName);
 
 }  // namespace kxm

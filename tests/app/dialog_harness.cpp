@@ -6,7 +6,7 @@
 
 #include "app/main_dialog.h"
 #include "app/resource.h"
-#include "reader/chunk_reader.h"
+#include "reader/load.h"
 #include "tree/memory_tree.h"
 #include "tree/tree_dump.h"
 
@@ -105,8 +105,7 @@ std::string memoryDump(const std::string& path, bool names, bool values) {
   DisplayOptions options;
   options.ShowNamesOption = names ? 1 : 0;
   options.ShowValuesOption = values ? 1 : 0;
-  ChunkReader reader(model, tree, options);
-  reader.load(path.c_str());
+  loadFile(path.c_str(), tree, options, model);
   return dumpTreeToString(control);
 }
 

@@ -14,9 +14,10 @@ DisplayOptions options(bool names, bool values) {
 }
 
 Walk::Walk(const std::vector<std::uint8_t>& bytes, DisplayOptions shownOptions)
-    : shown(shownOptions), reader(model, tree, shown) {
+    : shown(shownOptions) {
   tree.Attach(&control);
-  if (reader.setImage(bytes.data(), bytes.size())) result = reader.parseImage();
+  outcome = loadBytes(bytes, tree, shown, model, ModelUse::Keep);
+  result = outcome.loaded ? 1 : 0;
 }
 
 std::string Walk::dump() {
@@ -36,25 +37,30 @@ std::string Walk::under(NodeHandle root) {
 
 namespace {
 
-Loaded loadWith(const std::function<int(ChunkReader&)>& run, DisplayOptions shown) {
+using Loader = std::function<LoadOutcome(ChunkTree&, const DisplayOptions&, Model&)>;
+
+Loaded loadWith(const Loader& run, DisplayOptions shown) {
   Model model;
   MemoryTreeControl control;
   ChunkTree tree;
   tree.Attach(&control);
-  ChunkReader reader(model, tree, shown);
-  const int result = run(reader);
-  return {result, dumpTreeToString(control), model.empty() && !reader.hasImage(),
-          control.liveCount()};
+  LoadOutcome outcome = run(tree, shown, model);
+  return {outcome.loaded ? 1 : 0, dumpTreeToString(control), model.empty(), control.liveCount(),
+          std::move(outcome)};
 }
 
 }  // namespace
 
 Loaded load(const std::vector<std::uint8_t>& bytes, DisplayOptions shown) {
-  return loadWith([&](ChunkReader& r) { return r.loadImage(bytes.data(), bytes.size()); }, shown);
+  return loadWith([&](ChunkTree& t, const DisplayOptions& o,
+                      Model& m) { return loadBytes(bytes, t, o, m); },
+                  shown);
 }
 
 Loaded loadPath(const std::string& path, DisplayOptions shown) {
-  return loadWith([&](ChunkReader& r) { return r.load(path.c_str()); }, shown);
+  return loadWith([&](ChunkTree& t, const DisplayOptions& o,
+                      Model& m) { return loadFile(path.c_str(), t, o, m); },
+                  shown);
 }
 
 }  // namespace kxm::test

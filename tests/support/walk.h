@@ -1,5 +1,5 @@
-// Runs the reader over bytes made by the test writer and keeps what the walk left: the result,
-// the tree and, until the walk is destroyed, the model (a real load clears it at once).
+// Runs the reader over bytes made by the test writer and keeps what the walk left: the outcome,
+// the tree and, until the walk is destroyed, the model (the viewer's load clears it at once).
 #pragma once
 
 #include <cstdint>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "model/model.h"
-#include "reader/chunk_reader.h"
+#include "reader/load.h"
 #include "tests/support/kxm_writer.h"
 #include "tree/chunk_tree.h"
 #include "tree/labels.h"
@@ -38,16 +38,18 @@ struct Walk {
   Model model;
   MemoryTreeControl control;
   ChunkTree tree;
-  ChunkReader reader;
+  LoadOutcome outcome;
   int result = 0;
+  const LoadFailure& failure() const { return outcome.failure; }
 };
 
-// A full load (image and model released at the end), as the viewer does it.
+// A full load (model released at the end), as the viewer does it.
 struct Loaded {
   int result;
   std::string dump;
-  bool modelEmpty;  // and no image held
+  bool modelEmpty;
   std::size_t nodes;
+  LoadOutcome outcome;
 };
 Loaded load(const std::vector<std::uint8_t>& bytes, DisplayOptions shown = {});
 Loaded loadPath(const std::string& path, DisplayOptions shown = {});
