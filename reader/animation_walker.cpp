@@ -59,7 +59,7 @@ struct AnimationWalker {
                  " levels");
       return NestedStep::Failed;
     }
-    r.enterChunk(head, name);
+    r.enterChunk(head);
     Animation& animation = *level.animation;
     auto done = [&](bool read) {
       insertChunkNode(r.tree, level.parentItem, name);

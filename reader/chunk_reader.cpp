@@ -76,10 +76,6 @@ bool ChunkReader::nextChunk(ChunkHead& head) {
   return true;
 }
 
-void ChunkReader::enterChunk(const ChunkHead& head, const char* name) {
-  path_.push_back({head.offset, head.code, name, nullptr});
-}
-
 bool ChunkReader::fail(FailureCause cause, std::uint32_t offset, std::string message) {
   if (!failure_) {
     failure_.cause = cause;
@@ -121,17 +117,18 @@ LoadFailure ChunkReader::explainFailure() const {
     // Every other failure is a bounded read that ran out of file.
     const Shortfall& shortfall = cursor.shortfall();
     const char* what = shortfall.what;
-    if (what == nullptr) what = path_.empty() ? "value" : path_.back().name;
+    if (what == nullptr) what = path_.empty() ? "value" : nameOf(path_.size() - 1);
     failure.cause = FailureCause::Truncated;
     failure.offset = shortfall.offset;
     failure.message = shortfallMessage(shortfall, what);
   }
   failure.path.reserve(path_.size());
-  for (const PathEntry& entry : path_) {
+  for (std::size_t depth = 0; depth < path_.size(); ++depth) {
+    const PathEntry& entry = path_[depth];
     ChunkRef ref;
     ref.offset = entry.offset;
     ref.code = entry.code;
-    ref.name = entry.name;
+    ref.name = nameOf(depth);
     if (entry.objectName != nullptr) {
       ref.objectName = entry.objectName;
       ref.hasObjectName = true;

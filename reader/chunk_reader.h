@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <deque>
 #include <vector>
 
 #include "model/model.h"
@@ -70,12 +71,14 @@ class ChunkReader {
   // Reads the next chunk head, counted against the chunk limit.
   bool nextChunk(ChunkHead& head);
   // The payload of this chunk is being read from now on, until leaveChunk.
-  void enterChunk(const ChunkHead& head, const char* name);
+  void enterChunk(const ChunkHead& head) { path_.push_back({head.offset, head.code, nullptr}); }
   void leaveChunk() { path_.pop_back(); }
   // The chunk at this depth of the chain (0: outermost) is known by a name from now on: a
   // frame's, an element's, an animation set's or an animation's. The text must outlive the walk.
   void nameChunk(std::size_t depth, const char* objectName) { path_[depth].objectName = objectName; }
   std::size_t pathDepth() const { return path_.size(); }
+  // The code of the chunk at this depth of the chain.
+  ChunkCode chunkAt(std::size_t depth) const { return path_[depth].code; }
 
   // Records the failure (the first one only) and returns false.
   bool fail(FailureCause cause, std::uint32_t offset, std::string message);
@@ -110,7 +113,7 @@ class ChunkReader {
         onEnd();
         return true;
       }
-      enterChunk(head, name);
+      enterChunk(head);
       const Next next = handle(head, name);
       if (next == Next::Failed) return false;
       leaveChunk();
@@ -132,17 +135,19 @@ class ChunkReader {
   bool readAnimation(std::uint32_t end, AnimationSet& set, NodeHandle parentItem);
 
  private:
-  struct PathEntry {
+  struct PathEntry {  // its catalogue name follows from its code and depth
     std::uint32_t offset;
     ChunkCode code;
-    const char* name;
     const char* objectName;
   };
+  const char* nameOf(std::size_t depth) const {
+    return depth == 0 ? topLevelNameOf(path_[0].code) : chunkNameOf(path_[depth].code);
+  }
   bool readHeader();
 
   LoadLimits limits_;
   LoadUsage usage_;
-  std::vector<PathEntry> path_;
+  std::deque<PathEntry> path_;  // grows with nesting, never copied
   LoadFailure failure_;  // path filled in by explainFailure
 };
 

@@ -22,12 +22,11 @@ struct FrameWalker {
   struct Level {
     std::uint32_t end;        // end of the chunk holding this frame
     std::uint32_t nestedEnd;  // end of the CHILD or SIBLING chunk being walked below
-    Frame* frame;
-    std::int32_t index;
+    std::int32_t index;       // its row
     NodeHandle siblingParentItem;  // where this frame's SIBLING nodes go
-    NodeHandle frameItem;          // where its other nodes go; relabelled at its END
-    const char* frameItemText;     // what frameItem shows until then
-    std::uint32_t frameDepth;      // tree depths of frameItem and siblingParentItem
+    NodeHandle frameItem;  // where its other nodes go; relabelled at its END (its text is the
+                           // name of the chunk holding the frame until then)
+    std::uint32_t frameDepth;  // tree depths of frameItem and siblingParentItem
     std::uint32_t siblingParentDepth;
     std::uint32_t chainDepth;  // the chunk holding this frame, in the reader's chain
     bool named;
@@ -46,10 +45,14 @@ struct FrameWalker {
     return frame;
   }
 
+  Frame& frameOf(const Level& level) { return r.model.frames[static_cast<std::size_t>(level.index)]; }
+
   void onEnd(Level& level) {
-    const char* frameName = level.named ? level.frame->name : "";
+    const char* frameName = level.named ? frameOf(level).name : "";
     insertEndNode(r.tree, r.options, level.frameItem, EndKind::Frame, frameName);
-    relabelFrameNode(r.tree, r.options, level.frameItem, level.frameItemText, frameName);
+    const ChunkCode holder = r.chunkAt(level.chainDepth);
+    const char* frameItemText = level.chainDepth == 0 ? topLevelNameOf(holder) : chunkNameOf(holder);
+    relabelFrameNode(r.tree, r.options, level.frameItem, frameItemText, frameName);
   }
 
   NestedStep onChunk(Level& level, const ChunkHead& head, Level& nested) {
@@ -63,8 +66,8 @@ struct FrameWalker {
       return NestedStep::Failed;
     }
     const NodeHandle parent = sibling ? level.siblingParentItem : level.frameItem;
-    r.enterChunk(head, name);
-    Frame& frame = *level.frame;
+    r.enterChunk(head);
+    Frame& frame = frameOf(level);
     auto failed = [&] {
       insertChunkNode(r.tree, parent, name);
       return NestedStep::Failed;
@@ -93,14 +96,12 @@ struct FrameWalker {
         const NodeHandle node = insertChunkNode(r.tree, parent, name);
         const bool child = !sibling;
         nested.end = head.end;
-        nested.frame = addFrame(child ? level.index : level.frame->parentIndex, nested.index);
-        if (nested.frame == nullptr) {
+        if (addFrame(child ? level.index : frame.parentIndex, nested.index) == nullptr) {
           r.outOfMemory("a frame");
           return NestedStep::Failed;
         }
         nested.siblingParentItem = child ? node : level.siblingParentItem;
         nested.frameItem = node;
-        nested.frameItemText = name;
         nested.frameDepth = static_cast<std::uint32_t>(depth);
         nested.siblingParentDepth =
             child ? static_cast<std::uint32_t>(depth) : level.siblingParentDepth;
@@ -134,11 +135,9 @@ bool ChunkReader::readFrame(std::uint32_t end, NodeHandle frameItem) {
   FrameWalker walker{*this, tree.depthLimit()};
   FrameWalker::Level root{};
   root.end = end;
-  root.frame = walker.addFrame(-1, root.index);
-  if (root.frame == nullptr) return outOfMemory("a frame");
+  if (walker.addFrame(-1, root.index) == nullptr) return outOfMemory("a frame");
   // The root frame's node is a Frame ROOT node, one level below the "Frames" root.
   root.siblingParentItem = root.frameItem = frameItem;
-  root.frameItemText = topLevelNameOf(1);
   root.frameDepth = root.siblingParentDepth = 1;
   root.chainDepth = static_cast<std::uint32_t>(pathDepth() - 1);
   return walkNested(*this, walker, root);

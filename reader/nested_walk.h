@@ -13,7 +13,7 @@
 #pragma once
 
 #include <new>
-#include <vector>
+#include <deque>
 
 #include "reader/chunk_reader.h"
 
@@ -25,7 +25,8 @@ template <class Walker>
 bool walkNested(ChunkReader& reader, Walker& walker, const typename Walker::Level& outermost) {
   using Level = typename Walker::Level;
   if (reader.cursor.offset() >= outermost.end) return true;
-  std::vector<Level> levels{outermost};
+  // A deque: a chain a million deep grows without copying itself.
+  std::deque<Level> levels{outermost};
 
   // Pops the top level, then every level whose nested chunk ended at or past its own end. The
   // chunk holding a nested level leaves the chain with it; the outermost one is its caller's.

@@ -13,7 +13,7 @@ bool ChunkReader::walkTopLevel() {
       case 1: {  // Frame ROOT; the walk goes on wherever the frame left the cursor
         const char* name = topLevelNameOf(1);
         const NodeHandle node = tree.InsertNode(name, tree.framesRoot, -1);
-        enterChunk(head, name);
+        enterChunk(head);
         if (!readFrame(head.end, node)) return false;
         leaveChunk();
         break;
@@ -21,7 +21,7 @@ bool ChunkReader::walkTopLevel() {
       case 2: {  // AnimationSet ROOT; likewise
         const char* name = topLevelNameOf(2);
         const NodeHandle node = tree.InsertNode(name, tree.animationSetsRoot, -1);
-        enterChunk(head, name);
+        enterChunk(head);
         if (!readAnimationSet(head.end, node)) return false;
         leaveChunk();
         break;

@@ -1,6 +1,10 @@
 #include "tree/memory_tree.h"
 
 #include <algorithm>
+#include <bit>
+#include <utility>
+
+#include "model/block.h"
 #include <cstring>
 #include <limits>
 #include <new>
@@ -8,7 +12,33 @@
 namespace kxm {
 
 namespace {
-constexpr std::uint32_t kTextBlockSize = 64 * 1024;
+constexpr std::uint32_t kFirstTextBlock = 64 * 1024;
+constexpr std::uint32_t kLargestTextBlock = 4 * 1024 * 1024;
+}  // namespace
+
+MemoryTreeControl::OwnedBlock::OwnedBlock(std::size_t size)
+    : data(allocateBlock(size)), bytes(data != nullptr ? size : 0) {}
+
+MemoryTreeControl::OwnedBlock::OwnedBlock(OwnedBlock&& other) noexcept
+    : data(std::exchange(other.data, nullptr)), bytes(std::exchange(other.bytes, 0)) {}
+
+MemoryTreeControl::OwnedBlock::~OwnedBlock() {
+  releaseBlock(data, bytes);
+}
+
+MemoryTreeControl::Node& MemoryTreeControl::nodeAt(std::size_t i) {
+  constexpr std::size_t kInGrowing = (std::size_t{1} << kLastBlockBits) - (1u << kFirstBlockBits);
+  if (i < kInGrowing) {
+    // Blocks 0 .. 6 hold 1024 << b nodes and start at 1024 * (2^b - 1).
+    const std::size_t scaled = (i >> kFirstBlockBits) + 1;
+    const std::size_t block = static_cast<std::size_t>(std::bit_width(scaled)) - 1;
+    const std::size_t first = ((std::size_t{1} << block) - 1) << kFirstBlockBits;
+    return static_cast<Node*>(nodeBlocks_[block].data)[i - first];
+  }
+  const std::size_t rest = i - kInGrowing;
+  return static_cast<Node*>(
+      nodeBlocks_[kGrowingBlocks + (rest >> kLastBlockBits)]
+          .data)[rest & ((std::size_t{1} << kLastBlockBits) - 1)];
 }
 
 bool MemoryTreeControl::isLive(NodeHandle node) const {
@@ -25,19 +55,25 @@ bool MemoryTreeControl::storeText(Node& node, std::string_view text) {
   if (ownsBlockEnd && lastBlockSize_ - node.textOffset >= length) {
     lastBlockUsed_ = node.textOffset;
   } else if (textBlocks_.empty() || lastBlockSize_ - lastBlockUsed_ < length) {
-    const std::uint32_t blockSize = std::max(kTextBlockSize, length);
-    std::unique_ptr<char[]> block(new (std::nothrow) char[blockSize]);
-    if (!block) return false;
+    const std::uint32_t grown =
+        textBlocks_.empty() ? kFirstTextBlock : std::min(2 * lastBlockSize_, kLargestTextBlock);
+    const std::uint32_t blockSize = std::max(grown, length);
+    if (textBlocks_.size() > std::numeric_limits<std::uint16_t>::max()) return false;
     try {
-      textBlocks_.push_back(std::move(block));
+      textBlocks_.emplace_back(blockSize);
     } catch (const std::bad_alloc&) {
+      return false;
+    }
+    if (textBlocks_.back().data == nullptr) {
+      textBlocks_.pop_back();
       return false;
     }
     lastBlockUsed_ = 0;
     lastBlockSize_ = blockSize;
   }
-  if (length != 0) std::memcpy(textBlocks_.back().get() + lastBlockUsed_, text.data(), length);
-  node.textBlock = static_cast<std::uint32_t>(textBlocks_.size() - 1);
+  const auto last = static_cast<std::uint16_t>(textBlocks_.size() - 1);
+  if (length != 0) std::memcpy(textBlock(last) + lastBlockUsed_, text.data(), length);
+  node.textBlock = last;
   node.textOffset = lastBlockUsed_;
   node.textLength = length;
   lastBlockUsed_ += length;
@@ -49,14 +85,18 @@ NodeHandle MemoryTreeControl::insertItem(NodeHandle parent, const char* text,
   if (text == nullptr) text = "";
   if (parent != 0 && !isLive(parent)) return 0;
   if (nodeCount_ >= std::numeric_limits<Index>::max() - 1) return 0;
-  if (nodeCount_ == nodeBlocks_.size() * kNodeBlock) {
-    std::unique_ptr<Node[]> block(new (std::nothrow) Node[kNodeBlock]);
-    if (!block) return 0;
+  if (nodeCount_ == nodeCapacity_) {
+    const std::size_t capacity = nodeBlockCapacity(nodeBlocks_.size());
     try {
-      nodeBlocks_.push_back(std::move(block));
+      nodeBlocks_.emplace_back(capacity * sizeof(Node));
     } catch (const std::bad_alloc&) {
       return 0;
     }
+    if (nodeBlocks_.back().data == nullptr) {
+      nodeBlocks_.pop_back();
+      return 0;
+    }
+    nodeCapacity_ += capacity;
   }
   Node& node = nodeAt(nodeCount_);
   node = Node{};
@@ -96,6 +136,12 @@ bool MemoryTreeControl::fullItemText(NodeHandle node, std::string& out) {
   return true;
 }
 
+bool MemoryTreeControl::itemTextView(NodeHandle node, std::string_view& out) {
+  if (!isLive(node)) return false;
+  out = text(node);
+  return true;
+}
+
 void MemoryTreeControl::deleteItem(NodeHandle node) {
   if (!isLive(node)) return;
   // Unlink the node from its parent's children, then mark its subtree dead without recursion.
@@ -128,6 +174,7 @@ void MemoryTreeControl::deleteAllItems() {
   nodeBlocks_.clear();
   nodeBlocks_.shrink_to_fit();
   nodeCount_ = 0;
+  nodeCapacity_ = 0;
   textBlocks_.clear();
   textBlocks_.shrink_to_fit();
   lastBlockUsed_ = lastBlockSize_ = 0;
@@ -152,7 +199,7 @@ NodeHandle MemoryTreeControl::nextSibling(NodeHandle node) {
 std::string_view MemoryTreeControl::text(NodeHandle node) const {
   if (!isLive(node)) return {};
   const Node& n = at(node);
-  return {textBlocks_[n.textBlock].get() + n.textOffset, n.textLength};
+  return {textBlock(n.textBlock) + n.textOffset, n.textLength};
 }
 
 NodeHandle MemoryTreeControl::parent(NodeHandle node) const {

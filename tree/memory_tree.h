@@ -4,6 +4,7 @@
 // node deletes its subtree.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -23,6 +24,7 @@ class MemoryTreeControl : public TreeControl {
   int setItemText(NodeHandle node, const char* text) override;
   int getItemText(NodeHandle node, char* buffer, int capacity) override;
   bool fullItemText(NodeHandle node, std::string& text) override;
+  bool itemTextView(NodeHandle node, std::string_view& text) override;
   void deleteItem(NodeHandle node) override;
   void deleteAllItems() override;
   void expandItem(NodeHandle node) override;
@@ -44,33 +46,54 @@ class MemoryTreeControl : public TreeControl {
 
  private:
   using Index = std::uint32_t;  // node index + 1; 0 is none
-  struct Node {
+  struct Node {  // 32 bytes: 131,072 of them fill a 4 MiB block
     Index parent = 0;
     Index firstChild = 0;
     Index lastChild = 0;
     Index nextSibling = 0;
-    std::uint32_t textBlock = 0;
     std::uint32_t textOffset = 0;
     std::uint32_t textLength = 0;
     std::int32_t itemData = 0;
+    std::uint16_t textBlock = 0;
     bool expanded = false;
     bool live = true;
   };
+  static_assert(sizeof(Node) == 32);
 
-  static constexpr unsigned kNodeBlockBits = 12;  // 4096 nodes a block
-  static constexpr std::size_t kNodeBlock = std::size_t{1} << kNodeBlockBits;
+  // Node blocks double from 1,024 nodes to 131,072 and stay at that size.
+  static constexpr unsigned kFirstBlockBits = 10;
+  static constexpr unsigned kGrowingBlocks = 7;
+  static constexpr unsigned kLastBlockBits = kFirstBlockBits + kGrowingBlocks;
+
+  // One block of memory from the block source, released with it.
+  struct OwnedBlock {
+    explicit OwnedBlock(std::size_t size);
+    OwnedBlock(OwnedBlock&& other) noexcept;
+    OwnedBlock(const OwnedBlock&) = delete;
+    ~OwnedBlock();
+    void* data;
+    std::size_t bytes;
+  };
 
   bool isLive(NodeHandle node) const;
   Node& at(NodeHandle node) { return nodeAt(node - 1); }
   const Node& at(NodeHandle node) const { return const_cast<MemoryTreeControl*>(this)->at(node); }
-  Node& nodeAt(std::size_t i) { return nodeBlocks_[i >> kNodeBlockBits][i & (kNodeBlock - 1)]; }
+  Node& nodeAt(std::size_t i);
+  static std::size_t nodeBlockCapacity(std::size_t block) {
+    return std::size_t{1} << (kFirstBlockBits + std::min<std::size_t>(block, kGrowingBlocks));
+  }
+  char* textBlock(std::size_t i) { return static_cast<char*>(textBlocks_[i].data); }
+  const char* textBlock(std::size_t i) const { return static_cast<char*>(textBlocks_[i].data); }
   bool storeText(Node& node, std::string_view text);
 
   // Nodes and texts grow in blocks and never move, so a tree of millions of nodes costs about
-  // its nodes and its texts, with no copy of itself while it grows.
-  std::vector<std::unique_ptr<Node[]>> nodeBlocks_;
+  // its nodes and its texts, with no copy of itself while it grows. The blocks come from the
+  // block source: large ones, for large trees, are mapped with huge pages where kxm-dump asks
+  // for them, since first touching fresh memory is most of what building a big tree costs.
+  std::vector<OwnedBlock> nodeBlocks_;
   std::size_t nodeCount_ = 0;
-  std::vector<std::unique_ptr<char[]>> textBlocks_;
+  std::size_t nodeCapacity_ = 0;
+  std::vector<OwnedBlock> textBlocks_;
   std::uint32_t lastBlockUsed_ = 0;
   std::uint32_t lastBlockSize_ = 0;
   Index topFirst_ = 0;

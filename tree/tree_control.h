@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <string_view>
 
 namespace kxm {
 
@@ -23,6 +24,9 @@ class TreeControl {
   virtual int getItemText(NodeHandle node, char* buffer, int capacity) = 0;
   // The node's whole text, however long (what the dump prints).
   virtual bool fullItemText(NodeHandle node, std::string& text) = 0;
+  // The same without a copy, where the control keeps its texts in memory of its own; false
+  // where it cannot (the dump then asks fullItemText).
+  virtual bool itemTextView(NodeHandle /*node*/, std::string_view& /*text*/) { return false; }
   // Deletes the node with its whole subtree.
   virtual void deleteItem(NodeHandle node) = 0;
   virtual void deleteAllItems() = 0;

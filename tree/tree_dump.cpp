@@ -63,9 +63,13 @@ bool dumpTree(TreeControl& control, const std::function<bool(std::string_view)>&
   std::string text;
   const bool whole = visitPreOrder(control, 0, [&](NodeHandle node, std::size_t depth) {
     if (!indent(out, 2 * depth)) return false;
-    text.clear();
-    control.fullItemText(node, text);
-    appendEscapedLabel(out, text);
+    std::string_view label;
+    if (!control.itemTextView(node, label)) {
+      text.clear();
+      control.fullItemText(node, text);
+      label = text;
+    }
+    appendEscapedLabel(out, label);
     out += '\n';
     if (out.size() < kFlushAt) return true;
     const bool written = sink(out);
