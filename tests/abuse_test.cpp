@@ -202,6 +202,7 @@ std::size_t deepestLevel(MemoryTreeControl& control) {
 struct ShallowLoad {
   int result;
   std::size_t deepest;
+  FailureCause cause;
 };
 ShallowLoad loadIntoShallowControl(const KxmWriter& w) {
   ShallowControl control;
@@ -210,7 +211,7 @@ ShallowLoad loadIntoShallowControl(const KxmWriter& w) {
   Model model;
   DisplayOptions shown;
   const LoadOutcome outcome = loadBytes(w.bytes(), tree, shown, model);
-  return {outcome.loaded ? 1 : 0, deepestLevel(control)};
+  return {outcome.loaded ? 1 : 0, deepestLevel(control), outcome.failure.cause};
 }
 
 TEST(DepthLimit, NestingBeyondWhatTheControlHoldsFailsTheLoadBeforeIt) {
@@ -229,6 +230,7 @@ TEST(DepthLimit, NestingBeyondWhatTheControlHoldsFailsTheLoadBeforeIt) {
   EXPECT_EQ(loadIntoShallowControl(childChain(6)).deepest, 10u);
   const ShallowLoad tooDeep = loadIntoShallowControl(childChain(7));
   EXPECT_EQ(tooDeep.result, 0);
+  EXPECT_EQ(tooDeep.cause, FailureCause::NestingTooDeep);
   EXPECT_LE(tooDeep.deepest, 10u);
 
   // Siblings stay at one level, however many.
@@ -251,7 +253,7 @@ TEST(DepthLimit, NestingBeyondWhatTheControlHoldsFailsTheLoadBeforeIt) {
   };
   EXPECT_EQ(loadIntoShallowControl(chain(7)).result, 1);
   EXPECT_EQ(loadIntoShallowControl(chain(7)).deepest, 10u);
-  EXPECT_EQ(loadIntoShallowControl(chain(8)).result, 0);
+  EXPECT_EQ(loadIntoShallowControl(chain(8)).cause, FailureCause::NestingTooDeep);
   EXPECT_LE(loadIntoShallowControl(chain(8)).deepest, 10u);
   // Without a limit the same files load.
   EXPECT_EQ(load(chain(8)).result, 1);

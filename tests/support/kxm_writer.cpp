@@ -69,6 +69,11 @@ KxmWriter& KxmWriter::open(std::uint32_t code) {
   return u32(0);
 }
 
+KxmWriter& KxmWriter::closeAll() {
+  while (!open_.empty()) close();
+  return *this;
+}
+
 KxmWriter& KxmWriter::close() {
   if (open_.empty()) throw std::logic_error("KxmWriter: close without open");
   const std::size_t at = open_.back();

@@ -33,6 +33,8 @@ class KxmWriter {
   // Opens a chunk; its length is written when it is closed.
   KxmWriter& open(std::uint32_t code);
   KxmWriter& close();
+  // Closes every chunk still open, innermost first: a file cut off in the middle of them.
+  KxmWriter& closeAll();
   // A chunk head with a length of our choosing (and no payload written).
   KxmWriter& head(std::uint32_t code, std::uint32_t length);
   // Whole chunks in one call.

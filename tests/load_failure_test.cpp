@@ -1,0 +1,279 @@
+// Every failure explained: the cause, the offset where the failed read or check began, and the
+// chunks it happened in; and the two load limits at their boundaries.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "tests/support/walk.h"
+
+namespace kxm::test {
+namespace {
+
+struct Explained {
+  const char* rule;
+  KxmWriter file;
+  FailureCause cause;
+  std::uint32_t offset;
+  std::string path;  // as kxm-dump prints it
+  std::string message;
+};
+
+// Where the next byte of a writer goes: the offset of whatever is written next.
+std::uint32_t at(const KxmWriter& w) {
+  return static_cast<std::uint32_t>(w.size());
+}
+
+std::vector<Explained> explainedFailures() {
+  std::vector<Explained> cases;
+  auto add = [&](const char* rule, KxmWriter w, FailureCause cause, std::uint32_t offset,
+                 std::string path, std::string message) {
+    cases.push_back({rule, std::move(w), cause, offset, std::move(path), std::move(message)});
+  };
+
+  add("empty file", KxmWriter::bare(), FailureCause::Truncated, 0, "",
+      "str_length needs 4 bytes, 0 are left");
+  add("str_length of 128", KxmWriter::bare().u32(128).zeros(140), FailureCause::BadHeader, 0, "",
+      "str_length is 128, 128 or more");
+  add("wrong magic", KxmWriter::bare().header("MAGICKXX"), FailureCause::BadHeader, 4, "",
+      "file_id is not \"MAGICKXM\"");
+  add("version 2", KxmWriter::bare().header("MAGICKXM", 2), FailureCause::BadHeader, 12, "",
+      "file_version is 2, not 1");
+  add("header cut inside reserved2", KxmWriter::bare().str("MAGICKXM").i32(1).i32(0).u16(0),
+      FailureCause::Truncated, 20, "", "reserved2 needs 4 bytes, 2 are left");
+  add("top-level chunk head cut short", KxmWriter().zeros(3), FailureCause::Truncated, 24, "",
+      "chunk head needs 8 bytes, 3 are left");
+
+  {  // the name of a frame read before the failure names it in the path
+    KxmWriter w;
+    w.open(1).chunkStr(101, "Scene").open(104).chunkStr(101, "Body");
+    const std::uint32_t offsetChunk = at(w);
+    w.head(106, 12).f32(1).closeAll();
+    add("frame value cut short", w, FailureCause::Truncated, offsetChunk + 8,
+        "Frame ROOT \"Scene\" > Frame CHILD \"Body\" > Frame Offset",
+        "Frame Offset needs 12 bytes, 4 are left");
+  }
+  {
+    KxmWriter w;
+    w.open(1).chunkStr(101, "Scene").open(103).chunkI32(114, 3);
+    const std::uint32_t data = at(w) + 8;
+    w.head(116, 4).u16(1).u16(2).closeAll();
+    add("index count past the file", w, FailureCause::CountExceedsFile, data,
+        "Frame ROOT \"Scene\" > Frame MESH > Mesh Index Data",
+        "index data needs 6 bytes, 4 are left");
+  }
+  {
+    KxmWriter w;
+    w.open(1).open(103).chunkI32(113, 1000);
+    const std::uint32_t data = at(w) + 8;
+    w.open(115).zeros(16).closeAll();
+    add("vertex count above the file size", w, FailureCause::CountExceedsFile, data,
+        "Frame ROOT > Frame MESH > Mesh Vertex Data",
+        "vertex count 1000 is above the file's size of " + std::to_string(w.size()) + " bytes");
+  }
+  {
+    KxmWriter w;
+    w.open(1).open(103).chunkU32(111, 0x002).chunkI32(112, 100).chunkI32(113, 2);
+    const std::uint32_t data = at(w) + 8;
+    w.open(115).zeros(12).closeAll();
+    add("second vertex outside the file", w, FailureCause::VertexOutsideFile, data + 100,
+        "Frame ROOT > Frame MESH > Mesh Vertex Data",
+        "vertex 1 of 2 (stride 100, 12 bytes of components) lies outside the file");
+  }
+  {  // an element is named in the path by the name read in it so far
+    KxmWriter w;
+    w.open(1).open(103).chunkI32(127, 2).open(128).chunkStr(141, "wood.png").end();
+    w.chunkStr(141, "stone.png");
+    const std::uint32_t chunk = at(w);
+    w.head(152, 4).u16(0).closeAll();
+    add("texture field cut short", w, FailureCause::Truncated, chunk + 8,
+        "Frame ROOT > Frame MESH > Mesh TEXTURES \"stone.png\" > Texture Primitive Start",
+        "Texture Primitive Start needs 4 bytes, 2 are left");
+  }
+  {
+    KxmWriter w;
+    w.open(2).chunkStr(201, "Walk").open(203).chunkStr(211, "Arm").open(220);
+    w.chunkU32(214, 2);
+    const std::uint32_t data = at(w) + 8;
+    w.open(215).zeros(20).closeAll();
+    add("rotation keys past the file", w, FailureCause::CountExceedsFile, data,
+        "AnimationSet ROOT \"Walk\" > AnimationSet DATA \"Arm\" > Next ANIMATION > "
+        "Rotation Data",
+        "keys needs 40 bytes, 20 are left");
+  }
+  {
+    KxmWriter w;
+    w.open(1).open(103).chunkI32(121, 1).open(122).chunkI32(302, -1);
+    const std::uint32_t data = at(w) + 8;
+    w.open(303).zeros(8).closeAll();
+    add("negative influence count", w, FailureCause::CountExceedsFile, data,
+        "Frame ROOT > Frame MESH > Mesh BONES DATA > Bones Vertices",
+        "bone vertex indices needs 17179869180 bytes, 8 are left");
+  }
+  return cases;
+}
+
+TEST(LoadFailure, EachCauseSaysWhereAndInWhichChunks) {
+  for (const Explained& t : explainedFailures()) {
+    const Loaded loaded = load(t.file);
+    ASSERT_EQ(loaded.result, 0) << t.rule;
+    const LoadFailure& f = loaded.outcome.failure;
+    EXPECT_EQ(causeName(f.cause), causeName(t.cause)) << t.rule;
+    EXPECT_EQ(f.offset, t.offset) << t.rule;
+    EXPECT_EQ(describePath(f.path), t.path) << t.rule;
+    EXPECT_EQ(f.message, t.message) << t.rule;
+    EXPECT_TRUE(loaded.modelEmpty) << t.rule;
+  }
+}
+
+TEST(LoadFailure, DescriptionNamesTheInnermostChunkAndEscapesNames) {
+  KxmWriter w;
+  w.open(1).chunkStr(101, "Sc\xe9ne\n").open(103).chunkI32(114, 3).head(116, 4).u16(1).u16(2);
+  w.closeAll();
+  const LoadFailure f = load(w).outcome.failure;
+  EXPECT_EQ(describeFailure(f),
+            "count-exceeds-file at 0x0000004E in Frame ROOT \"Sc\\xe9ne\\x0a\" > Frame MESH > "
+            "Mesh Index Data (chunk at 0x00000046): index data needs 6 bytes, 4 are left");
+  ASSERT_NE(f.chunk(), nullptr);
+  EXPECT_EQ(f.chunk()->code, 116u);
+}
+
+TEST(LoadFailure, AThousandDeepPathKeepsItsEnds) {
+  KxmWriter w;
+  w.open(1);
+  for (int i = 0; i < 1000; ++i) w.open(104);
+  w.head(106, 12).closeAll();
+  const LoadFailure f = load(w).outcome.failure;
+  ASSERT_EQ(f.path.size(), 1002u);
+  EXPECT_EQ(describePath(f.path),
+            "Frame ROOT > Frame CHILD > Frame CHILD > Frame CHILD > Frame CHILD > Frame CHILD > "
+            "Frame CHILD > Frame CHILD > ... (986 more) > Frame CHILD > Frame CHILD > Frame CHILD "
+            "> Frame CHILD > Frame CHILD > Frame CHILD > Frame CHILD > Frame Offset");
+}
+
+TEST(LoadFailure, FilesThatCannotBeHad) {
+  const auto dir = std::filesystem::temp_directory_path() / "kxm-load-failure-test";
+  std::filesystem::create_directories(dir);
+  const struct {
+    std::filesystem::path path;
+    FailureCause cause;
+    const char* message;
+  } cases[] = {
+      {dir / "missing.kxm", FailureCause::FileNotFound, "No such file or directory"},
+      {dir / "missing" / "deeper.kxm", FailureCause::FileNotFound, "No such file or directory"},
+      {dir, FailureCause::NotAFile, "Is a directory"},
+  };
+  for (const auto& t : cases) {
+    const LoadFailure f = loadPath(t.path.string()).outcome.failure;
+    EXPECT_EQ(f.cause, t.cause) << t.path;
+    EXPECT_FALSE(f.hasOffset);
+    EXPECT_EQ(describeFailure(f), std::string(causeName(t.cause)) + ": " + t.message);
+  }
+  std::filesystem::remove_all(dir);
+}
+
+// Heads read by a walk whose chunks run past their parents. Each level of T is a chunk of 8
+// bytes whose payload is the head of a chunk covering the next level: the walk enters that
+// chunk twice, once below the 8-byte chunk and once again after it, so every level doubles the
+// heads read. 16 bytes a level: a few hundred bytes ask for billions of heads.
+KxmWriter doublingChain(std::uint32_t code, int levels, std::uint32_t padding = 0) {
+  KxmWriter w;
+  if (padding != 0) w.head(3, padding).zeros(padding);  // a top-level chunk passed over
+  if (code == 220) {
+    w.open(2).open(203);
+  } else {
+    w.open(1);
+  }
+  for (int i = 0; i < levels; ++i) {
+    const std::uint32_t rest = static_cast<std::uint32_t>(16 * (levels - i - 1) + 8);
+    w.head(code, 8).head(code, rest);
+  }
+  w.head(500, 0).closeAll();
+  return w;
+}
+
+TEST(ChunkLimit, FuzzedNestingFilesFailFast) {
+  for (std::uint32_t code : {220u, 104u}) {
+    for (int levels : {22, 26}) {  // 400 and 464 bytes with the header
+      const KxmWriter w = doublingChain(code, levels);
+      const auto start = std::chrono::steady_clock::now();
+      const Loaded loaded = load(w);
+      const auto took = std::chrono::steady_clock::now() - start;
+      EXPECT_EQ(loaded.outcome.failure.cause, FailureCause::ChunkLimit) << code << " " << levels;
+      EXPECT_EQ(loaded.outcome.usage.chunkHeads, 65536 + w.size() + 1);
+      // Not a timing test: a walk that is not held to the limit takes minutes here.
+      EXPECT_LT(took, std::chrono::seconds(30));
+    }
+  }
+}
+
+TEST(ChunkLimit, HoldsAtExactlyTheLimit) {
+  // Measure the heads the walk reads, with padding enough to stay under the limit...
+  const std::uint32_t roomy = 200000;
+  const Loaded measured = load(doublingChain(220, 16, roomy));
+  ASSERT_EQ(measured.result, 1);
+  const std::uint64_t heads = measured.outcome.usage.chunkHeads;  // the padding's head included
+  const std::uint64_t sizeWithout = doublingChain(220, 16, roomy).size() - 8 - roomy;
+  // ...then pad so that the limit, 65536 plus the file's size, is exactly those heads.
+  ASSERT_GT(heads, 65536 + sizeWithout + 8);
+  const auto padding = static_cast<std::uint32_t>(heads - 65536 - sizeWithout - 8);
+  const Loaded atLimit = load(doublingChain(220, 16, padding));
+  EXPECT_EQ(atLimit.result, 1);
+  EXPECT_EQ(atLimit.outcome.usage.chunkHeads, heads);
+  const Loaded over = load(doublingChain(220, 16, padding - 1));
+  EXPECT_EQ(over.result, 0);
+  EXPECT_EQ(over.outcome.failure.cause, FailureCause::ChunkLimit);
+  // The head that passes the limit gets no node.
+  EXPECT_EQ(over.nodes, atLimit.nodes - 1);
+}
+
+// A mesh whose vertex data reads nothing (flags 0), so that its count may be as large as the
+// file's size (a top-level chunk passed over makes it large enough), then indices to make the
+// total exact. Vertices are charged at 44 bytes, indices at 4.
+KxmWriter chargedMesh(std::int32_t vertices, std::int32_t indices) {
+  KxmWriter w;
+  w.head(3, 2000000).zeros(2000000);
+  w.open(1).open(103).chunkU32(111, 0).chunkI32(112, 0).chunkI32(113, vertices).head(115, 0);
+  w.chunkI32(114, indices).head(116, 64).zeros(64);
+  return w.closeAll();
+}
+
+TEST(MemoryLimit, HoldsAtExactlyTheLimit) {
+  const std::uint64_t size = chargedMesh(0, 0).size();
+  const std::uint64_t limit = (std::uint64_t{64} << 20) + 8 * size;
+  const auto vertices = static_cast<std::int32_t>(limit / 44);
+  ASSERT_LE(static_cast<std::uint64_t>(vertices), size);  // no more than one per file byte
+  const auto indices =
+      static_cast<std::int32_t>((limit - 44 * static_cast<std::uint64_t>(vertices)) / 4);
+
+  const Loaded atLimit = load(chargedMesh(vertices, indices));
+  EXPECT_EQ(atLimit.result, 1);
+  EXPECT_EQ(atLimit.outcome.usage.arrayBytes, limit);
+  const Loaded over = load(chargedMesh(vertices, indices + 1));
+  EXPECT_EQ(over.result, 0);
+  EXPECT_EQ(over.outcome.failure.cause, FailureCause::MemoryLimit);
+  EXPECT_EQ(describePath(over.outcome.failure.path), "Frame ROOT > Frame MESH > Mesh Index Data");
+}
+
+TEST(MemoryLimit, ArraysThatReadTheSameBytesAgainLoad) {
+  // A zero-length index chunk reads the next chunk's bytes, two key chunks read the same keys,
+  // a stride of 0 reads one vertex again and again: all legal, all within the limit.
+  KxmWriter indices;
+  indices.open(1).open(103).chunkI32(114, 2).head(116, 0).chunkI32(117, 4).end().close();
+  KxmWriter keys;
+  keys.open(2).open(203).chunkU32(212, 1).head(213, 0).open(213).u32(5).floats({1, 2, 3});
+  keys.zeros(12).close().end().close().end().close();
+  KxmWriter stride;
+  stride.open(1).open(103).chunkU32(111, 0x002).chunkI32(112, 0).chunkI32(113, 50);
+  stride.open(115).floats({1, 2, 3}).close().end().close();
+  for (const KxmWriter* w : {&indices, &keys, &stride}) {
+    Walk walk(*w);
+    EXPECT_EQ(walk.result, 1) << describeFailure(walk.failure());
+  }
+  Walk repeated(stride);
+  ASSERT_EQ(repeated.mesh(0).vertices.count(), 50);
+  EXPECT_EQ(repeated.mesh(0).vertices[49].position[2], 3.0f);
+}
+
+}  // namespace
+}  // namespace kxm::test
