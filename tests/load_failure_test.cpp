@@ -259,18 +259,20 @@ TEST(MemoryLimit, ArraysThatReadTheSameBytesAgainLoad) {
   // A zero-length index chunk reads the next chunk's bytes, two key chunks read the same keys,
   // a stride of 0 reads one vertex again and again: all legal, all within the limit.
   KxmWriter indices;
-  indices.open(1).open(103).chunkI32(114, 2).head(116, 0).chunkI32(117, 4).end().close();
+  indices.open(1).open(103).chunkI32(114, 2).head(116, 0).chunkI32(117, 4).end().closeAll();
   KxmWriter keys;
   keys.open(2).open(203).chunkU32(212, 1).head(213, 0).open(213).u32(5).floats({1, 2, 3});
   keys.zeros(12).close().end().close().end().close();
   KxmWriter stride;
   stride.open(1).open(103).chunkU32(111, 0x002).chunkI32(112, 0).chunkI32(113, 50);
-  stride.open(115).floats({1, 2, 3}).close().end().close();
+  stride.open(115).floats({1, 2, 3}).close().end().closeAll();
   for (const KxmWriter* w : {&indices, &keys, &stride}) {
     Walk walk(*w);
     EXPECT_EQ(walk.result, 1) << describeFailure(walk.failure());
   }
   Walk repeated(stride);
+  ASSERT_EQ(repeated.model.frames.count(), 1u);
+  ASSERT_EQ(repeated.frame(0).meshes.count(), 1u);
   ASSERT_EQ(repeated.mesh(0).vertices.count(), 50);
   EXPECT_EQ(repeated.mesh(0).vertices[49].position[2], 3.0f);
 }
