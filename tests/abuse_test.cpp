@@ -120,25 +120,6 @@ TEST(Abuse, CountsClaimingBillionsEndAsSettledWithoutAllocatingThem) {
   }
 }
 
-TEST(Abuse, ArraysThatReadTheSameBytesAgainCannotSquareTheMemory) {
-  // Every mesh claims indices over all the file's remaining bytes, from a data chunk that holds
-  // none of them: each array alone fits what is left, together they would not.
-  constexpr int kMeshes = 2000;
-  constexpr std::int32_t kTail = 200000;
-  auto file = [](int meshes, std::int32_t perMesh) {
-    KxmWriter w;
-    w.open(1);
-    for (int m = 0; m < meshes; ++m) w.open(103).chunkI32(114, perMesh).head(116, 0).close();
-    w.close().zeros(static_cast<std::size_t>(kTail) * 2);
-    return w;
-  };
-  EXPECT_EQ(load(file(kMeshes, kTail)).result, 0);
-  // The same file whose arrays claim no more than the image holds loads as before.
-  Walk fits(file(kMeshes, kTail / kMeshes));
-  EXPECT_EQ(fits.result, 1);
-  EXPECT_EQ(fits.mesh(0, kMeshes - 1).indices.count(), kTail / kMeshes);
-}
-
 TEST(Abuse, NamesOfEveryLengthAndByte) {
   const std::string nasty("a\0b\x01\x1f\x7f\x80\xff\"\\", 10);
   struct Case {

@@ -44,6 +44,13 @@ std::vector<Explained> explainedFailures() {
   add("top-level chunk head cut short", KxmWriter().zeros(3), FailureCause::Truncated, 24, "",
       "chunk head needs 8 bytes, 3 are left");
 
+  add("frame matrix cut short", rootFrame([](KxmWriter& w) { w.head(102, 64).zeros(60); }),
+      FailureCause::Truncated, 40, "Frame ROOT > Frame Matrix",
+      "Frame Matrix needs 64 bytes, 60 are left");
+  add("frame name cut short", rootFrame([](KxmWriter& w) { w.head(101, 8).u32(6).raw("ab"); }),
+      FailureCause::Truncated, 44, "Frame ROOT > Frame Name", "frame name needs 6 bytes, 2 are left");
+  add("chunk head cut short in a frame", rootFrame([](KxmWriter& w) { w.u32(101).u16(0); }),
+      FailureCause::Truncated, 32, "Frame ROOT", "chunk head needs 8 bytes, 6 are left");
   {  // the name of a frame read before the failure names it in the path
     KxmWriter w;
     w.open(1).chunkStr(101, "Scene").open(104).chunkStr(101, "Body");
@@ -62,6 +69,16 @@ std::vector<Explained> explainedFailures() {
         "Frame ROOT \"Scene\" > Frame MESH > Mesh Index Data",
         "index data needs 6 bytes, 4 are left");
   }
+  for (const std::int32_t count : {-1, 0x7FFFFFFF}) {
+    KxmWriter w;
+    w.open(1).open(103).chunkI32(114, count);
+    const std::uint32_t data = at(w) + 8;
+    w.head(116, 4).u16(1).u16(2).closeAll();
+    add("index count of 2^31 or more", w, FailureCause::CountExceedsFile, data,
+        "Frame ROOT > Frame MESH > Mesh Index Data",
+        "index data needs " + std::to_string(2 * std::uint64_t{static_cast<std::uint32_t>(count)}) +
+            " bytes, 4 are left");
+  }
   {
     KxmWriter w;
     w.open(1).open(103).chunkI32(113, 1000);
@@ -79,6 +96,14 @@ std::vector<Explained> explainedFailures() {
     add("second vertex outside the file", w, FailureCause::VertexOutsideFile, data + 100,
         "Frame ROOT > Frame MESH > Mesh Vertex Data",
         "vertex 1 of 2 (stride 100, 12 bytes of components) lies outside the file");
+  }
+  {
+    KxmWriter w;
+    w.open(1).open(103).chunkU32(111, 0x002).chunkI32(112, -0x40000000).chunkI32(113, 2);
+    w.open(115).floats({1, 2, 3}).closeAll();
+    add("negative stride below the file's start", w, FailureCause::VertexOutsideFile, 0,
+        "Frame ROOT > Frame MESH > Mesh Vertex Data",
+        "vertex 1 of 2 (stride -1073741824, 12 bytes of components) lies outside the file");
   }
   {  // an element is named in the path by the name read in it so far
     KxmWriter w;
@@ -123,6 +148,10 @@ TEST(LoadFailure, EachCauseSaysWhereAndInWhichChunks) {
     EXPECT_EQ(describePath(f.path), t.path) << t.rule;
     EXPECT_EQ(f.message, t.message) << t.rule;
     EXPECT_TRUE(loaded.modelEmpty) << t.rule;
+    // A header that fails inserts no node.
+    if (f.offset < 24 && f.path.empty()) {
+      EXPECT_EQ(loaded.dump, "FileHeader\nFrames\nAnimationSets\nCustomData\n") << t.rule;
+    }
   }
 }
 
@@ -162,6 +191,7 @@ TEST(LoadFailure, FilesThatCannotBeHad) {
       {dir / "missing.kxm", FailureCause::FileNotFound, "No such file or directory"},
       {dir / "missing" / "deeper.kxm", FailureCause::FileNotFound, "No such file or directory"},
       {dir, FailureCause::NotAFile, "Is a directory"},
+      {"", FailureCause::FileNotFound, "No such file or directory"},
   };
   for (const auto& t : cases) {
     const LoadFailure f = loadPath(t.path.string()).outcome.failure;

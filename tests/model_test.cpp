@@ -2,10 +2,8 @@
 // count, default runs of element tables, and clearModel.
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstdlib>
 
-#include "cli/huge_page_blocks.h"
 #include "model/block.h"
 #include "model/model.h"
 
@@ -35,28 +33,6 @@ TEST(RecordTable, AppendsKeepEarlierRecordsAndTheirArraysAcrossBlocks) {
   }
 }
 
-TEST(RecordTable, NewRecordsHaveTheirInitialValues) {
-  Model model;
-  Frame* frame = model.addFrame(3);
-  ASSERT_NE(frame, nullptr);
-  EXPECT_STREQ(frame->name, "NoName");
-  EXPECT_EQ(frame->parentIndex, 3);
-  EXPECT_EQ(frame->matrix[0], 1.0f);
-  EXPECT_EQ(frame->matrix[1], 0.0f);
-  EXPECT_EQ(frame->scale[2], 1.0f);
-  Mesh* mesh = addMesh(*frame);
-  MultiMaterial* entry = addMultiMaterial(*mesh);
-  EXPECT_EQ(entry->material.diffuse[2], 1.0f);
-  EXPECT_EQ(entry->material.emissive[0], 0.0f);
-  EXPECT_EQ(entry->material.emissive[3], 1.0f);
-  EXPECT_EQ(entry->material.power, 128.0f);
-  EXPECT_EQ(addTexture(*mesh)->primitiveCount, 0);
-  AnimationSet* set = model.addAnimationSet();
-  EXPECT_EQ(addAnimation(*set)->positionKeys.count(), 0);
-  EXPECT_EQ(model.frames.count(), 1u);
-  EXPECT_EQ(set->animations.count(), 1u);
-}
-
 TEST(ValueArray, AllocationReplacesTheArrayWithZeroedEntries) {
   Mesh mesh;
   ASSERT_EQ(allocIndices(mesh, 5), 1);
@@ -65,17 +41,6 @@ TEST(ValueArray, AllocationReplacesTheArrayWithZeroedEntries) {
   EXPECT_EQ(mesh.indices.count(), 3);
   EXPECT_EQ(mesh.indices[0], 0u);
   EXPECT_EQ(mesh.indices[2], 0u);
-}
-
-TEST(ValueArray, CountsOfZeroOrBelowFailAndKeepTheArray) {
-  Animation animation;
-  ASSERT_EQ(allocMatrixKeys(animation, 2), 1);
-  animation.matrixKeys[1].time = 5;
-  EXPECT_EQ(allocMatrixKeys(animation, 0), 0);
-  EXPECT_EQ(allocMatrixKeys(animation, INT32_MIN), 0);
-  EXPECT_EQ(allocMatrixKeys(animation, -1), 0);
-  EXPECT_EQ(animation.matrixKeys.count(), 2);
-  EXPECT_EQ(animation.matrixKeys[1].time, 5.0f);
 }
 
 TEST(ElementTable, DefaultRunsStandBetweenStoredRecords) {
@@ -127,22 +92,6 @@ TEST(Block, ArraysComeZeroedFromTheSourceAndGoBackToIt) {
   }
   EXPECT_EQ(CountingSource::live, 0);
   setBlockSource(before);
-}
-
-TEST(Block, HugePageBlocksHoldWhatIsWritten) {
-  useHugePageBlocks();  // every block of this test goes back before the default returns
-  {
-    Mesh mesh;
-    ASSERT_EQ(allocVertices(mesh, 300000), 1);  // 13 MB: its own mapping on Linux
-    ASSERT_EQ(allocIndices(mesh, 100), 1);      // small: the heap
-    EXPECT_EQ(mesh.vertices[299999].position[2], 0.0f);
-    mesh.vertices[299999].position[2] = 5;
-    mesh.indices[99] = 7;
-    EXPECT_EQ(mesh.vertices[299999].position[2], 5.0f);
-    EXPECT_EQ(mesh.indices[99], 7u);
-  }
-  setBlockSource({[](std::size_t bytes) { return std::calloc(1, bytes); },
-                  [](void* block, std::size_t) { std::free(block); }});  // the default again
 }
 
 TEST(ClearModel, LeavesNothingBehindAndIsHarmlessTwice) {

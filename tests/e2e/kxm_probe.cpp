@@ -1,6 +1,8 @@
 // Looks at a running viewer from outside its process, as a user's eyes would.
 //
 //   kxm-probe edit-point               where to click into the path box (screen x y)
+//   kxm-probe wait-path-focus [MS]     waits until the path box has the keyboard focus
+//   kxm-probe path-text                prints the path box's text
 //   kxm-probe wait-nodes N [MS]        waits for the tree to hold N nodes; prints the status
 //                                      line and the number of nodes
 //   kxm-probe quit                     presses Quit
@@ -36,7 +38,9 @@ std::string status(HWND dialog) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: kxm-probe edit-point | wait-nodes N [MS] | quit\n");
+    std::fprintf(stderr,
+                 "usage: kxm-probe edit-point | wait-path-focus [MS] | path-text | "
+                 "wait-nodes N [MS] | quit\n");
     return 2;
   }
   HWND dialog = findViewer(20000);
@@ -49,6 +53,28 @@ int main(int argc, char** argv) {
     RECT r{};
     GetWindowRect(GetDlgItem(dialog, IDC_PATH), &r);
     std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    return 0;
+  }
+  if (verb == "wait-path-focus") {
+    // Keys typed before the click has moved the focus would go elsewhere: wait for it.
+    const DWORD timeout = argc >= 3 ? static_cast<DWORD>(std::atol(argv[2])) : 20000;
+    const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+    for (DWORD waited = 0;; waited += 50) {
+      GUITHREADINFO info{};
+      info.cbSize = sizeof info;
+      if (GetGUIThreadInfo(thread, &info) && info.hwndFocus == GetDlgItem(dialog, IDC_PATH)) {
+        return 0;
+      }
+      if (waited >= timeout) break;
+      Sleep(50);
+    }
+    std::fprintf(stderr, "kxm-probe: the path box never got the focus\n");
+    return 1;
+  }
+  if (verb == "path-text") {
+    char text[1024] = {};
+    GetDlgItemTextA(dialog, IDC_PATH, text, sizeof text);
+    std::printf("%s\n", text);
     return 0;
   }
   if (verb == "wait-nodes" && argc >= 3) {

@@ -12,17 +12,35 @@ screenshot=${5:+$(realpath -m "$5")}
 export WINEDEBUG=-all
 
 work=$(mktemp -d)
-trap 'wine "$probe" quit >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+viewer_pid=""
+finish() {
+  # Whatever went wrong, the viewer does not outlive the test: a process left behind would
+  # keep CTest waiting on its output until the time-out.
+  if [ -n "$viewer_pid" ] && kill -0 "$viewer_pid" 2>/dev/null; then
+    wine "$probe" quit >/dev/null 2>&1 || true
+    sleep 1
+    kill "$viewer_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap finish EXIT
 cp "$sample" "$work/sample.kxm"
 cd "$work"
-wine "$viewer" & viewer_pid=$!
+# Its output goes to a file, not to CTest's pipe.
+wine "$viewer" >"$work/viewer.log" 2>&1 & viewer_pid=$!
 
 read -r x y < <(wine "$probe" edit-point | tr -d '\r')
 window=$(xdotool search --sync --onlyvisible --name "Morvane KXM Chunk Viewer" | head -n 1)
 xdotool windowfocus "$window"
 xdotool mousemove "$x" "$y" click 1
+# The click reaches the dialog through the X server and Wine's message queue; keys typed before
+# the focus has moved are lost. That race made the first run in a fresh clone fail now and then.
+wine "$probe" wait-path-focus 20000
+path='Z:'"${work//\//\\}"'\sample.kxm'
 xdotool key End shift+Home
-xdotool type --delay 5 'Z:'"${work//\//\\}"'\sample.kxm'
+xdotool type --delay 5 "$path"
+typed=$(wine "$probe" path-text | tr -d '\r')
+[ "$typed" = "$path" ] || { echo "the path box holds '$typed', not '$path'"; exit 1; }
 xdotool key Return
 
 expected=$(wc -l < "$dump")
@@ -45,5 +63,6 @@ set +e
 wait "$viewer_pid"
 code=$?
 set -e
+viewer_pid=""
 [ "$code" -eq 2 ] || { echo "the viewer ended with $code, not the Quit command's 2"; exit 1; }
 echo "e2e passed"
