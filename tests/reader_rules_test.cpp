@@ -123,9 +123,11 @@ TEST(TopLevel, ChunkLengthsThatWouldWrapNeverMoveTheCursorBack) {
 
 class LoadFromFile : public ::testing::Test {
  protected:
+  // One folder per test: CTest runs the tests of this fixture side by side.
   std::filesystem::path dir =
       std::filesystem::temp_directory_path() /
-      ("kxm-reader-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+      (std::string("kxm-reader-test-") +
+       ::testing::UnitTest::GetInstance()->current_test_info()->name());
   void SetUp() override { std::filesystem::create_directories(dir); }
   void TearDown() override { std::filesystem::remove_all(dir); }
 
