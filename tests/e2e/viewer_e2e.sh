@@ -26,7 +26,9 @@ finish() {
 trap finish EXIT
 cp "$sample" "$work/sample.kxm"
 cd "$work"
-# Its output goes to a file, not to CTest's pipe.
+# Its output goes to a file, not to CTest's pipe: with a fresh Wine prefix the viewer's first
+# window starts Wine's desktop process, which inherits that output and outlives the test, and
+# CTest waited for the pipe to close until its time-out.
 wine "$viewer" >"$work/viewer.log" 2>&1 & viewer_pid=$!
 
 read -r x y < <(wine "$probe" edit-point | tr -d '\r')
@@ -34,7 +36,7 @@ window=$(xdotool search --sync --onlyvisible --name "Morvane KXM Chunk Viewer" |
 xdotool windowfocus "$window"
 xdotool mousemove "$x" "$y" click 1
 # The click reaches the dialog through the X server and Wine's message queue; keys typed before
-# the focus has moved are lost. That race made the first run in a fresh clone fail now and then.
+# the focus has moved there are lost, and the load then finds no file.
 wine "$probe" wait-path-focus 20000
 path='Z:'"${work//\//\\}"'\sample.kxm'
 xdotool key End shift+Home
