@@ -1,12 +1,13 @@
 // Writes the hostile files whose kxm-dump time and peak memory bench/measure-dump reports, into
-// the folder given: deep nesting, counts claiming billions, arrays that read the same bytes
-// again, and the largest vertex count a file of its size may give.
+// the folder given: deep nesting, chunks that run past their parents, counts claiming billions,
+// arrays that read the same bytes again, and the largest vertex count a file of its size may give.
 #include <cstdio>
 #include <string>
 
 #include "tests/support/kxm_writer.h"
 
 using kxm::test::KxmWriter;
+using kxm::test::overflowingChain;
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -19,6 +20,14 @@ int main(int argc, char** argv) {
     failures += !w.save(folder + "/" + name + ".kxm");
   };
   constexpr int kDeep = 1000000;
+
+  // Chunks that run past their parents, nesting that doubles the walk: 384 to 464 bytes.
+  for (int levels : {21, 22, 25, 26}) {
+    for (const auto& [code, kind] : {std::pair{220u, "animations"}, std::pair{104u, "frames"}}) {
+      const KxmWriter chain = overflowingChain(code, levels);
+      save(std::string("overflowing-") + kind + "-" + std::to_string(chain.size()) + "B", chain);
+    }
+  }
 
   KxmWriter siblings;
   siblings.open(1);

@@ -202,30 +202,10 @@ TEST(LoadFailure, FilesThatCannotBeHad) {
   std::filesystem::remove_all(dir);
 }
 
-// Heads read by a walk whose chunks run past their parents. Each level of T is a chunk of 8
-// bytes whose payload is the head of a chunk covering the next level: the walk enters that
-// chunk twice, once below the 8-byte chunk and once again after it, so every level doubles the
-// heads read. 16 bytes a level: a few hundred bytes ask for billions of heads.
-KxmWriter doublingChain(std::uint32_t code, int levels, std::uint32_t padding = 0) {
-  KxmWriter w;
-  if (padding != 0) w.head(3, padding).zeros(padding);  // a top-level chunk passed over
-  if (code == 220) {
-    w.open(2).open(203);
-  } else {
-    w.open(1);
-  }
-  for (int i = 0; i < levels; ++i) {
-    const std::uint32_t rest = static_cast<std::uint32_t>(16 * (levels - i - 1) + 8);
-    w.head(code, 8).head(code, rest);
-  }
-  w.head(500, 0).closeAll();
-  return w;
-}
-
 TEST(ChunkLimit, FuzzedNestingFilesFailFast) {
   for (std::uint32_t code : {220u, 104u}) {
     for (int levels : {22, 26}) {  // 400 and 464 bytes with the header
-      const KxmWriter w = doublingChain(code, levels);
+      const KxmWriter w = overflowingChain(code, levels);
       const auto start = std::chrono::steady_clock::now();
       const Loaded loaded = load(w);
       const auto took = std::chrono::steady_clock::now() - start;
@@ -240,17 +220,17 @@ TEST(ChunkLimit, FuzzedNestingFilesFailFast) {
 TEST(ChunkLimit, HoldsAtExactlyTheLimit) {
   // Measure the heads the walk reads, with padding enough to stay under the limit...
   const std::uint32_t roomy = 200000;
-  const Loaded measured = load(doublingChain(220, 16, roomy));
+  const Loaded measured = load(overflowingChain(220, 16, roomy));
   ASSERT_EQ(measured.result, 1);
   const std::uint64_t heads = measured.outcome.usage.chunkHeads;  // the padding's head included
-  const std::uint64_t sizeWithout = doublingChain(220, 16, roomy).size() - 8 - roomy;
+  const std::uint64_t sizeWithout = overflowingChain(220, 16, roomy).size() - 8 - roomy;
   // ...then pad so that the limit, 65536 plus the file's size, is exactly those heads.
   ASSERT_GT(heads, 65536 + sizeWithout + 8);
   const auto padding = static_cast<std::uint32_t>(heads - 65536 - sizeWithout - 8);
-  const Loaded atLimit = load(doublingChain(220, 16, padding));
+  const Loaded atLimit = load(overflowingChain(220, 16, padding));
   EXPECT_EQ(atLimit.result, 1);
   EXPECT_EQ(atLimit.outcome.usage.chunkHeads, heads);
-  const Loaded over = load(doublingChain(220, 16, padding - 1));
+  const Loaded over = load(overflowingChain(220, 16, padding - 1));
   EXPECT_EQ(over.result, 0);
   EXPECT_EQ(over.outcome.failure.cause, FailureCause::ChunkLimit);
   // The head that passes the limit gets no node.

@@ -95,4 +95,18 @@ bool KxmWriter::save(const std::string& path) const {
   return std::fclose(file) == 0 && ok;
 }
 
+KxmWriter overflowingChain(std::uint32_t code, int levels, std::uint32_t padding) {
+  KxmWriter w;
+  if (padding != 0) w.head(3, padding).zeros(padding);  // a top-level chunk passed over
+  if (code == 220) {
+    w.open(2).open(203);
+  } else {
+    w.open(1);
+  }
+  for (int i = 0; i < levels; ++i) {
+    w.head(code, 8).head(code, static_cast<std::uint32_t>(16 * (levels - i - 1) + 8));
+  }
+  return w.head(500, 0).closeAll();
+}
+
 }  // namespace kxm::test

@@ -60,4 +60,12 @@ class KxmWriter {
   std::vector<std::size_t> open_;
 };
 
+// A chain of chunks that run past their parents: each level is a chunk of 8 bytes whose payload
+// is the head of a chunk covering the next levels, so a walk enters that chunk twice, once below
+// the 8-byte chunk and again after it, and every level doubles the chunk heads read: 16 bytes a
+// level, a few hundred bytes asking for billions of heads. Code 220 ("Next ANIMATION") inside an
+// animation set, or 104 ("Frame CHILD") inside a root frame; `padding` puts a top-level chunk of
+// that many bytes in front.
+KxmWriter overflowingChain(std::uint32_t code, int levels, std::uint32_t padding = 0);
+
 }  // namespace kxm::test
