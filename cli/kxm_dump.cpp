@@ -5,19 +5,12 @@
 // One line per node, pre-order, two spaces per depth. Exit 0 when the load succeeded, 1 when the
 // file is missing or could not be read (the tree is printed all the same, and stderr says the
 // status line's text, then what failed and where), 2 for bad usage.
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string>
-#include <string_view>
 
+#include "cli/dump_command.h"
 #include "cli/huge_page_blocks.h"
-#include "model/model.h"
-#include "reader/load.h"
-#include "tree/chunk_tree.h"
 #include "tree/labels.h"
-#include "tree/memory_tree.h"
-#include "tree/tree_dump.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -81,27 +74,9 @@ int main(int argc, char** argv) {
   if (path == nullptr) return usageError("no file given", "");
 
   kxm::useHugePageBlocks();
-  // As the Load command: a fresh tree with its four roots, then the load.
-  kxm::MemoryTreeControl control;
-  kxm::ChunkTree tree;
-  tree.Attach(&control);
-  kxm::Model model;
-  const kxm::LoadOutcome outcome = kxm::loadFile(path, tree, options, model);
-
-  const bool written = kxm::dumpTree(control, [](std::string_view piece) {
-    return std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size();
-  });
-  if (!written || std::fflush(stdout) != 0) {
-    std::fprintf(stderr, "kxm-dump: cannot write the tree: %s\n", std::strerror(errno));
-    return 1;
-  }
-  if (outcome.loaded) return 0;
-  // The status line's text, then the explanation.
-  const kxm::FailureCause cause = outcome.failure.cause;
-  const bool missing =
-      cause == kxm::FailureCause::FileNotFound || cause == kxm::FailureCause::NotAFile;
-  std::fprintf(stderr, "%s: \"%s\"\nkxm-dump: %s: %s\n",
-               missing ? "File doesn't exist" : "Error reading", path, path,
-               kxm::describeFailure(outcome.failure).c_str());
-  return 1;
+  kxm::DumpRequest request;
+  request.path = path;
+  request.showNames = options.ShowNamesOption == 1;
+  request.showValues = options.ShowValuesOption == 1;
+  return kxm::runDump("kxm-dump", request, stdout, stderr);
 }

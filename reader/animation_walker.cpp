@@ -1,7 +1,10 @@
 // The animation set walker and the animation walker. The animations of a set form a chain
 // nested in the file, each "Next ANIMATION" one level deeper, walked by the nesting driver.
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <span>
+#include <type_traits>
 
 #include "reader/chunk_reader.h"
 #include "reader/little_endian.h"
@@ -38,9 +41,13 @@ struct AnimationWalker {
     NodeHandle parentItem;
     Animation* animation;
     std::uint32_t counts[kTracks];
+    bool counted[kTracks];  // its count chunk was read
     std::uint32_t depth;       // tree depth of parentItem
     std::uint32_t chainDepth;  // the chunk holding this animation, in the reader's chain
   };
+
+  static constexpr ChunkReader::Family kFamily = ChunkReader::Family::Animation;
+  static constexpr const char* kWhat = "animation";
 
   ChunkReader& r;
   AnimationSet& set;
@@ -49,6 +56,52 @@ struct AnimationWalker {
   void onEnd(Level& level) {
     insertEndNode(r.tree, r.options, level.parentItem, EndKind::AnimData,
                   level.animation->boneName);
+  }
+
+  // One key track's data chunk: its keys, and what is wrong with them for the observer.
+  template <class Key>
+  bool readTrack(const Level& level, const ChunkHead& head, Track track, ValueArray<Key>& keys,
+                 std::uint32_t keyBytes, float* (*values)(Key&), std::uint32_t floats) {
+    const std::uint32_t n = level.counts[track];
+    if (!readKeys(r, keys, n, keyBytes, values, floats)) return false;
+    if (!r.observing()) return true;
+    if (!level.counted[track]) {
+      r.report(FindingCode::DataWithoutCount, head.offset,
+               "key data with no key count chunk before it: nothing is stored");
+      return true;
+    }
+    r.expectDataLength(head, n, keyBytes, "keys");
+    if (n == 0) return true;
+    for (std::uint32_t i = 0; i < n; ++i) {
+      float* v = values(keys[i]);
+      if (!std::all_of(v, v + floats, [](float f) { return std::isfinite(f); })) {
+        r.expectFinite(head, v, floats, "key");
+        break;
+      }
+    }
+    for (std::uint32_t i = 1; i < n; ++i) {
+      if (!(keys[i].time > keys[i - 1].time)) {
+        r.report(FindingCode::KeyTimesNotIncreasing, head.offset,
+                 "key " + std::to_string(i) + " at time " + std::to_string(keys[i].time) +
+                     " does not come after key " + std::to_string(i - 1) + " at " +
+                     std::to_string(keys[i - 1].time));
+        break;
+      }
+    }
+    if constexpr (std::is_same_v<Key, RotationKey>) {
+      for (std::uint32_t i = 0; i < n; ++i) {
+        const float* q = keys[i].value;
+        const double length = std::sqrt(double{q[0]} * q[0] + double{q[1]} * q[1] +
+                                        double{q[2]} * q[2] + double{q[3]} * q[3]);
+        if (std::isfinite(length) && std::abs(length - 1.0) > 0.001) {
+          r.report(FindingCode::RotationNotUnit, head.offset,
+                   "rotation key " + std::to_string(i) + " has length " +
+                       std::to_string(length) + ", not 1");
+          break;
+        }
+      }
+    }
+    return true;
   }
 
   NestedStep onChunk(Level& level, const ChunkHead& head, Level& nested) {
@@ -68,7 +121,7 @@ struct AnimationWalker {
     switch (head.code) {
       case 211: {  // AnimBone Name
         char boneName[kStringCapacity] = {};
-        if (!r.cursor.readString(boneName, "bone name")) return done(false);
+        if (!r.readName(head, boneName, "bone name")) return done(false);
         std::memcpy(animation.boneName, boneName, sizeof boneName);
         r.nameChunk(level.chainDepth, animation.boneName);
         insertNameNode(r.tree, r.options, level.parentItem, name, boneName);
@@ -80,27 +133,25 @@ struct AnimationWalker {
       case 218: {  // Matrix Key Count
         std::uint32_t count = 0;
         if (!r.cursor.readU32Le(count)) return done(false);
+        r.expectLength(head, 4);
         level.counts[(head.code - 212) / 2] = count;
+        level.counted[(head.code - 212) / 2] = true;
         insertIntegerNode(r.tree, r.options, level.parentItem, name,
                           static_cast<std::int32_t>(count));
         return NestedStep::Handled;
       }
       case 213:  // Position Data: time, x, y, z, 12 bytes not kept
-        return done(readKeys(
-            r, animation.positionKeys, level.counts[kPosition], 28,
-            +[](PositionKey& k) { return k.value; }, 3));
+        return done(readTrack(level, head, kPosition, animation.positionKeys, 28,
+                              +[](PositionKey& k) { return k.value; }, 3));
       case 215:  // Rotation Data: time and four floats
-        return done(readKeys(
-            r, animation.rotationKeys, level.counts[kRotation], 20,
-            +[](RotationKey& k) { return k.value; }, 4));
+        return done(readTrack(level, head, kRotation, animation.rotationKeys, 20,
+                              +[](RotationKey& k) { return k.value; }, 4));
       case 217:  // Scale Data: as Position Data
-        return done(readKeys(
-            r, animation.scaleKeys, level.counts[kScale], 28,
-            +[](ScaleKey& k) { return k.value; }, 3));
+        return done(readTrack(level, head, kScale, animation.scaleKeys, 28,
+                              +[](ScaleKey& k) { return k.value; }, 3));
       case 219:  // Matrix Data: time, sixteen floats, 64 bytes not kept
-        return done(readKeys(
-            r, animation.matrixKeys, level.counts[kMatrix], 132,
-            +[](MatrixKey& k) { return k.matrix; }, 16));
+        return done(readTrack(level, head, kMatrix, animation.matrixKeys, 132,
+                              +[](MatrixKey& k) { return k.matrix; }, 16));
       case 220: {  // Next ANIMATION: the next animation of the chain, one level deeper
         const NodeHandle node = insertChunkNode(r.tree, level.parentItem, name);
         nested.animation = addAnimation(set);
@@ -128,11 +179,12 @@ bool ChunkReader::readAnimationSet(std::uint32_t end, NodeHandle parentItem) {
   const std::size_t setDepth = pathDepth() - 1;
 
   auto onEnd = [&] { insertEndNode(tree, options, parentItem, EndKind::AnimationSet, set.name); };
-  return walkChunks(end, onEnd, [&](const ChunkHead& head, const char* name) {
+  return walkChunks(end, Family::AnimationSet, "animation set", onEnd, [&](const ChunkHead& head,
+                                                                        const char* name) {
     switch (head.code) {
       case 201: {  // AnimationSet Name
         char setName[kStringCapacity] = {};
-        if (!cursor.readString(setName, "animation set name")) break;
+        if (!readName(head, setName, "animation set name")) break;
         std::memcpy(set.name, setName, sizeof setName);
         nameChunk(setDepth, set.name);
         insertNameNode(tree, options, parentItem, name, setName);
@@ -141,6 +193,7 @@ bool ChunkReader::readAnimationSet(std::uint32_t end, NodeHandle parentItem) {
       case 202: {  // AnimationSet Length: unsigned, kept as the nearest float
         std::uint32_t length = 0;
         if (!cursor.readU32Le(length)) break;
+        expectLength(head, 4);
         set.length = static_cast<float>(length);
         insertIntegerNode(tree, options, parentItem, name, static_cast<std::int32_t>(length));
         return Next::AtChunkEnd;

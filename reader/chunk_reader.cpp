@@ -1,7 +1,12 @@
 #include "reader/chunk_reader.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <string_view>
 #include <utility>
+
+#include "reader/little_endian.h"
 
 namespace kxm {
 
@@ -15,11 +20,12 @@ std::string shortfallMessage(const Shortfall& shortfall, const char* what) {
 }  // namespace
 
 ChunkReader::ChunkReader(std::span<const std::uint8_t> image, Model& model_, ChunkTree& tree_,
-                         const DisplayOptions& options_)
+                         const DisplayOptions& options_, LoadObserver* observer_)
     : cursor(image.data(), static_cast<std::uint32_t>(image.size())),
       model(model_),
       tree(tree_),
       options(options_),
+      observer(observer_),
       limits_(LoadLimits::forFileSize(static_cast<std::uint32_t>(image.size()))) {}
 
 bool ChunkReader::parseImage() {
@@ -52,26 +58,156 @@ bool ChunkReader::readHeader() {
 
   // The header's labels are fixed, whatever the options.
   const NodeHandle root = tree.fileHeaderRoot;
-  auto field = [this, root](const char* name, std::int32_t value) {
+  auto field = [this, root](std::uint32_t offset, const char* name, std::int32_t value) {
+    tree.setSource({NodeSource::Kind::HeaderField, offset, 0, 0});
     Label label;
     tree.InsertNode(label.add(name).add(": ").addInt(value).c_str(), root, -1);
   };
-  field("str_length", static_cast<std::int32_t>(strLength));
+  field(0, "str_length", static_cast<std::int32_t>(strLength));
+  tree.setSource({NodeSource::Kind::HeaderField, 4, 0, 0});
   Label id;
   tree.InsertNode(id.add("file_id: ").addQuoted(fileId).c_str(), root, -1);
-  field("file_version", fileVersion);
-  field("reserved1", reserved1);
-  field("reserved2", reserved2);
+  field(versionOffset, "file_version", fileVersion);
+  field(versionOffset + 4, "reserved1", reserved1);
+  field(versionOffset + 8, "reserved2", reserved2);
   return true;
 }
 
-bool ChunkReader::nextChunk(ChunkHead& head) {
+namespace {
+
+// Whether a catalogued code belongs to the chunks that this family's walker reads.
+bool inPlace(ChunkReader::Family family, ChunkCode code) {
+  using Family = ChunkReader::Family;
+  auto within = [code](ChunkCode low, ChunkCode high) { return code >= low && code <= high; };
+  switch (family) {
+    case Family::TopLevel: return code == 1 || code == 2 || code == 406;
+    case Family::Frame: return within(101, 108) || within(400, 406);
+    case Family::Mesh: return within(111, 140) || within(154, 160) || code == 166;
+    case Family::Bone: return within(301, 305);
+    case Family::Texture: return within(141, 153);
+    case Family::MultiMaterial: return within(161, 165);
+    case Family::AnimationSet: return within(201, 203);
+    case Family::Animation: return within(211, 220);
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ChunkReader::nextChunk(ChunkHead& head, std::uint32_t end, Family family) {
   if (!cursor.readChunkHead(head)) return false;
   if (++usage_.chunkHeads > limits_.chunkHeads) {
     return fail(FailureCause::ChunkLimit, head.offset,
                 "more than " + std::to_string(limits_.chunkHeads) +
                     " chunk heads in one load (65536 plus the file's size): chunks that run "
                     "past their parents are walked again and again");
+  }
+  tree.setSource({NodeSource::Kind::Chunk, head.offset, head.code, head.length});
+  if (observing() && head.code != 0) {  // an END's length is never used
+    const bool top = family == Family::TopLevel;
+    if (head.end > end) {
+      report(FindingCode::ChunkPastParent, head.offset,
+             "its payload of " + std::to_string(head.length) + " bytes ends at " +
+                 std::to_string(head.end) + ", past the end of " +
+                 (top ? "the file" : "the chunk that holds it") + " at " + std::to_string(end),
+             &head);
+    }
+    const bool named = std::string_view(chunkNameOf(head.code)) != "UNKNOWN";
+    if (top ? !inPlace(family, head.code) : !named) {
+      report(FindingCode::UnknownChunk, head.offset,
+             "code " + std::to_string(head.code) +
+                 (top ? " is not a frame (1), animation set (2) or custom data (406) at the top "
+                        "level; passed over without a node"
+                      : " has no name; passed over"),
+             &head);
+    } else if (!top && !inPlace(family, head.code)) {
+      report(FindingCode::MisplacedChunk, head.offset,
+             std::string(chunkNameOf(head.code)) + " (" + std::to_string(head.code) +
+                 ") does not belong here; passed over",
+             &head);
+    }
+  }
+  return true;
+}
+
+std::vector<ChunkRef> ChunkReader::currentPath() const {
+  std::vector<ChunkRef> path;
+  path.reserve(path_.size());
+  for (std::size_t depth = 0; depth < path_.size(); ++depth) {
+    const PathEntry& entry = path_[depth];
+    ChunkRef ref;
+    ref.offset = entry.offset;
+    ref.code = entry.code;
+    ref.name = nameOf(depth);
+    if (entry.objectName != nullptr) {
+      ref.objectName = entry.objectName;
+      ref.hasObjectName = true;
+    }
+    path.push_back(std::move(ref));
+  }
+  return path;
+}
+
+void ChunkReader::report(FindingCode code, std::uint32_t offset, std::string message,
+                         const ChunkHead* chunk) {
+  if (!observing()) return;
+  Finding finding{code, offset, currentPath(), std::move(message)};
+  if (chunk != nullptr) {
+    ChunkRef ref;
+    ref.offset = chunk->offset;
+    ref.code = chunk->code;
+    ref.name = path_.empty() ? topLevelNameOf(chunk->code) : chunkNameOf(chunk->code);
+    finding.path.push_back(std::move(ref));
+  }
+  observer->onFinding(std::move(finding));
+}
+
+void ChunkReader::expectLength(const ChunkHead& head, std::uint64_t bytesRead) {
+  if (!observing() || head.length == bytesRead) return;
+  report(FindingCode::ValueSizeMismatch, head.offset,
+         "its length field says " + std::to_string(head.length) + " bytes, its value takes " +
+             std::to_string(bytesRead));
+}
+
+void ChunkReader::expectDataLength(const ChunkHead& head, std::uint64_t count,
+                                   std::uint32_t entryBytes, const char* what) {
+  if (!observing() || head.length == count * entryBytes) return;
+  report(FindingCode::DataSizeMismatch, head.offset,
+         "its length field says " + std::to_string(head.length) + " bytes; " +
+             std::to_string(count) + " " + what + " of " + std::to_string(entryBytes) +
+             " bytes take " + std::to_string(count * entryBytes));
+}
+
+void ChunkReader::expectFinite(const ChunkHead& head, const float* values, std::size_t count,
+                               const char* what) {
+  if (!observing()) return;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!std::isfinite(values[i])) {
+      report(FindingCode::NonFiniteFloat, head.offset,
+             std::string(what) + " value " + std::to_string(i) + " is " +
+                 (std::isnan(values[i]) ? "NaN" : "infinite"));
+      return;
+    }
+  }
+}
+
+void ChunkReader::reportMissingEnd(std::uint32_t end, const char* what) {
+  report(FindingCode::MissingEnd, std::min(end, cursor.size()),
+         std::string("the ") + what + " ends without an END chunk");
+}
+
+bool ChunkReader::readName(const ChunkHead& head, char (&dest)[kStringCapacity],
+                           const char* what) {
+  const std::uint32_t start = cursor.offset();
+  if (!cursor.readString(dest, what)) return false;
+  if (observing()) {
+    const std::uint32_t length = loadU32Le(cursor.image().data() + start);
+    if (length >= kStringCapacity) {
+      report(FindingCode::NameTooLong, start,
+             std::string(what) + " of " + std::to_string(length) +
+                 " bytes is skipped: names hold at most 127");
+    }
+    expectLength(head, std::uint64_t{4} + length);
   }
   return true;
 }
@@ -122,19 +258,7 @@ LoadFailure ChunkReader::explainFailure() const {
     failure.offset = shortfall.offset;
     failure.message = shortfallMessage(shortfall, what);
   }
-  failure.path.reserve(path_.size());
-  for (std::size_t depth = 0; depth < path_.size(); ++depth) {
-    const PathEntry& entry = path_[depth];
-    ChunkRef ref;
-    ref.offset = entry.offset;
-    ref.code = entry.code;
-    ref.name = nameOf(depth);
-    if (entry.objectName != nullptr) {
-      ref.objectName = entry.objectName;
-      ref.hasObjectName = true;
-    }
-    failure.path.push_back(std::move(ref));
-  }
+  failure.path = currentPath();
   return failure;
 }
 

@@ -20,11 +20,14 @@
 #include "model/model.h"
 #include "reader/byte_cursor.h"
 #include "reader/chunk_catalogue.h"
+#include "reader/findings.h"
 #include "reader/load_failure.h"
 #include "tree/chunk_tree.h"
 #include "tree/labels.h"
 
 namespace kxm {
+
+class MeshChecks;
 
 // What one load may cost, by the size of its file. Arrays allocated at counts read the file's
 // bytes again where their data overlaps (a stride of 0, two key chunks over the same keys), and a
@@ -51,7 +54,7 @@ struct LoadUsage {
 class ChunkReader {
  public:
   ChunkReader(std::span<const std::uint8_t> image, Model& model, ChunkTree& tree,
-              const DisplayOptions& options);
+              const DisplayOptions& options, LoadObserver* observer = nullptr);
   ChunkReader(const ChunkReader&) = delete;
   ChunkReader& operator=(const ChunkReader&) = delete;
 
@@ -65,11 +68,16 @@ class ChunkReader {
   Model& model;
   ChunkTree& tree;
   const DisplayOptions& options;
+  LoadObserver* const observer;  // nullptr: nothing is checked beyond what the load needs
+
+  // Which walker reads a run of chunks, and so which codes are in place there.
+  enum class Family { TopLevel, Frame, Mesh, Bone, Texture, MultiMaterial, AnimationSet, Animation };
 
   // --- What the walkers share.
 
-  // Reads the next chunk head, counted against the chunk limit.
-  bool nextChunk(ChunkHead& head);
+  // Reads the next chunk head, counted against the chunk limit, inside a payload that ends at
+  // `end` and is read by the walker of `family`; the node inserted next shows this chunk.
+  bool nextChunk(ChunkHead& head, std::uint32_t end, Family family);
   // The payload of this chunk is being read from now on, until leaveChunk.
   void enterChunk(const ChunkHead& head) { path_.push_back({head.offset, head.code, nullptr}); }
   void leaveChunk() { path_.pop_back(); }
@@ -79,6 +87,27 @@ class ChunkReader {
   std::size_t pathDepth() const { return path_.size(); }
   // The code of the chunk at this depth of the chain.
   ChunkCode chunkAt(std::size_t depth) const { return path_[depth].code; }
+
+  // --- Findings, for the observer; each is a no-op without one.
+  bool observing() const { return observer != nullptr; }
+  // In the chunk being read, or in `chunk` below it.
+  void report(FindingCode code, std::uint32_t offset, std::string message,
+              const ChunkHead* chunk = nullptr);
+  // A value or fixed-size chunk whose length field differs from the bytes read from it.
+  void expectLength(const ChunkHead& head, std::uint64_t bytesRead);
+  // The same for a data chunk of count entries of entryBytes.
+  void expectDataLength(const ChunkHead& head, std::uint64_t count, std::uint32_t entryBytes,
+                        const char* what);
+  // NaN or infinity among values read from this chunk: one finding per chunk.
+  void expectFinite(const ChunkHead& head, const float* values, std::size_t count,
+                    const char* what);
+  // A payload that ended without its END.
+  void reportMissingEnd(std::uint32_t end, const char* what);
+  // The chain of chunks the walk is in now, for a finding reported later.
+  std::vector<ChunkRef> currentPath() const;
+  // A length-prefixed string of this chunk into dest (zero-filled by the caller); one of 128
+  // bytes or more is skipped, and said to the observer.
+  bool readName(const ChunkHead& head, char (&dest)[kStringCapacity], const char* what);
 
   // Records the failure (the first one only) and returns false.
   bool fail(FailureCause cause, std::uint32_t offset, std::string message);
@@ -104,10 +133,11 @@ class ChunkReader {
   // it read where `handle` says so.
   enum class Next { Failed, AtChunkEnd, AfterValue };
   template <class OnEnd, class Handle>
-  bool walkChunks(std::uint32_t end, OnEnd&& onEnd, Handle&& handle) {
+  bool walkChunks(std::uint32_t end, Family family, const char* what, OnEnd&& onEnd,
+                  Handle&& handle) {
     while (cursor.offset() < end) {
       ChunkHead head;
-      if (!nextChunk(head)) return false;
+      if (!nextChunk(head, end, family)) return false;
       const char* name = chunkNameOf(head.code);
       if (head.code == 0) {
         onEnd();
@@ -119,6 +149,7 @@ class ChunkReader {
       leaveChunk();
       if (next == Next::AtChunkEnd) cursor.seek(head.end);
     }
+    if (observing()) reportMissingEnd(end, what);
     return true;
   }
 
@@ -126,11 +157,12 @@ class ChunkReader {
   bool walkTopLevel();
   bool readFrame(std::uint32_t end, NodeHandle frameItem);
   bool readMesh(std::uint32_t end, Frame& frame, NodeHandle parentItem);
-  bool readBoneList(const ChunkHead& list, Mesh& mesh, std::int32_t count, NodeHandle listItem);
+  bool readBoneList(const ChunkHead& list, Mesh& mesh, std::int32_t count, NodeHandle listItem,
+                    MeshChecks& checks);
   bool readTextureList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
-                       NodeHandle listItem);
+                       NodeHandle listItem, MeshChecks& checks);
   bool readMultiMaterialList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
-                             NodeHandle listItem);
+                             NodeHandle listItem, MeshChecks& checks);
   bool readAnimationSet(std::uint32_t end, NodeHandle parentItem);
   bool readAnimation(std::uint32_t end, AnimationSet& set, NodeHandle parentItem);
 

@@ -8,9 +8,11 @@
 // other walk.
 #include <cstring>
 #include <span>
+#include <string>
 
 #include "reader/chunk_reader.h"
 #include "reader/little_endian.h"
+#include "reader/mesh_checks.h"
 
 namespace kxm {
 
@@ -25,6 +27,8 @@ struct ElementWalk {
   Record* record;  // nullptr in the closing walk
   NodeHandle listItem;
   std::size_t listDepth;  // the list chunk in the reader's chain
+  MeshChecks& checks;
+  const ChunkHead* head = nullptr;
   const char* chunkName = nullptr;
   char nameBuffer[kStringCapacity] = {};
   std::int32_t influences = 0;  // bones only
@@ -37,7 +41,7 @@ struct ElementWalk {
 
   Field name() {
     std::memset(nameBuffer, 0, sizeof nameBuffer);
-    if (!r.cursor.readString(nameBuffer, "name")) return failed();
+    if (!r.readName(*head, nameBuffer, "name")) return failed();
     std::memcpy(record->name, nameBuffer, sizeof nameBuffer);
     r.nameChunk(listDepth, record->name);
     insertNameNode(r.tree, r.options, listItem, chunkName, nameBuffer);
@@ -47,6 +51,7 @@ struct ElementWalk {
   Field integer(std::int32_t* target) {
     std::int32_t value = 0;
     if (!r.cursor.readI32Le(value)) return failed();
+    r.expectLength(*head, 4);
     if (target != nullptr) *target = value;
     insertIntegerNode(r.tree, r.options, listItem, chunkName, value);
     return Field::Handled;
@@ -55,6 +60,8 @@ struct ElementWalk {
   Field material(Material& target) {
     float values[17];
     if (!r.cursor.readFloatsLe(values, 17)) return failed();
+    r.expectLength(*head, 68);
+    r.expectFinite(*head, values, 17, "material");
     std::memcpy(&target, values, sizeof values);  // all 68 bytes or nothing
     bare();
     return Field::Handled;
@@ -62,6 +69,8 @@ struct ElementWalk {
 
   Field matrix(float (&target)[16]) {
     if (!r.cursor.readFloatsLe(target, 16)) return failed();
+    r.expectLength(*head, 64);
+    r.expectFinite(*head, target, 16, "matrix");
     bare();
     return Field::Handled;
   }
@@ -71,6 +80,7 @@ struct ElementWalk {
   template <class T>
   Field boneArray(ValueArray<T>& array, const char* what) {
     bare();
+    r.expectDataLength(*head, static_cast<std::uint32_t>(influences), 4, what);
     if (influences == 0) return Field::Handled;
     const auto n = static_cast<std::uint32_t>(influences);  // negative: 2^31 or more
     if (!r.allocateCounted(array, n, 4, what)) return Field::Failed;
@@ -127,14 +137,26 @@ Field multiMaterialField(ElementWalk<MultiMaterial>& walk, ChunkCode code) {
   }
 }
 
+// What differs between the three kinds of element.
+template <class Record>
+struct ElementKind {
+  ChunkReader::Family family;
+  EndKind endKind;
+  Field (*readField)(ElementWalk<Record>&, ChunkCode);
+};
+
 // One element: its field chunks up to its END, or to the end of the list chunk.
-template <class Record, class FieldReader>
+template <class Record>
 bool walkElement(ChunkReader& r, std::uint32_t end, Record* record, NodeHandle listItem,
-                 std::size_t listDepth, EndKind endKind, FieldReader readField) {
-  ElementWalk<Record> walk{r, record, listItem, listDepth};
-  auto onEnd = [&] { insertEndNode(r.tree, r.options, listItem, endKind, walk.nameBuffer); };
-  return r.walkChunks(end, onEnd, [&](const ChunkHead& head, const char* name) {
+                 std::size_t listDepth, const ElementKind<Record>& kind, MeshChecks& checks) {
+  ElementWalk<Record> walk{r, record, listItem, listDepth, checks};
+  auto onEnd = [&] { insertEndNode(r.tree, r.options, listItem, kind.endKind, walk.nameBuffer); };
+  const char* what = record != nullptr ? "element" : "list";
+  return r.walkChunks(end, kind.family, what, onEnd, [&](const ChunkHead& head, const char* name) {
+    walk.head = &head;
     walk.chunkName = name;
+    checks.elementField(head, static_cast<const Record*>(record));
+    const auto readField = kind.readField;
     switch (readField(walk, head.code)) {
       case Field::Failed: return ChunkReader::Next::Failed;
       case Field::NotHandled: walk.bare(); break;
@@ -147,42 +169,60 @@ bool walkElement(ChunkReader& r, std::uint32_t end, Record* record, NodeHandle l
 // One element walk per counted element, then the closing walk. Once the payload holds nothing
 // more, every remaining element is a new record without a node; those are appended as one run,
 // so that a count of four billion costs nothing.
-template <class Record, class FieldReader>
+template <class Record>
 bool readElementList(ChunkReader& r, const ChunkHead& list, ElementTable<Record>& table,
-                     std::int32_t count, NodeHandle listItem, EndKind endKind,
-                     FieldReader readField) {
+                     std::int32_t count, NodeHandle listItem, const ElementKind<Record>& kind,
+                     MeshChecks& checks) {
   const std::size_t listDepth = r.pathDepth() - 1;
+  checks.listStarts();
   const auto elements = static_cast<std::uint32_t>(count);
   for (std::uint32_t i = 0; i < elements; ++i) {
     if (r.cursor.offset() >= list.end) {
       if (!table.appendDefaults(elements - i)) return r.outOfMemory("elements of a list");
+      if (r.observing()) {
+        r.report(FindingCode::ListCountMismatch, list.offset,
+                 "its count is " + std::to_string(elements) + ", but it holds " +
+                     std::to_string(i) + (i == 1 ? " element" : " elements") +
+                     "; the rest are new records");
+      }
       break;
     }
     Record* record = table.append();
     if (record == nullptr) return r.outOfMemory("an element of a list");
-    if (!walkElement(r, list.end, record, listItem, listDepth, endKind, readField)) return false;
+    if (!walkElement(r, list.end, record, listItem, listDepth, kind, checks)) return false;
     r.nameChunk(listDepth, nullptr);  // the next element has no name yet
   }
-  return walkElement<Record>(r, list.end, nullptr, listItem, listDepth, endKind, readField);
+  if (!walkElement<Record>(r, list.end, nullptr, listItem, listDepth, kind, checks)) return false;
+  // The closing walk reads up to the list's closing END: more after it means more elements.
+  if (r.observing() && r.cursor.offset() < list.end) {
+    r.report(FindingCode::ListCountMismatch, list.offset,
+             "its count is " + std::to_string(elements) +
+                 ", but it holds more elements after them; they are passed over");
+  }
+  return true;
 }
+
+const ElementKind<Bone> kBones{ChunkReader::Family::Bone, EndKind::Bone, boneField};
+const ElementKind<Texture> kTextures{ChunkReader::Family::Texture, EndKind::Texture, textureField};
+const ElementKind<MultiMaterial> kMultiMaterials{ChunkReader::Family::MultiMaterial,
+                                                  EndKind::MultiMaterial, multiMaterialField};
 
 }  // namespace
 
 bool ChunkReader::readBoneList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
-                               NodeHandle listItem) {
-  return readElementList(*this, list, mesh.bones, count, listItem, EndKind::Bone, boneField);
+                               NodeHandle listItem, MeshChecks& checks) {
+  return readElementList(*this, list, mesh.bones, count, listItem, kBones, checks);
 }
 
 bool ChunkReader::readTextureList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
-                                  NodeHandle listItem) {
-  return readElementList(*this, list, mesh.textures, count, listItem, EndKind::Texture,
-                         textureField);
+                                  NodeHandle listItem, MeshChecks& checks) {
+  return readElementList(*this, list, mesh.textures, count, listItem, kTextures, checks);
 }
 
 bool ChunkReader::readMultiMaterialList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
-                                        NodeHandle listItem) {
-  return readElementList(*this, list, mesh.multiMaterials, count, listItem,
-                         EndKind::MultiMaterial, multiMaterialField);
+                                        NodeHandle listItem, MeshChecks& checks) {
+  return readElementList(*this, list, mesh.multiMaterials, count, listItem, kMultiMaterials,
+                         checks);
 }
 
 }  // namespace kxm

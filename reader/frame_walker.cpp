@@ -32,6 +32,9 @@ struct FrameWalker {
     bool named;
   };
 
+  static constexpr ChunkReader::Family kFamily = ChunkReader::Family::Frame;
+  static constexpr const char* kWhat = "frame";
+
   ChunkReader& r;
   std::size_t depthLimit;
 
@@ -76,7 +79,7 @@ struct FrameWalker {
     switch (head.code) {
       case 101: {  // Frame Name; one of 128 bytes or more leaves the row's name empty
         char frameName[kStringCapacity] = {};
-        if (!r.cursor.readString(frameName, "frame name")) return failed();
+        if (!r.readName(head, frameName, "frame name")) return failed();
         std::memcpy(frame.name, frameName, sizeof frameName);
         level.named = true;
         r.nameChunk(level.chainDepth, frame.name);
@@ -85,6 +88,8 @@ struct FrameWalker {
       }
       case 102:  // Frame Matrix: 64 bytes, whatever the length says
         if (!r.cursor.readFloatsLe(frame.matrix, 16)) return failed();
+        r.expectLength(head, 64);
+        r.expectFinite(head, frame.matrix, 16, "matrix");
         insertChunkNode(r.tree, parent, name);
         return NestedStep::Handled;
       case 103: {  // Frame MESH
@@ -114,6 +119,8 @@ struct FrameWalker {
       case 108: {  // Frame Scale
         float v[3];
         if (!r.cursor.readFloatsLe(v, 3)) return failed();
+        r.expectLength(head, 12);
+        r.expectFinite(head, v, 3, name);
         float* target = head.code == 106   ? frame.offset
                         : head.code == 107 ? frame.rotation
                                            : frame.scale;

@@ -7,9 +7,9 @@ namespace kxm {
 namespace {
 
 LoadOutcome parse(std::span<const std::uint8_t> image, ChunkTree& tree,
-                  const DisplayOptions& options, Model& model) {
+                  const DisplayOptions& options, Model& model, LoadObserver* observer) {
   LoadOutcome outcome;
-  ChunkReader reader(image, model, tree, options);
+  ChunkReader reader(image, model, tree, options, observer);
   outcome.loaded = reader.parseImage();
   if (!outcome.loaded) outcome.failure = reader.explainFailure();
   outcome.usage = reader.usage();
@@ -19,18 +19,19 @@ LoadOutcome parse(std::span<const std::uint8_t> image, ChunkTree& tree,
 }  // namespace
 
 LoadOutcome loadFile(const char* path, ChunkTree& tree, const DisplayOptions& options, Model& model,
-                     ModelUse use) {
+                     ModelUse use, LoadObserver* observer) {
   model.clearModel();
   FileImage image;
   LoadOutcome outcome;
-  if (image.read(path, outcome.failure)) outcome = parse(image.bytes(), tree, options, model);
+  if (image.read(path, outcome.failure)) outcome = parse(image.bytes(), tree, options, model, observer);
   image.release();
   if (use == ModelUse::Release) model.clearModel();
   return outcome;
 }
 
 LoadOutcome loadBytes(std::span<const std::uint8_t> bytes, ChunkTree& tree,
-                      const DisplayOptions& options, Model& model, ModelUse use) {
+                      const DisplayOptions& options, Model& model, ModelUse use,
+                      LoadObserver* observer) {
   model.clearModel();
   LoadOutcome outcome;
   if (bytes.size() > kOffsetLimit) {
@@ -38,7 +39,7 @@ LoadOutcome loadBytes(std::span<const std::uint8_t> bytes, ChunkTree& tree,
     outcome.failure.hasOffset = false;
     outcome.failure.message = std::to_string(bytes.size()) + " bytes, more than 4294967295";
   } else {
-    outcome = parse(bytes, tree, options, model);
+    outcome = parse(bytes, tree, options, model, observer);
   }
   if (use == ModelUse::Release) model.clearModel();
   return outcome;

@@ -8,6 +8,7 @@
 
 #include "model/model.h"
 #include "reader/chunk_reader.h"
+#include "reader/findings.h"
 #include "reader/load_failure.h"
 #include "tree/chunk_tree.h"
 #include "tree/labels.h"
@@ -26,10 +27,11 @@ enum class ModelUse { Release, Keep };
 
 // The model is cleared first. The tree gets the nodes of the load whatever its outcome; a
 // failure keeps those inserted before it. The image is released before the call returns.
+// An observer, where one is handed, hears every finding of the walk (kxm check).
 LoadOutcome loadFile(const char* path, ChunkTree& tree, const DisplayOptions& options, Model& model,
-                     ModelUse use = ModelUse::Release);
+                     ModelUse use = ModelUse::Release, LoadObserver* observer = nullptr);
 LoadOutcome loadBytes(std::span<const std::uint8_t> bytes, ChunkTree& tree,
                       const DisplayOptions& options, Model& model,
-                      ModelUse use = ModelUse::Release);
+                      ModelUse use = ModelUse::Release, LoadObserver* observer = nullptr);
 
 }  // namespace kxm

@@ -2,11 +2,15 @@
 // from their flexible vertex format, indices widened to 32 bits; the three element lists go to
 // the element walkers.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <iterator>
 #include <span>
+#include <string>
 
 #include "reader/chunk_reader.h"
 #include "reader/little_endian.h"
+#include "reader/mesh_checks.h"
 #include "reader/vertex_format.h"
 
 namespace kxm {
@@ -22,12 +26,30 @@ struct MeshWalkState {
   std::int32_t pendingBoneCount = 0;
   std::int32_t pendingMultiMaterialCount = 0;
   std::int32_t pendingTextureCount = 0;
+  // Which count chunks were read, for the observer: data without one stores nothing.
+  bool vertexCounted = false, indexCounted = false, bonesCounted = false;
+  bool multiMaterialsCounted = false, texturesCounted = false;
 };
 
-bool readVertexData(ChunkReader& r, Mesh& mesh, const MeshWalkState& state) {
+bool readVertexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
+                    const MeshWalkState& state) {
   const std::int32_t count = state.pendingVertexCount;
-  if (count == 0) return true;
   const VertexLayout layout = vertexLayout(state.fvfFlags);
+  if (r.observing()) {
+    if (!state.vertexCounted) {
+      r.report(FindingCode::DataWithoutCount, head.offset,
+               "vertex data with no vertex count chunk before it: nothing is stored");
+    } else if (state.fvfSize <= 0 || state.fvfSize < layout.span) {
+      r.report(FindingCode::StrideTooSmall, head.offset,
+               "the vertex size (stride) is " + std::to_string(state.fvfSize) +
+                   ", but the format's components take " + std::to_string(layout.span) +
+                   " bytes" + (state.fvfSize <= 0 ? " and a stride must be positive" : ""));
+    } else {
+      r.expectDataLength(head, static_cast<std::uint32_t>(count),
+                         static_cast<std::uint32_t>(state.fvfSize), "vertices");
+    }
+  }
+  if (count == 0) return true;
   const std::uint32_t start = r.cursor.offset();
   const auto vertices = static_cast<std::uint32_t>(count);
   // A file of n bytes may describe at most n vertices: a larger count is refused before
@@ -46,7 +68,21 @@ bool readVertexData(ChunkReader& r, Mesh& mesh, const MeshWalkState& state) {
   const std::uint32_t converted =
       convertVertices(image.data(), r.cursor.size(), start, state.fvfSize, vertices, layout,
                       mesh.vertices.data());
-  if (converted == vertices) return true;
+  if (converted == vertices) {
+    if (r.observing()) {
+      for (std::uint32_t k = 0; k < vertices; ++k) {
+        const MeshVertex& v = mesh.vertices[k];
+        const float values[] = {v.position[0],  v.position[1],  v.position[2], v.texCoord0[0],
+                                v.texCoord0[1], v.texCoord1[0], v.texCoord1[1]};
+        if (!std::all_of(std::begin(values), std::end(values),
+                         [](float f) { return std::isfinite(f); })) {
+          r.expectFinite(head, values, std::size(values), ("vertex " + std::to_string(k)).c_str());
+          break;
+        }
+      }
+    }
+    return true;
+  }
   const std::int64_t base = std::int64_t{start} + std::int64_t{converted} * state.fvfSize;
   const auto offset = static_cast<std::uint32_t>(std::clamp<std::int64_t>(base, 0, kOffsetLimit));
   return r.fail(FailureCause::VertexOutsideFile, offset,
@@ -55,7 +91,17 @@ bool readVertexData(ChunkReader& r, Mesh& mesh, const MeshWalkState& state) {
                     std::to_string(layout.span) + " bytes of components) lies outside the file");
 }
 
-bool readIndexData(ChunkReader& r, Mesh& mesh, std::int32_t count) {
+bool readIndexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
+                   const MeshWalkState& state) {
+  const std::int32_t count = state.pendingIndexCount;
+  if (r.observing()) {
+    if (!state.indexCounted) {
+      r.report(FindingCode::DataWithoutCount, head.offset,
+               "index data with no index count chunk before it: nothing is stored");
+    } else {
+      r.expectDataLength(head, static_cast<std::uint32_t>(count), 2, "indices");
+    }
+  }
   if (count == 0) return true;
   // A negative count reads as 2^31 or more: more than any file holds.
   const auto indices = static_cast<std::uint32_t>(count);
@@ -75,8 +121,10 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, NodeHandle parentIte
   Mesh& mesh = *added;
   MeshWalkState state;
 
+  MeshChecks checks(*this);
   auto onEnd = [&] { insertEndNode(tree, options, parentItem, EndKind::Mesh, ""); };
-  return walkChunks(end, onEnd, [&](const ChunkHead& head, const char* name) {
+  const bool walked = walkChunks(end, Family::Mesh, "mesh", onEnd, [&](const ChunkHead& head,
+                                                                     const char* name) {
     auto bare = [&] { return insertChunkNode(tree, parentItem, name); };
     auto failed = [&] {
       bare();
@@ -85,20 +133,35 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, NodeHandle parentIte
     // Value chunks: one bounded read, then the node with its value.
     auto integer = [&](std::int32_t& target, Next next) {
       if (!cursor.readI32Le(target)) return failed();
+      expectLength(head, 4);
       insertIntegerNode(tree, options, parentItem, name, target);
       return next;
+    };
+    auto count = [&](std::int32_t& target, bool& counted, Next next) {
+      counted = true;
+      return integer(target, next);
     };
     auto byteShown = [&] {
       std::uint8_t value = 0;
       if (!cursor.readU8(value)) return failed();
+      expectLength(head, 1);
       insertIntegerNode(tree, options, parentItem, name, value);
       return Next::AtChunkEnd;
     };
     auto floatShown = [&] {
       float value = 0;
       if (!cursor.readF32Le(value)) return failed();
+      expectLength(head, 4);
       insertFloatNode(tree, options, parentItem, name, value);
       return Next::AtChunkEnd;
+    };
+    // A list chunk: its elements, after the count chunk that says how many.
+    auto list = [&](bool counted, const char* what, auto read) {
+      if (!counted && observing()) {
+        report(FindingCode::DataWithoutCount, head.offset,
+               std::string(what) + " with no count chunk before it: no element is stored");
+      }
+      return read(bare()) ? Next::AtChunkEnd : Next::Failed;
     };
     auto data = [&](bool read) {
       bare();
@@ -110,41 +173,51 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, NodeHandle parentIte
       // These seven go on right after their value, whatever their length says.
       case 111: {  // Mesh FVF Flags
         if (!cursor.readU32Le(state.fvfFlags)) return failed();
+        expectLength(head, 4);
         char letters[6];
         fvfComponentLetters(state.fvfFlags, letters);
         insertFlagsNode(tree, options, parentItem, name, state.fvfFlags, letters);
         return Next::AfterValue;
       }
       case 112: return integer(state.fvfSize, Next::AfterValue);
-      case 113: return integer(state.pendingVertexCount, Next::AfterValue);
-      case 114: return integer(state.pendingIndexCount, Next::AfterValue);
+      case 113: return count(state.pendingVertexCount, state.vertexCounted, Next::AfterValue);
+      case 114: return count(state.pendingIndexCount, state.indexCounted, Next::AfterValue);
       case 117: return integer(mesh.primitiveType, Next::AfterValue);
       case 118: return integer(mesh.drawVertexCount, Next::AfterValue);
       case 119: return integer(mesh.drawPrimitiveCount, Next::AfterValue);
 
-      case 115: return data(readVertexData(*this, mesh, state));  // Mesh Vertex Data
-      case 116:                                                   // Mesh Index Data
-        return data(readIndexData(*this, mesh, state.pendingIndexCount));
-      case 121: return integer(state.pendingBoneCount, Next::AtChunkEnd);
+      case 115:  // Mesh Vertex Data
+        return data(readVertexData(*this, head, mesh, state));
+      case 116:  // Mesh Index Data
+        checks.indexChunk(head);
+        return data(readIndexData(*this, head, mesh, state));
+      case 121: return count(state.pendingBoneCount, state.bonesCounted, Next::AtChunkEnd);
       case 122:  // Mesh BONES DATA
-        return readBoneList(head, mesh, state.pendingBoneCount, bare()) ? Next::AtChunkEnd
-                                                                         : Next::Failed;
-      case 124: return integer(state.pendingMultiMaterialCount, Next::AtChunkEnd);
+        return list(state.bonesCounted, "a bone list", [&](NodeHandle node) {
+          return readBoneList(head, mesh, state.pendingBoneCount, node, checks);
+        });
+      case 124:
+        return count(state.pendingMultiMaterialCount, state.multiMaterialsCounted,
+                     Next::AtChunkEnd);
       case 126: {  // Mesh Material: all 68 bytes or nothing
         float values[17];
         if (!cursor.readFloatsLe(values, 17)) return failed();
+        expectLength(head, 68);
+        expectFinite(head, values, 17, "material");
         std::memcpy(&mesh.material, values, sizeof values);
         bare();
         return Next::AtChunkEnd;
       }
-      case 127: return integer(state.pendingTextureCount, Next::AtChunkEnd);
+      case 127: return count(state.pendingTextureCount, state.texturesCounted, Next::AtChunkEnd);
       case 128:  // Mesh TEXTURES
-        return readTextureList(head, mesh, state.pendingTextureCount, bare()) ? Next::AtChunkEnd
-                                                                              : Next::Failed;
+        return list(state.texturesCounted, "a texture list", [&](NodeHandle node) {
+          return readTextureList(head, mesh, state.pendingTextureCount, node, checks);
+        });
       case 139:  // Multiple MATERIALS
-        return readMultiMaterialList(head, mesh, state.pendingMultiMaterialCount, bare())
-                   ? Next::AtChunkEnd
-                   : Next::Failed;
+        return list(state.multiMaterialsCounted, "a multi-material list", [&](NodeHandle node) {
+          return readMultiMaterialList(head, mesh, state.pendingMultiMaterialCount, node,
+                                       checks);
+        });
 
       // Render states: shown, not stored.
       case 123:  // Use Multiple Materials
@@ -176,6 +249,8 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, NodeHandle parentIte
         return Next::AtChunkEnd;
     }
   });
+  if (walked) checks.meshComplete(mesh);
+  return walked;
 }
 
 }  // namespace kxm

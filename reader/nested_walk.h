@@ -7,9 +7,10 @@
 // nested walk left the cursor. When the outermost level is done the cursor stays where it left
 // it: just after its END's head, or at the end of its last chunk.
 //
-// A Walker supplies `Level` (with `end` and `nestedEnd`), `onEnd(level)` for an END, and
-// `onChunk(level, head, nested)` for every other chunk, which enters the chunk in the reader's
-// chain and returns Handled, Failed, or Nested with the nested level filled in.
+// A Walker supplies `Level` (with `end` and `nestedEnd`), `kFamily` and `kWhat` (what a level
+// is, for findings), `onEnd(level)` for an END, and `onChunk(level, head, nested)` for every
+// other chunk, which enters the chunk in the reader's chain and returns Handled, Failed, or
+// Nested with the nested level filled in.
 #pragma once
 
 #include <new>
@@ -24,25 +25,34 @@ enum class NestedStep { Failed, Handled, Nested };
 template <class Walker>
 bool walkNested(ChunkReader& reader, Walker& walker, const typename Walker::Level& outermost) {
   using Level = typename Walker::Level;
-  if (reader.cursor.offset() >= outermost.end) return true;
+  auto missingEnd = [&](std::uint32_t end) {
+    if (reader.observing()) reader.reportMissingEnd(end, Walker::kWhat);
+  };
+  if (reader.cursor.offset() >= outermost.end) {
+    missingEnd(outermost.end);
+    return true;
+  }
   // A deque: a chain a million deep grows without copying itself.
   std::deque<Level> levels{outermost};
 
-  // Pops the top level, then every level whose nested chunk ended at or past its own end. The
-  // chunk holding a nested level leaves the chain with it; the outermost one is its caller's.
+  // Pops the top level, then every level whose nested chunk ended at or past its own end (and
+  // so without its END). The chunk holding a nested level leaves the chain with it; the
+  // outermost one is its caller's.
   auto finishLevel = [&] {
-    do {
+    for (;;) {
       levels.pop_back();
       if (levels.empty()) return;
       reader.leaveChunk();
       reader.cursor.seek(levels.back().nestedEnd);
-    } while (reader.cursor.offset() >= levels.back().end);
+      if (reader.cursor.offset() < levels.back().end) return;
+      missingEnd(levels.back().end);
+    }
   };
 
   while (!levels.empty()) {
     Level& level = levels.back();
     ChunkHead head;
-    if (!reader.nextChunk(head)) return false;
+    if (!reader.nextChunk(head, level.end, Walker::kFamily)) return false;
     if (head.code == 0) {  // END; its own length is not skipped
       walker.onEnd(level);
       finishLevel();
@@ -62,10 +72,14 @@ bool walkNested(ChunkReader& reader, Walker& walker, const typename Walker::Leve
         continue;
       }
       // A nested level with nothing to walk returns at once.
+      missingEnd(nested.end);
     }
     reader.leaveChunk();
     reader.cursor.seek(head.end);
-    if (head.end >= level.end) finishLevel();
+    if (head.end >= level.end) {
+      missingEnd(level.end);
+      finishLevel();
+    }
   }
   return true;
 }

@@ -8,7 +8,7 @@ namespace kxm {
 bool ChunkReader::walkTopLevel() {
   while (cursor.offset() < cursor.size()) {
     ChunkHead head;
-    if (!nextChunk(head)) return false;
+    if (!nextChunk(head, cursor.size(), Family::TopLevel)) return false;
     switch (head.code) {
       case 1: {  // Frame ROOT; the walk goes on wherever the frame left the cursor
         const char* name = topLevelNameOf(1);

@@ -7,6 +7,8 @@ namespace kxm {
 
 int ChunkTree::Attach(TreeControl* control) {
   treeControl = control;
+  keepsSources_ = control != nullptr && control->keepsSources();
+  source_ = {};
   NodeHandle* roots[] = {&fileHeaderRoot, &framesRoot, &animationSetsRoot, &customDataRoot};
   const char* names[] = {"FileHeader", "Frames", "AnimationSets", "CustomData"};
   for (int i = 0; i < 4; ++i) {
@@ -17,7 +19,9 @@ int ChunkTree::Attach(TreeControl* control) {
 
 NodeHandle ChunkTree::InsertNode(const char* text, NodeHandle parent, std::int32_t itemData) {
   if (treeControl == nullptr || framesRoot == 0) return 0;
-  return treeControl->insertItem(parent, text, itemData);
+  const NodeHandle node = treeControl->insertItem(parent, text, itemData);
+  if (keepsSources_ && node != 0) treeControl->setItemSource(node, source_);
+  return node;
 }
 
 int ChunkTree::SetNodeText(NodeHandle node, const char* text) {

@@ -29,11 +29,19 @@ class ChunkTree {
   // How deep a node may go in the attached control (no limit while detached).
   std::size_t depthLimit() const;
 
+  // What the nodes inserted from now on show; the reader sets it as it reads each chunk head
+  // and header field, and the control keeps it where it keeps sources.
+  void setSource(const NodeSource& next) { source_ = next; }
+
   TreeControl* treeControl = nullptr;
   NodeHandle fileHeaderRoot = 0;
   NodeHandle framesRoot = 0;
   NodeHandle animationSetsRoot = 0;
   NodeHandle customDataRoot = 0;
+
+ private:
+  NodeSource source_;
+  bool keepsSources_ = false;
 };
 
 }  // namespace kxm

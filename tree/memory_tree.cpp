@@ -136,6 +136,16 @@ bool MemoryTreeControl::fullItemText(NodeHandle node, std::string& out) {
   return true;
 }
 
+void MemoryTreeControl::setItemSource(NodeHandle node, const NodeSource& source) {
+  if (!keepSources_ || !isLive(node)) return;
+  if (sources_.size() < node) sources_.resize(node);
+  sources_[node - 1] = source;
+}
+
+NodeSource MemoryTreeControl::itemSource(NodeHandle node) const {
+  return isLive(node) && node <= sources_.size() ? sources_[node - 1] : NodeSource{};
+}
+
 bool MemoryTreeControl::itemTextView(NodeHandle node, std::string_view& out) {
   if (!isLive(node)) return false;
   out = text(node);
@@ -175,6 +185,7 @@ void MemoryTreeControl::deleteAllItems() {
   nodeBlocks_.shrink_to_fit();
   nodeCount_ = 0;
   nodeCapacity_ = 0;
+  sources_.clear();
   textBlocks_.clear();
   textBlocks_.shrink_to_fit();
   lastBlockUsed_ = lastBlockSize_ = 0;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,9 @@ namespace kxm {
 class MemoryTreeControl : public TreeControl {
  public:
   MemoryTreeControl() = default;
+  // With keepSources, each node also keeps what in the file it shows (kxm dump --json and
+  // --offsets); kxm-dump's plain tree does without.
+  explicit MemoryTreeControl(bool keepSources) : keepSources_(keepSources) {}
   MemoryTreeControl(const MemoryTreeControl&) = delete;
   MemoryTreeControl& operator=(const MemoryTreeControl&) = delete;
 
@@ -31,6 +35,9 @@ class MemoryTreeControl : public TreeControl {
   NodeHandle firstChild(NodeHandle node) override;
   NodeHandle nextSibling(NodeHandle node) override;
   void redraw() override { ++redrawCount_; }
+  bool keepsSources() const override { return keepSources_; }
+  void setItemSource(NodeHandle node, const NodeSource& source) override;
+  NodeSource itemSource(NodeHandle node) const override;
   NodeHandle itemAtCursor() override { return isLive(cursorItem_) ? cursorItem_ : 0; }
   void selectItem(NodeHandle node) override { selected_ = node; }
 
@@ -90,6 +97,8 @@ class MemoryTreeControl : public TreeControl {
   // its nodes and its texts, with no copy of itself while it grows. The blocks come from the
   // block source: large ones, for large trees, are mapped with huge pages where kxm-dump asks
   // for them, since first touching fresh memory is most of what building a big tree costs.
+  bool keepSources_ = false;
+  std::deque<NodeSource> sources_;  // by node index, while keepSources_
   std::vector<OwnedBlock> nodeBlocks_;
   std::size_t nodeCount_ = 0;
   std::size_t nodeCapacity_ = 0;

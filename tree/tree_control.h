@@ -13,6 +13,16 @@ namespace kxm {
 // One node of the control; 0 is no node. Wide enough for a real HTREEITEM.
 using NodeHandle = std::uintptr_t;
 
+// What in the file a node shows: a chunk (the offset of its 8-byte head, its code and its length
+// field), a header field (its offset), or nothing (the four roots).
+struct NodeSource {
+  enum class Kind : std::uint8_t { None, HeaderField, Chunk };
+  Kind kind = Kind::None;
+  std::uint32_t offset = 0;
+  std::uint32_t code = 0;
+  std::uint32_t length = 0;
+};
+
 class TreeControl {
  public:
   virtual ~TreeControl() = default;
@@ -38,6 +48,12 @@ class TreeControl {
   // The node under the mouse cursor, 0 for none.
   virtual NodeHandle itemAtCursor() = 0;
   virtual void selectItem(NodeHandle node) = 0;
+
+  // Whether the control keeps what each node shows (setItemSource); only then does the chunk
+  // tree hand it over.
+  virtual bool keepsSources() const { return false; }
+  virtual void setItemSource(NodeHandle /*node*/, const NodeSource& /*source*/) {}
+  virtual NodeSource itemSource(NodeHandle /*node*/) const { return {}; }
 
   // The deepest level (the top level is 0) at which the control can still hold a node, show it
   // and delete it again. Nesting beyond it fails the load instead.

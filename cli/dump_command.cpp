@@ -1,0 +1,145 @@
+#include "cli/dump_command.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "cli/json_writer.h"
+#include "model/model.h"
+#include "reader/load.h"
+#include "tree/chunk_tree.h"
+#include "tree/memory_tree.h"
+#include "tree/tree_dump.h"
+
+namespace kxm {
+
+namespace {
+
+const char* outcomeName(const LoadOutcome& outcome) {
+  if (outcome.loaded) return "loaded";
+  const FailureCause cause = outcome.failure.cause;
+  return cause == FailureCause::FileNotFound || cause == FailureCause::NotAFile ? "missing"
+                                                                                 : "failed";
+}
+
+// "00000120 0000001C " before a chunk's line, "00000004 -------- " before a header field's,
+// "-------- -------- " before a root's: offset and length in hex, always 18 characters.
+void appendOffsets(std::string& out, const NodeSource& source) {
+  char text[24];
+  switch (source.kind) {
+    case NodeSource::Kind::Chunk:
+      std::snprintf(text, sizeof text, "%08X %08X ", static_cast<unsigned>(source.offset),
+                    static_cast<unsigned>(source.length));
+      break;
+    case NodeSource::Kind::HeaderField:
+      std::snprintf(text, sizeof text, "%08X -------- ", static_cast<unsigned>(source.offset));
+      break;
+    case NodeSource::Kind::None: std::snprintf(text, sizeof text, "-------- -------- "); break;
+  }
+  out += text;
+}
+
+bool writeOffsetsText(MemoryTreeControl& control, std::FILE* out) {
+  std::string buffer;
+  bool written = true;
+  visitPreOrder(control, 0, [&](NodeHandle node, std::size_t depth) {
+    appendOffsets(buffer, control.itemSource(node));
+    buffer.append(2 * depth, ' ');
+    appendEscapedLabel(buffer, control.text(node));
+    buffer += '\n';
+    if (buffer.size() >= 64 * 1024) {
+      written = std::fwrite(buffer.data(), 1, buffer.size(), out) == buffer.size();
+      buffer.clear();
+    }
+    return written;
+  });
+  return written && std::fwrite(buffer.data(), 1, buffer.size(), out) == buffer.size();
+}
+
+// The tree as nested nodes, pre-order on an explicit stack of open child lists.
+void writeJsonTree(JsonWriter& json, MemoryTreeControl& control) {
+  json.beginArray();
+  std::vector<NodeHandle> next{control.firstChild(0)};
+  while (!next.empty()) {
+    const NodeHandle node = next.back();
+    if (node == 0) {
+      next.pop_back();
+      json.endArray();
+      if (!next.empty()) json.endObject();  // the node whose children these were
+      continue;
+    }
+    next.back() = control.nextSibling(node);
+    const NodeSource source = control.itemSource(node);
+    json.beginObject();
+    json.key("label").string(control.text(node));
+    json.key("offset");
+    if (source.kind == NodeSource::Kind::None) {
+      json.null();
+    } else {
+      json.number(std::uint64_t{source.offset});
+    }
+    const bool chunk = source.kind == NodeSource::Kind::Chunk;
+    json.key("code");
+    chunk ? json.number(std::uint64_t{source.code}) : json.null();
+    json.key("length");
+    chunk ? json.number(std::uint64_t{source.length}) : json.null();
+    json.key("children").beginArray();
+    next.push_back(control.firstChild(node));
+  }
+}
+
+}  // namespace
+
+int runDump(const char* program, const DumpRequest& request, std::FILE* out, std::FILE* err) {
+  DisplayOptions options;
+  options.ShowNamesOption = request.showNames ? 1 : 0;
+  options.ShowValuesOption = request.showValues ? 1 : 0;
+  // As the Load command: a fresh tree with its four roots, then the load.
+  MemoryTreeControl control(request.json || request.offsets);
+  ChunkTree tree;
+  tree.Attach(&control);
+  Model model;
+  const LoadOutcome outcome = loadFile(request.path.c_str(), tree, options, model);
+
+  bool written = true;
+  if (request.json) {
+    JsonWriter json(out);
+    json.beginObject();
+    json.key("file").string(request.path);
+    json.key("outcome").string(outcomeName(outcome));
+    json.key("failure");
+    if (outcome.loaded) {
+      json.null();
+    } else {
+      writeJson(json, outcome.failure);
+    }
+    json.key("options").beginObject();
+    json.key("names").boolean(request.showNames);
+    json.key("values").boolean(request.showValues);
+    json.endObject();
+    json.key("tree");
+    writeJsonTree(json, control);
+    json.endObject();
+    written = json.finish();
+  } else if (request.offsets) {
+    written = writeOffsetsText(control, out);
+  } else {
+    written = dumpTree(control, [out](std::string_view piece) {
+      return std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
+    });
+  }
+  if (!written || std::fflush(out) != 0) {
+    std::fprintf(err, "%s: cannot write the tree: %s\n", program, std::strerror(errno));
+    return 1;
+  }
+  if (outcome.loaded) return 0;
+  // The status line's text, then the explanation.
+  const bool missing = std::string_view(outcomeName(outcome)) == "missing";
+  std::fprintf(err, "%s: \"%s\"\n%s: %s: %s\n", missing ? "File doesn't exist" : "Error reading",
+               request.path.c_str(), program, request.path.c_str(),
+               describeFailure(outcome.failure).c_str());
+  return 1;
+}
+
+}  // namespace kxm

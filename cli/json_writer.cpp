@@ -1,0 +1,154 @@
+#include "cli/json_writer.h"
+
+#include <charconv>
+
+namespace kxm {
+
+void appendJsonString(std::string& out, std::string_view bytes) {
+  static const char kHex[] = "0123456789abcdef";
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '"' || byte == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte >= 0x20 && byte <= 0x7E) {
+      out += c;
+    } else {
+      const char escaped[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
+      out.append(escaped, sizeof escaped);
+    }
+  }
+}
+
+void JsonWriter::raw(std::string_view text) {
+  buffer_ += text;
+  if (buffer_.size() >= 64 * 1024) flush();
+}
+
+bool JsonWriter::flush() {
+  if (!buffer_.empty() && !failed_) {
+    failed_ = std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size();
+  }
+  buffer_.clear();
+  return !failed_;
+}
+
+void JsonWriter::separate() {
+  if (afterKey_) {
+    afterKey_ = false;
+    return;
+  }
+  if (!hasItems_.empty()) {
+    if (hasItems_.back()) raw(",");
+    hasItems_.back() = true;
+  }
+}
+
+JsonWriter& JsonWriter::beginObject() {
+  separate();
+  raw("{");
+  hasItems_.push_back(false);
+  return *this;
+}
+
+JsonWriter& JsonWriter::endObject() {
+  hasItems_.pop_back();
+  raw("}");
+  return *this;
+}
+
+JsonWriter& JsonWriter::beginArray() {
+  separate();
+  raw("[");
+  hasItems_.push_back(false);
+  return *this;
+}
+
+JsonWriter& JsonWriter::endArray() {
+  hasItems_.pop_back();
+  raw("]");
+  return *this;
+}
+
+JsonWriter& JsonWriter::key(std::string_view name) {
+  separate();
+  raw("\"");
+  appendJsonString(buffer_, name);
+  raw("\":");
+  afterKey_ = true;
+  return *this;
+}
+
+JsonWriter& JsonWriter::string(std::string_view bytes) {
+  separate();
+  buffer_ += '"';
+  appendJsonString(buffer_, bytes);
+  raw("\"");
+  return *this;
+}
+
+JsonWriter& JsonWriter::number(std::uint64_t value) {
+  separate();
+  char digits[24];
+  raw({digits, static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr -
+                                        digits)});
+  return *this;
+}
+
+JsonWriter& JsonWriter::number(std::int64_t value) {
+  separate();
+  char digits[24];
+  raw({digits, static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr -
+                                        digits)});
+  return *this;
+}
+
+JsonWriter& JsonWriter::boolean(bool value) {
+  separate();
+  raw(value ? "true" : "false");
+  return *this;
+}
+
+JsonWriter& JsonWriter::null() {
+  separate();
+  raw("null");
+  return *this;
+}
+
+bool JsonWriter::finish() {
+  raw("\n");
+  return flush();
+}
+
+void writeJson(JsonWriter& json, const ChunkRef& chunk) {
+  json.beginObject();
+  json.key("offset").number(std::uint64_t{chunk.offset});
+  json.key("code").number(std::uint64_t{chunk.code});
+  json.key("name").string(chunk.name);
+  if (chunk.hasObjectName) json.key("objectName").string(chunk.objectName);
+  json.endObject();
+}
+
+void writeJson(JsonWriter& json, const LoadFailure& failure) {
+  json.beginObject();
+  json.key("cause").string(causeName(failure.cause));
+  json.key("offset");
+  if (failure.hasOffset) {
+    json.number(std::uint64_t{failure.offset});
+  } else {
+    json.null();
+  }
+  json.key("message").string(failure.message);
+  json.key("chunk");
+  if (const ChunkRef* chunk = failure.chunk()) {
+    writeJson(json, *chunk);
+  } else {
+    json.null();
+  }
+  json.key("path").beginArray();
+  for (const ChunkRef& ref : failure.path) writeJson(json, ref);
+  json.endArray();
+  json.endObject();
+}
+
+}  // namespace kxm

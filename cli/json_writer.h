@@ -1,0 +1,59 @@
+// A small streaming JSON writer: a tree of a million nodes goes out as it is walked, never built
+// whole in memory. Strings are bytes: 0x20 to 0x7E go as they are (with JSON's escapes for '"'
+// and '\'), every other byte as \u00XX, so that a reader gets the exact bytes back by mapping
+// each code point to a byte.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "reader/load_failure.h"
+
+namespace kxm {
+
+class JsonWriter {
+ public:
+  explicit JsonWriter(std::FILE* out) : out_(out) {}
+  ~JsonWriter() { flush(); }
+  JsonWriter(const JsonWriter&) = delete;
+  JsonWriter& operator=(const JsonWriter&) = delete;
+
+  JsonWriter& beginObject();
+  JsonWriter& endObject();
+  JsonWriter& beginArray();
+  JsonWriter& endArray();
+  // The key of the next value in an object.
+  JsonWriter& key(std::string_view name);
+  JsonWriter& string(std::string_view bytes);
+  JsonWriter& number(std::uint64_t value);
+  JsonWriter& number(std::int64_t value);
+  JsonWriter& boolean(bool value);
+  JsonWriter& null();
+  // Ends the document with a line feed and writes what is buffered; false when writing failed.
+  bool finish();
+  bool flush();
+
+ private:
+  void separate();
+  void raw(std::string_view text);
+
+  std::FILE* out_;
+  std::string buffer_;
+  std::vector<bool> hasItems_;  // one per open object or array
+  bool afterKey_ = false;
+  bool failed_ = false;
+};
+
+// Appends bytes as the body of a JSON string, escaped as above.
+void appendJsonString(std::string& out, std::string_view bytes);
+
+// A chunk of a path: {"offset", "code", "name", "objectName" where one was read}.
+void writeJson(JsonWriter& json, const ChunkRef& chunk);
+// A failed load: {"cause", "offset" (null for a file that could not be had), "message",
+// "chunk" (the innermost, or null), "path"}.
+void writeJson(JsonWriter& json, const LoadFailure& failure);
+
+}  // namespace kxm

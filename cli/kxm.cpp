@@ -1,0 +1,80 @@
+// kxm: the command-line tool that looks inside KXM model files.
+//
+//   kxm dump [--no-names] [--no-values] [--json] [--offsets] FILE
+//   kxm check [--json] [--max-issues N] [--strict] FILE...
+//
+// Exit 0 on success, 1 when a file failed (or, for check, had an error), 2 for bad usage.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/check_command.h"
+#include "cli/dump_command.h"
+#include "cli/huge_page_blocks.h"
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#ifndef KXM_VERSION
+#define KXM_VERSION "0"
+#endif
+
+int main(int argc, char** argv) {
+#if defined(_WIN32)
+  // Lines end in a line feed on every platform, as scripts and diffs expect.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
+  CLI::App app{"Looks inside KXM model files: their chunk tree, and everything wrong in them.",
+               "kxm"};
+  app.set_version_flag("--version", "kxm " KXM_VERSION);
+  app.require_subcommand(1);
+
+  kxm::DumpRequest dump;
+  CLI::App* dumpCommand = app.add_subcommand(
+      "dump", "Print the chunk tree of FILE as the viewer shows it, one node per line.");
+  dumpCommand->add_flag_callback(
+      "--no-names", [&dump] { dump.showNames = false; },
+      "Leave out the names that the file carries (Show names off).");
+  dumpCommand->add_flag_callback(
+      "--no-values", [&dump] { dump.showValues = false; },
+      "Leave out the values that chunks carry (Show values off).");
+  dumpCommand->add_flag("--json", dump.json,
+                        "Print one JSON document: the outcome, a failure's explanation and the "
+                        "tree as nested nodes with their offsets, codes and lengths.");
+  dumpCommand->add_flag("--offsets", dump.offsets,
+                        "Put each node's file offset and length field in hex before its line.");
+  dumpCommand->add_option("FILE", dump.path, "The KXM file.")->required();
+
+  kxm::CheckRequest check;
+  CLI::App* checkCommand = app.add_subcommand(
+      "check", "Report everything wrong in each FILE, with where it is, as compilers do.");
+  checkCommand->add_flag("--json", check.json, "Print a JSON array of one report per file.");
+  checkCommand->add_option("--max-issues", check.maxIssues,
+                           "List at most N findings per file; the counts are never capped.")
+      ->default_val(100)
+      ->check(CLI::NonNegativeNumber);
+  checkCommand->add_flag("--strict", check.strict, "Warnings fail the check too.");
+  checkCommand->add_option("FILE", check.files, "The KXM files.")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::fprintf(stderr, "kxm: %s\nRun 'kxm --help' for more information.\n", e.what());
+    return 2;
+  }
+
+  kxm::useHugePageBlocks();
+  if (*dumpCommand) return kxm::runDump("kxm", dump, stdout, stderr);
+  return kxm::runCheck(check, stdout);
+}
