@@ -156,7 +156,10 @@ void ChunkReader::report(FindingCode code, std::uint32_t offset, std::string mes
     ChunkRef ref;
     ref.offset = chunk->offset;
     ref.code = chunk->code;
-    ref.name = path_.empty() ? topLevelNameOf(chunk->code) : chunkNameOf(chunk->code);
+    // At the top level custom data goes by the root it is shown under.
+    ref.name = !path_.empty()        ? chunkNameOf(chunk->code)
+               : chunk->code == 406 ? "CustomData"
+                                    : topLevelNameOf(chunk->code);
     finding.path.push_back(std::move(ref));
   }
   observer->onFinding(std::move(finding));

@@ -130,7 +130,8 @@ class ChunkReader {
   // The chunk loop of every walker whose chunks do not nest a level of their own: chunk after
   // chunk up to `end` (an END ends the walk at once, the cursor just after its head); each other
   // chunk is handed to `handle`, and the walk goes on at the chunk's end, or right after the value
-  // it read where `handle` says so.
+  // it read where `handle` says so. `what` names the payload for a missing END (nullptr: not
+  // reported).
   enum class Next { Failed, AtChunkEnd, AfterValue };
   template <class OnEnd, class Handle>
   bool walkChunks(std::uint32_t end, Family family, const char* what, OnEnd&& onEnd,
@@ -149,7 +150,7 @@ class ChunkReader {
       leaveChunk();
       if (next == Next::AtChunkEnd) cursor.seek(head.end);
     }
-    if (observing()) reportMissingEnd(end, what);
+    if (observing() && what != nullptr) reportMissingEnd(end, what);
     return true;
   }
 

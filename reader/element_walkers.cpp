@@ -148,10 +148,12 @@ struct ElementKind {
 // One element: its field chunks up to its END, or to the end of the list chunk.
 template <class Record>
 bool walkElement(ChunkReader& r, std::uint32_t end, Record* record, NodeHandle listItem,
-                 std::size_t listDepth, const ElementKind<Record>& kind, MeshChecks& checks) {
+                 std::size_t listDepth, const ElementKind<Record>& kind, MeshChecks& checks,
+                 bool quietEnd = false) {
   ElementWalk<Record> walk{r, record, listItem, listDepth, checks};
   auto onEnd = [&] { insertEndNode(r.tree, r.options, listItem, kind.endKind, walk.nameBuffer); };
-  const char* what = record != nullptr ? "element" : "list";
+  // The closing walk says nothing of a missing END where the list's count was found wrong.
+  const char* what = record != nullptr ? "element" : quietEnd ? nullptr : "list";
   return r.walkChunks(end, kind.family, what, onEnd, [&](const ChunkHead& head, const char* name) {
     walk.head = &head;
     walk.chunkName = name;
@@ -176,23 +178,39 @@ bool readElementList(ChunkReader& r, const ChunkHead& list, ElementTable<Record>
   const std::size_t listDepth = r.pathDepth() - 1;
   checks.listStarts();
   const auto elements = static_cast<std::uint32_t>(count);
+  std::uint32_t held = 0;     // elements the payload held
+  bool lastWasBare = false;   // the last one was an END alone: the list's closing END, likely
+  auto countMismatch = [&] {
+    const std::uint32_t real = lastWasBare ? held - 1 : held;
+    r.report(FindingCode::ListCountMismatch, list.offset,
+             "its count is " + std::to_string(elements) + ", but it holds " +
+                 std::to_string(real) + (real == 1 ? " element" : " elements") +
+                 (lastWasBare ? " and its closing END, read as one more" : "") +
+                 "; the rest are new records");
+  };
+  bool mismatch = false;
   for (std::uint32_t i = 0; i < elements; ++i) {
     if (r.cursor.offset() >= list.end) {
       if (!table.appendDefaults(elements - i)) return r.outOfMemory("elements of a list");
-      if (r.observing()) {
-        r.report(FindingCode::ListCountMismatch, list.offset,
-                 "its count is " + std::to_string(elements) + ", but it holds " +
-                     std::to_string(i) + (i == 1 ? " element" : " elements") +
-                     "; the rest are new records");
-      }
+      if (r.observing()) countMismatch();
+      mismatch = true;
       break;
     }
     Record* record = table.append();
     if (record == nullptr) return r.outOfMemory("an element of a list");
+    const std::uint32_t start = r.cursor.offset();
     if (!walkElement(r, list.end, record, listItem, listDepth, kind, checks)) return false;
+    ++held;
+    lastWasBare = r.cursor.offset() - start == 8 && r.cursor.offset() >= list.end;
     r.nameChunk(listDepth, nullptr);  // the next element has no name yet
   }
-  if (!walkElement<Record>(r, list.end, nullptr, listItem, listDepth, kind, checks)) return false;
+  if (!mismatch && lastWasBare && r.observing()) {
+    countMismatch();
+    mismatch = true;
+  }
+  if (!walkElement<Record>(r, list.end, nullptr, listItem, listDepth, kind, checks, mismatch)) {
+    return false;
+  }
   // The closing walk reads up to the list's closing END: more after it means more elements.
   if (r.observing() && r.cursor.offset() < list.end) {
     r.report(FindingCode::ListCountMismatch, list.offset,

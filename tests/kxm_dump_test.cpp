@@ -1,4 +1,5 @@
-// kxm-dump as scripts run it: what it prints, what it writes to stderr, how it exits.
+// kxm-dump and kxm as scripts run them: what they print, what they write to stderr, how they
+// exit; kxm's JSON read back by a real JSON parser.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -42,9 +43,9 @@ class KxmDump : public ::testing::Test {
     fs::remove_all(dir, error);
   }
 
-  DumpRun run(const std::string& arguments) {
+  DumpRun run(const std::string& arguments, const char* program = KXM_DUMP) {
     const fs::path out = dir / "stdout", err = dir / "stderr";
-    std::string command = "\"" + hostPath(KXM_DUMP) + "\" " + arguments + " > \"" + out.string() +
+    std::string command = "\"" + hostPath(program) + "\" " + arguments + " > \"" + out.string() +
                           "\" 2> \"" + err.string() + "\"";
 #if defined(_WIN32)
     command = "\"" + command + "\"";  // cmd /c drops the outermost pair of quotes
@@ -189,6 +190,123 @@ TEST_F(KxmDump, OutputThatCannotBeWrittenIsAnError) {
   EXPECT_NE(readFile(dir / "err").find("cannot write the tree"), std::string::npos);
 }
 #endif
+
+// Files of every outcome: loaded, names with every kind of byte, failed part-way, missing.
+std::vector<fs::path> outcomeFiles(const fs::path& dir) {
+  KxmWriter names;
+  names.open(1).chunkStr(101, std::string("a\\b\t\"c\x80\xff\0z", 10)).end().close();
+  KxmWriter cut;
+  cut.head(2, 100).chunkStr(201, "cut").head(202, 4).u16(1);
+  EXPECT_TRUE(names.save((dir / "names.kxm").string()));
+  EXPECT_TRUE(cut.save((dir / "cut.kxm").string()));
+  return {fs::path(KXM_SAMPLE), dir / "names.kxm", dir / "cut.kxm", dir / "missing.kxm"};
+}
+
+using Kxm = KxmDump;
+
+TEST_F(Kxm, DumpIsKxmDumpByteForByte) {
+  for (const fs::path& file : outcomeFiles(dir)) {
+    for (const char* flags : {"", "--no-names", "--no-values", "--no-names --no-values"}) {
+      const std::string arguments = std::string(flags) + " \"" + hostPath(file.string()) + "\"";
+      const DumpRun reference = run(arguments);
+      const DumpRun dumped = run("dump " + arguments, KXM);
+      EXPECT_EQ(dumped.status, reference.status) << file;
+      EXPECT_EQ(dumped.out, reference.out) << file << " " << flags;
+      // The explanation is begun by the program's name.
+      std::string err = reference.err;
+      for (std::size_t at = err.find("kxm-dump: "); at != std::string::npos;
+           at = err.find("kxm-dump: ", at)) {
+        err.replace(at, 10, "kxm: ");
+      }
+      EXPECT_EQ(dumped.err, err) << file;
+    }
+  }
+}
+
+TEST_F(Kxm, OffsetsStandBeforeEveryLine) {
+  const DumpRun plain = run("dump \"" + hostPath(KXM_SAMPLE) + "\"", KXM);
+  const DumpRun offsets = run("dump --offsets \"" + hostPath(KXM_SAMPLE) + "\"", KXM);
+  ASSERT_EQ(offsets.status, 0);
+  std::istringstream lines(offsets.out);
+  std::string line, stripped;
+  while (std::getline(lines, line)) stripped += line.substr(18) + "\n";
+  EXPECT_EQ(stripped, plain.out);
+  EXPECT_EQ(offsets.out.rfind("-------- -------- FileHeader\n00000000 --------   str_length: 8\n", 0),
+            0u);
+  EXPECT_NE(offsets.out.find("\n00000018 00000449   Frame ROOT: \"Scene\"\n"), std::string::npos);
+}
+
+#if !defined(_WIN32)  // Python reads the JSON back; under Wine there is none
+TEST_F(Kxm, JsonIsTheTextDumpNodeForNode) {
+  const char* outcomes[] = {"same loaded -", "same loaded -", "same failed truncated",
+                            "same missing file-not-found"};
+  const std::vector<fs::path> files = outcomeFiles(dir);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string file = " \"" + files[i].string() + "\"";
+    ASSERT_TRUE(KxmWriter::bare().raw(run("dump --json" + file, KXM).out).save((dir / "j").string()));
+    ASSERT_TRUE(KxmWriter::bare().raw(run("dump" + file, KXM).out).save((dir / "t").string()));
+    const DumpRun compared = run("tree \"" + (dir / "j").string() + "\" \"" +
+                                     (dir / "t").string() + "\"",
+                                 KXM_CHECK_JSON);
+    EXPECT_EQ(compared.out, std::string(outcomes[i]) + "\n") << files[i] << compared.err;
+  }
+}
+
+TEST_F(Kxm, CheckReportsAsJson) {
+  outcomeFiles(dir);
+  KxmWriter warned;
+  warned.open(1).head(200, 0).head(201, 0).head(202, 0).end().close();
+  ASSERT_TRUE(warned.save((dir / "warned.kxm").string()));
+  const DumpRun r = run("check --json --max-issues 2 \"" + std::string(KXM_SAMPLE) + "\" \"" +
+                            (dir / "warned.kxm").string() + "\" \"" + (dir / "cut.kxm").string() +
+                            "\"",
+                        KXM);
+  EXPECT_EQ(r.status, 1);
+  ASSERT_TRUE(KxmWriter::bare().raw(r.out).save((dir / "report.json").string()));
+  EXPECT_EQ(run("report \"" + (dir / "report.json").string() + "\"", KXM_CHECK_JSON).out,
+            "sample.kxm loaded 0 0 False  animationSets=1,chunks=79,frames=3,indices=6,meshes=1,"
+            "vertices=4\n"
+            "warned.kxm loaded 0 3 True unknown-chunk@32,misplaced-chunk@40 animationSets=0,"
+            "chunks=5,frames=1,indices=0,meshes=0,vertices=0\n"
+            "cut.kxm failed 1 1 False chunk-past-parent@24,truncated@55 animationSets=1,chunks=3,"
+            "frames=0,indices=0,meshes=0,vertices=0\n");
+}
+#endif
+
+TEST_F(Kxm, CheckSaysEachFindingAsCompilersDo) {
+  KxmWriter w;
+  w.open(1).chunkStr(101, "Scene").open(103).chunkI32(114, 2);
+  w.open(116).u16(0).u16(3).close().end().close().end().close();
+  ASSERT_TRUE(w.save((dir / "scene.kxm").string()));
+  const std::string file = (dir / "scene.kxm").string();
+  const DumpRun r = run("check \"" + hostPath(file) + "\"", KXM);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, hostPath(file) +
+                       ":0x00000045: warning: 2 indices refer to vertices past the mesh's 0 "
+                       "(first: 0) [index-out-of-range] in Frame ROOT \"Scene\" > Frame MESH > "
+                       "Mesh Index Data\n" +
+                       hostPath(file) + ": 0 errors, 1 warning\n");
+  EXPECT_EQ(run("check --strict \"" + hostPath(file) + "\"", KXM).status, 1);
+  const DumpRun missing = run("check --max-issues 0 \"" + hostPath(file) + "\" nowhere.kxm", KXM);
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, hostPath(file) + ": 0 errors, 1 warning (1 not listed)\n" +
+                             "nowhere.kxm: error: No such file or directory [file-not-found]\n"
+                             "nowhere.kxm: 1 error, 0 warnings\n");
+}
+
+TEST_F(Kxm, UsageErrorsExitWithTwo) {
+  for (const char* arguments : {"", "bogus", "dump", "check", "dump a b", "check --max-issues x a",
+                                "dump --bogus a"}) {
+    const DumpRun r = run(arguments, KXM);
+    EXPECT_EQ(r.status, 2) << arguments;
+    EXPECT_EQ(r.err.rfind("kxm: ", 0), 0u) << arguments << r.err;
+  }
+  for (const char* arguments : {"--help", "dump --help", "check -h", "--version"}) {
+    const DumpRun r = run(arguments, KXM);
+    EXPECT_EQ(r.status, 0) << arguments;
+    EXPECT_FALSE(r.out.empty()) << arguments;
+  }
+}
 
 }  // namespace
 }  // namespace kxm::test

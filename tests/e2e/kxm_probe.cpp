@@ -20,10 +20,12 @@
 
 namespace {
 
+// The dialog once it shows: it exists a moment before, while it is still being centred, and
+// its controls' places are not yet where the user sees them.
 HWND findViewer(DWORD timeoutMs) {
   for (DWORD waited = 0;; waited += 100) {
     HWND dialog = FindWindowA("#32770", KXM_CAPTION);
-    if (dialog != nullptr || waited >= timeoutMs) return dialog;
+    if ((dialog != nullptr && IsWindowVisible(dialog)) || waited >= timeoutMs) return dialog;
     Sleep(100);
   }
 }

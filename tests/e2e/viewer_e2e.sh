@@ -31,8 +31,9 @@ cd "$work"
 # CTest waited for the pipe to close until its time-out.
 wine "$viewer" >"$work/viewer.log" 2>&1 & viewer_pid=$!
 
-read -r x y < <(wine "$probe" edit-point | tr -d '\r')
+# Where to click is asked once the dialog shows: before, it is still being centred.
 window=$(xdotool search --sync --onlyvisible --name "Morvane KXM Chunk Viewer" | head -n 1)
+read -r x y < <(wine "$probe" edit-point | tr -d '\r')
 xdotool windowfocus "$window"
 xdotool mousemove "$x" "$y" click 1
 # The click reaches the dialog through the X server and Wine's message queue; keys typed before
