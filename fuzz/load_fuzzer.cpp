@@ -1,17 +1,37 @@
 // Loads each input through the real reader into the in-memory tree under all four option
 // settings, prints the tree as kxm-dump would, and checks that every load ends with an empty
-// model and a failure explained.
+// model and a failure explained; then loads it once more as kxm check does, with an observer
+// that hears every finding and a model kept for the statistics.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
 #include "model/model.h"
+#include "reader/findings.h"
 #include "reader/load.h"
 #include "tree/chunk_tree.h"
 #include "tree/labels.h"
 #include "tree/memory_tree.h"
 #include "tree/tree_dump.h"
+
+namespace {
+
+// Every finding must say what it is and where, inside the file.
+class FindingChecker : public kxm::LoadObserver {
+ public:
+  explicit FindingChecker(std::size_t size) : size_(size) {}
+  void onFinding(kxm::Finding finding) override {
+    if (finding.message.empty() || kxm::findingName(finding.code) == "unknown") std::abort();
+    if (finding.offset > size_) std::abort();
+    kxm::describePath(finding.path);
+  }
+
+ private:
+  std::size_t size_;
+};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   for (int setting = 0; setting < 4; ++setting) {
@@ -36,5 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tree.Clear();
     if (control.liveCount() != 0) std::abort();
   }
+  FindingChecker checker(size);
+  kxm::ChunkTree detached;
+  kxm::Model model;
+  kxm::loadBytes({data, size}, detached, kxm::DisplayOptions{}, model, kxm::ModelUse::Keep,
+                 &checker);
+  model.clearModel();
   return 0;
 }
