@@ -2,8 +2,10 @@
 // nested in the file, each "Next ANIMATION" one level deeper, walked by the nesting driver.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <span>
+#include <string>
 #include <type_traits>
 
 #include "reader/chunk_reader.h"
@@ -15,6 +17,13 @@ namespace kxm {
 namespace {
 
 enum Track { kPosition, kRotation, kScale, kMatrix, kTracks };
+
+// A number for a message: as short as it can be said ("5", "2.5", "0.998").
+std::string shortNumber(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
 
 // Reads n keys of keyBytes each: a time, `floats` stored floats, and bytes that are not stored.
 // The keys start at the data chunk's payload and are bounded by the file, not by the chunk.
@@ -82,9 +91,9 @@ struct AnimationWalker {
     for (std::uint32_t i = 1; i < n; ++i) {
       if (!(keys[i].time > keys[i - 1].time)) {
         r.report(FindingCode::KeyTimesNotIncreasing, head.offset,
-                 "key " + std::to_string(i) + " at time " + std::to_string(keys[i].time) +
+                 "key " + std::to_string(i) + " at time " + shortNumber(keys[i].time) +
                      " does not come after key " + std::to_string(i - 1) + " at " +
-                     std::to_string(keys[i - 1].time));
+                     shortNumber(keys[i - 1].time));
         break;
       }
     }
@@ -95,8 +104,8 @@ struct AnimationWalker {
                                         double{q[2]} * q[2] + double{q[3]} * q[3]);
         if (std::isfinite(length) && std::abs(length - 1.0) > 0.001) {
           r.report(FindingCode::RotationNotUnit, head.offset,
-                   "rotation key " + std::to_string(i) + " has length " +
-                       std::to_string(length) + ", not 1");
+                   "rotation key " + std::to_string(i) + " has length " + shortNumber(length) +
+                       ", not 1");
           break;
         }
       }

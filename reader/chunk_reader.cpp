@@ -47,8 +47,8 @@ bool ChunkReader::readHeader() {
   }
   const std::uint32_t versionOffset = cursor.offset();
   std::int32_t fileVersion = 0, reserved1 = 0, reserved2 = 0;
-  if (!cursor.readI32Le(fileVersion, "file_version") ||
-      !cursor.readI32Le(reserved1, "reserved1") || !cursor.readI32Le(reserved2, "reserved2")) {
+  if (!cursor.readI32Le(fileVersion, "file_version") || !cursor.readI32Le(reserved1, "reserved1") ||
+      !cursor.readI32Le(reserved2, "reserved2")) {
     return false;
   }
   if (fileVersion != 1) {
@@ -103,31 +103,34 @@ bool ChunkReader::nextChunk(ChunkHead& head, std::uint32_t end, Family family) {
                     "past their parents are walked again and again");
   }
   tree.setSource({NodeSource::Kind::Chunk, head.offset, head.code, head.length});
-  if (observing() && head.code != 0) {  // an END's length is never used
-    const bool top = family == Family::TopLevel;
-    if (head.end > end) {
-      report(FindingCode::ChunkPastParent, head.offset,
-             "its payload of " + std::to_string(head.length) + " bytes ends at " +
-                 std::to_string(head.end) + ", past the end of " +
-                 (top ? "the file" : "the chunk that holds it") + " at " + std::to_string(end),
-             &head);
-    }
-    const bool named = std::string_view(chunkNameOf(head.code)) != "UNKNOWN";
-    if (top ? !inPlace(family, head.code) : !named) {
-      report(FindingCode::UnknownChunk, head.offset,
-             "code " + std::to_string(head.code) +
-                 (top ? " is not a frame (1), animation set (2) or custom data (406) at the top "
-                        "level; passed over without a node"
-                      : " has no name; passed over"),
-             &head);
-    } else if (!top && !inPlace(family, head.code)) {
-      report(FindingCode::MisplacedChunk, head.offset,
-             std::string(chunkNameOf(head.code)) + " (" + std::to_string(head.code) +
-                 ") does not belong here; passed over",
-             &head);
-    }
-  }
+  if (observing() && head.code != 0)
+    checkChunkPlace(head, end, family);  // an END's length is never used
   return true;
+}
+
+void ChunkReader::checkChunkPlace(const ChunkHead& head, std::uint32_t end, Family family) {
+  const bool top = family == Family::TopLevel;
+  if (head.end > end) {
+    report(FindingCode::ChunkPastParent, head.offset,
+           "its payload of " + std::to_string(head.length) + " bytes ends at " +
+               std::to_string(head.end) + ", past the end of " +
+               (top ? "the file" : "the chunk that holds it") + " at " + std::to_string(end),
+           &head);
+  }
+  const bool named = std::string_view(chunkNameOf(head.code)) != "UNKNOWN";
+  if (top ? !inPlace(family, head.code) : !named) {
+    report(FindingCode::UnknownChunk, head.offset,
+           "code " + std::to_string(head.code) +
+               (top ? " is not a frame (1), animation set (2) or custom data (406) at the top "
+                      "level; passed over without a node"
+                    : " has no name; passed over"),
+           &head);
+  } else if (!top && !inPlace(family, head.code)) {
+    report(FindingCode::MisplacedChunk, head.offset,
+           std::string(chunkNameOf(head.code)) + " (" + std::to_string(head.code) +
+               ") does not belong here; passed over",
+           &head);
+  }
 }
 
 std::vector<ChunkRef> ChunkReader::currentPath() const {
@@ -157,7 +160,7 @@ void ChunkReader::report(FindingCode code, std::uint32_t offset, std::string mes
     ref.offset = chunk->offset;
     ref.code = chunk->code;
     // At the top level custom data goes by the root it is shown under.
-    ref.name = !path_.empty()        ? chunkNameOf(chunk->code)
+    ref.name = !path_.empty()       ? chunkNameOf(chunk->code)
                : chunk->code == 406 ? "CustomData"
                                     : topLevelNameOf(chunk->code);
     finding.path.push_back(std::move(ref));
@@ -165,25 +168,22 @@ void ChunkReader::report(FindingCode code, std::uint32_t offset, std::string mes
   observer->onFinding(std::move(finding));
 }
 
-void ChunkReader::expectLength(const ChunkHead& head, std::uint64_t bytesRead) {
-  if (!observing() || head.length == bytesRead) return;
+void ChunkReader::reportLength(const ChunkHead& head, std::uint64_t bytesRead) {
   report(FindingCode::ValueSizeMismatch, head.offset,
          "its length field says " + std::to_string(head.length) + " bytes, its value takes " +
              std::to_string(bytesRead));
 }
 
-void ChunkReader::expectDataLength(const ChunkHead& head, std::uint64_t count,
+void ChunkReader::reportDataLength(const ChunkHead& head, std::uint64_t count,
                                    std::uint32_t entryBytes, const char* what) {
-  if (!observing() || head.length == count * entryBytes) return;
   report(FindingCode::DataSizeMismatch, head.offset,
          "its length field says " + std::to_string(head.length) + " bytes; " +
              std::to_string(count) + " " + what + " of " + std::to_string(entryBytes) +
              " bytes take " + std::to_string(count * entryBytes));
 }
 
-void ChunkReader::expectFinite(const ChunkHead& head, const float* values, std::size_t count,
-                               const char* what) {
-  if (!observing()) return;
+void ChunkReader::checkFinite(const ChunkHead& head, const float* values, std::size_t count,
+                              const char* what) {
   for (std::size_t i = 0; i < count; ++i) {
     if (!std::isfinite(values[i])) {
       report(FindingCode::NonFiniteFloat, head.offset,
@@ -199,8 +199,7 @@ void ChunkReader::reportMissingEnd(std::uint32_t end, const char* what) {
          std::string("the ") + what + " ends without an END chunk");
 }
 
-bool ChunkReader::readName(const ChunkHead& head, char (&dest)[kStringCapacity],
-                           const char* what) {
+bool ChunkReader::readName(const ChunkHead& head, char (&dest)[kStringCapacity], const char* what) {
   const std::uint32_t start = cursor.offset();
   if (!cursor.readString(dest, what)) return false;
   if (observing()) {
@@ -244,8 +243,7 @@ bool ChunkReader::chargeArray(std::uint64_t count, std::uint32_t entryBytes, con
   }
   return fail(FailureCause::MemoryLimit, cursor.offset(),
               std::string(what) + " would take " + std::to_string(bytes) +
-                  " bytes, and this load's arrays may take " +
-                  std::to_string(limits_.arrayBytes) +
+                  " bytes, and this load's arrays may take " + std::to_string(limits_.arrayBytes) +
                   " in all (64 MiB plus 8 times the file's size); " +
                   std::to_string(usage_.arrayBytes) + " are taken");
 }

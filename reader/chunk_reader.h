@@ -12,9 +12,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <span>
 #include <string>
-#include <deque>
 #include <vector>
 
 #include "model/model.h"
@@ -71,7 +71,16 @@ class ChunkReader {
   LoadObserver* const observer;  // nullptr: nothing is checked beyond what the load needs
 
   // Which walker reads a run of chunks, and so which codes are in place there.
-  enum class Family { TopLevel, Frame, Mesh, Bone, Texture, MultiMaterial, AnimationSet, Animation };
+  enum class Family {
+    TopLevel,
+    Frame,
+    Mesh,
+    Bone,
+    Texture,
+    MultiMaterial,
+    AnimationSet,
+    Animation
+  };
 
   // --- What the walkers share.
 
@@ -83,7 +92,9 @@ class ChunkReader {
   void leaveChunk() { path_.pop_back(); }
   // The chunk at this depth of the chain (0: outermost) is known by a name from now on: a
   // frame's, an element's, an animation set's or an animation's. The text must outlive the walk.
-  void nameChunk(std::size_t depth, const char* objectName) { path_[depth].objectName = objectName; }
+  void nameChunk(std::size_t depth, const char* objectName) {
+    path_[depth].objectName = objectName;
+  }
   std::size_t pathDepth() const { return path_.size(); }
   // The code of the chunk at this depth of the chain.
   ChunkCode chunkAt(std::size_t depth) const { return path_[depth].code; }
@@ -93,14 +104,23 @@ class ChunkReader {
   // In the chunk being read, or in `chunk` below it.
   void report(FindingCode code, std::uint32_t offset, std::string message,
               const ChunkHead* chunk = nullptr);
-  // A value or fixed-size chunk whose length field differs from the bytes read from it.
-  void expectLength(const ChunkHead& head, std::uint64_t bytesRead);
+  // A value or fixed-size chunk whose length field differs from the bytes read from it. The
+  // guards stand here, inline, so that a walk without an observer pays a compare for them.
+  void expectLength(const ChunkHead& head, std::uint64_t bytesRead) {
+    if (observing() && head.length != bytesRead) reportLength(head, bytesRead);
+  }
   // The same for a data chunk of count entries of entryBytes.
   void expectDataLength(const ChunkHead& head, std::uint64_t count, std::uint32_t entryBytes,
-                        const char* what);
+                        const char* what) {
+    if (observing() && head.length != count * entryBytes) {
+      reportDataLength(head, count, entryBytes, what);
+    }
+  }
   // NaN or infinity among values read from this chunk: one finding per chunk.
   void expectFinite(const ChunkHead& head, const float* values, std::size_t count,
-                    const char* what);
+                    const char* what) {
+    if (observing()) checkFinite(head, values, count, what);
+  }
   // A payload that ended without its END.
   void reportMissingEnd(std::uint32_t end, const char* what);
   // The chain of chunks the walk is in now, for a finding reported later.
@@ -160,14 +180,20 @@ class ChunkReader {
   bool readMesh(std::uint32_t end, Frame& frame, NodeHandle parentItem);
   bool readBoneList(const ChunkHead& list, Mesh& mesh, std::int32_t count, NodeHandle listItem,
                     MeshChecks& checks);
-  bool readTextureList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
-                       NodeHandle listItem, MeshChecks& checks);
+  bool readTextureList(const ChunkHead& list, Mesh& mesh, std::int32_t count, NodeHandle listItem,
+                       MeshChecks& checks);
   bool readMultiMaterialList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
                              NodeHandle listItem, MeshChecks& checks);
   bool readAnimationSet(std::uint32_t end, NodeHandle parentItem);
   bool readAnimation(std::uint32_t end, AnimationSet& set, NodeHandle parentItem);
 
  private:
+  void reportLength(const ChunkHead& head, std::uint64_t bytesRead);
+  void reportDataLength(const ChunkHead& head, std::uint64_t count, std::uint32_t entryBytes,
+                        const char* what);
+  void checkFinite(const ChunkHead& head, const float* values, std::size_t count, const char* what);
+  void checkChunkPlace(const ChunkHead& head, std::uint32_t end, Family family);
+
   struct PathEntry {  // its catalogue name follows from its code and depth
     std::uint32_t offset;
     ChunkCode code;
@@ -181,7 +207,7 @@ class ChunkReader {
   LoadLimits limits_;
   LoadUsage usage_;
   std::deque<PathEntry> path_;  // grows with nesting, never copied
-  LoadFailure failure_;  // path filled in by explainFailure
+  LoadFailure failure_;         // path filled in by explainFailure
 };
 
 }  // namespace kxm

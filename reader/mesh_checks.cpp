@@ -132,8 +132,9 @@ void MeshChecks::meshComplete(const Mesh& mesh) {
     }
     if (bone->weights.count() != n) {
       observer.onFinding({FindingCode::BoneWeightsMismatch, place.field.offset, pathOf(place),
-                          std::to_string(bone->weights.count()) + " weights for " +
-                              std::to_string(n) + " vertex indices"});
+                          std::to_string(bone->weights.count()) +
+                              (bone->weights.count() == 1 ? " weight for " : " weights for ") +
+                              std::to_string(n) + (n == 1 ? " vertex index" : " vertex indices")});
     }
   }
 }

@@ -31,7 +31,9 @@ class ChunkTree {
 
   // What the nodes inserted from now on show; the reader sets it as it reads each chunk head
   // and header field, and the control keeps it where it keeps sources.
-  void setSource(const NodeSource& next) { source_ = next; }
+  void setSource(const NodeSource& next) {
+    if (keepsSources_) source_ = next;
+  }
 
   TreeControl* treeControl = nullptr;
   NodeHandle fileHeaderRoot = 0;
