@@ -48,6 +48,7 @@ class Collector : public LoadObserver {
     report_.listed.push_back({std::string(findingName(finding.code)), false, true, finding.offset,
                               std::move(finding.path), std::move(finding.message)});
   }
+  bool wantsDetail() const override { return report_.listed.size() < cap_; }
 
  private:
   FileReport& report_;

@@ -110,6 +110,15 @@ bool ChunkReader::nextChunk(ChunkHead& head, std::uint32_t end, Family family) {
 
 void ChunkReader::checkChunkPlace(const ChunkHead& head, std::uint32_t end, Family family) {
   const bool top = family == Family::TopLevel;
+  const bool named = std::string_view(chunkNameOf(head.code)) != "UNKNOWN";
+  const bool unknown = top ? !inPlace(family, head.code) : !named;
+  const bool misplaced = !unknown && !top && !inPlace(family, head.code);
+  if (!observer->wantsDetail()) {  // counted only
+    if (head.end > end) observer->onFinding({FindingCode::ChunkPastParent, head.offset, {}, {}});
+    if (unknown) observer->onFinding({FindingCode::UnknownChunk, head.offset, {}, {}});
+    if (misplaced) observer->onFinding({FindingCode::MisplacedChunk, head.offset, {}, {}});
+    return;
+  }
   if (head.end > end) {
     report(FindingCode::ChunkPastParent, head.offset,
            "its payload of " + std::to_string(head.length) + " bytes ends at " +
@@ -117,15 +126,14 @@ void ChunkReader::checkChunkPlace(const ChunkHead& head, std::uint32_t end, Fami
                (top ? "the file" : "the chunk that holds it") + " at " + std::to_string(end),
            &head);
   }
-  const bool named = std::string_view(chunkNameOf(head.code)) != "UNKNOWN";
-  if (top ? !inPlace(family, head.code) : !named) {
+  if (unknown) {
     report(FindingCode::UnknownChunk, head.offset,
            "code " + std::to_string(head.code) +
                (top ? " is not a frame (1), animation set (2) or custom data (406) at the top "
                       "level; passed over without a node"
                     : " has no name; passed over"),
            &head);
-  } else if (!top && !inPlace(family, head.code)) {
+  } else if (misplaced) {
     report(FindingCode::MisplacedChunk, head.offset,
            std::string(chunkNameOf(head.code)) + " (" + std::to_string(head.code) +
                ") does not belong here; passed over",
@@ -154,6 +162,10 @@ std::vector<ChunkRef> ChunkReader::currentPath() const {
 void ChunkReader::report(FindingCode code, std::uint32_t offset, std::string message,
                          const ChunkHead* chunk) {
   if (!observing()) return;
+  if (!observer->wantsDetail()) {
+    observer->onFinding({code, offset, {}, {}});
+    return;
+  }
   Finding finding{code, offset, currentPath(), std::move(message)};
   if (chunk != nullptr) {
     ChunkRef ref;

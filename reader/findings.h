@@ -46,6 +46,9 @@ class LoadObserver {
  public:
   virtual ~LoadObserver() = default;
   virtual void onFinding(Finding finding) = 0;
+  // False once the observer only counts: the walk then spares itself the path and the message
+  // (a hostile file may have millions of findings).
+  virtual bool wantsDetail() const { return true; }
 };
 
 }  // namespace kxm
