@@ -1,7 +1,6 @@
 #include "reader/chunk_catalogue.h"
 
 #include <array>
-#include <cstring>
 
 namespace kxm {
 
@@ -131,18 +130,8 @@ const char* chunkNameOf(ChunkCode code) {
   return code <= kHighestCode ? kByCode[code] : kUnknown;
 }
 
-void chunkName(ChunkCode code, char* dest) {
-  const char* name = chunkNameOf(code);
-  std::memcpy(dest, name, std::strlen(name) + 1);
-}
-
 const char* topLevelNameOf(ChunkCode code) {
   return code == 1 ? "Frame ROOT" : code == 2 ? "AnimationSet ROOT" : kUnknown;
-}
-
-void topLevelChunkName(ChunkCode code, char* dest) {
-  const char* name = topLevelNameOf(code);
-  std::memcpy(dest, name, std::strlen(name) + 1);
 }
 
 }  // namespace kxm

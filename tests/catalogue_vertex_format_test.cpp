@@ -28,17 +28,6 @@ TEST(Catalogue, NamesByExactCode) {
   EXPECT_EQ(named, 90);
 }
 
-TEST(Catalogue, CopiesIntoTheCallersBuffer) {
-  char name[128];
-  std::memset(name, 'x', sizeof name);
-  chunkName(305, name);
-  EXPECT_STREQ(name, "Bones Translation Matrix");
-  topLevelChunkName(1, name);
-  EXPECT_STREQ(name, "Frame ROOT");
-  topLevelChunkName(2, name);
-  EXPECT_STREQ(name, "AnimationSet ROOT");
-}
-
 TEST(VertexFormat, TexCoordSizes) {
   EXPECT_EQ(fvfTexCoordSize(0x00030000, 0), 0);  // no texture sets: size bits ignored
   EXPECT_EQ(fvfTexCoordSize(0x00000100, 0), 8);

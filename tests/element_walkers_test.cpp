@@ -97,14 +97,6 @@ TEST(BoneWalker, ArraysReadOnPastTheirChunkButNotPastTheImage) {
   EXPECT_EQ(load(huge).result, 0);
 }
 
-TEST(BoneWalker, OverlongNameLeavesItEmpty) {
-  Walk walk(meshFile([](KxmWriter& w) {
-    w.chunkI32(121, 1).open(122).chunkStr(301, std::string(200, 'b')).end().end().close();
-  }));
-  ASSERT_EQ(walk.result, 1);
-  EXPECT_EQ(listNodes(walk), "Bones Name: \"\"\nEND Bone \"\"\nEND Bone \"\"\n");
-}
-
 TEST(TextureWalker, StageOnlyTexture) {
   Walk walk(meshFile(
       [](KxmWriter& w) { w.chunkI32(127, 1).open(128).chunkI32(142, 1).end().end().close(); }));

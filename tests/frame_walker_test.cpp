@@ -105,13 +105,6 @@ TEST(FrameWalker, UnnamedFramesKeepTheirRowNameAndShowEmptyQuotes) {
   EXPECT_EQ(walk.frame(1).parentIndex, -1);
 }
 
-TEST(FrameWalker, OverlongNameEmptiesTheRowName) {
-  Walk walk(rootFrame([](KxmWriter& w) { w.chunkStr(101, std::string(200, 'n')).end(); }));
-  EXPECT_EQ(walk.result, 1);
-  EXPECT_STREQ(walk.frame(0).name, "");
-  EXPECT_EQ(walk.frames(), "Frame ROOT: \"\"\n  Frame Name: \"\"\n  END Frame \"\"\n");
-}
-
 TEST(FrameWalker, FrameWithoutEndIsNotRelabelled) {
   Walk walk(rootFrame([](KxmWriter& w) { w.chunkStr(101, "open"); }));
   EXPECT_EQ(walk.result, 1);
