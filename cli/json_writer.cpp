@@ -44,29 +44,16 @@ void JsonWriter::separate() {
   }
 }
 
-JsonWriter& JsonWriter::beginObject() {
+JsonWriter& JsonWriter::open(char bracket) {
   separate();
-  raw("{");
+  buffer_ += bracket;
   hasItems_.push_back(false);
   return *this;
 }
 
-JsonWriter& JsonWriter::endObject() {
+JsonWriter& JsonWriter::close(char bracket) {
   hasItems_.pop_back();
-  raw("}");
-  return *this;
-}
-
-JsonWriter& JsonWriter::beginArray() {
-  separate();
-  raw("[");
-  hasItems_.push_back(false);
-  return *this;
-}
-
-JsonWriter& JsonWriter::endArray() {
-  hasItems_.pop_back();
-  raw("]");
+  raw({&bracket, 1});
   return *this;
 }
 
@@ -87,20 +74,21 @@ JsonWriter& JsonWriter::string(std::string_view bytes) {
   return *this;
 }
 
-JsonWriter& JsonWriter::number(std::uint64_t value) {
+template <class Integer>
+JsonWriter& JsonWriter::integer(Integer value) {
   separate();
   char digits[24];
-  raw({digits, static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr -
-                                        digits)});
+  const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  raw({digits, static_cast<std::size_t>(end - digits)});
   return *this;
 }
 
+JsonWriter& JsonWriter::number(std::uint64_t value) {
+  return integer(value);
+}
+
 JsonWriter& JsonWriter::number(std::int64_t value) {
-  separate();
-  char digits[24];
-  raw({digits, static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr -
-                                        digits)});
-  return *this;
+  return integer(value);
 }
 
 JsonWriter& JsonWriter::boolean(bool value) {

@@ -21,10 +21,10 @@ class JsonWriter {
   JsonWriter(const JsonWriter&) = delete;
   JsonWriter& operator=(const JsonWriter&) = delete;
 
-  JsonWriter& beginObject();
-  JsonWriter& endObject();
-  JsonWriter& beginArray();
-  JsonWriter& endArray();
+  JsonWriter& beginObject() { return open('{'); }
+  JsonWriter& endObject() { return close('}'); }
+  JsonWriter& beginArray() { return open('['); }
+  JsonWriter& endArray() { return close(']'); }
   // The key of the next value in an object.
   JsonWriter& key(std::string_view name);
   JsonWriter& string(std::string_view bytes);
@@ -39,6 +39,10 @@ class JsonWriter {
  private:
   void separate();
   void raw(std::string_view text);
+  JsonWriter& open(char bracket);
+  JsonWriter& close(char bracket);
+  template <class Integer>
+  JsonWriter& integer(Integer value);
 
   std::FILE* out_;
   std::string buffer_;
