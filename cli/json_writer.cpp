@@ -1,6 +1,7 @@
 #include "cli/json_writer.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace kxm {
 
@@ -89,6 +90,15 @@ JsonWriter& JsonWriter::number(std::uint64_t value) {
 
 JsonWriter& JsonWriter::number(std::int64_t value) {
   return integer(value);
+}
+
+JsonWriter& JsonWriter::real(float value) {
+  if (!std::isfinite(value)) return null();
+  separate();
+  char digits[32];
+  const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  raw({digits, static_cast<std::size_t>(end - digits)});
+  return *this;
 }
 
 JsonWriter& JsonWriter::boolean(bool value) {

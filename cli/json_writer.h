@@ -30,6 +30,8 @@ class JsonWriter {
   JsonWriter& string(std::string_view bytes);
   JsonWriter& number(std::uint64_t value);
   JsonWriter& number(std::int64_t value);
+  // A float as the shortest text that reads back as the same float; NaN and infinities as null.
+  JsonWriter& real(float value);
   JsonWriter& boolean(bool value);
   JsonWriter& null();
   // Ends the document with a line feed and writes what is buffered; false when writing failed.

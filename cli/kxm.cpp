@@ -2,6 +2,7 @@
 //
 //   kxm dump [--no-names] [--no-values] [--json] [--offsets] FILE
 //   kxm check [--json] [--max-issues N] [--strict] FILE...
+//   kxm info [--json] FILE
 //
 // Exit 0 on success, 1 when a file failed (or, for check, had an error), 2 for bad usage.
 #include <CLI/CLI.hpp>
@@ -13,6 +14,7 @@
 #include "cli/check_command.h"
 #include "cli/dump_command.h"
 #include "cli/huge_page_blocks.h"
+#include "cli/info_command.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -54,12 +56,20 @@ int main(int argc, char** argv) {
   CLI::App* checkCommand = app.add_subcommand(
       "check", "Report everything wrong in each FILE, with where it is, as compilers do.");
   checkCommand->add_flag("--json", check.json, "Print a JSON array of one report per file.");
-  checkCommand->add_option("--max-issues", check.maxIssues,
-                           "List at most N findings per file; the counts are never capped.")
+  checkCommand
+      ->add_option("--max-issues", check.maxIssues,
+                   "List at most N findings per file; the counts are never capped.")
       ->default_val(100)
       ->check(CLI::NonNegativeNumber);
   checkCommand->add_flag("--strict", check.strict, "Warnings fail the check too.");
   checkCommand->add_option("FILE", check.files, "The KXM files.")->required();
+
+  kxm::InfoRequest info;
+  CLI::App* infoCommand = app.add_subcommand(
+      "info",
+      "Summarise the model in FILE: frames, meshes, materials, textures, bones, animations.");
+  infoCommand->add_flag("--json", info.json, "Print one JSON document.");
+  infoCommand->add_option("FILE", info.path, "The KXM file.")->required();
 
   try {
     app.parse(argc, argv);
@@ -76,5 +86,6 @@ int main(int argc, char** argv) {
 
   kxm::useHugePageBlocks();
   if (*dumpCommand) return kxm::runDump("kxm", dump, stdout, stderr);
+  if (*infoCommand) return kxm::runInfo(info, stdout, stderr);
   return kxm::runCheck(check, stdout);
 }

@@ -51,6 +51,7 @@ struct Bone {
 };
 
 struct Mesh {
+  std::uint32_t fvfFlags = 0;  // the vertex format the vertices were converted from
   ValueArray<MeshVertex> vertices;
   ElementTable<MultiMaterial> multiMaterials;
   ElementTable<Texture> textures;

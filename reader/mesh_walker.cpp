@@ -174,6 +174,7 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, NodeHandle parentIte
       case 111: {  // Mesh FVF Flags
         if (!cursor.readU32Le(state.fvfFlags)) return failed();
         expectLength(head, 4);
+        mesh.fvfFlags = state.fvfFlags;
         char letters[6];
         fvfComponentLetters(state.fvfFlags, letters);
         insertFlagsNode(tree, options, parentItem, name, state.fvfFlags, letters);

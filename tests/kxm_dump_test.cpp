@@ -294,6 +294,43 @@ TEST_F(Kxm, CheckSaysEachFindingAsCompilersDo) {
                              "nowhere.kxm: 1 error, 0 warnings\n");
 }
 
+TEST_F(Kxm, InfoSummarisesTheModel) {
+  KxmWriter w;
+  w.open(1).chunkStr(101, "root").open(104).chunkStr(101, "arm").open(103);
+  w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 3);
+  w.open(115).floats({0, 0, 0, 2, 0, 0, 0, -1, 5}).close().chunkI32(114, 3);
+  w.open(116).u16(0).u16(1).u16(2).close().chunkI32(117, 4).chunkI32(127, 2).open(128);
+  w.chunkStr(141, "skin.png").chunkI32(152, 0).chunkI32(153, 1).end().chunkStr(141, "gone.png");
+  w.end().end().close().end().close().end().close().end().close();
+  w.open(2).chunkStr(201, "wave").chunkU32(202, 30).open(203).chunkStr(211, "arm");
+  w.chunkU32(212, 2).open(213).u32(10).floats({0, 0, 0}).zeros(12).u32(30).floats({1, 0, 0});
+  w.zeros(12).close().end().close().end().close();
+  ASSERT_TRUE(w.save((dir / "arm.kxm").string()));
+  ASSERT_TRUE(KxmWriter::bare().raw("png").save((dir / "skin.png").string()));
+  const std::string file = hostPath((dir / "arm.kxm").string());
+  const DumpRun r = run("info \"" + file + "\"", KXM);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, file +
+                       "\nframes (2):\n"
+                       "  \"root\"\n"
+                       "    \"arm\"\n"
+                       "      mesh 0: P, 3 vertices, 3 indices, 1 triangle (triangle list)\n"
+                       "        bounds: (0, -1, 0) to (2, 0, 5)\n"
+                       "        material: diffuse 1 1 1 1, emissive 0 0 0, power 128\n"
+                       "        textures (2):\n"
+                       "          \"skin.png\" (found) primitives 0 to 1\n"
+                       "          \"gone.png\" (not found) primitives 0 to 0\n"
+                       "animation sets (1):\n"
+                       "  \"wave\" length 30, 1 animation\n"
+                       "    \"arm\": 2 position, 0 rotation, 0 scale, 0 matrix keys, time 10 to 30\n"
+                       "totals: 2 frames, 1 mesh, 3 vertices, 3 indices, 1 triangle, 2 textures, "
+                       "0 multi-materials, 0 bones, 1 animation set, 1 animation, 2 keys\n");
+  const DumpRun failed = run("info \"" + hostPath((dir / "nowhere.kxm").string()) + "\"", KXM);
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_EQ(failed.out, "");
+  EXPECT_NE(failed.err.find(": file-not-found: No such file or directory"), std::string::npos);
+}
+
 TEST_F(Kxm, UsageErrorsExitWithTwo) {
   for (const char* arguments : {"", "bogus", "dump", "check", "dump a b", "check --max-issues x a",
                                 "dump --bogus a"}) {

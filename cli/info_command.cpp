@@ -1,0 +1,416 @@
+#include "cli/info_command.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <vector>
+
+#include "cli/json_writer.h"
+#include "model/model.h"
+#include "reader/load.h"
+#include "reader/vertex_format.h"
+#include "tree/chunk_tree.h"
+#include "tree/tree_dump.h"
+
+namespace kxm {
+
+namespace {
+
+// Lists of a hostile file can claim billions of elements; a summary names the first ones.
+constexpr std::uint64_t kListedElements = 100;
+// Indentation stops growing here, so a hierarchy a million deep still prints in linear time.
+constexpr std::size_t kDeepestIndent = 32;
+
+const char* primitiveName(std::int32_t type) {
+  switch (type) {
+    case 1: return "point list";
+    case 2: return "line list";
+    case 3: return "line strip";
+    case 4: return "triangle list";
+    case 5: return "triangle strip";
+    case 6: return "triangle fan";
+    default: return "unknown primitive type";
+  }
+}
+
+std::int64_t trianglesOf(const Mesh& mesh) {
+  const std::int64_t n = mesh.indices.count() > 0 ? mesh.indices.count() : mesh.vertices.count();
+  switch (mesh.primitiveType) {
+    case 4: return n / 3;
+    case 5:
+    case 6: return n > 2 ? n - 2 : 0;
+    default: return 0;
+  }
+}
+
+struct Bounds {
+  float min[3] = {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(),
+                  std::numeric_limits<float>::infinity()};
+  float max[3] = {-std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                  -std::numeric_limits<float>::infinity()};
+  bool empty = true;
+};
+
+Bounds boundsOf(const Mesh& mesh) {
+  Bounds b;
+  for (std::size_t v = 0; v < static_cast<std::size_t>(mesh.vertices.count()); ++v) {
+    const float* p = mesh.vertices[v].position;
+    if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) continue;
+    for (int i = 0; i < 3; ++i) {
+      b.min[i] = std::min(b.min[i], p[i]);
+      b.max[i] = std::max(b.max[i], p[i]);
+    }
+    b.empty = false;
+  }
+  return b;
+}
+
+struct TimeRange {
+  std::uint64_t keys = 0;
+  float first = 0, last = 0;
+};
+
+template <class Key>
+void addKeys(TimeRange& range, const ValueArray<Key>& keys) {
+  for (std::size_t k = 0; k < static_cast<std::size_t>(keys.count()); ++k) {
+    const float t = keys[k].time;
+    range.first = range.keys == 0 ? t : std::min(range.first, t);
+    range.last = range.keys == 0 ? t : std::max(range.last, t);
+    ++range.keys;
+  }
+}
+
+TimeRange timeRangeOf(const Animation& a) {
+  TimeRange range;
+  addKeys(range, a.positionKeys);
+  addKeys(range, a.rotationKeys);
+  addKeys(range, a.scaleKeys);
+  addKeys(range, a.matrixKeys);
+  return range;
+}
+
+struct Totals {
+  std::uint64_t frames = 0, meshes = 0, vertices = 0, indices = 0, triangles = 0, textures = 0,
+                multiMaterials = 0, bones = 0, animationSets = 0, animations = 0, keys = 0;
+};
+
+// The frames in hierarchy order: each frame, then its children, on an explicit stack. A frame's
+// parent row always comes before it, so rows with parent -1 are the roots.
+std::vector<std::pair<std::size_t, std::size_t>> hierarchy(const Model& model) {
+  const std::size_t n = model.frames.count();
+  std::vector<std::size_t> firstChild(n + 1, 0), children(n);
+  for (std::size_t f = 0; f < n; ++f) {
+    const std::int32_t parent = model.frames[f].parentIndex;
+    if (parent >= 0 && static_cast<std::size_t>(parent) < f)
+      ++firstChild[static_cast<std::size_t>(parent) + 1];
+  }
+  for (std::size_t f = 0; f < n; ++f) firstChild[f + 1] += firstChild[f];
+  std::vector<std::size_t> filled(firstChild.begin(), firstChild.end() - 1);
+  std::vector<std::size_t> roots;
+  for (std::size_t f = 0; f < n; ++f) {
+    const std::int32_t parent = model.frames[f].parentIndex;
+    if (parent >= 0 && static_cast<std::size_t>(parent) < f) {
+      children[filled[static_cast<std::size_t>(parent)]++] = f;
+    } else {
+      roots.push_back(f);
+    }
+  }
+  std::vector<std::pair<std::size_t, std::size_t>> order;  // (frame, depth)
+  order.reserve(n);
+  std::vector<std::pair<std::size_t, std::size_t>> stack;
+  for (auto r = roots.rbegin(); r != roots.rend(); ++r) stack.push_back({*r, 0});
+  while (!stack.empty()) {
+    const auto [frame, depth] = stack.back();
+    stack.pop_back();
+    order.push_back({frame, depth});
+    for (std::size_t c = firstChild[frame + 1]; c > firstChild[frame]; --c) {
+      stack.push_back({children[c - 1], depth + 1});
+    }
+  }
+  return order;
+}
+
+std::string quoted(std::string_view name) {
+  std::string out = "\"";
+  appendEscapedLabel(out, name);
+  return out + "\"";
+}
+
+std::string count(std::uint64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+class Summary {
+ public:
+  Summary(const Model& model, std::filesystem::path folder)
+      : model_(model), folder_(std::move(folder)) {}
+
+  void text(std::string& out) const;
+  void json(JsonWriter& json) const;
+
+ private:
+  bool imageExists(const char* name) const {
+    std::error_code error;
+    return name[0] != '\0' && std::filesystem::is_regular_file(folder_ / name, error);
+  }
+  void meshText(std::string& out, const Mesh& mesh, std::size_t m, const std::string& pad) const;
+  void meshJson(JsonWriter& json, const Mesh& mesh) const;
+  Totals totals() const;
+
+  const Model& model_;
+  std::filesystem::path folder_;
+};
+
+Totals Summary::totals() const {
+  Totals t;
+  t.frames = model_.frames.count();
+  for (std::size_t f = 0; f < model_.frames.count(); ++f) {
+    const Frame& frame = model_.frames[f];
+    t.meshes += frame.meshes.count();
+    for (std::size_t m = 0; m < frame.meshes.count(); ++m) {
+      const Mesh& mesh = frame.meshes[m];
+      t.vertices += static_cast<std::uint64_t>(mesh.vertices.count());
+      t.indices += static_cast<std::uint64_t>(mesh.indices.count());
+      t.triangles += static_cast<std::uint64_t>(trianglesOf(mesh));
+      t.textures += mesh.textures.count();
+      t.multiMaterials += mesh.multiMaterials.count();
+      t.bones += mesh.bones.count();
+    }
+  }
+  t.animationSets = model_.animationSets.count();
+  for (std::size_t s = 0; s < model_.animationSets.count(); ++s) {
+    const AnimationSet& set = model_.animationSets[s];
+    t.animations += set.animations.count();
+    for (std::size_t a = 0; a < set.animations.count(); ++a) {
+      t.keys += timeRangeOf(set.animations[a]).keys;
+    }
+  }
+  return t;
+}
+
+void Summary::meshText(std::string& out, const Mesh& mesh, std::size_t m,
+                       const std::string& pad) const {
+  char letters[6];
+  fvfComponentLetters(mesh.fvfFlags, letters);
+  out += pad + "mesh " + std::to_string(m) + ": " + (letters[0] ? letters : "no components") +
+         ", " + count(static_cast<std::uint64_t>(mesh.vertices.count()), "vertex", "vertices") +
+         ", " + count(static_cast<std::uint64_t>(mesh.indices.count()), "index", "indices") + ", " +
+         count(static_cast<std::uint64_t>(trianglesOf(mesh)), "triangle", "triangles") + " (" +
+         primitiveName(mesh.primitiveType) + ")\n";
+  const Bounds b = boundsOf(mesh);
+  if (!b.empty) {
+    out += pad + "  bounds: (" + number(b.min[0]) + ", " + number(b.min[1]) + ", " +
+           number(b.min[2]) + ") to (" + number(b.max[0]) + ", " + number(b.max[1]) + ", " +
+           number(b.max[2]) + ")\n";
+  }
+  const Material& mat = mesh.material;
+  out += pad + "  material: diffuse " + number(mat.diffuse[0]) + " " + number(mat.diffuse[1]) +
+         " " + number(mat.diffuse[2]) + " " + number(mat.diffuse[3]) + ", emissive " +
+         number(mat.emissive[0]) + " " + number(mat.emissive[1]) + " " + number(mat.emissive[2]) +
+         ", power " + number(mat.power) + "\n";
+  auto listed = [&](std::uint64_t count, const char* what, auto line) {
+    if (count == 0) return;
+    out += pad + "  " + what + " (" + std::to_string(count) + "):\n";
+    for (std::uint64_t i = 0; i < std::min(count, kListedElements); ++i)
+      out += pad + "    " + line(i) + "\n";
+    if (count > kListedElements) {
+      out += pad + "    ... " + std::to_string(count - kListedElements) + " more\n";
+    }
+  };
+  listed(mesh.multiMaterials.count(), "multi-materials", [&](std::uint64_t i) {
+    const MultiMaterial& e = mesh.multiMaterials.at(i);
+    return quoted(e.name) + " indices " + std::to_string(e.indexStart) + " to " +
+           std::to_string(std::int64_t{e.indexStart} + e.indexCount) + ", diffuse " +
+           number(e.material.diffuse[0]) + " " + number(e.material.diffuse[1]) + " " +
+           number(e.material.diffuse[2]) + " " + number(e.material.diffuse[3]);
+  });
+  listed(mesh.textures.count(), "textures", [&](std::uint64_t i) {
+    const Texture& t = mesh.textures.at(i);
+    return quoted(t.name) + (imageExists(t.name) ? " (found)" : " (not found)") + " primitives " +
+           std::to_string(t.primitiveStart) + " to " +
+           std::to_string(std::int64_t{t.primitiveStart} + t.primitiveCount);
+  });
+  listed(mesh.bones.count(), "bones", [&](std::uint64_t i) {
+    const Bone& bone = mesh.bones.at(i);
+    return quoted(bone.name) + " " + std::to_string(bone.vertexIndices.count()) + " vertices";
+  });
+}
+
+void Summary::text(std::string& out) const {
+  const auto order = hierarchy(model_);
+  out += "frames (" + std::to_string(model_.frames.count()) + "):\n";
+  for (const auto& [f, depth] : order) {
+    const Frame& frame = model_.frames[f];
+    std::string pad(2 + 2 * std::min(depth, kDeepestIndent), ' ');
+    if (depth > kDeepestIndent) pad += "(depth " + std::to_string(depth) + ") ";
+    out += pad + quoted(frame.name) + "\n";
+    for (std::size_t m = 0; m < frame.meshes.count(); ++m) {
+      meshText(out, frame.meshes[m], m, pad + "  ");
+    }
+  }
+  out += "animation sets (" + std::to_string(model_.animationSets.count()) + "):\n";
+  for (std::size_t s = 0; s < model_.animationSets.count(); ++s) {
+    const AnimationSet& set = model_.animationSets[s];
+    out += "  " + quoted(set.name) + " length " + number(set.length) + ", " +
+           count(set.animations.count(), "animation", "animations") + "\n";
+    for (std::size_t a = 0; a < set.animations.count(); ++a) {
+      const Animation& anim = set.animations[a];
+      const TimeRange range = timeRangeOf(anim);
+      out += "    " + quoted(anim.boneName) + ": " + std::to_string(anim.positionKeys.count()) +
+             " position, " + std::to_string(anim.rotationKeys.count()) + " rotation, " +
+             std::to_string(anim.scaleKeys.count()) + " scale, " +
+             std::to_string(anim.matrixKeys.count()) + " matrix keys";
+      if (range.keys > 0) out += ", time " + number(range.first) + " to " + number(range.last);
+      out += "\n";
+    }
+  }
+  const Totals t = totals();
+  out += "totals: " + count(t.frames, "frame", "frames") + ", " +
+         count(t.meshes, "mesh", "meshes") + ", " + count(t.vertices, "vertex", "vertices") + ", " +
+         count(t.indices, "index", "indices") + ", " + count(t.triangles, "triangle", "triangles") +
+         ", " + count(t.textures, "texture", "textures") + ", " +
+         count(t.multiMaterials, "multi-material", "multi-materials") + ", " +
+         count(t.bones, "bone", "bones") + ", " +
+         count(t.animationSets, "animation set", "animation sets") + ", " +
+         count(t.animations, "animation", "animations") + ", " + count(t.keys, "key", "keys") +
+         "\n";
+}
+
+void Summary::meshJson(JsonWriter& json, const Mesh& mesh) const {
+  char letters[6];
+  fvfComponentLetters(mesh.fvfFlags, letters);
+  json.beginObject();
+  json.key("format").string(letters);
+  json.key("vertices").number(std::int64_t{mesh.vertices.count()});
+  json.key("indices").number(std::int64_t{mesh.indices.count()});
+  json.key("triangles").number(trianglesOf(mesh));
+  json.key("primitiveType").number(std::int64_t{mesh.primitiveType});
+  const Bounds b = boundsOf(mesh);
+  json.key("bounds");
+  if (b.empty) {
+    json.null();
+  } else {
+    json.beginObject();
+    json.key("min").beginArray();
+    for (float v : b.min) json.real(v);
+    json.endArray().key("max").beginArray();
+    for (float v : b.max) json.real(v);
+    json.endArray().endObject();
+  }
+  json.key("textures").beginArray();
+  for (std::uint64_t i = 0; i < std::min(mesh.textures.count(), kListedElements); ++i) {
+    const Texture& t = mesh.textures.at(i);
+    json.beginObject().key("name").string(t.name).key("found").boolean(imageExists(t.name));
+    json.key("primitiveStart").number(std::int64_t{t.primitiveStart});
+    json.key("primitiveCount").number(std::int64_t{t.primitiveCount}).endObject();
+  }
+  json.endArray();
+  json.key("multiMaterials").beginArray();
+  for (std::uint64_t i = 0; i < std::min(mesh.multiMaterials.count(), kListedElements); ++i) {
+    const MultiMaterial& e = mesh.multiMaterials.at(i);
+    json.beginObject().key("name").string(e.name);
+    json.key("indexStart").number(std::int64_t{e.indexStart});
+    json.key("indexCount").number(std::int64_t{e.indexCount}).endObject();
+  }
+  json.endArray();
+  json.key("bones").beginArray();
+  for (std::uint64_t i = 0; i < std::min(mesh.bones.count(), kListedElements); ++i) {
+    const Bone& bone = mesh.bones.at(i);
+    json.beginObject().key("name").string(bone.name);
+    json.key("vertices").number(std::int64_t{bone.vertexIndices.count()}).endObject();
+  }
+  json.endArray();
+  json.endObject();
+}
+
+void Summary::json(JsonWriter& json) const {
+  json.key("frames").beginArray();
+  for (const auto& [f, depth] : hierarchy(model_)) {
+    const Frame& frame = model_.frames[f];
+    json.beginObject();
+    json.key("index").number(std::uint64_t{f});
+    json.key("name").string(frame.name);
+    json.key("parent").number(std::int64_t{frame.parentIndex});
+    json.key("meshes").beginArray();
+    for (std::size_t m = 0; m < frame.meshes.count(); ++m) meshJson(json, frame.meshes[m]);
+    json.endArray().endObject();
+  }
+  json.endArray();
+  json.key("animationSets").beginArray();
+  for (std::size_t s = 0; s < model_.animationSets.count(); ++s) {
+    const AnimationSet& set = model_.animationSets[s];
+    json.beginObject().key("name").string(set.name).key("length").real(set.length);
+    json.key("animations").beginArray();
+    for (std::size_t a = 0; a < set.animations.count(); ++a) {
+      const Animation& anim = set.animations[a];
+      const TimeRange range = timeRangeOf(anim);
+      json.beginObject().key("bone").string(anim.boneName);
+      json.key("positionKeys").number(std::int64_t{anim.positionKeys.count()});
+      json.key("rotationKeys").number(std::int64_t{anim.rotationKeys.count()});
+      json.key("scaleKeys").number(std::int64_t{anim.scaleKeys.count()});
+      json.key("matrixKeys").number(std::int64_t{anim.matrixKeys.count()});
+      json.key("timeRange");
+      if (range.keys == 0) {
+        json.null();
+      } else {
+        json.beginArray().real(range.first).real(range.last).endArray();
+      }
+      json.endObject();
+    }
+    json.endArray().endObject();
+  }
+  json.endArray();
+  const Totals t = totals();
+  json.key("totals").beginObject();
+  json.key("frames").number(t.frames).key("meshes").number(t.meshes);
+  json.key("vertices").number(t.vertices).key("indices").number(t.indices);
+  json.key("triangles").number(t.triangles).key("textures").number(t.textures);
+  json.key("multiMaterials").number(t.multiMaterials).key("bones").number(t.bones);
+  json.key("animationSets").number(t.animationSets).key("animations").number(t.animations);
+  json.key("keys").number(t.keys);
+  json.endObject();
+}
+
+}  // namespace
+
+int runInfo(const InfoRequest& request, std::FILE* out, std::FILE* err) {
+  ChunkTree tree;  // the summary needs the model, not the tree
+  Model model;
+  const LoadOutcome outcome =
+      loadFile(request.path.c_str(), tree, DisplayOptions{}, model, ModelUse::Keep);
+  if (!outcome.loaded) {
+    model.clearModel();
+    std::fprintf(err, "kxm: %s: %s\n", request.path.c_str(),
+                 describeFailure(outcome.failure).c_str());
+    return 1;
+  }
+  const Summary summary(model, std::filesystem::path(request.path).parent_path());
+  bool written = true;
+  if (request.json) {
+    JsonWriter json(out);
+    json.beginObject().key("file").string(request.path);
+    summary.json(json);
+    json.endObject();
+    written = json.finish();
+  } else {
+    std::string text = request.path + "\n";
+    summary.text(text);
+    written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  }
+  model.clearModel();
+  if (!written || std::fflush(out) != 0) {
+    std::fprintf(err, "kxm: cannot write the summary\n");
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace kxm
