@@ -96,27 +96,25 @@ void MeshChecks::meshComplete(const Mesh& mesh) {
     }
   }
 
+  // A range [start, start + count) of the mesh's indices or primitives, `what` they are.
+  auto checkRange = [&](std::int32_t start, std::int32_t count, std::int64_t limit,
+                        const char* what, const Place& place) {
+    const std::int64_t end = std::int64_t{start} + count;
+    if (start >= 0 && count >= 0 && end <= limit) return;
+    observer.onFinding({FindingCode::RangeOutOfBounds, place.field.offset, pathOf(place),
+                        std::string(what) + " " + std::to_string(start) + " to " +
+                            std::to_string(end) + " lie past the mesh's " +
+                            std::to_string(limit) + " " + what});
+  };
   for (const auto& [entry, place] : multiMaterials_) {
-    const std::int64_t end = std::int64_t{entry->indexStart} + entry->indexCount;
-    if (entry->indexStart < 0 || entry->indexCount < 0 || end > indices) {
-      observer.onFinding({FindingCode::RangeOutOfBounds, place.field.offset, pathOf(place),
-                          "indices " + std::to_string(entry->indexStart) + " to " +
-                              std::to_string(end) + " lie past the mesh's " +
-                              std::to_string(indices) + " indices"});
-    }
+    checkRange(entry->indexStart, entry->indexCount, indices, "indices", place);
   }
   const std::int64_t primitives =
       mesh.drawPrimitiveCount > 0
           ? mesh.drawPrimitiveCount
           : primitivesOf(mesh.primitiveType, indices > 0 ? indices : vertices);
   for (const auto& [texture, place] : textures_) {
-    const std::int64_t end = std::int64_t{texture->primitiveStart} + texture->primitiveCount;
-    if (texture->primitiveStart < 0 || texture->primitiveCount < 0 || end > primitives) {
-      observer.onFinding({FindingCode::RangeOutOfBounds, place.field.offset, pathOf(place),
-                          "primitives " + std::to_string(texture->primitiveStart) + " to " +
-                              std::to_string(end) + " lie past the mesh's " +
-                              std::to_string(primitives) + " primitives"});
-    }
+    checkRange(texture->primitiveStart, texture->primitiveCount, primitives, "primitives", place);
   }
 
   for (const auto& [bone, place] : bones_) {
