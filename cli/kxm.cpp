@@ -3,6 +3,7 @@
 //   kxm dump [--no-names] [--no-values] [--json] [--offsets] FILE
 //   kxm check [--json] [--max-issues N] [--strict] FILE...
 //   kxm info [--json] FILE
+//   kxm export [--ticks-per-second N] [--quiet] FILE OUT.glb|OUT.gltf
 //
 // Exit 0 on success, 1 when a file failed (or, for check, had an error), 2 for bad usage.
 #include <CLI/CLI.hpp>
@@ -13,6 +14,7 @@
 
 #include "cli/check_command.h"
 #include "cli/dump_command.h"
+#include "cli/export_command.h"
 #include "cli/huge_page_blocks.h"
 #include "cli/info_command.h"
 
@@ -31,7 +33,8 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 #endif
-  CLI::App app{"Looks inside KXM model files: their chunk tree, and everything wrong in them.",
+  CLI::App app{"Looks inside KXM model files: their chunk tree, everything wrong in them, and the model "
+               "they hold, which it exports to glTF.",
                "kxm"};
   app.set_version_flag("--version", "kxm " KXM_VERSION);
   app.require_subcommand(1);
@@ -71,6 +74,20 @@ int main(int argc, char** argv) {
   infoCommand->add_flag("--json", info.json, "Print one JSON document.");
   infoCommand->add_option("FILE", info.path, "The KXM file.")->required();
 
+  kxm::ExportRequest exportRequest;
+  exportRequest.generator = "kxm " KXM_VERSION;
+  CLI::App* exportCommand = app.add_subcommand(
+      "export", "Write the model in FILE as glTF 2.0: OUT.glb, or OUT.gltf with OUT.bin.");
+  exportCommand
+      ->add_option("--ticks-per-second", exportRequest.ticksPerSecond,
+                   "Key times are ticks; this many make a second.")
+      ->default_val(1000)
+      ->check(CLI::PositiveNumber);
+  exportCommand->add_flag("--quiet,-q", exportRequest.quiet,
+                          "Say nothing of what the export left out or repaired.");
+  exportCommand->add_option("FILE", exportRequest.input, "The KXM file.")->required();
+  exportCommand->add_option("OUT", exportRequest.output, "The glTF file to write.")->required();
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -87,5 +104,6 @@ int main(int argc, char** argv) {
   kxm::useHugePageBlocks();
   if (*dumpCommand) return kxm::runDump("kxm", dump, stdout, stderr);
   if (*infoCommand) return kxm::runInfo(info, stdout, stderr);
+  if (*exportCommand) return kxm::runExport(exportRequest, stderr);
   return kxm::runCheck(check, stdout);
 }

@@ -70,6 +70,7 @@ struct Frame {
   float offset[3] = {0, 0, 0};
   float rotation[3] = {0, 0, 0};  // radians, as stored
   float scale[3] = {1, 1, 1};
+  bool hasMatrix = false;  // a matrix chunk was read; it then wins over offset, rotation and scale
   RecordTable<Mesh> meshes;
 };
 

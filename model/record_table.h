@@ -147,6 +147,8 @@ class ElementTable {
   // The record that append() returned last, looked up again.
   T& lastStored() { return stored_[stored_.count() - 1]; }
   std::size_t storedCount() const { return stored_.count(); }
+  // The filled records alone, in file order; the defaults between them hold nothing.
+  const T& stored(std::size_t index) const { return stored_[index]; }
 
   void clear() {
     stored_.clear();

@@ -88,6 +88,7 @@ struct FrameWalker {
       }
       case 102:  // Frame Matrix: 64 bytes, whatever the length says
         if (!r.cursor.readFloatsLe(frame.matrix, 16)) return failed();
+        frame.hasMatrix = true;
         r.expectLength(head, 64);
         r.expectFinite(head, frame.matrix, 16, "matrix");
         insertChunkNode(r.tree, parent, name);

@@ -1,0 +1,22 @@
+// kxm export: the model a file holds, written as glTF 2.0 (a .glb, or a .gltf with its .bin)
+// with its images copied beside it.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace kxm {
+
+struct ExportRequest {
+  std::string input;
+  std::string output;  // ends in .glb or .gltf
+  double ticksPerSecond = 1000;
+  bool quiet = false;  // no warnings
+  std::string generator = "kxm";
+};
+
+// Returns the exit status: 0; 1 when the file does not load or the output cannot be written
+// (nothing is then written, the reason on err); 2 when the output's extension is neither.
+int runExport(const ExportRequest& request, std::FILE* err);
+
+}  // namespace kxm

@@ -1,0 +1,61 @@
+// The model as a glTF 2.0 document: nodes from frames, meshes with their primitives, materials,
+// textures, skins from bones and animations from animation sets, every number turned from the
+// file's space into glTF's (export/space.h). What cannot be written as the file has it is left
+// out or repaired and said in a warning; nothing a file holds makes the document invalid.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "model/model.h"
+
+namespace kxm::gltf {
+
+struct ExportOptions {
+  double ticksPerSecond = 1000;          // key times are ticks; seconds = ticks / this
+  std::filesystem::path inputFolder;     // where texture images are looked for
+  std::string binaryUri;                 // the .bin's URI for a .gltf; empty for a GLB
+  std::string generator = "kxm";         // asset.generator: the tool's name and version
+};
+
+// What the export left out or repaired. A hostile file can make millions, so the first ones are
+// kept and the rest only counted.
+class Warnings {
+ public:
+  static constexpr std::size_t kKept = 1000;
+  void add(std::string text);
+  const std::vector<std::string>& kept() const { return kept_; }
+  std::uint64_t count() const { return count_; }
+
+ private:
+  std::vector<std::string> kept_;
+  std::uint64_t count_ = 0;
+};
+
+// An image to copy beside the output: from its place beside the input, under a file name.
+struct ImageCopy {
+  std::filesystem::path from;
+  std::string fileName;
+};
+
+struct Document {
+  nlohmann::ordered_json json;
+  // The binary buffer in pieces, each a multiple of 4 bytes long, in buffer order.
+  std::vector<std::vector<std::uint8_t>> binary;
+  std::uint64_t binaryLength = 0;
+  std::vector<ImageCopy> images;
+};
+
+Document buildDocument(const Model& model, const ExportOptions& options, Warnings& warnings);
+
+// A name's bytes as UTF-8, each byte the code point of its value, so every byte comes back.
+std::string nameToUtf8(const char* name);
+
+// A file name as a relative URI: bytes other than letters, digits and -._~ percent-encoded.
+std::string uriOf(const std::string& fileName);
+
+}  // namespace kxm::gltf

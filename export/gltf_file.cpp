@@ -1,0 +1,118 @@
+#include "export/gltf_file.h"
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+namespace kxm::gltf {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void putU32(std::ofstream& file, std::uint32_t v) {
+  const char bytes[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                         static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
+  file.write(bytes, 4);
+}
+
+void putBinary(std::ofstream& file, const Document& doc) {
+  for (const auto& part : doc.binary) {
+    file.write(reinterpret_cast<const char*>(part.data()),
+               static_cast<std::streamsize>(part.size()));
+  }
+}
+
+// Writes through `fill` to a temporary file beside `target`, then renames it over `target`.
+template <class Fill>
+bool writeWhole(const fs::path& target, std::string& error, Fill fill) {
+  fs::path temporary = target;
+  temporary += ".partial";
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    if (file) fill(file);
+    file.close();
+    if (!file) {
+      std::error_code ignored;
+      fs::remove(temporary, ignored);
+      error = "cannot write " + target.string();
+      return false;
+    }
+  }
+  std::error_code failed;
+  fs::rename(temporary, target, failed);
+  if (failed && fs::exists(target)) {  // where a rename will not replace a file
+    fs::remove(target, failed);
+    if (!failed) fs::rename(temporary, target, failed);
+  }
+  if (failed) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    error = "cannot write " + target.string() + ": " + failed.message();
+    return false;
+  }
+  return true;
+}
+
+bool copyImages(const Document& doc, const fs::path& folder, std::string& error) {
+  for (const ImageCopy& image : doc.images) {
+    const fs::path target = folder / image.fileName;
+    std::error_code same;
+    if (fs::equivalent(image.from, target, same)) continue;
+    std::ifstream source(image.from, std::ios::binary);
+    const bool copied = writeWhole(target, error, [&](std::ofstream& file) {
+      file << source.rdbuf();
+    });
+    if (!copied || !source) {
+      if (copied) error = "cannot read " + image.from.string();
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+fs::path binaryPathFor(const fs::path& gltfPath) {
+  fs::path bin = gltfPath;
+  return bin.replace_extension(".bin");
+}
+
+bool writeDocument(const Document& doc, const fs::path& out, bool binary, std::string& error) {
+  const fs::path folder = out.has_parent_path() ? out.parent_path() : fs::path(".");
+  if (!copyImages(doc, folder, error)) return false;
+  if (!binary) {
+    if (doc.binaryLength > 0 &&
+        !writeWhole(binaryPathFor(out), error, [&](std::ofstream& file) { putBinary(file, doc); })) {
+      return false;
+    }
+    const std::string text = doc.json.dump(1, ' ');
+    return writeWhole(out, error, [&](std::ofstream& file) { file << text << '\n'; });
+  }
+
+  std::string text = doc.json.dump();
+  text.resize((text.size() + 3) / 4 * 4, ' ');  // the JSON chunk is padded with spaces
+  const std::uint64_t total =
+      12 + 8 + text.size() + (doc.binaryLength > 0 ? 8 + doc.binaryLength : 0);
+  if (total > UINT32_MAX) {
+    error = "the model needs " + std::to_string(total) +
+            " bytes, more than a GLB can hold (4 GiB); export to .gltf instead";
+    return false;
+  }
+  return writeWhole(out, error, [&](std::ofstream& file) {
+    file.write("glTF", 4);
+    putU32(file, 2);
+    putU32(file, static_cast<std::uint32_t>(total));
+    putU32(file, static_cast<std::uint32_t>(text.size()));
+    file.write("JSON", 4);
+    file.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (doc.binaryLength > 0) {
+      putU32(file, static_cast<std::uint32_t>(doc.binaryLength));
+      file.write("BIN\0", 4);
+      putBinary(file, doc);
+    }
+  });
+}
+
+}  // namespace kxm::gltf

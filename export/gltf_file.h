@@ -1,0 +1,21 @@
+// Writing an exported document: a GLB (one file, the JSON and the binary buffer as its two
+// chunks) or a .gltf with its .bin beside it, and the images copied beside the output. Every
+// file is written under a temporary name and renamed once whole, the main file last, so a
+// failed export never leaves half a file or a document pointing at a missing buffer.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "export/gltf_export.h"
+
+namespace kxm::gltf {
+
+// The .bin's name for a .gltf output: the output's name with .bin for its extension.
+std::filesystem::path binaryPathFor(const std::filesystem::path& gltfPath);
+
+// Writes `doc` to `out`, a GLB when `binary`; false with the reason in `error` when it fails.
+bool writeDocument(const Document& doc, const std::filesystem::path& out, bool binary,
+                   std::string& error);
+
+}  // namespace kxm::gltf

@@ -1,0 +1,578 @@
+// Writes the models that kxm export's glTF is checked with: random well-formed models, each
+// with what its export must hold (NAME.expect.json), and hostile ones that load but hold what
+// glTF cannot (NAME.kxm alone). Every file is made by our own KXM writer, every texture by our
+// own PNG writer; a seed makes the same files again.
+//
+//   make-export-cases FOLDER [COUNT] [SEED]
+//
+// The expectations are worked out here from the model as written, independently of the export:
+// positions with z mirrored, triangles turned the other way, strips and fans as triangle lists.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/support/kxm_writer.h"
+#include "tests/support/png_writer.h"
+
+using kxm::test::KxmWriter;
+using Json = nlohmann::ordered_json;
+
+namespace {
+
+constexpr std::array<float, 16> kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+struct Bone {
+  std::string name;
+  std::vector<std::int32_t> vertices;
+  std::vector<float> weights;
+};
+
+struct Mesh {
+  std::int32_t primitiveType = 4;
+  std::uint32_t fvf = 0x002;
+  std::vector<std::array<float, 3>> positions;
+  std::vector<std::uint16_t> indices;  // empty: not indexed
+  std::vector<std::pair<std::int32_t, std::int32_t>> ranges;  // multi-material start, count
+  std::string texture;
+  std::vector<Bone> bones;
+};
+
+struct Frame {
+  std::string name;
+  std::vector<Mesh> meshes;
+  std::vector<std::size_t> children;
+};
+
+struct Track {
+  std::string bone;
+  std::size_t position = 0, rotation = 0, scale = 0, matrix = 0;  // key counts
+};
+
+class Cases {
+ public:
+  Cases(std::string folder, std::uint32_t seed) : folder_(std::move(folder)), random_(seed) {}
+
+  bool randomCase(int n);
+  bool hostileCases();
+
+ private:
+  int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random_); }
+  bool chance(double p) { return std::bernoulli_distribution(p)(random_); }
+  float coordinate() { return static_cast<float>(pick(-64, 64)) / 8.0f; }
+
+  Mesh randomMesh(const std::string& texture, const std::vector<std::string>& boneNames);
+  void writeFrame(KxmWriter& w, const std::vector<Frame>& frames, std::size_t f);
+  void writeMesh(KxmWriter& w, const Mesh& mesh);
+  void writeTrack(KxmWriter& w, const Track& t);
+  bool save(const std::string& name, const KxmWriter& w);
+  bool savePng(const std::string& name);
+
+  std::string folder_;
+  std::mt19937 random_;
+};
+
+std::size_t vertexSize(std::uint32_t fvf) {
+  std::size_t size = 12;
+  if (fvf & 0x010) size += 12;
+  if (fvf & 0x040) size += 4;
+  return size + 8 * ((fvf >> 8) & 0xF);
+}
+
+// The index sequence the mesh draws, and what glTF's primitive of a range holds.
+std::uint32_t indexAt(const Mesh& mesh, std::size_t i) {
+  return mesh.indices.empty() ? static_cast<std::uint32_t>(i) : mesh.indices[i];
+}
+
+Json expectedPrimitive(const Mesh& mesh, std::size_t start, std::size_t count) {
+  std::vector<std::uint32_t> out;
+  int mode = 4;
+  auto at = [&](std::size_t i) { return indexAt(mesh, start + i); };
+  auto triangle = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+    out.insert(out.end(), {a, c, b});  // the mirror turns every triangle round
+  };
+  switch (mesh.primitiveType) {
+    case 1: mode = 0; for (std::size_t i = 0; i < count; ++i) out.push_back(at(i)); break;
+    case 2: mode = 1; for (std::size_t i = 0; i < count; ++i) out.push_back(at(i)); break;
+    case 3: mode = 3; for (std::size_t i = 0; i < count; ++i) out.push_back(at(i)); break;
+    case 4:
+      for (std::size_t i = 0; i + 2 < count; i += 3) triangle(at(i), at(i + 1), at(i + 2));
+      break;
+    case 5:
+      for (std::size_t i = 0; i + 2 < count; ++i) {
+        if (i % 2 == 0) triangle(at(i), at(i + 1), at(i + 2));
+        else triangle(at(i + 1), at(i), at(i + 2));
+      }
+      break;
+    default:
+      for (std::size_t i = 0; i + 2 < count; ++i) triangle(at(0), at(i + 1), at(i + 2));
+  }
+  Json positions = Json::array();
+  for (std::uint32_t v : out) {
+    const auto& p = mesh.positions[v];
+    positions.push_back(p[0]);
+    positions.push_back(p[1]);
+    positions.push_back(-p[2] + 0.0f);
+  }
+  return {{"mode", mode}, {"indices", out.size()}, {"positions", std::move(positions)}};
+}
+
+// Element sizes of each primitive type, and how many indices n elements need.
+std::size_t indicesFor(std::int32_t type, std::size_t elements) {
+  switch (type) {
+    case 1: return elements;
+    case 2: return elements * 2;
+    case 3: return elements + 1;
+    case 4: return elements * 3;
+    default: return elements + 2;
+  }
+}
+
+Mesh Cases::randomMesh(const std::string& texture, const std::vector<std::string>& boneNames) {
+  static constexpr std::uint32_t kFormats[] = {0x002, 0x042, 0x102, 0x152, 0x242, 0x212, 0x112};
+  Mesh mesh;
+  mesh.primitiveType = pick(1, 6);
+  mesh.fvf = kFormats[pick(0, 6)];
+  const int vertices = pick(3, 40);
+  for (int v = 0; v < vertices; ++v) mesh.positions.push_back({coordinate(), coordinate(), coordinate()});
+  const bool strip = mesh.primitiveType == 3 || mesh.primitiveType == 5 || mesh.primitiveType == 6;
+  const std::size_t elements = static_cast<std::size_t>(pick(1, 12));
+  const std::size_t count = indicesFor(mesh.primitiveType, elements);
+  if (strip) {
+    // Strips and fans walk distinct vertices, so that no triangle names one twice.
+    std::vector<std::uint16_t> order(mesh.positions.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint16_t>(i);
+    std::shuffle(order.begin(), order.end(), random_);
+    if (chance(0.7)) mesh.indices.assign(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(std::min(count, order.size())));
+  } else if (chance(0.8)) {
+    for (std::size_t e = 0; e < elements; ++e) {
+      std::vector<std::uint16_t> distinct(mesh.positions.size());
+      for (std::size_t i = 0; i < distinct.size(); ++i) distinct[i] = static_cast<std::uint16_t>(i);
+      std::shuffle(distinct.begin(), distinct.end(), random_);
+      const std::size_t per = indicesFor(mesh.primitiveType, 1);
+      mesh.indices.insert(mesh.indices.end(), distinct.begin(), distinct.begin() + static_cast<std::ptrdiff_t>(per));
+    }
+  } else {
+    // Not indexed: the vertices in order, as many as whole elements take.
+    const std::size_t per = indicesFor(mesh.primitiveType, 1);
+    mesh.positions.resize(mesh.positions.size() / per * per);
+  }
+  const std::size_t drawn = mesh.indices.empty() ? mesh.positions.size() : mesh.indices.size();
+  if (!strip && drawn >= 2 * indicesFor(mesh.primitiveType, 1) && chance(0.4)) {
+    const std::size_t per = indicesFor(mesh.primitiveType, 1);
+    const std::size_t split = per * static_cast<std::size_t>(pick(1, static_cast<int>(drawn / per) - 1));
+    mesh.ranges = {{0, static_cast<std::int32_t>(split)},
+                   {static_cast<std::int32_t>(split), static_cast<std::int32_t>(drawn - split)}};
+  }
+  if ((mesh.fvf >> 8) != 0 && !texture.empty() && chance(0.5)) mesh.texture = texture;
+  if (mesh.primitiveType >= 4 && !boneNames.empty() && chance(0.5)) {
+    for (const std::string& name : boneNames) {
+      Bone bone{name, {}, {}};
+      for (std::size_t v = 0; v < mesh.positions.size(); ++v) {
+        if (!chance(0.6)) continue;
+        bone.vertices.push_back(static_cast<std::int32_t>(v));
+        bone.weights.push_back(static_cast<float>(pick(1, 8)) / 8.0f);
+      }
+      mesh.bones.push_back(std::move(bone));
+    }
+  }
+  return mesh;
+}
+
+void Cases::writeMesh(KxmWriter& w, const Mesh& mesh) {
+  w.open(103);
+  w.chunkU32(111, mesh.fvf).chunkI32(112, static_cast<std::int32_t>(vertexSize(mesh.fvf)));
+  w.chunkI32(113, static_cast<std::int32_t>(mesh.positions.size())).open(115);
+  for (const auto& p : mesh.positions) {
+    w.floats({p[0], p[1], p[2]});
+    if (mesh.fvf & 0x010) w.floats({0, 0, 1});
+    if (mesh.fvf & 0x040) w.u32(0xFF000000u | static_cast<std::uint32_t>(pick(0, 0xFFFFFF)));
+    for (std::uint32_t set = 0; set < ((mesh.fvf >> 8) & 0xF); ++set) {
+      w.floats({static_cast<float>(pick(0, 8)) / 8, static_cast<float>(pick(0, 8)) / 8});
+    }
+  }
+  w.close();
+  if (!mesh.indices.empty()) {
+    w.chunkI32(114, static_cast<std::int32_t>(mesh.indices.size())).open(116);
+    for (std::uint16_t i : mesh.indices) w.u16(i);
+    w.close();
+  }
+  w.chunkI32(117, mesh.primitiveType);
+  w.open(126).floats({0.8f, 0.7f, 0.6f, chance(0.2) ? 0.5f : 1.0f}).floats({0.1f, 0.1f, 0.1f, 1});
+  w.floats({0.5f, 0.5f, 0.5f, 1}).floats({0, 0, 0, 1}).f32(16).close();
+  if (!mesh.texture.empty()) {
+    w.chunkI32(127, 1).open(128).chunkStr(141, mesh.texture).chunkI32(142, 0);
+    w.chunkI32(152, 0).chunkI32(153, 1).end().end().close();
+  }
+  if (!mesh.ranges.empty()) {
+    w.chunkI32(124, static_cast<std::int32_t>(mesh.ranges.size())).open(139);
+    int k = 0;
+    for (const auto& [start, count] : mesh.ranges) {
+      w.chunkStr(161, "Part " + std::to_string(++k));
+      w.open(162).floats({0.2f * static_cast<float>(k), 0.5f, 0.5f, 1}).floats({0, 0, 0, 1});
+      w.floats({1, 1, 1, 1}).floats({0, 0, 0, 1}).f32(8).close();
+      w.chunkI32(163, start).chunkI32(164, count).chunkI32(165, count / 3).end();
+    }
+    w.end().close();
+  }
+  if (!mesh.bones.empty()) {
+    w.chunkI32(121, static_cast<std::int32_t>(mesh.bones.size())).open(122);
+    for (const Bone& bone : mesh.bones) {
+      w.chunkStr(301, bone.name).chunkI32(302, static_cast<std::int32_t>(bone.vertices.size()));
+      if (!bone.vertices.empty()) {
+        w.open(303);
+        for (std::int32_t v : bone.vertices) w.i32(v);
+        w.close().open(304);
+        for (float weight : bone.weights) w.f32(weight);
+        w.close();
+      }
+      w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0}).floats({coordinate(), coordinate(), coordinate(), 1}).close();
+      w.end();
+    }
+    w.end().close();
+  }
+  w.end().close();
+}
+
+// A frame and its subtree, children as CHILD chunks, on an explicit stack of open chunks.
+void Cases::writeFrame(KxmWriter& w, const std::vector<Frame>& frames, std::size_t root) {
+  struct Open {
+    std::size_t frame;
+    std::size_t nextChild;
+  };
+  std::vector<Open> stack = {{root, 0}};
+  auto begin = [&](std::size_t f) {
+    const Frame& frame = frames[f];
+    w.chunkStr(101, frame.name);
+    if (chance(0.5)) {
+      const float a = static_cast<float>(pick(0, 12)) * 0.5f;  // a turn about y, and a move
+      const float c = std::cos(a), s = std::sin(a);
+      w.chunkFloats(102, {c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, coordinate(), coordinate(), coordinate(), 1});
+    } else {
+      w.chunkFloats(106, {coordinate(), coordinate(), coordinate()});
+      w.chunkFloats(107, {static_cast<float>(pick(-3, 3)) * 0.25f, static_cast<float>(pick(-3, 3)) * 0.25f, 0});
+      w.chunkFloats(108, {1, 1, static_cast<float>(pick(1, 3))});
+    }
+    for (const Mesh& mesh : frame.meshes) writeMesh(w, mesh);
+  };
+  begin(root);
+  while (!stack.empty()) {
+    Open& top = stack.back();
+    if (top.nextChild < frames[top.frame].children.size()) {
+      const std::size_t child = frames[top.frame].children[top.nextChild++];
+      w.open(104);
+      begin(child);
+      stack.push_back({child, 0});
+    } else {
+      w.end().close();
+      stack.pop_back();
+    }
+  }
+}
+
+bool Cases::save(const std::string& name, const KxmWriter& w) {
+  return w.save(folder_ + "/" + name + ".kxm");
+}
+
+bool Cases::savePng(const std::string& name) {
+  std::vector<std::uint8_t> rgb;
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) rgb.insert(rgb.end(), {static_cast<std::uint8_t>(((x + y) % 2) * 200 + 55), 120, 60});
+  const auto png = kxm::test::pngImage(4, 4, rgb);
+  std::ofstream file(folder_ + "/" + name, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+  return static_cast<bool>(file);
+}
+
+bool Cases::randomCase(int n) {
+  const std::string name = "random-" + std::to_string(n);
+  const std::string texture = name + ".png";
+  if (!savePng(texture)) return false;
+
+  // Frames in the order the file holds them: parents first, children after.
+  std::vector<Frame> frames;
+  const int count = pick(1, 7);
+  for (int f = 0; f < count; ++f) {
+    Frame frame;
+    frame.name = f == 0 ? "Root " + std::to_string(n) : "Part " + std::to_string(f);
+    if (f == 2 && chance(0.5)) frame.name += "\xE9";  // a byte above 127 in a name
+    if (f > 0) frames[static_cast<std::size_t>(pick(0, f - 1))].children.push_back(static_cast<std::size_t>(f));
+    frames.push_back(std::move(frame));
+  }
+  std::vector<std::string> boneNames;
+  for (std::size_t f = 1; f < frames.size() && boneNames.size() < 3; ++f) boneNames.push_back(frames[f].name);
+  // The file order is depth first: renumber the frames so.
+  std::vector<std::size_t> order, stack = {0};
+  while (!stack.empty()) {
+    const std::size_t f = stack.back();
+    stack.pop_back();
+    order.push_back(f);
+    for (auto c = frames[f].children.rbegin(); c != frames[f].children.rend(); ++c) stack.push_back(*c);
+  }
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    if (chance(0.6)) {
+      const int meshes = pick(1, 2);
+      std::vector<std::string> bones;
+      for (const std::string& b : boneNames) if (b != frames[order[i]].name) bones.push_back(b);
+      for (int m = 0; m < meshes; ++m) frames[order[i]].meshes.push_back(randomMesh(texture, bones));
+    }
+  }
+
+  KxmWriter w;
+  w.open(1);
+  writeFrame(w, frames, 0);
+  Json expect = {{"file", name + ".kxm"}, {"meshes", Json::array()}, {"skins", Json::array()},
+                 {"animations", Json::array()}};
+  for (std::size_t f : order) {
+    for (const Mesh& mesh : frames[f].meshes) {
+      Json attributes = {"POSITION"};
+      if (mesh.fvf & 0x040) attributes.push_back("COLOR_0");
+      if ((mesh.fvf >> 8) & 0xF) attributes.push_back("TEXCOORD_0");
+      if (((mesh.fvf >> 8) & 0xF) >= 2) attributes.push_back("TEXCOORD_1");
+      Json primitives = Json::array();
+      const std::size_t drawn = mesh.indices.empty() ? mesh.positions.size() : mesh.indices.size();
+      if (mesh.ranges.empty()) {
+        primitives.push_back(expectedPrimitive(mesh, 0, drawn));
+      } else {
+        for (const auto& [start, c] : mesh.ranges) {
+          primitives.push_back(expectedPrimitive(mesh, static_cast<std::size_t>(start), static_cast<std::size_t>(c)));
+        }
+      }
+      if (!mesh.bones.empty()) {
+        attributes.push_back("JOINTS_0");
+        attributes.push_back("WEIGHTS_0");
+        std::vector<bool> moved(mesh.positions.size(), false);
+        for (const Bone& b : mesh.bones) for (std::int32_t v : b.vertices) moved[static_cast<std::size_t>(v)] = true;
+        const bool unmoved = std::find(moved.begin(), moved.end(), false) != moved.end();
+        expect["skins"].push_back({{"joints", mesh.bones.size() + (unmoved ? 1 : 0)}});
+      }
+      for (Json& p : primitives) {
+        p["attributes"] = attributes;
+        p["textured"] = !mesh.texture.empty();
+      }
+      expect["meshes"].push_back({{"vertices", mesh.positions.size()}, {"primitives", std::move(primitives)}});
+    }
+  }
+
+  // Animation sets: tracks for some frames, each part from its own keys or from matrix keys.
+  // Each animation after the first is a Next ANIMATION chunk inside the one before.
+  const int sets = pick(0, 2);
+  for (int s = 0; s < sets; ++s) {
+    w.open(2).chunkStr(201, "Take " + std::to_string(s + 1)).chunkU32(202, 2000).open(203);
+    Json keyCounts = Json::array();
+    int nested = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      const bool last = i + 1 == order.size();
+      if (!chance(0.6) && !(last && keyCounts.empty())) continue;
+      if (!keyCounts.empty()) {
+        w.open(220);
+        ++nested;
+      }
+      Track t{frames[order[i]].name, static_cast<std::size_t>(pick(0, 4)),
+              static_cast<std::size_t>(pick(0, 4)), static_cast<std::size_t>(pick(0, 3)),
+              static_cast<std::size_t>(pick(0, 3))};
+      if (t.position + t.rotation + t.scale + t.matrix == 0) t.position = 2;
+      writeTrack(w, t);
+      for (std::size_t own : {t.position, t.rotation, t.scale}) {
+        if (own > 0 || t.matrix > 0) keyCounts.push_back(own > 0 ? own : t.matrix);
+      }
+    }
+    for (; nested > 0; --nested) w.end().close();
+    w.end().close().end().close();
+    expect["animations"].push_back({{"channels", keyCounts.size()}, {"keys", std::move(keyCounts)}});
+  }
+  std::ofstream(folder_ + "/" + name + ".expect.json") << expect.dump(1) << '\n';
+  return save(name, w);
+}
+
+void Cases::writeTrack(KxmWriter& w, const Track& t) {
+  w.chunkStr(211, t.bone);
+  auto keys = [&](std::uint32_t countCode, std::size_t n, auto&& key) {
+    if (n == 0) return;
+    w.chunkU32(countCode, static_cast<std::uint32_t>(n)).open(countCode + 1);
+    auto time = static_cast<std::uint32_t>(pick(0, 100));
+    for (std::size_t k = 0; k < n; ++k, time += static_cast<std::uint32_t>(pick(1, 500))) {
+      key(time);
+    }
+    w.close();
+  };
+  keys(212, t.position, [&](std::uint32_t time) {
+    w.u32(time).floats({coordinate(), coordinate(), coordinate()}).zeros(12);
+  });
+  keys(214, t.rotation, [&](std::uint32_t time) {
+    const float a = static_cast<float>(pick(0, 12)) * 0.25f;
+    w.u32(time).floats({0, std::sin(a), 0, std::cos(a)});
+  });
+  keys(216, t.scale, [&](std::uint32_t time) {
+    w.u32(time).floats({1, static_cast<float>(pick(1, 4)) * 0.5f, 1}).zeros(12);
+  });
+  keys(218, t.matrix, [&](std::uint32_t time) {
+    w.u32(time).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0});
+    w.floats({coordinate(), coordinate(), coordinate(), 1}).zeros(64);
+  });
+}
+
+// Files that load but hold what glTF cannot: the export must leave it out or repair it, say
+// so, and still write a valid document.
+bool Cases::hostileCases() {
+  bool ok = savePng("hostile-image.png");
+  {
+    std::ofstream(folder_ + "/hostile-not-an-image.bmp") << "BM not a picture";
+  }
+  auto frameWithMesh = [](KxmWriter& w, const char* name) {
+    w.open(1).chunkStr(101, name);
+  };
+  auto vertices = [](KxmWriter& w, std::initializer_list<std::array<float, 3>> points) {
+    w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, static_cast<std::int32_t>(points.size()));
+    w.open(115);
+    for (const auto& p : points) w.floats({p[0], p[1], p[2]});
+    w.close();
+  };
+  auto indices = [](KxmWriter& w, std::initializer_list<std::uint16_t> list) {
+    w.chunkI32(114, static_cast<std::int32_t>(list.size())).open(116);
+    for (std::uint16_t i : list) w.u16(i);
+    w.close();
+  };
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+
+  {  // indices past the vertices, a triangle naming a vertex twice, a remainder
+    KxmWriter w;
+    frameWithMesh(w, "Bad indices");
+    w.open(103);
+    vertices(w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    indices(w, {0, 1, 2, 0, 1, 7, 0, 0, 1, 2, 1});
+    w.chunkI32(117, 4).end().close();
+    w.open(103);  // a line strip that leaves the vertices
+    vertices(w, {{0, 0, 0}, {1, 0, 0}});
+    indices(w, {0, 1, 9});
+    w.chunkI32(117, 3).end().close();
+    w.end().close();
+    ok &= save("hostile-indices", w);
+  }
+  {  // numbers that are not finite: positions, a frame matrix, a material, a bone matrix
+    KxmWriter w;
+    w.open(1).chunkStr(101, "Not finite").chunkFloats(102, {nan, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+    w.open(103);
+    vertices(w, {{nan, 0, 0}, {1, inf, 0}, {0, 1, 0}});
+    w.chunkI32(117, 4);
+    w.open(126).floats({nan, 2, -1, 1}).floats({0, 0, 0, 1}).floats({0, 0, 0, 1}).floats({inf, 0, 0, 1}).f32(nan).close();
+    w.chunkI32(121, 1).open(122).chunkStr(301, "Not finite").chunkI32(302, 3);
+    w.open(303).i32(0).i32(1).i32(2).close().open(304).floats({nan, -1, 0}).close();
+    w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, inf, 0, 0, 1}).close().end().end().close();
+    w.end().close();
+    w.end().close();
+    ok &= save("hostile-not-finite", w);
+  }
+  {  // transforms glTF cannot hold: shear, projection; bones that name no frame
+    KxmWriter w;
+    w.open(1).chunkStr(101, "Sheared").chunkFloats(102, {1, 0, 0, 0, 0.5f, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+    w.open(104).chunkStr(101, "Projected").chunkFloats(102, {1, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 2});
+    w.open(103);
+    vertices(w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}});
+    w.chunkI32(117, 4);
+    w.chunkI32(121, 3).open(122);
+    w.chunkStr(301, "Nobody").chunkI32(302, 1).open(303).i32(0).close().open(304).f32(1).close();
+    w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).close().end();
+    w.chunkStr(301, "Sheared").chunkI32(302, 2).open(303).i32(1).i32(40).close().open(304).floats({0.5f, 1}).close();
+    w.open(305).floats({1, 0, 0, 0.25f, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).close().end();
+    w.chunkStr(301, "Sheared").chunkI32(302, 1).open(303).i32(1).close().open(304).f32(0.5f).close();
+    w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).close().end();
+    w.end().close();
+    w.end().close();
+    w.end().close().end().close();
+    ok &= save("hostile-transforms", w);
+  }
+  {  // primitive types: unknown, a strip too short, a fan; a mesh with nothing
+    KxmWriter w;
+    w.open(1).chunkStr(101, "Types");
+    w.open(103);
+    vertices(w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    w.chunkI32(117, 9).end().close();
+    w.open(103);
+    vertices(w, {{0, 0, 0}, {1, 0, 0}});
+    w.chunkI32(117, 5).end().close();
+    w.open(103).chunkI32(117, 4).end().close();
+    w.open(103);
+    vertices(w, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {-1, 1, 0}});
+    w.chunkI32(117, 6).end().close();
+    w.end().close();
+    ok &= save("hostile-primitive-types", w);
+  }
+  {  // 65,535 used as an index; a list that claims four billion ranges; ranges out of bounds
+    KxmWriter w;
+    w.open(1).chunkStr(101, "Big");
+    w.open(103).chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 65536).open(115);
+    for (int v = 0; v < 65536; ++v) w.floats({static_cast<float>(v % 256), static_cast<float>(v / 256), 0});
+    w.close();
+    indices(w, {0, 1, 65535, 65535, 256, 0});
+    w.chunkI32(117, 4);
+    w.chunkI32(124, 2000000000).open(139);
+    w.chunkStr(161, "Past the end").chunkI32(163, 3).chunkI32(164, 30).end();
+    w.chunkStr(161, "Negative").chunkI32(163, -3).chunkI32(164, 3).end();
+    w.chunkStr(161, "Whole").chunkI32(163, 0).chunkI32(164, 6).end();
+    w.end().close();
+    w.chunkI32(127, 1).open(128).chunkStr(141, "hostile-image.png").end().end().close();
+    w.end().close();
+    w.end().close();
+    ok &= save("hostile-indices-32", w);
+  }
+  {  // textures: missing, not PNG or JPEG, outside the input's folder, absolute, one usable
+    KxmWriter w;
+    w.open(1).chunkStr(101, "Textures");
+    w.open(103).chunkU32(111, 0x102).chunkI32(112, 20).chunkI32(113, 3).open(115);
+    w.floats({0, 0, 0, 0, 0}).floats({1, 0, 0, 1, 0}).floats({0, 1, 0, 0, 1}).close();
+    w.chunkI32(117, 4).chunkI32(127, 5).open(128);
+    for (const char* name : {"missing.png", "hostile-not-an-image.bmp", "../hostile-image.png",
+                             "/etc/hostname", "hostile-image.png"}) {
+      w.chunkStr(141, name).end();
+    }
+    w.end().close();
+    w.end().close();
+    w.end().close();
+    ok &= save("hostile-textures", w);
+  }
+  {  // animation keys: times that go back and repeat, zero and non-finite rotations, a bone
+     // that names no frame, a second track for one frame
+    KxmWriter w;
+    w.open(1).chunkStr(101, "Animated").end().close();
+    w.open(2).chunkStr(201, "Broken").open(203);
+    w.chunkStr(211, "Animated").chunkU32(212, 4).open(213);
+    for (std::uint32_t t : {300u, 100u, 100u, 200u}) w.u32(t).floats({static_cast<float>(t), 0, 0}).zeros(12);
+    w.close().chunkU32(214, 3).open(215);
+    w.u32(0).floats({0, 0, 0, 0}).u32(10).floats({nan, 0, 0, 1}).u32(20).floats({0, 0, 0, 2}).close();
+    w.open(220).chunkStr(211, "Nobody").chunkU32(212, 1).open(213).u32(0).floats({1, 2, 3}).zeros(12).close();
+    w.open(220).chunkStr(211, "Animated").chunkU32(212, 1).open(213).u32(0).floats({1, 2, 3}).zeros(12).close();
+    w.end().close().end().close();
+    w.end().close().end().close();
+    ok &= save("hostile-animation", w);
+  }
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || argc > 4) {
+    std::fprintf(stderr, "usage: make-export-cases FOLDER [COUNT] [SEED]\n");
+    return 2;
+  }
+  const int count = argc > 2 ? std::atoi(argv[2]) : 50;
+  const auto seed = static_cast<std::uint32_t>(argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 1);
+  Cases cases(argv[1], seed);
+  bool ok = cases.hostileCases();
+  for (int n = 0; n < count; ++n) ok &= cases.randomCase(n);
+  if (!ok) {
+    std::fprintf(stderr, "make-export-cases: cannot write into %s\n", argv[1]);
+    return 1;
+  }
+  return 0;
+}
