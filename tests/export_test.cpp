@@ -1,1 +1,388 @@
 #include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "export/gltf_export.h"
+#include "export/gltf_file.h"
+#include "export/space.h"
+#include "tests/support/kxm_writer.h"
+#include "tests/support/walk.h"
+
+namespace kxm::gltf {
+namespace {
+
+using test::KxmWriter;
+using test::Walk;
+
+// Row-vector matrices as the file stores them, applied to a point: p * M.
+std::array<double, 3> applyRows(const float m[16], const std::array<double, 3>& p) {
+  std::array<double, 3> r{};
+  for (std::size_t c = 0; c < 3; ++c) r[c] = p[0] * m[c] + p[1] * m[4 + c] + p[2] * m[8 + c] + m[12 + c];
+  return r;
+}
+
+// Column-vector matrices as glTF stores them, applied to a point: M p.
+std::array<double, 3> applyColumns(const Matrix4& m, const std::array<double, 3>& p) {
+  std::array<double, 3> r{};
+  for (std::size_t row = 0; row < 3; ++row) {
+    r[row] = m[row] * p[0] + m[4 + row] * p[1] + m[8 + row] * p[2] + m[12 + row];
+  }
+  return r;
+}
+
+std::array<double, 3> mirrored(std::array<double, 3> p) { return {p[0], p[1], -p[2]}; }
+
+// A quaternion's rotation as a column-vector matrix (glTF's meaning of x, y, z, w).
+Matrix4 rotationMatrix(const Quat& q) {
+  const double x = q[0], y = q[1], z = q[2], w = q[3];
+  return {static_cast<float>(1 - 2 * (y * y + z * z)), static_cast<float>(2 * (x * y + z * w)),
+          static_cast<float>(2 * (x * z - y * w)), 0,
+          static_cast<float>(2 * (x * y - z * w)), static_cast<float>(1 - 2 * (x * x + z * z)),
+          static_cast<float>(2 * (y * z + x * w)), 0,
+          static_cast<float>(2 * (x * z + y * w)), static_cast<float>(2 * (y * z - x * w)),
+          static_cast<float>(1 - 2 * (x * x + y * y)), 0,
+          0, 0, 0, 1};
+}
+
+// The model looks the same, not mirrored: a point moved by a frame's transform in the file's
+// space, then mirrored, lands where glTF's transform takes the mirrored point.
+TEST(Space, TransformsCommuteWithTheMirror) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> value(-2, 2);
+  for (int trial = 0; trial < 50; ++trial) {
+    const float offset[3] = {value(random), value(random), value(random)};
+    const float rotation[3] = {value(random), value(random), value(random)};
+    const float scale[3] = {value(random), value(random), value(random)};
+    const Matrix4 gltf = matrixFromParts(offset, rotation, scale);
+    // The same transform built in the file's space, row vectors: scale, turn x, y, z, move.
+    const std::array<double, 3> p = {value(random), value(random), value(random)};
+    std::array<double, 3> moved = {p[0] * scale[0], p[1] * scale[1], p[2] * scale[2]};
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+      const double c = std::cos(rotation[axis]), s = std::sin(rotation[axis]);
+      const std::size_t a = (axis + 1) % 3, b = (axis + 2) % 3;
+      const double pa = moved[a], pb = moved[b];
+      moved[a] = pa * c - pb * s;  // row vector times Direct3D's rotation
+      moved[b] = pa * s + pb * c;
+    }
+    for (std::size_t i = 0; i < 3; ++i) moved[i] += offset[i];
+    const auto want = mirrored(moved);
+    const auto got = applyColumns(gltf, mirrored(p));
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_NEAR(got[i], want[i], 1e-4) << trial;
+
+    // And a stored matrix converts the same way.
+    float stored[16];
+    for (int i = 0; i < 16; ++i) stored[i] = value(random);
+    stored[3] = stored[7] = stored[11] = 0;
+    stored[15] = 1;
+    const auto viaFile = mirrored(applyRows(stored, p));
+    const auto viaGltf = applyColumns(matrixToGltf(stored), mirrored(p));
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_NEAR(viaGltf[i], viaFile[i], 1e-4) << trial;
+  }
+}
+
+TEST(Space, RotationKeysTurnAsTheirMatrices) {
+  // Direct3D's matrix of a quaternion is the transpose of the column-vector one: the same turn.
+  std::mt19937 random(11);
+  std::uniform_real_distribution<float> value(-1, 1);
+  for (int trial = 0; trial < 50; ++trial) {
+    const Quat q = normalised({value(random), value(random), value(random), value(random)});
+    const Matrix4 columns = rotationMatrix(q);
+    const float stored[16] = {columns[0], columns[1], columns[2], 0, columns[4], columns[5],
+                              columns[6], 0, columns[8], columns[9], columns[10], 0, 0, 0, 0, 1};
+    const float file[4] = {q[0], q[1], q[2], q[3]};
+    const Matrix4 want = matrixToGltf(stored);
+    const Matrix4 got = rotationMatrix(rotationToGltf(file));
+    for (std::size_t i = 0; i < 16; ++i) EXPECT_NEAR(got[i], want[i], 1e-5) << trial << " " << i;
+  }
+}
+
+TEST(Space, DecomposeGivesTheMatrixBackOrSaysItCannot) {
+  struct Case {
+    const char* what;
+    Matrix4 m;
+    bool exact;
+    Vec3 scale;
+  };
+  const Case cases[] = {
+      {"identity", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, true, {1, 1, 1}},
+      {"turn, scale and move", {0, 2, 0, 0, -2, 0, 0, 0, 0, 0, 3, 0, 5, 6, 7, 1}, true, {2, 2, 3}},
+      {"mirror", {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, true, {-1, 1, 1}},
+      {"shear", {1, 0, 0, 0, 0.5f, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, false, {1, 1.118034f, 1}},
+      {"projection", {1, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, false, {1, 1, 1}},
+  };
+  for (const Case& c : cases) {
+    bool exact = !c.exact;
+    const Trs trs = decompose(c.m, exact);
+    EXPECT_EQ(exact, c.exact) << c.what;
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_NEAR(trs.scale[i], c.scale[i], 1e-5) << c.what;
+    EXPECT_NEAR(std::hypot(std::hypot(trs.rotation[0], trs.rotation[1]),
+                           std::hypot(trs.rotation[2], trs.rotation[3])), 1, 1e-6) << c.what;
+    EXPECT_EQ(trs.translation, (Vec3{c.m[12], c.m[13], c.m[14]})) << c.what;
+  }
+}
+
+// The values of an accessor of a built document: each buffer view is one piece of the buffer.
+template <class T>
+std::vector<T> values(const Document& doc, int accessor) {
+  const auto& a = doc.json["accessors"][static_cast<std::size_t>(accessor)];
+  const auto& piece = doc.binary[a["bufferView"].get<std::size_t>()];
+  static const std::map<std::string, std::size_t> components = {
+      {"SCALAR", 1}, {"VEC2", 2}, {"VEC3", 3}, {"VEC4", 4}, {"MAT4", 16}};
+  std::vector<T> out(a["count"].get<std::size_t>() * components.at(a["type"].get<std::string>()));
+  std::memcpy(out.data(), piece.data(), out.size() * sizeof(T));
+  return out;
+}
+
+std::vector<std::uint32_t> indicesOf(const Document& doc, std::size_t mesh, std::size_t prim = 0) {
+  const int accessor = doc.json["meshes"][mesh]["primitives"][prim]["indices"];
+  if (doc.json["accessors"][static_cast<std::size_t>(accessor)]["componentType"] == 5125) {
+    return values<std::uint32_t>(doc, accessor);
+  }
+  const auto narrow = values<std::uint16_t>(doc, accessor);
+  return {narrow.begin(), narrow.end()};
+}
+
+Document build(const KxmWriter& w, Warnings& warnings, ExportOptions options = {}) {
+  Walk walk(w);
+  EXPECT_TRUE(walk.outcome.loaded);
+  return buildDocument(walk.model, options, warnings);
+}
+
+KxmWriter meshOf(std::int32_t type, std::uint32_t vertices, std::initializer_list<std::uint16_t> indices) {
+  return test::meshFile([&](KxmWriter& w) {
+    w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, static_cast<std::int32_t>(vertices));
+    w.open(115);
+    for (std::uint32_t v = 0; v < vertices; ++v) w.floats({static_cast<float>(v), 0, static_cast<float>(v % 3)});
+    w.close();
+    if (indices.size() > 0) {
+      w.chunkI32(114, static_cast<std::int32_t>(indices.size())).open(116);
+      for (std::uint16_t i : indices) w.u16(i);
+      w.close();
+    }
+    w.chunkI32(117, type).end();
+  });
+}
+
+TEST(Export, PrimitivesAsGltfDrawsThem) {
+  struct Case {
+    const char* what;
+    std::int32_t type;
+    std::uint32_t vertices;
+    std::initializer_list<std::uint16_t> indices;
+    int mode;
+    std::vector<std::uint32_t> want;
+    std::uint64_t warnings;
+  };
+  const Case cases[] = {
+      {"list, turned round", 4, 4, {0, 1, 2, 2, 1, 3}, 4, {0, 2, 1, 2, 3, 1}, 0},
+      {"strip, every other one stored the other way", 5, 5, {}, 4, {0, 2, 1, 2, 3, 1, 2, 4, 3}, 0},
+      {"fan", 6, 4, {3, 0, 1, 2}, 4, {3, 1, 0, 3, 2, 1}, 0},
+      {"points", 1, 3, {2, 0}, 0, {2, 0}, 0},
+      {"lines, a remainder left out", 2, 3, {0, 1, 2}, 1, {0, 1}, 1},
+      {"line strip", 3, 3, {}, 3, {0, 1, 2}, 0},
+      {"a repeated vertex and one past the end", 4, 3, {0, 0, 1, 0, 1, 5, 0, 1, 2}, 4, {0, 2, 1}, 2},
+  };
+  for (const Case& c : cases) {
+    Warnings warnings;
+    const Document doc = build(meshOf(c.type, c.vertices, c.indices), warnings);
+    const auto& prim = doc.json["meshes"][0]["primitives"][0];
+    EXPECT_EQ(prim.value("mode", 4), c.mode) << c.what;
+    EXPECT_EQ(indicesOf(doc, 0), c.want) << c.what;
+    EXPECT_EQ(warnings.count(), c.warnings) << c.what;
+  }
+}
+
+TEST(Export, PositionsAreMirroredWithExactBounds) {
+  Warnings warnings;
+  const Document doc = build(meshOf(4, 3, {}), warnings);
+  const int position = doc.json["meshes"][0]["primitives"][0]["attributes"]["POSITION"];
+  EXPECT_EQ(values<float>(doc, position), (std::vector<float>{0, 0, 0, 1, 0, -1, 2, 0, -2}));
+  const auto& a = doc.json["accessors"][static_cast<std::size_t>(position)];
+  EXPECT_EQ(a["min"], nlohmann::json::parse("[0, 0, -2]"));
+  EXPECT_EQ(a["max"], nlohmann::json::parse("[2, 0, 0]"));
+}
+
+TEST(Export, IndexWidthAvoidsTheRestartValue) {
+  for (const std::uint16_t largest : {std::uint16_t{65534}, std::uint16_t{65535}}) {
+    Warnings warnings;
+    const Document doc = build(meshOf(1, 65536, {0, largest}), warnings);
+    const int accessor = doc.json["meshes"][0]["primitives"][0]["indices"];
+    EXPECT_EQ(doc.json["accessors"][static_cast<std::size_t>(accessor)]["componentType"],
+              largest == 65535 ? 5125 : 5123);
+    EXPECT_EQ(indicesOf(doc, 0), (std::vector<std::uint32_t>{0, largest}));
+  }
+}
+
+TEST(Export, UnknownPrimitiveTypeSkipsTheMeshWithAWarning) {
+  Warnings warnings;
+  const Document doc = build(meshOf(7, 3, {}), warnings);
+  EXPECT_FALSE(doc.json.contains("meshes"));
+  ASSERT_EQ(warnings.count(), 1u);
+  EXPECT_NE(warnings.kept()[0].find("primitive type 7"), std::string::npos);
+}
+
+TEST(Export, FramesBecomeNodesAndTheMatrixWinsOverParts) {
+  KxmWriter w;
+  w.open(1).chunkStr(101, "Caf\xE9");
+  w.chunkFloats(106, {9, 9, 9}).chunkFloats(102, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1});
+  w.open(104).chunkStr(101, "Child").chunkFloats(106, {0, 0, 4}).chunkFloats(108, {2, 2, 2});
+  w.end().close().end().close();
+  Warnings warnings;
+  const Document doc = build(w, warnings);
+  const auto& nodes = doc.json["nodes"];
+  EXPECT_EQ(nodes[0]["name"], "Caf\xC3\xA9");  // byte 0xE9 is U+00E9
+  EXPECT_EQ(nodes[0]["translation"], nlohmann::json::parse("[1, 2, -3]"));
+  EXPECT_EQ(nodes[0]["children"], nlohmann::json::parse("[1]"));
+  EXPECT_EQ(nodes[1]["translation"], nlohmann::json::parse("[0, 0, -4]"));
+  EXPECT_EQ(nodes[1]["scale"], nlohmann::json::parse("[2, 2, 2]"));
+  EXPECT_EQ(doc.json["scenes"][0]["nodes"], nlohmann::json::parse("[0]"));
+  EXPECT_EQ(warnings.count(), 0u);
+}
+
+TEST(Export, BonesBecomeASkinAtTheRoot) {
+  KxmWriter w;
+  w.open(1).chunkStr(101, "Body").open(104).chunkStr(101, "Hand").end().close();
+  w.open(103).chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 3).open(115);
+  w.floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).close().chunkI32(117, 4);
+  w.chunkI32(121, 2).open(122);
+  // Vertex 0 has five influences: the smallest goes, the rest sum to 1. Vertex 2 has none.
+  w.chunkStr(301, "Hand").chunkI32(302, 4).open(303).i32(0).i32(0).i32(0).i32(1).close();
+  w.open(304).floats({1, 1, 0.5f, 2}).close();
+  w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 5, 1}).close().end();
+  w.chunkStr(301, "Body").chunkI32(302, 2).open(303).i32(0).i32(0).close();
+  w.open(304).floats({1, 0.25f}).close();
+  w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).close().end();
+  w.end().close().end().close();
+  w.end().close();
+  Warnings warnings;
+  const Document doc = build(w, warnings);
+  const auto& skin = doc.json["skins"][0];
+  EXPECT_EQ(skin["joints"], nlohmann::json::parse("[1, 0]"));  // Hand, Body
+  const auto ibm = values<float>(doc, skin["inverseBindMatrices"]);
+  EXPECT_EQ(ibm[14], -5);  // the bone's matrix, mirrored
+  const auto& skinned = doc.json["nodes"][2];
+  EXPECT_EQ(skinned["skin"], 0);
+  EXPECT_FALSE(skinned.contains("translation") || skinned.contains("rotation"));
+  EXPECT_EQ(doc.json["scenes"][0]["nodes"], nlohmann::json::parse("[0, 2]"));
+  const auto& attributes = doc.json["meshes"][0]["primitives"][0]["attributes"];
+  const auto joints = values<std::uint16_t>(doc, attributes["JOINTS_0"]);
+  const auto weights = values<float>(doc, attributes["WEIGHTS_0"]);
+  // Vertex 0: Hand 1 + 1 + 0.5 merged, Body 1; 0.25 of Body merged too. Sums to 1.
+  float sum = 0;
+  for (std::size_t i = 0; i < 4; ++i) sum += weights[i];
+  EXPECT_FLOAT_EQ(sum, 1);
+  EXPECT_FLOAT_EQ(weights[0], 2.5f / 3.75f);
+  // Vertex 1: Hand alone. Vertex 2: no bone, so its own frame (Body, joint 1), whole.
+  EXPECT_EQ(joints[4], 0);
+  EXPECT_FLOAT_EQ(weights[4], 1);
+  EXPECT_EQ(joints[8], 1);
+  EXPECT_FLOAT_EQ(weights[8], 1);
+}
+
+TEST(Export, AnimationTimesInSecondsRepairedWhenTheyGoBack) {
+  KxmWriter w;
+  w.open(1).chunkStr(101, "Arm").end().close();
+  w.open(2).chunkStr(201, "Wave").open(203).chunkStr(211, "Arm").chunkU32(212, 4).open(213);
+  for (std::uint32_t t : {300u, 100u, 100u, 200u}) {
+    w.u32(t).floats({static_cast<float>(t), 0, 0}).zeros(12);
+  }
+  w.close().chunkU32(218, 1).open(219).u32(50);
+  w.floats({0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).zeros(64).close();
+  w.end().close().end().close();
+  Warnings warnings;
+  ExportOptions options;
+  options.ticksPerSecond = 100;
+  const Document doc = build(w, warnings, options);
+  const auto& animation = doc.json["animations"][0];
+  ASSERT_EQ(animation["channels"].size(), 3u);  // translation; rotation and scale from the matrix
+  const auto& translation = animation["samplers"][0];
+  EXPECT_EQ(values<float>(doc, translation["input"]), (std::vector<float>{1, 2, 3}));
+  // Of the two keys at 100 ticks, the later in the file stays.
+  EXPECT_EQ(values<float>(doc, translation["output"]),
+            (std::vector<float>{100, 0, 0, 200, 0, 0, 300, 0, 0}));
+  EXPECT_EQ(animation["channels"][1]["target"]["path"], "rotation");
+  const auto turn = values<float>(doc, animation["samplers"][1]["output"]);
+  EXPECT_NEAR(std::fabs(turn[2]), std::sqrt(0.5f), 1e-6);  // a quarter turn about z
+  ASSERT_EQ(warnings.count(), 1u);
+  EXPECT_NE(warnings.kept()[0].find("do not strictly increase"), std::string::npos);
+}
+
+class ExportFiles : public ::testing::Test {
+ protected:
+  std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                              ("kxm-export-test-" + std::string(::testing::UnitTest::GetInstance()
+                                                                    ->current_test_info()
+                                                                    ->name()));
+  void SetUp() override { std::filesystem::create_directories(dir); }
+  void TearDown() override {
+    std::error_code error;
+    std::filesystem::remove_all(dir, error);
+  }
+  static std::string read(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+};
+
+TEST_F(ExportFiles, GlbHasTwoPaddedChunksAndTexturesAreCopied) {
+  ASSERT_TRUE(KxmWriter::bare().raw("\x89PNG\r\n\x1a\n picture").save((dir / "skin.png").string()));
+  KxmWriter w = test::meshFile([](KxmWriter& m) {
+    m.chunkU32(111, 0x102).chunkI32(112, 20).chunkI32(113, 3).open(115);
+    m.floats({0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1}).close().chunkI32(117, 4);
+    m.chunkI32(127, 1).open(128).chunkStr(141, "skin.png").end().end().close().end();
+  });
+  Warnings warnings;
+  ExportOptions options;
+  options.inputFolder = dir;
+  const Document doc = build(w, warnings, options);
+  EXPECT_EQ(warnings.count(), 0u);
+  std::string error;
+  std::filesystem::create_directories(dir / "out");
+  ASSERT_TRUE(writeDocument(doc, dir / "out" / "model.glb", true, error)) << error;
+  const std::string glb = read(dir / "out" / "model.glb");
+  auto u32 = [&](std::size_t at) {
+    std::uint32_t v;
+    std::memcpy(&v, glb.data() + at, 4);
+    return v;
+  };
+  ASSERT_GE(glb.size(), 28u);
+  EXPECT_EQ(glb.substr(0, 4), "glTF");
+  EXPECT_EQ(u32(4), 2u);
+  EXPECT_EQ(u32(8), glb.size());
+  const std::uint32_t jsonLength = u32(12);
+  EXPECT_EQ(jsonLength % 4, 0u);
+  EXPECT_EQ(glb.substr(16, 4), "JSON");
+  const auto json = nlohmann::json::parse(glb.substr(20, jsonLength));
+  EXPECT_EQ(json["images"][0]["uri"], "skin.png");
+  EXPECT_EQ(u32(20 + jsonLength), json["buffers"][0]["byteLength"].get<std::uint32_t>());
+  EXPECT_EQ(glb.substr(24 + jsonLength, 4), std::string("BIN\0", 4));
+  EXPECT_EQ(read(dir / "out" / "skin.png"), read(dir / "skin.png"));
+  for (const auto& entry : std::filesystem::directory_iterator(dir / "out")) {
+    EXPECT_EQ(entry.path().extension() == ".partial", false) << entry.path();
+  }
+}
+
+TEST_F(ExportFiles, GltfNamesItsBinAndAFailedWriteLeavesNothing) {
+  Warnings warnings;
+  ExportOptions options;
+  options.binaryUri = uriOf("my model.bin");
+  const Document doc = build(meshOf(4, 3, {}), warnings, options);
+  std::string error;
+  ASSERT_TRUE(writeDocument(doc, dir / "my model.gltf", false, error)) << error;
+  const auto json = nlohmann::json::parse(read(dir / "my model.gltf"));
+  EXPECT_EQ(json["buffers"][0]["uri"], "my%20model.bin");
+  EXPECT_EQ(std::filesystem::file_size(dir / "my model.bin"),
+            json["buffers"][0]["byteLength"].get<std::uintmax_t>());
+
+  EXPECT_FALSE(writeDocument(doc, dir / "no such folder" / "x.glb", true, error));
+  EXPECT_NE(error.find("cannot write"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir / "no such folder"));
+}
+
+}  // namespace
+}  // namespace kxm::gltf

@@ -331,6 +331,35 @@ TEST_F(Kxm, InfoSummarisesTheModel) {
   EXPECT_NE(failed.err.find(": file-not-found: No such file or directory"), std::string::npos);
 }
 
+TEST_F(Kxm, ExportWritesTheWholeFileOrNothing) {
+  const std::string sample = "\"" + hostPath(KXM_SAMPLE) + "\"";
+  const DumpRun glb = run("export --quiet " + sample + " " + quoted(dir / "sample.glb"), KXM);
+  EXPECT_EQ(glb.status, 0) << glb.err;
+  EXPECT_EQ(glb.err, "");
+  EXPECT_EQ(readFile(dir / "sample.glb").substr(0, 4), "glTF");
+  const DumpRun gltf = run("export " + sample + " " + quoted(dir / "sample.gltf"), KXM);
+  EXPECT_EQ(gltf.status, 0) << gltf.err;
+  EXPECT_NE(readFile(dir / "sample.gltf").find("\"uri\": \"sample.bin\""), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir / "sample.bin"));
+
+  // A file that fails part-way exports nothing, not even what loaded before the failure.
+  KxmWriter cutFile;
+  cutFile.open(1).chunkStr(101, "cut").open(103).chunkI32(114, 3).head(116, 4).u16(1).u16(2);
+  ASSERT_TRUE(cutFile.closeAll().save((dir / "cut.kxm").string()));
+  const DumpRun cut = run("export " + quoted(dir / "cut.kxm") + " " + quoted(dir / "cut.glb"), KXM);
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_NE(cut.err.find("cut.kxm: count-exceeds-file at 0x"), std::string::npos) << cut.err;
+  EXPECT_FALSE(fs::exists(dir / "cut.glb"));
+
+  const DumpRun wrong = run("export " + sample + " " + quoted(dir / "sample.obj"), KXM);
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_NE(wrong.err.find("must end in .glb or .gltf"), std::string::npos);
+  EXPECT_EQ(run("export --ticks-per-second 0 " + sample + " " + quoted(dir / "x.glb"), KXM).status, 2);
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    EXPECT_NE(entry.path().extension(), ".partial") << entry.path();
+  }
+}
+
 TEST_F(Kxm, UsageErrorsExitWithTwo) {
   for (const char* arguments : {"", "bogus", "dump", "check", "dump a b", "check --max-issues x a",
                                 "dump --bogus a"}) {
