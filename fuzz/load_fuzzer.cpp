@@ -1,12 +1,13 @@
 // Loads each input through the real reader into the in-memory tree under all four option
 // settings, prints the tree as kxm-dump would, and checks that every load ends with an empty
 // model and a failure explained; then loads it once more as kxm check does, with an observer
-// that hears every finding and a model kept for the statistics.
+// that hears every finding and a model kept, which is then exported as glTF.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
+#include "export/gltf_export.h"
 #include "model/model.h"
 #include "reader/findings.h"
 #include "reader/load.h"
@@ -59,8 +60,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FindingChecker checker(size);
   kxm::ChunkTree detached;
   kxm::Model model;
-  kxm::loadBytes({data, size}, detached, kxm::DisplayOptions{}, model, kxm::ModelUse::Keep,
-                 &checker);
+  const kxm::LoadOutcome kept = kxm::loadBytes({data, size}, detached, kxm::DisplayOptions{},
+                                                model, kxm::ModelUse::Keep, &checker);
+  if (kept.loaded) {
+    kxm::gltf::ExportOptions options;
+    options.inputFolder = "/nonexistent-kxm-fuzz";  // no texture is ever found
+    kxm::gltf::Warnings warnings;
+    const kxm::gltf::Document doc = kxm::gltf::buildDocument(model, options, warnings);
+    std::uint64_t length = 0;
+    for (const auto& piece : doc.binary) {
+      if (piece.size() % 4 != 0) std::abort();
+      length += piece.size();
+    }
+    if (length != doc.binaryLength) std::abort();
+    doc.json.dump();  // throws on a string that is not UTF-8
+  }
   model.clearModel();
   return 0;
 }
