@@ -233,7 +233,7 @@ TEST_F(Kxm, OffsetsStandBeforeEveryLine) {
   EXPECT_EQ(stripped, plain.out);
   EXPECT_EQ(offsets.out.rfind("-------- -------- FileHeader\n00000000 --------   str_length: 8\n", 0),
             0u);
-  EXPECT_NE(offsets.out.find("\n00000018 00000449   Frame ROOT: \"Scene\"\n"), std::string::npos);
+  EXPECT_NE(offsets.out.find("\n00000018 00000E1A   Frame ROOT: \"Lamp\"\n"), std::string::npos);
 }
 
 #if !defined(_WIN32)  // Python reads the JSON back; under Wine there is none
@@ -264,8 +264,8 @@ TEST_F(Kxm, CheckReportsAsJson) {
   EXPECT_EQ(r.status, 1);
   ASSERT_TRUE(KxmWriter::bare().raw(r.out).save((dir / "report.json").string()));
   EXPECT_EQ(run("report \"" + (dir / "report.json").string() + "\"", KXM_CHECK_JSON).out,
-            "sample.kxm loaded 0 0 False  animationSets=1,chunks=79,frames=3,indices=6,meshes=1,"
-            "vertices=4\n"
+            "sample.kxm loaded 0 0 False  animationSets=1,chunks=142,frames=6,indices=96,meshes=4,"
+            "vertices=46\n"
             "warned.kxm loaded 0 3 True unknown-chunk@32,misplaced-chunk@40 animationSets=0,"
             "chunks=5,frames=1,indices=0,meshes=0,vertices=0\n"
             "cut.kxm failed 1 1 False chunk-past-parent@24,truncated@55 animationSets=1,chunks=3,"

@@ -2,6 +2,7 @@
 // dumps in tests/golden, and the model the walk builds from it.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -37,47 +38,51 @@ TEST(SampleModel, TreeUnderTheFourOptionSettings) {
 TEST(SampleModel, WalkBuildsTheWholeModel) {
   Walk walk(sampleModel());
   ASSERT_EQ(walk.result, 1);
-  ASSERT_EQ(walk.model.frames.count(), 3u);
-  EXPECT_STREQ(walk.frame(1).name, "Body");
-  EXPECT_EQ(walk.frame(1).parentIndex, 0);
-  EXPECT_EQ(walk.frame(2).parentIndex, 0);
-  EXPECT_EQ(walk.frame(1).rotation[1], 0.5f);
+  ASSERT_EQ(walk.model.frames.count(), 6u);
+  // Lamp > Base > UpperArm > Forearm > Head, and Plate beside UpperArm.
+  const char* names[] = {"Lamp", "Base", "UpperArm", "Forearm", "Head", "Plate"};
+  const std::int32_t parents[] = {-1, 0, 1, 2, 3, 1};
+  for (std::size_t f = 0; f < 6; ++f) {
+    EXPECT_STREQ(walk.frame(f).name, names[f]);
+    EXPECT_EQ(walk.frame(f).parentIndex, parents[f]) << names[f];
+  }
+  EXPECT_TRUE(walk.frame(0).hasMatrix);
+  EXPECT_FALSE(walk.frame(2).hasMatrix);
+  EXPECT_EQ(walk.frame(2).rotation[2], 0.35f);
 
-  const Mesh& mesh = walk.mesh(1);
-  ASSERT_EQ(mesh.vertices.count(), 4);
-  EXPECT_EQ(mesh.vertices[2].position[0], 1.0f);
-  EXPECT_EQ(mesh.vertices[2].position[1], 1.0f);
-  EXPECT_EQ(mesh.vertices[0].diffuse[0], 1.0f);  // 0xFFFF0000: red
-  EXPECT_EQ(mesh.vertices[0].diffuse[1], 0.0f);
-  EXPECT_EQ(mesh.vertices[3].texCoord0[0], 0.0f);
-  EXPECT_EQ(mesh.vertices[3].texCoord0[1], 0.0f);
-  EXPECT_EQ(mesh.vertices[1].texCoord0[0], 1.0f);
-  ASSERT_EQ(mesh.indices.count(), 6);
-  EXPECT_EQ(mesh.indices[5], 3u);
-  EXPECT_EQ(mesh.material.diffuse[0], 0.8f);
-  EXPECT_EQ(mesh.material.power, 32.0f);
-  EXPECT_EQ(mesh.primitiveType, 4);
-  ASSERT_EQ(mesh.textures.count(), 1u);
-  EXPECT_STREQ(mesh.textures.at(0).name, "wood.bmp");
-  EXPECT_EQ(mesh.textures.at(0).primitiveCount, 2);
-  ASSERT_EQ(mesh.multiMaterials.count(), 1u);
-  EXPECT_EQ(mesh.multiMaterials.at(0).material.power, 64.0f);
-  EXPECT_EQ(mesh.multiMaterials.at(0).indexCount, 6);
-  ASSERT_EQ(mesh.bones.count(), 1u);
-  EXPECT_EQ(mesh.bones.at(0).weights[1], 0.75f);
-  EXPECT_EQ(mesh.bones.at(0).translationMatrix[13], 0.5f);
+  const Mesh& base = walk.mesh(1);
+  ASSERT_EQ(base.vertices.count(), 24);
+  EXPECT_EQ(base.vertices[0].position[1], 0.4f);  // the top face comes first
+  EXPECT_EQ(base.vertices[0].diffuse[3], 1.0f);
+  EXPECT_EQ(base.vertices[2].texCoord0[0], 1.0f);
+  ASSERT_EQ(base.indices.count(), 36);
+  EXPECT_EQ(base.material.power, 32.0f);
+  ASSERT_EQ(base.textures.count(), 1u);
+  EXPECT_STREQ(base.textures.at(0).name, "wood.png");
+  ASSERT_EQ(base.multiMaterials.count(), 2u);
+  EXPECT_EQ(base.multiMaterials.at(1).indexStart, 6);
+  EXPECT_EQ(base.multiMaterials.at(1).indexCount, 30);
+
+  const Mesh& arm = walk.mesh(2);
+  ASSERT_EQ(arm.bones.count(), 2u);
+  EXPECT_STREQ(arm.bones.at(1).name, "Forearm");
+  EXPECT_EQ(arm.bones.at(1).vertexIndices[0], 4);
+  EXPECT_EQ(arm.bones.at(1).weights[0], 0.5f);
+  // The bone's matrix undoes the foot's turn and place: y is -0.4 turned by -0.35 rad.
+  EXPECT_NEAR(arm.bones.at(0).translationMatrix[13], -0.4 * std::cos(0.35), 1e-6);
+  EXPECT_EQ(walk.mesh(4).primitiveType, 6);
+  EXPECT_EQ(walk.mesh(5).primitiveType, 5);
 
   ASSERT_EQ(walk.model.animationSets.count(), 1u);
   const AnimationSet& set = walk.model.animationSets[0];
-  EXPECT_STREQ(set.name, "Walk");
-  EXPECT_EQ(set.length, 1000.0f);
-  ASSERT_EQ(set.animations.count(), 2u);
-  EXPECT_EQ(set.animations[0].positionKeys[1].time, 1000.0f);
-  EXPECT_EQ(set.animations[0].positionKeys[1].value[1], 1.75f);
-  EXPECT_EQ(set.animations[0].rotationKeys[0].value[3], 0.9689f);
-  EXPECT_STREQ(set.animations[1].boneName, "Arm");
-  EXPECT_EQ(set.animations[1].matrixKeys[0].time, 250.0f);
-  EXPECT_EQ(set.animations[1].matrixKeys[0].matrix[12], 0.75f);
+  EXPECT_STREQ(set.name, "Wave");
+  EXPECT_EQ(set.length, 2000.0f);
+  ASSERT_EQ(set.animations.count(), 3u);
+  EXPECT_EQ(set.animations[0].rotationKeys[2].time, 2000.0f);
+  EXPECT_EQ(set.animations[1].positionKeys[1].value[1], 1.5f);
+  EXPECT_STREQ(set.animations[2].boneName, "Head");
+  EXPECT_EQ(set.animations[2].scaleKeys[1].value[0], 1.3f);
+  EXPECT_EQ(set.animations[2].matrixKeys[1].matrix[13], 1.3f);
 }
 
 }  // namespace

@@ -1,85 +1,349 @@
 #include "tests/support/sample_model.h"
 
+#include <array>
+#include <cmath>
+
 #include "tests/support/kxm_writer.h"
+#include "tests/support/png_writer.h"
 
 namespace kxm::test {
 
 namespace {
 
-void quadMesh(KxmWriter& w) {
-  w.open(103);  // Frame MESH
-  w.chunkU32(111, 0x152).chunkI32(112, 36).chunkI32(113, 4);
-  w.open(115);  // four vertices: position, normal, diffuse colour, one texture set
-  const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
-  const std::uint32_t colours[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0x80FFFFFF};
-  for (int i = 0; i < 4; ++i) {
-    w.floats({corners[i][0], corners[i][1], 0}).floats({0, 0, 1}).u32(colours[i]);
-    w.floats({(corners[i][0] + 1) / 2, (1 - corners[i][1]) / 2});
+using Vec = std::array<double, 3>;
+// A row-vector matrix, row by row, as the file stores it: p' = p * M.
+using Rows = std::array<std::array<double, 4>, 4>;
+
+Rows identity() {
+  Rows m{};
+  for (std::size_t i = 0; i < 4; ++i) m[i][i] = 1;
+  return m;
+}
+
+Rows multiply(const Rows& a, const Rows& b) {
+  Rows r{};
+  for (std::size_t i = 0; i < 4; ++i)
+    for (std::size_t j = 0; j < 4; ++j)
+      for (std::size_t k = 0; k < 4; ++k) r[i][j] += a[i][k] * b[k][j];
+  return r;
+}
+
+// A frame's transform from its offset and a turn about z (radians), as the file means them.
+Rows local(const Vec& offset, double turnZ) {
+  Rows m = identity();
+  m[0][0] = std::cos(turnZ);
+  m[0][1] = std::sin(turnZ);
+  m[1][0] = -std::sin(turnZ);
+  m[1][1] = std::cos(turnZ);
+  for (std::size_t i = 0; i < 3; ++i) m[3][i] = offset[i];
+  return m;
+}
+
+// The inverse of a turn and a move: the turn transposed, the move undone.
+Rows inverseRigid(const Rows& m) {
+  Rows r = identity();
+  for (std::size_t i = 0; i < 3; ++i)
+    for (std::size_t j = 0; j < 3; ++j) r[i][j] = m[j][i];
+  for (std::size_t j = 0; j < 3; ++j) {
+    r[3][j] = -(m[3][0] * r[0][j] + m[3][1] * r[1][j] + m[3][2] * r[2][j]);
+  }
+  return r;
+}
+
+Vec apply(const Rows& m, const Vec& p) {
+  Vec r{};
+  for (std::size_t j = 0; j < 3; ++j) r[j] = p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j] + m[3][j];
+  return r;
+}
+
+void putMatrix(KxmWriter& w, const Rows& m) {
+  for (const auto& row : m)
+    for (double v : row) w.f32(static_cast<float>(v));
+}
+
+Vec minus(const Vec& a, const Vec& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+double dot(const Vec& a, const Vec& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+Vec cross(const Vec& a, const Vec& b) {
+  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+// Whether a triangle is a front face seen from `outward`: clockwise as Direct3D draws it.
+bool front(const Vec& a, const Vec& b, const Vec& c, const Vec& outward) {
+  return dot(cross(minus(b, a), minus(c, a)), outward) > 0;
+}
+
+struct Vertex {
+  Vec position;
+  Vec normal;
+  std::uint32_t colour;
+  double u = 0, v = 0;
+};
+
+// A mesh under construction: triangles are stored front side out, whichever order they come in.
+struct Shape {
+  std::vector<Vertex> vertices;
+  std::vector<std::uint16_t> indices;
+
+  std::uint16_t add(const Vertex& v) {
+    vertices.push_back(v);
+    return static_cast<std::uint16_t>(vertices.size() - 1);
+  }
+  void triangle(std::uint16_t a, std::uint16_t b, std::uint16_t c, const Vec& outward) {
+    if (front(vertices[a].position, vertices[b].position, vertices[c].position, outward)) {
+      indices.insert(indices.end(), {a, b, c});
+    } else {
+      indices.insert(indices.end(), {a, c, b});
+    }
+  }
+  // A flat face of four corners in turn, its own vertices so that its normal and texture
+  // coordinates are its own.
+  void face(const std::array<Vec, 4>& corners, const Vec& normal, std::uint32_t colour) {
+    const double uv[4][2] = {{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+    std::uint16_t at[4];
+    for (std::size_t i = 0; i < 4; ++i) {
+      at[i] = add({corners[i], normal, colour, uv[i][0], uv[i][1]});
+    }
+    triangle(at[0], at[1], at[2], normal);
+    triangle(at[0], at[2], at[3], normal);
+  }
+};
+
+// Writes the vertex, index and draw chunks of a shape in the format given (position always;
+// normal, diffuse colour and one texture set as the flags say).
+void putGeometry(KxmWriter& w, const Shape& s, std::uint32_t fvf, std::int32_t primitiveType,
+                 std::int32_t primitives, bool indexed = true) {
+  const bool normal = (fvf & 0x010) != 0, colour = (fvf & 0x040) != 0, uv = (fvf & 0x100) != 0;
+  const std::int32_t size = 12 + (normal ? 12 : 0) + (colour ? 4 : 0) + (uv ? 8 : 0);
+  w.chunkU32(111, fvf).chunkI32(112, size);
+  w.chunkI32(113, static_cast<std::int32_t>(s.vertices.size())).open(115);
+  for (const Vertex& v : s.vertices) {
+    for (double c : v.position) w.f32(static_cast<float>(c));
+    if (normal) for (double c : v.normal) w.f32(static_cast<float>(c));
+    if (colour) w.u32(v.colour);
+    if (uv) w.f32(static_cast<float>(v.u)).f32(static_cast<float>(v.v));
   }
   w.close();
-  w.chunkI32(114, 6).open(116);
-  for (int index : {0, 1, 2, 0, 2, 3}) w.u16(static_cast<std::uint16_t>(index));
+  if (indexed) {
+    w.chunkI32(114, static_cast<std::int32_t>(s.indices.size())).open(116);
+    for (std::uint16_t i : s.indices) w.u16(i);
+    w.close();
+  }
+  w.chunkI32(117, primitiveType);
+  w.chunkI32(118, static_cast<std::int32_t>(s.vertices.size())).chunkI32(119, primitives);
+}
+
+void putMaterial(KxmWriter& w, std::uint32_t code, std::array<float, 4> diffuse, float power,
+                 std::array<float, 3> emissive = {0, 0, 0}) {
+  w.open(code).floats({diffuse[0], diffuse[1], diffuse[2], diffuse[3]});
+  w.floats({diffuse[0] * 0.3f, diffuse[1] * 0.3f, diffuse[2] * 0.3f, 1});
+  w.floats({0.5f, 0.5f, 0.5f, 1}).floats({emissive[0], emissive[1], emissive[2], 1}).f32(power);
   w.close();
-  w.chunkI32(117, 4).chunkI32(118, 4).chunkI32(119, 2);
-  w.open(126).floats({0.8f, 0.6f, 0.4f, 1}).floats({0.2f, 0.2f, 0.2f, 1});
-  w.floats({1, 1, 1, 1}).floats({0, 0, 0, 1}).f32(32).close();
+}
+
+// The frames' places: the base, the arm turned 0.35 rad about z at its foot, the forearm
+// bent back 0.9 rad at the elbow, the lamp head at its end.
+const Vec kArmFoot = {0, 0.4, 0};
+const Vec kElbow = {0, 1.5, 0};
+const Vec kWrist = {0, 1.3, 0};
+constexpr double kArmTurn = 0.35, kForearmTurn = -0.9;
+
+// The base: a wooden box, its top one material and its sides another, all one texture.
+void baseMesh(KxmWriter& w) {
+  Shape s;
+  const double x = 1.0, y = 0.4, z = 0.8;
+  const std::uint32_t light = 0xFFFFF4E0, shade = 0xFFD8C8B0;
+  s.face({{{-x, y, -z}, {x, y, -z}, {x, y, z}, {-x, y, z}}}, {0, 1, 0}, light);  // top first
+  s.face({{{-x, 0, -z}, {x, 0, -z}, {x, y, -z}, {-x, y, -z}}}, {0, 0, -1}, shade);
+  s.face({{{x, 0, z}, {-x, 0, z}, {-x, y, z}, {x, y, z}}}, {0, 0, 1}, shade);
+  s.face({{{-x, 0, z}, {-x, 0, -z}, {-x, y, -z}, {-x, y, z}}}, {-1, 0, 0}, shade);
+  s.face({{{x, 0, -z}, {x, 0, z}, {x, y, z}, {x, y, -z}}}, {1, 0, 0}, shade);
+  s.face({{{-x, 0, z}, {x, 0, z}, {x, 0, -z}, {-x, 0, -z}}}, {0, -1, 0}, shade);
+
+  w.open(103);  // Frame MESH
+  putGeometry(w, s, 0x152, 4, 12);
+  putMaterial(w, 126, {0.9f, 0.75f, 0.55f, 1}, 32);
   w.chunkU8(125, 1).chunkU8(129, 0).chunkU8(130, 1).chunkU8(131, 2).chunkU8(140, 1);
   w.chunkF32(157, 0.5f).chunkF32(166, 0.25f);
-
   w.chunkI32(127, 1).open(128);  // Mesh TEXTURES
-  w.chunkStr(141, "wood.bmp").chunkI32(142, 0).chunkI32(143, 4);
-  w.chunkI32(152, 0).chunkI32(153, 2).end();
+  w.chunkStr(141, kSampleTextureName).chunkI32(142, 0).chunkI32(143, 4);
+  w.chunkI32(152, 0).chunkI32(153, 12).end();
   w.end().close();
-
-  w.chunkI32(124, 1).open(139);  // Multiple MATERIALS
+  w.chunkI32(124, 2).open(139);  // Multiple MATERIALS
   w.chunkStr(161, "Varnish");
-  w.open(162).floats({1, 0.9f, 0.7f, 1}).floats({0, 0, 0, 1}).floats({1, 1, 1, 1});
-  w.floats({0, 0, 0, 1}).f32(64).close();
+  putMaterial(w, 162, {1, 0.9f, 0.7f, 1}, 64);
   w.chunkI32(163, 0).chunkI32(164, 6).chunkI32(165, 2).end();
-  w.end().close();
-
-  w.chunkI32(121, 1).open(122);  // Mesh BONES DATA
-  w.chunkStr(301, "Spine").chunkI32(302, 2);
-  w.open(303).i32(0).i32(1).close();
-  w.open(304).floats({0.25f, 0.75f}).close();
-  w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0.5f, 0, 1}).close();
-  w.end();
+  w.chunkStr(161, "Oak");
+  putMaterial(w, 162, {0.75f, 0.55f, 0.35f, 1}, 16);
+  w.chunkI32(163, 6).chunkI32(164, 30).chunkI32(165, 10).end();
   w.end().close();
   w.end();
   w.close();
 }
 
+// The arm: a square tube from the foot through the elbow to the wrist, bent as the frames
+// are, moved by two bones that share the elbow's ring.
+void armMesh(KxmWriter& w, const Rows& armWorld, const Rows& forearmWorld) {
+  Shape s;
+  const double r = 0.12;
+  const Vec corners[4] = {{-r, 0, -r}, {r, 0, -r}, {r, 0, r}, {-r, 0, r}};
+  const std::uint32_t colours[3] = {0xFFD04020, 0xFFE06030, 0xFFF08040};
+  const Vec rings[3] = {{0, 0, 0}, {0, 0, 0}, kWrist};  // in the foot's, elbow's, elbow's frame
+  const Rows* worlds[3] = {&armWorld, &forearmWorld, &forearmWorld};
+  for (std::size_t ring = 0; ring < 3; ++ring) {
+    for (const Vec& c : corners) {
+      const Vec p = apply(*worlds[ring], {c[0] + rings[ring][0], c[1] + rings[ring][1], c[2] + rings[ring][2]});
+      const Vec centre = apply(*worlds[ring], rings[ring]);
+      s.add({p, minus(p, centre), colours[ring]});
+    }
+  }
+  auto at = [](std::size_t ring, std::size_t corner) {
+    return static_cast<std::uint16_t>(ring * 4 + corner % 4);
+  };
+  for (std::size_t ring = 0; ring < 2; ++ring) {
+    for (std::size_t c = 0; c < 4; ++c) {
+      const Vec out = s.vertices[at(ring, c)].normal;  // any corner's outward direction will do
+      const Vec side = {out[0] + s.vertices[at(ring, c + 1)].normal[0],
+                        out[1] + s.vertices[at(ring, c + 1)].normal[1],
+                        out[2] + s.vertices[at(ring, c + 1)].normal[2]};
+      s.triangle(at(ring, c), at(ring, c + 1), at(ring + 1, c + 1), side);
+      s.triangle(at(ring, c), at(ring + 1, c + 1), at(ring + 1, c), side);
+    }
+  }
+  const Vec down = minus(apply(armWorld, {0, 0, 0}), apply(armWorld, {0, 1, 0}));
+  const Vec up = minus(apply(forearmWorld, {0, 2, 0}), apply(forearmWorld, kWrist));
+  s.triangle(at(0, 0), at(0, 1), at(0, 2), down);
+  s.triangle(at(0, 0), at(0, 2), at(0, 3), down);
+  s.triangle(at(2, 0), at(2, 1), at(2, 2), up);
+  s.triangle(at(2, 0), at(2, 2), at(2, 3), up);
+
+  w.open(103);
+  putGeometry(w, s, 0x052, 4, static_cast<std::int32_t>(s.indices.size() / 3));
+  putMaterial(w, 126, {1, 1, 1, 1}, 48);
+  w.chunkI32(121, 2).open(122);  // Mesh BONES DATA
+  w.chunkStr(301, "UpperArm").chunkI32(302, 8);
+  w.open(303);
+  for (std::int32_t v = 0; v < 8; ++v) w.i32(v);
+  w.close().open(304).floats({1, 1, 1, 1, 0.5f, 0.5f, 0.5f, 0.5f}).close();
+  w.open(305);
+  putMatrix(w, inverseRigid(armWorld));
+  w.close().end();
+  w.chunkStr(301, "Forearm").chunkI32(302, 8);
+  w.open(303);
+  for (std::int32_t v = 4; v < 12; ++v) w.i32(v);
+  w.close().open(304).floats({0.5f, 0.5f, 0.5f, 0.5f, 1, 1, 1, 1}).close();
+  w.open(305);
+  putMatrix(w, inverseRigid(forearmWorld));
+  w.close().end();
+  w.end().close();
+  w.end();
+  w.close();
+}
+
+// The lamp head: a pyramid opening away from the wrist, drawn as a fan about its tip.
+void headMesh(KxmWriter& w) {
+  Shape s;
+  const Vec tip = {0, 0, 0};
+  const double r = 0.35, depth = 0.45;
+  const Vec centre = {0, depth * 0.6, 0};
+  s.add({tip, {0, -1, 0}, 0xFFFFF0A0});
+  const Vec corners[4] = {{-r, depth, -r}, {r, depth, -r}, {r, depth, r}, {-r, depth, r}};
+  // Corners in the turn that makes the fan's first triangle face out; the rest follow.
+  const bool turn = front(tip, corners[0], corners[1], minus(corners[0], centre));
+  for (std::size_t i = 0; i < 5; ++i) {
+    const Vec& c = corners[turn ? i % 4 : (4 - i) % 4];
+    s.add({c, minus(c, centre), 0xFFFFC030});
+  }
+  w.open(103);
+  putGeometry(w, s, 0x042, 6, 4, false);
+  putMaterial(w, 126, {1, 0.85f, 0.3f, 1}, 64, {0.6f, 0.5f, 0.1f});
+  w.end();
+  w.close();
+}
+
+// A plate on the ground in front of the lamp, drawn as a strip of two triangles.
+void plateMesh(KxmWriter& w) {
+  Shape s;
+  s.add({{-0.8, 0.01, -1.6}, {0, 1, 0}, 0xFF3060C0});
+  s.add({{-0.8, 0.01, -1.1}, {0, 1, 0}, 0xFF3060C0});
+  s.add({{0.8, 0.01, -1.6}, {0, 1, 0}, 0xFF60A0E0});
+  s.add({{0.8, 0.01, -1.1}, {0, 1, 0}, 0xFF60A0E0});
+  w.open(103);
+  putGeometry(w, s, 0x042, 5, 2, false);
+  putMaterial(w, 126, {1, 1, 1, 0.8f}, 8);
+  w.end();
+  w.close();
+}
+
+// A rotation key about z: (x, y, z, w), the turn w last.
+void turnKey(KxmWriter& w, std::uint32_t time, double angle) {
+  w.u32(time).floats({0, 0, static_cast<float>(std::sin(angle / 2)), static_cast<float>(std::cos(angle / 2))});
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> sampleModel() {
+  const Rows baseWorld = identity();
+  const Rows armWorld = multiply(local(kArmFoot, kArmTurn), baseWorld);
+  const Rows forearmWorld = multiply(local(kElbow, kForearmTurn), armWorld);
+
   KxmWriter w;
   w.open(1);  // Frame ROOT
-  w.chunkStr(101, "Scene");
-  w.chunkFloats(102, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+  w.chunkStr(101, "Lamp");
+  w.open(102);
+  putMatrix(w, identity());
+  w.close();
   w.open(104);  // Frame CHILD
-  w.chunkStr(101, "Body").chunkFloats(106, {0, 1.5f, 0}).chunkFloats(107, {0, 0.5f, 0});
+  w.chunkStr(101, "Base").chunkFloats(106, {0, 0, 0}).chunkFloats(107, {0, 0, 0});
   w.chunkFloats(108, {1, 1, 1});
-  quadMesh(w);
-  w.open(105);  // Frame SIBLING
-  w.chunkStr(101, "Arm").chunkFloats(106, {0.75f, 1.25f, 0}).end();
-  w.close();
-  w.end();
-  w.close();
+  baseMesh(w);
+  w.open(104);
+  w.chunkStr(101, "UpperArm").chunkFloats(106, {0, 0.4f, 0});
+  w.chunkFloats(107, {0, 0, static_cast<float>(kArmTurn)});
+  armMesh(w, armWorld, forearmWorld);
+  w.open(104);
+  w.chunkStr(101, "Forearm").chunkFloats(106, {0, 1.5f, 0});
+  w.chunkFloats(107, {0, 0, static_cast<float>(kForearmTurn)});
+  w.open(104);
+  w.chunkStr(101, "Head").chunkFloats(106, {0, 1.3f, 0}).chunkFloats(107, {0, 0, -2.0f});
+  headMesh(w);
+  w.end().close();
+  w.end().close();
+  w.open(105);  // Frame SIBLING: beside the arm, on the base
+  w.chunkStr(101, "Plate");
+  plateMesh(w);
+  w.end().close();
+  w.end().close();
+  w.end().close();
   w.end();
   w.close();
 
   w.open(2);  // AnimationSet ROOT
-  w.chunkStr(201, "Walk").chunkU32(202, 1000);
+  w.chunkStr(201, "Wave").chunkU32(202, 2000);
   w.open(203);  // AnimationSet DATA
-  w.chunkStr(211, "Body").chunkU32(212, 2).open(213);
-  w.u32(0).floats({0, 1.5f, 0}).zeros(12);
-  w.u32(1000).floats({0, 1.75f, 0}).zeros(12);
+  w.chunkStr(211, "UpperArm").chunkU32(214, 3).open(215);
+  turnKey(w, 0, kArmTurn);
+  turnKey(w, 1000, kArmTurn - 0.4);
+  turnKey(w, 2000, kArmTurn);
   w.close();
-  w.chunkU32(214, 1).open(215).u32(500).floats({0, 0.2474f, 0, 0.9689f}).close();
   w.open(220);  // Next ANIMATION
-  w.chunkStr(211, "Arm").chunkU32(216, 1).open(217).u32(0).floats({1, 1, 1}).zeros(12).close();
-  w.chunkU32(218, 1).open(219).u32(250);
-  w.floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0.75f, 1.25f, 0, 1}).zeros(64);
+  w.chunkStr(211, "Forearm").chunkU32(212, 2).open(213);
+  w.u32(0).floats({0, 1.5f, 0}).zeros(12).u32(2000).floats({0, 1.5f, 0}).zeros(12).close();
+  w.chunkU32(214, 3).open(215);
+  turnKey(w, 0, kForearmTurn);
+  turnKey(w, 1000, kForearmTurn + 0.6);
+  turnKey(w, 2000, kForearmTurn);
+  w.close();
+  w.open(220);
+  w.chunkStr(211, "Head").chunkU32(216, 3).open(217);
+  w.u32(0).floats({1, 1, 1}).zeros(12).u32(1000).floats({1.3f, 1.3f, 1.3f}).zeros(12);
+  w.u32(2000).floats({1, 1, 1}).zeros(12).close();
+  w.chunkU32(218, 2).open(219);
+  for (std::uint32_t time : {0u, 2000u}) {
+    const float c = std::cos(-2.0f), s = std::sin(-2.0f);  // the head's own place and turn
+    w.u32(time).floats({c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, 0, 1.3f, 0, 1}).zeros(64);
+  }
+  w.close();
+  w.end();
   w.close();
   w.end();
   w.close();
@@ -90,6 +354,22 @@ std::vector<std::uint8_t> sampleModel() {
 
   w.open(406).raw("exporter=sample").close();  // custom data
   return w.bytes();
+}
+
+std::vector<std::uint8_t> sampleTexture() {
+  // Wood: warm stripes with a darker grain every few rows.
+  constexpr std::uint32_t kSize = 64;
+  std::vector<std::uint8_t> rgb;
+  for (std::uint32_t y = 0; y < kSize; ++y) {
+    for (std::uint32_t x = 0; x < kSize; ++x) {
+      const double grain = 0.5 + 0.5 * std::sin((x + 3.0 * std::sin(y * 0.3)) * 0.6);
+      const double k = 0.75 + 0.25 * grain;
+      rgb.push_back(static_cast<std::uint8_t>(200 * k));
+      rgb.push_back(static_cast<std::uint8_t>(140 * k));
+      rgb.push_back(static_cast<std::uint8_t>(80 * k));
+    }
+  }
+  return pngImage(kSize, kSize, rgb);
 }
 
 }  // namespace kxm::test
