@@ -2,6 +2,7 @@
 //
 //   load:  loadFile from a file into the in-memory tree (what the viewer does)
 //   dump:  the same, then the tree printed to /dev/null (what kxm-dump does)
+//   export: the model kept, built into a glTF document and written as a GLB (kxm export)
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -10,6 +11,8 @@
 
 #include "bench/bench_files.h"
 #include "cli/huge_page_blocks.h"
+#include "export/gltf_export.h"
+#include "export/gltf_file.h"
 #include "model/model.h"
 #include "reader/load.h"
 #include "tree/memory_tree.h"
@@ -50,6 +53,31 @@ void run(benchmark::State& state, const char* name, Generator generate, bool dum
                          benchmark::Counter::kIsRate);
   state.counters["file_MB"] = static_cast<double>(bytes.size()) / 1e6;
 }
+
+void exportRun(benchmark::State& state) {
+  useHugePageBlocks();
+  const std::int64_t n = state.range(0);
+  const auto bytes = meshFile(n);
+  const std::string path = cachedFile("mesh_vertices-" + std::to_string(n), bytes);
+  const std::string out = path + ".glb";
+  for (auto _ : state) {
+    ChunkTree tree;
+    Model model;
+    if (!loadFile(path.c_str(), tree, DisplayOptions{}, model, ModelUse::Keep).loaded) {
+      state.SkipWithError("load failed");
+    }
+    gltf::Warnings warnings;
+    const gltf::Document doc = gltf::buildDocument(model, {}, warnings);
+    model.clearModel();
+    std::string error;
+    if (!gltf::writeDocument(doc, out, true, error)) state.SkipWithError(error.c_str());
+  }
+  std::remove(out.c_str());
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+  state.counters["file_MB"] = static_cast<double>(bytes.size()) / 1e6;
+}
+BENCHMARK(exportRun)->Name("mesh_vertices_export")->Arg(1000000)->Arg(2000000)
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 
 #define KXM_BENCH(name, generator, n)                          \
   BENCHMARK_CAPTURE(run, name##_load, #name, generator, false) \

@@ -75,8 +75,7 @@ class Builder {
   MeshOut addMesh(std::size_t f, std::size_t m);
   bool primitiveIndices(const Mesh& mesh, const std::string& what, std::uint64_t start,
                         std::uint64_t count, Primitive& out);
-  int addMaterial(const Material& material, const std::string& name, const Mesh& mesh,
-                  bool hasTexCoords);
+  int addMaterial(const Material& material, const std::string& name, int texture);
   std::optional<int> textureFor(const Mesh& mesh, Json& names);
   int addSkin(std::size_t f, const Mesh& mesh, const std::string& what, Json& attributes);
   void addAnimations();
@@ -281,8 +280,7 @@ bool Builder::primitiveIndices(const Mesh& mesh, const std::string& what, std::u
   return !out.indices.empty();
 }
 
-int Builder::addMaterial(const Material& material, const std::string& name, const Mesh& mesh,
-                         bool hasTexCoords) {
+int Builder::addMaterial(const Material& material, const std::string& name, int texture) {
   auto unit = [](float v) { return std::clamp(finiteOr(v, 0), 0.0f, 1.0f); };
   auto whole = [](const float* v, int n) {
     Json values = Json::array();
@@ -303,13 +301,7 @@ int Builder::addMaterial(const Material& material, const std::string& name, cons
                {"specular", whole(material.specular, 4)},
                {"emissive", whole(material.emissive, 4)},
                {"power", whole(&material.power, 1)[0]}};
-  Json textureNames = Json::array();
-  if (const std::optional<int> texture = textureFor(mesh, textureNames)) {
-    if (hasTexCoords) {
-      pbr["baseColorTexture"] = {{"index", *texture}};
-    }
-  }
-  if (!textureNames.empty()) kept["textures"] = std::move(textureNames);
+  if (texture >= 0) pbr["baseColorTexture"] = {{"index", texture}};
   Json out = {{"name", name}, {"pbrMetallicRoughness", std::move(pbr)}};
   const float* e = material.emissive;
   if (unit(e[0]) > 0 || unit(e[1]) > 0 || unit(e[2]) > 0) {
@@ -345,7 +337,7 @@ bool isPngOrJpeg(const std::filesystem::path& path) {
 }
 
 // The mesh's first texture whose image can be used becomes its base colour; every name is kept
-// in the material's extras. A texture is looked up once per name for the whole model.
+// in the mesh's extras. A texture is looked up once per name for the whole model.
 std::optional<int> Builder::textureFor(const Mesh& mesh, Json& names) {
   std::optional<int> first;
   for (std::size_t t = 0; t < mesh.textures.storedCount(); ++t) {
@@ -511,7 +503,15 @@ Builder::MeshOut Builder::addMesh(std::size_t f, std::size_t m) {
 
   // The primitives first: a mesh that draws nothing writes no vertices either.
   const std::uint32_t texCoordSets = std::min((mesh.fvfFlags >> 8) & 0xF, 2U);
-  const bool hasTexCoords = texCoordSets > 0;
+  Json textureNames = Json::array();
+  const std::optional<int> found = textureFor(mesh, textureNames);
+  const int texture = found && texCoordSets > 0 ? *found : -1;
+  if (found && texCoordSets == 0) {
+    warn(what + ": has a texture but no texture coordinates; the texture is not applied");
+  }
+  // Ranges may overlap, so the indices written are held to a multiple of what the mesh has.
+  std::uint64_t budget = 8 * (static_cast<std::uint64_t>(std::max(mesh.indices.count(), 0)) +
+                              vertices) + 65536;
   std::vector<Primitive> primitives;
   if (mesh.multiMaterials.count() > 0) {
     for (std::size_t k = 0; k < mesh.multiMaterials.storedCount(); ++k) {
@@ -526,7 +526,13 @@ Builder::MeshOut Builder::addMesh(std::size_t f, std::size_t m) {
                             static_cast<std::uint64_t>(range.indexCount), p)) {
         continue;
       }
-      p.material = addMaterial(range.material, nameToUtf8(range.name), mesh, hasTexCoords);
+      if (p.indices.size() > budget) {
+        warn(what + ": its material ranges overlap so much that the rest, from " +
+             quoted(range.name) + " on, are left out");
+        break;
+      }
+      budget -= p.indices.size();
+      p.material = addMaterial(range.material, nameToUtf8(range.name), texture);
       primitives.push_back(std::move(p));
     }
   } else {
@@ -535,7 +541,7 @@ Builder::MeshOut Builder::addMesh(std::size_t f, std::size_t m) {
                                   ? static_cast<std::uint64_t>(mesh.indices.count())
                                   : std::uint64_t{vertices};
     if (primitiveIndices(mesh, what, 0, all, p)) {
-      p.material = addMaterial(mesh.material, nameToUtf8(frame.name), mesh, hasTexCoords);
+      p.material = addMaterial(mesh.material, nameToUtf8(frame.name), texture);
       primitives.push_back(std::move(p));
     }
   }
@@ -602,7 +608,11 @@ Builder::MeshOut Builder::addMesh(std::size_t f, std::size_t m) {
     prim["material"] = p.material;
     prims.push_back(std::move(prim));
   }
-  meshes_.push_back({{"name", nameToUtf8(frame.name)}, {"primitives", std::move(prims)}});
+  Json gltfMesh = {{"name", nameToUtf8(frame.name)}, {"primitives", std::move(prims)}};
+  if (!textureNames.empty()) {
+    gltfMesh["extras"] = {{"kxm", {{"textures", std::move(textureNames)}}}};
+  }
+  meshes_.push_back(std::move(gltfMesh));
   out.mesh = static_cast<int>(meshes_.size() - 1);
   return out;
 }

@@ -197,6 +197,26 @@ TEST(Export, PrimitivesAsGltfDrawsThem) {
   }
 }
 
+// Material ranges may overlap; a few bytes of ranges must not ask for gigabytes of indices.
+TEST(Export, OverlappingRangesAreHeldToABudget) {
+  constexpr int kIndices = 3000, kRanges = 40;
+  KxmWriter w = test::meshFile([](KxmWriter& m) {
+    m.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 3);
+    m.open(115).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).close();
+    m.chunkI32(114, kIndices).open(116);
+    for (int i = 0; i < kIndices; ++i) m.u16(static_cast<std::uint16_t>(i % 3));
+    m.close().chunkI32(117, 4).chunkI32(124, kRanges).open(139);
+    for (int r = 0; r < kRanges; ++r) m.chunkI32(163, 0).chunkI32(164, kIndices).end();
+    m.end().close().end();
+  });
+  Warnings warnings;
+  const Document doc = build(w, warnings);
+  // 8 x (3,000 + 3) + 65,536 = 89,560 indices: 29 whole ranges of 3,000.
+  EXPECT_EQ(doc.json["meshes"][0]["primitives"].size(), 29u);
+  ASSERT_EQ(warnings.count(), 1u);
+  EXPECT_NE(warnings.kept()[0].find("overlap"), std::string::npos);
+}
+
 TEST(Export, PositionsAreMirroredWithExactBounds) {
   Warnings warnings;
   const Document doc = build(meshOf(4, 3, {}), warnings);
