@@ -5,9 +5,8 @@
 
 #include "export/gltf_export.h"
 #include "export/gltf_file.h"
+#include "cli/load_model.h"
 #include "model/model.h"
-#include "reader/load.h"
-#include "tree/chunk_tree.h"
 
 namespace kxm {
 
@@ -31,16 +30,8 @@ int runExport(const ExportRequest& request, std::FILE* err) {
   }
   const bool binary = ext == ".glb";
 
-  ChunkTree tree;  // the export needs the model, not the tree
   Model model;
-  const LoadOutcome outcome =
-      loadFile(request.input.c_str(), tree, DisplayOptions{}, model, ModelUse::Keep);
-  if (!outcome.loaded) {
-    model.clearModel();
-    std::fprintf(err, "kxm: %s: %s\n", request.input.c_str(),
-                 describeFailure(outcome.failure).c_str());
-    return 1;
-  }
+  if (!loadModelOrExplain(request.input, model, err)) return 1;
 
   gltf::ExportOptions options;
   options.ticksPerSecond = request.ticksPerSecond;

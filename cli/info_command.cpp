@@ -8,10 +8,9 @@
 #include <vector>
 
 #include "cli/json_writer.h"
+#include "cli/load_model.h"
 #include "model/model.h"
-#include "reader/load.h"
 #include "reader/vertex_format.h"
-#include "tree/chunk_tree.h"
 #include "tree/tree_dump.h"
 
 namespace kxm {
@@ -382,16 +381,8 @@ void Summary::json(JsonWriter& json) const {
 }  // namespace
 
 int runInfo(const InfoRequest& request, std::FILE* out, std::FILE* err) {
-  ChunkTree tree;  // the summary needs the model, not the tree
   Model model;
-  const LoadOutcome outcome =
-      loadFile(request.path.c_str(), tree, DisplayOptions{}, model, ModelUse::Keep);
-  if (!outcome.loaded) {
-    model.clearModel();
-    std::fprintf(err, "kxm: %s: %s\n", request.path.c_str(),
-                 describeFailure(outcome.failure).c_str());
-    return 1;
-  }
+  if (!loadModelOrExplain(request.path, model, err)) return 1;
   const Summary summary(model, std::filesystem::path(request.path).parent_path());
   bool written = true;
   if (request.json) {

@@ -220,20 +220,21 @@ void armMesh(KxmWriter& w, const Rows& armWorld, const Rows& forearmWorld) {
   putGeometry(w, s, 0x052, 4, static_cast<std::int32_t>(s.indices.size() / 3));
   putMaterial(w, 126, {1, 1, 1, 1}, 48);
   w.chunkI32(121, 2).open(122);  // Mesh BONES DATA
-  w.chunkStr(301, "UpperArm").chunkI32(302, 8);
-  w.open(303);
-  for (std::int32_t v = 0; v < 8; ++v) w.i32(v);
-  w.close().open(304).floats({1, 1, 1, 1, 0.5f, 0.5f, 0.5f, 0.5f}).close();
-  w.open(305);
-  putMatrix(w, inverseRigid(armWorld));
-  w.close().end();
-  w.chunkStr(301, "Forearm").chunkI32(302, 8);
-  w.open(303);
-  for (std::int32_t v = 4; v < 12; ++v) w.i32(v);
-  w.close().open(304).floats({0.5f, 0.5f, 0.5f, 0.5f, 1, 1, 1, 1}).close();
-  w.open(305);
-  putMatrix(w, inverseRigid(forearmWorld));
-  w.close().end();
+  // Each bone holds its own ring whole and the elbow's ring half; its matrix undoes its frame.
+  const struct {
+    const char* name;
+    std::int32_t firstVertex;
+    std::initializer_list<float> weights;
+    const Rows& world;
+  } bones[] = {{"UpperArm", 0, {1, 1, 1, 1, 0.5f, 0.5f, 0.5f, 0.5f}, armWorld},
+               {"Forearm", 4, {0.5f, 0.5f, 0.5f, 0.5f, 1, 1, 1, 1}, forearmWorld}};
+  for (const auto& bone : bones) {
+    w.chunkStr(301, bone.name).chunkI32(302, 8).open(303);
+    for (std::int32_t v = bone.firstVertex; v < bone.firstVertex + 8; ++v) w.i32(v);
+    w.close().open(304).floats(bone.weights).close().open(305);
+    putMatrix(w, inverseRigid(bone.world));
+    w.close().end();
+  }
   w.end().close();
   w.end();
   w.close();
