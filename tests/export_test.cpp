@@ -223,8 +223,8 @@ TEST(Export, PositionsAreMirroredWithExactBounds) {
   const int position = doc.json["meshes"][0]["primitives"][0]["attributes"]["POSITION"];
   EXPECT_EQ(values<float>(doc, position), (std::vector<float>{0, 0, 0, 1, 0, -1, 2, 0, -2}));
   const auto& a = doc.json["accessors"][static_cast<std::size_t>(position)];
-  EXPECT_EQ(a["min"], nlohmann::json::parse("[0, 0, -2]"));
-  EXPECT_EQ(a["max"], nlohmann::json::parse("[2, 0, 0]"));
+  EXPECT_EQ(a["min"], nlohmann::ordered_json::parse("[0, 0, -2]"));
+  EXPECT_EQ(a["max"], nlohmann::ordered_json::parse("[2, 0, 0]"));
 }
 
 TEST(Export, IndexWidthAvoidsTheRestartValue) {
@@ -256,11 +256,11 @@ TEST(Export, FramesBecomeNodesAndTheMatrixWinsOverParts) {
   const Document doc = build(w, warnings);
   const auto& nodes = doc.json["nodes"];
   EXPECT_EQ(nodes[0]["name"], "Caf\xC3\xA9");  // byte 0xE9 is U+00E9
-  EXPECT_EQ(nodes[0]["translation"], nlohmann::json::parse("[1, 2, -3]"));
-  EXPECT_EQ(nodes[0]["children"], nlohmann::json::parse("[1]"));
-  EXPECT_EQ(nodes[1]["translation"], nlohmann::json::parse("[0, 0, -4]"));
-  EXPECT_EQ(nodes[1]["scale"], nlohmann::json::parse("[2, 2, 2]"));
-  EXPECT_EQ(doc.json["scenes"][0]["nodes"], nlohmann::json::parse("[0]"));
+  EXPECT_EQ(nodes[0]["translation"], nlohmann::ordered_json::parse("[1, 2, -3]"));
+  EXPECT_EQ(nodes[0]["children"], nlohmann::ordered_json::parse("[1]"));
+  EXPECT_EQ(nodes[1]["translation"], nlohmann::ordered_json::parse("[0, 0, -4]"));
+  EXPECT_EQ(nodes[1]["scale"], nlohmann::ordered_json::parse("[2, 2, 2]"));
+  EXPECT_EQ(doc.json["scenes"][0]["nodes"], nlohmann::ordered_json::parse("[0]"));
   EXPECT_EQ(warnings.count(), 0u);
 }
 
@@ -282,13 +282,13 @@ TEST(Export, BonesBecomeASkinAtTheRoot) {
   Warnings warnings;
   const Document doc = build(w, warnings);
   const auto& skin = doc.json["skins"][0];
-  EXPECT_EQ(skin["joints"], nlohmann::json::parse("[1, 0]"));  // Hand, Body
+  EXPECT_EQ(skin["joints"], nlohmann::ordered_json::parse("[1, 0]"));  // Hand, Body
   const auto ibm = values<float>(doc, skin["inverseBindMatrices"]);
   EXPECT_EQ(ibm[14], -5);  // the bone's matrix, mirrored
   const auto& skinned = doc.json["nodes"][2];
   EXPECT_EQ(skinned["skin"], 0);
   EXPECT_FALSE(skinned.contains("translation") || skinned.contains("rotation"));
-  EXPECT_EQ(doc.json["scenes"][0]["nodes"], nlohmann::json::parse("[0, 2]"));
+  EXPECT_EQ(doc.json["scenes"][0]["nodes"], nlohmann::ordered_json::parse("[0, 2]"));
   const auto& attributes = doc.json["meshes"][0]["primitives"][0]["attributes"];
   const auto joints = values<std::uint16_t>(doc, attributes["JOINTS_0"]);
   const auto weights = values<float>(doc, attributes["WEIGHTS_0"]);

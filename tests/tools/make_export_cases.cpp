@@ -28,7 +28,6 @@ using Json = nlohmann::ordered_json;
 
 namespace {
 
-constexpr std::array<float, 16> kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 struct Bone {
   std::string name;
