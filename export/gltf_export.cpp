@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 
@@ -39,10 +40,10 @@ std::string quoted(const char* name) {
 float finiteOr(float value, float fallback) { return std::isfinite(value) ? value : fallback; }
 
 template <class T>
-void putValues(std::vector<std::uint8_t>& bytes, const T* values, std::size_t count) {
-  const std::size_t at = bytes.size();
-  bytes.resize(at + count * sizeof(T));
-  std::memcpy(bytes.data() + at, values, count * sizeof(T));
+constexpr int componentTypeOf() {
+  if constexpr (std::is_same_v<T, float>) return kFloat;
+  if constexpr (std::is_same_v<T, std::uint32_t>) return kUnsignedInt;
+  return kUnsignedShort;
 }
 
 // Key tracks are (seconds, value) pairs on their way to a sampler.
@@ -82,10 +83,12 @@ class Builder {
   template <std::size_t N>
   int addSampler(Json& samplers, std::vector<Key<N>> keys, const std::string& what);
 
-  int addView(std::vector<std::uint8_t> bytes, int target);
-  int addAccessor(int view, int componentType, std::size_t count, const char* type);
-  int addFloatAccessor(const std::vector<float>& values, int components, const char* type,
-                       int target, bool withBounds);
+  int addView(Piece piece, int target);
+  // A buffer view of `count` elements of `components` values of T and an accessor over it;
+  // `fill` writes the values into the T* it is given. Positions and key times get their bounds.
+  template <class T, class Fill>
+  int addAccessor(std::size_t count, std::size_t components, const char* type, int target,
+                  bool withBounds, Fill fill);
   void warn(std::string text) { warnings_.add(std::move(text)); }
 
   const Model& model_;
@@ -149,40 +152,36 @@ Json Builder::nodeFor(std::size_t f) {
   return node;
 }
 
-int Builder::addView(std::vector<std::uint8_t> bytes, int target) {
-  Json view = {{"buffer", 0}, {"byteOffset", doc_.binaryLength}, {"byteLength", bytes.size()}};
+int Builder::addView(Piece piece, int target) {
+  Json view = {{"buffer", 0}, {"byteOffset", doc_.binaryLength}, {"byteLength", piece.used()}};
   if (target != 0) view["target"] = target;
-  bytes.resize((bytes.size() + 3) / 4 * 4, 0);  // every view starts 4-byte aligned
-  doc_.binaryLength += bytes.size();
-  doc_.binary.push_back(std::move(bytes));
+  doc_.binaryLength += piece.size();
+  doc_.binary.push_back(std::move(piece));
   views_.push_back(std::move(view));
   return static_cast<int>(views_.size() - 1);
 }
 
-int Builder::addAccessor(int view, int componentType, std::size_t count, const char* type) {
-  accessors_.push_back(
-      {{"bufferView", view}, {"componentType", componentType}, {"count", count}, {"type", type}});
-  return static_cast<int>(accessors_.size() - 1);
-}
-
-int Builder::addFloatAccessor(const std::vector<float>& values, int components, const char* type,
-                              int target, bool withBounds) {
-  std::vector<std::uint8_t> bytes;
-  putValues(bytes, values.data(), values.size());
-  const std::size_t count = values.size() / static_cast<std::size_t>(components);
-  const int accessor = addAccessor(addView(std::move(bytes), target), kFloat, count, type);
+template <class T, class Fill>
+int Builder::addAccessor(std::size_t count, std::size_t components, const char* type,
+                         int target, bool withBounds, Fill fill) {
+  Piece piece(count * components * sizeof(T));
+  T* values = piece.as<T>();
+  fill(values);
+  Json accessor = {{"componentType", componentTypeOf<T>()}, {"count", count}, {"type", type}};
   if (withBounds && count > 0) {
-    std::vector<float> lo(values.begin(), values.begin() + components);
-    std::vector<float> hi = lo;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-      const std::size_t c = i % static_cast<std::size_t>(components);
-      lo[c] = std::min(lo[c], values[i]);
-      hi[c] = std::max(hi[c], values[i]);
+    std::vector<T> lo(values, values + components), hi = lo;
+    for (std::size_t e = 1; e < count; ++e) {
+      for (std::size_t c = 0; c < components; ++c) {
+        lo[c] = std::min(lo[c], values[e * components + c]);
+        hi[c] = std::max(hi[c], values[e * components + c]);
+      }
     }
-    accessors_[static_cast<std::size_t>(accessor)]["min"] = lo;
-    accessors_[static_cast<std::size_t>(accessor)]["max"] = hi;
+    accessor["min"] = lo;
+    accessor["max"] = hi;
   }
-  return accessor;
+  accessor["bufferView"] = addView(std::move(piece), target);
+  accessors_.push_back(std::move(accessor));
+  return static_cast<int>(accessors_.size() - 1);
 }
 
 // The indices a range of the mesh draws, as glTF's primitive: strips and fans become triangle
@@ -216,6 +215,7 @@ bool Builder::primitiveIndices(const Mesh& mesh, const std::string& what, std::u
     }
   };
   std::uint64_t rest = 0;
+  out.indices.reserve(static_cast<std::size_t>(mesh.primitiveType >= 5 ? 3 * count : count));
   switch (mesh.primitiveType) {
     case 1:  // point list
       out.mode = kPoints;
@@ -469,19 +469,21 @@ int Builder::addSkin(std::size_t f, const Mesh& mesh, const std::string& what, J
     ws = {1, 0, 0, 0};
   }
 
-  std::vector<std::uint8_t> jointBytes;
-  putValues(jointBytes, jointOf.data()->data(), vertices * 4);
-  attributes["JOINTS_0"] =
-      addAccessor(addView(std::move(jointBytes), kArrayBuffer), kUnsignedShort, vertices, "VEC4");
-  std::vector<float> weights(vertices * 4);
-  std::memcpy(weights.data(), weightOf.data(), weights.size() * sizeof(float));
-  attributes["WEIGHTS_0"] = addFloatAccessor(weights, 4, "VEC4", kArrayBuffer, false);
+  attributes["JOINTS_0"] = addAccessor<std::uint16_t>(
+      vertices, 4, "VEC4", kArrayBuffer, false,
+      [&](std::uint16_t* out) { std::memcpy(out, jointOf.data(), vertices * 4 * sizeof *out); });
+  attributes["WEIGHTS_0"] = addAccessor<float>(
+      vertices, 4, "VEC4", kArrayBuffer, false,
+      [&](float* out) { std::memcpy(out, weightOf.data(), vertices * 4 * sizeof *out); });
 
   Json jointNodes = Json::array();
   for (int frame : joints) jointNodes.push_back(frameNode_[static_cast<std::size_t>(frame)]);
+  const int inverseBindMatrices =
+      addAccessor<float>(joints.size(), 16, "MAT4", 0, false, [&](float* out) {
+        std::memcpy(out, inverseBind.data(), inverseBind.size() * sizeof *out);
+      });
   skins_.push_back({{"name", nameToUtf8(model_.frames[f].name)},
-                    {"inverseBindMatrices",
-                     addFloatAccessor(inverseBind, 16, "MAT4", 0, false)},
+                    {"inverseBindMatrices", inverseBindMatrices},
                     {"joints", std::move(jointNodes)}});
   return static_cast<int>(skins_.size() - 1);
 }
@@ -551,59 +553,59 @@ Builder::MeshOut Builder::addMesh(std::size_t f, std::size_t m) {
   }
 
   Json attributes;
-  std::vector<float> values(vertices * 3);
   std::uint64_t notFinite = 0;
-  for (std::size_t v = 0; v < vertices; ++v) {
-    const Vec3 p = pointToGltf(mesh.vertices[v].position);
-    for (std::size_t i = 0; i < 3; ++i) {
-      if (!std::isfinite(p[i])) ++notFinite;
-      values[v * 3 + i] = finiteOr(p[i], 0);
-    }
-  }
+  attributes["POSITION"] =
+      addAccessor<float>(vertices, 3, "VEC3", kArrayBuffer, true, [&](float* out) {
+        for (std::size_t v = 0; v < vertices; ++v) {
+          const Vec3 p = pointToGltf(mesh.vertices[v].position);
+          for (std::size_t i = 0; i < 3; ++i) {
+            if (!std::isfinite(p[i])) ++notFinite;
+            out[v * 3 + i] = finiteOr(p[i], 0);
+          }
+        }
+      });
   if (notFinite > 0) {
     warn(what + ": " + std::to_string(notFinite) + " coordinate(s) not finite; written as 0");
   }
-  attributes["POSITION"] = addFloatAccessor(values, 3, "VEC3", kArrayBuffer, true);
-  if (mesh.fvfFlags & kFvfDiffuse) {
-    values.resize(vertices * 4);
-    for (std::size_t v = 0; v < vertices; ++v) {
-      for (int i = 0; i < 4; ++i) {
-        values[v * 4 + static_cast<std::size_t>(i)] = mesh.vertices[v].diffuse[i];
-      }
-    }
-    attributes["COLOR_0"] = addFloatAccessor(values, 4, "VEC4", kArrayBuffer, false);
+  if (mesh.fvfFlags & kFvfDiffuse) {  // converted from bytes, so always within 0 to 1
+    attributes["COLOR_0"] =
+        addAccessor<float>(vertices, 4, "VEC4", kArrayBuffer, false, [&](float* out) {
+          for (std::size_t v = 0; v < vertices; ++v) {
+            std::memcpy(out + v * 4, mesh.vertices[v].diffuse, 4 * sizeof *out);
+          }
+        });
   }
   for (std::uint32_t set = 0; set < texCoordSets; ++set) {
-    values.resize(vertices * 2);
-    for (std::size_t v = 0; v < vertices; ++v) {
-      const float* uv = set == 0 ? mesh.vertices[v].texCoord0 : mesh.vertices[v].texCoord1;
-      values[v * 2] = finiteOr(uv[0], 0);
-      values[v * 2 + 1] = finiteOr(uv[1], 0);
-    }
     attributes[set == 0 ? "TEXCOORD_0" : "TEXCOORD_1"] =
-        addFloatAccessor(values, 2, "VEC2", kArrayBuffer, false);
+        addAccessor<float>(vertices, 2, "VEC2", kArrayBuffer, false, [&](float* out) {
+          for (std::size_t v = 0; v < vertices; ++v) {
+            const float* uv = set == 0 ? mesh.vertices[v].texCoord0 : mesh.vertices[v].texCoord1;
+            out[v * 2] = finiteOr(uv[0], 0);
+            out[v * 2 + 1] = finiteOr(uv[1], 0);
+          }
+        });
   }
-  std::vector<float>().swap(values);
 
-  MeshOut out;
-  if (mesh.bones.count() > 0) out.skin = addSkin(f, mesh, what, attributes);
+  MeshOut result;
+  if (mesh.bones.count() > 0) result.skin = addSkin(f, mesh, what, attributes);
 
   Json prims = Json::array();
   for (Primitive& p : primitives) {
     // 65535 restarts a 16-bit primitive, so a mesh that uses it as an index needs 32 bits.
     const std::uint32_t largest = *std::max_element(p.indices.begin(), p.indices.end());
-    std::vector<std::uint8_t> bytes;
-    int type = kUnsignedInt;
-    if (largest < 65535) {
-      type = kUnsignedShort;
-      std::vector<std::uint16_t> narrow(p.indices.begin(), p.indices.end());
-      putValues(bytes, narrow.data(), narrow.size());
-    } else {
-      putValues(bytes, p.indices.data(), p.indices.size());
-    }
-    Json prim = {{"attributes", attributes},
-                 {"indices", addAccessor(addView(std::move(bytes), kElementArrayBuffer), type,
-                                         p.indices.size(), "SCALAR")}};
+    const std::size_t n = p.indices.size();
+    const int indices =
+        largest < 65535
+            ? addAccessor<std::uint16_t>(n, 1, "SCALAR", kElementArrayBuffer, false,
+                                         [&](std::uint16_t* out) {
+                                           std::copy(p.indices.begin(), p.indices.end(), out);
+                                         })
+            : addAccessor<std::uint32_t>(n, 1, "SCALAR", kElementArrayBuffer, false,
+                                         [&](std::uint32_t* out) {
+                                           std::copy(p.indices.begin(), p.indices.end(), out);
+                                         });
+    std::vector<std::uint32_t>().swap(p.indices);
+    Json prim = {{"attributes", attributes}, {"indices", indices}};
     if (p.mode != kTriangles) prim["mode"] = p.mode;
     prim["material"] = p.material;
     prims.push_back(std::move(prim));
@@ -613,8 +615,8 @@ Builder::MeshOut Builder::addMesh(std::size_t f, std::size_t m) {
     gltfMesh["extras"] = {{"kxm", {{"textures", std::move(textureNames)}}}};
   }
   meshes_.push_back(std::move(gltfMesh));
-  out.mesh = static_cast<int>(meshes_.size() - 1);
-  return out;
+  result.mesh = static_cast<int>(meshes_.size() - 1);
+  return result;
 }
 
 // Sorts a track by time; of keys at the same time the last in the file stays. Times must
@@ -643,15 +645,13 @@ int Builder::addSampler(Json& samplers, std::vector<Key<N>> keys, const std::str
     warn(what + ": key times do not strictly increase; sorted, and of keys at one time the "
          "last kept");
   }
-  std::vector<float> times, values;
-  times.reserve(keys.size());
-  values.reserve(keys.size() * N);
-  for (const Key<N>& key : keys) {
-    times.push_back(key.time);
-    values.insert(values.end(), key.value.begin(), key.value.end());
-  }
-  const int input = addFloatAccessor(times, 1, "SCALAR", 0, true);
-  const int output = addFloatAccessor(values, N, N == 4 ? "VEC4" : "VEC3", 0, false);
+  const int input = addAccessor<float>(keys.size(), 1, "SCALAR", 0, true, [&](float* out) {
+    for (const Key<N>& key : keys) *out++ = key.time;
+  });
+  const int output =
+      addAccessor<float>(keys.size(), N, N == 4 ? "VEC4" : "VEC3", 0, false, [&](float* out) {
+        for (const Key<N>& key : keys) out = std::copy(key.value.begin(), key.value.end(), out);
+      });
   samplers.push_back({{"input", input}, {"output", output}, {"interpolation", "LINEAR"}});
   return static_cast<int>(samplers.size() - 1);
 }

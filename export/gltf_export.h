@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,10 +44,34 @@ struct ImageCopy {
   std::string fileName;
 };
 
+// The bytes of one buffer view, padded with zeros to a multiple of 4 so that the next view
+// starts aligned. They are written once by whoever makes the view, never zero-filled first: a
+// million vertices are a few dozen megabytes that are only worth touching once.
+class Piece {
+ public:
+  explicit Piece(std::size_t used)
+      : size_((used + 3) / 4 * 4), used_(used), bytes_(new unsigned char[size_]) {
+    std::memset(bytes_.get() + used_, 0, size_ - used_);
+  }
+  // The bytes as values of T: an array of bytes provides storage for them.
+  template <class T>
+  T* as() {
+    return reinterpret_cast<T*>(bytes_.get());
+  }
+  const unsigned char* data() const { return bytes_.get(); }
+  std::size_t size() const { return size_; }  // with the padding
+  std::size_t used() const { return used_; }
+
+ private:
+  std::size_t size_;
+  std::size_t used_;
+  std::unique_ptr<unsigned char[]> bytes_;
+};
+
 struct Document {
   nlohmann::ordered_json json;
-  // The binary buffer in pieces, each a multiple of 4 bytes long, in buffer order.
-  std::vector<std::vector<std::uint8_t>> binary;
+  // The binary buffer in pieces, one per buffer view, in buffer order.
+  std::vector<Piece> binary;
   std::uint64_t binaryLength = 0;
   std::vector<ImageCopy> images;
 };
