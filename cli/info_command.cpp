@@ -54,8 +54,8 @@ struct Bounds {
 
 Bounds boundsOf(const Mesh& mesh) {
   Bounds b;
-  for (std::size_t v = 0; v < static_cast<std::size_t>(mesh.vertices.count()); ++v) {
-    const float* p = mesh.vertices[v].position;
+  for (const MeshVertex& vertex : mesh.vertices) {
+    const float* p = vertex.position;
     if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) continue;
     for (int i = 0; i < 3; ++i) {
       b.min[i] = std::min(b.min[i], p[i]);
@@ -73,8 +73,8 @@ struct TimeRange {
 
 template <class Key>
 void addKeys(TimeRange& range, const ValueArray<Key>& keys) {
-  for (std::size_t k = 0; k < static_cast<std::size_t>(keys.count()); ++k) {
-    const float t = keys[k].time;
+  for (const Key& key : keys) {
+    const float t = key.time;
     range.first = range.keys == 0 ? t : std::min(range.first, t);
     range.last = range.keys == 0 ? t : std::max(range.last, t);
     ++range.keys;
@@ -185,12 +185,9 @@ Totals Summary::totals() const {
     }
   }
   t.animationSets = model_.animationSets.count();
-  for (std::size_t s = 0; s < model_.animationSets.count(); ++s) {
-    const AnimationSet& set = model_.animationSets[s];
+  for (const AnimationSet& set : model_.animationSets) {
     t.animations += set.animations.count();
-    for (std::size_t a = 0; a < set.animations.count(); ++a) {
-      t.keys += timeRangeOf(set.animations[a]).keys;
-    }
+    for (const Animation& anim : set.animations) t.keys += timeRangeOf(anim).keys;
   }
   return t;
 }
@@ -256,12 +253,10 @@ void Summary::text(std::string& out) const {
     }
   }
   out += "animation sets (" + std::to_string(model_.animationSets.count()) + "):\n";
-  for (std::size_t s = 0; s < model_.animationSets.count(); ++s) {
-    const AnimationSet& set = model_.animationSets[s];
+  for (const AnimationSet& set : model_.animationSets) {
     out += "  " + quoted(set.name) + " length " + number(set.length) + ", " +
            count(set.animations.count(), "animation", "animations") + "\n";
-    for (std::size_t a = 0; a < set.animations.count(); ++a) {
-      const Animation& anim = set.animations[a];
+    for (const Animation& anim : set.animations) {
       const TimeRange range = timeRangeOf(anim);
       out += "    " + quoted(anim.boneName) + ": " + std::to_string(anim.positionKeys.count()) +
              " position, " + std::to_string(anim.rotationKeys.count()) + " rotation, " +
@@ -344,12 +339,10 @@ void Summary::json(JsonWriter& json) const {
   }
   json.endArray();
   json.key("animationSets").beginArray();
-  for (std::size_t s = 0; s < model_.animationSets.count(); ++s) {
-    const AnimationSet& set = model_.animationSets[s];
+  for (const AnimationSet& set : model_.animationSets) {
     json.beginObject().key("name").string(set.name).key("length").real(set.length);
     json.key("animations").beginArray();
-    for (std::size_t a = 0; a < set.animations.count(); ++a) {
-      const Animation& anim = set.animations[a];
+    for (const Animation& anim : set.animations) {
       const TimeRange range = timeRangeOf(anim);
       json.beginObject().key("bone").string(anim.boneName);
       json.key("positionKeys").number(std::int64_t{anim.positionKeys.count()});

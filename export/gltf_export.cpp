@@ -657,12 +657,10 @@ int Builder::addSampler(Json& samplers, std::vector<Key<N>> keys, const std::str
 }
 
 void Builder::addAnimations() {
-  for (std::size_t s = 0; s < model_.animationSets.count(); ++s) {
-    const AnimationSet& set = model_.animationSets[s];
+  for (const AnimationSet& set : model_.animationSets) {
     Json channels = Json::array(), samplers = Json::array();
     std::map<std::pair<int, std::string>, bool> targeted;
-    for (std::size_t a = 0; a < set.animations.count(); ++a) {
-      const Animation& anim = set.animations[a];
+    for (const Animation& anim : set.animations) {
       const std::string what = "animation set " + quoted(set.name) + " bone " +
                                quoted(anim.boneName);
       const auto named =
@@ -681,13 +679,11 @@ void Builder::addAnimations() {
       auto finite = [](const auto& v) {
         return std::all_of(v.begin(), v.end(), [](float x) { return std::isfinite(x); });
       };
-      for (std::size_t k = 0; k < static_cast<std::size_t>(anim.positionKeys.count()); ++k) {
-        const PositionKey& key = anim.positionKeys[k];
+      for (const PositionKey& key : anim.positionKeys) {
         const Vec3 v = pointToGltf(key.value);
         if (finite(v)) translations.push_back({seconds(key.time), v}); else ++dropped;
       }
-      for (std::size_t k = 0; k < static_cast<std::size_t>(anim.rotationKeys.count()); ++k) {
-        const RotationKey& key = anim.rotationKeys[k];
+      for (const RotationKey& key : anim.rotationKeys) {
         const Quat q = {key.value[0], key.value[1], key.value[2], key.value[3]};
         if (!finite(q)) {
           ++dropped;
@@ -696,16 +692,14 @@ void Builder::addAnimations() {
           rotations.push_back({seconds(key.time), rotationToGltf(key.value)});
         }
       }
-      for (std::size_t k = 0; k < static_cast<std::size_t>(anim.scaleKeys.count()); ++k) {
-        const ScaleKey& key = anim.scaleKeys[k];
+      for (const ScaleKey& key : anim.scaleKeys) {
         const Vec3 v = {key.value[0], key.value[1], key.value[2]};
         if (finite(v)) scales.push_back({seconds(key.time), v}); else ++dropped;
       }
       // Matrix keys give each part that has no keys of its own.
       const bool fromMatrix[3] = {translations.empty(), rotations.empty(), scales.empty()};
       std::uint64_t inexact = 0;
-      for (std::size_t k = 0; k < static_cast<std::size_t>(anim.matrixKeys.count()); ++k) {
-        const MatrixKey& key = anim.matrixKeys[k];
+      for (const MatrixKey& key : anim.matrixKeys) {
         const Matrix4 m = matrixToGltf(key.matrix);
         if (!finite(m)) {
           ++dropped;

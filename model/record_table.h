@@ -40,6 +40,28 @@ class RecordTable {
   T& operator[](std::size_t index) { return *slot(index); }
   const T& operator[](std::size_t index) const { return *slot(index); }
 
+  // Plain iteration in index order: for (const Frame& frame : model.frames).
+  template <class Table, class Record>
+  class Iterator {
+   public:
+    Iterator(Table* table, std::size_t index) : table_(table), index_(index) {}
+    Record& operator*() const { return (*table_)[index_]; }
+    Record* operator->() const { return &(*table_)[index_]; }
+    Iterator& operator++() {
+      ++index_;
+      return *this;
+    }
+    bool operator==(const Iterator& other) const { return index_ == other.index_; }
+
+   private:
+    Table* table_;
+    std::size_t index_;
+  };
+  Iterator<RecordTable, T> begin() { return {this, 0}; }
+  Iterator<RecordTable, T> end() { return {this, count_}; }
+  Iterator<const RecordTable, const T> begin() const { return {this, 0}; }
+  Iterator<const RecordTable, const T> end() const { return {this, count_}; }
+
   // Appends one record with the values of a new record and returns it; nullptr when memory runs
   // out, the table then being left as it was.
   T* append() {

@@ -28,6 +28,10 @@ class ValueArray {
   const T* data() const { return data_; }
   T& operator[](std::size_t i) { return data_[i]; }
   const T& operator[](std::size_t i) const { return data_[i]; }
+  T* begin() { return data_; }
+  T* end() { return data_ + count_; }
+  const T* begin() const { return data_; }
+  const T* end() const { return data_ + count_; }
 
   // A count of 0 or below (2^31 or more as unsigned) fails and leaves the array as it was.
   // Otherwise the old array goes and n zero-filled entries take its place; when memory runs out

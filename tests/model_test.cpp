@@ -33,6 +33,16 @@ TEST(RecordTable, AppendsKeepEarlierRecordsAndTheirArraysAcrossBlocks) {
   }
 }
 
+TEST(RecordTable, IteratesInIndexOrderAcrossBlocks) {
+  Model model;
+  constexpr int kFrames = 3000;  // past the doubling blocks into the fixed ones
+  for (int i = 0; i < kFrames; ++i) ASSERT_NE(model.addFrame(i - 1), nullptr);
+  int expected = -1;
+  for (const Frame& frame : model.frames) EXPECT_EQ(frame.parentIndex, expected++);
+  EXPECT_EQ(expected, kFrames - 1);
+  model.clearModel();
+}
+
 TEST(ValueArray, AllocationReplacesTheArrayWithZeroedEntries) {
   Mesh mesh;
   ASSERT_EQ(allocIndices(mesh, 5), 1);
