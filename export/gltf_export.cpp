@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <limits>
 #include <map>
 #include <optional>
 #include <string_view>
@@ -108,8 +107,6 @@ class Builder {
 
 std::string frameWhat(const Frame& frame) { return "frame " + quoted(frame.name); }
 
-Json nodeName(const char* name) { return nameToUtf8(name); }
-
 // Frames become nodes in frame order; a frame's parent always comes before it.
 void Builder::addFrames() {
   const std::size_t n = model_.frames.count();
@@ -133,7 +130,7 @@ void Builder::addFrames() {
 // is not one of those would be invalid in glTF anyway.
 Json Builder::nodeFor(std::size_t f) {
   const Frame& frame = model_.frames[f];
-  Json node = {{"name", nodeName(frame.name)}};
+  Json node = {{"name", nameToUtf8(frame.name)}};
   Matrix4 m = frame.hasMatrix ? matrixToGltf(frame.matrix)
                               : matrixFromParts(frame.offset, frame.rotation, frame.scale);
   if (!std::all_of(m.begin(), m.end(), [](float v) { return std::isfinite(v); })) {

@@ -82,6 +82,19 @@ Trs decompose(const Matrix4& m, bool& exact) {
                      double{column[2]} * column[2]);
     for (std::size_t row = 0; row < 3; ++row) r[row][c] = s[c] > 0 ? column[row] / s[c] : 0;
   }
+  // A column scaled to nothing has no direction of its own: the turn is completed from the
+  // others (their cross product, or the axis itself), so that it stays a rotation.
+  for (std::size_t c = 0; c < 3; ++c) {
+    if (s[c] > 0) continue;
+    const std::size_t a = (c + 1) % 3, b = (c + 2) % 3;
+    if (s[a] > 0 && s[b] > 0) {
+      r[0][c] = r[1][a] * r[2][b] - r[2][a] * r[1][b];
+      r[1][c] = r[2][a] * r[0][b] - r[0][a] * r[2][b];
+      r[2][c] = r[0][a] * r[1][b] - r[1][a] * r[0][b];
+    } else {
+      for (std::size_t row = 0; row < 3; ++row) r[row][c] = row == c ? 1 : 0;
+    }
+  }
   const double det = r[0][0] * (r[1][1] * r[2][2] - r[1][2] * r[2][1]) -
                      r[0][1] * (r[1][0] * r[2][2] - r[1][2] * r[2][0]) +
                      r[0][2] * (r[1][0] * r[2][1] - r[1][1] * r[2][0]);

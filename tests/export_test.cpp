@@ -114,6 +114,7 @@ TEST(Space, DecomposeGivesTheMatrixBackOrSaysItCannot) {
       {"mirror", {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, true, {-1, 1, 1}},
       {"shear", {1, 0, 0, 0, 0.5f, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, false, {1, 1.118034f, 1}},
       {"projection", {1, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, false, {1, 1, 1}},
+      {"flattened and turned", {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, true, {1, 1, 0}},
   };
   for (const Case& c : cases) {
     bool exact = !c.exact;
