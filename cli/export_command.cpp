@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <new>
 
 #include "export/gltf_export.h"
 #include "export/gltf_file.h"
@@ -17,6 +18,17 @@ std::string lowerExtension(const std::filesystem::path& path) {
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
   return ext;
+}
+
+void printWarnings(const ExportRequest& request, const gltf::Warnings& warnings, std::FILE* err) {
+  if (request.quiet) return;
+  for (const std::string& text : warnings.kept()) {
+    std::fprintf(err, "kxm: warning: %s: %s\n", request.input.c_str(), text.c_str());
+  }
+  if (warnings.count() > warnings.kept().size()) {
+    std::fprintf(err, "kxm: warning: %s: %llu more warnings not shown\n", request.input.c_str(),
+                 static_cast<unsigned long long>(warnings.count() - warnings.kept().size()));
+  }
 }
 
 }  // namespace
@@ -39,22 +51,21 @@ int runExport(const ExportRequest& request, std::FILE* err) {
   if (!binary) options.binaryUri = gltf::uriOf(gltf::binaryPathFor(out).filename().string());
   options.generator = request.generator;
   gltf::Warnings warnings;
-  gltf::Document doc = gltf::buildDocument(model, options, warnings);
-  model.clearModel();
-
-  if (!request.quiet) {
-    for (const std::string& text : warnings.kept()) {
-      std::fprintf(err, "kxm: warning: %s: %s\n", request.input.c_str(), text.c_str());
-    }
-    if (warnings.count() > warnings.kept().size()) {
-      std::fprintf(err, "kxm: warning: %s: %llu more warnings not shown\n",
-                   request.input.c_str(),
-                   static_cast<unsigned long long>(warnings.count() - warnings.kept().size()));
-    }
-  }
   std::string error;
-  if (!gltf::writeDocument(doc, out, binary, error)) {
-    std::fprintf(err, "kxm: %s\n", error.c_str());
+  try {
+    const gltf::Document doc = gltf::buildDocument(model, options, warnings);
+    model.clearModel();
+    printWarnings(request, warnings, err);
+    if (!gltf::writeDocument(doc, out, binary, error)) {
+      std::fprintf(err, "kxm: %s\n", error.c_str());
+      return 1;
+    }
+  } catch (const std::bad_alloc&) {
+    // The document is a few times the model; a model that only just loaded may not fit twice.
+    model.clearModel();
+    printWarnings(request, warnings, err);
+    std::fprintf(err, "kxm: %s: out of memory while exporting; nothing written\n",
+                 request.input.c_str());
     return 1;
   }
   return 0;

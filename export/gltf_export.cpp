@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <type_traits>
@@ -13,6 +14,7 @@
 #include <utility>
 
 #include "export/space.h"
+#include "model/block.h"
 #include "reader/vertex_format.h"
 #include "tree/tree_dump.h"
 
@@ -809,6 +811,16 @@ Document Builder::build() {
 }
 
 }  // namespace
+
+Piece::Piece(std::size_t used) : size_((used + 3) / 4 * 4), used_(used), bytes_(nullptr) {
+  // Zero-filled, so the padding is zero too.
+  bytes_ = allocateBlock(std::max<std::size_t>(size_, 1));
+  if (bytes_ == nullptr) throw std::bad_alloc();
+}
+
+Piece::~Piece() {
+  if (bytes_ != nullptr) releaseBlock(bytes_, std::max<std::size_t>(size_, 1));
+}
 
 void Warnings::add(std::string text) {
   if (kept_.size() < kKept) kept_.push_back(std::move(text));

@@ -5,9 +5,8 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
-#include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -45,27 +44,34 @@ struct ImageCopy {
 };
 
 // The bytes of one buffer view, padded with zeros to a multiple of 4 so that the next view
-// starts aligned. They are written once by whoever makes the view, never zero-filled first: a
-// million vertices are a few dozen megabytes that are only worth touching once.
+// starts aligned. They come from the block source (model/block.h), as the model's arrays do:
+// kxm asks for huge pages there, and a million vertices are a few dozen megabytes whose page
+// faults would otherwise cost more than writing them. Throws std::bad_alloc when memory runs
+// out.
 class Piece {
  public:
-  explicit Piece(std::size_t used)
-      : size_((used + 3) / 4 * 4), used_(used), bytes_(new unsigned char[size_]) {
-    std::memset(bytes_.get() + used_, 0, size_ - used_);
-  }
-  // The bytes as values of T: an array of bytes provides storage for them.
+  explicit Piece(std::size_t used);
+  Piece(Piece&& other) noexcept
+      : size_(std::exchange(other.size_, 0)), used_(std::exchange(other.used_, 0)),
+        bytes_(std::exchange(other.bytes_, nullptr)) {}
+  Piece(const Piece&) = delete;
+  Piece& operator=(const Piece&) = delete;
+  Piece& operator=(Piece&&) = delete;
+  ~Piece();
+
+  // The bytes as values of T: a block from the source provides storage for them.
   template <class T>
   T* as() {
-    return reinterpret_cast<T*>(bytes_.get());
+    return static_cast<T*>(bytes_);
   }
-  const unsigned char* data() const { return bytes_.get(); }
+  const unsigned char* data() const { return static_cast<const unsigned char*>(bytes_); }
   std::size_t size() const { return size_; }  // with the padding
   std::size_t used() const { return used_; }
 
  private:
   std::size_t size_;
   std::size_t used_;
-  std::unique_ptr<unsigned char[]> bytes_;
+  void* bytes_;
 };
 
 struct Document {
