@@ -21,8 +21,8 @@ std::vector<std::uint8_t> meshFile(std::int64_t vertices) {
   const std::int64_t indices = vertices / 2 * 3;
   w.chunkI32(114, static_cast<std::int32_t>(indices)).open(116);
   for (std::int64_t i = 0; i < indices; ++i) w.u16(static_cast<std::uint16_t>(i));
-  w.chunkI32(117, 4);  // a triangle list, so that the export has something to draw
-  w.close().end().close().end().close();
+  w.close().chunkI32(117, 4);  // a triangle list, so that the export has something to draw
+  w.end().close().end().close();
   return w.bytes();
 }
 
