@@ -1,5 +1,6 @@
 #include "export/gltf_file.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -30,19 +31,24 @@ bool writeWhole(const fs::path& target, std::string& error, Fill fill) {
   fs::path temporary = target;
   temporary += ".partial";
   {
+    errno = 0;
     std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
     if (file) fill(file);
     file.close();
     if (!file) {
+      const int reason = errno;
       std::error_code ignored;
       fs::remove(temporary, ignored);
       error = "cannot write " + target.string();
+      if (reason != 0) error += std::string(": ") + std::strerror(reason);
       return false;
     }
   }
   std::error_code failed;
   fs::rename(temporary, target, failed);
-  if (failed && fs::exists(target)) {  // where a rename will not replace a file
+  // Where a rename will not replace a file (Windows), the old file goes first; anything else in
+  // the way, a folder above all, stays and the export fails.
+  if (failed && fs::is_regular_file(target)) {
     fs::remove(target, failed);
     if (!failed) fs::rename(temporary, target, failed);
   }

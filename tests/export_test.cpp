@@ -403,6 +403,11 @@ TEST_F(ExportFiles, GltfNamesItsBinAndAFailedWriteLeavesNothing) {
   EXPECT_FALSE(writeDocument(doc, dir / "no such folder" / "x.glb", true, error));
   EXPECT_NE(error.find("cannot write"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir / "no such folder"));
+  // A folder where the output should go stays a folder.
+  std::filesystem::create_directories(dir / "taken.glb");
+  EXPECT_FALSE(writeDocument(doc, dir / "taken.glb", true, error));
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "taken.glb"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "taken.glb.partial"));
 }
 
 }  // namespace
