@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <new>
 
+#include "cli/load_model.h"
 #include "export/gltf_export.h"
 #include "export/gltf_file.h"
-#include "cli/load_model.h"
 #include "model/model.h"
 
 namespace kxm {
@@ -15,8 +15,9 @@ namespace {
 
 std::string lowerExtension(const std::filesystem::path& path) {
   std::string ext = path.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) {
+    return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  });
   return ext;
 }
 

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <vector>
 
 #include "cli/json_writer.h"
 #include "cli/load_model.h"
+#include "export/gltf_export.h"
 #include "model/model.h"
 #include "reader/vertex_format.h"
 #include "tree/tree_dump.h"
@@ -131,12 +133,6 @@ std::vector<std::pair<std::size_t, std::size_t>> hierarchy(const Model& model) {
   return order;
 }
 
-std::string quoted(std::string_view name) {
-  std::string out = "\"";
-  appendEscapedLabel(out, name);
-  return out + "\"";
-}
-
 std::string count(std::uint64_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -157,8 +153,7 @@ class Summary {
 
  private:
   bool imageExists(const char* name) const {
-    std::error_code error;
-    return name[0] != '\0' && std::filesystem::is_regular_file(folder_ / name, error);
+    return gltf::imageBeside(folder_, {name, strnlen(name, kNameSize)}).has_value();
   }
   void meshText(std::string& out, const Mesh& mesh, std::size_t m, const std::string& pad) const;
   void meshJson(JsonWriter& json, const Mesh& mesh) const;
@@ -223,20 +218,20 @@ void Summary::meshText(std::string& out, const Mesh& mesh, std::size_t m,
   };
   listed(mesh.multiMaterials.count(), "multi-materials", [&](std::uint64_t i) {
     const MultiMaterial& e = mesh.multiMaterials.at(i);
-    return quoted(e.name) + " indices " + std::to_string(e.indexStart) + " to " +
+    return quotedLabel(e.name) + " indices " + std::to_string(e.indexStart) + " to " +
            std::to_string(std::int64_t{e.indexStart} + e.indexCount) + ", diffuse " +
            number(e.material.diffuse[0]) + " " + number(e.material.diffuse[1]) + " " +
            number(e.material.diffuse[2]) + " " + number(e.material.diffuse[3]);
   });
   listed(mesh.textures.count(), "textures", [&](std::uint64_t i) {
     const Texture& t = mesh.textures.at(i);
-    return quoted(t.name) + (imageExists(t.name) ? " (found)" : " (not found)") + " primitives " +
-           std::to_string(t.primitiveStart) + " to " +
+    return quotedLabel(t.name) + (imageExists(t.name) ? " (found)" : " (not found)") +
+           " primitives " + std::to_string(t.primitiveStart) + " to " +
            std::to_string(std::int64_t{t.primitiveStart} + t.primitiveCount);
   });
   listed(mesh.bones.count(), "bones", [&](std::uint64_t i) {
     const Bone& bone = mesh.bones.at(i);
-    return quoted(bone.name) + " " + std::to_string(bone.vertexIndices.count()) + " vertices";
+    return quotedLabel(bone.name) + " " + std::to_string(bone.vertexIndices.count()) + " vertices";
   });
 }
 
@@ -247,19 +242,20 @@ void Summary::text(std::string& out) const {
     const Frame& frame = model_.frames[f];
     std::string pad(2 + 2 * std::min(depth, kDeepestIndent), ' ');
     if (depth > kDeepestIndent) pad += "(depth " + std::to_string(depth) + ") ";
-    out += pad + quoted(frame.name) + "\n";
+    out += pad + quotedLabel(frame.name) + "\n";
     for (std::size_t m = 0; m < frame.meshes.count(); ++m) {
       meshText(out, frame.meshes[m], m, pad + "  ");
     }
   }
   out += "animation sets (" + std::to_string(model_.animationSets.count()) + "):\n";
   for (const AnimationSet& set : model_.animationSets) {
-    out += "  " + quoted(set.name) + " length " + number(set.length) + ", " +
+    out += "  " + quotedLabel(set.name) + " length " + number(set.length) + ", " +
            count(set.animations.count(), "animation", "animations") + "\n";
     for (const Animation& anim : set.animations) {
       const TimeRange range = timeRangeOf(anim);
-      out += "    " + quoted(anim.boneName) + ": " + std::to_string(anim.positionKeys.count()) +
-             " position, " + std::to_string(anim.rotationKeys.count()) + " rotation, " +
+      out += "    " + quotedLabel(anim.boneName) + ": " +
+             std::to_string(anim.positionKeys.count()) + " position, " +
+             std::to_string(anim.rotationKeys.count()) + " rotation, " +
              std::to_string(anim.scaleKeys.count()) + " scale, " +
              std::to_string(anim.matrixKeys.count()) + " matrix keys";
       if (range.keys > 0) out += ", time " + number(range.first) + " to " + number(range.last);

@@ -33,9 +33,10 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 #endif
-  CLI::App app{"Looks inside KXM model files: their chunk tree, everything wrong in them, and the model "
-               "they hold, which it exports to glTF.",
-               "kxm"};
+  CLI::App app{
+      "Looks inside KXM model files: their chunk tree, everything wrong in them, and the model "
+      "they hold, which it exports to glTF.",
+      "kxm"};
   app.set_version_flag("--version", "kxm " KXM_VERSION);
   app.require_subcommand(1);
 

@@ -32,13 +32,18 @@ constexpr int kArrayBuffer = 34962;
 constexpr int kElementArrayBuffer = 34963;
 enum Mode { kPoints = 0, kLines = 1, kLineStrip = 3, kTriangles = 4 };
 
-std::string quoted(const char* name) {
-  std::string out = "\"";
-  appendEscapedLabel(out, std::string_view(name, strnlen(name, kNameSize)));
-  return out + "\"";
+// A name buffer's bytes: at most 127 and a zero, or all 128 of a buffer without one.
+std::string_view nameOf(const char* name) {
+  return {name, strnlen(name, kNameSize)};
 }
 
-float finiteOr(float value, float fallback) { return std::isfinite(value) ? value : fallback; }
+std::string quoted(const char* name) {
+  return quotedLabel(nameOf(name));
+}
+
+float finiteOr(float value, float fallback) {
+  return std::isfinite(value) ? value : fallback;
+}
 
 template <class T>
 constexpr int componentTypeOf() {
@@ -107,7 +112,9 @@ class Builder {
   std::map<std::string, std::string> imageSource_;            // copied file name -> texture name
 };
 
-std::string frameWhat(const Frame& frame) { return "frame " + quoted(frame.name); }
+std::string frameWhat(const Frame& frame) {
+  return "frame " + quoted(frame.name);
+}
 
 // Frames become nodes in frame order; a frame's parent always comes before it.
 void Builder::addFrames() {
@@ -115,7 +122,7 @@ void Builder::addFrames() {
   frameNode_.resize(n);
   for (std::size_t f = 0; f < n; ++f) {
     const Frame& frame = model_.frames[f];
-    frameByName_.try_emplace(std::string(frame.name, strnlen(frame.name, kNameSize)), f);
+    frameByName_.try_emplace(std::string(nameOf(frame.name)), f);
     frameNode_[f] = static_cast<int>(nodes_.size());
     nodes_.push_back(nodeFor(f));
     const std::int32_t parent = frame.parentIndex;
@@ -161,8 +168,8 @@ int Builder::addView(Piece piece, int target) {
 }
 
 template <class T, class Fill>
-int Builder::addAccessor(std::size_t count, std::size_t components, const char* type,
-                         int target, bool withBounds, Fill fill) {
+int Builder::addAccessor(std::size_t count, std::size_t components, const char* type, int target,
+                         bool withBounds, Fill fill) {
   Piece piece(count * components * sizeof(T));
   T* values = piece.as<T>();
   fill(values);
@@ -191,8 +198,8 @@ bool Builder::primitiveIndices(const Mesh& mesh, const std::string& what, std::u
                                std::uint64_t count, Primitive& out) {
   const bool indexed = mesh.indices.count() > 0;
   const auto vertices = static_cast<std::uint32_t>(mesh.vertices.count());
-  const std::uint64_t available = indexed ? static_cast<std::uint64_t>(mesh.indices.count())
-                                          : std::uint64_t{vertices};
+  const std::uint64_t available =
+      indexed ? static_cast<std::uint64_t>(mesh.indices.count()) : std::uint64_t{vertices};
   if (start > available || count > available - start) {
     warn(what + ": indices " + std::to_string(start) + " to " + std::to_string(start + count) +
          " reach past the mesh's " + std::to_string(available) + "; cut to them");
@@ -219,7 +226,10 @@ bool Builder::primitiveIndices(const Mesh& mesh, const std::string& what, std::u
     case 1:  // point list
       out.mode = kPoints;
       for (std::uint64_t i = 0; i < count; ++i) {
-        if (at(i) < vertices) out.indices.push_back(at(i)); else ++outside;
+        if (at(i) < vertices)
+          out.indices.push_back(at(i));
+        else
+          ++outside;
       }
       break;
     case 2:  // line list
@@ -253,16 +263,17 @@ bool Builder::primitiveIndices(const Mesh& mesh, const std::string& what, std::u
     case 5:  // triangle strip: every other triangle is stored the other way round
       if (count > 0 && count < 3) rest = count;
       for (std::uint64_t i = 0; i + 2 < count; ++i) {
-        if (i % 2 == 0) triangle(at(i), at(i + 1), at(i + 2));
-        else triangle(at(i + 1), at(i), at(i + 2));
+        if (i % 2 == 0)
+          triangle(at(i), at(i + 1), at(i + 2));
+        else
+          triangle(at(i + 1), at(i), at(i + 2));
       }
       break;
     case 6:  // triangle fan
       if (count > 0 && count < 3) rest = count;
       for (std::uint64_t i = 0; i + 2 < count; ++i) triangle(at(0), at(i + 1), at(i + 2));
       break;
-    default:
-      return false;
+    default: return false;
   }
   if (outside > 0) {
     warn(what + ": " + std::to_string(outside) + " element(s) use an index past the " +
@@ -284,7 +295,10 @@ int Builder::addMaterial(const Material& material, const std::string& name, int 
   auto whole = [](const float* v, int n) {
     Json values = Json::array();
     for (int i = 0; i < n; ++i) {
-      if (std::isfinite(v[i])) values.push_back(v[i]); else values.push_back(nullptr);
+      if (std::isfinite(v[i]))
+        values.push_back(v[i]);
+      else
+        values.push_back(nullptr);
     }
     return values;
   };
@@ -312,21 +326,6 @@ int Builder::addMaterial(const Material& material, const std::string& name, int 
   return static_cast<int>(materials_.size() - 1);
 }
 
-// Whether a name is a plain relative path, which may be looked for beside the input: no root,
-// no drive and no way up.
-bool besideInput(std::string_view name) {
-  if (name.empty() || name.front() == '/' || name.front() == '\\') return false;
-  if (name.size() > 1 && name[1] == ':') return false;
-  std::size_t begin = 0;
-  while (begin <= name.size()) {
-    std::size_t end = name.find_first_of("/\\", begin);
-    if (end == std::string_view::npos) end = name.size();
-    if (name.substr(begin, end - begin) == "..") return false;
-    begin = end + 1;
-  }
-  return true;
-}
-
 bool isPngOrJpeg(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
   char magic[8] = {};
@@ -341,26 +340,23 @@ std::optional<int> Builder::textureFor(const Mesh& mesh, Json& names) {
   std::optional<int> first;
   for (std::size_t t = 0; t < mesh.textures.storedCount(); ++t) {
     const char* raw = mesh.textures.stored(t).name;
-    const std::string name(raw, strnlen(raw, kNameSize));
+    const std::string name(nameOf(raw));
     if (name.empty()) continue;
     names.push_back(nameToUtf8(raw));
     auto [found, inserted] = textureByName_.try_emplace(name, -1);
     if (inserted) {
-      std::string slashed = name;
-      std::replace(slashed.begin(), slashed.end(), '\\', '/');
-      const std::filesystem::path from = options_.inputFolder / slashed;
-      const std::string fileName = std::filesystem::path(slashed).filename().string();
-      std::error_code error;
-      if (!besideInput(name) || !std::filesystem::is_regular_file(from, error)) {
+      const std::optional<std::filesystem::path> from = imageBeside(options_.inputFolder, name);
+      const std::string fileName = from ? from->filename().string() : std::string();
+      if (!from) {
         warn("texture " + quoted(raw) + ": no such image beside the input; not referenced");
-      } else if (!isPngOrJpeg(from)) {
+      } else if (!isPngOrJpeg(*from)) {
         warn("texture " + quoted(raw) + ": the image is neither PNG nor JPEG; not referenced");
       } else if (auto [other, fresh] = imageSource_.try_emplace(fileName, name);
                  !fresh && other->second != name) {
         warn("texture " + quoted(raw) + ": its file name is also that of texture \"" +
              other->second + "\"; not referenced");
       } else {
-        doc_.images.push_back({from, fileName});
+        doc_.images.push_back({*from, fileName});
         images_.push_back({{"uri", uriOf(fileName)}});
         textures_.push_back({{"source", images_.size() - 1}});
         found->second = static_cast<int>(textures_.size() - 1);
@@ -376,8 +372,8 @@ std::optional<int> Builder::textureFor(const Mesh& mesh, Json& names) {
 // frame.
 int Builder::addSkin(std::size_t f, const Mesh& mesh, const std::string& what, Json& attributes) {
   const auto vertices = static_cast<std::size_t>(mesh.vertices.count());
-  std::vector<int> joints;                       // joint slot -> frame
-  std::unordered_map<std::size_t, int> slotOf;   // frame -> joint slot
+  std::vector<int> joints;                      // joint slot -> frame
+  std::unordered_map<std::size_t, int> slotOf;  // frame -> joint slot
   std::vector<float> inverseBind;
   std::vector<std::array<std::uint16_t, 4>> jointOf(vertices, {0, 0, 0, 0});
   std::vector<std::array<float, 4>> weightOf(vertices, {0, 0, 0, 0});
@@ -390,7 +386,8 @@ int Builder::addSkin(std::size_t f, const Mesh& mesh, const std::string& what, J
         return;
       }
     }
-    const auto least = static_cast<std::size_t>(std::min_element(ws.begin(), ws.end()) - ws.begin());
+    const auto least =
+        static_cast<std::size_t>(std::min_element(ws.begin(), ws.end()) - ws.begin());
     if (ws[least] < weight) {
       js[least] = static_cast<std::uint16_t>(slot);
       ws[least] = weight;
@@ -399,7 +396,7 @@ int Builder::addSkin(std::size_t f, const Mesh& mesh, const std::string& what, J
   std::uint64_t badInfluences = 0;
   for (std::size_t b = 0; b < mesh.bones.storedCount(); ++b) {
     const Bone& bone = mesh.bones.stored(b);
-    const auto named = frameByName_.find(std::string(bone.name, strnlen(bone.name, kNameSize)));
+    const auto named = frameByName_.find(std::string(nameOf(bone.name)));
     if (named == frameByName_.end()) {
       warn(what + ": bone " + quoted(bone.name) + " names no frame; its influences are left out");
       continue;
@@ -413,13 +410,15 @@ int Builder::addSkin(std::size_t f, const Mesh& mesh, const std::string& what, J
       joints.push_back(static_cast<int>(named->second));
       Matrix4 m = matrixToGltf(bone.translationMatrix);
       if (!std::all_of(m.begin(), m.end(), [](float v) { return std::isfinite(v); })) {
-        warn(what + ": bone " + quoted(bone.name) + " has a matrix that is not finite; "
+        warn(what + ": bone " + quoted(bone.name) +
+             " has a matrix that is not finite; "
              "identity written");
         float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
         m = matrixToGltf(identity);
       }
       if (m[3] != 0 || m[7] != 0 || m[11] != 0 || m[15] != 1) {
-        warn(what + ": bone " + quoted(bone.name) + "'s matrix has a projective column; "
+        warn(what + ": bone " + quoted(bone.name) +
+             "'s matrix has a projective column; "
              "written as (0, 0, 0, 1)");
         m[3] = m[7] = m[11] = 0;
         m[15] = 1;
@@ -428,8 +427,8 @@ int Builder::addSkin(std::size_t f, const Mesh& mesh, const std::string& what, J
     } else if (joints[static_cast<std::size_t>(slot->second)] != static_cast<int>(named->second)) {
       continue;
     }
-    const std::size_t n = static_cast<std::size_t>(
-        std::min(bone.vertexIndices.count(), bone.weights.count()));
+    const std::size_t n =
+        static_cast<std::size_t>(std::min(bone.vertexIndices.count(), bone.weights.count()));
     for (std::size_t i = 0; i < n; ++i) {
       const std::int32_t v = bone.vertexIndices[i];
       const float weight = bone.weights[i];
@@ -477,10 +476,9 @@ int Builder::addSkin(std::size_t f, const Mesh& mesh, const std::string& what, J
 
   Json jointNodes = Json::array();
   for (int frame : joints) jointNodes.push_back(frameNode_[static_cast<std::size_t>(frame)]);
-  const int inverseBindMatrices =
-      addAccessor<float>(joints.size(), 16, "MAT4", 0, false, [&](float* out) {
-        std::memcpy(out, inverseBind.data(), inverseBind.size() * sizeof *out);
-      });
+  const int inverseBindMatrices = addAccessor<float>(
+      joints.size(), 16, "MAT4", 0, false,
+      [&](float* out) { std::memcpy(out, inverseBind.data(), inverseBind.size() * sizeof *out); });
   skins_.push_back({{"name", nameToUtf8(model_.frames[f].name)},
                     {"inverseBindMatrices", inverseBindMatrices},
                     {"joints", std::move(jointNodes)}});
@@ -503,7 +501,7 @@ Builder::MeshOut Builder::addMesh(std::size_t f, std::size_t m) {
   }
 
   // The primitives first: a mesh that draws nothing writes no vertices either.
-  const std::uint32_t texCoordSets = std::min((mesh.fvfFlags >> 8) & 0xF, 2U);
+  const std::uint32_t texCoordSets = std::min(fvfTexCoordSets(mesh.fvfFlags), 2U);
   Json textureNames = Json::array();
   const std::optional<int> found = textureFor(mesh, textureNames);
   const int texture = found && texCoordSets > 0 ? *found : -1;
@@ -511,8 +509,8 @@ Builder::MeshOut Builder::addMesh(std::size_t f, std::size_t m) {
     warn(what + ": has a texture but no texture coordinates; the texture is not applied");
   }
   // Ranges may overlap, so the indices written are held to a multiple of what the mesh has.
-  std::uint64_t budget = 8 * (static_cast<std::uint64_t>(std::max(mesh.indices.count(), 0)) +
-                              vertices) + 65536;
+  std::uint64_t budget =
+      8 * (static_cast<std::uint64_t>(std::max(mesh.indices.count(), 0)) + vertices) + 65536;
   std::vector<Primitive> primitives;
   if (mesh.multiMaterials.count() > 0) {
     for (std::size_t k = 0; k < mesh.multiMaterials.storedCount(); ++k) {
@@ -595,14 +593,12 @@ Builder::MeshOut Builder::addMesh(std::size_t f, std::size_t m) {
     const std::size_t n = p.indices.size();
     const int indices =
         largest < 65535
-            ? addAccessor<std::uint16_t>(n, 1, "SCALAR", kElementArrayBuffer, false,
-                                         [&](std::uint16_t* out) {
-                                           std::copy(p.indices.begin(), p.indices.end(), out);
-                                         })
-            : addAccessor<std::uint32_t>(n, 1, "SCALAR", kElementArrayBuffer, false,
-                                         [&](std::uint32_t* out) {
-                                           std::copy(p.indices.begin(), p.indices.end(), out);
-                                         });
+            ? addAccessor<std::uint16_t>(
+                  n, 1, "SCALAR", kElementArrayBuffer, false,
+                  [&](std::uint16_t* out) { std::copy(p.indices.begin(), p.indices.end(), out); })
+            : addAccessor<std::uint32_t>(
+                  n, 1, "SCALAR", kElementArrayBuffer, false,
+                  [&](std::uint32_t* out) { std::copy(p.indices.begin(), p.indices.end(), out); });
     std::vector<std::uint32_t>().swap(p.indices);
     Json prim = {{"attributes", attributes}, {"indices", indices}};
     if (p.mode != kTriangles) prim["mode"] = p.mode;
@@ -631,8 +627,10 @@ bool repairTimes(std::vector<Key<N>>& keys) {
                    [](const Key<N>& a, const Key<N>& b) { return a.time < b.time; });
   std::vector<Key<N>> kept;
   for (const Key<N>& key : keys) {
-    if (!kept.empty() && kept.back().time == key.time) kept.back() = key;
-    else kept.push_back(key);
+    if (!kept.empty() && kept.back().time == key.time)
+      kept.back() = key;
+    else
+      kept.push_back(key);
   }
   keys = std::move(kept);
   return true;
@@ -641,7 +639,8 @@ bool repairTimes(std::vector<Key<N>>& keys) {
 template <std::size_t N>
 int Builder::addSampler(Json& samplers, std::vector<Key<N>> keys, const std::string& what) {
   if (repairTimes(keys)) {
-    warn(what + ": key times do not strictly increase; sorted, and of keys at one time the "
+    warn(what +
+         ": key times do not strictly increase; sorted, and of keys at one time the "
          "last kept");
   }
   const int input = addAccessor<float>(keys.size(), 1, "SCALAR", 0, true, [&](float* out) {
@@ -660,10 +659,9 @@ void Builder::addAnimations() {
     Json channels = Json::array(), samplers = Json::array();
     std::map<std::pair<int, std::string>, bool> targeted;
     for (const Animation& anim : set.animations) {
-      const std::string what = "animation set " + quoted(set.name) + " bone " +
-                               quoted(anim.boneName);
-      const auto named =
-          frameByName_.find(std::string(anim.boneName, strnlen(anim.boneName, kNameSize)));
+      const std::string what =
+          "animation set " + quoted(set.name) + " bone " + quoted(anim.boneName);
+      const auto named = frameByName_.find(std::string(nameOf(anim.boneName)));
       if (named == frameByName_.end()) {
         warn(what + ": names no frame; left out");
         continue;
@@ -680,7 +678,10 @@ void Builder::addAnimations() {
       };
       for (const PositionKey& key : anim.positionKeys) {
         const Vec3 v = pointToGltf(key.value);
-        if (finite(v)) translations.push_back({seconds(key.time), v}); else ++dropped;
+        if (finite(v))
+          translations.push_back({seconds(key.time), v});
+        else
+          ++dropped;
       }
       for (const RotationKey& key : anim.rotationKeys) {
         const Quat q = {key.value[0], key.value[1], key.value[2], key.value[3]};
@@ -693,7 +694,10 @@ void Builder::addAnimations() {
       }
       for (const ScaleKey& key : anim.scaleKeys) {
         const Vec3 v = {key.value[0], key.value[1], key.value[2]};
-        if (finite(v)) scales.push_back({seconds(key.time), v}); else ++dropped;
+        if (finite(v))
+          scales.push_back({seconds(key.time), v});
+        else
+          ++dropped;
       }
       // Matrix keys give each part that has no keys of its own.
       const bool fromMatrix[3] = {translations.empty(), rotations.empty(), scales.empty()};
@@ -712,15 +716,18 @@ void Builder::addAnimations() {
         if (fromMatrix[2]) scales.push_back({seconds(key.time), trs.scale});
       }
       if (dropped > 0) {
-        warn(what + ": " + std::to_string(dropped) + " key(s) with numbers that are not "
+        warn(what + ": " + std::to_string(dropped) +
+             " key(s) with numbers that are not "
              "finite; left out");
       }
       if (noTurn > 0) {
-        warn(what + ": " + std::to_string(noTurn) + " rotation key(s) of length 0; written "
+        warn(what + ": " + std::to_string(noTurn) +
+             " rotation key(s) of length 0; written "
              "as no turn");
       }
       if (inexact > 0) {
-        warn(what + ": " + std::to_string(inexact) + " matrix key(s) not a translation, "
+        warn(what + ": " + std::to_string(inexact) +
+             " matrix key(s) not a translation, "
              "rotation and scale; written as the nearest");
       }
       auto channel = [&](const char* path, auto& keys) {
@@ -758,8 +765,8 @@ Document Builder::build() {
       if (out.mesh < 0) continue;
       if (out.skin >= 0) {
         // A skinned mesh's node sits at the root without a transform: its joints place it.
-        nodes_.push_back({{"name", nameToUtf8(frame.name)}, {"mesh", out.mesh},
-                          {"skin", out.skin}});
+        nodes_.push_back(
+            {{"name", nameToUtf8(frame.name)}, {"mesh", out.mesh}, {"skin", out.skin}});
         skinNodes_.push_back(static_cast<int>(nodes_.size() - 1));
       } else {
         plain.push_back(out.mesh);
@@ -839,6 +846,25 @@ std::string nameToUtf8(const char* name) {
     }
   }
   return out;
+}
+
+std::optional<std::filesystem::path> imageBeside(const std::filesystem::path& folder,
+                                                 std::string_view name) {
+  if (name.empty() || name.front() == '/' || name.front() == '\\') return std::nullopt;
+  if (name.size() > 1 && name[1] == ':') return std::nullopt;
+  std::string slashed(name);
+  std::replace(slashed.begin(), slashed.end(), '\\', '/');
+  std::size_t begin = 0;
+  while (begin <= slashed.size()) {
+    std::size_t end = slashed.find('/', begin);
+    if (end == std::string::npos) end = slashed.size();
+    if (slashed.compare(begin, end - begin, "..") == 0) return std::nullopt;
+    begin = end + 1;
+  }
+  std::error_code error;
+  std::filesystem::path path = folder / slashed;
+  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
+  return path;
 }
 
 std::string uriOf(const std::string& fileName) {

@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <utility>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -17,10 +19,10 @@
 namespace kxm::gltf {
 
 struct ExportOptions {
-  double ticksPerSecond = 1000;          // key times are ticks; seconds = ticks / this
-  std::filesystem::path inputFolder;     // where texture images are looked for
-  std::string binaryUri;                 // the .bin's URI for a .gltf; empty for a GLB
-  std::string generator = "kxm";         // asset.generator: the tool's name and version
+  double ticksPerSecond = 1000;       // key times are ticks; seconds = ticks / this
+  std::filesystem::path inputFolder;  // where texture images are looked for
+  std::string binaryUri;              // the .bin's URI for a .gltf; empty for a GLB
+  std::string generator = "kxm";      // asset.generator: the tool's name and version
 };
 
 // What the export left out or repaired. A hostile file can make millions, so the first ones are
@@ -52,7 +54,8 @@ class Piece {
  public:
   explicit Piece(std::size_t used);
   Piece(Piece&& other) noexcept
-      : size_(std::exchange(other.size_, 0)), used_(std::exchange(other.used_, 0)),
+      : size_(std::exchange(other.size_, 0)),
+        used_(std::exchange(other.used_, 0)),
         bytes_(std::exchange(other.bytes_, nullptr)) {}
   Piece(const Piece&) = delete;
   Piece& operator=(const Piece&) = delete;
@@ -86,6 +89,11 @@ Document buildDocument(const Model& model, const ExportOptions& options, Warning
 
 // A name's bytes as UTF-8, each byte the code point of its value, so every byte comes back.
 std::string nameToUtf8(const char* name);
+
+// Where a texture's image is looked for: beside the input, a name with `\` read as a path with
+// `/`. Nothing for a name that is empty, absolute, on a drive or climbs out with `..`.
+std::optional<std::filesystem::path> imageBeside(const std::filesystem::path& folder,
+                                                 std::string_view name);
 
 // A file name as a relative URI: bytes other than letters, digits and -._~ percent-encoded.
 std::string uriOf(const std::string& fileName);

@@ -67,9 +67,8 @@ bool copyImages(const Document& doc, const fs::path& folder, std::string& error)
     std::error_code same;
     if (fs::equivalent(image.from, target, same)) continue;
     std::ifstream source(image.from, std::ios::binary);
-    const bool copied = writeWhole(target, error, [&](std::ofstream& file) {
-      file << source.rdbuf();
-    });
+    const bool copied =
+        writeWhole(target, error, [&](std::ofstream& file) { file << source.rdbuf(); });
     if (!copied || !source) {
       if (copied) error = "cannot read " + image.from.string();
       return false;
@@ -89,8 +88,8 @@ bool writeDocument(const Document& doc, const fs::path& out, bool binary, std::s
   const fs::path folder = out.has_parent_path() ? out.parent_path() : fs::path(".");
   if (!copyImages(doc, folder, error)) return false;
   if (!binary) {
-    if (doc.binaryLength > 0 &&
-        !writeWhole(binaryPathFor(out), error, [&](std::ofstream& file) { putBinary(file, doc); })) {
+    if (doc.binaryLength > 0 && !writeWhole(binaryPathFor(out), error,
+                                            [&](std::ofstream& file) { putBinary(file, doc); })) {
       return false;
     }
     const std::string text = doc.json.dump(1, ' ');

@@ -43,7 +43,9 @@ Rows rotationAbout(int axis, double angle) {
 
 }  // namespace
 
-Quat rotationToGltf(const float q[4]) { return normalised({-q[0], -q[1], q[2], q[3]}); }
+Quat rotationToGltf(const float q[4]) {
+  return normalised({-q[0], -q[1], q[2], q[3]});
+}
 
 Matrix4 matrixToGltf(const float m[16]) {
   Matrix4 g;
@@ -64,8 +66,8 @@ Matrix4 matrixFromParts(const float offset[3], const float rotation[3], const fl
 }
 
 Quat normalised(Quat q) {
-  const double length = std::sqrt(double{q[0]} * q[0] + double{q[1]} * q[1] +
-                                  double{q[2]} * q[2] + double{q[3]} * q[3]);
+  const double length = std::sqrt(double{q[0]} * q[0] + double{q[1]} * q[1] + double{q[2]} * q[2] +
+                                  double{q[3]} * q[3]);
   if (!(length > 1e-12) || !std::isfinite(length)) return {0, 0, 0, 1};
   for (float& c : q) c = static_cast<float>(c / length);
   return q;

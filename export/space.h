@@ -16,7 +16,9 @@ using Quat = std::array<float, 4>;      // x, y, z, w
 using Matrix4 = std::array<float, 16>;  // column-major, as glTF stores it
 
 // Adding +0 turns the -0 of a mirrored 0 into 0.
-inline Vec3 pointToGltf(const float p[3]) { return {p[0], p[1], -p[2] + 0.0f}; }
+inline Vec3 pointToGltf(const float p[3]) {
+  return {p[0], p[1], -p[2] + 0.0f};
+}
 Quat rotationToGltf(const float q[4]);
 Matrix4 matrixToGltf(const float m[16]);
 

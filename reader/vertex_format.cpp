@@ -48,7 +48,7 @@ std::int32_t fvfComponentOffset(std::uint32_t flags, std::uint32_t component, st
   if (component == 0x080) return offset;
   if (flags & 0x080) offset += 4;
 
-  const std::uint32_t sets = (flags >> 8) & 0xF;
+  const std::uint32_t sets = fvfTexCoordSets(flags);
   for (std::uint32_t i = 0; i < sets; ++i) {
     switch (fvfTexCoordSize(flags, i)) {
       case 4:

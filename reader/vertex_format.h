@@ -13,6 +13,9 @@ inline constexpr std::uint32_t kFvfPosition = 0x002;
 inline constexpr std::uint32_t kFvfNormal = 0x010;
 inline constexpr std::uint32_t kFvfDiffuse = 0x040;
 
+// How many texture coordinate sets the flags give (bits 8 to 11), 0 to 15.
+inline std::uint32_t fvfTexCoordSets(std::uint32_t flags) { return (flags >> 8) & 0xF; }
+
 // Bytes of texture coordinate set i: 4, 8, 12 or 16; 0 when the flags have no sets.
 std::int32_t fvfTexCoordSize(std::uint32_t flags, std::uint32_t i);
 

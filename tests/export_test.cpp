@@ -22,7 +22,8 @@ using test::Walk;
 // Row-vector matrices as the file stores them, applied to a point: p * M.
 std::array<double, 3> applyRows(const float m[16], const std::array<double, 3>& p) {
   std::array<double, 3> r{};
-  for (std::size_t c = 0; c < 3; ++c) r[c] = p[0] * m[c] + p[1] * m[4 + c] + p[2] * m[8 + c] + m[12 + c];
+  for (std::size_t c = 0; c < 3; ++c)
+    r[c] = p[0] * m[c] + p[1] * m[4 + c] + p[2] * m[8 + c] + m[12 + c];
   return r;
 }
 
@@ -35,18 +36,29 @@ std::array<double, 3> applyColumns(const Matrix4& m, const std::array<double, 3>
   return r;
 }
 
-std::array<double, 3> mirrored(std::array<double, 3> p) { return {p[0], p[1], -p[2]}; }
+std::array<double, 3> mirrored(std::array<double, 3> p) {
+  return {p[0], p[1], -p[2]};
+}
 
 // A quaternion's rotation as a column-vector matrix (glTF's meaning of x, y, z, w).
 Matrix4 rotationMatrix(const Quat& q) {
   const double x = q[0], y = q[1], z = q[2], w = q[3];
-  return {static_cast<float>(1 - 2 * (y * y + z * z)), static_cast<float>(2 * (x * y + z * w)),
-          static_cast<float>(2 * (x * z - y * w)), 0,
-          static_cast<float>(2 * (x * y - z * w)), static_cast<float>(1 - 2 * (x * x + z * z)),
-          static_cast<float>(2 * (y * z + x * w)), 0,
-          static_cast<float>(2 * (x * z + y * w)), static_cast<float>(2 * (y * z - x * w)),
-          static_cast<float>(1 - 2 * (x * x + y * y)), 0,
-          0, 0, 0, 1};
+  return {static_cast<float>(1 - 2 * (y * y + z * z)),
+          static_cast<float>(2 * (x * y + z * w)),
+          static_cast<float>(2 * (x * z - y * w)),
+          0,
+          static_cast<float>(2 * (x * y - z * w)),
+          static_cast<float>(1 - 2 * (x * x + z * z)),
+          static_cast<float>(2 * (y * z + x * w)),
+          0,
+          static_cast<float>(2 * (x * z + y * w)),
+          static_cast<float>(2 * (y * z - x * w)),
+          static_cast<float>(1 - 2 * (x * x + y * y)),
+          0,
+          0,
+          0,
+          0,
+          1};
 }
 
 // The model looks the same, not mirrored: a point moved by a frame's transform in the file's
@@ -92,8 +104,9 @@ TEST(Space, RotationKeysTurnAsTheirMatrices) {
   for (int trial = 0; trial < 50; ++trial) {
     const Quat q = normalised({value(random), value(random), value(random), value(random)});
     const Matrix4 columns = rotationMatrix(q);
-    const float stored[16] = {columns[0], columns[1], columns[2], 0, columns[4], columns[5],
-                              columns[6], 0, columns[8], columns[9], columns[10], 0, 0, 0, 0, 1};
+    const float stored[16] = {
+        columns[0], columns[1], columns[2],  0, columns[4], columns[5], columns[6], 0,
+        columns[8], columns[9], columns[10], 0, 0,          0,          0,          1};
     const float file[4] = {q[0], q[1], q[2], q[3]};
     const Matrix4 want = matrixToGltf(stored);
     const Matrix4 got = rotationMatrix(rotationToGltf(file));
@@ -122,7 +135,9 @@ TEST(Space, DecomposeGivesTheMatrixBackOrSaysItCannot) {
     EXPECT_EQ(exact, c.exact) << c.what;
     for (std::size_t i = 0; i < 3; ++i) EXPECT_NEAR(trs.scale[i], c.scale[i], 1e-5) << c.what;
     EXPECT_NEAR(std::hypot(std::hypot(trs.rotation[0], trs.rotation[1]),
-                           std::hypot(trs.rotation[2], trs.rotation[3])), 1, 1e-6) << c.what;
+                           std::hypot(trs.rotation[2], trs.rotation[3])),
+                1, 1e-6)
+        << c.what;
     EXPECT_EQ(trs.translation, (Vec3{c.m[12], c.m[13], c.m[14]})) << c.what;
   }
 }
@@ -154,11 +169,13 @@ Document build(const KxmWriter& w, Warnings& warnings, ExportOptions options = {
   return buildDocument(walk.model, options, warnings);
 }
 
-KxmWriter meshOf(std::int32_t type, std::uint32_t vertices, std::initializer_list<std::uint16_t> indices) {
+KxmWriter meshOf(std::int32_t type, std::uint32_t vertices,
+                 std::initializer_list<std::uint16_t> indices) {
   return test::meshFile([&](KxmWriter& w) {
     w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, static_cast<std::int32_t>(vertices));
     w.open(115);
-    for (std::uint32_t v = 0; v < vertices; ++v) w.floats({static_cast<float>(v), 0, static_cast<float>(v % 3)});
+    for (std::uint32_t v = 0; v < vertices; ++v)
+      w.floats({static_cast<float>(v), 0, static_cast<float>(v % 3)});
     w.close();
     if (indices.size() > 0) {
       w.chunkI32(114, static_cast<std::int32_t>(indices.size())).open(116);
@@ -186,7 +203,13 @@ TEST(Export, PrimitivesAsGltfDrawsThem) {
       {"points", 1, 3, {2, 0}, 0, {2, 0}, 0},
       {"lines, a remainder left out", 2, 3, {0, 1, 2}, 1, {0, 1}, 1},
       {"line strip", 3, 3, {}, 3, {0, 1, 2}, 0},
-      {"a repeated vertex and one past the end", 4, 3, {0, 0, 1, 0, 1, 5, 0, 1, 2}, 4, {0, 2, 1}, 2},
+      {"a repeated vertex and one past the end",
+       4,
+       3,
+       {0, 0, 1, 0, 1, 5, 0, 1, 2},
+       4,
+       {0, 2, 1},
+       2},
       {"an unknown type: no mesh", 7, 3, {}, -1, {}, 1},
   };
   for (const Case& c : cases) {
@@ -311,10 +334,10 @@ TEST(Export, AnimationTimesInSecondsRepairedWhenTheyGoBack) {
 
 class ExportFiles : public ::testing::Test {
  protected:
-  std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                              ("kxm-export-test-" + std::string(::testing::UnitTest::GetInstance()
-                                                                    ->current_test_info()
-                                                                    ->name()));
+  std::filesystem::path dir =
+      std::filesystem::temp_directory_path() /
+      ("kxm-export-test-" +
+       std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
   void SetUp() override { std::filesystem::create_directories(dir); }
   void TearDown() override {
     std::error_code error;

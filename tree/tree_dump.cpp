@@ -24,6 +24,12 @@ void appendEscapedLabel(std::string& out, std::string_view label) {
   }
 }
 
+std::string quotedLabel(std::string_view label) {
+  std::string out = "\"";
+  appendEscapedLabel(out, label);
+  return out + "\"";
+}
+
 bool visitPreOrder(TreeControl& control, NodeHandle parent,
                    const std::function<bool(NodeHandle node, std::size_t depth)>& visit) {
   // One entry per open depth: the next node to visit at that depth.

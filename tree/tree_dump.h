@@ -19,6 +19,8 @@ bool visitPreOrder(TreeControl& control, NodeHandle parent,
 // Appends a label with 0x20 to 0x7E as they are, a backslash doubled and every other byte as
 // \xHH in lower-case hex.
 void appendEscapedLabel(std::string& out, std::string_view label);
+// A name as messages quote it: escaped as above, in double quotes.
+std::string quotedLabel(std::string_view label);
 
 // Walks every node of the control (top level first) and hands the text to sink in pieces of
 // about 64 KiB; stops early and returns false when sink does.

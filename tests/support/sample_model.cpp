@@ -52,7 +52,8 @@ Rows inverseRigid(const Rows& m) {
 
 Vec apply(const Rows& m, const Vec& p) {
   Vec r{};
-  for (std::size_t j = 0; j < 3; ++j) r[j] = p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j] + m[3][j];
+  for (std::size_t j = 0; j < 3; ++j)
+    r[j] = p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j] + m[3][j];
   return r;
 }
 
@@ -61,8 +62,12 @@ void putMatrix(KxmWriter& w, const Rows& m) {
     for (double v : row) w.f32(static_cast<float>(v));
 }
 
-Vec minus(const Vec& a, const Vec& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
-double dot(const Vec& a, const Vec& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+Vec minus(const Vec& a, const Vec& b) {
+  return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
+double dot(const Vec& a, const Vec& b) {
+  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
 Vec cross(const Vec& a, const Vec& b) {
   return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
@@ -118,7 +123,8 @@ void putGeometry(KxmWriter& w, const Shape& s, std::uint32_t fvf, std::int32_t p
   w.chunkI32(113, static_cast<std::int32_t>(s.vertices.size())).open(115);
   for (const Vertex& v : s.vertices) {
     for (double c : v.position) w.f32(static_cast<float>(c));
-    if (normal) for (double c : v.normal) w.f32(static_cast<float>(c));
+    if (normal)
+      for (double c : v.normal) w.f32(static_cast<float>(c));
     if (colour) w.u32(v.colour);
     if (uv) w.f32(static_cast<float>(v.u)).f32(static_cast<float>(v.v));
   }
@@ -191,7 +197,8 @@ void armMesh(KxmWriter& w, const Rows& armWorld, const Rows& forearmWorld) {
   const Rows* worlds[3] = {&armWorld, &forearmWorld, &forearmWorld};
   for (std::size_t ring = 0; ring < 3; ++ring) {
     for (const Vec& c : corners) {
-      const Vec p = apply(*worlds[ring], {c[0] + rings[ring][0], c[1] + rings[ring][1], c[2] + rings[ring][2]});
+      const Vec p = apply(*worlds[ring],
+                          {c[0] + rings[ring][0], c[1] + rings[ring][1], c[2] + rings[ring][2]});
       const Vec centre = apply(*worlds[ring], rings[ring]);
       s.add({p, minus(p, centre), colours[ring]});
     }
@@ -277,7 +284,8 @@ void plateMesh(KxmWriter& w) {
 
 // A rotation key about z: (x, y, z, w), the turn w last.
 void turnKey(KxmWriter& w, std::uint32_t time, double angle) {
-  w.u32(time).floats({0, 0, static_cast<float>(std::sin(angle / 2)), static_cast<float>(std::cos(angle / 2))});
+  w.u32(time).floats(
+      {0, 0, static_cast<float>(std::sin(angle / 2)), static_cast<float>(std::cos(angle / 2))});
 }
 
 }  // namespace

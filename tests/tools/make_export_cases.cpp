@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdlib>
-#include <limits>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,7 +28,6 @@ using Json = nlohmann::ordered_json;
 
 namespace {
 
-
 struct Bone {
   std::string name;
   std::vector<std::int32_t> vertices;
@@ -39,7 +38,7 @@ struct Mesh {
   std::int32_t primitiveType = 4;
   std::uint32_t fvf = 0x002;
   std::vector<std::array<float, 3>> positions;
-  std::vector<std::uint16_t> indices;  // empty: not indexed
+  std::vector<std::uint16_t> indices;                         // empty: not indexed
   std::vector<std::pair<std::int32_t, std::int32_t>> ranges;  // multi-material start, count
   std::string texture;
   std::vector<Bone> bones;
@@ -99,16 +98,27 @@ Json expectedPrimitive(const Mesh& mesh, std::size_t start, std::size_t count) {
     out.insert(out.end(), {a, c, b});  // the mirror turns every triangle round
   };
   switch (mesh.primitiveType) {
-    case 1: mode = 0; for (std::size_t i = 0; i < count; ++i) out.push_back(at(i)); break;
-    case 2: mode = 1; for (std::size_t i = 0; i < count; ++i) out.push_back(at(i)); break;
-    case 3: mode = 3; for (std::size_t i = 0; i < count; ++i) out.push_back(at(i)); break;
+    case 1:
+      mode = 0;
+      for (std::size_t i = 0; i < count; ++i) out.push_back(at(i));
+      break;
+    case 2:
+      mode = 1;
+      for (std::size_t i = 0; i < count; ++i) out.push_back(at(i));
+      break;
+    case 3:
+      mode = 3;
+      for (std::size_t i = 0; i < count; ++i) out.push_back(at(i));
+      break;
     case 4:
       for (std::size_t i = 0; i + 2 < count; i += 3) triangle(at(i), at(i + 1), at(i + 2));
       break;
     case 5:
       for (std::size_t i = 0; i + 2 < count; ++i) {
-        if (i % 2 == 0) triangle(at(i), at(i + 1), at(i + 2));
-        else triangle(at(i + 1), at(i), at(i + 2));
+        if (i % 2 == 0)
+          triangle(at(i), at(i + 1), at(i + 2));
+        else
+          triangle(at(i + 1), at(i), at(i + 2));
       }
       break;
     default:
@@ -141,7 +151,8 @@ Mesh Cases::randomMesh(const std::string& texture, const std::vector<std::string
   mesh.primitiveType = pick(1, 6);
   mesh.fvf = kFormats[pick(0, 6)];
   const int vertices = pick(3, 40);
-  for (int v = 0; v < vertices; ++v) mesh.positions.push_back({coordinate(), coordinate(), coordinate()});
+  for (int v = 0; v < vertices; ++v)
+    mesh.positions.push_back({coordinate(), coordinate(), coordinate()});
   const bool strip = mesh.primitiveType == 3 || mesh.primitiveType == 5 || mesh.primitiveType == 6;
   const std::size_t elements = static_cast<std::size_t>(pick(1, 12));
   const std::size_t count = indicesFor(mesh.primitiveType, elements);
@@ -150,14 +161,17 @@ Mesh Cases::randomMesh(const std::string& texture, const std::vector<std::string
     std::vector<std::uint16_t> order(mesh.positions.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint16_t>(i);
     std::shuffle(order.begin(), order.end(), random_);
-    if (chance(0.7)) mesh.indices.assign(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(std::min(count, order.size())));
+    if (chance(0.7))
+      mesh.indices.assign(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(
+                                                             std::min(count, order.size())));
   } else if (chance(0.8)) {
     for (std::size_t e = 0; e < elements; ++e) {
       std::vector<std::uint16_t> distinct(mesh.positions.size());
       for (std::size_t i = 0; i < distinct.size(); ++i) distinct[i] = static_cast<std::uint16_t>(i);
       std::shuffle(distinct.begin(), distinct.end(), random_);
       const std::size_t per = indicesFor(mesh.primitiveType, 1);
-      mesh.indices.insert(mesh.indices.end(), distinct.begin(), distinct.begin() + static_cast<std::ptrdiff_t>(per));
+      mesh.indices.insert(mesh.indices.end(), distinct.begin(),
+                          distinct.begin() + static_cast<std::ptrdiff_t>(per));
     }
   } else {
     // Not indexed: the vertices in order, as many as whole elements take.
@@ -167,7 +181,8 @@ Mesh Cases::randomMesh(const std::string& texture, const std::vector<std::string
   const std::size_t drawn = mesh.indices.empty() ? mesh.positions.size() : mesh.indices.size();
   if (!strip && drawn >= 2 * indicesFor(mesh.primitiveType, 1) && chance(0.4)) {
     const std::size_t per = indicesFor(mesh.primitiveType, 1);
-    const std::size_t split = per * static_cast<std::size_t>(pick(1, static_cast<int>(drawn / per) - 1));
+    const std::size_t split =
+        per * static_cast<std::size_t>(pick(1, static_cast<int>(drawn / per) - 1));
     mesh.ranges = {{0, static_cast<std::int32_t>(split)},
                    {static_cast<std::int32_t>(split), static_cast<std::int32_t>(drawn - split)}};
   }
@@ -233,7 +248,10 @@ void Cases::writeMesh(KxmWriter& w, const Mesh& mesh) {
         for (float weight : bone.weights) w.f32(weight);
         w.close();
       }
-      w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0}).floats({coordinate(), coordinate(), coordinate(), 1}).close();
+      w.open(305)
+          .floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0})
+          .floats({coordinate(), coordinate(), coordinate(), 1})
+          .close();
       w.end();
     }
     w.end().close();
@@ -254,10 +272,12 @@ void Cases::writeFrame(KxmWriter& w, const std::vector<Frame>& frames, std::size
     if (chance(0.5)) {
       const float a = static_cast<float>(pick(0, 12)) * 0.5f;  // a turn about y, and a move
       const float c = std::cos(a), s = std::sin(a);
-      w.chunkFloats(102, {c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, coordinate(), coordinate(), coordinate(), 1});
+      w.chunkFloats(
+          102, {c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, coordinate(), coordinate(), coordinate(), 1});
     } else {
       w.chunkFloats(106, {coordinate(), coordinate(), coordinate()});
-      w.chunkFloats(107, {static_cast<float>(pick(-3, 3)) * 0.25f, static_cast<float>(pick(-3, 3)) * 0.25f, 0});
+      w.chunkFloats(107, {static_cast<float>(pick(-3, 3)) * 0.25f,
+                          static_cast<float>(pick(-3, 3)) * 0.25f, 0});
       w.chunkFloats(108, {1, 1, static_cast<float>(pick(1, 3))});
     }
     for (const Mesh& mesh : frame.meshes) writeMesh(w, mesh);
@@ -284,7 +304,8 @@ bool Cases::save(const std::string& name, const KxmWriter& w) {
 bool Cases::savePng(const std::string& name) {
   std::vector<std::uint8_t> rgb;
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) rgb.insert(rgb.end(), {static_cast<std::uint8_t>(((x + y) % 2) * 200 + 55), 120, 60});
+    for (int x = 0; x < 4; ++x)
+      rgb.insert(rgb.end(), {static_cast<std::uint8_t>(((x + y) % 2) * 200 + 55), 120, 60});
   const auto png = kxm::test::pngImage(4, 4, rgb);
   std::ofstream file(folder_ + "/" + name, std::ios::binary);
   file.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
@@ -303,32 +324,40 @@ bool Cases::randomCase(int n) {
     Frame frame;
     frame.name = f == 0 ? "Root " + std::to_string(n) : "Part " + std::to_string(f);
     if (f == 2 && chance(0.5)) frame.name += "\xE9";  // a byte above 127 in a name
-    if (f > 0) frames[static_cast<std::size_t>(pick(0, f - 1))].children.push_back(static_cast<std::size_t>(f));
+    if (f > 0)
+      frames[static_cast<std::size_t>(pick(0, f - 1))].children.push_back(
+          static_cast<std::size_t>(f));
     frames.push_back(std::move(frame));
   }
   std::vector<std::string> boneNames;
-  for (std::size_t f = 1; f < frames.size() && boneNames.size() < 3; ++f) boneNames.push_back(frames[f].name);
+  for (std::size_t f = 1; f < frames.size() && boneNames.size() < 3; ++f)
+    boneNames.push_back(frames[f].name);
   // The file order is depth first: renumber the frames so.
   std::vector<std::size_t> order, stack = {0};
   while (!stack.empty()) {
     const std::size_t f = stack.back();
     stack.pop_back();
     order.push_back(f);
-    for (auto c = frames[f].children.rbegin(); c != frames[f].children.rend(); ++c) stack.push_back(*c);
+    for (auto c = frames[f].children.rbegin(); c != frames[f].children.rend(); ++c)
+      stack.push_back(*c);
   }
   for (std::size_t i = 0; i < order.size(); ++i) {
     if (chance(0.6)) {
       const int meshes = pick(1, 2);
       std::vector<std::string> bones;
-      for (const std::string& b : boneNames) if (b != frames[order[i]].name) bones.push_back(b);
-      for (int m = 0; m < meshes; ++m) frames[order[i]].meshes.push_back(randomMesh(texture, bones));
+      for (const std::string& b : boneNames)
+        if (b != frames[order[i]].name) bones.push_back(b);
+      for (int m = 0; m < meshes; ++m)
+        frames[order[i]].meshes.push_back(randomMesh(texture, bones));
     }
   }
 
   KxmWriter w;
   w.open(1);
   writeFrame(w, frames, 0);
-  Json expect = {{"file", name + ".kxm"}, {"meshes", Json::array()}, {"skins", Json::array()},
+  Json expect = {{"file", name + ".kxm"},
+                 {"meshes", Json::array()},
+                 {"skins", Json::array()},
                  {"animations", Json::array()}};
   for (std::size_t f : order) {
     for (const Mesh& mesh : frames[f].meshes) {
@@ -342,14 +371,16 @@ bool Cases::randomCase(int n) {
         primitives.push_back(expectedPrimitive(mesh, 0, drawn));
       } else {
         for (const auto& [start, c] : mesh.ranges) {
-          primitives.push_back(expectedPrimitive(mesh, static_cast<std::size_t>(start), static_cast<std::size_t>(c)));
+          primitives.push_back(expectedPrimitive(mesh, static_cast<std::size_t>(start),
+                                                 static_cast<std::size_t>(c)));
         }
       }
       if (!mesh.bones.empty()) {
         attributes.push_back("JOINTS_0");
         attributes.push_back("WEIGHTS_0");
         std::vector<bool> moved(mesh.positions.size(), false);
-        for (const Bone& b : mesh.bones) for (std::int32_t v : b.vertices) moved[static_cast<std::size_t>(v)] = true;
+        for (const Bone& b : mesh.bones)
+          for (std::int32_t v : b.vertices) moved[static_cast<std::size_t>(v)] = true;
         const bool unmoved = std::find(moved.begin(), moved.end(), false) != moved.end();
         expect["skins"].push_back({{"joints", mesh.bones.size() + (unmoved ? 1 : 0)}});
       }
@@ -357,7 +388,8 @@ bool Cases::randomCase(int n) {
         p["attributes"] = attributes;
         p["textured"] = !mesh.texture.empty();
       }
-      expect["meshes"].push_back({{"vertices", mesh.positions.size()}, {"primitives", std::move(primitives)}});
+      expect["meshes"].push_back(
+          {{"vertices", mesh.positions.size()}, {"primitives", std::move(primitives)}});
     }
   }
 
@@ -386,7 +418,8 @@ bool Cases::randomCase(int n) {
     }
     for (; nested > 0; --nested) w.end().close();
     w.end().close().end().close();
-    expect["animations"].push_back({{"channels", keyCounts.size()}, {"keys", std::move(keyCounts)}});
+    expect["animations"].push_back(
+        {{"channels", keyCounts.size()}, {"keys", std::move(keyCounts)}});
   }
   std::ofstream(folder_ + "/" + name + ".expect.json") << expect.dump(1) << '\n';
   return save(name, w);
@@ -423,14 +456,12 @@ void Cases::writeTrack(KxmWriter& w, const Track& t) {
 // so, and still write a valid document.
 bool Cases::hostileCases() {
   bool ok = savePng("hostile-image.png");
-  {
-    std::ofstream(folder_ + "/hostile-not-an-image.bmp") << "BM not a picture";
-  }
-  auto frameWithMesh = [](KxmWriter& w, const char* name) {
-    w.open(1).chunkStr(101, name);
-  };
+  { std::ofstream(folder_ + "/hostile-not-an-image.bmp") << "BM not a picture"; }
+  auto frameWithMesh = [](KxmWriter& w, const char* name) { w.open(1).chunkStr(101, name); };
   auto vertices = [](KxmWriter& w, std::initializer_list<std::array<float, 3>> points) {
-    w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, static_cast<std::int32_t>(points.size()));
+    w.chunkU32(111, 0x002)
+        .chunkI32(112, 12)
+        .chunkI32(113, static_cast<std::int32_t>(points.size()));
     w.open(115);
     for (const auto& p : points) w.floats({p[0], p[1], p[2]});
     w.close();
@@ -459,31 +490,63 @@ bool Cases::hostileCases() {
   }
   {  // numbers that are not finite: positions, a frame matrix, a material, a bone matrix
     KxmWriter w;
-    w.open(1).chunkStr(101, "Not finite").chunkFloats(102, {nan, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+    w.open(1)
+        .chunkStr(101, "Not finite")
+        .chunkFloats(102, {nan, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
     w.open(103);
     vertices(w, {{nan, 0, 0}, {1, inf, 0}, {0, 1, 0}});
     w.chunkI32(117, 4);
-    w.open(126).floats({nan, 2, -1, 1}).floats({0, 0, 0, 1}).floats({0, 0, 0, 1}).floats({inf, 0, 0, 1}).f32(nan).close();
+    w.open(126)
+        .floats({nan, 2, -1, 1})
+        .floats({0, 0, 0, 1})
+        .floats({0, 0, 0, 1})
+        .floats({inf, 0, 0, 1})
+        .f32(nan)
+        .close();
     w.chunkI32(121, 1).open(122).chunkStr(301, "Not finite").chunkI32(302, 3);
     w.open(303).i32(0).i32(1).i32(2).close().open(304).floats({nan, -1, 0}).close();
-    w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, inf, 0, 0, 1}).close().end().end().close();
+    w.open(305)
+        .floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, inf, 0, 0, 1})
+        .close()
+        .end()
+        .end()
+        .close();
     w.end().close();
     w.end().close();
     ok &= save("hostile-not-finite", w);
   }
   {  // transforms glTF cannot hold: shear, projection; bones that name no frame
     KxmWriter w;
-    w.open(1).chunkStr(101, "Sheared").chunkFloats(102, {1, 0, 0, 0, 0.5f, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
-    w.open(104).chunkStr(101, "Projected").chunkFloats(102, {1, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 2});
+    w.open(1)
+        .chunkStr(101, "Sheared")
+        .chunkFloats(102, {1, 0, 0, 0, 0.5f, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+    w.open(104)
+        .chunkStr(101, "Projected")
+        .chunkFloats(102, {1, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 2});
     w.open(103);
     vertices(w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}});
     w.chunkI32(117, 4);
     w.chunkI32(121, 3).open(122);
     w.chunkStr(301, "Nobody").chunkI32(302, 1).open(303).i32(0).close().open(304).f32(1).close();
     w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).close().end();
-    w.chunkStr(301, "Sheared").chunkI32(302, 2).open(303).i32(1).i32(40).close().open(304).floats({0.5f, 1}).close();
+    w.chunkStr(301, "Sheared")
+        .chunkI32(302, 2)
+        .open(303)
+        .i32(1)
+        .i32(40)
+        .close()
+        .open(304)
+        .floats({0.5f, 1})
+        .close();
     w.open(305).floats({1, 0, 0, 0.25f, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).close().end();
-    w.chunkStr(301, "Sheared").chunkI32(302, 1).open(303).i32(1).close().open(304).f32(0.5f).close();
+    w.chunkStr(301, "Sheared")
+        .chunkI32(302, 1)
+        .open(303)
+        .i32(1)
+        .close()
+        .open(304)
+        .f32(0.5f)
+        .close();
     w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).close().end();
     w.end().close();
     w.end().close();
@@ -510,7 +573,8 @@ bool Cases::hostileCases() {
     KxmWriter w;
     w.open(1).chunkStr(101, "Big");
     w.open(103).chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 65536).open(115);
-    for (int v = 0; v < 65536; ++v) w.floats({static_cast<float>(v % 256), static_cast<float>(v / 256), 0});
+    for (int v = 0; v < 65536; ++v)
+      w.floats({static_cast<float>(v % 256), static_cast<float>(v / 256), 0});
     w.close();
     indices(w, {0, 1, 65535, 65535, 256, 0});
     w.chunkI32(117, 4);
@@ -545,11 +609,32 @@ bool Cases::hostileCases() {
     w.open(1).chunkStr(101, "Animated").end().close();
     w.open(2).chunkStr(201, "Broken").open(203);
     w.chunkStr(211, "Animated").chunkU32(212, 4).open(213);
-    for (std::uint32_t t : {300u, 100u, 100u, 200u}) w.u32(t).floats({static_cast<float>(t), 0, 0}).zeros(12);
+    for (std::uint32_t t : {300u, 100u, 100u, 200u})
+      w.u32(t).floats({static_cast<float>(t), 0, 0}).zeros(12);
     w.close().chunkU32(214, 3).open(215);
-    w.u32(0).floats({0, 0, 0, 0}).u32(10).floats({nan, 0, 0, 1}).u32(20).floats({0, 0, 0, 2}).close();
-    w.open(220).chunkStr(211, "Nobody").chunkU32(212, 1).open(213).u32(0).floats({1, 2, 3}).zeros(12).close();
-    w.open(220).chunkStr(211, "Animated").chunkU32(212, 1).open(213).u32(0).floats({1, 2, 3}).zeros(12).close();
+    w.u32(0)
+        .floats({0, 0, 0, 0})
+        .u32(10)
+        .floats({nan, 0, 0, 1})
+        .u32(20)
+        .floats({0, 0, 0, 2})
+        .close();
+    w.open(220)
+        .chunkStr(211, "Nobody")
+        .chunkU32(212, 1)
+        .open(213)
+        .u32(0)
+        .floats({1, 2, 3})
+        .zeros(12)
+        .close();
+    w.open(220)
+        .chunkStr(211, "Animated")
+        .chunkU32(212, 1)
+        .open(213)
+        .u32(0)
+        .floats({1, 2, 3})
+        .zeros(12)
+        .close();
     w.end().close().end().close();
     w.end().close().end().close();
     ok &= save("hostile-animation", w);
