@@ -8,6 +8,7 @@
 #include <map>
 #include <new>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <type_traits>
 #include <unordered_map>
@@ -411,21 +412,17 @@ int Builder::addSkin(std::size_t f, const Mesh& mesh, const std::string& what, J
       Matrix4 m = matrixToGltf(bone.translationMatrix);
       if (!std::all_of(m.begin(), m.end(), [](float v) { return std::isfinite(v); })) {
         warn(what + ": bone " + quoted(bone.name) +
-             " has a matrix that is not finite; "
-             "identity written");
+             " has a matrix that is not finite; identity written");
         float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
         m = matrixToGltf(identity);
       }
       if (m[3] != 0 || m[7] != 0 || m[11] != 0 || m[15] != 1) {
         warn(what + ": bone " + quoted(bone.name) +
-             "'s matrix has a projective column; "
-             "written as (0, 0, 0, 1)");
+             "'s matrix has a projective column; written as (0, 0, 0, 1)");
         m[3] = m[7] = m[11] = 0;
         m[15] = 1;
       }
       inverseBind.insert(inverseBind.end(), m.begin(), m.end());
-    } else if (joints[static_cast<std::size_t>(slot->second)] != static_cast<int>(named->second)) {
-      continue;
     }
     const std::size_t n =
         static_cast<std::size_t>(std::min(bone.vertexIndices.count(), bone.weights.count()));
@@ -640,8 +637,7 @@ template <std::size_t N>
 int Builder::addSampler(Json& samplers, std::vector<Key<N>> keys, const std::string& what) {
   if (repairTimes(keys)) {
     warn(what +
-         ": key times do not strictly increase; sorted, and of keys at one time the "
-         "last kept");
+         ": key times do not strictly increase; sorted, and of keys at one time the last kept");
   }
   const int input = addAccessor<float>(keys.size(), 1, "SCALAR", 0, true, [&](float* out) {
     for (const Key<N>& key : keys) *out++ = key.time;
@@ -657,7 +653,7 @@ int Builder::addSampler(Json& samplers, std::vector<Key<N>> keys, const std::str
 void Builder::addAnimations() {
   for (const AnimationSet& set : model_.animationSets) {
     Json channels = Json::array(), samplers = Json::array();
-    std::map<std::pair<int, std::string>, bool> targeted;
+    std::set<std::pair<int, std::string>> targeted;  // node and path of each channel
     for (const Animation& anim : set.animations) {
       const std::string what =
           "animation set " + quoted(set.name) + " bone " + quoted(anim.boneName);
@@ -717,22 +713,19 @@ void Builder::addAnimations() {
       }
       if (dropped > 0) {
         warn(what + ": " + std::to_string(dropped) +
-             " key(s) with numbers that are not "
-             "finite; left out");
+             " key(s) with numbers that are not finite; left out");
       }
       if (noTurn > 0) {
         warn(what + ": " + std::to_string(noTurn) +
-             " rotation key(s) of length 0; written "
-             "as no turn");
+             " rotation key(s) of length 0; written as no turn");
       }
       if (inexact > 0) {
         warn(what + ": " + std::to_string(inexact) +
-             " matrix key(s) not a translation, "
-             "rotation and scale; written as the nearest");
+             " matrix key(s) not a translation, rotation and scale; written as the nearest");
       }
       auto channel = [&](const char* path, auto& keys) {
         if (keys.empty()) return;
-        if (!targeted.try_emplace({node, path}, true).second) {
+        if (!targeted.insert({node, path}).second) {
           warn(what + ": a second " + path + " track for its frame in this set; left out");
           return;
         }
