@@ -97,6 +97,10 @@ class Builder {
   int addAccessor(std::size_t count, std::size_t components, const char* type, int target,
                   bool withBounds, Fill fill);
   void warn(std::string text) { warnings_.add(std::move(text)); }
+  // "WHAT: N TEXT", when there are any.
+  void warnCount(const std::string& what, std::uint64_t n, const std::string& text) {
+    if (n > 0) warn(what + ": " + std::to_string(n) + " " + text);
+  }
 
   const Model& model_;
   const ExportOptions& options_;
@@ -276,18 +280,10 @@ bool Builder::primitiveIndices(const Mesh& mesh, const std::string& what, std::u
       break;
     default: return false;
   }
-  if (outside > 0) {
-    warn(what + ": " + std::to_string(outside) + " element(s) use an index past the " +
-         std::to_string(vertices) + " vertices; left out");
-  }
-  if (degenerate > 0) {
-    warn(what + ": " + std::to_string(degenerate) +
-         " triangle(s) name one vertex twice and draw nothing; left out");
-  }
-  if (rest > 0) {
-    warn(what + ": " + std::to_string(rest) +
-         " index(es) at the end make no whole element; left out");
-  }
+  warnCount(what, outside,
+            "element(s) use an index past the " + std::to_string(vertices) + " vertices; left out");
+  warnCount(what, degenerate, "triangle(s) name one vertex twice and draw nothing; left out");
+  warnCount(what, rest, "index(es) at the end make no whole element; left out");
   return !out.indices.empty();
 }
 
@@ -437,10 +433,8 @@ int Builder::addSkin(std::size_t f, const Mesh& mesh, const std::string& what, J
       influence(static_cast<std::size_t>(v), slot->second, weight);
     }
   }
-  if (badInfluences > 0) {
-    warn(what + ": " + std::to_string(badInfluences) +
-         " bone influence(s) name no vertex of the mesh or weigh nothing; left out");
-  }
+  warnCount(what, badInfluences,
+            "bone influence(s) name no vertex of the mesh or weigh nothing; left out");
   if (joints.empty()) return -1;
 
   int ownSlot = -1;
@@ -558,9 +552,7 @@ Builder::MeshOut Builder::addMesh(std::size_t f, std::size_t m) {
           }
         }
       });
-  if (notFinite > 0) {
-    warn(what + ": " + std::to_string(notFinite) + " coordinate(s) not finite; written as 0");
-  }
+  warnCount(what, notFinite, "coordinate(s) not finite; written as 0");
   if (mesh.fvfFlags & kFvfDiffuse) {  // converted from bytes, so always within 0 to 1
     attributes["COLOR_0"] =
         addAccessor<float>(vertices, 4, "VEC4", kArrayBuffer, false, [&](float* out) {
@@ -711,18 +703,10 @@ void Builder::addAnimations() {
         if (fromMatrix[1]) rotations.push_back({seconds(key.time), trs.rotation});
         if (fromMatrix[2]) scales.push_back({seconds(key.time), trs.scale});
       }
-      if (dropped > 0) {
-        warn(what + ": " + std::to_string(dropped) +
-             " key(s) with numbers that are not finite; left out");
-      }
-      if (noTurn > 0) {
-        warn(what + ": " + std::to_string(noTurn) +
-             " rotation key(s) of length 0; written as no turn");
-      }
-      if (inexact > 0) {
-        warn(what + ": " + std::to_string(inexact) +
-             " matrix key(s) not a translation, rotation and scale; written as the nearest");
-      }
+      warnCount(what, dropped, "key(s) with numbers that are not finite; left out");
+      warnCount(what, noTurn, "rotation key(s) of length 0; written as no turn");
+      warnCount(what, inexact,
+                "matrix key(s) not a translation, rotation and scale; written as the nearest");
       auto channel = [&](const char* path, auto& keys) {
         if (keys.empty()) return;
         if (!targeted.insert({node, path}).second) {

@@ -619,22 +619,10 @@ bool Cases::hostileCases() {
         .u32(20)
         .floats({0, 0, 0, 2})
         .close();
-    w.open(220)
-        .chunkStr(211, "Nobody")
-        .chunkU32(212, 1)
-        .open(213)
-        .u32(0)
-        .floats({1, 2, 3})
-        .zeros(12)
-        .close();
-    w.open(220)
-        .chunkStr(211, "Animated")
-        .chunkU32(212, 1)
-        .open(213)
-        .u32(0)
-        .floats({1, 2, 3})
-        .zeros(12)
-        .close();
+    for (const char* bone : {"Nobody", "Animated"}) {  // each inside the one before
+      w.open(220).chunkStr(211, bone).chunkU32(212, 1).open(213);
+      w.u32(0).floats({1, 2, 3}).zeros(12).close();
+    }
     w.end().close().end().close();
     w.end().close().end().close();
     ok &= save("hostile-animation", w);
