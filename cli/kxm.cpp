@@ -8,7 +8,9 @@
 // Exit 0 on success, 1 when a file failed (or, for check, had an error), 2 for bad usage.
 #include <CLI/CLI.hpp>
 
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,26 @@
 #ifndef KXM_VERSION
 #define KXM_VERSION "0"
 #endif
+
+namespace {
+
+// Key times are 32-bit ticks; seconds are ticks / N, and glTF wants them finite: N must be a
+// finite number above 0 that leaves the largest tick a finite float.
+CLI::Validator ticksPerSecondCheck() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        double value = 0;
+        const bool number = CLI::detail::lexical_cast(text, value);
+        if (number && std::isfinite(value) && value > 0 &&
+            4294967296.0 / value <= std::numeric_limits<float>::max()) {
+          return {};
+        }
+        return "must be a positive number, not '" + text + "'";
+      },
+      "POSITIVE");
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
 #if defined(_WIN32)
@@ -83,7 +105,7 @@ int main(int argc, char** argv) {
       ->add_option("--ticks-per-second", exportRequest.ticksPerSecond,
                    "Key times are ticks; this many make a second.")
       ->default_val(1000)
-      ->check(CLI::PositiveNumber);
+      ->check(ticksPerSecondCheck());
   exportCommand->add_flag("--quiet,-q", exportRequest.quiet,
                           "Say nothing of what the export left out or repaired.");
   exportCommand->add_option("FILE", exportRequest.input, "The KXM file.")->required();

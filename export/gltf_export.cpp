@@ -153,6 +153,10 @@ Json Builder::nodeFor(std::size_t f) {
   }
   bool exact = true;
   const Trs trs = decompose(m, exact);
+  if (!isFinite(trs)) {
+    warn(frameWhat(frame) + ": its scale lies past the float range; the transform is left out");
+    return node;
+  }
   if (!exact) {
     warn(frameWhat(frame) +
          ": its matrix is not a translation, rotation and scale; written as the nearest");
@@ -689,7 +693,7 @@ void Builder::addAnimations() {
       }
       // Matrix keys give each part that has no keys of its own.
       const bool fromMatrix[3] = {translations.empty(), rotations.empty(), scales.empty()};
-      std::uint64_t inexact = 0;
+      std::uint64_t inexact = 0, tooLarge = 0;
       for (const MatrixKey& key : anim.matrixKeys) {
         const Matrix4 m = matrixToGltf(key.matrix);
         if (!finite(m)) {
@@ -698,6 +702,10 @@ void Builder::addAnimations() {
         }
         bool exact = true;
         const Trs trs = decompose(m, exact);
+        if (!isFinite(trs)) {
+          ++tooLarge;
+          continue;
+        }
         if (!exact) ++inexact;
         if (fromMatrix[0]) translations.push_back({seconds(key.time), trs.translation});
         if (fromMatrix[1]) rotations.push_back({seconds(key.time), trs.rotation});
@@ -705,6 +713,7 @@ void Builder::addAnimations() {
       }
       warnCount(what, dropped, "key(s) with numbers that are not finite; left out");
       warnCount(what, noTurn, "rotation key(s) of length 0; written as no turn");
+      warnCount(what, tooLarge, "matrix key(s) with a scale past the float range; left out");
       warnCount(what, inexact,
                 "matrix key(s) not a translation, rotation and scale; written as the nearest");
       auto channel = [&](const char* path, auto& keys) {

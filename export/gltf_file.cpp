@@ -1,10 +1,14 @@
 #include "export/gltf_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace kxm::gltf {
 
@@ -79,12 +83,41 @@ bool copyImages(const Document& doc, const fs::path& folder, std::string& error)
 
 }  // namespace
 
+std::optional<std::string> nonFiniteNumber(const nlohmann::ordered_json& json) {
+  // Depth-first on an explicit stack, each value with its pointer.
+  std::vector<std::pair<const nlohmann::ordered_json*, std::string>> pending{{&json, ""}};
+  while (!pending.empty()) {
+    auto [value, pointer] = std::move(pending.back());
+    pending.pop_back();
+    if (value->is_number_float() && !std::isfinite(value->get<double>())) {
+      return pointer.empty() ? "/" : pointer;
+    }
+    if (value->is_object()) {
+      const std::size_t first = pending.size();
+      for (const auto& item : value->items()) {
+        pending.emplace_back(&item.value(), pointer + "/" + item.key());
+      }
+      std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end());
+    } else if (value->is_array()) {
+      for (std::size_t i = value->size(); i-- > 0;) {
+        pending.emplace_back(&(*value)[i], pointer + "/" + std::to_string(i));
+      }
+    }
+  }
+  return std::nullopt;
+}
+
 fs::path binaryPathFor(const fs::path& gltfPath) {
   fs::path bin = gltfPath;
   return bin.replace_extension(".bin");
 }
 
 bool writeDocument(const Document& doc, const fs::path& out, bool binary, std::string& error) {
+  if (const auto pointer = nonFiniteNumber(doc.json)) {
+    error = "the document would hold a number that is not finite at " + *pointer +
+            "; nothing written";
+    return false;
+  }
   const fs::path folder = out.has_parent_path() ? out.parent_path() : fs::path(".");
   if (!copyImages(doc, folder, error)) return false;
   if (!binary) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "export/gltf_export.h"
@@ -14,7 +15,13 @@ namespace kxm::gltf {
 // The .bin's name for a .gltf output: the output's name with .bin for its extension.
 std::filesystem::path binaryPathFor(const std::filesystem::path& gltfPath);
 
+// The JSON pointer of the first number in the document that is not finite, if any. glTF's
+// numbers are finite, and nlohmann would write such a number as null, which no reader accepts.
+std::optional<std::string> nonFiniteNumber(const nlohmann::ordered_json& json);
+
 // Writes `doc` to `out`, a GLB when `binary`; false with the reason in `error` when it fails.
+// A document with a number that is not finite is refused whole: a failed export says why, where
+// an invalid file would only puzzle whoever opens it.
 bool writeDocument(const Document& doc, const std::filesystem::path& out, bool binary,
                    std::string& error);
 

@@ -157,4 +157,11 @@ Trs decompose(const Matrix4& m, bool& exact) {
   return trs;
 }
 
+bool isFinite(const Trs& trs) {
+  auto finite = [](const auto& values) {
+    return std::all_of(values.begin(), values.end(), [](float v) { return std::isfinite(v); });
+  };
+  return finite(trs.translation) && finite(trs.rotation) && finite(trs.scale);
+}
+
 }  // namespace kxm::gltf

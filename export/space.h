@@ -37,6 +37,10 @@ struct Trs {
 // projection, which glTF's nodes cannot hold; the result is then the nearest rotation and scale.
 Trs decompose(const Matrix4& m, bool& exact);
 
+// Whether every part is a finite float. A matrix of finite floats can still have a scale past
+// the float range (a column of two elements of 3.4e38 is 4.8e38 long), which glTF cannot hold.
+bool isFinite(const Trs& trs);
+
 // A unit quaternion, or identity for one of zero or non-finite length.
 Quat normalised(Quat q);
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <random>
 
 #include "export/gltf_export.h"
@@ -264,6 +265,29 @@ TEST(Export, FramesBecomeNodesAndTheMatrixWinsOverParts) {
   EXPECT_EQ(warnings.count(), 0u);
 }
 
+// The largest float is a legal value, but a column of two of them is longer than any float:
+// such a transform, as a frame's matrix or a matrix key, is left out with a warning, never
+// written as a number that is not one.
+TEST(Export, AScalePastTheFloatRangeIsLeftOutNotWrittenAsNull) {
+  const float big = std::numeric_limits<float>::max();
+  const std::initializer_list<float> matrix = {big, big, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1};
+  KxmWriter w;
+  w.open(1).chunkStr(101, "Huge").chunkFloats(102, matrix).end().close();
+  w.open(2).chunkStr(201, "Grow").open(203).chunkStr(211, "Huge").chunkU32(218, 2).open(219);
+  w.u32(0).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).zeros(64);
+  w.u32(10).floats(matrix).zeros(64);
+  w.close().end().close().end().close();
+  Warnings warnings;
+  const Document doc = build(w, warnings);
+  EXPECT_FALSE(nonFiniteNumber(doc.json).has_value()) << *nonFiniteNumber(doc.json);
+  const auto& node = doc.json["nodes"][0];
+  EXPECT_FALSE(node.contains("scale") || node.contains("translation")) << node.dump();
+  EXPECT_EQ(doc.json["accessors"][0]["count"], 1);  // the key that could be written
+  ASSERT_EQ(warnings.count(), 2u);
+  EXPECT_NE(warnings.kept()[0].find("past the float range"), std::string::npos);
+  EXPECT_NE(warnings.kept()[1].find("1 matrix key(s) with a scale past"), std::string::npos);
+}
+
 TEST(Export, BonesBecomeASkinAtTheRoot) {
   KxmWriter w;
   w.open(1).chunkStr(101, "Body").open(104).chunkStr(101, "Hand").end().close();
@@ -398,6 +422,14 @@ TEST_F(ExportFiles, GltfNamesItsBinAndAFailedWriteLeavesNothing) {
   EXPECT_EQ(json["buffers"][0]["uri"], "my%20model.bin");
   EXPECT_EQ(std::filesystem::file_size(dir / "my model.bin"),
             json["buffers"][0]["byteLength"].get<std::uintmax_t>());
+
+  // A number that is not finite is refused before anything is written.
+  Document broken = build(meshOf(4, 3, {}), warnings);
+  broken.json["nodes"][0]["scale"] = {1.0, std::nan(""), 1.0};
+  EXPECT_FALSE(writeDocument(broken, dir / "broken.glb", true, error));
+  EXPECT_EQ(error, "the document would hold a number that is not finite at /nodes/0/scale/1; "
+                   "nothing written");
+  EXPECT_FALSE(std::filesystem::exists(dir / "broken.glb"));
 
   EXPECT_FALSE(writeDocument(doc, dir / "no such folder" / "x.glb", true, error));
   EXPECT_NE(error.find("cannot write"), std::string::npos);

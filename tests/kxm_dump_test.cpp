@@ -354,7 +354,14 @@ TEST_F(Kxm, ExportWritesTheWholeFileOrNothing) {
   const DumpRun wrong = run("export " + sample + " " + quoted(dir / "sample.obj"), KXM);
   EXPECT_EQ(wrong.status, 2);
   EXPECT_NE(wrong.err.find("must end in .glb or .gltf"), std::string::npos);
-  EXPECT_EQ(run("export --ticks-per-second 0 " + sample + " " + quoted(dir / "x.glb"), KXM).status, 2);
+  // Key times must stay finite numbers of seconds.
+  for (const char* ticks : {"0", "nan", "inf", "1e-30"}) {
+    const DumpRun bad = run(std::string("export --ticks-per-second ") + ticks + " " + sample +
+                                " " + quoted(dir / "x.glb"),
+                            KXM);
+    EXPECT_EQ(bad.status, 2) << ticks;
+    EXPECT_NE(bad.err.find("must be a positive number"), std::string::npos) << bad.err;
+  }
   for (const auto& entry : fs::directory_iterator(dir)) {
     EXPECT_NE(entry.path().extension(), ".partial") << entry.path();
   }

@@ -603,6 +603,22 @@ bool Cases::hostileCases() {
     w.end().close();
     ok &= save("hostile-textures", w);
   }
+  {  // the largest float in a frame matrix and a matrix key: a legal value whose scale is past
+     // the float range
+    const float big = std::numeric_limits<float>::max();
+    const std::initializer_list<float> huge = {big, big, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    KxmWriter w;
+    w.open(1).chunkStr(101, "Largest").chunkFloats(102, huge);
+    w.open(103);
+    vertices(w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    w.chunkI32(117, 4).end().close();
+    w.end().close();
+    w.open(2).chunkStr(201, "Largest").open(203).chunkStr(211, "Largest").chunkU32(218, 2);
+    w.open(219).u32(0).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).zeros(64);
+    w.u32(10).floats(huge).zeros(64).close();
+    w.end().close().end().close();
+    ok &= save("hostile-float-max", w);
+  }
   {  // animation keys: times that go back and repeat, zero and non-finite rotations, a bone
      // that names no frame, a second track for one frame
     KxmWriter w;
