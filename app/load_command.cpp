@@ -8,6 +8,7 @@
 #include "app/resource.h"
 #include "reader/load.h"
 #include "tree/labels.h"
+#include "tree/tree_sink.h"
 
 namespace kxm {
 
@@ -75,8 +76,11 @@ int LoadFile(HWND dialog, Shell& shell) {
   DisplayOptions options;
   options.ShowNamesOption = shell.ShowNamesOption;
   options.ShowValuesOption = shell.ShowValuesOption;
-  // The outcome's explanation is not shown: the viewer's texts are fixed.
-  shell.lastLoad = loadFile(shell.currentPath, shell.tree, options, shell.model);
+  // The model lives for this load only: the tree is what lasts. The outcome's explanation is
+  // not shown, since the viewer's texts are fixed, but the shell keeps it.
+  TreeSink sink(shell.tree, options);
+  Model model;
+  shell.lastLoad = load(shell.currentPath, model, &sink);
   if (!shell.lastLoad.loaded) {
     SetDlgItemTextA(dialog, IDC_STATUS, ("Error reading: \"" + path + "\"").c_str());
     showWarning(shell, "There was an error reading the file.");

@@ -1,5 +1,5 @@
 // What the viewer keeps for one run: the path, the three options, the chunk tree on its control,
-// and the model that one load fills. The dialog reaches it through its creation parameter.
+// and what the last load did. The dialog reaches it through its creation parameter.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "app/win32_tree_control.h"
-#include "model/model.h"
 #include "reader/load.h"
 #include "tree/chunk_tree.h"
 
@@ -23,7 +22,6 @@ struct Shell {
   std::int32_t ExpandAllOption = 1;
   Win32TreeControl treeControl;
   ChunkTree tree;
-  Model model;
   LoadOutcome lastLoad;  // what the last load did, and why it failed
   MessageBoxFunction messageBox = MessageBoxA;
 };

@@ -17,6 +17,7 @@
 #include "reader/load.h"
 #include "tree/memory_tree.h"
 #include "tree/tree_dump.h"
+#include "tree/tree_sink.h"
 
 namespace kxm::bench {
 namespace {
@@ -36,7 +37,8 @@ void run(benchmark::State& state, const char* name, Generator generate, bool dum
     tree.Attach(&control);
     Model model;
     DisplayOptions options;
-    if (!loadFile(path.c_str(), tree, options, model).loaded) state.SkipWithError("load failed");
+    TreeSink sink(tree, options);
+    if (!load(path.c_str(), model, &sink).loaded) state.SkipWithError("load failed");
     if (dump) {
       dumpTree(control, [devNull](std::string_view piece) {
         return std::fwrite(piece.data(), 1, piece.size(), devNull) == piece.size();
@@ -61,9 +63,8 @@ void exportRun(benchmark::State& state) {
   const std::string path = cachedFile("mesh_vertices-" + std::to_string(n), bytes);
   const std::string out = path + ".glb";
   for (auto _ : state) {
-    ChunkTree tree;
     Model model;
-    if (!loadFile(path.c_str(), tree, DisplayOptions{}, model, ModelUse::Keep).loaded) {
+    if (!load(path.c_str(), model).loaded) {
       state.SkipWithError("load failed");
     }
     gltf::Warnings warnings;

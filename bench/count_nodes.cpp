@@ -5,6 +5,7 @@
 #include "model/model.h"
 #include "reader/load.h"
 #include "tree/memory_tree.h"
+#include "tree/tree_sink.h"
 
 int main(int argc, char** argv) {
   kxm::useHugePageBlocks();  // as kxm-dump does
@@ -14,7 +15,8 @@ int main(int argc, char** argv) {
     tree.Attach(&control);
     kxm::Model model;
     kxm::DisplayOptions options;
-    kxm::loadFile(argv[i], tree, options, model);
+    kxm::TreeSink sink(tree, options);
+    (void)kxm::load(argv[i], model, &sink);
     std::printf("%zu\n", control.liveCount());
   }
   return 0;

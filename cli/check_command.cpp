@@ -8,7 +8,6 @@
 #include "model/model.h"
 #include "reader/findings.h"
 #include "reader/load.h"
-#include "tree/chunk_tree.h"
 
 namespace kxm {
 
@@ -60,10 +59,8 @@ FileReport check(const std::string& path, std::size_t cap) {
   report.path = path;
   Collector collector(report, cap);
   // The walk is the viewer's; the tree is not needed for what it finds, so none is built.
-  ChunkTree tree;
   Model model;
-  const LoadOutcome outcome =
-      loadFile(path.c_str(), tree, DisplayOptions{}, model, ModelUse::Keep, &collector);
+  const LoadOutcome outcome = load(path.c_str(), model, nullptr, &collector);
   if (!outcome.loaded) {
     const LoadFailure& failure = outcome.failure;
     const bool missing =
@@ -90,7 +87,6 @@ FileReport check(const std::string& path, std::size_t cap) {
       stats.indices += static_cast<std::uint64_t>(frame.meshes[m].indices.count());
     }
   }
-  model.clearModel();
   return report;
 }
 

@@ -11,6 +11,7 @@
 #include "tree/chunk_tree.h"
 #include "tree/memory_tree.h"
 #include "tree/tree_dump.h"
+#include "tree/tree_sink.h"
 
 namespace kxm {
 
@@ -95,12 +96,17 @@ int runDump(const char* program, const DumpRequest& request, std::FILE* out, std
   DisplayOptions options;
   options.ShowNamesOption = request.showNames ? 1 : 0;
   options.ShowValuesOption = request.showValues ? 1 : 0;
-  // As the Load command: a fresh tree with its four roots, then the load.
+  // As the Load command: a fresh tree with its four roots, then the load. The model goes with
+  // the load; the tree is what is printed.
   MemoryTreeControl control(request.json || request.offsets);
   ChunkTree tree;
   tree.Attach(&control);
-  Model model;
-  const LoadOutcome outcome = loadFile(request.path.c_str(), tree, options, model);
+  TreeSink sink(tree, options);
+  LoadOutcome outcome;
+  {
+    Model model;
+    outcome = load(request.path.c_str(), model, &sink);
+  }
 
   bool written = true;
   if (request.json) {

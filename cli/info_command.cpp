@@ -385,7 +385,6 @@ int runInfo(const InfoRequest& request, std::FILE* out, std::FILE* err) {
     summary.text(text);
     written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
   }
-  model.clearModel();
   if (!written || std::fflush(out) != 0) {
     std::fprintf(err, "kxm: cannot write the summary\n");
     return 1;

@@ -9,7 +9,8 @@
 
 namespace kxm {
 
-// True with the model filled; false with it empty and the explanation written.
+// True with the model filled; false with the explanation written (the model then holds what was
+// read before the failure, which these commands do not use).
 bool loadModelOrExplain(const std::string& path, Model& model, std::FILE* err);
 
 }  // namespace kxm

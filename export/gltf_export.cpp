@@ -17,7 +17,7 @@
 #include "export/space.h"
 #include "model/block.h"
 #include "reader/vertex_format.h"
-#include "tree/tree_dump.h"
+#include "text/escape.h"
 
 namespace kxm::gltf {
 

@@ -47,7 +47,7 @@ struct AnimationWalker {
   struct Level {
     std::uint32_t end;        // end of the chunk holding this animation
     std::uint32_t nestedEnd;  // end of the "Next ANIMATION" chunk being walked below
-    NodeHandle parentItem;
+    SinkNode parentItem;
     Animation* animation;
     std::uint32_t counts[kTracks];
     bool counted[kTracks];  // its count chunk was read
@@ -60,11 +60,9 @@ struct AnimationWalker {
 
   ChunkReader& r;
   AnimationSet& set;
-  std::size_t depthLimit;
 
-  void onEnd(Level& level) {
-    insertEndNode(r.tree, r.options, level.parentItem, EndKind::AnimData,
-                  level.animation->boneName);
+  void onEnd(Level& level, const ChunkHead& head) {
+    r.tellEnd(level.parentItem, head, EndKind::AnimData, level.animation->boneName);
   }
 
   // One key track's data chunk: its keys, and what is wrong with them for the observer.
@@ -114,17 +112,14 @@ struct AnimationWalker {
   }
 
   NestedStep onChunk(Level& level, const ChunkHead& head, Level& nested) {
-    const char* name = chunkNameOf(head.code);
-    if (head.code == 220 && level.depth + 2 > depthLimit) {
-      r.fail(FailureCause::NestingTooDeep, head.offset,
-             "animations nest deeper than the tree view's " + std::to_string(depthLimit) +
-                 " levels");
+    // The next animation's node one level deeper, its chunks' nodes below that.
+    if (head.code == 220 && !r.admitsDepth(level.depth + 2, head, "animations")) {
       return NestedStep::Failed;
     }
     r.enterChunk(head);
     Animation& animation = *level.animation;
     auto done = [&](bool read) {
-      insertChunkNode(r.tree, level.parentItem, name);
+      r.tell(level.parentItem, head);
       return read ? NestedStep::Handled : NestedStep::Failed;
     };
     switch (head.code) {
@@ -133,7 +128,7 @@ struct AnimationWalker {
         if (!r.readName(head, boneName, "bone name")) return done(false);
         std::memcpy(animation.boneName, boneName, sizeof boneName);
         r.nameChunk(level.chainDepth, animation.boneName);
-        insertNameNode(r.tree, r.options, level.parentItem, name, boneName);
+        r.tell(level.parentItem, head, ChunkValue::name(boneName));
         return NestedStep::Handled;
       }
       case 212:    // Position Key Count
@@ -145,8 +140,7 @@ struct AnimationWalker {
         r.expectLength(head, 4);
         level.counts[(head.code - 212) / 2] = count;
         level.counted[(head.code - 212) / 2] = true;
-        insertIntegerNode(r.tree, r.options, level.parentItem, name,
-                          static_cast<std::int32_t>(count));
+        r.tell(level.parentItem, head, ChunkValue::number(static_cast<std::int32_t>(count)));
         return NestedStep::Handled;
       }
       case 213:  // Position Data: time, x, y, z, 12 bytes not kept
@@ -162,7 +156,7 @@ struct AnimationWalker {
         return done(readTrack(level, head, kMatrix, animation.matrixKeys, 132,
                               +[](MatrixKey& k) { return k.matrix; }, 16));
       case 220: {  // Next ANIMATION: the next animation of the chain, one level deeper
-        const NodeHandle node = insertChunkNode(r.tree, level.parentItem, name);
+        const SinkNode node = r.tell(level.parentItem, head);
         nested.animation = addAnimation(set);
         if (nested.animation == nullptr) {
           r.outOfMemory("an animation");
@@ -181,22 +175,23 @@ struct AnimationWalker {
 
 }  // namespace
 
-bool ChunkReader::readAnimationSet(std::uint32_t end, NodeHandle parentItem) {
+bool ChunkReader::readAnimationSet(std::uint32_t end, SinkNode parentItem) {
   AnimationSet* added = model.addAnimationSet();
   if (added == nullptr) return outOfMemory("an animation set");
   AnimationSet& set = *added;
   const std::size_t setDepth = pathDepth() - 1;
 
-  auto onEnd = [&] { insertEndNode(tree, options, parentItem, EndKind::AnimationSet, set.name); };
-  return walkChunks(end, Family::AnimationSet, "animation set", onEnd, [&](const ChunkHead& head,
-                                                                        const char* name) {
+  auto onEnd = [&](const ChunkHead& head) {
+    tellEnd(parentItem, head, EndKind::AnimationSet, set.name);
+  };
+  return walkChunks(end, Family::AnimationSet, "animation set", onEnd, [&](const ChunkHead& head) {
     switch (head.code) {
       case 201: {  // AnimationSet Name
         char setName[kStringCapacity] = {};
         if (!readName(head, setName, "animation set name")) break;
         std::memcpy(set.name, setName, sizeof setName);
         nameChunk(setDepth, set.name);
-        insertNameNode(tree, options, parentItem, name, setName);
+        tell(parentItem, head, ChunkValue::name(setName));
         return Next::AtChunkEnd;
       }
       case 202: {  // AnimationSet Length: unsigned, kept as the nearest float
@@ -204,22 +199,22 @@ bool ChunkReader::readAnimationSet(std::uint32_t end, NodeHandle parentItem) {
         if (!cursor.readU32Le(length)) break;
         expectLength(head, 4);
         set.length = static_cast<float>(length);
-        insertIntegerNode(tree, options, parentItem, name, static_cast<std::int32_t>(length));
+        tell(parentItem, head, ChunkValue::number(static_cast<std::int32_t>(length)));
         return Next::AtChunkEnd;
       }
       case 203: {  // AnimationSet DATA: the first animation of a chain
-        const NodeHandle node = insertChunkNode(tree, parentItem, name);
+        const SinkNode node = tell(parentItem, head);
         return readAnimation(head.end, set, node) ? Next::AtChunkEnd : Next::Failed;
       }
-      default: insertChunkNode(tree, parentItem, name); return Next::AtChunkEnd;
+      default: tell(parentItem, head); return Next::AtChunkEnd;
     }
-    insertChunkNode(tree, parentItem, name);  // its payload failed to read
+    tell(parentItem, head);  // its payload failed to read
     return Next::Failed;
   });
 }
 
-bool ChunkReader::readAnimation(std::uint32_t end, AnimationSet& set, NodeHandle parentItem) {
-  AnimationWalker walker{*this, set, tree.depthLimit()};
+bool ChunkReader::readAnimation(std::uint32_t end, AnimationSet& set, SinkNode parentItem) {
+  AnimationWalker walker{*this, set};
   AnimationWalker::Level first{};
   first.animation = addAnimation(set);
   if (first.animation == nullptr) return outOfMemory("an animation");

@@ -19,14 +19,13 @@ std::string shortfallMessage(const Shortfall& shortfall, const char* what) {
 
 }  // namespace
 
-ChunkReader::ChunkReader(std::span<const std::uint8_t> image, Model& model_, ChunkTree& tree_,
-                         const DisplayOptions& options_, LoadObserver* observer_)
+ChunkReader::ChunkReader(std::span<const std::uint8_t> image, Model& model_, ChunkSink* sink_,
+                         LoadObserver* observer_, const LoadLimits& limits)
     : cursor(image.data(), static_cast<std::uint32_t>(image.size())),
       model(model_),
-      tree(tree_),
-      options(options_),
+      sink(sink_),
       observer(observer_),
-      limits_(LoadLimits::forFileSize(static_cast<std::uint32_t>(image.size()))) {}
+      limits_(limits) {}
 
 bool ChunkReader::parseImage() {
   return readHeader() && walkTopLevel();
@@ -56,21 +55,22 @@ bool ChunkReader::readHeader() {
                 "file_version is " + std::to_string(fileVersion) + ", not 1");
   }
 
-  // The header's labels are fixed, whatever the options.
-  const NodeHandle root = tree.fileHeaderRoot;
-  auto field = [this, root](std::uint32_t offset, const char* name, std::int32_t value) {
-    tree.setSource({NodeSource::Kind::HeaderField, offset, 0, 0});
-    Label label;
-    tree.InsertNode(label.add(name).add(": ").addInt(value).c_str(), root, -1);
-  };
-  field(0, "str_length", static_cast<std::int32_t>(strLength));
-  tree.setSource({NodeSource::Kind::HeaderField, 4, 0, 0});
-  Label id;
-  tree.InsertNode(id.add("file_id: ").addQuoted(fileId).c_str(), root, -1);
-  field(versionOffset, "file_version", fileVersion);
-  field(versionOffset + 4, "reserved1", reserved1);
-  field(versionOffset + 8, "reserved2", reserved2);
+  if (sink != nullptr) {
+    sink->headerField(0, "str_length", ChunkValue::number(static_cast<std::int32_t>(strLength)));
+    sink->headerField(4, "file_id", ChunkValue::name(fileId));
+    sink->headerField(versionOffset, "file_version", ChunkValue::number(fileVersion));
+    sink->headerField(versionOffset + 4, "reserved1", ChunkValue::number(reserved1));
+    sink->headerField(versionOffset + 8, "reserved2", ChunkValue::number(reserved2));
+  }
   return true;
+}
+
+bool ChunkReader::admitsDepth(std::size_t deepest, const ChunkHead& head, const char* what) {
+  if (sink == nullptr) return true;
+  const std::string refusal = sink->depthRefusal(deepest);
+  if (refusal.empty()) return true;
+  return fail(FailureCause::NestingTooDeep, head.offset,
+              std::string(what) + " nest deeper than " + refusal);
 }
 
 namespace {
@@ -102,7 +102,6 @@ bool ChunkReader::nextChunk(ChunkHead& head, std::uint32_t end, Family family) {
                     " chunk heads in one load (65536 plus the file's size): chunks that run "
                     "past their parents are walked again and again");
   }
-  tree.setSource({NodeSource::Kind::Chunk, head.offset, head.code, head.length});
   if (observing() && head.code != 0)
     checkChunkPlace(head, end, family);  // an END's length is never used
   return true;

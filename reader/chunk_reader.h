@@ -1,13 +1,14 @@
 // The walk over one file image: the context that every chunk walker works in.
 //
-// A ChunkReader is handed the image, the model it fills, the tree it labels and the display
-// options; the byte cursor alone moves through the image. The walkers are its operations, one
+// A ChunkReader is handed the image, the model it fills, the sink it tells what it meets, the
+// observer it tells what is wrong, and the limits of the load; the byte cursor alone moves
+// through the image. The walkers are its operations, one
 // family per file. While it walks it keeps the chain of chunks it is inside, so that a failure
 // can say where it happened, and it holds the load to two limits that no well-formed file comes
 // near (see LoadLimits).
 //
 // A failed walk returns false at once and leaves everything as it stood at the failure: the
-// nodes inserted so far, the records, and the chain of enclosing chunks that explains it.
+// nodes told so far, the records, and the chain of enclosing chunks that explains it.
 #pragma once
 
 #include <cstddef>
@@ -20,10 +21,9 @@
 #include "model/model.h"
 #include "reader/byte_cursor.h"
 #include "reader/chunk_catalogue.h"
+#include "reader/chunk_sink.h"
 #include "reader/findings.h"
 #include "reader/load_failure.h"
-#include "tree/chunk_tree.h"
-#include "tree/labels.h"
 
 namespace kxm {
 
@@ -53,8 +53,8 @@ struct LoadUsage {
 
 class ChunkReader {
  public:
-  ChunkReader(std::span<const std::uint8_t> image, Model& model, ChunkTree& tree,
-              const DisplayOptions& options, LoadObserver* observer = nullptr);
+  ChunkReader(std::span<const std::uint8_t> image, Model& model, ChunkSink* sink,
+              LoadObserver* observer, const LoadLimits& limits);
   ChunkReader(const ChunkReader&) = delete;
   ChunkReader& operator=(const ChunkReader&) = delete;
 
@@ -66,9 +66,16 @@ class ChunkReader {
 
   ByteCursor cursor;
   Model& model;
-  ChunkTree& tree;
-  const DisplayOptions& options;
+  ChunkSink* const sink;         // nullptr: nothing is told
   LoadObserver* const observer;  // nullptr: nothing is checked beyond what the load needs
+
+  // --- Telling the sink; each is a no-op without one.
+  SinkNode tell(SinkNode parent, const ChunkHead& head, const ChunkValue& value = {}) {
+    return sink != nullptr ? sink->chunk(parent, head, value) : 0;
+  }
+  void tellEnd(SinkNode parent, const ChunkHead& head, EndKind kind, const char* objectName) {
+    if (sink != nullptr) sink->end(parent, head, kind, objectName);
+  }
 
   // Which walker reads a run of chunks, and so which codes are in place there.
   enum class Family {
@@ -85,8 +92,8 @@ class ChunkReader {
   // --- What the walkers share.
 
   // Reads the next chunk head, counted against the chunk limit, inside a payload that ends at
-  // `end` and is read by the walker of `family`; the node inserted next shows this chunk.
-  bool nextChunk(ChunkHead& head, std::uint32_t end, Family family);
+  // `end` and is read by the walker of `family`.
+  [[nodiscard]] bool nextChunk(ChunkHead& head, std::uint32_t end, Family family);
   // The payload of this chunk is being read from now on, until leaveChunk.
   void enterChunk(const ChunkHead& head) { path_.push_back({head.offset, head.code, nullptr}); }
   void leaveChunk() { path_.pop_back(); }
@@ -159,13 +166,12 @@ class ChunkReader {
     while (cursor.offset() < end) {
       ChunkHead head;
       if (!nextChunk(head, end, family)) return false;
-      const char* name = chunkNameOf(head.code);
       if (head.code == 0) {
-        onEnd();
+        onEnd(head);
         return true;
       }
       enterChunk(head);
-      const Next next = handle(head, name);
+      const Next next = handle(head);
       if (next == Next::Failed) return false;
       leaveChunk();
       if (next == Next::AtChunkEnd) cursor.seek(head.end);
@@ -176,16 +182,18 @@ class ChunkReader {
 
   // The walkers, one family per file.
   bool walkTopLevel();
-  bool readFrame(std::uint32_t end, NodeHandle frameItem);
-  bool readMesh(std::uint32_t end, Frame& frame, NodeHandle parentItem);
-  bool readBoneList(const ChunkHead& list, Mesh& mesh, std::int32_t count, NodeHandle listItem,
+  bool readFrame(std::uint32_t end, SinkNode frameItem);
+  bool readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem);
+  bool readBoneList(const ChunkHead& list, Mesh& mesh, std::int32_t count, SinkNode listItem,
                     MeshChecks& checks);
-  bool readTextureList(const ChunkHead& list, Mesh& mesh, std::int32_t count, NodeHandle listItem,
+  bool readTextureList(const ChunkHead& list, Mesh& mesh, std::int32_t count, SinkNode listItem,
                        MeshChecks& checks);
   bool readMultiMaterialList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
-                             NodeHandle listItem, MeshChecks& checks);
-  bool readAnimationSet(std::uint32_t end, NodeHandle parentItem);
-  bool readAnimation(std::uint32_t end, AnimationSet& set, NodeHandle parentItem);
+                             SinkNode listItem, MeshChecks& checks);
+  bool readAnimationSet(std::uint32_t end, SinkNode parentItem);
+  bool readAnimation(std::uint32_t end, AnimationSet& set, SinkNode parentItem);
+  // Whether the sink can show nodes down to `deepest` levels; the load fails where it cannot.
+  bool admitsDepth(std::size_t deepest, const ChunkHead& head, const char* what);
 
  private:
   void reportLength(const ChunkHead& head, std::uint64_t bytesRead);

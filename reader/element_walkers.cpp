@@ -25,15 +25,14 @@ template <class Record>
 struct ElementWalk {
   ChunkReader& r;
   Record* record;  // nullptr in the closing walk
-  NodeHandle listItem;
+  SinkNode listItem;
   std::size_t listDepth;  // the list chunk in the reader's chain
   MeshChecks& checks;
   const ChunkHead* head = nullptr;
-  const char* chunkName = nullptr;
   char nameBuffer[kStringCapacity] = {};
   std::int32_t influences = 0;  // bones only
 
-  NodeHandle bare() { return insertChunkNode(r.tree, listItem, chunkName); }
+  SinkNode bare() { return r.tell(listItem, *head); }
   Field failed() {
     bare();
     return Field::Failed;
@@ -44,7 +43,7 @@ struct ElementWalk {
     if (!r.readName(*head, nameBuffer, "name")) return failed();
     std::memcpy(record->name, nameBuffer, sizeof nameBuffer);
     r.nameChunk(listDepth, record->name);
-    insertNameNode(r.tree, r.options, listItem, chunkName, nameBuffer);
+    r.tell(listItem, *head, ChunkValue::name(nameBuffer));
     return Field::Handled;
   }
 
@@ -53,7 +52,7 @@ struct ElementWalk {
     if (!r.cursor.readI32Le(value)) return failed();
     r.expectLength(*head, 4);
     if (target != nullptr) *target = value;
-    insertIntegerNode(r.tree, r.options, listItem, chunkName, value);
+    r.tell(listItem, *head, ChunkValue::number(value));
     return Field::Handled;
   }
 
@@ -147,16 +146,17 @@ struct ElementKind {
 
 // One element: its field chunks up to its END, or to the end of the list chunk.
 template <class Record>
-bool walkElement(ChunkReader& r, std::uint32_t end, Record* record, NodeHandle listItem,
+bool walkElement(ChunkReader& r, std::uint32_t end, Record* record, SinkNode listItem,
                  std::size_t listDepth, const ElementKind<Record>& kind, MeshChecks& checks,
                  bool quietEnd = false) {
   ElementWalk<Record> walk{r, record, listItem, listDepth, checks};
-  auto onEnd = [&] { insertEndNode(r.tree, r.options, listItem, kind.endKind, walk.nameBuffer); };
+  auto onEnd = [&](const ChunkHead& head) {
+    r.tellEnd(listItem, head, kind.endKind, walk.nameBuffer);
+  };
   // The closing walk says nothing of a missing END where the list's count was found wrong.
   const char* what = record != nullptr ? "element" : quietEnd ? nullptr : "list";
-  return r.walkChunks(end, kind.family, what, onEnd, [&](const ChunkHead& head, const char* name) {
+  return r.walkChunks(end, kind.family, what, onEnd, [&](const ChunkHead& head) {
     walk.head = &head;
-    walk.chunkName = name;
     checks.elementField(head, static_cast<const Record*>(record));
     const auto readField = kind.readField;
     switch (readField(walk, head.code)) {
@@ -173,7 +173,7 @@ bool walkElement(ChunkReader& r, std::uint32_t end, Record* record, NodeHandle l
 // so that a count of four billion costs nothing.
 template <class Record>
 bool readElementList(ChunkReader& r, const ChunkHead& list, ElementTable<Record>& table,
-                     std::int32_t count, NodeHandle listItem, const ElementKind<Record>& kind,
+                     std::int32_t count, SinkNode listItem, const ElementKind<Record>& kind,
                      MeshChecks& checks) {
   const std::size_t listDepth = r.pathDepth() - 1;
   checks.listStarts();
@@ -228,17 +228,17 @@ const ElementKind<MultiMaterial> kMultiMaterials{ChunkReader::Family::MultiMater
 }  // namespace
 
 bool ChunkReader::readBoneList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
-                               NodeHandle listItem, MeshChecks& checks) {
+                               SinkNode listItem, MeshChecks& checks) {
   return readElementList(*this, list, mesh.bones, count, listItem, kBones, checks);
 }
 
 bool ChunkReader::readTextureList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
-                                  NodeHandle listItem, MeshChecks& checks) {
+                                  SinkNode listItem, MeshChecks& checks) {
   return readElementList(*this, list, mesh.textures, count, listItem, kTextures, checks);
 }
 
 bool ChunkReader::readMultiMaterialList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
-                                        NodeHandle listItem, MeshChecks& checks) {
+                                        SinkNode listItem, MeshChecks& checks) {
   return readElementList(*this, list, mesh.multiMaterials, count, listItem, kMultiMaterials,
                          checks);
 }

@@ -16,16 +16,13 @@ namespace {
 // Below a frame's node its chunks, a mesh's chunks and a list's elements: three levels more.
 constexpr std::size_t kLevelsBelowFrameNode = 3;
 
-constexpr double kDegreesPerRadian = 57.295780181884766;  // 57.29578 as a single-precision value
-
 struct FrameWalker {
   struct Level {
     std::uint32_t end;        // end of the chunk holding this frame
     std::uint32_t nestedEnd;  // end of the CHILD or SIBLING chunk being walked below
     std::int32_t index;       // its row
-    NodeHandle siblingParentItem;  // where this frame's SIBLING nodes go
-    NodeHandle frameItem;  // where its other nodes go; relabelled at its END (its text is the
-                           // name of the chunk holding the frame until then)
+    SinkNode siblingParentItem;  // where this frame's SIBLING nodes go
+    SinkNode frameItem;  // where its other nodes go; named at its END
     std::uint32_t frameDepth;  // tree depths of frameItem and siblingParentItem
     std::uint32_t siblingParentDepth;
     std::uint32_t chainDepth;  // the chunk holding this frame, in the reader's chain
@@ -36,7 +33,6 @@ struct FrameWalker {
   static constexpr const char* kWhat = "frame";
 
   ChunkReader& r;
-  std::size_t depthLimit;
 
   // Appends a frame's row, named by its index until a name chunk names it.
   Frame* addFrame(std::int32_t parentIndex, std::int32_t& index) {
@@ -50,29 +46,26 @@ struct FrameWalker {
 
   Frame& frameOf(const Level& level) { return r.model.frames[static_cast<std::size_t>(level.index)]; }
 
-  void onEnd(Level& level) {
+  void onEnd(Level& level, const ChunkHead& head) {
+    if (r.sink == nullptr) return;
     const char* frameName = level.named ? frameOf(level).name : "";
-    insertEndNode(r.tree, r.options, level.frameItem, EndKind::Frame, frameName);
-    const ChunkCode holder = r.chunkAt(level.chainDepth);
-    const char* frameItemText = level.chainDepth == 0 ? topLevelNameOf(holder) : chunkNameOf(holder);
-    relabelFrameNode(r.tree, r.options, level.frameItem, frameItemText, frameName);
+    r.sink->end(level.frameItem, head, EndKind::Frame, frameName);
+    r.sink->frameNamed(level.frameItem, r.chunkAt(level.chainDepth), level.chainDepth == 0,
+                       frameName);
   }
 
   NestedStep onChunk(Level& level, const ChunkHead& head, Level& nested) {
-    const char* name = chunkNameOf(head.code);
     const bool sibling = head.code == 105;
     const std::size_t depth = (sibling ? level.siblingParentDepth : level.frameDepth) + 1;
-    if ((head.code == 104 || sibling) && depth > depthLimit - kLevelsBelowFrameNode) {
-      r.fail(FailureCause::NestingTooDeep, head.offset,
-             "frames nest deeper than the tree view's " + std::to_string(depthLimit) +
-                 " levels");
+    if ((head.code == 104 || sibling) &&
+        !r.admitsDepth(depth + kLevelsBelowFrameNode, head, "frames")) {
       return NestedStep::Failed;
     }
-    const NodeHandle parent = sibling ? level.siblingParentItem : level.frameItem;
+    const SinkNode parent = sibling ? level.siblingParentItem : level.frameItem;
     r.enterChunk(head);
     Frame& frame = frameOf(level);
     auto failed = [&] {
-      insertChunkNode(r.tree, parent, name);
+      r.tell(parent, head);
       return NestedStep::Failed;
     };
 
@@ -83,7 +76,7 @@ struct FrameWalker {
         std::memcpy(frame.name, frameName, sizeof frameName);
         level.named = true;
         r.nameChunk(level.chainDepth, frame.name);
-        insertNameNode(r.tree, r.options, parent, name, frameName);
+        r.tell(parent, head, ChunkValue::name(frameName));
         return NestedStep::Handled;
       }
       case 102:  // Frame Matrix: 64 bytes, whatever the length says
@@ -91,15 +84,15 @@ struct FrameWalker {
         frame.hasMatrix = true;
         r.expectLength(head, 64);
         r.expectFinite(head, frame.matrix, 16, "matrix");
-        insertChunkNode(r.tree, parent, name);
+        r.tell(parent, head);
         return NestedStep::Handled;
       case 103: {  // Frame MESH
-        const NodeHandle node = insertChunkNode(r.tree, parent, name);
+        const SinkNode node = r.tell(parent, head);
         return r.readMesh(head.end, frame, node) ? NestedStep::Handled : NestedStep::Failed;
       }
       case 104:    // Frame CHILD: a frame whose parent is this one
       case 105: {  // Frame SIBLING: a frame with this one's parent, shown beside it
-        const NodeHandle node = insertChunkNode(r.tree, parent, name);
+        const SinkNode node = r.tell(parent, head);
         const bool child = !sibling;
         nested.end = head.end;
         if (addFrame(child ? level.index : frame.parentIndex, nested.index) == nullptr) {
@@ -116,22 +109,21 @@ struct FrameWalker {
         return NestedStep::Nested;
       }
       case 106:    // Frame Offset
-      case 107:    // Frame Rotation, stored in radians, shown in degrees
+      case 107:    // Frame Rotation, in radians
       case 108: {  // Frame Scale
         float v[3];
         if (!r.cursor.readFloatsLe(v, 3)) return failed();
         r.expectLength(head, 12);
-        r.expectFinite(head, v, 3, name);
+        r.expectFinite(head, v, 3, chunkNameOf(head.code));
         float* target = head.code == 106   ? frame.offset
                         : head.code == 107 ? frame.rotation
                                            : frame.scale;
         std::memcpy(target, v, sizeof v);
-        const double k = head.code == 107 ? kDegreesPerRadian : 1.0;
-        insertVectorNode(r.tree, r.options, parent, name, v[0] * k, v[1] * k, v[2] * k);
+        r.tell(parent, head, ChunkValue::vector(v));
         return NestedStep::Handled;
       }
       default:  // every other code: its name, payload passed over
-        insertChunkNode(r.tree, parent, name);
+        r.tell(parent, head);
         return NestedStep::Handled;
     }
   }
@@ -139,8 +131,8 @@ struct FrameWalker {
 
 }  // namespace
 
-bool ChunkReader::readFrame(std::uint32_t end, NodeHandle frameItem) {
-  FrameWalker walker{*this, tree.depthLimit()};
+bool ChunkReader::readFrame(std::uint32_t end, SinkNode frameItem) {
+  FrameWalker walker{*this};
   FrameWalker::Level root{};
   root.end = end;
   if (walker.addFrame(-1, root.index) == nullptr) return outOfMemory("a frame");

@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "tree/tree_dump.h"
+#include "text/escape.h"
+#include "text/format.h"
 
 namespace kxm {
 
@@ -26,12 +27,6 @@ std::string_view causeName(FailureCause cause) {
 }
 
 namespace {
-
-std::string hex8(std::uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-  return text;
-}
 
 void appendChunk(std::string& out, const ChunkRef& chunk) {
   appendEscapedLabel(out, chunk.name);

@@ -115,17 +115,16 @@ bool readIndexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
 
 }  // namespace
 
-bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, NodeHandle parentItem) {
+bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem) {
   Mesh* added = addMesh(frame);
   if (added == nullptr) return outOfMemory("a mesh");
   Mesh& mesh = *added;
   MeshWalkState state;
 
   MeshChecks checks(*this);
-  auto onEnd = [&] { insertEndNode(tree, options, parentItem, EndKind::Mesh, ""); };
-  const bool walked = walkChunks(end, Family::Mesh, "mesh", onEnd, [&](const ChunkHead& head,
-                                                                     const char* name) {
-    auto bare = [&] { return insertChunkNode(tree, parentItem, name); };
+  auto onEnd = [&](const ChunkHead& head) { tellEnd(parentItem, head, EndKind::Mesh, ""); };
+  const bool walked = walkChunks(end, Family::Mesh, "mesh", onEnd, [&](const ChunkHead& head) {
+    auto bare = [&] { return tell(parentItem, head); };
     auto failed = [&] {
       bare();
       return Next::Failed;
@@ -134,7 +133,7 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, NodeHandle parentIte
     auto integer = [&](std::int32_t& target, Next next) {
       if (!cursor.readI32Le(target)) return failed();
       expectLength(head, 4);
-      insertIntegerNode(tree, options, parentItem, name, target);
+      tell(parentItem, head, ChunkValue::number(target));
       return next;
     };
     auto count = [&](std::int32_t& target, bool& counted, Next next) {
@@ -145,14 +144,14 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, NodeHandle parentIte
       std::uint8_t value = 0;
       if (!cursor.readU8(value)) return failed();
       expectLength(head, 1);
-      insertIntegerNode(tree, options, parentItem, name, value);
+      tell(parentItem, head, ChunkValue::number(value));
       return Next::AtChunkEnd;
     };
     auto floatShown = [&] {
       float value = 0;
       if (!cursor.readF32Le(value)) return failed();
       expectLength(head, 4);
-      insertFloatNode(tree, options, parentItem, name, value);
+      tell(parentItem, head, ChunkValue::real(value));
       return Next::AtChunkEnd;
     };
     // A list chunk: its elements, after the count chunk that says how many.
@@ -175,9 +174,7 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, NodeHandle parentIte
         if (!cursor.readU32Le(state.fvfFlags)) return failed();
         expectLength(head, 4);
         mesh.fvfFlags = state.fvfFlags;
-        char letters[6];
-        fvfComponentLetters(state.fvfFlags, letters);
-        insertFlagsNode(tree, options, parentItem, name, state.fvfFlags, letters);
+        tell(parentItem, head, ChunkValue::vertexFormat(state.fvfFlags));
         return Next::AfterValue;
       }
       case 112: return integer(state.fvfSize, Next::AfterValue);
@@ -194,7 +191,7 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, NodeHandle parentIte
         return data(readIndexData(*this, head, mesh, state));
       case 121: return count(state.pendingBoneCount, state.bonesCounted, Next::AtChunkEnd);
       case 122:  // Mesh BONES DATA
-        return list(state.bonesCounted, "a bone list", [&](NodeHandle node) {
+        return list(state.bonesCounted, "a bone list", [&](SinkNode node) {
           return readBoneList(head, mesh, state.pendingBoneCount, node, checks);
         });
       case 124:
@@ -211,11 +208,11 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, NodeHandle parentIte
       }
       case 127: return count(state.pendingTextureCount, state.texturesCounted, Next::AtChunkEnd);
       case 128:  // Mesh TEXTURES
-        return list(state.texturesCounted, "a texture list", [&](NodeHandle node) {
+        return list(state.texturesCounted, "a texture list", [&](SinkNode node) {
           return readTextureList(head, mesh, state.pendingTextureCount, node, checks);
         });
       case 139:  // Multiple MATERIALS
-        return list(state.multiMaterialsCounted, "a multi-material list", [&](NodeHandle node) {
+        return list(state.multiMaterialsCounted, "a multi-material list", [&](SinkNode node) {
           return readMultiMaterialList(head, mesh, state.pendingMultiMaterialCount, node,
                                        checks);
         });

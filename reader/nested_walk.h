@@ -8,7 +8,7 @@
 // it: just after its END's head, or at the end of its last chunk.
 //
 // A Walker supplies `Level` (with `end` and `nestedEnd`), `kFamily` and `kWhat` (what a level
-// is, for findings), `onEnd(level)` for an END, and `onChunk(level, head, nested)` for every
+// is, for findings), `onEnd(level, head)` for an END, and `onChunk(level, head, nested)` for every
 // other chunk, which enters the chunk in the reader's chain and returns Handled, Failed, or
 // Nested with the nested level filled in.
 #pragma once
@@ -54,7 +54,7 @@ bool walkNested(ChunkReader& reader, Walker& walker, const typename Walker::Leve
     ChunkHead head;
     if (!reader.nextChunk(head, level.end, Walker::kFamily)) return false;
     if (head.code == 0) {  // END; its own length is not skipped
-      walker.onEnd(level);
+      walker.onEnd(level, head);
       finishLevel();
       continue;
     }

@@ -11,28 +11,23 @@ bool ChunkReader::walkTopLevel() {
     if (!nextChunk(head, cursor.size(), Family::TopLevel)) return false;
     switch (head.code) {
       case 1: {  // Frame ROOT; the walk goes on wherever the frame left the cursor
-        const char* name = topLevelNameOf(1);
-        const NodeHandle node = tree.InsertNode(name, tree.framesRoot, -1);
+        const SinkNode node = sink ? sink->topLevelChunk(SinkRoot::Frames, head) : 0;
         enterChunk(head);
         if (!readFrame(head.end, node)) return false;
         leaveChunk();
         break;
       }
       case 2: {  // AnimationSet ROOT; likewise
-        const char* name = topLevelNameOf(2);
-        const NodeHandle node = tree.InsertNode(name, tree.animationSetsRoot, -1);
+        const SinkNode node = sink ? sink->topLevelChunk(SinkRoot::AnimationSets, head) : 0;
         enterChunk(head);
         if (!readAnimationSet(head.end, node)) return false;
         leaveChunk();
         break;
       }
-      case 406: {  // custom data, shown by its length whatever the options; its payload is not read
-        Label label;
-        label.add("chunk_length: ").addInt(static_cast<std::int32_t>(head.length));
-        tree.InsertNode(label.c_str(), tree.customDataRoot, -1);
+      case 406:  // custom data: its payload is not read
+        if (sink != nullptr) sink->topLevelChunk(SinkRoot::CustomData, head);
         cursor.seek(head.end);
         break;
-      }
       default: cursor.seek(head.end); break;
     }
   }

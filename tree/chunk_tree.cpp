@@ -69,7 +69,7 @@ void ChunkTree::Redraw() {
   if (treeControl != nullptr) treeControl->redraw();
 }
 
-std::size_t ChunkTree::depthLimit() const {
+std::size_t ChunkTree::DepthLimit() const {
   return treeControl != nullptr ? treeControl->maxDepth() : std::numeric_limits<std::size_t>::max();
 }
 

@@ -27,11 +27,11 @@ class ChunkTree {
   // Selects the node under the mouse cursor; 0 when there is none.
   int SelectNodeAtCursor();
   // How deep a node may go in the attached control (no limit while detached).
-  std::size_t depthLimit() const;
+  std::size_t DepthLimit() const;
 
   // What the nodes inserted from now on show; the reader sets it as it reads each chunk head
   // and header field, and the control keeps it where it keeps sources.
-  void setSource(const NodeSource& next) {
+  void SetSource(const NodeSource& next) {
     if (keepsSources_) source_ = next;
   }
 

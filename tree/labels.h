@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "reader/chunk_sink.h"
 #include "tree/chunk_tree.h"
 
 namespace kxm {
@@ -50,9 +51,6 @@ class Label {
 // A float printed as "%f" prints it widened to double, with NaN and the infinities spelled the
 // same on every platform. Writes at most 400 characters and returns how many.
 std::size_t formatFloat(double value, char* out, std::size_t capacity);
-
-// What an END node says about the object it closes.
-enum class EndKind { Frame, Mesh, Bone, Texture, MultiMaterial, AnimationSet, AnimData };
 
 // A chunk shown by its catalogue name alone: containers, skipped chunks, and chunks whose
 // payload failed to read.

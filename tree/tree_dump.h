@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "text/escape.h"
 #include "tree/tree_control.h"
 
 namespace kxm {
@@ -15,12 +16,6 @@ namespace kxm {
 // parent's children at 0), on an explicit stack; stops early when visit returns false.
 bool visitPreOrder(TreeControl& control, NodeHandle parent,
                    const std::function<bool(NodeHandle node, std::size_t depth)>& visit);
-
-// Appends a label with 0x20 to 0x7E as they are, a backslash doubled and every other byte as
-// \xHH in lower-case hex.
-void appendEscapedLabel(std::string& out, std::string_view label);
-// A name as messages quote it: escaped as above, in double quotes.
-std::string quotedLabel(std::string_view label);
 
 // Walks every node of the control (top level first) and hands the text to sink in pieces of
 // about 64 KiB; stops early and returns false when sink does.

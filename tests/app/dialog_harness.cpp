@@ -105,7 +105,8 @@ std::string memoryDump(const std::string& path, bool names, bool values) {
   DisplayOptions options;
   options.ShowNamesOption = names ? 1 : 0;
   options.ShowValuesOption = values ? 1 : 0;
-  loadFile(path.c_str(), tree, options, model);
+  TreeSink sink(tree, options);
+  (void)load(path.c_str(), model, &sink);
   return dumpTreeToString(control);
 }
 

@@ -16,7 +16,8 @@ DisplayOptions options(bool names, bool values) {
 Walk::Walk(const std::vector<std::uint8_t>& bytes, DisplayOptions shownOptions)
     : shown(shownOptions) {
   tree.Attach(&control);
-  outcome = loadBytes(bytes, tree, shown, model, ModelUse::Keep);
+  TreeSink sink(tree, shown);
+  outcome = load(bytes, model, &sink);
   result = outcome.loaded ? 1 : 0;
 }
 
@@ -45,7 +46,7 @@ Loaded loadWith(const Loader& run, DisplayOptions shown) {
   ChunkTree tree;
   tree.Attach(&control);
   LoadOutcome outcome = run(tree, shown, model);
-  return {outcome.loaded ? 1 : 0, dumpTreeToString(control), model.empty(), control.liveCount(),
+  return {outcome.loaded ? 1 : 0, dumpTreeToString(control), control.liveCount(),
           std::move(outcome)};
 }
 
@@ -53,13 +54,19 @@ Loaded loadWith(const Loader& run, DisplayOptions shown) {
 
 Loaded load(const std::vector<std::uint8_t>& bytes, DisplayOptions shown) {
   return loadWith([&](ChunkTree& t, const DisplayOptions& o,
-                      Model& m) { return loadBytes(bytes, t, o, m); },
+                      Model& m) {
+                    TreeSink sink(t, o);
+                    return load(bytes, m, &sink);
+                  },
                   shown);
 }
 
 Loaded loadPath(const std::string& path, DisplayOptions shown) {
   return loadWith([&](ChunkTree& t, const DisplayOptions& o,
-                      Model& m) { return loadFile(path.c_str(), t, o, m); },
+                      Model& m) {
+                    TreeSink sink(t, o);
+                    return load(path.c_str(), m, &sink);
+                  },
                   shown);
 }
 

@@ -13,6 +13,7 @@
 #include "tree/labels.h"
 #include "tree/memory_tree.h"
 #include "tree/tree_dump.h"
+#include "tree/tree_sink.h"
 
 namespace kxm::test {
 
@@ -47,7 +48,6 @@ struct Walk {
 struct Loaded {
   int result;
   std::string dump;
-  bool modelEmpty;
   std::size_t nodes;
   LoadOutcome outcome;
 };

@@ -1,0 +1,17 @@
+// Bytes of a file as text a person can read: names in a KXM file are bytes, and may hold control
+// or high bytes. The dump, the explanations, the findings and the export's warnings all show
+// them the same way.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kxm {
+
+// Appends a label with 0x20 to 0x7E as they are, a backslash doubled and every other byte as
+// \xHH in lower-case hex.
+void appendEscapedLabel(std::string& out, std::string_view label);
+// A name as messages quote it: escaped as above, in double quotes.
+std::string quotedLabel(std::string_view label);
+
+}  // namespace kxm
