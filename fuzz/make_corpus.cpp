@@ -1,5 +1,6 @@
-// Writes the seed corpus: one small file per chunk family, and the sample model, all made by our
-// own KXM writer.
+// Writes the seed corpus: one small file per chunk family, the sample model, and the smallest
+// files that run into the chunk-head limit (nesting that doubles the walk), all made by our own
+// KXM writer.
 #include <cstdio>
 #include <string>
 
@@ -70,6 +71,10 @@ int main(int argc, char** argv) {
   KxmWriter custom;
   custom.open(406).raw("custom").close().open(3).zeros(4).close();
   save("custom", custom);
+
+  // A few hundred bytes that read more chunk heads than a load may: they must stay cheap.
+  save("overflowing-animations", kxm::test::overflowingChain(220, 21));
+  save("overflowing-frames", kxm::test::overflowingChain(104, 21));
 
   KxmWriter sample = KxmWriter::bare();
   for (std::uint8_t b : kxm::test::sampleModel()) sample.u8(b);
