@@ -1,5 +1,8 @@
 #include "tree/labels.h"
 
+#include "reader/chunk_catalogue.h"
+#include "reader/vertex_format.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -67,6 +70,8 @@ std::size_t formatFloat(double value, char* out, std::size_t capacity) {
 
 namespace {
 
+constexpr double kDegreesPerRadian = 57.295780181884766;  // 57.29578 as a single-precision value
+
 const char* endWord(EndKind kind) {
   switch (kind) {
     case EndKind::Frame: return " Frame ";
@@ -82,62 +87,72 @@ const char* endWord(EndKind kind) {
 
 }  // namespace
 
-NodeHandle insertChunkNode(ChunkTree& tree, NodeHandle parent, const char* name) {
-  return tree.InsertNode(name, parent, -1);
+void headerLabel(Label& label, const char* field, const ChunkValue& value) {
+  label.add(field).add(": ");
+  if (value.kind == ChunkValue::Kind::Name) {
+    label.addQuoted(value.text);
+  } else {
+    label.addInt(value.integer);
+  }
 }
 
-NodeHandle insertEndNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
-                         EndKind kind, const char* objectName) {
-  if (!options.showNames()) return tree.InsertNode("END", parent, -1);
-  // "%s Frame \"%s\"" and its kin; a mesh has no name: "%s Mesh".
-  Label label;
-  label.add("END").add(endWord(kind));
-  if (kind != EndKind::Mesh) label.addQuoted(objectName);
-  return tree.InsertNode(label.c_str(), parent, -1);
+void topLevelLabel(Label& label, SinkRoot root, const ChunkHead& head) {
+  switch (root) {
+    case SinkRoot::Frames: label.add(topLevelNameOf(1)); break;
+    case SinkRoot::AnimationSets: label.add(topLevelNameOf(2)); break;
+    case SinkRoot::CustomData:
+      label.add("chunk_length: ").addInt(static_cast<std::int32_t>(head.length));
+      break;
+    case SinkRoot::FileHeader: break;
+  }
 }
 
-NodeHandle insertNameNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
-                          const char* chunkName, const char* name) {
-  if (!options.showNames()) return tree.InsertNode(chunkName, parent, -1);
-  Label label;
-  return tree.InsertNode(label.add(chunkName).add(": ").addQuoted(name).c_str(), parent, -1);
+void chunkLabel(Label& label, const DisplayOptions& options, const ChunkHead& head,
+                const ChunkValue& value) {
+  label.add(chunkNameOf(head.code));
+  using Kind = ChunkValue::Kind;
+  if (value.kind == Kind::None) return;
+  if (value.kind == Kind::Name) {
+    if (options.showNames()) label.add(": ").addQuoted(value.text);
+    return;
+  }
+  if (!options.showValues()) return;
+  label.add(": ");
+  switch (value.kind) {
+    case Kind::Integer: label.addInt(value.integer); break;
+    case Kind::Float: label.addFloat(static_cast<float>(value.numbers[0])); break;
+    case Kind::Vector: {
+      // A frame's turn is stored in radians and shown in degrees.
+      const double k = head.code == 107 ? kDegreesPerRadian : 1.0;
+      const double* v = value.numbers;
+      label.addFloat(v[0] * k).add(", ").addFloat(v[1] * k).add(", ").addFloat(v[2] * k);
+      break;
+    }
+    case Kind::Flags: {
+      char letters[6];
+      fvfComponentLetters(value.flags, letters);
+      label.addHex8(value.flags).add(" (").add(letters).add(')');
+      break;
+    }
+    case Kind::None:
+    case Kind::Name: break;
+  }
 }
 
-NodeHandle insertIntegerNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
-                             const char* chunkName, std::int32_t value) {
-  if (!options.showValues()) return tree.InsertNode(chunkName, parent, -1);
-  Label label;
-  return tree.InsertNode(label.add(chunkName).add(": ").addInt(value).c_str(), parent, -1);
-}
-
-NodeHandle insertFloatNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
-                           const char* chunkName, float value) {
-  if (!options.showValues()) return tree.InsertNode(chunkName, parent, -1);
-  Label label;
-  return tree.InsertNode(label.add(chunkName).add(": ").addFloat(value).c_str(), parent, -1);
-}
-
-NodeHandle insertVectorNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
-                            const char* chunkName, double x, double y, double z) {
-  if (!options.showValues()) return tree.InsertNode(chunkName, parent, -1);
-  Label label;
-  label.add(chunkName).add(": ").addFloat(x).add(", ").addFloat(y).add(", ").addFloat(z);
-  return tree.InsertNode(label.c_str(), parent, -1);
-}
-
-NodeHandle insertFlagsNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
-                           const char* chunkName, std::uint32_t flags, const char* letters) {
-  if (!options.showValues()) return tree.InsertNode(chunkName, parent, -1);
-  Label label;
-  label.add(chunkName).add(": ").addHex8(flags).add(" (").add(letters).add(')');
-  return tree.InsertNode(label.c_str(), parent, -1);
-}
-
-void relabelFrameNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle node,
-                      const char* nodeText, const char* frameName) {
+void endLabel(Label& label, const DisplayOptions& options, EndKind kind, const char* objectName) {
+  label.add("END");
   if (!options.showNames()) return;
-  Label label;
-  tree.SetNodeText(node, label.add(nodeText).add(": ").addQuoted(frameName).c_str());
+  // "%s Frame \"%s\"" and its kin; a mesh has no name: "%s Mesh".
+  label.add(endWord(kind));
+  if (kind != EndKind::Mesh) label.addQuoted(objectName);
+}
+
+bool frameNodeLabel(Label& label, const DisplayOptions& options, std::uint32_t holder,
+                    bool topLevel, const char* frameName) {
+  if (!options.showNames()) return false;
+  // The node still shows the name of the chunk holding the frame: that is its text.
+  label.add(topLevel ? topLevelNameOf(holder) : chunkNameOf(holder)).add(": ").addQuoted(frameName);
+  return true;
 }
 
 }  // namespace kxm

@@ -1,6 +1,6 @@
-// How a chunk becomes a node label under the two display options. Every walker labels its nodes
-// through these functions only. A label is composed whole before its node goes in: one trip
-// into the control per chunk.
+// How a chunk becomes a node label under the two display options: the one label rule, for every
+// sink that shows nodes (the viewer's tree, kxm-dump, the browser's rows). A label is composed
+// whole before its node goes in: one trip into the control per chunk.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +9,6 @@
 #include <string_view>
 
 #include "reader/chunk_sink.h"
-#include "tree/chunk_tree.h"
 
 namespace kxm {
 
@@ -52,27 +51,21 @@ class Label {
 // same on every platform. Writes at most 400 characters and returns how many.
 std::size_t formatFloat(double value, char* out, std::size_t capacity);
 
-// A chunk shown by its catalogue name alone: containers, skipped chunks, and chunks whose
-// payload failed to read.
-NodeHandle insertChunkNode(ChunkTree& tree, NodeHandle parent, const char* name);
+// The label rule, one function per kind of node; each appends the node's whole text.
+// Header fields ("str_length: 8", "file_id: \"MAGICKXM\""), whatever the options.
+void headerLabel(Label& label, const char* field, const ChunkValue& value);
+// "Frame ROOT", "AnimationSet ROOT", custom data by its length ("chunk_length: 6").
+void topLevelLabel(Label& label, SinkRoot root, const ChunkHead& head);
+// A chunk: its catalogue name; with Show names a name chunk's string ("Frame Name: \"arm\""),
+// with Show values a value chunk's values ("Mesh Vertex Count: 4", a turn in degrees, a vertex
+// format as "00000152 (PNC1)").
+void chunkLabel(Label& label, const DisplayOptions& options, const ChunkHead& head,
+                const ChunkValue& value);
 // END: with Show names "END Frame \"name\"" and the like (mesh: "END Mesh"); otherwise "END".
-NodeHandle insertEndNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
-                         EndKind kind, const char* objectName);
-// A name chunk: "Frame Name: \"name\"" with Show names.
-NodeHandle insertNameNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
-                          const char* chunkName, const char* name);
-// Value chunks, with Show values: the chunk name, a colon and the values.
-NodeHandle insertIntegerNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
-                             const char* chunkName, std::int32_t value);
-NodeHandle insertFloatNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
-                           const char* chunkName, float value);
-NodeHandle insertVectorNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
-                            const char* chunkName, double x, double y, double z);
-NodeHandle insertFlagsNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle parent,
-                           const char* chunkName, std::uint32_t flags, const char* letters);
-// A frame's own node at the frame's END, with Show names: its text, a colon and the frame name.
-// The node still shows the name it was inserted with, so that is its text.
-void relabelFrameNode(ChunkTree& tree, const DisplayOptions& options, NodeHandle node,
-                      const char* nodeText, const char* frameName);
+void endLabel(Label& label, const DisplayOptions& options, EndKind kind, const char* objectName);
+// A frame's own node at the frame's END, with Show names: the holding chunk's name, a colon and
+// the frame's name. False, with nothing appended, when the node keeps its text.
+bool frameNodeLabel(Label& label, const DisplayOptions& options, std::uint32_t holder,
+                    bool topLevel, const char* frameName);
 
 }  // namespace kxm
