@@ -6,6 +6,8 @@
 
 #include "cli/json_writer.h"
 #include "model/model.h"
+#include "model/summary.h"
+#include "text/format.h"
 #include "reader/findings.h"
 #include "reader/load.h"
 
@@ -61,11 +63,9 @@ FileReport check(const std::string& path, std::size_t cap) {
   // The walk is the viewer's; the tree is not needed for what it finds, so none is built.
   Model model;
   const LoadOutcome outcome = load(path.c_str(), model, nullptr, &collector);
+  report.outcome = outcomeName(outcome);
   if (!outcome.loaded) {
     const LoadFailure& failure = outcome.failure;
-    const bool missing =
-        failure.cause == FailureCause::FileNotFound || failure.cause == FailureCause::NotAFile;
-    report.outcome = missing ? "missing" : "failed";
     report.errors = 1;
     // The one error is always listed, whatever the cap.
     report.listed.push_back({std::string(causeName(failure.cause)), true, failure.hasOffset,
@@ -75,33 +75,16 @@ FileReport check(const std::string& path, std::size_t cap) {
     return (a.hasOffset ? a.offset + 1ull : 0) < (b.hasOffset ? b.offset + 1ull : 0);
   });
 
-  Stats& stats = report.stats;
-  stats.chunks = outcome.usage.chunkHeads;
-  stats.frames = model.frames.count();
-  stats.animationSets = model.animationSets.count();
-  for (std::size_t f = 0; f < model.frames.count(); ++f) {
-    const Frame& frame = model.frames[f];
-    stats.meshes += frame.meshes.count();
-    for (std::size_t m = 0; m < frame.meshes.count(); ++m) {
-      stats.vertices += static_cast<std::uint64_t>(frame.meshes[m].vertices.count());
-      stats.indices += static_cast<std::uint64_t>(frame.meshes[m].indices.count());
-    }
-  }
+  const ModelStats counted = statsOf(model);
+  report.stats = {outcome.usage.chunkHeads, counted.frames,   counted.meshes,
+                  counted.vertices,         counted.indices,  counted.animationSets};
   return report;
-}
-
-std::string plural(std::uint64_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 void printText(const FileReport& report, std::FILE* out) {
   for (const Issue& issue : report.listed) {
     std::string line = report.path;
-    if (issue.hasOffset) {
-      char offset[16];
-      std::snprintf(offset, sizeof offset, ":0x%08X", static_cast<unsigned>(issue.offset));
-      line += offset;
-    }
+    if (issue.hasOffset) line += ":" + hex8(issue.offset);
     line += issue.error ? ": error: " : ": warning: ";
     line += issue.message + " [" + issue.code + "]";
     if (!issue.path.empty()) line += " in " + describePath(issue.path);

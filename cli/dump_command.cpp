@@ -17,13 +17,6 @@ namespace kxm {
 
 namespace {
 
-const char* outcomeName(const LoadOutcome& outcome) {
-  if (outcome.loaded) return "loaded";
-  const FailureCause cause = outcome.failure.cause;
-  return cause == FailureCause::FileNotFound || cause == FailureCause::NotAFile ? "missing"
-                                                                                 : "failed";
-}
-
 // "00000120 0000001C " before a chunk's line, "00000004 -------- " before a header field's,
 // "-------- -------- " before a root's: offset and length in hex, always 18 characters.
 void appendOffsets(std::string& out, const NodeSource& source) {

@@ -13,6 +13,7 @@
 #include "cli/texture_files.h"
 #include "model/model.h"
 #include "model/primitive_type.h"
+#include "model/summary.h"
 #include "reader/vertex_format.h"
 #include "text/escape.h"
 #include "text/format.h"
@@ -77,47 +78,6 @@ TimeRange timeRangeOf(const Animation& a) {
   return range;
 }
 
-struct Totals {
-  std::uint64_t frames = 0, meshes = 0, vertices = 0, indices = 0, triangles = 0, textures = 0,
-                multiMaterials = 0, bones = 0, animationSets = 0, animations = 0, keys = 0;
-};
-
-// The frames in hierarchy order: each frame, then its children, on an explicit stack. A frame's
-// parent row always comes before it, so rows with parent -1 are the roots.
-std::vector<std::pair<std::size_t, std::size_t>> hierarchy(const Model& model) {
-  const std::size_t n = model.frames.count();
-  std::vector<std::size_t> firstChild(n + 1, 0), children(n);
-  for (std::size_t f = 0; f < n; ++f) {
-    const std::int32_t parent = model.frames[f].parentIndex;
-    if (parent >= 0 && static_cast<std::size_t>(parent) < f)
-      ++firstChild[static_cast<std::size_t>(parent) + 1];
-  }
-  for (std::size_t f = 0; f < n; ++f) firstChild[f + 1] += firstChild[f];
-  std::vector<std::size_t> filled(firstChild.begin(), firstChild.end() - 1);
-  std::vector<std::size_t> roots;
-  for (std::size_t f = 0; f < n; ++f) {
-    const std::int32_t parent = model.frames[f].parentIndex;
-    if (parent >= 0 && static_cast<std::size_t>(parent) < f) {
-      children[filled[static_cast<std::size_t>(parent)]++] = f;
-    } else {
-      roots.push_back(f);
-    }
-  }
-  std::vector<std::pair<std::size_t, std::size_t>> order;  // (frame, depth)
-  order.reserve(n);
-  std::vector<std::pair<std::size_t, std::size_t>> stack;
-  for (auto r = roots.rbegin(); r != roots.rend(); ++r) stack.push_back({*r, 0});
-  while (!stack.empty()) {
-    const auto [frame, depth] = stack.back();
-    stack.pop_back();
-    order.push_back({frame, depth});
-    for (std::size_t c = firstChild[frame + 1]; c > firstChild[frame]; --c) {
-      stack.push_back({children[c - 1], depth + 1});
-    }
-  }
-  return order;
-}
-
 std::string number(double value) {
   return shortNumber(value);
 }
@@ -159,35 +119,10 @@ class Summary {
   }
   void meshText(std::string& out, const Mesh& mesh, std::size_t m, const std::string& pad) const;
   void meshJson(JsonWriter& json, const Mesh& mesh) const;
-  Totals totals() const;
 
   const Model& model_;
   TextureFolders folders_;
 };
-
-Totals Summary::totals() const {
-  Totals t;
-  t.frames = model_.frames.count();
-  for (std::size_t f = 0; f < model_.frames.count(); ++f) {
-    const Frame& frame = model_.frames[f];
-    t.meshes += frame.meshes.count();
-    for (std::size_t m = 0; m < frame.meshes.count(); ++m) {
-      const Mesh& mesh = frame.meshes[m];
-      t.vertices += static_cast<std::uint64_t>(mesh.vertices.count());
-      t.indices += static_cast<std::uint64_t>(mesh.indices.count());
-      t.triangles += static_cast<std::uint64_t>(trianglesOf(mesh));
-      t.textures += mesh.textures.count();
-      t.multiMaterials += mesh.multiMaterials.count();
-      t.bones += mesh.bones.count();
-    }
-  }
-  t.animationSets = model_.animationSets.count();
-  for (const AnimationSet& set : model_.animationSets) {
-    t.animations += set.animations.count();
-    for (const Animation& anim : set.animations) t.keys += timeRangeOf(anim).keys;
-  }
-  return t;
-}
 
 void Summary::meshText(std::string& out, const Mesh& mesh, std::size_t m,
                        const std::string& pad) const {
@@ -238,7 +173,7 @@ void Summary::meshText(std::string& out, const Mesh& mesh, std::size_t m,
 }
 
 void Summary::text(std::string& out) const {
-  const auto order = hierarchy(model_);
+  const auto order = framesInHierarchy(model_);
   out += "frames (" + std::to_string(model_.frames.count()) + "):\n";
   for (const auto& [f, depth] : order) {
     const Frame& frame = model_.frames[f];
@@ -264,7 +199,7 @@ void Summary::text(std::string& out) const {
       out += "\n";
     }
   }
-  const Totals t = totals();
+  const ModelStats t = statsOf(model_);
   out += "totals: " + plural(t.frames, "frame", "frames") + ", " +
          plural(t.meshes, "mesh", "meshes") + ", " + plural(t.vertices, "vertex", "vertices") + ", " +
          plural(t.indices, "index", "indices") + ", " + plural(t.triangles, "triangle", "triangles") +
@@ -331,7 +266,7 @@ void Summary::meshJson(JsonWriter& json, const Mesh& mesh) const {
 
 void Summary::json(JsonWriter& json) const {
   json.key("frames").beginArray();
-  for (const auto& [f, depth] : hierarchy(model_)) {
+  for (const auto& [f, depth] : framesInHierarchy(model_)) {
     const Frame& frame = model_.frames[f];
     json.beginObject();
     json.key("index").number(std::uint64_t{f});
@@ -364,7 +299,7 @@ void Summary::json(JsonWriter& json) const {
     json.endArray().endObject();
   }
   json.endArray();
-  const Totals t = totals();
+  const ModelStats t = statsOf(model_);
   json.key("totals").beginObject();
   json.key("frames").number(t.frames).key("meshes").number(t.meshes);
   json.key("vertices").number(t.vertices).key("indices").number(t.indices);

@@ -18,16 +18,8 @@
 #include "cli/dump_command.h"
 #include "cli/export_command.h"
 #include "cli/huge_page_blocks.h"
+#include "cli/process.h"
 #include "cli/info_command.h"
-
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#endif
-
-#ifndef KXM_VERSION
-#define KXM_VERSION "0"
-#endif
 
 namespace {
 
@@ -50,16 +42,12 @@ CLI::Validator ticksPerSecondCheck() {
 }  // namespace
 
 int main(int argc, char** argv) {
-#if defined(_WIN32)
-  // Lines end in a line feed on every platform, as scripts and diffs expect.
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-#endif
+  kxm::useBinaryOutput();
   CLI::App app{
       "Looks inside KXM model files: their chunk tree, everything wrong in them, and the model "
       "they hold, which it exports to glTF.",
       "kxm"};
-  app.set_version_flag("--version", "kxm " KXM_VERSION);
+  app.set_version_flag("--version", std::string("kxm ") + kxm::toolVersion());
   app.require_subcommand(1);
 
   kxm::DumpRequest dump;
@@ -101,7 +89,7 @@ int main(int argc, char** argv) {
   infoCommand->add_option("FILE", info.path, "The KXM file.")->required();
 
   kxm::ExportRequest exportRequest;
-  exportRequest.generator = "kxm " KXM_VERSION;
+  exportRequest.generator = std::string("kxm ") + kxm::toolVersion();
   CLI::App* exportCommand = app.add_subcommand(
       "export", "Write the model in FILE as glTF 2.0: OUT.glb, or OUT.gltf with OUT.bin.");
   exportCommand

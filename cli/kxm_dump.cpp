@@ -10,16 +10,8 @@
 
 #include "cli/dump_command.h"
 #include "cli/huge_page_blocks.h"
+#include "cli/process.h"
 #include "tree/labels.h"
-
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#endif
-
-#ifndef KXM_VERSION
-#define KXM_VERSION "0"
-#endif
 
 namespace {
 
@@ -39,11 +31,7 @@ int usageError(const char* message, const char* argument) {
 }  // namespace
 
 int main(int argc, char** argv) {
-#if defined(_WIN32)
-  // Lines end in a line feed on every platform, as scripts and diffs expect.
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-#endif
+  kxm::useBinaryOutput();
   kxm::DisplayOptions options;
   const char* path = nullptr;
   bool optionsEnded = false;
@@ -60,7 +48,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
       } else if (std::strcmp(arg, "--version") == 0) {
-        std::printf("kxm-dump %s\n", KXM_VERSION);
+        std::printf("kxm-dump %s\n", kxm::toolVersion());
         return 0;
       } else {
         return usageError("unknown option ", arg);

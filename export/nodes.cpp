@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "export/builder.h"
+#include "model/summary.h"
 
 namespace kxm::gltf {
 
@@ -23,10 +24,8 @@ void Builder::addFrames() {
     frameByName_.try_emplace(std::string(nameOf(frame.name)), f);
     frameNode_[f] = static_cast<int>(nodes_.size());
     nodes_.push_back(nodeFor(f));
-    const std::int32_t parent = frame.parentIndex;
-    if (parent >= 0 && static_cast<std::size_t>(parent) < f) {
-      nodes_[static_cast<std::size_t>(frameNode_[static_cast<std::size_t>(parent)])]["children"]
-          .push_back(frameNode_[f]);
+    if (const auto parent = parentRow(model_, f)) {
+      nodes_[static_cast<std::size_t>(frameNode_[*parent])]["children"].push_back(frameNode_[f]);
     } else {
       roots_.push_back(frameNode_[f]);
     }

@@ -25,6 +25,13 @@ LoadOutcome load(std::span<const std::uint8_t> bytes, Model& model, ChunkSink* s
   return outcome;
 }
 
+const char* outcomeName(const LoadOutcome& outcome) {
+  if (outcome.loaded) return "loaded";
+  const FailureCause cause = outcome.failure.cause;
+  return cause == FailureCause::FileNotFound || cause == FailureCause::NotAFile ? "missing"
+                                                                                 : "failed";
+}
+
 LoadOutcome load(const char* path, Model& model, ChunkSink* sink, LoadObserver* observer,
                  std::optional<LoadLimits> limits) {
   model.clearModel();

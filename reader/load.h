@@ -21,6 +21,10 @@ struct LoadOutcome {
   LoadUsage usage;      // what the walk used of the load's limits
 };
 
+// "loaded", "failed", or "missing" for a file that could not be had (none there, or a folder):
+// what the viewer's status line tells apart, and every JSON document's `outcome`.
+const char* outcomeName(const LoadOutcome& outcome);
+
 // Fills `model` (the caller's, released when the caller lets it go; one that held records is
 // emptied first), tells `sink` every node (nullptr: nothing is told) and `observer` every
 // finding (nullptr: nothing is checked), within `limits` (LoadLimits::forFileSize by default).

@@ -1,0 +1,13 @@
+// What both command-line programs set up the same way: their version, and output whose lines end
+// in a line feed on every platform, as scripts and diffs expect.
+#pragma once
+
+namespace kxm {
+
+// The version the build gives (KXM_VERSION, from the project), "0" where it gives none.
+const char* toolVersion();
+
+// On Windows, stdout and stderr in binary mode, so that "\n" stays "\n"; elsewhere nothing.
+void useBinaryOutput();
+
+}  // namespace kxm
