@@ -35,7 +35,6 @@ class Recorder : public LoadObserver {
 Recorder check(const KxmWriter& w) {
   Recorder recorder;
   Model model;
-  ChunkTree tree;
   (void)load(w.bytes(), model, nullptr, &recorder);
   return recorder;
 }
