@@ -80,7 +80,7 @@ class Cases {
 };
 
 std::size_t vertexSize(std::uint32_t fvf) {
-  return 12 + (fvf & 0x010 ? 12 : 0) + (fvf & 0x040 ? 4 : 0) + 8 * ((fvf >> 8) & 0xF);
+  return 12u + (fvf & 0x010 ? 12u : 0u) + (fvf & 0x040 ? 4u : 0u) + 8u * ((fvf >> 8) & 0xF);
 }
 
 // What glTF's primitive of a range holds: the mode, and the position each index points at.
