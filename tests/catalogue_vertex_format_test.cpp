@@ -3,6 +3,7 @@
 
 #include <bit>
 #include <cstring>
+#include <utility>
 
 #include "reader/chunk_catalogue.h"
 #include "reader/vertex_format.h"
@@ -11,17 +12,14 @@ namespace kxm {
 namespace {
 
 TEST(Catalogue, NamesByExactCode) {
-  EXPECT_STREQ(chunkNameOf(0), "END");
-  EXPECT_STREQ(chunkNameOf(1), "UNKNOWN");
-  EXPECT_STREQ(chunkNameOf(2), "UNKNOWN");
-  EXPECT_STREQ(chunkNameOf(109), "UNKNOWN");
-  EXPECT_STREQ(chunkNameOf(166), "Mesh Alpha Test Value");
-  EXPECT_STREQ(chunkNameOf(167), "UNKNOWN");
-  EXPECT_STREQ(chunkNameOf(406), "Frame BoneMatrixData");
-  EXPECT_STREQ(chunkNameOf(407), "UNKNOWN");
-  EXPECT_STREQ(chunkNameOf(0x80000065u), "UNKNOWN");  // 101 with the top bit set
-  EXPECT_STREQ(chunkNameOf(137), "Mesh Linked - skip");
-  EXPECT_STREQ(chunkNameOf(220), "Next ANIMATION");
+  const std::pair<ChunkCode, const char*> cases[] = {
+      {0, "END"}, {1, "UNKNOWN"}, {2, "UNKNOWN"}, {109, "UNKNOWN"},
+      {166, "Mesh Alpha Test Value"}, {167, "UNKNOWN"}, {406, "Frame BoneMatrixData"},
+      {407, "UNKNOWN"}, {0x80000065u, "UNKNOWN"},  // 101 with the top bit set
+      {137, "Mesh Linked - skip"}, {220, "Next ANIMATION"},
+  };
+  for (const auto& [code, name] : cases) EXPECT_STREQ(chunkNameOf(code), name) << code;
+  // No static_assert holds the catalogue's size: a row lost or added shows here.
   int named = 0;
   for (ChunkCode code = 0; code < 1000; ++code)
     named += std::strcmp(chunkNameOf(code), "UNKNOWN") != 0;
@@ -29,34 +27,37 @@ TEST(Catalogue, NamesByExactCode) {
 }
 
 TEST(VertexFormat, TexCoordSizes) {
-  EXPECT_EQ(fvfTexCoordSize(0x00030000, 0), 0);  // no texture sets: size bits ignored
-  EXPECT_EQ(fvfTexCoordSize(0x00000100, 0), 8);
-  EXPECT_EQ(fvfTexCoordSize(0x00010100, 0), 12);
-  EXPECT_EQ(fvfTexCoordSize(0x00020100, 0), 16);
-  EXPECT_EQ(fvfTexCoordSize(0x00030100, 0), 4);
-  EXPECT_EQ(fvfTexCoordSize(0xC0000800, 7), 4);
-  EXPECT_EQ(fvfTexCoordSize(0xFFFFFF00, 8), 8);  // no size bits above bit 31
-  EXPECT_EQ(fvfTexCoordSize(0xFFFFFF00, 15), 8);
+  const struct {
+    std::uint32_t flags, set;
+    int size;
+  } cases[] = {
+      {0x00030000, 0, 0},  // no texture sets: size bits ignored
+      {0x00000100, 0, 8}, {0x00010100, 0, 12}, {0x00020100, 0, 16}, {0x00030100, 0, 4},
+      {0xC0000800, 7, 4}, {0xFFFFFF00, 8, 8},  // no size bits above bit 31
+      {0xFFFFFF00, 15, 8},
+  };
+  for (const auto& t : cases) EXPECT_EQ(fvfTexCoordSize(t.flags, t.set), t.size) << std::hex << t.flags;
 }
 
 TEST(VertexFormat, ComponentOffsets) {
-  EXPECT_EQ(fvfComponentOffset(0x112, 0x002, 0), 0);
-  EXPECT_EQ(fvfComponentOffset(0x112, 0x040, 0), -1);
-  EXPECT_EQ(fvfComponentOffset(0x112, 0, 0), 24);
-  EXPECT_EQ(fvfComponentOffset(0x112, 0, 1), -1);
-  EXPECT_EQ(fvfComponentOffset(0x152, 0x040, 0), 24);
-  EXPECT_EQ(fvfComponentOffset(0x006, 0x002, 0), -1);  // position bits must match exactly
-  EXPECT_EQ(fvfComponentOffset(0x006, 0x006, 0), 0);
-  EXPECT_EQ(fvfComponentOffset(0, 0x002, 0), -1);
-  EXPECT_EQ(fvfComponentOffset(0, 0, 0), -1);
-  EXPECT_EQ(fvfComponentOffset(0x0FE, 0x080, 0), 32 + 12 + 4 + 4);
-  // Set 0 of three floats, then a two-float set 1: set 1 lies 12 bytes past the colour.
-  EXPECT_EQ(fvfComponentOffset(0x00010242, 0, 1), 16 + 12);
-  EXPECT_EQ(fvfComponentOffset(0x00010242, 0, 0), -1);
-  EXPECT_EQ(fvfComponentOffset(0x00010242, 0x00010000, 0), 16);
-  // Fifteen sets: those from 8 on are two floats, and no size-bit request reaches them.
-  EXPECT_EQ(fvfComponentOffset(0x00000F02, 0, 9), 12 + 9 * 8);
-  EXPECT_EQ(fvfComponentOffset(0xC0000F02, 0xC0000000, 0), 12 + 7 * 8);
+  const struct {
+    std::uint32_t flags, component;
+    std::uint8_t set;
+    int offset;
+  } cases[] = {
+      {0x112, 0x002, 0, 0}, {0x112, 0x040, 0, -1}, {0x112, 0, 0, 24}, {0x112, 0, 1, -1},
+      {0x152, 0x040, 0, 24},
+      {0x006, 0x002, 0, -1},  // position bits must match exactly
+      {0x006, 0x006, 0, 0}, {0, 0x002, 0, -1}, {0, 0, 0, -1}, {0x0FE, 0x080, 0, 32 + 12 + 4 + 4},
+      // Set 0 of three floats, then a two-float set 1: set 1 lies 12 bytes past the colour.
+      {0x00010242, 0, 1, 16 + 12}, {0x00010242, 0, 0, -1}, {0x00010242, 0x00010000, 0, 16},
+      // Fifteen sets: those from 8 on are two floats, and no size-bit request reaches them.
+      {0x00000F02, 0, 9, 12 + 9 * 8}, {0xC0000F02, 0xC0000000, 0, 12 + 7 * 8},
+  };
+  for (const auto& t : cases) {
+    EXPECT_EQ(fvfComponentOffset(t.flags, t.component, t.set), t.offset)
+        << std::hex << t.flags << " " << t.component << " " << t.set;
+  }
 }
 
 TEST(VertexFormat, Letters) {

@@ -47,22 +47,13 @@ std::array<double, 3> mirrored(std::array<double, 3> p) {
 // A quaternion's rotation as a column-vector matrix (glTF's meaning of x, y, z, w).
 Matrix4 rotationMatrix(const Quat& q) {
   const double x = q[0], y = q[1], z = q[2], w = q[3];
-  return {static_cast<float>(1 - 2 * (y * y + z * z)),
-          static_cast<float>(2 * (x * y + z * w)),
-          static_cast<float>(2 * (x * z - y * w)),
-          0,
-          static_cast<float>(2 * (x * y - z * w)),
-          static_cast<float>(1 - 2 * (x * x + z * z)),
-          static_cast<float>(2 * (y * z + x * w)),
-          0,
-          static_cast<float>(2 * (x * z + y * w)),
-          static_cast<float>(2 * (y * z - x * w)),
-          static_cast<float>(1 - 2 * (x * x + y * y)),
-          0,
-          0,
-          0,
-          0,
-          1};
+  const double m[16] = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w), 2 * (x * z - y * w), 0,
+                        2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w), 0,
+                        2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y), 0,
+                        0, 0, 0, 1};
+  Matrix4 r{};
+  for (std::size_t i = 0; i < 16; ++i) r[i] = static_cast<float>(m[i]);
+  return r;
 }
 
 // The model looks the same, not mirrored: a point moved by a frame's transform in the file's
@@ -207,12 +198,7 @@ TEST(Export, PrimitivesAsGltfDrawsThem) {
       {"points", 1, 3, {2, 0}, 0, {2, 0}, 0},
       {"lines, a remainder left out", 2, 3, {0, 1, 2}, 1, {0, 1}, 1},
       {"line strip", 3, 3, {}, 3, {0, 1, 2}, 0},
-      {"a repeated vertex and one past the end",
-       4,
-       3,
-       {0, 0, 1, 0, 1, 5, 0, 1, 2},
-       4,
-       {0, 2, 1},
+      {"a repeated vertex and one past the end", 4, 3, {0, 0, 1, 0, 1, 5, 0, 1, 2}, 4, {0, 2, 1},
        2},
       {"an unknown type: no mesh, and so an empty scene", 7, 3, {}, -1, {}, 2},
   };

@@ -110,13 +110,16 @@ TEST(TopLevel, CustomDataAndUnknownChunks) {
   }
 }
 
-TEST(TopLevel, WalkGoesOnFromWhereTheFrameEnded) {
-  // The END of a root frame carries a payload: a custom-data chunk, read at the top level.
-  KxmWriter w;
-  w.open(1).head(0, 16).open(406).zeros(8).close().close();
-  Walk walk(w);
-  EXPECT_EQ(walk.result, 1);
-  EXPECT_EQ(walk.under(walk.tree.customDataRoot), "chunk_length: 8\n");
+TEST(TopLevel, WalkGoesOnFromWhereAFrameOrSetEnded) {
+  // The END of a root frame or animation set carries a payload: a custom-data chunk, read at
+  // the top level.
+  for (std::uint32_t root : {1u, 2u}) {
+    KxmWriter w;
+    w.open(root).head(0, 16).open(406).zeros(8).close().close();
+    Walk walk(w);
+    EXPECT_EQ(walk.result, 1) << root;
+    EXPECT_EQ(walk.under(walk.tree.customDataRoot), "chunk_length: 8\n") << root;
+  }
 }
 
 TEST(FrameWalker, FailurePartWayKeepsTheNodesBeforeIt) {

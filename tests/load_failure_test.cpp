@@ -257,7 +257,8 @@ TEST(MemoryLimit, HoldsAtExactlyTheLimit) {
 
 TEST(MemoryLimit, ArraysThatReadTheSameBytesAgainLoad) {
   // A zero-length index chunk reads the next chunk's bytes, two key chunks read the same keys,
-  // a stride of 0 reads one vertex again and again: all legal, all within the limit.
+  // a stride of 0 reads one vertex again and again (what it reads is in mesh_walker_test): all
+  // legal, all within the limit.
   KxmWriter indices;
   indices.open(1).open(103).chunkI32(114, 2).head(116, 0).chunkI32(117, 4).end().closeAll();
   KxmWriter keys;
@@ -270,11 +271,6 @@ TEST(MemoryLimit, ArraysThatReadTheSameBytesAgainLoad) {
     Walk walk(*w);
     EXPECT_EQ(walk.result, 1) << describeFailure(walk.failure());
   }
-  Walk repeated(stride);
-  ASSERT_EQ(repeated.model.frames.count(), 1u);
-  ASSERT_EQ(repeated.frame(0).meshes.count(), 1u);
-  ASSERT_EQ(repeated.mesh(0).vertices.count(), 50);
-  EXPECT_EQ(repeated.mesh(0).vertices[49].position[2], 3.0f);
 }
 
 }  // namespace

@@ -45,35 +45,20 @@ TEST(MeshWalker, ValueLabelsOfEveryChunk) {
     const char* label;
   };
   const Case cases[] = {
-      {112, 'i', "Mesh FVF Size: -7"},
-      {113, 'i', "Mesh Vertex Count: -7"},
-      {114, 'i', "Mesh Index Count: -7"},
-      {117, 'i', "Mesh Primitive Type: -7"},
-      {118, 'i', "Mesh Draw Vertex Count: -7"},
-      {119, 'i', "Mesh Draw Primitive Count: -7"},
-      {121, 'i', "Mesh Bone Count: -7"},
-      {123, 'b', "Use Multiple Materials: 249"},
-      {124, 'i', "Multiple Material Count: -7"},
-      {125, 'b', "Mesh Uses Material: 249"},
-      {127, 'i', "Mesh Texture Count: -7"},
-      {129, 'b', "Mesh Wireframe: 249"},
-      {130, 'b', "Mesh Light: 249"},
-      {131, 'b', "Mesh Cull: 249"},
-      {132, 'b', "Mesh Fog: 249"},
-      {133, 'b', "Mesh Ambient: 249"},
-      {134, 'b', "Mesh Transparency: 249"},
-      {135, 'b', "Mesh Ghost: 249"},
-      {136, 'i', "Mesh Ghost Mode: -7"},
-      {137, 'b', "Mesh Linked - skip: 249"},
-      {138, 'i', "Mesh Sub Frames - skip: -7"},
-      {140, 'b', "Mesh Visible: 249"},
-      {155, 'f', "Mesh Arbitrary Value: -2.500000"},
-      {156, 'b', "Mesh Z Bias Flag: 249"},
-      {157, 'f', "Mesh Z Bias Slope: -2.500000"},
-      {158, 'f', "Mesh Z Bias Depth: -2.500000"},
-      {159, 'b', "Mesh Z Read: 249"},
-      {160, 'b', "Mesh Z Write: 249"},
-      {166, 'f', "Mesh Alpha Test Value: -2.500000"},
+      {112, 'i', "Mesh FVF Size: -7"}, {113, 'i', "Mesh Vertex Count: -7"},
+      {114, 'i', "Mesh Index Count: -7"}, {117, 'i', "Mesh Primitive Type: -7"},
+      {118, 'i', "Mesh Draw Vertex Count: -7"}, {119, 'i', "Mesh Draw Primitive Count: -7"},
+      {121, 'i', "Mesh Bone Count: -7"}, {123, 'b', "Use Multiple Materials: 249"},
+      {124, 'i', "Multiple Material Count: -7"}, {125, 'b', "Mesh Uses Material: 249"},
+      {127, 'i', "Mesh Texture Count: -7"}, {129, 'b', "Mesh Wireframe: 249"},
+      {130, 'b', "Mesh Light: 249"}, {131, 'b', "Mesh Cull: 249"}, {132, 'b', "Mesh Fog: 249"},
+      {133, 'b', "Mesh Ambient: 249"}, {134, 'b', "Mesh Transparency: 249"},
+      {135, 'b', "Mesh Ghost: 249"}, {136, 'i', "Mesh Ghost Mode: -7"},
+      {137, 'b', "Mesh Linked - skip: 249"}, {138, 'i', "Mesh Sub Frames - skip: -7"},
+      {140, 'b', "Mesh Visible: 249"}, {155, 'f', "Mesh Arbitrary Value: -2.500000"},
+      {156, 'b', "Mesh Z Bias Flag: 249"}, {157, 'f', "Mesh Z Bias Slope: -2.500000"},
+      {158, 'f', "Mesh Z Bias Depth: -2.500000"}, {159, 'b', "Mesh Z Read: 249"},
+      {160, 'b', "Mesh Z Write: 249"}, {166, 'f', "Mesh Alpha Test Value: -2.500000"},
   };
   for (const Case& c : cases) {
     const KxmWriter file = meshFile([&](KxmWriter& w) {
@@ -109,10 +94,8 @@ TEST(MeshWalker, StoredValuesReachTheMeshWhateverIsShown) {
 
 TEST(MeshWalker, FlagsLabelCarriesHexAndLetters) {
   const std::pair<std::uint32_t, const char*> cases[] = {
-      {0x152, "Mesh FVF Flags: 00000152 (PNC1)"},
-      {0, "Mesh FVF Flags: 00000000 ()"},
-      {0xFFFFFFFF, "Mesh FVF Flags: FFFFFFFF (NC)"},
-      {0x00090212, "Mesh FVF Flags: 00090212 (PN)"},
+      {0x152, "Mesh FVF Flags: 00000152 (PNC1)"}, {0, "Mesh FVF Flags: 00000000 ()"},
+      {0xFFFFFFFF, "Mesh FVF Flags: FFFFFFFF (NC)"}, {0x00090212, "Mesh FVF Flags: 00090212 (PN)"},
   };
   for (const auto& [flagsValue, label] : cases) {
     const std::uint32_t flags = flagsValue;
@@ -152,20 +135,6 @@ TEST(MeshWalker, VerticesAreConvertedAtTheirComponentOffsets) {
   EXPECT_EQ(b.diffuse[3], 1.0f);
   EXPECT_EQ(b.texCoord1[0], 0.0f);
   EXPECT_EQ(mesh.vertices[0].texCoord0[1], 0.75f);
-}
-
-TEST(MeshWalker, DiffuseColourBytesScaleToUnit) {
-  Walk walk(meshFile([](KxmWriter& w) {
-    w.chunkU32(111, 0x042).chunkI32(112, 16).chunkI32(113, 1);
-    w.open(115).floats({0, 0, 0}).u32(0xFF804020).close();
-  }));
-  ASSERT_EQ(walk.result, 1);
-  const float k = std::bit_cast<float>(0x3B808081u);
-  const MeshVertex& v = walk.mesh(0).vertices[0];
-  EXPECT_EQ(v.diffuse[0], 128.0f * k);
-  EXPECT_EQ(v.diffuse[1], 64.0f * k);
-  EXPECT_EQ(v.diffuse[2], 32.0f * k);
-  EXPECT_EQ(v.diffuse[3], 1.0f);
 }
 
 TEST(MeshWalker, VertexDataNeedsItsCountFirst) {
@@ -247,12 +216,8 @@ TEST(MeshWalker, UnhandledCodesAreNamedAndSkipped) {
 
 TEST(MeshWalker, FloatsPrintAlikeOnEveryPlatform) {
   const std::pair<std::uint32_t, const char*> cases[] = {
-      {0x7FC00000u, "nan"},
-      {0xFFC00000u, "-nan"},
-      {0x7F800000u, "inf"},
-      {0xFF800000u, "-inf"},
-      {0x00000001u, "0.000000"},
-      {0x80000000u, "-0.000000"},
+      {0x7FC00000u, "nan"}, {0xFFC00000u, "-nan"}, {0x7F800000u, "inf"}, {0xFF800000u, "-inf"},
+      {0x00000001u, "0.000000"}, {0x80000000u, "-0.000000"},
       {0x7F7FFFFFu, "340282346638528859811704183484516925440.000000"},
   };
   for (const auto& [bitsValue, text] : cases) {

@@ -1,5 +1,5 @@
-// The model records: appends that keep earlier records and their arrays, allocations at a
-// count, default runs of element tables, and clearModel.
+// The model records: appends that keep earlier records and their arrays, default runs of
+// element tables, arrays from the block source, and clearModel.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -15,11 +15,10 @@ TEST(RecordTable, AppendsKeepEarlierRecordsAndTheirArraysAcrossBlocks) {
   constexpr int kBones = 5000;  // well past the doubling blocks into the fixed ones
   std::vector<const Bone*> addresses;
   for (int i = 0; i < kBones; ++i) {
-    Bone* bone = addMeshBone(mesh);
+    Bone* bone = mesh.bones.append();
     ASSERT_NE(bone, nullptr);
-    ASSERT_EQ(allocBoneWeights(*bone, i % 7 + 1), 1);
+    ASSERT_EQ(bone->weights.allocate(i % 7 + 1), 1);
     bone->weights[0] = static_cast<float>(i);
-    bone->name[0] = static_cast<char>('a' + i % 26);
     addresses.push_back(bone);
   }
   ASSERT_EQ(mesh.bones.count(), static_cast<std::uint64_t>(kBones));
@@ -28,7 +27,6 @@ TEST(RecordTable, AppendsKeepEarlierRecordsAndTheirArraysAcrossBlocks) {
     EXPECT_EQ(&bone, addresses[static_cast<std::size_t>(i)]);
     EXPECT_EQ(bone.weights.count(), i % 7 + 1);
     EXPECT_EQ(bone.weights[0], static_cast<float>(i));
-    EXPECT_EQ(bone.name[0], 'a' + i % 26);
     EXPECT_EQ(bone.translationMatrix[15], 1.0f);
   }
 }
@@ -40,17 +38,6 @@ TEST(RecordTable, IteratesInIndexOrderAcrossBlocks) {
   int expected = -1;
   for (const Frame& frame : model.frames) EXPECT_EQ(frame.parentIndex, expected++);
   EXPECT_EQ(expected, kFrames - 1);
-  model.clearModel();
-}
-
-TEST(ValueArray, AllocationReplacesTheArrayWithZeroedEntries) {
-  Mesh mesh;
-  ASSERT_EQ(allocIndices(mesh, 5), 1);
-  mesh.indices[4] = 9;
-  ASSERT_EQ(allocIndices(mesh, 3), 1);
-  EXPECT_EQ(mesh.indices.count(), 3);
-  EXPECT_EQ(mesh.indices[0], 0u);
-  EXPECT_EQ(mesh.indices[2], 0u);
 }
 
 TEST(ElementTable, DefaultRunsStandBetweenStoredRecords) {
@@ -62,12 +49,10 @@ TEST(ElementTable, DefaultRunsStandBetweenStoredRecords) {
   table.append()->primitiveStart = 3;
   EXPECT_EQ(table.count(), 1000000000005ull);
   EXPECT_EQ(table.storedCount(), 3u);
-  EXPECT_EQ(table.at(0).primitiveStart, 1);
-  EXPECT_EQ(table.at(1).primitiveStart, 0);
-  EXPECT_EQ(table.at(1000000000000ull).primitiveStart, 0);
-  EXPECT_EQ(table.at(1000000000001ull).primitiveStart, 2);
-  EXPECT_EQ(table.at(1000000000003ull).primitiveStart, 0);
-  EXPECT_EQ(table.at(1000000000004ull).primitiveStart, 3);
+  const std::pair<std::uint64_t, int> starts[] = {
+      {0, 1}, {1, 0}, {1000000000000ull, 0}, {1000000000001ull, 2}, {1000000000003ull, 0},
+      {1000000000004ull, 3}};
+  for (const auto& [index, start] : starts) EXPECT_EQ(table.at(index).primitiveStart, start);
   EXPECT_EQ(table.lastStored().primitiveStart, 3);
 }
 
@@ -88,14 +73,17 @@ TEST(Block, ArraysComeZeroedFromTheSourceAndGoBackToIt) {
   const BlockSource before = setBlockSource({CountingSource::allocate, CountingSource::release});
   {
     Mesh mesh;
-    ASSERT_EQ(allocVertices(mesh, 1000), 1);
-    ASSERT_EQ(allocIndices(mesh, 10), 1);
+    ASSERT_EQ(mesh.vertices.allocate(1000), 1);
+    ASSERT_EQ(mesh.indices.allocate(10), 1);
     EXPECT_EQ(CountingSource::live, 2);
     EXPECT_EQ(mesh.vertices[999].diffuse[0], 0.0f);  // zero-filled, not a new vertex
-    ASSERT_EQ(allocIndices(mesh, 20), 1);            // the old array goes back first
+    mesh.indices[2] = 9;
+    ASSERT_EQ(mesh.indices.allocate(3), 1);  // the old array goes back first
     EXPECT_EQ(CountingSource::live, 2);
+    EXPECT_EQ(mesh.indices.count(), 3);
+    EXPECT_EQ(mesh.indices[2], 0u);
     Bone bone;
-    ASSERT_EQ(allocBoneWeights(bone, 3), 1);
+    ASSERT_EQ(bone.weights.allocate(3), 1);
     Bone moved(std::move(bone));  // a bone moved into a grown table owns its array alone
     EXPECT_EQ(moved.weights.count(), 3);
     EXPECT_EQ(bone.weights.count(), 0);
@@ -109,21 +97,18 @@ TEST(ClearModel, LeavesNothingBehindAndIsHarmlessTwice) {
   model.clearModel();
   EXPECT_TRUE(model.empty());
   for (int f = 0; f < 3; ++f) {
-    Frame* frame = model.addFrame(f - 1);
-    Mesh* mesh = addMesh(*frame);
-    ASSERT_EQ(allocVertices(*mesh, 100), 1);
-    Bone* bone = addMeshBone(*mesh);
-    ASSERT_EQ(allocBoneVertexIndices(*bone, 10), 1);
+    Mesh* mesh = addMesh(*model.addFrame(f - 1));
+    ASSERT_EQ(mesh->vertices.allocate(100), 1);
+    ASSERT_EQ(mesh->bones.append()->vertexIndices.allocate(10), 1);
     mesh->bones.appendDefaults(5);
   }
-  AnimationSet* set = model.addAnimationSet();
-  ASSERT_EQ(allocPositionKeys(*addAnimation(*set), 4), 1);
-  model.clearModel();
-  EXPECT_TRUE(model.empty());
-  EXPECT_EQ(model.frames.count(), 0u);
-  EXPECT_EQ(model.animationSets.count(), 0u);
-  model.clearModel();
-  EXPECT_TRUE(model.empty());
+  ASSERT_EQ(addAnimation(*model.addAnimationSet())->positionKeys.allocate(4), 1);
+  for (int twice = 0; twice < 2; ++twice) {
+    model.clearModel();
+    EXPECT_TRUE(model.empty());
+    EXPECT_EQ(model.frames.count(), 0u);
+    EXPECT_EQ(model.animationSets.count(), 0u);
+  }
   // The model is usable again after a clear.
   EXPECT_STREQ(model.addFrame(-1)->name, "NoName");
   EXPECT_EQ(model.frames.count(), 1u);

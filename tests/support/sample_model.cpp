@@ -182,8 +182,7 @@ void baseMesh(KxmWriter& w) {
   putMaterial(w, 162, {0.75f, 0.55f, 0.35f, 1}, 16);
   w.chunkI32(163, 6).chunkI32(164, 30).chunkI32(165, 10).end();
   w.end().close();
-  w.end();
-  w.close();
+  w.end().close();
 }
 
 // The arm: a square tube from the foot through the elbow to the wrist, bent as the frames
@@ -243,8 +242,7 @@ void armMesh(KxmWriter& w, const Rows& armWorld, const Rows& forearmWorld) {
     w.close().end();
   }
   w.end().close();
-  w.end();
-  w.close();
+  w.end().close();
 }
 
 // The lamp head: a pyramid opening away from the wrist, drawn as a fan about its tip.
@@ -264,22 +262,19 @@ void headMesh(KxmWriter& w) {
   w.open(103);
   putGeometry(w, s, 0x042, 6, 4, false);
   putMaterial(w, 126, {1, 0.85f, 0.3f, 1}, 64, {0.6f, 0.5f, 0.1f});
-  w.end();
-  w.close();
+  w.end().close();
 }
 
 // A plate on the ground in front of the lamp, drawn as a strip of two triangles.
 void plateMesh(KxmWriter& w) {
   Shape s;
-  s.add({{-0.8, 0.01, -1.6}, {0, 1, 0}, 0xFF3060C0});
-  s.add({{-0.8, 0.01, -1.1}, {0, 1, 0}, 0xFF3060C0});
-  s.add({{0.8, 0.01, -1.6}, {0, 1, 0}, 0xFF60A0E0});
-  s.add({{0.8, 0.01, -1.1}, {0, 1, 0}, 0xFF60A0E0});
+  for (double x : {-0.8, 0.8}) {
+    for (double z : {-1.6, -1.1}) s.add({{x, 0.01, z}, {0, 1, 0}, x < 0 ? 0xFF3060C0 : 0xFF60A0E0});
+  }
   w.open(103);
   putGeometry(w, s, 0x042, 5, 2, false);
   putMaterial(w, 126, {1, 1, 1, 0.8f}, 8);
-  w.end();
-  w.close();
+  w.end().close();
 }
 
 // A rotation key about z: (x, y, z, w), the turn w last.
@@ -296,70 +291,41 @@ std::vector<std::uint8_t> sampleModel() {
   const Rows forearmWorld = multiply(local(kElbow, kForearmTurn), armWorld);
 
   KxmWriter w;
-  w.open(1);  // Frame ROOT
-  w.chunkStr(101, "Lamp");
-  w.open(102);
+  w.open(1).chunkStr(101, "Lamp").open(102);  // Frame ROOT
   putMatrix(w, identity());
-  w.close();
-  w.open(104);  // Frame CHILD
+  w.close().open(104);  // Frame CHILD
   w.chunkStr(101, "Base").chunkFloats(106, {0, 0, 0}).chunkFloats(107, {0, 0, 0});
   w.chunkFloats(108, {1, 1, 1});
   baseMesh(w);
-  w.open(104);
-  w.chunkStr(101, "UpperArm").chunkFloats(106, {0, 0.4f, 0});
+  w.open(104).chunkStr(101, "UpperArm").chunkFloats(106, {0, 0.4f, 0});
   w.chunkFloats(107, {0, 0, static_cast<float>(kArmTurn)});
   armMesh(w, armWorld, forearmWorld);
-  w.open(104);
-  w.chunkStr(101, "Forearm").chunkFloats(106, {0, 1.5f, 0});
+  w.open(104).chunkStr(101, "Forearm").chunkFloats(106, {0, 1.5f, 0});
   w.chunkFloats(107, {0, 0, static_cast<float>(kForearmTurn)});
-  w.open(104);
-  w.chunkStr(101, "Head").chunkFloats(106, {0, 1.3f, 0}).chunkFloats(107, {0, 0, -2.0f});
+  w.open(104).chunkStr(101, "Head").chunkFloats(106, {0, 1.3f, 0}).chunkFloats(107, {0, 0, -2.0f});
   headMesh(w);
-  w.end().close();
-  w.end().close();
-  w.open(105);  // Frame SIBLING: beside the arm, on the base
-  w.chunkStr(101, "Plate");
+  w.end().close().end().close();
+  w.open(105).chunkStr(101, "Plate");  // Frame SIBLING: beside the arm, on the base
   plateMesh(w);
-  w.end().close();
-  w.end().close();
-  w.end().close();
-  w.end();
-  w.close();
+  w.end().close().end().close().end().close().end().close();
 
-  w.open(2);  // AnimationSet ROOT
-  w.chunkStr(201, "Wave").chunkU32(202, 2000);
-  w.open(203);  // AnimationSet DATA
-  w.chunkStr(211, "UpperArm").chunkU32(214, 3).open(215);
-  turnKey(w, 0, kArmTurn);
-  turnKey(w, 1000, kArmTurn - 0.4);
-  turnKey(w, 2000, kArmTurn);
-  w.close();
-  w.open(220);  // Next ANIMATION
+  w.open(2).chunkStr(201, "Wave").chunkU32(202, 2000);  // AnimationSet ROOT
+  w.open(203).chunkStr(211, "UpperArm").chunkU32(214, 3).open(215);  // AnimationSet DATA
+  turnKey(w, 0, kArmTurn), turnKey(w, 1000, kArmTurn - 0.4), turnKey(w, 2000, kArmTurn);
+  w.close().open(220);  // Next ANIMATION
   w.chunkStr(211, "Forearm").chunkU32(212, 2).open(213);
   w.u32(0).floats({0, 1.5f, 0}).zeros(12).u32(2000).floats({0, 1.5f, 0}).zeros(12).close();
   w.chunkU32(214, 3).open(215);
-  turnKey(w, 0, kForearmTurn);
-  turnKey(w, 1000, kForearmTurn + 0.6);
+  turnKey(w, 0, kForearmTurn), turnKey(w, 1000, kForearmTurn + 0.6);
   turnKey(w, 2000, kForearmTurn);
-  w.close();
-  w.open(220);
-  w.chunkStr(211, "Head").chunkU32(216, 3).open(217);
+  w.close().open(220).chunkStr(211, "Head").chunkU32(216, 3).open(217);
   w.u32(0).floats({1, 1, 1}).zeros(12).u32(1000).floats({1.3f, 1.3f, 1.3f}).zeros(12);
-  w.u32(2000).floats({1, 1, 1}).zeros(12).close();
-  w.chunkU32(218, 2).open(219);
+  w.u32(2000).floats({1, 1, 1}).zeros(12).close().chunkU32(218, 2).open(219);
   for (std::uint32_t time : {0u, 2000u}) {
     const float c = std::cos(-2.0f), s = std::sin(-2.0f);  // the head's own place and turn
     w.u32(time).floats({c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, 0, 1.3f, 0, 1}).zeros(64);
   }
-  w.close();
-  w.end();
-  w.close();
-  w.end();
-  w.close();
-  w.end();
-  w.close();
-  w.end();
-  w.close();
+  w.close().end().close().end().close().end().close().end().close();
 
   w.open(406).raw("exporter=sample").close();  // custom data
   return w.bytes();

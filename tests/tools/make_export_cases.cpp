@@ -6,7 +6,9 @@
 //   make-export-cases FOLDER [COUNT] [SEED]
 //
 // The expectations are worked out here from the model as written, independently of the export:
-// positions with z mirrored, triangles turned the other way, strips and fans as triangle lists.
+// positions with z mirrored, triangles turned the other way. The random meshes are lists and
+// line strips, whose glTF mode draws the same indices; strips and fans turned into triangle
+// lists are pinned by export_test's primitive table, and by a hostile case here.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -14,6 +16,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <limits>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -35,7 +38,7 @@ struct Bone {
 };
 
 struct Mesh {
-  std::int32_t primitiveType = 4;
+  std::int32_t type = 4;  // point list 1, line list 2, line strip 3, triangle list 4
   std::uint32_t fvf = 0x002;
   std::vector<std::array<float, 3>> positions;
   std::vector<std::uint16_t> indices;                         // empty: not indexed
@@ -48,11 +51,6 @@ struct Frame {
   std::string name;
   std::vector<Mesh> meshes;
   std::vector<std::size_t> children;
-};
-
-struct Track {
-  std::string bone;
-  std::size_t position = 0, rotation = 0, scale = 0, matrix = 0;  // key counts
 };
 
 class Cases {
@@ -70,8 +68,11 @@ class Cases {
   Mesh randomMesh(const std::string& texture, const std::vector<std::string>& boneNames);
   void writeFrame(KxmWriter& w, const std::vector<Frame>& frames, std::size_t f);
   void writeMesh(KxmWriter& w, const Mesh& mesh);
-  void writeTrack(KxmWriter& w, const Track& t);
-  bool save(const std::string& name, const KxmWriter& w);
+  // Writes a track's keys, of each kind as many as asked (position, rotation, scale, matrix).
+  void writeTrack(KxmWriter& w, const std::string& bone, const std::array<std::size_t, 4>& keys);
+  bool save(const std::string& name, const KxmWriter& w) {
+    return w.save(folder_ + "/" + name + ".kxm");
+  }
   bool savePng(const std::string& name);
 
   std::string folder_;
@@ -79,115 +80,55 @@ class Cases {
 };
 
 std::size_t vertexSize(std::uint32_t fvf) {
-  std::size_t size = 12;
-  if (fvf & 0x010) size += 12;
-  if (fvf & 0x040) size += 4;
-  return size + 8 * ((fvf >> 8) & 0xF);
+  return 12u + (fvf & 0x010 ? 12u : 0u) + (fvf & 0x040 ? 4u : 0u) + 8u * ((fvf >> 8) & 0xF);
 }
 
-// The index sequence the mesh draws, and what glTF's primitive of a range holds.
-std::uint32_t indexAt(const Mesh& mesh, std::size_t i) {
-  return mesh.indices.empty() ? static_cast<std::uint32_t>(i) : mesh.indices[i];
-}
-
+// What glTF's primitive of a range holds: the mode, and the position each index points at.
 Json expectedPrimitive(const Mesh& mesh, std::size_t start, std::size_t count) {
-  std::vector<std::uint32_t> out;
-  int mode = 4;
-  auto at = [&](std::size_t i) { return indexAt(mesh, start + i); };
-  auto triangle = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
-    out.insert(out.end(), {a, c, b});  // the mirror turns every triangle round
-  };
-  switch (mesh.primitiveType) {
-    case 1:
-      mode = 0;
-      for (std::size_t i = 0; i < count; ++i) out.push_back(at(i));
-      break;
-    case 2:
-      mode = 1;
-      for (std::size_t i = 0; i < count; ++i) out.push_back(at(i));
-      break;
-    case 3:
-      mode = 3;
-      for (std::size_t i = 0; i < count; ++i) out.push_back(at(i));
-      break;
-    case 4:
-      for (std::size_t i = 0; i + 2 < count; i += 3) triangle(at(i), at(i + 1), at(i + 2));
-      break;
-    case 5:
-      for (std::size_t i = 0; i + 2 < count; ++i) {
-        if (i % 2 == 0)
-          triangle(at(i), at(i + 1), at(i + 2));
-        else
-          triangle(at(i + 1), at(i), at(i + 2));
-      }
-      break;
-    default:
-      for (std::size_t i = 0; i + 2 < count; ++i) triangle(at(0), at(i + 1), at(i + 2));
-  }
+  static constexpr int kModes[] = {0, 0, 1, 3, 4};
   Json positions = Json::array();
-  for (std::uint32_t v : out) {
-    const auto& p = mesh.positions[v];
-    positions.push_back(p[0]);
-    positions.push_back(p[1]);
-    positions.push_back(-p[2] + 0.0f);
+  for (std::size_t i = 0; i < count; ++i) {
+    // The mirror turns every triangle round: its second and third corners swap.
+    const std::size_t k = mesh.type != 4 || i % 3 == 0 ? i : i % 3 == 1 ? i + 1 : i - 1;
+    const auto& p = mesh.positions[mesh.indices.empty() ? start + k : mesh.indices[start + k]];
+    for (float c : {p[0], p[1], -p[2] + 0.0f}) positions.push_back(c);
   }
-  return {{"mode", mode}, {"indices", out.size()}, {"positions", std::move(positions)}};
-}
-
-// Element sizes of each primitive type, and how many indices n elements need.
-std::size_t indicesFor(std::int32_t type, std::size_t elements) {
-  switch (type) {
-    case 1: return elements;
-    case 2: return elements * 2;
-    case 3: return elements + 1;
-    case 4: return elements * 3;
-    default: return elements + 2;
-  }
+  return {{"mode", kModes[mesh.type]}, {"indices", count}, {"positions", std::move(positions)}};
 }
 
 Mesh Cases::randomMesh(const std::string& texture, const std::vector<std::string>& boneNames) {
   static constexpr std::uint32_t kFormats[] = {0x002, 0x042, 0x102, 0x152, 0x242, 0x212, 0x112};
   Mesh mesh;
-  mesh.primitiveType = pick(1, 6);
+  mesh.type = pick(1, 4);
   mesh.fvf = kFormats[pick(0, 6)];
-  const int vertices = pick(3, 40);
-  for (int v = 0; v < vertices; ++v)
+  for (int v = pick(3, 40); v > 0; --v)
     mesh.positions.push_back({coordinate(), coordinate(), coordinate()});
-  const bool strip = mesh.primitiveType == 3 || mesh.primitiveType == 5 || mesh.primitiveType == 6;
-  const std::size_t elements = static_cast<std::size_t>(pick(1, 12));
-  const std::size_t count = indicesFor(mesh.primitiveType, elements);
-  if (strip) {
-    // Strips and fans walk distinct vertices, so that no triangle names one twice.
-    std::vector<std::uint16_t> order(mesh.positions.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint16_t>(i);
+  const std::size_t per = mesh.type == 4 ? 3 : mesh.type == 2 ? 2 : 1;  // indices an element
+  const auto elements = static_cast<std::size_t>(pick(1, 12));
+  // Each element, and a strip as a whole, names distinct vertices.
+  std::vector<std::uint16_t> order(mesh.positions.size());
+  std::iota(order.begin(), order.end(), std::uint16_t{0});
+  if (mesh.type == 3) {
     std::shuffle(order.begin(), order.end(), random_);
     if (chance(0.7))
-      mesh.indices.assign(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(
-                                                             std::min(count, order.size())));
+      mesh.indices.assign(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                             elements + 1, order.size())));
   } else if (chance(0.8)) {
     for (std::size_t e = 0; e < elements; ++e) {
-      std::vector<std::uint16_t> distinct(mesh.positions.size());
-      for (std::size_t i = 0; i < distinct.size(); ++i) distinct[i] = static_cast<std::uint16_t>(i);
-      std::shuffle(distinct.begin(), distinct.end(), random_);
-      const std::size_t per = indicesFor(mesh.primitiveType, 1);
-      mesh.indices.insert(mesh.indices.end(), distinct.begin(),
-                          distinct.begin() + static_cast<std::ptrdiff_t>(per));
+      std::shuffle(order.begin(), order.end(), random_);
+      mesh.indices.insert(mesh.indices.end(), order.begin(),
+                          order.begin() + static_cast<std::ptrdiff_t>(per));
     }
-  } else {
-    // Not indexed: the vertices in order, as many as whole elements take.
-    const std::size_t per = indicesFor(mesh.primitiveType, 1);
+  } else {  // not indexed: the vertices in order, as many as whole elements take
     mesh.positions.resize(mesh.positions.size() / per * per);
   }
   const std::size_t drawn = mesh.indices.empty() ? mesh.positions.size() : mesh.indices.size();
-  if (!strip && drawn >= 2 * indicesFor(mesh.primitiveType, 1) && chance(0.4)) {
-    const std::size_t per = indicesFor(mesh.primitiveType, 1);
-    const std::size_t split =
-        per * static_cast<std::size_t>(pick(1, static_cast<int>(drawn / per) - 1));
-    mesh.ranges = {{0, static_cast<std::int32_t>(split)},
-                   {static_cast<std::int32_t>(split), static_cast<std::int32_t>(drawn - split)}};
+  if (mesh.type != 3 && drawn >= 2 * per && chance(0.4)) {
+    const auto split = static_cast<std::int32_t>(per) * pick(1, static_cast<int>(drawn / per) - 1);
+    mesh.ranges = {{0, split}, {split, static_cast<std::int32_t>(drawn) - split}};
   }
   if ((mesh.fvf >> 8) != 0 && !texture.empty() && chance(0.5)) mesh.texture = texture;
-  if (mesh.primitiveType >= 4 && !boneNames.empty() && chance(0.5)) {
+  if (mesh.type == 4 && !boneNames.empty() && chance(0.5)) {
     for (const std::string& name : boneNames) {
       Bone bone{name, {}, {}};
       for (std::size_t v = 0; v < mesh.positions.size(); ++v) {
@@ -202,16 +143,14 @@ Mesh Cases::randomMesh(const std::string& texture, const std::vector<std::string
 }
 
 void Cases::writeMesh(KxmWriter& w, const Mesh& mesh) {
-  w.open(103);
-  w.chunkU32(111, mesh.fvf).chunkI32(112, static_cast<std::int32_t>(vertexSize(mesh.fvf)));
+  w.open(103).chunkU32(111, mesh.fvf).chunkI32(112, static_cast<std::int32_t>(vertexSize(mesh.fvf)));
   w.chunkI32(113, static_cast<std::int32_t>(mesh.positions.size())).open(115);
   for (const auto& p : mesh.positions) {
     w.floats({p[0], p[1], p[2]});
     if (mesh.fvf & 0x010) w.floats({0, 0, 1});
     if (mesh.fvf & 0x040) w.u32(0xFF000000u | static_cast<std::uint32_t>(pick(0, 0xFFFFFF)));
-    for (std::uint32_t set = 0; set < ((mesh.fvf >> 8) & 0xF); ++set) {
+    for (std::uint32_t set = 0; set < ((mesh.fvf >> 8) & 0xF); ++set)
       w.floats({static_cast<float>(pick(0, 8)) / 8, static_cast<float>(pick(0, 8)) / 8});
-    }
   }
   w.close();
   if (!mesh.indices.empty()) {
@@ -219,7 +158,7 @@ void Cases::writeMesh(KxmWriter& w, const Mesh& mesh) {
     for (std::uint16_t i : mesh.indices) w.u16(i);
     w.close();
   }
-  w.chunkI32(117, mesh.primitiveType);
+  w.chunkI32(117, mesh.type);
   w.open(126).floats({0.8f, 0.7f, 0.6f, chance(0.2) ? 0.5f : 1.0f}).floats({0.1f, 0.1f, 0.1f, 1});
   w.floats({0.5f, 0.5f, 0.5f, 1}).floats({0, 0, 0, 1}).f32(16).close();
   if (!mesh.texture.empty()) {
@@ -248,57 +187,31 @@ void Cases::writeMesh(KxmWriter& w, const Mesh& mesh) {
         for (float weight : bone.weights) w.f32(weight);
         w.close();
       }
-      w.open(305)
-          .floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0})
-          .floats({coordinate(), coordinate(), coordinate(), 1})
-          .close();
-      w.end();
+      w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0});
+      w.floats({coordinate(), coordinate(), coordinate(), 1}).close().end();
     }
     w.end().close();
   }
   w.end().close();
 }
 
-// A frame and its subtree, children as CHILD chunks, on an explicit stack of open chunks.
-void Cases::writeFrame(KxmWriter& w, const std::vector<Frame>& frames, std::size_t root) {
-  struct Open {
-    std::size_t frame;
-    std::size_t nextChild;
-  };
-  std::vector<Open> stack = {{root, 0}};
-  auto begin = [&](std::size_t f) {
-    const Frame& frame = frames[f];
-    w.chunkStr(101, frame.name);
-    if (chance(0.5)) {
-      const float a = static_cast<float>(pick(0, 12)) * 0.5f;  // a turn about y, and a move
-      const float c = std::cos(a), s = std::sin(a);
-      w.chunkFloats(
-          102, {c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, coordinate(), coordinate(), coordinate(), 1});
-    } else {
-      w.chunkFloats(106, {coordinate(), coordinate(), coordinate()});
-      w.chunkFloats(107, {static_cast<float>(pick(-3, 3)) * 0.25f,
-                          static_cast<float>(pick(-3, 3)) * 0.25f, 0});
-      w.chunkFloats(108, {1, 1, static_cast<float>(pick(1, 3))});
-    }
-    for (const Mesh& mesh : frame.meshes) writeMesh(w, mesh);
-  };
-  begin(root);
-  while (!stack.empty()) {
-    Open& top = stack.back();
-    if (top.nextChild < frames[top.frame].children.size()) {
-      const std::size_t child = frames[top.frame].children[top.nextChild++];
-      w.open(104);
-      begin(child);
-      stack.push_back({child, 0});
-    } else {
-      w.end().close();
-      stack.pop_back();
-    }
+// A frame's payload and its subtree, children as CHILD chunks; the caller opened its chunk.
+void Cases::writeFrame(KxmWriter& w, const std::vector<Frame>& frames, std::size_t f) {
+  w.chunkStr(101, frames[f].name);
+  if (chance(0.5)) {
+    const float a = static_cast<float>(pick(0, 12)) * 0.5f;  // a turn about y, and a move
+    const float c = std::cos(a), s = std::sin(a);
+    w.chunkFloats(
+        102, {c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, coordinate(), coordinate(), coordinate(), 1});
+  } else {
+    w.chunkFloats(106, {coordinate(), coordinate(), coordinate()});
+    w.chunkFloats(107, {static_cast<float>(pick(-3, 3)) * 0.25f,
+                        static_cast<float>(pick(-3, 3)) * 0.25f, 0});
+    w.chunkFloats(108, {1, 1, static_cast<float>(pick(1, 3))});
   }
-}
-
-bool Cases::save(const std::string& name, const KxmWriter& w) {
-  return w.save(folder_ + "/" + name + ".kxm");
+  for (const Mesh& mesh : frames[f].meshes) writeMesh(w, mesh);
+  for (std::size_t child : frames[f].children) writeFrame(w.open(104), frames, child);
+  w.end().close();
 }
 
 bool Cases::savePng(const std::string& name) {
@@ -317,77 +230,62 @@ bool Cases::randomCase(int n) {
   const std::string texture = name + ".png";
   if (!savePng(texture)) return false;
 
-  // Frames in the order the file holds them: parents first, children after.
+  // Frames in the order the file holds them, depth first: each hangs from the frame before it
+  // or from one of that frame's ancestors.
   std::vector<Frame> frames;
-  const int count = pick(1, 7);
-  for (int f = 0; f < count; ++f) {
-    Frame frame;
-    frame.name = f == 0 ? "Root " + std::to_string(n) : "Part " + std::to_string(f);
-    if (f == 2 && chance(0.5)) frame.name += "\xE9";  // a byte above 127 in a name
-    if (f > 0)
-      frames[static_cast<std::size_t>(pick(0, f - 1))].children.push_back(
-          static_cast<std::size_t>(f));
-    frames.push_back(std::move(frame));
+  std::vector<std::size_t> path;
+  for (int f = 0, count = pick(1, 7); f < count; ++f) {
+    frames.push_back({f == 0 ? "Root " + std::to_string(n) : "Part " + std::to_string(f), {}, {}});
+    if (f == 2 && chance(0.5)) frames.back().name += "\xE9";  // a byte above 127 in a name
+    if (f > 0) {
+      path.resize(static_cast<std::size_t>(pick(1, static_cast<int>(path.size()))));
+      frames[path.back()].children.push_back(static_cast<std::size_t>(f));
+    }
+    path.push_back(static_cast<std::size_t>(f));
   }
   std::vector<std::string> boneNames;
   for (std::size_t f = 1; f < frames.size() && boneNames.size() < 3; ++f)
     boneNames.push_back(frames[f].name);
-  // The file order is depth first: renumber the frames so.
-  std::vector<std::size_t> order, stack = {0};
-  while (!stack.empty()) {
-    const std::size_t f = stack.back();
-    stack.pop_back();
-    order.push_back(f);
-    for (auto c = frames[f].children.rbegin(); c != frames[f].children.rend(); ++c)
-      stack.push_back(*c);
-  }
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    if (chance(0.6)) {
-      const int meshes = pick(1, 2);
-      std::vector<std::string> bones;
-      for (const std::string& b : boneNames)
-        if (b != frames[order[i]].name) bones.push_back(b);
-      for (int m = 0; m < meshes; ++m)
-        frames[order[i]].meshes.push_back(randomMesh(texture, bones));
-    }
+  for (Frame& frame : frames) {
+    if (!chance(0.6)) continue;
+    std::vector<std::string> bones;
+    for (const std::string& b : boneNames)
+      if (b != frame.name) bones.push_back(b);
+    for (int m = pick(1, 2); m > 0; --m) frame.meshes.push_back(randomMesh(texture, bones));
   }
 
   KxmWriter w;
-  w.open(1);
-  writeFrame(w, frames, 0);
+  writeFrame(w.open(1), frames, 0);
   Json expect = {{"file", name + ".kxm"},
                  {"meshes", Json::array()},
                  {"skins", Json::array()},
                  {"animations", Json::array()}};
-  for (std::size_t f : order) {
-    for (const Mesh& mesh : frames[f].meshes) {
+  for (const Frame& frame : frames) {
+    for (const Mesh& mesh : frame.meshes) {
       Json attributes = {"POSITION"};
       if (mesh.fvf & 0x010) attributes.push_back("NORMAL");
       if (mesh.fvf & 0x040) attributes.push_back("COLOR_0");
       if ((mesh.fvf >> 8) & 0xF) attributes.push_back("TEXCOORD_0");
       if (((mesh.fvf >> 8) & 0xF) >= 2) attributes.push_back("TEXCOORD_1");
-      Json primitives = Json::array();
-      const std::size_t drawn = mesh.indices.empty() ? mesh.positions.size() : mesh.indices.size();
-      if (mesh.ranges.empty()) {
-        primitives.push_back(expectedPrimitive(mesh, 0, drawn));
-      } else {
-        for (const auto& [start, c] : mesh.ranges) {
-          primitives.push_back(expectedPrimitive(mesh, static_cast<std::size_t>(start),
-                                                 static_cast<std::size_t>(c)));
-        }
-      }
       if (!mesh.bones.empty()) {
         attributes.push_back("JOINTS_0");
         attributes.push_back("WEIGHTS_0");
+        // A vertex no bone moves hangs from one more joint: the mesh's own frame.
         std::vector<bool> moved(mesh.positions.size(), false);
         for (const Bone& b : mesh.bones)
           for (std::int32_t v : b.vertices) moved[static_cast<std::size_t>(v)] = true;
         const bool unmoved = std::find(moved.begin(), moved.end(), false) != moved.end();
         expect["skins"].push_back({{"joints", mesh.bones.size() + (unmoved ? 1 : 0)}});
       }
-      for (Json& p : primitives) {
-        p["attributes"] = attributes;
-        p["textured"] = !mesh.texture.empty();
+      const std::size_t drawn = mesh.indices.empty() ? mesh.positions.size() : mesh.indices.size();
+      auto ranges = mesh.ranges;
+      if (ranges.empty()) ranges = {{0, static_cast<std::int32_t>(drawn)}};
+      Json primitives = Json::array();
+      for (const auto& [start, c] : ranges) {
+        primitives.push_back(
+            expectedPrimitive(mesh, static_cast<std::size_t>(start), static_cast<std::size_t>(c)));
+        primitives.back()["attributes"] = attributes;
+        primitives.back()["textured"] = !mesh.texture.empty();
       }
       expect["meshes"].push_back(
           {{"vertices", mesh.positions.size()}, {"primitives", std::move(primitives)}});
@@ -396,61 +294,52 @@ bool Cases::randomCase(int n) {
 
   // Animation sets: tracks for some frames, each part from its own keys or from matrix keys.
   // Each animation after the first is a Next ANIMATION chunk inside the one before.
-  const int sets = pick(0, 2);
-  for (int s = 0; s < sets; ++s) {
+  for (int s = 0, sets = pick(0, 2); s < sets; ++s) {
     w.open(2).chunkStr(201, "Take " + std::to_string(s + 1)).chunkU32(202, 2000).open(203);
     Json keyCounts = Json::array();
     int nested = 0;
-    for (std::size_t i = 0; i < order.size(); ++i) {
-      const bool last = i + 1 == order.size();
-      if (!chance(0.6) && !(last && keyCounts.empty())) continue;
-      if (!keyCounts.empty()) {
-        w.open(220);
-        ++nested;
-      }
-      Track t{frames[order[i]].name, static_cast<std::size_t>(pick(0, 4)),
-              static_cast<std::size_t>(pick(0, 4)), static_cast<std::size_t>(pick(0, 3)),
-              static_cast<std::size_t>(pick(0, 3))};
-      if (t.position + t.rotation + t.scale + t.matrix == 0) t.position = 2;
-      writeTrack(w, t);
-      for (std::size_t own : {t.position, t.rotation, t.scale}) {
-        if (own > 0 || t.matrix > 0) keyCounts.push_back(own > 0 ? own : t.matrix);
-      }
+    for (std::size_t f = 0; f < frames.size(); ++f) {
+      if (!chance(0.6) && !(f + 1 == frames.size() && keyCounts.empty())) continue;
+      if (!keyCounts.empty() && ++nested) w.open(220);
+      std::array<std::size_t, 4> keys;  // position, rotation, scale, matrix
+      for (std::size_t k = 0; k < 4; ++k) keys[k] = static_cast<std::size_t>(pick(0, k < 2 ? 4 : 3));
+      if (keys[0] + keys[1] + keys[2] + keys[3] == 0) keys[0] = 2;
+      writeTrack(w, frames[f].name, keys);
+      for (std::size_t k = 0; k < 3; ++k)
+        if (keys[k] > 0 || keys[3] > 0) keyCounts.push_back(keys[k] > 0 ? keys[k] : keys[3]);
     }
     for (; nested > 0; --nested) w.end().close();
     w.end().close().end().close();
-    expect["animations"].push_back(
-        {{"channels", keyCounts.size()}, {"keys", std::move(keyCounts)}});
+    expect["animations"].push_back({{"channels", keyCounts.size()}, {"keys", std::move(keyCounts)}});
   }
   std::ofstream(folder_ + "/" + name + ".expect.json") << expect.dump(1) << '\n';
   return save(name, w);
 }
 
-void Cases::writeTrack(KxmWriter& w, const Track& t) {
-  w.chunkStr(211, t.bone);
-  auto keys = [&](std::uint32_t countCode, std::size_t n, auto&& key) {
-    if (n == 0) return;
-    w.chunkU32(countCode, static_cast<std::uint32_t>(n)).open(countCode + 1);
+void Cases::writeTrack(KxmWriter& w, const std::string& bone,
+                       const std::array<std::size_t, 4>& counts) {
+  w.chunkStr(211, bone);
+  for (std::uint32_t kind = 0; kind < 4; ++kind) {
+    if (counts[kind] == 0) continue;
+    const std::uint32_t code = 212 + 2 * kind;  // the count; the keys follow in code + 1
+    w.chunkU32(code, static_cast<std::uint32_t>(counts[kind])).open(code + 1);
     auto time = static_cast<std::uint32_t>(pick(0, 100));
-    for (std::size_t k = 0; k < n; ++k, time += static_cast<std::uint32_t>(pick(1, 500))) {
-      key(time);
+    for (std::size_t k = 0; k < counts[kind]; ++k, time += static_cast<std::uint32_t>(pick(1, 500))) {
+      w.u32(time);
+      if (kind == 0) {
+        w.floats({coordinate(), coordinate(), coordinate()}).zeros(12);
+      } else if (kind == 1) {
+        const float a = static_cast<float>(pick(0, 12)) * 0.25f;
+        w.floats({0, std::sin(a), 0, std::cos(a)});
+      } else if (kind == 2) {
+        w.floats({1, static_cast<float>(pick(1, 4)) * 0.5f, 1}).zeros(12);
+      } else {
+        w.floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0});
+        w.floats({coordinate(), coordinate(), coordinate(), 1}).zeros(64);
+      }
     }
     w.close();
-  };
-  keys(212, t.position, [&](std::uint32_t time) {
-    w.u32(time).floats({coordinate(), coordinate(), coordinate()}).zeros(12);
-  });
-  keys(214, t.rotation, [&](std::uint32_t time) {
-    const float a = static_cast<float>(pick(0, 12)) * 0.25f;
-    w.u32(time).floats({0, std::sin(a), 0, std::cos(a)});
-  });
-  keys(216, t.scale, [&](std::uint32_t time) {
-    w.u32(time).floats({1, static_cast<float>(pick(1, 4)) * 0.5f, 1}).zeros(12);
-  });
-  keys(218, t.matrix, [&](std::uint32_t time) {
-    w.u32(time).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0});
-    w.floats({coordinate(), coordinate(), coordinate(), 1}).zeros(64);
-  });
+  }
 }
 
 // Files that load but hold what glTF cannot: the export must leave it out or repair it, say
@@ -458,11 +347,8 @@ void Cases::writeTrack(KxmWriter& w, const Track& t) {
 bool Cases::hostileCases() {
   bool ok = savePng("hostile-image.png");
   { std::ofstream(folder_ + "/hostile-not-an-image.bmp") << "BM not a picture"; }
-  auto frameWithMesh = [](KxmWriter& w, const char* name) { w.open(1).chunkStr(101, name); };
   auto vertices = [](KxmWriter& w, std::initializer_list<std::array<float, 3>> points) {
-    w.chunkU32(111, 0x002)
-        .chunkI32(112, 12)
-        .chunkI32(113, static_cast<std::int32_t>(points.size()));
+    w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, static_cast<std::int32_t>(points.size()));
     w.open(115);
     for (const auto& p : points) w.floats({p[0], p[1], p[2]});
     w.close();
@@ -474,100 +360,61 @@ bool Cases::hostileCases() {
   };
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
+  const std::initializer_list<float> identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
   {  // indices past the vertices, a triangle naming a vertex twice, a remainder
     KxmWriter w;
-    frameWithMesh(w, "Bad indices");
-    w.open(103);
+    w.open(1).chunkStr(101, "Bad indices").open(103);
     vertices(w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
     indices(w, {0, 1, 2, 0, 1, 7, 0, 0, 1, 2, 1});
     w.chunkI32(117, 4).end().close();
     w.open(103);  // a line strip that leaves the vertices
     vertices(w, {{0, 0, 0}, {1, 0, 0}});
     indices(w, {0, 1, 9});
-    w.chunkI32(117, 3).end().close();
-    w.end().close();
+    w.chunkI32(117, 3).end().close().end().close();
     ok &= save("hostile-indices", w);
   }
   {  // numbers that are not finite: positions, a frame matrix, a material, a bone matrix
     KxmWriter w;
-    w.open(1)
-        .chunkStr(101, "Not finite")
-        .chunkFloats(102, {nan, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
-    w.open(103);
+    w.open(1).chunkStr(101, "Not finite");
+    w.chunkFloats(102, {nan, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).open(103);
     vertices(w, {{nan, 0, 0}, {1, inf, 0}, {0, 1, 0}});
-    w.chunkI32(117, 4);
-    w.open(126)
-        .floats({nan, 2, -1, 1})
-        .floats({0, 0, 0, 1})
-        .floats({0, 0, 0, 1})
-        .floats({inf, 0, 0, 1})
-        .f32(nan)
-        .close();
+    w.chunkI32(117, 4).open(126).floats({nan, 2, -1, 1}).floats({0, 0, 0, 1});
+    w.floats({0, 0, 0, 1}).floats({inf, 0, 0, 1}).f32(nan).close();
     w.chunkI32(121, 1).open(122).chunkStr(301, "Not finite").chunkI32(302, 3);
     w.open(303).i32(0).i32(1).i32(2).close().open(304).floats({nan, -1, 0}).close();
-    w.open(305)
-        .floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, inf, 0, 0, 1})
-        .close()
-        .end()
-        .end()
-        .close();
-    w.end().close();
-    w.end().close();
+    w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, inf, 0, 0, 1}).close();
+    w.end().end().close().end().close().end().close();
     ok &= save("hostile-not-finite", w);
   }
   {  // transforms glTF cannot hold: shear, projection; bones that name no frame
     KxmWriter w;
-    w.open(1)
-        .chunkStr(101, "Sheared")
-        .chunkFloats(102, {1, 0, 0, 0, 0.5f, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
-    w.open(104)
-        .chunkStr(101, "Projected")
-        .chunkFloats(102, {1, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 2});
-    w.open(103);
+    w.open(1).chunkStr(101, "Sheared");
+    w.chunkFloats(102, {1, 0, 0, 0, 0.5f, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+    w.open(104).chunkStr(101, "Projected");
+    w.chunkFloats(102, {1, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 2}).open(103);
     vertices(w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}});
-    w.chunkI32(117, 4);
-    w.chunkI32(121, 3).open(122);
+    w.chunkI32(117, 4).chunkI32(121, 3).open(122);
     w.chunkStr(301, "Nobody").chunkI32(302, 1).open(303).i32(0).close().open(304).f32(1).close();
-    w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).close().end();
-    w.chunkStr(301, "Sheared")
-        .chunkI32(302, 2)
-        .open(303)
-        .i32(1)
-        .i32(40)
-        .close()
-        .open(304)
-        .floats({0.5f, 1})
-        .close();
+    w.open(305).floats(identity).close().end();
+    w.chunkStr(301, "Sheared").chunkI32(302, 2).open(303).i32(1).i32(40).close();
+    w.open(304).floats({0.5f, 1}).close();
     w.open(305).floats({1, 0, 0, 0.25f, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).close().end();
-    w.chunkStr(301, "Sheared")
-        .chunkI32(302, 1)
-        .open(303)
-        .i32(1)
-        .close()
-        .open(304)
-        .f32(0.5f)
-        .close();
-    w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).close().end();
-    w.end().close();
-    w.end().close();
-    w.end().close().end().close();
+    w.chunkStr(301, "Sheared").chunkI32(302, 1).open(303).i32(1).close();
+    w.open(304).f32(0.5f).close().open(305).floats(identity).close().end();
+    w.end().close().end().close().end().close().end().close();
     ok &= save("hostile-transforms", w);
   }
   {  // primitive types: unknown, a strip too short, a fan; a mesh with nothing
     KxmWriter w;
-    w.open(1).chunkStr(101, "Types");
-    w.open(103);
+    w.open(1).chunkStr(101, "Types").open(103);
     vertices(w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    w.chunkI32(117, 9).end().close();
-    w.open(103);
+    w.chunkI32(117, 9).end().close().open(103);
     vertices(w, {{0, 0, 0}, {1, 0, 0}});
     w.chunkI32(117, 5).end().close();
-    w.open(103).chunkI32(117, 4).end().close();
-    w.open(103);
+    w.open(103).chunkI32(117, 4).end().close().open(103);
     vertices(w, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {-1, 1, 0}});
-    w.chunkI32(117, 6).end().close();
-    w.end().close();
+    w.chunkI32(117, 6).end().close().end().close();
     ok &= save("hostile-primitive-types", w);
   }
   {  // 65,535 used as an index; a list that claims four billion ranges; ranges out of bounds
@@ -578,15 +425,12 @@ bool Cases::hostileCases() {
       w.floats({static_cast<float>(v % 256), static_cast<float>(v / 256), 0});
     w.close();
     indices(w, {0, 1, 65535, 65535, 256, 0});
-    w.chunkI32(117, 4);
-    w.chunkI32(124, 2000000000).open(139);
+    w.chunkI32(117, 4).chunkI32(124, 2000000000).open(139);
     w.chunkStr(161, "Past the end").chunkI32(163, 3).chunkI32(164, 30).end();
     w.chunkStr(161, "Negative").chunkI32(163, -3).chunkI32(164, 3).end();
-    w.chunkStr(161, "Whole").chunkI32(163, 0).chunkI32(164, 6).end();
-    w.end().close();
+    w.chunkStr(161, "Whole").chunkI32(163, 0).chunkI32(164, 6).end().end().close();
     w.chunkI32(127, 1).open(128).chunkStr(141, "hostile-image.png").end().end().close();
-    w.end().close();
-    w.end().close();
+    w.end().close().end().close();
     ok &= save("hostile-indices-32", w);
   }
   {  // textures: missing, not PNG or JPEG, outside the input's folder, absolute, one usable
@@ -599,9 +443,7 @@ bool Cases::hostileCases() {
                              "/etc/hostname", "hostile-image.png"}) {
       w.chunkStr(141, name).end();
     }
-    w.end().close();
-    w.end().close();
-    w.end().close();
+    w.end().close().end().close().end().close();
     ok &= save("hostile-textures", w);
   }
   {  // the largest float in a frame matrix and a matrix key: a legal value whose scale is past
@@ -609,14 +451,11 @@ bool Cases::hostileCases() {
     const float big = std::numeric_limits<float>::max();
     const std::initializer_list<float> huge = {big, big, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     KxmWriter w;
-    w.open(1).chunkStr(101, "Largest").chunkFloats(102, huge);
-    w.open(103);
+    w.open(1).chunkStr(101, "Largest").chunkFloats(102, huge).open(103);
     vertices(w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    w.chunkI32(117, 4).end().close();
-    w.end().close();
+    w.chunkI32(117, 4).end().close().end().close();
     w.open(2).chunkStr(201, "Largest").open(203).chunkStr(211, "Largest").chunkU32(218, 2);
-    w.open(219).u32(0).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).zeros(64);
-    w.u32(10).floats(huge).zeros(64).close();
+    w.open(219).u32(0).floats(identity).zeros(64).u32(10).floats(huge).zeros(64).close();
     w.end().close().end().close();
     ok &= save("hostile-float-max", w);
   }
@@ -628,20 +467,13 @@ bool Cases::hostileCases() {
     w.chunkStr(211, "Animated").chunkU32(212, 4).open(213);
     for (std::uint32_t t : {300u, 100u, 100u, 200u})
       w.u32(t).floats({static_cast<float>(t), 0, 0}).zeros(12);
-    w.close().chunkU32(214, 3).open(215);
-    w.u32(0)
-        .floats({0, 0, 0, 0})
-        .u32(10)
-        .floats({nan, 0, 0, 1})
-        .u32(20)
-        .floats({0, 0, 0, 2})
-        .close();
+    w.close().chunkU32(214, 3).open(215).u32(0).floats({0, 0, 0, 0});
+    w.u32(10).floats({nan, 0, 0, 1}).u32(20).floats({0, 0, 0, 2}).close();
     for (const char* bone : {"Nobody", "Animated"}) {  // each inside the one before
       w.open(220).chunkStr(211, bone).chunkU32(212, 1).open(213);
       w.u32(0).floats({1, 2, 3}).zeros(12).close();
     }
-    w.end().close().end().close();
-    w.end().close().end().close();
+    w.end().close().end().close().end().close().end().close();
     ok &= save("hostile-animation", w);
   }
   return ok;
