@@ -41,7 +41,7 @@ int Application::Init_MainWindow() {
   windowClass.style = CS_DBLCLKS | CS_OWNDC;
   windowClass.lpfnWndProc = MainWindowProc;
   windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
   windowClass.lpszClassName = className;
   if (!RegisterClassExA(&windowClass)) return 0;

@@ -129,21 +129,4 @@ struct Model {
   bool empty() const { return frames.empty() && animationSets.empty(); }
 };
 
-// Appends, one record each; nullptr when memory runs out.
-Mesh* addMesh(Frame& frame);
-Texture* addTexture(Mesh& mesh);
-MultiMaterial* addMultiMaterial(Mesh& mesh);
-Bone* addMeshBone(Mesh& mesh);
-Animation* addAnimation(AnimationSet& set);
-
-// Allocations at a count: 0 for a count of 0 or below, or when memory runs out.
-int allocVertices(Mesh& mesh, std::int32_t n);
-int allocIndices(Mesh& mesh, std::int32_t n);
-int allocBoneVertexIndices(Bone& bone, std::int32_t n);
-int allocBoneWeights(Bone& bone, std::int32_t n);
-int allocPositionKeys(Animation& animation, std::int32_t n);
-int allocRotationKeys(Animation& animation, std::int32_t n);
-int allocScaleKeys(Animation& animation, std::int32_t n);
-int allocMatrixKeys(Animation& animation, std::int32_t n);
-
 }  // namespace kxm

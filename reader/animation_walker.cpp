@@ -157,7 +157,7 @@ struct AnimationWalker {
                               +[](MatrixKey& k) { return k.matrix; }, 16));
       case chunk::NextAnimation: {  // Next ANIMATION: the next animation of the chain, one level deeper
         const SinkNode node = r.tell(level.parentItem, head);
-        nested.animation = addAnimation(set);
+        nested.animation = set.animations.append();
         if (nested.animation == nullptr) {
           r.outOfMemory("an animation");
           return NestedStep::Failed;
@@ -216,7 +216,7 @@ bool ChunkReader::readAnimationSet(std::uint32_t end, SinkNode parentItem) {
 bool ChunkReader::readAnimation(std::uint32_t end, AnimationSet& set, SinkNode parentItem) {
   AnimationWalker walker{*this, set};
   AnimationWalker::Level first{};
-  first.animation = addAnimation(set);
+  first.animation = set.animations.append();
   if (first.animation == nullptr) return outOfMemory("an animation");
   // The chain's first animation hangs from an "AnimationSet DATA" node: "AnimationSets", the
   // set's node, then that node.

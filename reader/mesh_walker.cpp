@@ -75,7 +75,7 @@ bool readVertexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
                       std::to_string(r.cursor.size()) + " bytes");
   }
   if (!r.chargeArray(vertices, sizeof(MeshVertex), "vertices")) return false;
-  if (!allocVertices(mesh, count)) return r.outOfMemory("vertices");
+  if (!mesh.vertices.allocate(count)) return r.outOfMemory("vertices");
 
   // Every component read lies wholly inside the image; a vertex that reaches outside it, or
   // that a negative stride moved below its start, fails the walk.
@@ -132,7 +132,7 @@ bool readIndexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
 }  // namespace
 
 bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem) {
-  Mesh* added = addMesh(frame);
+  Mesh* added = frame.meshes.append();
   if (added == nullptr) return outOfMemory("a mesh");
   Mesh& mesh = *added;
   MeshWalkState state;

@@ -97,12 +97,12 @@ TEST(ClearModel, LeavesNothingBehindAndIsHarmlessTwice) {
   model.clearModel();
   EXPECT_TRUE(model.empty());
   for (int f = 0; f < 3; ++f) {
-    Mesh* mesh = addMesh(*model.addFrame(f - 1));
+    Mesh* mesh = model.addFrame(f - 1)->meshes.append();
     ASSERT_EQ(mesh->vertices.allocate(100), 1);
     ASSERT_EQ(mesh->bones.append()->vertexIndices.allocate(10), 1);
     mesh->bones.appendDefaults(5);
   }
-  ASSERT_EQ(addAnimation(*model.addAnimationSet())->positionKeys.allocate(4), 1);
+  ASSERT_EQ(model.addAnimationSet()->animations.append()->positionKeys.allocate(4), 1);
   for (int twice = 0; twice < 2; ++twice) {
     model.clearModel();
     EXPECT_TRUE(model.empty());
