@@ -192,8 +192,6 @@ bool anyAlphaBelow255(const std::vector<std::uint8_t>& rgba) {
 
 }  // namespace
 
-
-
 Kind identify(std::span<const std::uint8_t> bytes, std::string_view nameHint) {
   if (startsWith(bytes, kPngSignature)) return Kind::Png;
   if (startsWith(bytes, kJpegSignature)) return Kind::Jpeg;
