@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkDecoded(d);
     if (d.status == Status::Ok) checkPngRoundTrip(d.pixels);
   }
-  // The bytes as pixels too: our deflate must survive any content.
+  // The bytes as pixels too: the PNG writer must survive any content.
   if (size >= 5) {
     Pixels raw;
     raw.width = 1u + data[0] % 64u;

@@ -50,7 +50,7 @@ struct Decoded {
 Decoded decode(std::span<const std::uint8_t> bytes, Kind kind, const Limits& limits);
 
 // PNG bytes: RGB where every alpha is 255, RGBA otherwise. Empty when memory runs out, when the
-// pixels do not match their dimensions, or past about 500 megapixels (one IDAT chunk's limit).
+// pixels do not match their dimensions, or past about 500 megapixels (stb counts bytes in int).
 std::vector<std::uint8_t> encodePng(const Pixels& pixels);
 
 // For glTF: PNG and JPEG are kept byte for byte (mimeType image/png or image/jpeg, converted

@@ -1,7 +1,7 @@
 // The one translation unit that holds stb_image and stb_image_write (Debian's libstb-dev),
 // compiled with warnings off (image/CMakeLists.txt): their code is not ours to change.
-// stb_image_write is here for the tests, which make JPEG files with it; our PNG writer is in
-// png_encode.cpp.
+// stb_image_write writes our PNG files (png_encode.cpp), its deflate and CRC replaced by zlib's
+// through its two hooks; the tests make JPEG files with it.
 //
 // stb_image reads only what we need (no stdio, four formats, sides of at most kMaxDimension),
 // gives failure reasons in words, and allocates through a per-thread cap: a PNG or JPEG whose
@@ -15,6 +15,10 @@ namespace kxm::image::detail {
 
 // Set by image.cpp around each stb call.
 thread_local std::size_t stbAllocationCap = SIZE_MAX;
+
+// Defined in png_encode.cpp, where zlib is.
+unsigned char* zlibCompress(unsigned char* data, int dataLength, int* outLength, int quality);
+unsigned int zlibCrc32(const unsigned char* data, int length);
 
 void* stbMalloc(std::size_t size) {
   return size > stbAllocationCap ? nullptr : std::malloc(size);
@@ -40,5 +44,13 @@ void* stbRealloc(void* block, std::size_t size) {
 #include <stb/stb_image.h>
 
 #define STBI_WRITE_NO_STDIO
+#define STBIW_ZLIB_COMPRESS kxm::image::detail::zlibCompress
+#define STBIW_CRC32 kxm::image::detail::zlibCrc32
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
+
+namespace kxm::image::detail {
+// stb tries all five filters on every row to pick one, which costs more time than it saves
+// bytes on textures; one fixed filter, Sub (the cheapest), is set once before any PNG is written.
+static const bool kPngFilterFixed = (stbi_write_force_png_filter = 1, true);
+}  // namespace kxm::image::detail
