@@ -1,0 +1,130 @@
+// The worker: the core compiled to WebAssembly, the file's bytes and every load. The page asks,
+// the worker answers with whole arrays handed over, so the page never waits on a load and can
+// end one by ending the worker.
+import type { ExportResult, Reply, Request, Rows, ViewResult } from "./protocol";
+
+interface CoreModule {
+  HEAPU8: Uint8Array;
+  FS: {
+    mkdirTree(path: string): void;
+    writeFile(path: string, data: Uint8Array): void;
+    readFile(path: string): Uint8Array;
+    readdir(path: string): string[];
+  };
+  UTF8ToString(pointer: number): string;
+  _kxm_file_buffer(size: number): number;
+  _kxm_view(showNames: number, showValues: number, check: number): number;
+  _kxm_view_array(which: number): number;
+  _kxm_labels_size(): number;
+  _kxm_view_release(): void;
+  _kxm_export(folder: number): number;
+  _kxm_glb_data(): number;
+  _kxm_glb_size(): number;
+  stringToNewUTF8?(text: string): number;
+  _malloc(size: number): number;
+  _free(pointer: number): void;
+}
+
+declare const KxmCore: () => Promise<CoreModule>;
+declare const self: DedicatedWorkerGlobalScope;
+
+const core: Promise<CoreModule> = KxmCore();
+let modelFolder = "/files";
+
+function copyU32(m: CoreModule, which: number, count: number): Uint32Array {
+  const start = m._kxm_view_array(which);
+  return new Uint32Array(m.HEAPU8.buffer.slice(start, start + count * 4));
+}
+
+function view(m: CoreModule, showNames: boolean, showValues: boolean, check: boolean): ViewResult {
+  const json = JSON.parse(m.UTF8ToString(m._kxm_view(showNames ? 1 : 0, showValues ? 1 : 0, check ? 1 : 0)));
+  const count: number = json.rows;
+  const heap = m.HEAPU8.buffer;
+  const parentStart = m._kxm_view_array(0);
+  const kindStart = m._kxm_view_array(8);
+  const labelsStart = m._kxm_view_array(9);
+  const rows: Rows = {
+    count,
+    parent: new Int32Array(heap.slice(parentStart, parentStart + count * 4)),
+    depth: copyU32(m, 1, count),
+    subtreeEnd: copyU32(m, 2, count),
+    offset: copyU32(m, 3, count),
+    code: copyU32(m, 4, count),
+    length: copyU32(m, 5, count),
+    labelStart: copyU32(m, 6, count),
+    labelLength: copyU32(m, 7, count),
+    kind: new Uint8Array(heap.slice(kindStart, kindStart + count)),
+    labels: new Uint8Array(heap.slice(labelsStart, labelsStart + m._kxm_labels_size())),
+  };
+  m._kxm_view_release();
+  return { outcome: json.outcome, failure: json.failure, explanation: json.explanation, rows, frameRows: json.frameRows, findings: json.findings };
+}
+
+function transferables(rows: Rows): Transferable[] {
+  return [rows.parent, rows.depth, rows.subtreeEnd, rows.offset, rows.code, rows.length,
+    rows.labelStart, rows.labelLength, rows.kind, rows.labels].map((a) => a.buffer);
+}
+
+function cString(m: CoreModule, text: string): number {
+  const bytes = new TextEncoder().encode(text);
+  const pointer = m._malloc(bytes.length + 1);
+  m.HEAPU8.set(bytes, pointer);
+  m.HEAPU8[pointer + bytes.length] = 0;
+  return pointer;
+}
+
+function exportModel(m: CoreModule): ExportResult {
+  const folder = cString(m, modelFolder);
+  const result: ExportResult = JSON.parse(m.UTF8ToString(m._kxm_export(folder)));
+  m._free(folder);
+  if (!result.ok) return result;
+  const start = m._kxm_glb_data();
+  result.glb = m.HEAPU8.slice(start, start + m._kxm_glb_size());
+  result.images = {};
+  for (const name of m.FS.readdir("/export")) {
+    if (name === "." || name === ".." || name === "model.glb") continue;
+    result.images[name] = m.FS.readFile("/export/" + name);
+  }
+  return result;
+}
+
+// The files that came with the model go under /files, kept in their folders, so that the
+// export finds a texture where it would find it beside the model on disk.
+function putFiles(m: CoreModule, files: { [relativePath: string]: Uint8Array }, folder: string): void {
+  for (const [relativePath, bytes] of Object.entries(files)) {
+    const parts = ("/files/" + relativePath).split("/").filter((p) => p !== "" && p !== "." && p !== "..");
+    const path = "/" + parts.join("/");
+    m.FS.mkdirTree(path.slice(0, path.lastIndexOf("/")) || "/");
+    m.FS.writeFile(path, bytes);
+  }
+  modelFolder = "/files" + (folder ? "/" + folder : "");
+  m.FS.mkdirTree(modelFolder);
+}
+
+self.onmessage = async (event: MessageEvent<Request>) => {
+  const request = event.data;
+  const m = await core;
+  let reply: Reply;
+  let transfer: Transferable[] = [];
+  try {
+    if (request.type === "open") {
+      const pointer = m._kxm_file_buffer(request.bytes.length);
+      m.HEAPU8.set(request.bytes, pointer);
+      putFiles(m, request.files, request.modelFolder);
+      const result = view(m, request.showNames, request.showValues, true);
+      reply = { type: "view", id: request.id, result };
+      transfer = transferables(result.rows);
+    } else if (request.type === "view") {
+      const result = view(m, request.showNames, request.showValues, false);
+      reply = { type: "view", id: request.id, result };
+      transfer = transferables(result.rows);
+    } else {
+      const result = exportModel(m);
+      reply = { type: "export", id: request.id, result };
+      if (result.glb) transfer = [result.glb.buffer];
+    }
+  } catch (error) {
+    reply = { type: "error", id: request.id, message: String(error) };
+  }
+  self.postMessage(reply, transfer);
+};
