@@ -191,7 +191,21 @@ void orderRows(CompactSink& sink, View& view) {
 }
 
 // Bytes as JSON text: each byte the code point of its value, as kxm dump --json gives names.
-std::string bytesAsText(std::string_view bytes) { return gltf::nameToUtf8(std::string(bytes).c_str()); }
+// (gltf::nameToUtf8 does the same for names, which it holds to a name's 127 bytes.)
+std::string bytesAsText(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out += c;
+    } else {
+      out += static_cast<char>(0xC0 | (byte >> 6));
+      out += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  return out;
+}
 
 nlohmann::ordered_json chunkJson(const ChunkRef& ref) {
   nlohmann::ordered_json out;

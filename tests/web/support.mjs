@@ -32,16 +32,16 @@ export const golden = (name) => readFileSync(join(goldenDir, name), "latin1");
 // `kxm dump` of a file (run in its folder, so names are the file's own): the tree as text, and
 // the JSON document.
 export function nativeDump(path, args = []) {
-  const run = spawnSync(nativeKxm, ["dump", ...args, basename(path)], { cwd: join(path, ".."), encoding: "latin1" });
+  const run = spawnSync(nativeKxm, ["dump", ...args, basename(path)], { cwd: join(path, ".."), encoding: "latin1", maxBuffer: 1 << 30 });
   return { stdout: run.stdout, stderr: run.stderr, status: run.status };
 }
 
 export function nativeCheckJson(path) {
-  const run = spawnSync(nativeKxm, ["check", "--json", basename(path)], { cwd: join(path, ".."), encoding: "utf8" });
+  const run = spawnSync(nativeKxm, ["check", "--json", basename(path)], { cwd: join(path, ".."), encoding: "utf8", maxBuffer: 1 << 30 });
   return JSON.parse(run.stdout)[0];
 }
 
 export function nativeDumpJson(path) {
-  const run = spawnSync(nativeKxm, ["dump", "--json", basename(path)], { cwd: join(path, ".."), encoding: "utf8" });
+  const run = spawnSync(nativeKxm, ["dump", "--json", basename(path)], { cwd: join(path, ".."), encoding: "utf8", maxBuffer: 1 << 30 });
   return JSON.parse(run.stdout);
 }

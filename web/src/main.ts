@@ -252,8 +252,8 @@ async function open(bytes: Uint8Array | null, name: string, files: { [relativePa
   try {
     reply = await ask({ type: "open", bytes: bytes.slice(), files, modelFolder: fileFolder(name), showNames: options.showNames, showValues: options.showValues });
   } catch (error) {
+    if ((error as Error).message === "cancelled") throw error;
     // The worker itself failed: memory it could not have. The page goes on.
-    if (ticket === loading) busy.hidden = true;
     const failure: FailureJson = { cause: "out-of-memory", offset: null, message: String((error as Error).message), chunk: null, path: [] };
     showTree(emptyRows(), false);
     setStatus(statusFor("failed", name), "out-of-memory: " + failure.message);

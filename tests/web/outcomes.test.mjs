@@ -1,0 +1,113 @@
+// Every outcome of a load as the viewer's Load command shows it: the status line's texts, the
+// explanation of a failure (cause, offset, chunk path) as kxm gives it, the tree read before
+// the failure; a hostile name shown as the characters it is; a file that exhausts a load limit
+// failing in the worker while the page goes on; a load that can be cancelled.
+import assert from "node:assert/strict";
+import { after, before, describe, test } from "node:test";
+import { openBytes, openPage } from "./browser.mjs";
+import { casePath, nativeDump, nativeDumpJson, read, samplePath, viewerHtml } from "./support.mjs";
+
+let browser;
+const dialogs = [];
+before(async () => {
+  browser = await openPage(viewerHtml);
+  browser.page.on("dialog", (dialog) => {
+    dialogs.push(dialog.message());
+    void dialog.dismiss();
+  });
+  await browser.page.evaluate(() => window.kxmViewer.setOptions({ showNames: true, showValues: true, expandAll: true }));
+});
+after(async () => {
+  assert.deepEqual(browser.requests, [], "no request leaves the page");
+  assert.deepEqual(dialogs, [], "no script of a file ran");
+  await browser.close();
+});
+
+const statusLine = () => browser.page.$eval("#status", (e) => e.textContent);
+const explanationLine = () => browser.page.$eval("#explanation", (e) => e.textContent);
+const treeText = () => browser.page.evaluate(() => window.kxmViewer.treeText());
+
+describe("outcomes", () => {
+  test("a file that fails part-way: its status, its explanation and the nodes read before", async () => {
+    const path = casePath("cut.kxm");
+    const result = await openBytes(browser.page, read(path), "cut.kxm");
+    const native = nativeDumpJson(path);
+    assert.equal(native.outcome, "failed");
+    assert.deepEqual(result, { outcome: "failed", status: 'Error reading: "cut.kxm"', failure: native.failure });
+    assert.equal(result.failure.cause, "count-exceeds-file");
+    assert.equal(await statusLine(), 'Error reading: "cut.kxm"');
+    // kxm's second line on stderr is "kxm: cut.kxm: " and the explanation.
+    const stderr = nativeDump(path).stderr.split("\n");
+    assert.equal(stderr[0], 'Error reading: "cut.kxm"');
+    assert.equal("kxm: cut.kxm: " + (await explanationLine()), stderr[1]);
+    assert.match(await explanationLine(), /^count-exceeds-file at 0x00000091 in Frame ROOT "Scene" > Frame MESH > Mesh Index Data \(chunk at 0x00000089\): /);
+    assert.equal(await treeText(), nativeDump(path).stdout);
+  });
+
+  test("a success after a failure says Ready. again and clears the explanation", async () => {
+    await openBytes(browser.page, read(casePath("cut.kxm")), "cut.kxm");
+    const result = await openBytes(browser.page, read(samplePath), "sample.kxm");
+    assert.equal(result.status, "Ready.");
+    assert.equal(await statusLine(), "Ready.");
+    assert.equal(await explanationLine(), "");
+  });
+
+  test("a file that cannot be had: the four empty roots and the missing file's text", async () => {
+    const result = await browser.page.evaluate(() => window.kxmViewer.open(null, "Untitled.kxm"));
+    assert.equal(result.outcome, "missing");
+    assert.equal(result.status, 'File doesn\'t exist: "Untitled.kxm"');
+    assert.equal(result.failure.cause, "file-not-found");
+    assert.equal(await statusLine(), 'File doesn\'t exist: "Untitled.kxm"');
+    assert.equal(await treeText(), "FileHeader\nFrames\nAnimationSets\nCustomData\n");
+  });
+
+  test("an empty file and a bad header fail with the four empty roots", async () => {
+    for (const [bytes, cause] of [[new Uint8Array(0), "truncated"], [Buffer.from("\x08\x00\x00\x00NOTAKXM!\x01\x00\x00\x00"), "bad-header"]]) {
+      const result = await openBytes(browser.page, bytes, "bad.kxm");
+      assert.equal(result.outcome, "failed");
+      assert.equal(result.failure.cause, cause);
+      assert.equal(await treeText(), "FileHeader\nFrames\nAnimationSets\nCustomData\n");
+    }
+  });
+});
+
+describe("hostile files", () => {
+  test("a frame named as markup shows as those characters, escaped as kxm-dump escapes", async () => {
+    const path = casePath("hostile-name.kxm");
+    const result = await openBytes(browser.page, read(path), "<b>hostile</b>.kxm");
+    assert.equal(result.outcome, "loaded");
+    assert.equal(await treeText(), nativeDump(path).stdout);
+    const labels = await browser.page.$$eval("#tree .label", (items) => items.map((i) => i.textContent));
+    assert.ok(labels.includes('Frame ROOT: "<img src=x onerror=alert(1)>"'));
+    assert.ok(labels.includes('Frame Name: ""quoted" & \\\\back\\\\ \\x01\\xe9"'));
+    assert.equal(await browser.page.$$eval("img, b", (e) => e.length), 0, "no element came from a name");
+    await openBytes(browser.page, Buffer.from([1, 2]), "<img src=x onerror=alert(1)>.kxm");
+    assert.equal(await statusLine(), 'Error reading: "<img src=x onerror=alert(1)>.kxm"');
+    assert.equal(await browser.page.$$eval("img", (e) => e.length), 0);
+  });
+
+  test("a file that exhausts the chunk limit fails with its cause in the worker; the page goes on", async () => {
+    const path = casePath("chain.kxm");
+    const result = await openBytes(browser.page, read(path), "chain.kxm");
+    assert.equal(result.outcome, "failed");
+    assert.equal(result.failure.cause, "chunk-limit");
+    assert.deepEqual(result.failure, nativeDumpJson(path).failure);
+    assert.match(await explanationLine(), /^chunk-limit at /);
+    const again = await openBytes(browser.page, read(samplePath), "sample.kxm");
+    assert.equal(again.status, "Ready.");
+  });
+
+  test("a load can be cancelled, and the next one runs in a new worker", async () => {
+    const { page } = browser;
+    const outcome = await page.evaluate(async (data) => {
+      const bytes = Uint8Array.from(atob(data), (c) => c.charCodeAt(0));
+      const pending = window.kxmViewer.open(bytes, "sample.kxm").then(() => "finished", (e) => String(e.message));
+      window.kxmViewer.cancel();
+      return pending;
+    }, read(samplePath).toString("base64"));
+    assert.equal(outcome, "cancelled");
+    assert.equal(await page.$eval("#busy", (e) => e.hidden), true);
+    const result = await openBytes(page, read(samplePath), "sample.kxm");
+    assert.equal(result.status, "Ready.");
+  });
+});
