@@ -111,6 +111,7 @@ let frameRows: number[] = [];
 let exported: ExportResult | null = null;
 let options: Options = { showNames: true, showValues: true, expandAll: true };
 let sceneDone: Promise<void> = Promise.resolve();
+let findings: FindingsJson | null = null;
 let loading = 0;
 
 function setStatus(text: string, why: string): void {
@@ -126,9 +127,10 @@ function showTree(result: ViewResult["rows"], keep: boolean): void {
   document.body.dataset.rows = String(result.count);
 }
 
-function showFindings(findings: FindingsJson | undefined): void {
+function showFindings(shown: FindingsJson | undefined): void {
+  findings = shown ?? null;
   const items: HTMLElement[] = [];
-  for (const f of findings?.messages ?? []) {
+  for (const f of shown?.messages ?? []) {
     const li = document.createElement("li");
     li.className = f.severity;
     const at = f.offset === null ? "" : "0x" + f.offset.toString(16).toUpperCase().padStart(8, "0") + ": ";
@@ -138,11 +140,11 @@ function showFindings(findings: FindingsJson | undefined): void {
     items.push(li);
   }
   findingsList.replaceChildren(...items);
-  const errors = findings?.numErrors ?? 0;
-  const warnings = findings?.numWarnings ?? 0;
-  findingsTitle.textContent = findings
+  const errors = shown?.numErrors ?? 0;
+  const warnings = shown?.numWarnings ?? 0;
+  findingsTitle.textContent = shown
     ? `Findings: ${errors} ${errors === 1 ? "error" : "errors"}, ${warnings} ${warnings === 1 ? "warning" : "warnings"}` +
-      (findings.truncated ? ` (${errors + warnings - findings.messages.length} not listed)` : "")
+      (shown.truncated ? ` (${errors + warnings - shown.messages.length} not listed)` : "")
     : "Findings";
 }
 
@@ -395,6 +397,8 @@ const api = {
   setOptions,
   cancel,
   treeText: (): string => treeView.rows?.text() ?? "",
+  // What kxm check finds in the open file, as `kxm check --json` gives a file's issues.
+  findings: (): FindingsJson | null => findings,
   // Settles when the 3D view shows the last file opened (or has said why it cannot).
   sceneReady: (): Promise<void> => sceneDone,
   animation: () => ({ playing: sceneView.isPlaying, time: sceneView.time, duration: sceneView.animationDuration }),
