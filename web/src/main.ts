@@ -401,10 +401,18 @@ const api = {
   findings: (): FindingsJson | null => findings,
   // Settles when the 3D view shows the last file opened (or has said why it cannot).
   sceneReady: (): Promise<void> => sceneDone,
+  // Stops the animation at this time, in seconds.
+  seek: (time: number) => {
+    sceneView.setPlaying(false);
+    playButton.textContent = "Play";
+    sceneView.seek(time);
+  },
   animation: () => ({ playing: sceneView.isPlaying, time: sceneView.time, duration: sceneView.animationDuration }),
   selectedRow: () => treeView.selectedRow,
   selectRow: (row: number) => treeView.select(row),
   glb: (): Uint8Array | null => exported?.glb ?? null,
+  // The images the 3D view took from the files that came with the model.
+  textures: (): string[] => Object.keys(exported?.images ?? {}),
 };
 declare global {
   interface Window {

@@ -18,13 +18,14 @@ export class SceneView {
   private action: THREE.AnimationAction | null = null;
   private duration = 0;
   private playing = false;
-  private highlighted: THREE.Mesh[] = [];
+  private highlighted: [THREE.Mesh, THREE.Material | THREE.Material[]][] = [];
   private blobUrls: string[] = [];
   readonly error: string = "";
   // The export's node k is frame k; a skinned mesh's node, at the root, bears its frame's name.
   private nodeObjects = new Map<number, THREE.Object3D>();
   private objectNodes = new Map<THREE.Object3D, number>();
   private nodeNames: string[] = [];
+  private wireframe = false;
   // How many frames the model has: nodes 0 to frames - 1 are theirs.
   frames = 0;
   onPick: (frame: number) => void = () => {};
@@ -107,6 +108,7 @@ export class SceneView {
     const buffer = glb.buffer.slice(glb.byteOffset, glb.byteOffset + glb.byteLength) as ArrayBuffer;
     const gltf = await loader.parseAsync(buffer, "");
     this.root = gltf.scene;
+    if (this.wireframe) this.setWireframe(true);
     for (const [object, where] of gltf.parser.associations) {
       if (where && where.nodes !== undefined && object instanceof THREE.Object3D) {
         this.nodeObjects.set(where.nodes, object);
@@ -141,6 +143,10 @@ export class SceneView {
   }
 
   setWireframe(on: boolean): void {
+    this.wireframe = on;
+    for (const [, own] of this.highlighted) {
+      for (const m of Array.isArray(own) ? own : [own]) (m as THREE.MeshStandardMaterial).wireframe = on;
+    }
     this.root?.traverse((o) => {
       const mesh = o as THREE.Mesh;
       if (!mesh.isMesh) return;
@@ -153,11 +159,8 @@ export class SceneView {
 
   // Lights up the meshes of frame `frame`, its skinned meshes among them.
   highlight(frame: number | null): void {
-    for (const mesh of this.highlighted) {
-      for (const m of Array.isArray(mesh.material) ? mesh.material : [mesh.material]) {
-        (m as THREE.MeshStandardMaterial).emissive?.setHex(0x000000);
-      }
-    }
+    // Each lit mesh wears a lit copy of its materials; its own come back.
+    for (const [mesh, own] of this.highlighted) mesh.material = own;
     this.highlighted = [];
     if (frame !== null) {
       const objects: THREE.Object3D[] = [];
@@ -172,12 +175,12 @@ export class SceneView {
       for (const object of objects) {
         object.traverse((o) => {
           const mesh = o as THREE.Mesh;
-          if (!mesh.isMesh || this.highlighted.includes(mesh)) return;
+          if (!mesh.isMesh || this.highlighted.some(([lit]) => lit === mesh)) return;
+          this.highlighted.push([mesh, mesh.material]);
           mesh.material = Array.isArray(mesh.material) ? mesh.material.map((m) => m.clone()) : mesh.material.clone();
           for (const m of Array.isArray(mesh.material) ? mesh.material : [mesh.material]) {
             (m as THREE.MeshStandardMaterial).emissive?.setHex(0x886600);
           }
-          this.highlighted.push(mesh);
         });
       }
     }

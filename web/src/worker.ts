@@ -10,6 +10,10 @@ interface CoreModule {
     writeFile(path: string, data: Uint8Array): void;
     readFile(path: string): Uint8Array;
     readdir(path: string): string[];
+    isDir(mode: number): boolean;
+    stat(path: string): { mode: number };
+    unlink(path: string): void;
+    rmdir(path: string): void;
   };
   UTF8ToString(pointer: number): string;
   _kxm_file_buffer(size: number): number;
@@ -90,7 +94,24 @@ function exportModel(m: CoreModule): ExportResult {
 
 // The files that came with the model go under /files, kept in their folders, so that the
 // export finds a texture where it would find it beside the model on disk.
+function removeTree(m: CoreModule, path: string): void {
+  for (const name of m.FS.readdir(path)) {
+    if (name === "." || name === "..") continue;
+    const child = path + "/" + name;
+    if (m.FS.isDir(m.FS.stat(child).mode)) removeTree(m, child);
+    else m.FS.unlink(child);
+  }
+  m.FS.rmdir(path);
+}
+
 function putFiles(m: CoreModule, files: { [relativePath: string]: Uint8Array }, folder: string): void {
+  // Only this model's files: those of the model before are gone.
+  try {
+    removeTree(m, "/files");
+  } catch {
+    // There was none.
+  }
+  m.FS.mkdirTree("/files");
   for (const [relativePath, bytes] of Object.entries(files)) {
     const parts = ("/files/" + relativePath).split("/").filter((p) => p !== "" && p !== "." && p !== "..");
     const path = "/" + parts.join("/");
