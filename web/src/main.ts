@@ -112,6 +112,7 @@ let exported: ExportResult | null = null;
 let options: Options = { showNames: true, showValues: true, expandAll: true };
 let sceneDone: Promise<void> = Promise.resolve();
 let findings: FindingsJson | null = null;
+let lastLoad = { loadMs: 0, wasmBytes: 0 };
 let loading = 0;
 
 function setStatus(text: string, why: string): void {
@@ -265,6 +266,7 @@ async function open(bytes: Uint8Array | null, name: string, files: { [relativePa
   }
   if (reply.type !== "view") throw new Error(reply.type === "error" ? reply.message : "unexpected reply");
   const result = reply.result;
+  lastLoad = { loadMs: result.loadMs, wasmBytes: result.wasmBytes };
   frameRows = result.frameRows;
   showTree(result.rows, false);
   showFindings(result.findings);
@@ -410,6 +412,8 @@ const api = {
   animation: () => ({ playing: sceneView.isPlaying, time: sceneView.time, duration: sceneView.animationDuration }),
   selectedRow: () => treeView.selectedRow,
   selectRow: (row: number) => treeView.select(row),
+  // The last load in the worker: the core's milliseconds and the worker's WebAssembly memory.
+  lastLoad: () => lastLoad,
   glb: (): Uint8Array | null => exported?.glb ?? null,
   // The images the 3D view took from the files that came with the model.
   textures: (): string[] => Object.keys(exported?.images ?? {}),

@@ -57,6 +57,9 @@ export interface ViewResult {
   // The row of frame k, which the export makes node k.
   frameRows: number[];
   findings?: FindingsJson;
+  // Milliseconds the core's load took (rows made), and the worker's memory in bytes.
+  loadMs: number;
+  wasmBytes: number;
 }
 
 export interface ExportResult {

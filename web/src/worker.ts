@@ -41,7 +41,10 @@ function copyU32(m: CoreModule, which: number, count: number): Uint32Array {
 }
 
 function view(m: CoreModule, showNames: boolean, showValues: boolean, check: boolean): ViewResult {
-  const json = JSON.parse(m.UTF8ToString(m._kxm_view(showNames ? 1 : 0, showValues ? 1 : 0, check ? 1 : 0)));
+  const started = performance.now();
+  const text = m._kxm_view(showNames ? 1 : 0, showValues ? 1 : 0, check ? 1 : 0);
+  const loadMs = performance.now() - started;
+  const json = JSON.parse(m.UTF8ToString(text));
   const count: number = json.rows;
   const heap = m.HEAPU8.buffer;
   const parentStart = m._kxm_view_array(0);
@@ -61,7 +64,7 @@ function view(m: CoreModule, showNames: boolean, showValues: boolean, check: boo
     labels: new Uint8Array(heap.slice(labelsStart, labelsStart + m._kxm_labels_size())),
   };
   m._kxm_view_release();
-  return { outcome: json.outcome, failure: json.failure, explanation: json.explanation, rows, frameRows: json.frameRows, findings: json.findings };
+  return { outcome: json.outcome, failure: json.failure, explanation: json.explanation, rows, frameRows: json.frameRows, findings: json.findings, loadMs, wasmBytes: m.HEAPU8.length };
 }
 
 function transferables(rows: Rows): Transferable[] {
