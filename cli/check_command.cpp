@@ -44,7 +44,7 @@ class Collector : public LoadObserver {
   void onFinding(Finding finding) override {
     ++report_.warnings;
     if (report_.listed.size() >= cap_) return;
-    report_.listed.push_back({std::string(findingName(finding.code)), false, true, finding.offset,
+    report_.listed.push_back({std::string(issueName(finding.code)), false, true, finding.offset,
                               std::move(finding.path), std::move(finding.message)});
   }
   bool wantsDetail() const override { return report_.listed.size() < cap_; }

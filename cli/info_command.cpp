@@ -10,10 +10,12 @@
 
 #include "cli/json_writer.h"
 #include "cli/load_model.h"
-#include "export/gltf_export.h"
+#include "cli/texture_files.h"
 #include "model/model.h"
+#include "model/primitive_type.h"
 #include "reader/vertex_format.h"
-#include "tree/tree_dump.h"
+#include "text/escape.h"
+#include "text/format.h"
 
 namespace kxm {
 
@@ -24,26 +26,9 @@ constexpr std::uint64_t kListedElements = 100;
 // Indentation stops growing here, so a hierarchy a million deep still prints in linear time.
 constexpr std::size_t kDeepestIndent = 32;
 
-const char* primitiveName(std::int32_t type) {
-  switch (type) {
-    case 1: return "point list";
-    case 2: return "line list";
-    case 3: return "line strip";
-    case 4: return "triangle list";
-    case 5: return "triangle strip";
-    case 6: return "triangle fan";
-    default: return "unknown primitive type";
-  }
-}
-
 std::int64_t trianglesOf(const Mesh& mesh) {
   const std::int64_t n = mesh.indices.count() > 0 ? mesh.indices.count() : mesh.vertices.count();
-  switch (mesh.primitiveType) {
-    case 4: return n / 3;
-    case 5:
-    case 6: return n > 2 ? n - 2 : 0;
-    default: return 0;
-  }
+  return trianglesDrawn(primitiveTypeOf(mesh.primitiveType), n);
 }
 
 struct Bounds {
@@ -133,34 +118,51 @@ std::vector<std::pair<std::size_t, std::size_t>> hierarchy(const Model& model) {
   return order;
 }
 
-std::string count(std::uint64_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
+std::string number(double value) {
+  return shortNumber(value);
 }
 
-std::string number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
+// What the export would make of a texture name: the file it would use, or why there is none.
+std::string textureFileText(const TextureFile& file) {
+  switch (file.match) {
+    case TextureFile::Match::Exact: return "file " + quotedLabel(file.shown);
+    case TextureFile::Match::OtherCase:
+      return "file " + quotedLabel(file.shown) + " (other capitals)";
+    case TextureFile::Match::OtherExtension:
+      return "file " + quotedLabel(file.shown) + " stands in";
+    case TextureFile::Match::None: break;
+  }
+  return "no file: " + file.why;
+}
+
+const char* matchName(TextureFile::Match match) {
+  switch (match) {
+    case TextureFile::Match::Exact: return "exact";
+    case TextureFile::Match::OtherCase: return "other-case";
+    case TextureFile::Match::OtherExtension: return "other-extension";
+    case TextureFile::Match::None: break;
+  }
+  return "none";
 }
 
 class Summary {
  public:
-  Summary(const Model& model, std::filesystem::path folder)
-      : model_(model), folder_(std::move(folder)) {}
+  Summary(const Model& model, TextureFolders folders)
+      : model_(model), folders_(std::move(folders)) {}
 
   void text(std::string& out) const;
   void json(JsonWriter& json) const;
 
  private:
-  bool imageExists(const char* name) const {
-    return gltf::imageBeside(folder_, {name, strnlen(name, kNameSize)}).has_value();
+  TextureFile textureFile(const char* name) const {
+    return findTexture(folders_, {name, strnlen(name, kNameSize)});
   }
   void meshText(std::string& out, const Mesh& mesh, std::size_t m, const std::string& pad) const;
   void meshJson(JsonWriter& json, const Mesh& mesh) const;
   Totals totals() const;
 
   const Model& model_;
-  std::filesystem::path folder_;
+  TextureFolders folders_;
 };
 
 Totals Summary::totals() const {
@@ -192,10 +194,10 @@ void Summary::meshText(std::string& out, const Mesh& mesh, std::size_t m,
   char letters[6];
   fvfComponentLetters(mesh.fvfFlags, letters);
   out += pad + "mesh " + std::to_string(m) + ": " + (letters[0] ? letters : "no components") +
-         ", " + count(static_cast<std::uint64_t>(mesh.vertices.count()), "vertex", "vertices") +
-         ", " + count(static_cast<std::uint64_t>(mesh.indices.count()), "index", "indices") + ", " +
-         count(static_cast<std::uint64_t>(trianglesOf(mesh)), "triangle", "triangles") + " (" +
-         primitiveName(mesh.primitiveType) + ")\n";
+         ", " + plural(static_cast<std::uint64_t>(mesh.vertices.count()), "vertex", "vertices") +
+         ", " + plural(static_cast<std::uint64_t>(mesh.indices.count()), "index", "indices") + ", " +
+         plural(static_cast<std::uint64_t>(trianglesOf(mesh)), "triangle", "triangles") + " (" +
+         primitiveTypeName(primitiveTypeOf(mesh.primitiveType)) + ")\n";
   const Bounds b = boundsOf(mesh);
   if (!b.empty) {
     out += pad + "  bounds: (" + number(b.min[0]) + ", " + number(b.min[1]) + ", " +
@@ -225,8 +227,8 @@ void Summary::meshText(std::string& out, const Mesh& mesh, std::size_t m,
   });
   listed(mesh.textures.count(), "textures", [&](std::uint64_t i) {
     const Texture& t = mesh.textures.at(i);
-    return quotedLabel(t.name) + (imageExists(t.name) ? " (found)" : " (not found)") +
-           " primitives " + std::to_string(t.primitiveStart) + " to " +
+    return quotedLabel(t.name) + ": " + textureFileText(textureFile(t.name)) + ", primitives " +
+           std::to_string(t.primitiveStart) + " to " +
            std::to_string(std::int64_t{t.primitiveStart} + t.primitiveCount);
   });
   listed(mesh.bones.count(), "bones", [&](std::uint64_t i) {
@@ -250,7 +252,7 @@ void Summary::text(std::string& out) const {
   out += "animation sets (" + std::to_string(model_.animationSets.count()) + "):\n";
   for (const AnimationSet& set : model_.animationSets) {
     out += "  " + quotedLabel(set.name) + " length " + number(set.length) + ", " +
-           count(set.animations.count(), "animation", "animations") + "\n";
+           plural(set.animations.count(), "animation", "animations") + "\n";
     for (const Animation& anim : set.animations) {
       const TimeRange range = timeRangeOf(anim);
       out += "    " + quotedLabel(anim.boneName) + ": " +
@@ -263,14 +265,14 @@ void Summary::text(std::string& out) const {
     }
   }
   const Totals t = totals();
-  out += "totals: " + count(t.frames, "frame", "frames") + ", " +
-         count(t.meshes, "mesh", "meshes") + ", " + count(t.vertices, "vertex", "vertices") + ", " +
-         count(t.indices, "index", "indices") + ", " + count(t.triangles, "triangle", "triangles") +
-         ", " + count(t.textures, "texture", "textures") + ", " +
-         count(t.multiMaterials, "multi-material", "multi-materials") + ", " +
-         count(t.bones, "bone", "bones") + ", " +
-         count(t.animationSets, "animation set", "animation sets") + ", " +
-         count(t.animations, "animation", "animations") + ", " + count(t.keys, "key", "keys") +
+  out += "totals: " + plural(t.frames, "frame", "frames") + ", " +
+         plural(t.meshes, "mesh", "meshes") + ", " + plural(t.vertices, "vertex", "vertices") + ", " +
+         plural(t.indices, "index", "indices") + ", " + plural(t.triangles, "triangle", "triangles") +
+         ", " + plural(t.textures, "texture", "textures") + ", " +
+         plural(t.multiMaterials, "multi-material", "multi-materials") + ", " +
+         plural(t.bones, "bone", "bones") + ", " +
+         plural(t.animationSets, "animation set", "animation sets") + ", " +
+         plural(t.animations, "animation", "animations") + ", " + plural(t.keys, "key", "keys") +
          "\n";
 }
 
@@ -298,7 +300,13 @@ void Summary::meshJson(JsonWriter& json, const Mesh& mesh) const {
   json.key("textures").beginArray();
   for (std::uint64_t i = 0; i < std::min(mesh.textures.count(), kListedElements); ++i) {
     const Texture& t = mesh.textures.at(i);
-    json.beginObject().key("name").string(t.name).key("found").boolean(imageExists(t.name));
+    const TextureFile file = textureFile(t.name);
+    const bool found = file.match != TextureFile::Match::None;
+    json.beginObject().key("name").string(t.name).key("found").boolean(found);
+    json.key("file");
+    found ? json.string(file.shown) : json.null();
+    json.key("match").string(matchName(file.match));
+    if (!found) json.key("why").string(file.why);
     json.key("primitiveStart").number(std::int64_t{t.primitiveStart});
     json.key("primitiveCount").number(std::int64_t{t.primitiveCount}).endObject();
   }
@@ -372,7 +380,9 @@ void Summary::json(JsonWriter& json) const {
 int runInfo(const InfoRequest& request, std::FILE* out, std::FILE* err) {
   Model model;
   if (!loadModelOrExplain(request.path, model, err)) return 1;
-  const Summary summary(model, std::filesystem::path(request.path).parent_path());
+  TextureFolders folders{std::filesystem::path(request.path).parent_path(), {}};
+  for (const std::string& dir : request.textureDirs) folders.extra.emplace_back(dir);
+  const Summary summary(model, std::move(folders));
   bool written = true;
   if (request.json) {
     JsonWriter json(out);

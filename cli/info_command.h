@@ -5,11 +5,13 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace kxm {
 
 struct InfoRequest {
   std::string path;
+  std::vector<std::string> textureDirs;  // where images are looked for after the model's folder
   bool json = false;
 };
 

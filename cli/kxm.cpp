@@ -95,6 +95,9 @@ int main(int argc, char** argv) {
       "info",
       "Summarise the model in FILE: frames, meshes, materials, textures, bones, animations.");
   infoCommand->add_flag("--json", info.json, "Print one JSON document.");
+  infoCommand->add_option("--texture-dir", info.textureDirs,
+                          "Look for texture images here too, after the model's folder "
+                          "(repeatable, in the order given).");
   infoCommand->add_option("FILE", info.path, "The KXM file.")->required();
 
   kxm::ExportRequest exportRequest;
@@ -106,6 +109,9 @@ int main(int argc, char** argv) {
                    "Key times are ticks; this many make a second.")
       ->default_val(1000)
       ->check(ticksPerSecondCheck());
+  exportCommand->add_option("--texture-dir", exportRequest.textureDirs,
+                            "Look for texture images here too, after the model's folder "
+                            "(repeatable, in the order given).");
   exportCommand->add_flag("--quiet,-q", exportRequest.quiet,
                           "Say nothing of what the export left out or repaired.");
   exportCommand->add_option("FILE", exportRequest.input, "The KXM file.")->required();

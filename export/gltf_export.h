@@ -1,11 +1,14 @@
 // The model as a glTF 2.0 document: nodes from frames, meshes with their primitives, materials,
 // textures, skins from bones and animations from animation sets, every number turned from the
 // file's space into glTF's (export/space.h). What cannot be written as the file has it is left
-// out or repaired and said in a warning; nothing a file holds makes the document invalid.
+// out or repaired and said in a warning with its code; nothing a file holds makes the document
+// invalid.
+//
+// Where the pieces are built: nodes.cpp (frames and transforms), primitives.cpp (meshes and
+// their attributes), materials.cpp (materials and textures), skins.cpp, animations.cpp.
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,34 +18,49 @@
 #include <nlohmann/json.hpp>
 
 #include "model/model.h"
+#include "reader/issue_codes.h"
 
 namespace kxm::gltf {
 
-struct ExportOptions {
-  double ticksPerSecond = 1000;       // key times are ticks; seconds = ticks / this
-  std::filesystem::path inputFolder;  // where texture images are looked for
-  std::string binaryUri;              // the .bin's URI for a .gltf; empty for a GLB
-  std::string generator = "kxm";      // asset.generator: the tool's name and version
-};
-
-// What the export left out or repaired. A hostile file can make millions, so the first ones are
-// kept and the rest only counted.
+// What the export left out or repaired, each with its code. A hostile file can make millions,
+// so the first ones are kept and the rest only counted.
 class Warnings {
  public:
+  struct Warning {
+    IssueCode code;
+    std::string message;
+  };
   static constexpr std::size_t kKept = 1000;
-  void add(std::string text);
-  const std::vector<std::string>& kept() const { return kept_; }
+  void add(IssueCode code, std::string message);
+  const std::vector<Warning>& kept() const { return kept_; }
   std::uint64_t count() const { return count_; }
 
  private:
-  std::vector<std::string> kept_;
+  std::vector<Warning> kept_;
   std::uint64_t count_ = 0;
 };
 
-// An image to copy beside the output: from its place beside the input, under a file name.
-struct ImageCopy {
-  std::filesystem::path from;
-  std::string fileName;
+// The image a texture name stands for, as glTF can hold it: PNG or JPEG bytes.
+struct ResolvedImage {
+  std::string fileName;  // what it is called beside a .gltf: its file's name, .png if converted
+  std::string mimeType;  // "image/png" or "image/jpeg"
+  std::vector<std::uint8_t> bytes;
+};
+
+// Finds the image of a texture name: on disk beside the input (kxm export), among the files a
+// user dropped (the browser). What it had to do, or why it found none, it says in `warnings`,
+// each message begun by `what` ("texture \"wood.bmp\"").
+class ImageResolver {
+ public:
+  virtual ~ImageResolver() = default;
+  virtual std::optional<ResolvedImage> resolve(std::string_view textureName,
+                                               const std::string& what, Warnings& warnings) = 0;
+};
+
+struct ExportOptions {
+  double ticksPerSecond = 1000;     // key times are ticks; seconds = ticks / this
+  ImageResolver* images = nullptr;  // nullptr: no texture has an image
+  std::string generator = "kxm";    // asset.generator: the tool's name and version
 };
 
 // The bytes of one buffer view, padded with zeros to a multiple of 4 so that the next view
@@ -82,7 +100,9 @@ struct Document {
   // The binary buffer in pieces, one per buffer view, in buffer order.
   std::vector<Piece> binary;
   std::uint64_t binaryLength = 0;
-  std::vector<ImageCopy> images;
+  // The images, in the order of json["images"]; the writer puts each into the GLB or beside
+  // the .gltf (export/gltf_file.h).
+  std::vector<ResolvedImage> images;
 };
 
 Document buildDocument(const Model& model, const ExportOptions& options, Warnings& warnings);
@@ -90,12 +110,7 @@ Document buildDocument(const Model& model, const ExportOptions& options, Warning
 // A name's bytes as UTF-8, each byte the code point of its value, so every byte comes back.
 std::string nameToUtf8(const char* name);
 
-// Where a texture's image is looked for: beside the input, a name with `\` read as a path with
-// `/`. Nothing for a name that is empty, absolute, on a drive or climbs out with `..`.
-std::optional<std::filesystem::path> imageBeside(const std::filesystem::path& folder,
-                                                 std::string_view name);
-
-// A file name as a relative URI: bytes other than letters, digits and -._~ percent-encoded.
-std::string uriOf(const std::string& fileName);
+// A relative path as a URI: bytes other than letters, digits, -._~ and / percent-encoded.
+std::string uriOf(const std::string& path);
 
 }  // namespace kxm::gltf

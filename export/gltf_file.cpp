@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <sstream>
 #include <system_error>
 #include <utility>
-#include <vector>
 
 namespace kxm::gltf {
 
@@ -16,65 +18,204 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void putU32(std::ofstream& file, std::uint32_t v) {
+void putU32(std::ostream& out, std::uint32_t v) {
   const char bytes[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
                          static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
-  file.write(bytes, 4);
+  out.write(bytes, 4);
 }
 
-void putBinary(std::ofstream& file, const Document& doc) {
+void putBinary(std::ostream& out, const Document& doc) {
   for (const auto& part : doc.binary) {
-    file.write(reinterpret_cast<const char*>(part.data()),
-               static_cast<std::streamsize>(part.size()));
+    out.write(reinterpret_cast<const char*>(part.data()),
+              static_cast<std::streamsize>(part.size()));
   }
 }
 
-// Writes through `fill` to a temporary file beside `target`, then renames it over `target`.
-template <class Fill>
-bool writeWhole(const fs::path& target, std::string& error, Fill fill) {
-  fs::path temporary = target;
-  temporary += ".partial";
-  {
-    errno = 0;
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    if (file) fill(file);
-    file.close();
-    if (!file) {
-      const int reason = errno;
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
-      error = "cannot write " + target.string();
-      if (reason != 0) error += std::string(": ") + std::strerror(reason);
-      return false;
-    }
+// Each image goes into the binary buffer after everything else, as a view of its own.
+void embedImages(Document& doc) {
+  auto& json = doc.json;
+  for (std::size_t i = 0; i < doc.images.size(); ++i) {
+    const ResolvedImage& image = doc.images[i];
+    Piece piece(image.bytes.size());
+    std::copy(image.bytes.begin(), image.bytes.end(), piece.as<std::uint8_t>());
+    json["bufferViews"].push_back(
+        {{"buffer", 0}, {"byteOffset", doc.binaryLength}, {"byteLength", piece.used()}});
+    json["images"][i] = {{"bufferView", json["bufferViews"].size() - 1},
+                         {"mimeType", image.mimeType}};
+    doc.binaryLength += piece.size();
+    doc.binary.push_back(std::move(piece));
   }
-  std::error_code failed;
-  fs::rename(temporary, target, failed);
-  // Where a rename will not replace a file (Windows), the old file goes first; anything else in
-  // the way, a folder above all, stays and the export fails.
-  if (failed && fs::is_regular_file(target)) {
-    fs::remove(target, failed);
-    if (!failed) fs::rename(temporary, target, failed);
+  if (doc.binaryLength > 0) json["buffers"] = {{{"byteLength", doc.binaryLength}}};
+}
+
+// The GLB's JSON chunk, padded with spaces, and the file's length; false when it is too large.
+bool glbLayout(const Document& doc, std::string& text, std::uint64_t& total, std::string& error) {
+  if (const auto pointer = nonFiniteNumber(doc.json)) {
+    error = "the document would hold a number that is not finite at " + *pointer +
+            "; nothing written";
+    return false;
   }
-  if (failed) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    error = "cannot write " + target.string() + ": " + failed.message();
+  text = doc.json.dump();
+  text.resize((text.size() + 3) / 4 * 4, ' ');
+  total = 12 + 8 + text.size() + (doc.binaryLength > 0 ? 8 + doc.binaryLength : 0);
+  if (total > UINT32_MAX) {
+    error = "the model needs " + std::to_string(total) +
+            " bytes, more than a GLB can hold (4 GiB); export to .gltf instead";
     return false;
   }
   return true;
 }
 
-bool copyImages(const Document& doc, const fs::path& folder, std::string& error) {
-  for (const ImageCopy& image : doc.images) {
-    const fs::path target = folder / image.fileName;
-    std::error_code same;
-    if (fs::equivalent(image.from, target, same)) continue;
-    std::ifstream source(image.from, std::ios::binary);
-    const bool copied =
-        writeWhole(target, error, [&](std::ofstream& file) { file << source.rdbuf(); });
-    if (!copied || !source) {
-      if (copied) error = "cannot read " + image.from.string();
+void putGlb(std::ostream& out, const Document& doc, const std::string& text,
+            std::uint64_t total) {
+  out.write("glTF", 4);
+  putU32(out, 2);
+  putU32(out, static_cast<std::uint32_t>(total));
+  putU32(out, static_cast<std::uint32_t>(text.size()));
+  out.write("JSON", 4);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  if (doc.binaryLength > 0) {
+    putU32(out, static_cast<std::uint32_t>(doc.binaryLength));
+    out.write("BIN\0", 4);
+    putBinary(out, doc);
+  }
+}
+
+// The files of one export: each written whole under a temporary name, then all renamed into
+// place in the order staged (the main file last); or, when anything fails, every temporary and
+// every folder made for them removed again.
+class FileSet {
+ public:
+  ~FileSet() { abandon(); }
+
+  bool makeFolder(const fs::path& folder, std::string& error) {
+    std::error_code failed;
+    if (fs::is_directory(folder, failed)) return true;
+    if (!fs::create_directory(folder, failed)) {
+      error = "cannot make " + folder.string() + ": " + failed.message();
+      return false;
+    }
+    madeFolders_.push_back(folder);
+    return true;
+  }
+
+  bool stage(const fs::path& target, std::string& error,
+             const std::function<void(std::ostream&)>& fill) {
+    fs::path temporary = target;
+    temporary += ".partial";
+    errno = 0;
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    if (file) {
+      staged_.push_back({temporary, target});
+      fill(file);
+    }
+    file.close();
+    if (!file) {
+      const int reason = errno;
+      error = "cannot write " + target.string();
+      if (reason != 0) error += std::string(": ") + std::strerror(reason);
+      return false;
+    }
+    return true;
+  }
+
+  bool commit(std::string& error) {
+    // Whatever stands in the way of one file fails the whole set before any is renamed, so the
+    // files of an earlier export stay as they were.
+    for (const auto& staged : staged_) {
+      std::error_code ignored;
+      if (fs::exists(staged.second, ignored) && !fs::is_regular_file(staged.second, ignored)) {
+        error = "cannot write " + staged.second.string() + ": " +
+                std::make_error_code(std::errc::is_a_directory).message();
+        return false;
+      }
+    }
+    for (auto& [temporary, target] : staged_) {
+      std::error_code failed;
+      fs::rename(temporary, target, failed);
+      // Where a rename will not replace a file (Windows), the old file goes first; anything
+      // else in the way, a folder above all, stays and the export fails.
+      if (failed && fs::is_regular_file(target)) {
+        fs::remove(target, failed);
+        if (!failed) fs::rename(temporary, target, failed);
+      }
+      if (failed) {
+        error = "cannot write " + target.string() + ": " + failed.message();
+        return false;
+      }
+      temporary.clear();
+    }
+    staged_.clear();
+    madeFolders_.clear();
+    return true;
+  }
+
+ private:
+  void abandon() {
+    std::error_code ignored;
+    for (const auto& staged : staged_) {
+      if (!staged.first.empty()) fs::remove(staged.first, ignored);
+    }
+    for (auto folder = madeFolders_.rbegin(); folder != madeFolders_.rend(); ++folder) {
+      fs::remove(*folder, ignored);  // only if empty: an image committed before stays
+    }
+  }
+
+  std::vector<std::pair<fs::path, fs::path>> staged_;  // temporary, target
+  std::vector<fs::path> madeFolders_;
+};
+
+bool sameBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+  std::error_code error;
+  if (fs::file_size(path, error) != bytes.size() || error) return false;
+  std::ifstream file(path, std::ios::binary);
+  std::vector<char> held((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  return held.size() == bytes.size() && std::equal(held.begin(), held.end(), bytes.begin(),
+                                                   [](char a, std::uint8_t b) {
+                                                     return static_cast<std::uint8_t>(a) == b;
+                                                   });
+}
+
+// "wood.png", then "wood-2.png", "wood-3.png", ...
+std::string withSuffix(const std::string& fileName, int n) {
+  if (n == 1) return fileName;
+  const std::size_t dot = fileName.rfind('.');
+  const std::string suffix = "-" + std::to_string(n);
+  return dot == std::string::npos || dot == 0 ? fileName + suffix
+                                              : fileName.substr(0, dot) + suffix +
+                                                    fileName.substr(dot);
+}
+
+// The images of a .gltf in its folder, each under its own name: a name another image of this
+// export took, or that an existing file with other bytes holds, gets a suffix. An existing file
+// with the same bytes is the image already.
+bool stageImages(Document& doc, const fs::path& out, FileSet& files, std::string& error) {
+  if (doc.images.empty()) return true;
+  const fs::path folder = imageFolderFor(out);
+  if (!files.makeFolder(folder, error)) return false;
+  std::map<std::string, bool> taken;
+  for (std::size_t i = 0; i < doc.images.size(); ++i) {
+    const ResolvedImage& image = doc.images[i];
+    std::string name;
+    bool present = false;
+    for (int n = 1;; ++n) {
+      name = withSuffix(image.fileName, n);
+      if (taken.count(name) != 0) continue;
+      std::error_code ignored;
+      const fs::path target = folder / name;
+      if (!fs::exists(target, ignored)) break;
+      if (fs::is_regular_file(target, ignored) && sameBytes(target, image.bytes)) {
+        present = true;
+        break;
+      }
+    }
+    taken[name] = true;
+    doc.json["images"][i] = {{"uri", uriOf(folder.filename().string() + "/" + name)},
+                             {"mimeType", image.mimeType}};
+    if (!present && !files.stage(folder / name, error, [&](std::ostream& file) {
+          file.write(reinterpret_cast<const char*>(image.bytes.data()),
+                     static_cast<std::streamsize>(image.bytes.size()));
+        })) {
       return false;
     }
   }
@@ -112,45 +253,51 @@ fs::path binaryPathFor(const fs::path& gltfPath) {
   return bin.replace_extension(".bin");
 }
 
-bool writeDocument(const Document& doc, const fs::path& out, bool binary, std::string& error) {
+fs::path imageFolderFor(const fs::path& gltfPath) {
+  fs::path folder = gltfPath;
+  folder.replace_extension();
+  folder += "_textures";
+  return folder;
+}
+
+bool glbBytes(Document& doc, std::vector<std::uint8_t>& bytes, std::string& error) {
+  embedImages(doc);
+  std::string text;
+  std::uint64_t total = 0;
+  if (!glbLayout(doc, text, total, error)) return false;
+  std::ostringstream out(std::ios::binary);
+  putGlb(out, doc, text, total);
+  const std::string whole = std::move(out).str();
+  bytes.assign(whole.begin(), whole.end());
+  return true;
+}
+
+bool writeDocument(Document& doc, const fs::path& out, bool binary, std::string& error) {
   if (const auto pointer = nonFiniteNumber(doc.json)) {
     error = "the document would hold a number that is not finite at " + *pointer +
             "; nothing written";
     return false;
   }
-  const fs::path folder = out.has_parent_path() ? out.parent_path() : fs::path(".");
-  if (!copyImages(doc, folder, error)) return false;
-  if (!binary) {
-    if (doc.binaryLength > 0 && !writeWhole(binaryPathFor(out), error,
-                                            [&](std::ofstream& file) { putBinary(file, doc); })) {
+  FileSet files;
+  if (binary) {
+    embedImages(doc);
+    std::string text;
+    std::uint64_t total = 0;
+    if (!glbLayout(doc, text, total, error)) return false;
+    return files.stage(out, error, [&](std::ostream& file) { putGlb(file, doc, text, total); }) &&
+           files.commit(error);
+  }
+  if (!stageImages(doc, out, files, error)) return false;
+  if (doc.binaryLength > 0) {
+    doc.json["buffers"][0]["uri"] = uriOf(binaryPathFor(out).filename().string());
+    if (!files.stage(binaryPathFor(out), error,
+                     [&](std::ostream& file) { putBinary(file, doc); })) {
       return false;
     }
-    const std::string text = doc.json.dump(1, ' ');
-    return writeWhole(out, error, [&](std::ofstream& file) { file << text << '\n'; });
   }
-
-  std::string text = doc.json.dump();
-  text.resize((text.size() + 3) / 4 * 4, ' ');  // the JSON chunk is padded with spaces
-  const std::uint64_t total =
-      12 + 8 + text.size() + (doc.binaryLength > 0 ? 8 + doc.binaryLength : 0);
-  if (total > UINT32_MAX) {
-    error = "the model needs " + std::to_string(total) +
-            " bytes, more than a GLB can hold (4 GiB); export to .gltf instead";
-    return false;
-  }
-  return writeWhole(out, error, [&](std::ofstream& file) {
-    file.write("glTF", 4);
-    putU32(file, 2);
-    putU32(file, static_cast<std::uint32_t>(total));
-    putU32(file, static_cast<std::uint32_t>(text.size()));
-    file.write("JSON", 4);
-    file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    if (doc.binaryLength > 0) {
-      putU32(file, static_cast<std::uint32_t>(doc.binaryLength));
-      file.write("BIN\0", 4);
-      putBinary(file, doc);
-    }
-  });
+  const std::string text = doc.json.dump(1, ' ');
+  return files.stage(out, error, [&](std::ostream& file) { file << text << '\n'; }) &&
+         files.commit(error);
 }
 
 }  // namespace kxm::gltf

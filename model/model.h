@@ -29,6 +29,11 @@ struct MeshVertex {
   float texCoord1[2] = {0, 0};
 };
 
+// A vertex's normal as the file has it; kept only where the model asks for normals.
+struct Normal {
+  float value[3] = {0, 0, 0};
+};
+
 struct Texture {
   char name[kNameSize] = {};
   std::int32_t primitiveStart = 0;
@@ -53,6 +58,7 @@ struct Bone {
 struct Mesh {
   std::uint32_t fvfFlags = 0;  // the vertex format the vertices were converted from
   ValueArray<MeshVertex> vertices;
+  ValueArray<Normal> normals;  // one per vertex, where the format has them and keepNormals
   ElementTable<MultiMaterial> multiMaterials;
   ElementTable<Texture> textures;
   ElementTable<Bone> bones;
@@ -109,6 +115,9 @@ struct AnimationSet {
 struct Model {
   RecordTable<Frame> frames;
   RecordTable<AnimationSet> animationSets;
+  // Whether a load keeps the normals the vertex format has (the export writes them). The viewer
+  // and kxm-dump never ask, and allocate what they always did.
+  bool keepNormals = false;
 
   // Appends a frame row with its initial values (name "NoName", identity matrix, unit scale);
   // nullptr when memory runs out.

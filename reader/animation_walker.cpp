@@ -33,7 +33,7 @@ bool readKeys(ChunkReader& r, ValueArray<Key>& track, std::uint32_t n, std::uint
   if (n == 0) return true;  // the track keeps what it had
   if (!r.allocateCounted(track, n, keyBytes, "keys")) return false;
   std::span<const std::uint8_t> data;
-  r.cursor.takeSpan(std::uint64_t{n} * keyBytes, data, "keys");
+  if (!r.cursor.takeSpan(std::uint64_t{n} * keyBytes, data, "keys")) return false;
   const std::uint8_t* in = data.data();
   for (std::uint32_t i = 0; i < n; ++i, in += keyBytes) {
     Key& key = track[i];

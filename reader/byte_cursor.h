@@ -54,21 +54,21 @@ class ByteCursor {
   // Moves to any offset; beyond the image every read fails.
   void seek(std::uint32_t offset) { offset_ = offset; }
 
-  bool readBytes(void* dest, std::uint32_t n, const char* what = nullptr);
-  bool readU8(std::uint8_t& value, const char* what = nullptr);
-  bool readU32Le(std::uint32_t& value, const char* what = nullptr);
-  bool readI32Le(std::int32_t& value, const char* what = nullptr);
-  bool readF32Le(float& value, const char* what = nullptr);
-  bool readFloatsLe(float* values, std::uint32_t count, const char* what = nullptr);
+  [[nodiscard]] bool readBytes(void* dest, std::uint32_t n, const char* what = nullptr);
+  [[nodiscard]] bool readU8(std::uint8_t& value, const char* what = nullptr);
+  [[nodiscard]] bool readU32Le(std::uint32_t& value, const char* what = nullptr);
+  [[nodiscard]] bool readI32Le(std::int32_t& value, const char* what = nullptr);
+  [[nodiscard]] bool readF32Le(float& value, const char* what = nullptr);
+  [[nodiscard]] bool readFloatsLe(float* values, std::uint32_t count, const char* what = nullptr);
   // Eight bytes: code and length.
-  bool readChunkHead(ChunkHead& head);
+  [[nodiscard]] bool readChunkHead(ChunkHead& head);
   // A length-prefixed string into dest, which the caller zero-filled: no terminator is written.
   // A length of 128 or more skips the bytes unchecked and leaves dest alone; a shorter string
   // that runs past the image fails with its length field consumed.
-  bool readString(char (&dest)[kStringCapacity], const char* what = nullptr);
+  [[nodiscard]] bool readString(char (&dest)[kStringCapacity], const char* what = nullptr);
   // `bytes` bytes from the offset on, bounded by the image; the cursor moves past them. For arrays
   // already checked against the file and charged to the load's limits.
-  bool takeSpan(std::uint64_t bytes, std::span<const std::uint8_t>& out, const char* what);
+  [[nodiscard]] bool takeSpan(std::uint64_t bytes, std::span<const std::uint8_t>& out, const char* what);
 
  private:
   // True when n bytes from the offset lie inside the image; otherwise records the shortfall.

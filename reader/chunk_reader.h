@@ -59,7 +59,7 @@ class ChunkReader {
   ChunkReader& operator=(const ChunkReader&) = delete;
 
   // The header and its five nodes, then the top-level walk. False when the load fails.
-  bool parseImage();
+  [[nodiscard]] bool parseImage();
   // Why the walk failed; call once, after parseImage returned false.
   LoadFailure explainFailure() const;
   const LoadUsage& usage() const { return usage_; }
@@ -134,19 +134,28 @@ class ChunkReader {
   std::vector<ChunkRef> currentPath() const;
   // A length-prefixed string of this chunk into dest (zero-filled by the caller); one of 128
   // bytes or more is skipped, and said to the observer.
-  bool readName(const ChunkHead& head, char (&dest)[kStringCapacity], const char* what);
+  [[nodiscard]] bool readName(const ChunkHead& head, char (&dest)[kStringCapacity],
+                              const char* what);
 
   // Records the failure (the first one only) and returns false.
   bool fail(FailureCause cause, std::uint32_t offset, std::string message);
   bool outOfMemory(const char* what);
   // Whether `count` entries of `entryBytes` fit in what is left of the file after the cursor.
-  bool countFits(std::uint64_t count, std::uint32_t entryBytes, const char* what);
+  [[nodiscard]] bool countFits(std::uint64_t count, std::uint32_t entryBytes, const char* what);
   // Takes count entries of entryBytes from the load's allowance for arrays.
-  bool chargeArray(std::uint64_t count, std::uint32_t entryBytes, const char* what);
+  [[nodiscard]] bool chargeArray(std::uint64_t count, std::uint32_t entryBytes, const char* what);
+  // The same for an array the load can do without: false, and nothing taken, where it does not
+  // fit; the load does not fail.
+  [[nodiscard]] bool allowArray(std::uint64_t count, std::uint32_t entryBytes) {
+    const std::uint64_t bytes = count * entryBytes;
+    if (bytes > limits_.arrayBytes - usage_.arrayBytes) return false;
+    usage_.arrayBytes += bytes;
+    return true;
+  }
   // The whole road of an array read from the file at a count: the count checked against the
   // file, the allowance charged, the array allocated (replacing what it held).
   template <class T>
-  bool allocateCounted(ValueArray<T>& array, std::uint32_t count, std::uint32_t fileEntryBytes,
+  [[nodiscard]] bool allocateCounted(ValueArray<T>& array, std::uint32_t count, std::uint32_t fileEntryBytes,
                        const char* what) {
     if (!countFits(count, fileEntryBytes, what)) return false;
     if (!chargeArray(count, sizeof(T), what)) return false;

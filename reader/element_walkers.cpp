@@ -84,7 +84,7 @@ struct ElementWalk {
     const auto n = static_cast<std::uint32_t>(influences);  // negative: 2^31 or more
     if (!r.allocateCounted(array, n, 4, what)) return Field::Failed;
     std::span<const std::uint8_t> data;
-    r.cursor.takeSpan(std::uint64_t{n} * 4, data, what);
+    if (!r.cursor.takeSpan(std::uint64_t{n} * 4, data, what)) return Field::Failed;
     for (std::uint32_t i = 0; i < n; ++i) {
       const std::uint32_t raw = loadU32Le(data.data() + 4 * i);
       std::memcpy(&array[i], &raw, 4);

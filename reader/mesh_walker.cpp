@@ -31,6 +31,21 @@ struct MeshWalkState {
   bool multiMaterialsCounted = false, texturesCounted = false;
 };
 
+// The normals, where the model keeps them: within the load's allowance, and only when every one
+// lies inside the file; otherwise the mesh has none, and the load goes on as it would without.
+void keepNormals(ChunkReader& r, Mesh& mesh, const MeshWalkState& state, std::uint32_t start,
+                 std::uint32_t vertices) {
+  const std::int32_t offset = fvfComponentOffset(state.fvfFlags, kFvfNormal, 0);
+  if (!r.model.keepNormals || offset < 0) return;
+  if (!r.allowArray(vertices, sizeof(Normal))) return;
+  if (!mesh.normals.allocate(static_cast<std::int32_t>(vertices))) return;
+  const std::span<const std::uint8_t> image = r.cursor.image();
+  if (readNormals(image.data(), r.cursor.size(), start, state.fvfSize, vertices, offset,
+                       mesh.normals.data()) != vertices) {
+    mesh.normals.release();
+  }
+}
+
 bool readVertexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
                     const MeshWalkState& state) {
   const std::int32_t count = state.pendingVertexCount;
@@ -69,6 +84,7 @@ bool readVertexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
       convertVertices(image.data(), r.cursor.size(), start, state.fvfSize, vertices, layout,
                       mesh.vertices.data());
   if (converted == vertices) {
+    keepNormals(r, mesh, state, start, vertices);
     if (r.observing()) {
       for (std::uint32_t k = 0; k < vertices; ++k) {
         const MeshVertex& v = mesh.vertices[k];
@@ -107,7 +123,7 @@ bool readIndexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
   const auto indices = static_cast<std::uint32_t>(count);
   if (!r.allocateCounted(mesh.indices, indices, 2, "index data")) return false;
   std::span<const std::uint8_t> data;
-  r.cursor.takeSpan(std::uint64_t{indices} * 2, data, "index data");
+  if (!r.cursor.takeSpan(std::uint64_t{indices} * 2, data, "index data")) return false;
   std::uint32_t* out = mesh.indices.data();
   for (std::uint32_t k = 0; k < indices; ++k) out[k] = loadU16Le(data.data() + 2 * k);
   return true;

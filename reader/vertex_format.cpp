@@ -125,6 +125,18 @@ MeshVertex convertVertex(const std::uint8_t* vertex, const VertexLayout& layout)
   return out;
 }
 
+std::uint32_t readNormals(const std::uint8_t* image, std::uint32_t imageSize, std::int64_t base,
+                          std::int32_t stride, std::uint32_t count, std::int32_t normalOffset,
+                          Normal* out) {
+  const std::int64_t last = std::int64_t{imageSize} - 12;
+  for (std::uint32_t k = 0; k < count; ++k, base += stride) {
+    const std::int64_t at = base + normalOffset;
+    if (at < 0 || at > last) return k;
+    loadFloatsLe(image + at, out[k].value, 3);
+  }
+  return count;
+}
+
 std::uint32_t convertVertices(const std::uint8_t* image, std::uint32_t imageSize, std::int64_t base,
                               std::int32_t stride, std::uint32_t count, const VertexLayout& layout,
                               MeshVertex* out) {

@@ -40,6 +40,13 @@ VertexLayout vertexLayout(std::uint32_t flags);
 // Converts the file vertex at `vertex`, which must hold layout.span readable bytes.
 MeshVertex convertVertex(const std::uint8_t* vertex, const VertexLayout& layout);
 
+// Reads `count` normals, the first at offset `base` of the image plus `normalOffset` and each
+// next one `stride` bytes on. Returns how many lie wholly inside the image (the rest are not
+// read).
+std::uint32_t readNormals(const std::uint8_t* image, std::uint32_t imageSize, std::int64_t base,
+                          std::int32_t stride, std::uint32_t count, std::int32_t normalOffset,
+                          Normal* out);
+
 // Converts `count` file vertices, the first at offset `base` of the image and each next one
 // `stride` bytes on. Every component read must lie wholly inside the image: a vertex that
 // reaches outside it, below its start included, stops the conversion. Returns how many

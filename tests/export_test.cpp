@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <map>
+#include <optional>
+#include <string_view>
 #include <random>
 
 #include "export/gltf_export.h"
@@ -211,7 +214,7 @@ TEST(Export, PrimitivesAsGltfDrawsThem) {
        4,
        {0, 2, 1},
        2},
-      {"an unknown type: no mesh", 7, 3, {}, -1, {}, 1},
+      {"an unknown type: no mesh, and so an empty scene", 7, 3, {}, -1, {}, 2},
   };
   for (const Case& c : cases) {
     Warnings warnings;
@@ -244,7 +247,7 @@ TEST(Export, OverlappingRangesAreHeldToABudget) {
   // 8 x (3,000 + 3) + 65,536 = 89,560 indices: 29 whole ranges of 3,000.
   EXPECT_EQ(doc.json["meshes"][0]["primitives"].size(), 29u);
   ASSERT_EQ(warnings.count(), 1u);
-  EXPECT_NE(warnings.kept()[0].find("overlap"), std::string::npos);
+  EXPECT_NE(warnings.kept()[0].message.find("overlap"), std::string::npos);
 }
 
 TEST(Export, FramesBecomeNodesAndTheMatrixWinsOverParts) {
@@ -262,7 +265,8 @@ TEST(Export, FramesBecomeNodesAndTheMatrixWinsOverParts) {
   EXPECT_EQ(nodes[1]["translation"], nlohmann::ordered_json::parse("[0, 0, -4]"));
   EXPECT_EQ(nodes[1]["scale"], nlohmann::ordered_json::parse("[2, 2, 2]"));
   EXPECT_EQ(doc.json["scenes"][0]["nodes"], nlohmann::ordered_json::parse("[0]"));
-  EXPECT_EQ(warnings.count(), 0u);
+  ASSERT_EQ(warnings.count(), 1u);  // no mesh: an empty scene
+  EXPECT_EQ(warnings.kept()[0].code, IssueCode::SceneEmpty);
 }
 
 // The largest float is a legal value, but a column of two of them is longer than any float:
@@ -283,9 +287,11 @@ TEST(Export, AScalePastTheFloatRangeIsLeftOutNotWrittenAsNull) {
   const auto& node = doc.json["nodes"][0];
   EXPECT_FALSE(node.contains("scale") || node.contains("translation")) << node.dump();
   EXPECT_EQ(doc.json["accessors"][0]["count"], 1);  // the key that could be written
-  ASSERT_EQ(warnings.count(), 2u);
-  EXPECT_NE(warnings.kept()[0].find("past the float range"), std::string::npos);
-  EXPECT_NE(warnings.kept()[1].find("1 matrix key(s) with a scale past"), std::string::npos);
+  ASSERT_EQ(warnings.count(), 3u);  // and no mesh: an empty scene
+  EXPECT_EQ(warnings.kept()[0].code, IssueCode::TransformDropped);
+  EXPECT_NE(warnings.kept()[0].message.find("past the float range"), std::string::npos);
+  EXPECT_EQ(warnings.kept()[1].code, IssueCode::KeysDropped);
+  EXPECT_NE(warnings.kept()[1].message.find("1 matrix key(s) with a scale past"), std::string::npos);
 }
 
 TEST(Export, BonesBecomeASkinAtTheRoot) {
@@ -352,8 +358,9 @@ TEST(Export, AnimationTimesInSecondsRepairedWhenTheyGoBack) {
   EXPECT_EQ(animation["channels"][1]["target"]["path"], "rotation");
   const auto turn = values<float>(doc, animation["samplers"][1]["output"]);
   EXPECT_NEAR(std::fabs(turn[2]), std::sqrt(0.5f), 1e-6);  // a quarter turn about z
-  ASSERT_EQ(warnings.count(), 1u);
-  EXPECT_NE(warnings.kept()[0].find("do not strictly increase"), std::string::npos);
+  ASSERT_EQ(warnings.count(), 2u);  // and no mesh: an empty scene
+  EXPECT_EQ(warnings.kept()[0].code, IssueCode::KeysSorted);
+  EXPECT_NE(warnings.kept()[0].message.find("do not strictly increase"), std::string::npos);
 }
 
 class ExportFiles : public ::testing::Test {
@@ -373,17 +380,36 @@ class ExportFiles : public ::testing::Test {
   }
 };
 
-TEST_F(ExportFiles, GlbHasTwoPaddedChunksAndTexturesAreCopied) {
-  ASSERT_TRUE(KxmWriter::bare().raw("\x89PNG\r\n\x1a\n picture").save((dir / "skin.png").string()));
-  KxmWriter w = test::meshFile([](KxmWriter& m) {
+// Images by name, as a resolver over dropped files or a folder would give them.
+class NamedImages final : public ImageResolver {
+ public:
+  std::map<std::string, ResolvedImage> byName;
+  std::optional<ResolvedImage> resolve(std::string_view name, const std::string& what,
+                                       Warnings& warnings) override {
+    const auto found = byName.find(std::string(name));
+    if (found != byName.end()) return found->second;
+    warnings.add(IssueCode::TextureMissing, what + ": none");
+    return std::nullopt;
+  }
+};
+
+KxmWriter texturedMesh(std::initializer_list<const char*> textures) {
+  return test::meshFile([&](KxmWriter& m) {
     m.chunkU32(111, 0x102).chunkI32(112, 20).chunkI32(113, 3).open(115);
     m.floats({0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1}).close().chunkI32(117, 4);
-    m.chunkI32(127, 1).open(128).chunkStr(141, "skin.png").end().end().close().end();
+    m.chunkI32(127, static_cast<std::int32_t>(textures.size())).open(128);
+    for (const char* name : textures) m.chunkStr(141, name).end();
+    m.end().close().end();
   });
-  Warnings warnings;
+}
+
+TEST_F(ExportFiles, AGlbHoldsItsImagesAndNothingElseIsWritten) {
+  NamedImages images;
+  images.byName["skin.png"] = {"skin.png", "image/png", {0x89, 'P', 'N', 'G', 1, 2, 3}};
   ExportOptions options;
-  options.inputFolder = dir;
-  const Document doc = build(w, warnings, options);
+  options.images = &images;
+  Warnings warnings;
+  Document doc = build(texturedMesh({"skin.png"}), warnings, options);
   EXPECT_EQ(warnings.count(), 0u);
   std::string error;
   std::filesystem::create_directories(dir / "out");
@@ -402,26 +428,76 @@ TEST_F(ExportFiles, GlbHasTwoPaddedChunksAndTexturesAreCopied) {
   EXPECT_EQ(jsonLength % 4, 0u);
   EXPECT_EQ(glb.substr(16, 4), "JSON");
   const auto json = nlohmann::json::parse(glb.substr(20, jsonLength));
-  EXPECT_EQ(json["images"][0]["uri"], "skin.png");
   EXPECT_EQ(u32(20 + jsonLength), json["buffers"][0]["byteLength"].get<std::uint32_t>());
   EXPECT_EQ(glb.substr(24 + jsonLength, 4), std::string("BIN\0", 4));
-  EXPECT_EQ(read(dir / "out" / "skin.png"), read(dir / "skin.png"));
+  // The image in a view of its own, by its type, named nowhere outside.
+  const auto& image = json["images"][0];
+  EXPECT_FALSE(image.contains("uri"));
+  EXPECT_EQ(image["mimeType"], "image/png");
+  const auto& view = json["bufferViews"][image["bufferView"].get<std::size_t>()];
+  EXPECT_FALSE(view.contains("target") || view.contains("byteStride"));
+  EXPECT_EQ(glb.substr(28 + jsonLength + view["byteOffset"].get<std::size_t>(),
+                       view["byteLength"].get<std::size_t>()),
+            "\x89PNG\x01\x02\x03");
+  std::vector<std::string> written;
   for (const auto& entry : std::filesystem::directory_iterator(dir / "out")) {
-    EXPECT_EQ(entry.path().extension() == ".partial", false) << entry.path();
+    written.push_back(entry.path().filename().string());
   }
+  EXPECT_EQ(written, std::vector<std::string>{"model.glb"});
 }
 
-TEST_F(ExportFiles, GltfNamesItsBinAndAFailedWriteLeavesNothing) {
-  Warnings warnings;
+// A .gltf's images go into a folder of its own; two images of one name, or a file of that name
+// with other bytes, take a suffix; nothing that exists is overwritten, and the same export
+// again writes the same names.
+TEST_F(ExportFiles, GltfImagesTakeNamesThatCollideWithNothing) {
+  const auto folder = dir / "my model_textures";
+  std::filesystem::create_directories(folder);
+  ASSERT_TRUE(KxmWriter::bare().raw("older").save((folder / "skin.png").string()));
+  NamedImages images;
+  images.byName["a/skin.png"] = {"skin.png", "image/png", {1, 1}};
+  images.byName["b/skin.png"] = {"skin.png", "image/png", {2, 2}};
+  images.byName["c/skin.png"] = {"skin.png", "image/png", {1, 1}};  // the same as a's
   ExportOptions options;
-  options.binaryUri = uriOf("my model.bin");
-  const Document doc = build(meshOf(4, 3, {}), warnings, options);
+  options.images = &images;
+  for (int round = 0; round < 2; ++round) {
+    Warnings warnings;
+    Document doc = build(texturedMesh({"a/skin.png", "b/skin.png", "c/skin.png"}), warnings,
+                         options);
+    std::string error;
+    ASSERT_TRUE(writeDocument(doc, dir / "my model.gltf", false, error)) << error;
+    const auto json = nlohmann::json::parse(read(dir / "my model.gltf"));
+    EXPECT_EQ(json["buffers"][0]["uri"], "my%20model.bin");
+    EXPECT_EQ(std::filesystem::file_size(dir / "my model.bin"),
+              json["buffers"][0]["byteLength"].get<std::uintmax_t>());
+    ASSERT_EQ(json["images"].size(), 2u) << "a and c are one image";
+    EXPECT_EQ(json["images"][0]["uri"], "my%20model_textures/skin-2.png");
+    EXPECT_EQ(json["images"][1]["uri"], "my%20model_textures/skin-3.png");
+    EXPECT_EQ(read(folder / "skin.png"), "older");
+    EXPECT_EQ(read(folder / "skin-2.png"), "\x01\x01");
+    EXPECT_EQ(read(folder / "skin-3.png"), "\x02\x02");
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 3);
+}
+
+TEST_F(ExportFiles, AFailedExportLeavesNoNewFileAndTheOldOnesAsTheyWere) {
+  Warnings warnings;
+  NamedImages images;
+  images.byName["skin.png"] = {"skin.png", "image/png", {1}};
+  ExportOptions options;
+  options.images = &images;
+  Document doc = build(texturedMesh({"skin.png"}), warnings, options);
   std::string error;
-  ASSERT_TRUE(writeDocument(doc, dir / "my model.gltf", false, error)) << error;
-  const auto json = nlohmann::json::parse(read(dir / "my model.gltf"));
-  EXPECT_EQ(json["buffers"][0]["uri"], "my%20model.bin");
-  EXPECT_EQ(std::filesystem::file_size(dir / "my model.bin"),
-            json["buffers"][0]["byteLength"].get<std::uintmax_t>());
+  // A folder where the .gltf should go: its .bin and image were written first, and go again.
+  std::filesystem::create_directories(dir / "taken.gltf");
+  ASSERT_TRUE(KxmWriter::bare().raw("earlier").save((dir / "taken.bin").string()));
+  EXPECT_FALSE(writeDocument(doc, dir / "taken.gltf", false, error));
+  EXPECT_NE(error.find("taken.gltf"), std::string::npos) << error;
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "taken.gltf"));
+  EXPECT_EQ(read(dir / "taken.bin"), "earlier");
+  EXPECT_FALSE(std::filesystem::exists(dir / "taken_textures"));
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    EXPECT_NE(entry.path().extension(), ".partial") << entry.path();
+  }
 
   // A number that is not finite is refused before anything is written.
   Document broken = build(meshOf(4, 3, {}), warnings);
@@ -434,11 +510,6 @@ TEST_F(ExportFiles, GltfNamesItsBinAndAFailedWriteLeavesNothing) {
   EXPECT_FALSE(writeDocument(doc, dir / "no such folder" / "x.glb", true, error));
   EXPECT_NE(error.find("cannot write"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir / "no such folder"));
-  // A folder where the output should go stays a folder.
-  std::filesystem::create_directories(dir / "taken.glb");
-  EXPECT_FALSE(writeDocument(doc, dir / "taken.glb", true, error));
-  EXPECT_TRUE(std::filesystem::is_directory(dir / "taken.glb"));
-  EXPECT_FALSE(std::filesystem::exists(dir / "taken.glb.partial"));
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ class Recorder : public LoadObserver {
  public:
   void onFinding(Finding finding) override {
     std::string chunk = finding.path.empty() ? "" : describePath({finding.path.back()});
-    found.push_back({std::string(findingName(finding.code)), finding.offset, chunk});
+    found.push_back({std::string(issueName(finding.code)), finding.offset, chunk});
     messages.push_back(finding.message);
   }
   std::vector<Found> found;

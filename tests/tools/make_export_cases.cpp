@@ -362,6 +362,7 @@ bool Cases::randomCase(int n) {
   for (std::size_t f : order) {
     for (const Mesh& mesh : frames[f].meshes) {
       Json attributes = {"POSITION"};
+      if (mesh.fvf & 0x010) attributes.push_back("NORMAL");
       if (mesh.fvf & 0x040) attributes.push_back("COLOR_0");
       if ((mesh.fvf >> 8) & 0xF) attributes.push_back("TEXCOORD_0");
       if (((mesh.fvf >> 8) & 0xF) >= 2) attributes.push_back("TEXCOORD_1");

@@ -1,0 +1,69 @@
+// Texture files as old games ship them (BMP, TGA, DDS), and the two glTF takes (PNG, JPEG):
+// what a file is, its pixels, and the bytes to put in a glTF file. Knows nothing of KXM.
+//
+// Every file is hostile: sizes are checked against the bytes and against Limits before anything
+// is allocated, and no exception leaves these functions (a failed allocation is a Status).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kxm::image {
+
+// What one image may cost when decoded: 64 MiB plus 8 times its file size, in RGBA bytes. A few
+// dozen bytes can claim 65535 x 65535 pixels; this keeps the claim in proportion to the file.
+struct Limits {
+  std::uint64_t pixelBytes = 0;
+  static Limits forFileSize(std::uint64_t fileSize);
+};
+
+// No side may be longer, whatever the limit: it keeps every row and offset far from int range,
+// which stb and squish count in.
+inline constexpr std::uint32_t kMaxDimension = 65536;
+
+enum class Kind { Png, Jpeg, Bmp, Tga, Dds, Unknown };
+
+// By content (PNG, JPEG, "BM", "DDS "). TGA has no signature: taken when nameHint ends in .tga
+// (any case) and its header is plausible, or when nothing else matches and the header is
+// plausible.
+Kind identify(std::span<const std::uint8_t> bytes, std::string_view nameHint);
+const char* kindName(Kind kind);  // "PNG", "JPEG", "BMP", "TGA", "DDS", "unknown"
+
+struct Pixels {
+  std::uint32_t width = 0, height = 0;
+  std::vector<std::uint8_t> rgba;  // width * height * 4, rows from the top
+  bool hasAlpha = false;           // some alpha below 255
+};
+
+enum class Status { Ok, Unreadable, TooLarge, Unsupported };
+
+struct Decoded {
+  Status status = Status::Unreadable;
+  Pixels pixels;
+  std::string detail;  // Ok: what it was ("DDS DXT5, 256 x 256"); otherwise why not, in words
+};
+
+Decoded decode(std::span<const std::uint8_t> bytes, Kind kind, const Limits& limits);
+
+// PNG bytes: RGB where every alpha is 255, RGBA otherwise. Empty when memory runs out, or when
+// the pixels do not match their dimensions.
+std::vector<std::uint8_t> encodePng(const Pixels& pixels);
+
+// For glTF: PNG and JPEG are kept byte for byte (mimeType image/png or image/jpeg, converted
+// false) once their header shows sane dimensions; BMP, TGA, DDS are decoded within
+// Limits::forFileSize(bytes.size()) and converted to PNG (converted true). On failure status
+// says why and detail explains; bytes is empty.
+struct Prepared {
+  Status status = Status::Unreadable;
+  std::string mimeType;
+  std::vector<std::uint8_t> bytes;
+  bool converted = false;
+  std::string detail;
+};
+
+Prepared prepareForGltf(std::span<const std::uint8_t> fileBytes, std::string_view nameHint);
+
+}  // namespace kxm::image
