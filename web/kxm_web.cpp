@@ -17,10 +17,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/texture_files.h"
 #include "export/gltf_export.h"
 #include "export/gltf_file.h"
+#include "image/image.h"
 #include "model/model.h"
 #include "reader/findings.h"
+#include "reader/issue_codes.h"
 #include "reader/load.h"
 #include "tree/labels.h"
 
@@ -250,13 +253,72 @@ class Collector final : public LoadObserver {
   void onFinding(Finding finding) override {
     ++warnings;
     if (listed.size() >= kListedFindings) return;
-    listed.push_back({std::string(findingName(finding.code)), false, true, finding.offset,
+    listed.push_back({std::string(issueName(finding.code)), false, true, finding.offset,
                       std::move(finding.path), std::move(finding.message)});
   }
   bool wantsDetail() const override { return listed.size() < kListedFindings; }
 
   std::vector<Listed> listed;
   std::uint64_t warnings = 0;
+};
+
+// Texture images from the files dropped with the model, which the worker puts in the in-memory
+// file system in their folders: found by the rules kxm export follows on disk, and turned into
+// PNG where glTF cannot take them as they are.
+class DroppedImages final : public gltf::ImageResolver {
+ public:
+  explicit DroppedImages(std::filesystem::path folder) { folders_.model = std::move(folder); }
+
+  std::vector<std::string> found;  // the files used, as named below the model's folder
+
+  std::optional<gltf::ResolvedImage> resolve(std::string_view name, const std::string& what,
+                                             gltf::Warnings& warnings) override {
+    const TextureFile file = findTexture(folders_, name);
+    if (file.match == TextureFile::Match::None) {
+      warnings.add(IssueCode::TextureMissing, what + ": " + file.why + "; not referenced");
+      return std::nullopt;
+    }
+    if (file.match == TextureFile::Match::OtherExtension) {
+      warnings.add(IssueCode::TextureSubstituted,
+                   what + ": not found; " + file.shown + " stands in");
+    }
+    std::vector<std::uint8_t> bytes;
+    if (!read(file.path, bytes)) {
+      warnings.add(IssueCode::TextureUnreadable,
+                   what + ": " + file.shown + " cannot be read; not referenced");
+      return std::nullopt;
+    }
+    image::Prepared prepared = image::prepareForGltf(bytes, file.path.filename().string());
+    if (prepared.status != image::Status::Ok) {
+      warnings.add(IssueCode::TextureUnreadable,
+                   what + ": " + file.shown + ": " + prepared.detail + "; not referenced");
+      return std::nullopt;
+    }
+    std::string fileName = file.path.filename().string();
+    if (prepared.converted) {
+      warnings.add(IssueCode::TextureConverted,
+                   what + ": " + file.shown + " (" + prepared.detail + ") converted to PNG");
+      fileName = file.path.stem().string() + ".png";
+    }
+    found.push_back(file.shown);
+    return gltf::ResolvedImage{fileName, prepared.mimeType, std::move(prepared.bytes)};
+  }
+
+ private:
+  static bool read(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    std::uint8_t buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+      bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    const bool ok = std::ferror(file) == 0;
+    std::fclose(file);
+    return ok;
+  }
+
+  TextureFolders folders_;
 };
 
 std::vector<std::uint8_t> fileBytes;
@@ -367,8 +429,9 @@ EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_labels_size() {
 // Lets the view's arrays go once the worker has copied them.
 EMSCRIPTEN_KEEPALIVE void kxm_view_release() { currentView = View{}; }
 
-// The model as a GLB, its images looked for in `folder` (where the worker put the files that
-// came with the model). Returns {ok, error, warnings}; the bytes by kxm_glb_data/size.
+// The model as a GLB with its images inside, the images found among the files in `folder`
+// (where the worker put the files that came with the model). Returns {ok, error, warnings};
+// the bytes by kxm_glb_data and kxm_glb_size.
 EMSCRIPTEN_KEEPALIVE const char* kxm_export(const char* folder) {
   nlohmann::ordered_json out;
   glb.clear();
@@ -379,38 +442,27 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_export(const char* folder) {
     out["error"] = bytesAsText(describeFailure(outcome.failure));
     return remember(out);
   }
+  DroppedImages images{std::filesystem::path(folder)};
   gltf::ExportOptions options;
-  options.inputFolder = folder;
+  options.images = &images;
   gltf::Warnings warnings;
   std::string error;
-  const std::filesystem::path target = "/export/model.glb";
-  std::error_code ignored;
-  std::filesystem::remove_all("/export", ignored);
-  std::filesystem::create_directories("/export", ignored);
   bool ok = false;
   try {
-    const gltf::Document doc = gltf::buildDocument(model, options, warnings);
-    ok = gltf::writeDocument(doc, target, true, error);
+    gltf::Document doc = gltf::buildDocument(model, options, warnings);
+    ok = gltf::glbBytes(doc, glb, error);
   } catch (const std::bad_alloc&) {
     error = "out of memory";
-  }
-  if (ok) {
-    if (std::FILE* file = std::fopen(target.c_str(), "rb")) {
-      std::fseek(file, 0, SEEK_END);
-      const long size = std::ftell(file);
-      std::fseek(file, 0, SEEK_SET);
-      glb.resize(static_cast<std::size_t>(std::max(size, 0L)));
-      ok = std::fread(glb.data(), 1, glb.size(), file) == glb.size();
-      std::fclose(file);
-    } else {
-      ok = false;
-    }
   }
   out["ok"] = ok;
   out["error"] = error;
   auto kept = nlohmann::ordered_json::array();
-  for (const std::string& w : warnings.kept()) kept.push_back(bytesAsText(w));
+  for (const gltf::Warnings::Warning& w : warnings.kept()) {
+    kept.push_back(bytesAsText(w.message) + " [" + std::string(issueName(w.code)) + "]");
+  }
   out["warnings"] = std::move(kept);
+  // The images the GLB holds, for the page to say which textures it drew.
+  out["images"] = ok ? images.found : std::vector<std::string>{};
   return remember(out);
 }
 

@@ -1,7 +1,7 @@
 // What every browser test shares: where the page, the sample and the test files are (CTest
 // says it in the environment), and what the native kxm says of a file.
 import { spawnSync } from "node:child_process";
-import { readFileSync } from "node:fs";
+import { existsSync, readFileSync } from "node:fs";
 import { basename, join } from "node:path";
 
 function required(name) {
@@ -14,6 +14,9 @@ export const viewerHtml = required("KXM_VIEWER_HTML");
 export const samplePath = required("KXM_SAMPLE");
 export const casesDir = required("KXM_CASES");
 export const nativeKxm = required("KXM_NATIVE");
+if (!existsSync(nativeKxm)) {
+  throw new Error(`${nativeKxm} is missing: the browser tests compare with a native kxm (cmake --build --preset gcc --target kxm)`);
+}
 export const goldenDir = required("KXM_GOLDEN");
 
 export const casePath = (name) => join(casesDir, name);

@@ -215,7 +215,7 @@ async function showModel(): Promise<void> {
   sceneNote.textContent = exported.warnings.length ? `${exported.warnings.length} export warnings` : "";
   sceneNote.title = exported.warnings.join("\n");
   sceneView.frames = frameRows.length;
-  await sceneView.show(exported.glb, exported.images ?? {});
+  await sceneView.show(exported.glb);
   const animated = sceneView.animationDuration > 0;
   playButton.disabled = timeSlider.disabled = !animated;
   playButton.textContent = sceneView.isPlaying ? "Pause" : "Play";
@@ -415,8 +415,8 @@ const api = {
   // The last load in the worker: the core's milliseconds and the worker's WebAssembly memory.
   lastLoad: () => lastLoad,
   glb: (): Uint8Array | null => exported?.glb ?? null,
-  // The images the 3D view took from the files that came with the model.
-  textures: (): string[] => Object.keys(exported?.images ?? {}),
+  // The files whose images the 3D view shows (the GLB holds them).
+  textures: (): string[] => exported?.images ?? [],
 };
 declare global {
   interface Window {

@@ -67,8 +67,8 @@ export interface ExportResult {
   error: string;
   warnings: string[];
   glb?: Uint8Array;
-  // Images the export copied beside the GLB, by the file name it refers to them with.
-  images?: { [fileName: string]: Uint8Array };
+  // The files whose images the GLB holds, as named below the model's folder.
+  images: string[];
 }
 
 export type Request =

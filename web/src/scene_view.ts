@@ -19,7 +19,6 @@ export class SceneView {
   private duration = 0;
   private playing = false;
   private highlighted: [THREE.Mesh, THREE.Material | THREE.Material[]][] = [];
-  private blobUrls: string[] = [];
   readonly error: string = "";
   // The export's node k is frame k; a skinned mesh's node, at the root, bears its frame's name.
   private nodeObjects = new Map<number, THREE.Object3D>();
@@ -81,29 +80,16 @@ export class SceneView {
     this.nodeObjects.clear();
     this.objectNodes.clear();
     this.nodeNames = [];
-    for (const url of this.blobUrls) URL.revokeObjectURL(url);
-    this.blobUrls = [];
     this.draw();
   }
 
-  // Shows a GLB; its images, which the GLB names by file name, come from `images`.
-  async show(glb: Uint8Array, images: { [fileName: string]: Uint8Array }): Promise<void> {
+  // Shows a GLB, its images inside it.
+  async show(glb: Uint8Array): Promise<void> {
     this.clear();
     if (!this.renderer) return;
     const manager = new THREE.LoadingManager();
-    const urls = new Map<string, string>();
-    for (const [name, bytes] of Object.entries(images)) {
-      const type = name.toLowerCase().endsWith(".png") ? "image/png" : "image/jpeg";
-      const url = URL.createObjectURL(new Blob([bytes as BlobPart], { type }));
-      this.blobUrls.push(url);
-      urls.set(name, url);
-    }
-    // Only the images that came with the file are ever asked for: no request leaves the page.
-    manager.setURLModifier((url) => {
-      const name = decodeURIComponent(url.split("/").pop() ?? "");
-      if (url.startsWith("blob:") || url.startsWith("data:")) return url;
-      return urls.get(name) ?? "data:,";
-    });
+    // The GLB holds everything; an image it names by a URI instead is never fetched.
+    manager.setURLModifier((url) => (url.startsWith("blob:") || url.startsWith("data:") ? url : "data:,"));
     const loader = new GLTFLoader(manager);
     const buffer = glb.buffer.slice(glb.byteOffset, glb.byteOffset + glb.byteLength) as ArrayBuffer;
     const gltf = await loader.parseAsync(buffer, "");

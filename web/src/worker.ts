@@ -87,11 +87,6 @@ function exportModel(m: CoreModule): ExportResult {
   if (!result.ok) return result;
   const start = m._kxm_glb_data();
   result.glb = m.HEAPU8.slice(start, start + m._kxm_glb_size());
-  result.images = {};
-  for (const name of m.FS.readdir("/export")) {
-    if (name === "." || name === ".." || name === "model.glb") continue;
-    result.images[name] = m.FS.readFile("/export/" + name);
-  }
   return result;
 }
 
