@@ -8,6 +8,7 @@
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -25,6 +26,7 @@
 #include "reader/findings.h"
 #include "reader/issue_codes.h"
 #include "reader/load.h"
+#include "reader/vertex_format.h"
 #include "tree/labels.h"
 
 namespace kxm::web {
@@ -33,6 +35,30 @@ namespace {
 
 // Row kinds, as the page tells them apart for the hex pane.
 enum RowKind : std::uint8_t { Root = 0, HeaderField = 1, Chunk = 2 };
+
+// The model record a row starts, so that a data chunk's values can be taken from the model
+// the walk filled: frames, meshes (frame, mesh of the frame), animation sets and animations
+// (set, animation of the set), counted as the walkers add them.
+struct Record {
+  enum Kind : std::uint8_t { None, Frame, Mesh, Set, Animation };
+};
+
+struct Records {
+  std::vector<Record::Kind> kind;  // per row, in the order told
+  std::vector<std::int32_t> index;
+  std::vector<std::int32_t> frameMeshes;    // meshes so far, per frame
+  std::vector<std::int32_t> setAnimations;  // animations so far, per set
+  std::vector<std::pair<std::int32_t, std::int32_t>> meshes, animations;
+
+  void set(std::size_t row, Record::Kind k, std::int32_t i) {
+    kind[row] = k;
+    index[row] = i;
+  }
+  Record::Kind kindOf(SinkNode node) const {
+    return node == 0 || node > kind.size() ? Record::None : kind[node - 1];
+  }
+  std::int32_t indexOf(SinkNode node) const { return index[node - 1]; }
+};
 
 // Rows in the order the reader told them; the parent of a row is its index plus one as a
 // SinkNode (0: none), the four roots first.
@@ -56,16 +82,44 @@ class CompactSink final : public ChunkSink {
   SinkNode topLevelChunk(SinkRoot root, const ChunkHead& head) override {
     Label label;
     topLevelLabel(label, root, head);
-    const bool frame = root == SinkRoot::Frames;
-    return add(static_cast<SinkNode>(root) + 1, Chunk, head.offset, head.code, head.length,
-               label.view(), frame);
+    const SinkNode node = add(static_cast<SinkNode>(root) + 1, Chunk, head.offset, head.code,
+                              head.length, label.view());
+    if (root == SinkRoot::Frames) addFrame(node);
+    if (root == SinkRoot::AnimationSets) {
+      records.set(node - 1, Record::Set, static_cast<std::int32_t>(records.setAnimations.size()));
+      records.setAnimations.push_back(0);
+    }
+    return node;
   }
   SinkNode chunk(SinkNode parent, const ChunkHead& head, const ChunkValue& value) override {
     Label label;
     chunkLabel(label, options_, head, value);
-    const bool frame =
-        (head.code == kChildFrame || head.code == kSiblingFrame) && holdsFrames(parent);
-    return add(parent, Chunk, head.offset, head.code, head.length, label.view(), frame);
+    const SinkNode node = add(parent, Chunk, head.offset, head.code, head.length, label.view());
+    // Which record of the model the chunk starts, as the walkers add them: a frame where a
+    // frame or the Frames root holds it, a mesh in a frame, an animation in a set or after
+    // another animation.
+    const Record::Kind holder = parent == static_cast<SinkNode>(SinkRoot::Frames) + 1
+                                    ? Record::Frame
+                                    : records.kindOf(parent);
+    if ((head.code == kChildFrame || head.code == kSiblingFrame) && holder == Record::Frame) {
+      addFrame(node);
+    } else if (head.code == kFrameMesh && holder == Record::Frame) {
+      const auto frame = static_cast<std::size_t>(records.indexOf(parent));
+      const std::int32_t mesh = records.frameMeshes[frame]++;
+      records.set(node - 1, Record::Mesh, static_cast<std::int32_t>(records.meshes.size()));
+      records.meshes.push_back({static_cast<std::int32_t>(frame), mesh});
+    } else if ((head.code == kFirstAnimation && holder == Record::Set) ||
+               (head.code == kNextAnimation && holder == Record::Animation)) {
+      const std::int32_t set = holder == Record::Set
+                                   ? records.indexOf(parent)
+                                   : records.animations[static_cast<std::size_t>(
+                                         records.indexOf(parent))].first;
+      const std::int32_t animation = records.setAnimations[static_cast<std::size_t>(set)]++;
+      records.set(node - 1, Record::Animation,
+                  static_cast<std::int32_t>(records.animations.size()));
+      records.animations.push_back({set, animation});
+    }
+    return node;
   }
   void end(SinkNode parent, const ChunkHead& head, EndKind endKind,
            const char* objectName) override {
@@ -91,23 +145,22 @@ class CompactSink final : public ChunkSink {
   // The rows of frames, in the order the reader adds the frames to the model: frame k is the
   // export's node k.
   std::vector<std::size_t> frameRows;
+  Records records;
 
  private:
-  std::vector<std::uint8_t> isFrame;
-  static constexpr std::uint32_t kChildFrame = 104, kSiblingFrame = 105;
+  static constexpr std::uint32_t kFrameMesh = 103, kChildFrame = 104, kSiblingFrame = 105,
+                                 kFirstAnimation = 203, kNextAnimation = 220;
 
-  // A child or sibling frame is a frame where it stands under a frame or the Frames root.
-  bool holdsFrames(SinkNode node) const {
-    if (node == static_cast<SinkNode>(SinkRoot::Frames) + 1) return true;
-    if (node == 0 || node > parents.size()) return false;
-    const std::size_t row = node - 1;
-    return isFrame[row] != 0;
+  void addFrame(SinkNode node) {
+    records.set(node - 1, Record::Frame, static_cast<std::int32_t>(frameRows.size()));
+    frameRows.push_back(node - 1);
+    records.frameMeshes.push_back(0);
   }
 
   SinkNode add(SinkNode parentNode, RowKind rowKind, std::uint32_t at, std::uint32_t chunkCode,
-               std::uint32_t chunkLength, std::string_view label, bool frame = false) {
-    if (frame) frameRows.push_back(parents.size());
-    isFrame.push_back(frame ? 1 : 0);
+               std::uint32_t chunkLength, std::string_view label) {
+    records.kind.push_back(Record::None);
+    records.index.push_back(-1);
     parents.push_back(static_cast<std::int32_t>(parentNode) - 1);
     kinds.push_back(rowKind);
     offsets.push_back(at);
@@ -130,6 +183,7 @@ struct View {
   std::vector<std::uint8_t> kind;
   std::string labels;
   std::vector<std::uint32_t> frameRows;  // frame k's row
+  std::vector<std::uint32_t> told;       // each row's place in the order told
 };
 
 void orderRows(CompactSink& sink, View& view) {
@@ -158,6 +212,7 @@ void orderRows(CompactSink& sink, View& view) {
   view.labelStart.resize(n);
   view.labelLength.resize(n);
   view.kind.resize(n);
+  view.told.resize(n);
   view.labels = std::move(sink.labels);
   // An explicit stack of open nodes (their pre-order index); nesting of any depth.
   struct Open {
@@ -187,6 +242,7 @@ void orderRows(CompactSink& sink, View& view) {
     view.labelLength[at] = sink.labelLengths[r];
     view.kind[at] = sink.kinds[r];
     preorder[r] = at;
+    view.told[at] = static_cast<std::uint32_t>(r);
     open.push_back({row, at});
     row = firstChild[r];
   }
@@ -323,6 +379,13 @@ class DroppedImages final : public gltf::ImageResolver {
 
 std::vector<std::uint8_t> fileBytes;
 View currentView;
+// What the values of a row are taken from: the model of the last load, which record each row
+// starts, and each row's parent and place in the order told.
+Model currentModel;
+Records currentRecords;
+std::vector<std::int32_t> rowParent;
+std::vector<std::uint32_t> rowTold, rowCode;
+std::vector<double> values;
 std::string resultText;
 std::vector<std::uint8_t> glb;
 
@@ -354,14 +417,10 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_view(int showNames, int showValues, int che
   options.ShowValuesOption = showValues == 1 ? 1 : 0;
   CompactSink sink(options);
   Collector collector;
-  LoadOutcome outcome;
-  Model model;
-  {
-    outcome = load(std::span<const std::uint8_t>(fileBytes), model, &sink,
-                   check ? &collector : nullptr);
-  }
-  model.clearModel();
+  const LoadOutcome outcome = load(std::span<const std::uint8_t>(fileBytes), currentModel, &sink,
+                                   check ? &collector : nullptr);
   currentView = View{};
+  currentRecords = std::move(sink.records);
   orderRows(sink, currentView);
 
   nlohmann::ordered_json out;
@@ -426,8 +485,124 @@ EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_labels_size() {
   return static_cast<std::uint32_t>(currentView.labels.size());
 }
 
-// Lets the view's arrays go once the worker has copied them.
-EMSCRIPTEN_KEEPALIVE void kxm_view_release() { currentView = View{}; }
+// Lets the view's arrays go once the worker has copied them; what values need stays.
+EMSCRIPTEN_KEEPALIVE void kxm_view_release() {
+  rowParent = std::move(currentView.parent);
+  rowTold = std::move(currentView.told);
+  rowCode = std::move(currentView.code);
+  currentView = View{};
+}
+
+// The values a data chunk holds, as the walk read them into the model: a mesh's vertices
+// (position, colour, texture sets) or indices, a frame's matrix, a material, an animation's
+// keys. Returns {title, columns, rowLabels, count} and the numbers, row after row, by
+// kxm_values_data; {count: 0} for a row that holds none.
+EMSCRIPTEN_KEEPALIVE const char* kxm_values(std::uint32_t row) {
+  values.clear();
+  nlohmann::ordered_json out;
+  out["count"] = 0;
+  if (row >= rowParent.size() || rowParent[row] < 0 || row >= rowCode.size()) {
+    return remember(out);
+  }
+  const std::size_t parentTold = rowTold[static_cast<std::size_t>(rowParent[row])];
+  const Record::Kind holder = currentRecords.kind[parentTold];
+  const std::int32_t holderIndex = currentRecords.index[parentTold];
+  const std::uint32_t chunkCode = rowCode[row];
+  std::vector<std::string> columns;
+  std::vector<std::string> rowLabels;
+  auto push = [](std::initializer_list<double> numbers) {
+    values.insert(values.end(), numbers.begin(), numbers.end());
+  };
+  const Frame* frame = nullptr;
+  const Mesh* mesh = nullptr;
+  const Animation* animation = nullptr;
+  if (holder == Record::Frame && static_cast<std::size_t>(holderIndex) < currentModel.frames.count()) {
+    frame = &currentModel.frames[static_cast<std::size_t>(holderIndex)];
+  }
+  if (holder == Record::Mesh) {
+    const auto [f, m] = currentRecords.meshes[static_cast<std::size_t>(holderIndex)];
+    if (static_cast<std::size_t>(f) < currentModel.frames.count() &&
+        static_cast<std::size_t>(m) < currentModel.frames[static_cast<std::size_t>(f)].meshes.count()) {
+      mesh = &currentModel.frames[static_cast<std::size_t>(f)].meshes[static_cast<std::size_t>(m)];
+    }
+  }
+  if (holder == Record::Animation) {
+    const auto [set, a] = currentRecords.animations[static_cast<std::size_t>(holderIndex)];
+    if (static_cast<std::size_t>(set) < currentModel.animationSets.count()) {
+      const AnimationSet& s = currentModel.animationSets[static_cast<std::size_t>(set)];
+      if (static_cast<std::size_t>(a) < s.animations.count()) {
+        animation = &s.animations[static_cast<std::size_t>(a)];
+      }
+    }
+  }
+  std::string title;
+  if (frame && chunkCode == 102) {
+    title = "Frame matrix";
+    columns = {"1", "2", "3", "4"};
+    rowLabels = {"row 1", "row 2", "row 3", "row 4"};
+    for (int r = 0; r < 4; ++r) {
+      for (int c = 0; c < 4; ++c) values.push_back(frame->matrix[4 * r + c]);
+    }
+  } else if (mesh && chunkCode == 115) {
+    title = "Vertices";
+    const bool colour = (mesh->fvfFlags & kFvfDiffuse) != 0;
+    const std::uint32_t sets = std::min<std::uint32_t>(fvfTexCoordSets(mesh->fvfFlags), 2);
+    columns = {"x", "y", "z"};
+    if (colour) columns.insert(columns.end(), {"r", "g", "b", "a"});
+    if (sets >= 1) columns.insert(columns.end(), {"u0", "v0"});
+    if (sets >= 2) columns.insert(columns.end(), {"u1", "v1"});
+    for (const MeshVertex& v : mesh->vertices) {
+      push({v.position[0], v.position[1], v.position[2]});
+      if (colour) push({v.diffuse[0], v.diffuse[1], v.diffuse[2], v.diffuse[3]});
+      if (sets >= 1) push({v.texCoord0[0], v.texCoord0[1]});
+      if (sets >= 2) push({v.texCoord1[0], v.texCoord1[1]});
+    }
+  } else if (mesh && chunkCode == 116) {
+    title = "Indices";
+    columns = {"index"};
+    for (const std::uint32_t i : mesh->indices) values.push_back(i);
+  } else if (mesh && chunkCode == 126) {
+    title = "Material";
+    columns = {"r", "g", "b", "a"};
+    rowLabels = {"diffuse", "ambient", "specular", "emissive", "power"};
+    const Material& m = mesh->material;
+    for (const float* colour : {m.diffuse, m.ambient, m.specular, m.emissive}) {
+      push({colour[0], colour[1], colour[2], colour[3]});
+    }
+    push({m.power, NAN, NAN, NAN});
+  } else if (animation && chunkCode == 213) {
+    title = "Position keys";
+    columns = {"time", "x", "y", "z"};
+    for (const PositionKey& k : animation->positionKeys) push({k.time, k.value[0], k.value[1], k.value[2]});
+  } else if (animation && chunkCode == 215) {
+    title = "Rotation keys";
+    columns = {"time", "x", "y", "z", "w"};
+    for (const RotationKey& k : animation->rotationKeys) {
+      push({k.time, k.value[0], k.value[1], k.value[2], k.value[3]});
+    }
+  } else if (animation && chunkCode == 217) {
+    title = "Scale keys";
+    columns = {"time", "x", "y", "z"};
+    for (const ScaleKey& k : animation->scaleKeys) push({k.time, k.value[0], k.value[1], k.value[2]});
+  } else if (animation && chunkCode == 219) {
+    title = "Matrix keys";
+    columns = {"time"};
+    for (int i = 1; i <= 16; ++i) columns.push_back("m" + std::to_string(i));
+    for (const MatrixKey& k : animation->matrixKeys) {
+      values.push_back(k.time);
+      values.insert(values.end(), std::begin(k.matrix), std::end(k.matrix));
+    }
+  } else {
+    return remember(out);
+  }
+  out["title"] = title;
+  out["columns"] = columns;
+  out["rowLabels"] = rowLabels;
+  out["count"] = columns.empty() ? 0 : values.size() / columns.size();
+  return remember(out);
+}
+
+EMSCRIPTEN_KEEPALIVE const double* kxm_values_data() { return values.data(); }
 
 // The model as a GLB with its images inside, the images found among the files in `folder`
 // (where the worker put the files that came with the model). Returns {ok, error, warnings};

@@ -107,3 +107,67 @@ describe("findings", () => {
     assert.match((await hexLines(page))[0], /^00000038 {2}8E 00 00 00 04 00 00 00 01 00 00 00/);
   });
 });
+
+// The values table, read back from the DOM: the column heads and the rows' cells.
+const valuesTable = (page) =>
+  page.evaluate(async () => {
+    await window.kxmViewer.valuesReady();
+    const cells = (row) => Array.from(row.querySelectorAll("[role=cell]"), (c) => c.textContent);
+    return {
+      title: document.getElementById("values-title").textContent,
+      head: cells(document.querySelector("#values .values-head")),
+      rows: Array.from(document.querySelectorAll("#values .values-row"), cells),
+    };
+  });
+
+const f6 = (v) => v.toFixed(6);
+
+describe("the values of data chunks", () => {
+  // The chunk of this label inside the sample's "Base" frame, by kxm dump --offsets.
+  function chunkAt(label, after = 'Frame CHILD: "Base"') {
+    const lines = nativeDump(samplePath, ["--offsets"]).stdout.split("\n");
+    const from = lines.findIndex((l) => l.endsWith(after));
+    const line = lines.slice(from).find((l) => l.trimEnd().endsWith(label));
+    return { offset: parseInt(line.slice(0, 8), 16), length: parseInt(line.slice(9, 17), 16) };
+  }
+
+  test("a mesh's vertices: position, colour and texture set, as the file holds them", async () => {
+    const { page } = browser;
+    const bytes = read(samplePath);
+    await openBytes(page, bytes, "sample.kxm");
+    await clickRow(page, "Mesh Vertex Data");
+    const table = await valuesTable(page);
+    assert.equal(table.title, "Vertices: 24");
+    assert.deepEqual(table.head, ["#", "x", "y", "z", "r", "g", "b", "a", "u0", "v0"]);
+    // Format 0x152: position, normal, colour (ARGB bytes), one texture set; 36 bytes a vertex.
+    const { offset } = chunkAt("Mesh Vertex Data");
+    assert.ok(table.rows.length > 3);
+    table.rows.forEach((row, k) => {
+      const at = offset + 8 + 36 * k;
+      const colour = bytes.readUInt32LE(at + 24);
+      assert.deepEqual(row, [String(k),
+        f6(bytes.readFloatLE(at)), f6(bytes.readFloatLE(at + 4)), f6(bytes.readFloatLE(at + 8)),
+        f6(((colour >> 16) & 255) / 255), f6(((colour >> 8) & 255) / 255), f6((colour & 255) / 255), f6((colour >>> 24) / 255),
+        f6(bytes.readFloatLE(at + 28)), f6(bytes.readFloatLE(at + 32))], `vertex ${k}`);
+    });
+  });
+
+  test("a mesh's indices and a frame's matrix", async () => {
+    const { page } = browser;
+    const bytes = read(samplePath);
+    await openBytes(page, bytes, "sample.kxm");
+    await clickRow(page, "Mesh Index Data");
+    let table = await valuesTable(page);
+    assert.equal(table.title, "Indices: 36");
+    const index = chunkAt("Mesh Index Data");
+    table.rows.forEach((row, k) => assert.deepEqual(row, [String(k), String(bytes.readUInt16LE(index.offset + 8 + 2 * k))]));
+    await clickRow(page, "Frame Matrix");
+    table = await valuesTable(page);
+    assert.equal(table.title, "Frame matrix: 4");
+    const matrix = chunkAt("Frame Matrix", 'Frame ROOT: "Lamp"');
+    table.rows.forEach((row, r) => assert.deepEqual(row, [`row ${r + 1}`,
+      ...[0, 1, 2, 3].map((c) => f6(bytes.readFloatLE(matrix.offset + 8 + 4 * (4 * r + c))))]));
+    await clickRow(page, "Mesh FVF Size: 36");
+    assert.equal((await valuesTable(page)).title, "Values");
+  });
+});

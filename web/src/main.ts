@@ -7,6 +7,7 @@ import { TreeRows } from "./rows";
 import { TreeView } from "./tree_view";
 import { HexView } from "./hex_view";
 import { SceneView } from "./scene_view";
+import { ValuesView } from "./values_view";
 
 declare const __KXM_WORKER_SOURCE__: string;
 
@@ -42,6 +43,7 @@ const sceneNote = $<HTMLSpanElement>("scene-note");
 const treeView = new TreeView($("tree"));
 const hexView = new HexView($("hex"));
 const sceneView = new SceneView($<HTMLCanvasElement>("scene"));
+const valuesView = new ValuesView($("values"), $("values-title"));
 
 // The rows of the four empty roots, before any file and after a missing one.
 function emptyRows(): ViewResult["rows"] {
@@ -177,7 +179,19 @@ function onSelect(row: number): void {
     hexView.show(fileBytes, 0, 0);
   }
   sceneView.highlight(frameNodeOf(row));
+  valuesDone = showValues(row);
 }
+
+// The values of a data chunk, when the worker has them; a later selection wins.
+let valuesTicket = 0;
+async function showValues(row: number): Promise<void> {
+  const ticket = ++valuesTicket;
+  valuesView.show(null);
+  if (!treeView.rows || treeView.rows.rows.kind[row] !== 2 || fileBytes.length === 0) return;
+  const reply = await ask({ type: "values", row }).catch(() => null);
+  if (reply?.type === "values" && ticket === valuesTicket) valuesView.show(reply.result);
+}
+let valuesDone: Promise<void> = Promise.resolve();
 
 // The export's node for a frame row, or for a row inside a frame (its mesh, say).
 function frameNodeOf(row: number): number | null {
@@ -412,6 +426,8 @@ const api = {
   animation: () => ({ playing: sceneView.isPlaying, time: sceneView.time, duration: sceneView.animationDuration }),
   selectedRow: () => treeView.selectedRow,
   selectRow: (row: number) => treeView.select(row),
+  // Settles when the values pane shows the selected row's values (or that it has none).
+  valuesReady: (): Promise<void> => valuesDone,
   // The last load in the worker: the core's milliseconds and the worker's WebAssembly memory.
   lastLoad: () => lastLoad,
   glb: (): Uint8Array | null => exported?.glb ?? null,

@@ -71,6 +71,15 @@ export interface ExportResult {
   images: string[];
 }
 
+// The values a data chunk holds, row after row (count rows of columns.length numbers).
+export interface ValuesResult {
+  title: string;
+  columns: string[];
+  rowLabels: string[];
+  count: number;
+  data: Float64Array;
+}
+
 export type Request =
   | {
       type: "open";
@@ -82,9 +91,11 @@ export type Request =
       showValues: boolean;
     }
   | { type: "view"; id: number; showNames: boolean; showValues: boolean }
-  | { type: "export"; id: number };
+  | { type: "export"; id: number }
+  | { type: "values"; id: number; row: number };
 
 export type Reply =
   | { type: "view"; id: number; result: ViewResult }
   | { type: "export"; id: number; result: ExportResult }
+  | { type: "values"; id: number; result: ValuesResult }
   | { type: "error"; id: number; message: string };

@@ -1,7 +1,7 @@
 // The worker: the core compiled to WebAssembly, the file's bytes and every load. The page asks,
 // the worker answers with whole arrays handed over, so the page never waits on a load and can
 // end one by ending the worker.
-import type { ExportResult, Reply, Request, Rows, ViewResult } from "./protocol";
+import type { ExportResult, Reply, Request, Rows, ValuesResult, ViewResult } from "./protocol";
 
 interface CoreModule {
   HEAPU8: Uint8Array;
@@ -24,6 +24,8 @@ interface CoreModule {
   _kxm_export(folder: number): number;
   _kxm_glb_data(): number;
   _kxm_glb_size(): number;
+  _kxm_values(row: number): number;
+  _kxm_values_data(): number;
   stringToNewUTF8?(text: string): number;
   _malloc(size: number): number;
   _free(pointer: number): void;
@@ -70,6 +72,15 @@ function view(m: CoreModule, showNames: boolean, showValues: boolean, check: boo
 function transferables(rows: Rows): Transferable[] {
   return [rows.parent, rows.depth, rows.subtreeEnd, rows.offset, rows.code, rows.length,
     rows.labelStart, rows.labelLength, rows.kind, rows.labels].map((a) => a.buffer);
+}
+
+function valuesOf(m: CoreModule, row: number): ValuesResult {
+  const json = JSON.parse(m.UTF8ToString(m._kxm_values(row)));
+  const count: number = json.count;
+  const width = count > 0 ? json.columns.length : 0;
+  const start = m._kxm_values_data();
+  const data = new Float64Array(m.HEAPU8.buffer.slice(start, start + count * width * 8));
+  return { title: json.title ?? "", columns: json.columns ?? [], rowLabels: json.rowLabels ?? [], count, data };
 }
 
 function cString(m: CoreModule, text: string): number {
@@ -137,6 +148,10 @@ self.onmessage = async (event: MessageEvent<Request>) => {
       const result = view(m, request.showNames, request.showValues, false);
       reply = { type: "view", id: request.id, result };
       transfer = transferables(result.rows);
+    } else if (request.type === "values") {
+      const result = valuesOf(m, request.row);
+      reply = { type: "values", id: request.id, result };
+      transfer = [result.data.buffer];
     } else {
       const result = exportModel(m);
       reply = { type: "export", id: request.id, result };
