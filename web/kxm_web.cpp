@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -172,21 +173,21 @@ class CompactSink final : public ChunkSink {
     return parents.size();
   }
 
-  const DisplayOptions& options_;
+  DisplayOptions options_;
 };
 
 // The rows in pre-order (a node, then its children in the order told), as the page shows and
 // kxm-dump prints them, with each row's depth, parent and the row after its subtree.
+// The other columns stay in the sink, in the order told: the worker gathers them by `told`
+// straight into the page's arrays, so they are not copied twice here.
 struct View {
   std::vector<std::int32_t> parent;
-  std::vector<std::uint32_t> depth, subtreeEnd, offset, code, length, labelStart, labelLength;
-  std::vector<std::uint8_t> kind;
-  std::string labels;
+  std::vector<std::uint32_t> depth, subtreeEnd;
   std::vector<std::uint32_t> frameRows;  // frame k's row
   std::vector<std::uint32_t> told;       // each row's place in the order told
 };
 
-void orderRows(CompactSink& sink, View& view) {
+void orderRows(const CompactSink& sink, View& view) {
   const std::size_t n = sink.parents.size();
   std::vector<std::int32_t> firstChild(n, -1), lastChild(n, -1), nextSibling(n, -1);
   for (std::size_t i = 4; i < n; ++i) {
@@ -206,14 +207,7 @@ void orderRows(CompactSink& sink, View& view) {
   view.parent.resize(n);
   view.depth.resize(n);
   view.subtreeEnd.resize(n);
-  view.offset.resize(n);
-  view.code.resize(n);
-  view.length.resize(n);
-  view.labelStart.resize(n);
-  view.labelLength.resize(n);
-  view.kind.resize(n);
   view.told.resize(n);
-  view.labels = std::move(sink.labels);
   // An explicit stack of open nodes (their pre-order index); nesting of any depth.
   struct Open {
     std::int32_t row;
@@ -235,12 +229,6 @@ void orderRows(CompactSink& sink, View& view) {
     const std::uint32_t at = next++;
     view.parent[at] = open.empty() ? -1 : static_cast<std::int32_t>(open.back().at);
     view.depth[at] = static_cast<std::uint32_t>(open.size());
-    view.offset[at] = sink.offsets[r];
-    view.code[at] = sink.codes[r];
-    view.length[at] = sink.lengths[r];
-    view.labelStart[at] = sink.labelStarts[r];
-    view.labelLength[at] = sink.labelLengths[r];
-    view.kind[at] = sink.kinds[r];
     preorder[r] = at;
     view.told[at] = static_cast<std::uint32_t>(r);
     open.push_back({row, at});
@@ -378,6 +366,7 @@ class DroppedImages final : public gltf::ImageResolver {
 };
 
 std::vector<std::uint8_t> fileBytes;
+std::unique_ptr<CompactSink> currentSink;
 View currentView;
 // What the values of a row are taken from: the model of the last load, which record each row
 // starts, and each row's parent and place in the order told.
@@ -415,11 +404,13 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_view(int showNames, int showValues, int che
   DisplayOptions options;
   options.ShowNamesOption = showNames == 1 ? 1 : 0;
   options.ShowValuesOption = showValues == 1 ? 1 : 0;
-  CompactSink sink(options);
+  currentSink.reset();
+  currentView = View{};
+  currentSink = std::make_unique<CompactSink>(options);
+  CompactSink& sink = *currentSink;
   Collector collector;
   const LoadOutcome outcome = load(std::span<const std::uint8_t>(fileBytes), currentModel, &sink,
                                    check ? &collector : nullptr);
-  currentView = View{};
   currentRecords = std::move(sink.records);
   orderRows(sink, currentView);
 
@@ -462,34 +453,39 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_view(int showNames, int showValues, int che
   return remember(out);
 }
 
-// The view's arrays, for the worker to copy out: 0 parent, 1 depth, 2 subtree end, 3 offset,
-// 4 code, 5 length, 6 label start, 7 label length (32-bit each), 8 kind (bytes), 9 labels.
+// The view's arrays, for the worker to copy out: in pre-order 0 parent, 1 depth, 2 subtree
+// end, 3 each row's place in the order told; in the order told 4 offset, 5 code, 6 length,
+// 7 label start, 8 label length (32-bit each), 9 kind (bytes); 10 the labels.
 EMSCRIPTEN_KEEPALIVE const void* kxm_view_array(int which) {
   View& v = currentView;
+  if (!currentSink) return nullptr;
+  CompactSink& s = *currentSink;
   switch (which) {
     case 0: return v.parent.data();
     case 1: return v.depth.data();
     case 2: return v.subtreeEnd.data();
-    case 3: return v.offset.data();
-    case 4: return v.code.data();
-    case 5: return v.length.data();
-    case 6: return v.labelStart.data();
-    case 7: return v.labelLength.data();
-    case 8: return v.kind.data();
-    case 9: return v.labels.data();
+    case 3: return v.told.data();
+    case 4: return s.offsets.data();
+    case 5: return s.codes.data();
+    case 6: return s.lengths.data();
+    case 7: return s.labelStarts.data();
+    case 8: return s.labelLengths.data();
+    case 9: return s.kinds.data();
+    case 10: return s.labels.data();
     default: return nullptr;
   }
 }
 
 EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_labels_size() {
-  return static_cast<std::uint32_t>(currentView.labels.size());
+  return currentSink ? static_cast<std::uint32_t>(currentSink->labels.size()) : 0;
 }
 
 // Lets the view's arrays go once the worker has copied them; what values need stays.
 EMSCRIPTEN_KEEPALIVE void kxm_view_release() {
   rowParent = std::move(currentView.parent);
   rowTold = std::move(currentView.told);
-  rowCode = std::move(currentView.code);
+  if (currentSink) rowCode = std::move(currentSink->codes);  // in the order told
+  currentSink.reset();
   currentView = View{};
 }
 
@@ -501,13 +497,13 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_values(std::uint32_t row) {
   values.clear();
   nlohmann::ordered_json out;
   out["count"] = 0;
-  if (row >= rowParent.size() || rowParent[row] < 0 || row >= rowCode.size()) {
+  if (row >= rowParent.size() || rowParent[row] < 0 || rowTold[row] >= rowCode.size()) {
     return remember(out);
   }
   const std::size_t parentTold = rowTold[static_cast<std::size_t>(rowParent[row])];
   const Record::Kind holder = currentRecords.kind[parentTold];
   const std::int32_t holderIndex = currentRecords.index[parentTold];
-  const std::uint32_t chunkCode = rowCode[row];
+  const std::uint32_t chunkCode = rowCode[rowTold[row]];
   std::vector<std::string> columns;
   std::vector<std::string> rowLabels;
   auto push = [](std::initializer_list<double> numbers) {

@@ -428,6 +428,17 @@ const api = {
   selectRow: (row: number) => treeView.select(row),
   // Settles when the values pane shows the selected row's values (or that it has none).
   valuesReady: (): Promise<void> => valuesDone,
+  // Bytes the page holds in arrays: the file, the rows and their layout, the GLB.
+  heldBytes: (): number => {
+    const tree = treeView.rows;
+    let bytes = fileBytes.byteLength + (exported?.glb?.byteLength ?? 0);
+    if (tree) {
+      const r = tree.rows;
+      for (const a of [r.parent, r.depth, r.subtreeEnd, r.offset, r.code, r.length, r.labelStart, r.labelLength, r.kind, r.labels]) bytes += a.byteLength;
+      bytes += tree.expanded.byteLength + tree.visible.buffer.byteLength + 4 * tree.count;
+    }
+    return bytes;
+  },
   // The last load in the worker: the core's milliseconds and the worker's WebAssembly memory.
   lastLoad: () => lastLoad,
   glb: (): Uint8Array | null => exported?.glb ?? null,

@@ -37,11 +37,6 @@ declare const self: DedicatedWorkerGlobalScope;
 const core: Promise<CoreModule> = KxmCore();
 let modelFolder = "/files";
 
-function copyU32(m: CoreModule, which: number, count: number): Uint32Array {
-  const start = m._kxm_view_array(which);
-  return new Uint32Array(m.HEAPU8.buffer.slice(start, start + count * 4));
-}
-
 function view(m: CoreModule, showNames: boolean, showValues: boolean, check: boolean): ViewResult {
   const started = performance.now();
   const text = m._kxm_view(showNames ? 1 : 0, showValues ? 1 : 0, check ? 1 : 0);
@@ -49,20 +44,33 @@ function view(m: CoreModule, showNames: boolean, showValues: boolean, check: boo
   const json = JSON.parse(m.UTF8ToString(text));
   const count: number = json.rows;
   const heap = m.HEAPU8.buffer;
-  const parentStart = m._kxm_view_array(0);
-  const kindStart = m._kxm_view_array(8);
-  const labelsStart = m._kxm_view_array(9);
+  const copy = (which: number) => {
+    const start = m._kxm_view_array(which);
+    return heap.slice(start, start + count * 4);
+  };
+  // The columns the core keeps in the order told, put into pre-order on the way out.
+  const told = new Uint32Array(heap, m._kxm_view_array(3), count);
+  const gather32 = (which: number) => {
+    const source = new Uint32Array(heap, m._kxm_view_array(which), count);
+    const out = new Uint32Array(count);
+    for (let i = 0; i < count; ++i) out[i] = source[told[i]];
+    return out;
+  };
+  const kindSource = new Uint8Array(heap, m._kxm_view_array(9), count);
+  const kind = new Uint8Array(count);
+  for (let i = 0; i < count; ++i) kind[i] = kindSource[told[i]];
+  const labelsStart = m._kxm_view_array(10);
   const rows: Rows = {
     count,
-    parent: new Int32Array(heap.slice(parentStart, parentStart + count * 4)),
-    depth: copyU32(m, 1, count),
-    subtreeEnd: copyU32(m, 2, count),
-    offset: copyU32(m, 3, count),
-    code: copyU32(m, 4, count),
-    length: copyU32(m, 5, count),
-    labelStart: copyU32(m, 6, count),
-    labelLength: copyU32(m, 7, count),
-    kind: new Uint8Array(heap.slice(kindStart, kindStart + count)),
+    parent: new Int32Array(copy(0)),
+    depth: new Uint32Array(copy(1)),
+    subtreeEnd: new Uint32Array(copy(2)),
+    offset: gather32(4),
+    code: gather32(5),
+    length: gather32(6),
+    labelStart: gather32(7),
+    labelLength: gather32(8),
+    kind,
     labels: new Uint8Array(heap.slice(labelsStart, labelsStart + m._kxm_labels_size())),
   };
   m._kxm_view_release();
