@@ -18,7 +18,7 @@ export const chromiumArgs = [
   "--enable-unsafe-swiftshader",
 ];
 
-// Starts the browser with a fresh profile and opens the page; `requests` collects every URL the
+// Starts the browser with a fresh profile and opens the page (a path, or an http URL); `requests` collects every URL the
 // page asks for other than the page itself and what it makes in memory (blob:, data:).
 export async function openPage(pagePath, { width = 1280, height = 800 } = {}) {
   const profile = mkdtempSync(join(tmpdir(), "kxm-web-"));
@@ -30,7 +30,7 @@ export async function openPage(pagePath, { width = 1280, height = 800 } = {}) {
     acceptDownloads: true,
   });
   const page = context.pages()[0] ?? (await context.newPage());
-  const pageUrl = pathToFileURL(resolve(pagePath)).href;
+  const pageUrl = /^https?:/.test(pagePath) ? pagePath : pathToFileURL(resolve(pagePath)).href;
   const requests = [];
   const errors = [];
   const note = (url) => {

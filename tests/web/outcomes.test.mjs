@@ -3,6 +3,9 @@
 // the failure; a hostile name shown as the characters it is; a file that exhausts a load limit
 // failing in the worker while the page goes on; a load that can be cancelled.
 import assert from "node:assert/strict";
+import { readFileSync } from "node:fs";
+import { createServer } from "node:http";
+import { dirname, join } from "node:path";
 import { after, before, describe, test } from "node:test";
 import { openBytes, openPage } from "./browser.mjs";
 import { casePath, nativeDump, nativeDumpJson, read, samplePath, viewerHtml } from "./support.mjs";
@@ -109,5 +112,59 @@ describe("hostile files", () => {
     assert.equal(await page.$eval("#busy", (e) => e.hidden), true);
     const result = await openBytes(page, read(samplePath), "sample.kxm");
     assert.equal(result.status, "Ready.");
+  });
+});
+
+describe("opening files as a person does", () => {
+  test("the file picker, with the model's texture beside it", async () => {
+    const { page } = browser;
+    await openBytes(page, read(casePath("cut.kxm")), "cut.kxm");
+    await page.setInputFiles("#file-input", [samplePath, join(dirname(samplePath), "wood.png")]);
+    await page.waitForFunction(() => document.getElementById("status").textContent === "Ready.");
+    await page.evaluate(() => window.kxmViewer.sceneReady());
+    assert.deepEqual(await page.evaluate(() => window.kxmViewer.textures()), ["wood.png"]);
+  });
+
+  test("a drop of a model and its texture", async () => {
+    const { page } = browser;
+    await openBytes(page, read(casePath("cut.kxm")), "cut.kxm");
+    await page.evaluate(([model, texture]) => {
+      const decode = (b64) => Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
+      const transfer = new DataTransfer();
+      transfer.items.add(new File([decode(model)], "lamp.kxm"));
+      transfer.items.add(new File([decode(texture)], "wood.png"));
+      document.getElementById("tree").dispatchEvent(new DragEvent("drop", { dataTransfer: transfer, bubbles: true, cancelable: true }));
+    }, [read(samplePath).toString("base64"), read(join(dirname(samplePath), "wood.png")).toString("base64")]);
+    await page.waitForFunction(() => document.getElementById("status").textContent === "Ready.");
+    await page.evaluate(() => window.kxmViewer.sceneReady());
+    assert.deepEqual(await page.evaluate(() => window.kxmViewer.textures()), ["wood.png"]);
+    assert.equal(await page.evaluate(() => window.kxmViewer.treeText()), nativeDump(samplePath).stdout);
+  });
+
+  test("the page served by a static server works as from file:// and asks for nothing else", async () => {
+    const server = createServer((request, response) => {
+      served.push(request.url);
+      if (request.url === "/kxm-viewer.html") {
+        response.writeHead(200, { "content-type": "text/html" });
+        response.end(readFileSync(viewerHtml));
+      } else {
+        response.writeHead(404);
+        response.end();
+      }
+    });
+    const served = [];
+    await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
+    const served0 = await openPage(`http://127.0.0.1:${server.address().port}/kxm-viewer.html`);
+    try {
+      const result = await openBytes(served0.page, read(samplePath), "sample.kxm", { "wood.png": read(join(dirname(samplePath), "wood.png")) });
+      assert.equal(result.status, "Ready.");
+      await served0.page.evaluate(() => window.kxmViewer.sceneReady());
+      assert.equal(await served0.page.evaluate(() => window.kxmViewer.treeText()), nativeDump(samplePath).stdout);
+      assert.deepEqual(served0.requests, []);
+      assert.deepEqual(served, ["/kxm-viewer.html"]);
+    } finally {
+      await served0.close();
+      server.close();
+    }
   });
 });

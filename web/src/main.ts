@@ -394,8 +394,10 @@ document.addEventListener("drop", (e) => {
   document.body.classList.remove("dragging");
   const items = Array.from(e.dataTransfer?.items ?? []);
   const entries = items.map((i) => i.webkitGetAsEntry()).filter((x): x is FileSystemEntry => x !== null);
+  // Where the browser gives no entries (files handed over by a script), the files themselves.
+  const plain = entries.length === 0 ? Array.from(e.dataTransfer?.files ?? []) : [];
   void (async () => {
-    const out: { path: string; file: File }[] = [];
+    const out: { path: string; file: File }[] = plain.map((file) => ({ path: file.name, file }));
     for (const entry of entries) await entriesOf(entry, out).catch(() => {});
     if (out.length === 0 && entries.length > 0) {
       await open(null, entries[0].name);
