@@ -1,5 +1,5 @@
 // Takes the README's picture of the page: the sample with its texture, Expand all, a chunk
-// selected so that its bytes show, the animation stopped at one second.
+// selected so that its bytes and values show, the animation stopped at one second.
 //
 //   node web/screenshot.mjs build/web/kxm-viewer.html build/web/sample.kxm docs/web-viewer.png
 import { readFileSync } from "node:fs";
@@ -19,8 +19,9 @@ await page.evaluate(() => window.kxmViewer.sceneReady());
 await page.evaluate(() => {
   window.kxmViewer.seek(1);
   const lines = window.kxmViewer.treeText().split("\n");
-  window.kxmViewer.selectRow(lines.findIndex((l) => l.trim() === "Mesh FVF Flags: 00000152 (PNC1)"));
+  window.kxmViewer.selectRow(lines.findIndex((l) => l.trim() === "Mesh Vertex Data"));
 });
+await page.evaluate(() => window.kxmViewer.valuesReady());
 await page.focus("#tree");
 await page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))));
 await page.screenshot({ path: output });
