@@ -110,6 +110,8 @@ function ask(request: Question, transfer: Transferable[] = []): Promise<Reply> {
 let fileName = "";
 let fileBytes: Uint8Array = new Uint8Array(0);
 let frameRows: number[] = [];
+// Frame k's row, and back: a model may have a hundred thousand frames nested as deep.
+let frameOfRow = new Map<number, number>();
 let exported: ExportResult | null = null;
 let options: Options = { showNames: true, showValues: true, expandAll: true };
 let sceneDone: Promise<void> = Promise.resolve();
@@ -197,8 +199,8 @@ let valuesDone: Promise<void> = Promise.resolve();
 function frameNodeOf(row: number): number | null {
   const tree = treeView.rows;
   for (let r = row; tree && r >= 0; r = tree.rows.parent[r]) {
-    const frame = frameRows.indexOf(r);
-    if (frame >= 0) return frame;
+    const frame = frameOfRow.get(r);
+    if (frame !== undefined) return frame;
   }
   return null;
 }
@@ -251,6 +253,7 @@ async function open(bytes: Uint8Array | null, name: string, files: { [relativePa
   const ticket = ++loading;
   fileName = name;
   frameRows = [];
+  frameOfRow = new Map();
   sceneView.clear();
   hexView.show(new Uint8Array(0), 0, 0);
   if (bytes === null) {
@@ -282,6 +285,7 @@ async function open(bytes: Uint8Array | null, name: string, files: { [relativePa
   const result = reply.result;
   lastLoad = { loadMs: result.loadMs, wasmBytes: result.wasmBytes };
   frameRows = result.frameRows;
+  frameOfRow = new Map(frameRows.map((r, k) => [r, k]));
   showTree(result.rows, false);
   showFindings(result.findings);
   setStatus(statusFor(result.outcome, name), result.outcome === "loaded" ? "" : result.explanation);
