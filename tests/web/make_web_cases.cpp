@@ -3,6 +3,7 @@
 //   cut.kxm           a mesh whose index data is cut short: fails part-way, with a path
 //   findings.kxm      a file that loads with something for kxm check to say at every level
 //   chain.kxm         chunks that run past their parents, nested, until the chunk limit
+//   deep.kxm          an animation chain 3,000 levels deep, walked on the core's explicit stacks
 //   small-chunks.kxm  1,000,000 small chunks in one mesh (the benchmark's file)
 #include <cstdio>
 #include <limits>
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
                   save(folder + "cut.kxm", cut().bytes()) &&
                   save(folder + "findings.kxm", findings().bytes()) &&
                   save(folder + "chain.kxm", kxm::test::overflowingChain(220, 40).bytes()) &&
+                  save(folder + "deep.kxm", kxm::bench::animationChainFile(3000)) &&
                   save(folder + "small-chunks.kxm", kxm::bench::smallChunksFile(1000000));
   return ok ? 0 : 1;
 }

@@ -100,6 +100,26 @@ describe("hostile files", () => {
     assert.equal(again.status, "Ready.");
   });
 
+  test("nesting 3,000 levels deep: the whole tree, its deepest row on screen, End", async () => {
+    const { page } = browser;
+    const path = casePath("deep.kxm");
+    const result = await openBytes(page, read(path), "deep.kxm");
+    assert.equal(result.outcome, nativeDumpJson(path).outcome);
+    const expected = nativeDump(path).stdout;
+    assert.equal(await treeText(), expected);
+    const lines = expected.split("\n").filter((l) => l !== "");
+    const depths = lines.map((l) => (l.length - l.trimStart().length) / 2);
+    const deepest = Math.max(...depths);
+    assert.ok(deepest > 3000, `${deepest} levels`);
+    const row = depths.indexOf(deepest);
+    await page.evaluate((r) => window.kxmViewer.selectRow(r), row);
+    assert.equal(await page.$eval("#tree [aria-selected=true]", (e) => e.getAttribute("aria-level")), String(deepest + 1));
+    assert.equal(await page.$eval("#tree [aria-selected=true] .label", (e) => e.textContent), lines[row].trimStart());
+    await page.focus("#tree");
+    await page.keyboard.press("End");
+    assert.equal(await page.$eval("#tree [aria-selected=true] .label", (e) => e.textContent), "CustomData");
+  });
+
   test("a load can be cancelled, and the next one runs in a new worker", async () => {
     const { page } = browser;
     const outcome = await page.evaluate(async (data) => {
