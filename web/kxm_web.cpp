@@ -204,6 +204,7 @@ void orderRows(const CompactSink& sink, View& view) {
   for (std::size_t root = 0; root + 1 < 4; ++root) {
     nextSibling[root] = static_cast<std::int32_t>(root + 1);
   }
+  lastChild = {};
   view.parent.resize(n);
   view.depth.resize(n);
   view.subtreeEnd.resize(n);
@@ -404,8 +405,14 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_view(int showNames, int showValues, int che
   DisplayOptions options;
   options.ShowNamesOption = showNames == 1 ? 1 : 0;
   options.ShowValuesOption = showValues == 1 ? 1 : 0;
+  // What the last view left goes before this one is made: memory the module has grown to is
+  // never given back, so the peak of one load is what the worker keeps.
   currentSink.reset();
   currentView = View{};
+  rowParent = {};
+  rowTold = {};
+  rowCode = {};
+  values = {};
   currentSink = std::make_unique<CompactSink>(options);
   CompactSink& sink = *currentSink;
   Collector collector;
