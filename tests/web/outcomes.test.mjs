@@ -3,7 +3,8 @@
 // the failure; a hostile name shown as the characters it is; a file that exhausts a load limit
 // failing in the worker while the page goes on; a load that can be cancelled.
 import assert from "node:assert/strict";
-import { readFileSync } from "node:fs";
+import { copyFileSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from "node:fs";
+import { tmpdir } from "node:os";
 import { createServer } from "node:http";
 import { dirname, join } from "node:path";
 import { after, before, describe, test } from "node:test";
@@ -143,6 +144,23 @@ describe("opening files as a person does", () => {
     await page.waitForFunction(() => document.getElementById("status").textContent === "Ready.");
     await page.evaluate(() => window.kxmViewer.sceneReady());
     assert.deepEqual(await page.evaluate(() => window.kxmViewer.textures()), ["wood.png"]);
+  });
+
+  test("Open folder: the model found in the folder, its texture beside it", async () => {
+    const { page } = browser;
+    const folder = mkdtempSync(join(tmpdir(), "kxm-folder-"));
+    try {
+      mkdirSync(join(folder, "lamp"));
+      copyFileSync(samplePath, join(folder, "lamp", "desk lamp.kxm"));
+      copyFileSync(join(dirname(samplePath), "wood.png"), join(folder, "lamp", "wood.png"));
+      await openBytes(page, read(casePath("cut.kxm")), "cut.kxm");
+      await page.setInputFiles("#folder-input", join(folder, "lamp"));
+      await page.waitForFunction(() => document.getElementById("status").textContent === "Ready.");
+      await page.evaluate(() => window.kxmViewer.sceneReady());
+      assert.deepEqual(await page.evaluate(() => window.kxmViewer.textures()), ["wood.png"]);
+    } finally {
+      rmSync(folder, { recursive: true, force: true });
+    }
   });
 
   test("a drop of a model and its texture", async () => {
