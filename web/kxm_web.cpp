@@ -37,6 +37,32 @@ namespace {
 // Row kinds, as the page tells them apart for the hex pane.
 enum RowKind : std::uint8_t { Root = 0, HeaderField = 1, Chunk = 2 };
 
+// Label bytes in blocks of 1 MiB that never move. A pool that grew by copying would hold its
+// old and new bytes at once at every growth, and the WebAssembly memory keeps that peak. A
+// label starts at block * kBlock + its place in the block; no label is near a block's size.
+class LabelPool {
+ public:
+  static constexpr std::uint32_t kBlock = 1u << 20;
+
+  std::uint32_t append(std::string_view label) {
+    if (blocks_.empty() || kBlock - used_.back() < label.size()) {
+      blocks_.push_back(std::make_unique<char[]>(kBlock));
+      used_.push_back(0);
+    }
+    const std::uint32_t at = used_.back();
+    std::memcpy(blocks_.back().get() + at, label.data(), label.size());
+    used_.back() += static_cast<std::uint32_t>(label.size());
+    return static_cast<std::uint32_t>((blocks_.size() - 1) * kBlock) + at;
+  }
+  std::size_t blocks() const { return blocks_.size(); }
+  const char* block(std::size_t i) const { return blocks_[i].get(); }
+  std::uint32_t used(std::size_t i) const { return used_[i]; }
+
+ private:
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::vector<std::uint32_t> used_;
+};
+
 // The model record a row starts, so that a data chunk's values can be taken from the model
 // the walk filled: frames, meshes (frame, mesh of the frame), animation sets and animations
 // (set, animation of the set), counted as the walkers add them.
@@ -134,15 +160,14 @@ class CompactSink final : public ChunkSink {
     if (frameNode == 0 || !frameNodeLabel(label, options_, holder, topLevel, frameName)) return;
     // The old text stays in the pool unused: a frame is relabelled once.
     const std::size_t row = frameNode - 1;
-    labelStarts[row] = static_cast<std::uint32_t>(labels.size());
+    labelStarts[row] = labels.append(label.view());
     labelLengths[row] = static_cast<std::uint32_t>(label.view().size());
-    labels.append(label.view());
   }
 
   std::vector<std::int32_t> parents;  // row index, -1 for a root
   std::vector<std::uint8_t> kinds;
   std::vector<std::uint32_t> offsets, codes, lengths, labelStarts, labelLengths;
-  std::string labels;
+  LabelPool labels;
   // The rows of frames, in the order the reader adds the frames to the model: frame k is the
   // export's node k.
   std::vector<std::size_t> frameRows;
@@ -167,9 +192,8 @@ class CompactSink final : public ChunkSink {
     offsets.push_back(at);
     codes.push_back(chunkCode);
     lengths.push_back(chunkLength);
-    labelStarts.push_back(static_cast<std::uint32_t>(labels.size()));
+    labelStarts.push_back(labels.append(label));
     labelLengths.push_back(static_cast<std::uint32_t>(label.size()));
-    labels.append(label);
     return parents.size();
   }
 
@@ -462,7 +486,7 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_view(int showNames, int showValues, int che
 
 // The view's arrays, for the worker to copy out: in pre-order 0 parent, 1 depth, 2 subtree
 // end, 3 each row's place in the order told; in the order told 4 offset, 5 code, 6 length,
-// 7 label start, 8 label length (32-bit each), 9 kind (bytes); 10 the labels.
+// 7 label start, 8 label length (32-bit each), 9 kind (bytes). The labels by kxm_label_block.
 EMSCRIPTEN_KEEPALIVE const void* kxm_view_array(int which) {
   View& v = currentView;
   if (!currentSink) return nullptr;
@@ -478,13 +502,19 @@ EMSCRIPTEN_KEEPALIVE const void* kxm_view_array(int which) {
     case 7: return s.labelStarts.data();
     case 8: return s.labelLengths.data();
     case 9: return s.kinds.data();
-    case 10: return s.labels.data();
     default: return nullptr;
   }
 }
 
-EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_labels_size() {
-  return currentSink ? static_cast<std::uint32_t>(currentSink->labels.size()) : 0;
+// The label blocks: how many, where block i is and how many of its bytes hold labels.
+EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_label_blocks() {
+  return currentSink ? static_cast<std::uint32_t>(currentSink->labels.blocks()) : 0;
+}
+EMSCRIPTEN_KEEPALIVE const char* kxm_label_block(std::uint32_t i) {
+  return currentSink->labels.block(i);
+}
+EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_label_block_used(std::uint32_t i) {
+  return currentSink->labels.used(i);
 }
 
 // Lets the view's arrays go once the worker has copied them; what values need stays.

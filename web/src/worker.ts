@@ -19,7 +19,9 @@ interface CoreModule {
   _kxm_file_buffer(size: number): number;
   _kxm_view(showNames: number, showValues: number, check: number): number;
   _kxm_view_array(which: number): number;
-  _kxm_labels_size(): number;
+  _kxm_label_blocks(): number;
+  _kxm_label_block(i: number): number;
+  _kxm_label_block_used(i: number): number;
   _kxm_view_release(): void;
   _kxm_export(folder: number): number;
   _kxm_glb_data(): number;
@@ -32,6 +34,8 @@ interface CoreModule {
 }
 
 declare const KxmCore: () => Promise<CoreModule>;
+
+const LABEL_BLOCK = 1 << 20;  // LabelPool::kBlock
 declare const self: DedicatedWorkerGlobalScope;
 
 const core: Promise<CoreModule> = KxmCore();
@@ -59,7 +63,13 @@ function view(m: CoreModule, showNames: boolean, showValues: boolean, check: boo
   const kindSource = new Uint8Array(heap, m._kxm_view_array(9), count);
   const kind = new Uint8Array(count);
   for (let i = 0; i < count; ++i) kind[i] = kindSource[told[i]];
-  const labelsStart = m._kxm_view_array(10);
+  // The labels' blocks side by side, each at block * 1 MiB, as the label starts count.
+  const blocks = m._kxm_label_blocks();
+  const labels = new Uint8Array(blocks === 0 ? 0 : (blocks - 1) * LABEL_BLOCK + m._kxm_label_block_used(blocks - 1));
+  for (let i = 0; i < blocks; ++i) {
+    const start = m._kxm_label_block(i);
+    labels.set(new Uint8Array(heap, start, m._kxm_label_block_used(i)), i * LABEL_BLOCK);
+  }
   const rows: Rows = {
     count,
     parent: new Int32Array(copy(0)),
@@ -71,7 +81,7 @@ function view(m: CoreModule, showNames: boolean, showValues: boolean, check: boo
     labelStart: gather32(7),
     labelLength: gather32(8),
     kind,
-    labels: new Uint8Array(heap.slice(labelsStart, labelsStart + m._kxm_labels_size())),
+    labels,
   };
   m._kxm_view_release();
   return { outcome: json.outcome, failure: json.failure, explanation: json.explanation, rows, frameRows: json.frameRows, findings: json.findings, loadMs, wasmBytes: m.HEAPU8.length };
