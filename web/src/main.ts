@@ -270,7 +270,9 @@ async function open(bytes: Uint8Array | null, name: string, files: { [relativePa
   busy.hidden = false;
   let reply: Reply;
   try {
-    reply = await ask({ type: "open", bytes: bytes.slice(), files, modelFolder: fileFolder(name), showNames: options.showNames, showValues: options.showValues });
+    // The worker's copy is handed over, not copied again on the way.
+    const forWorker = bytes.slice();
+    reply = await ask({ type: "open", bytes: forWorker, files, modelFolder: fileFolder(name), showNames: options.showNames, showValues: options.showValues }, [forWorker.buffer]);
   } catch (error) {
     if ((error as Error).message === "cancelled") throw error;
     // The worker itself failed: memory it could not have. The page goes on.
