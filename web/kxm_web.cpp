@@ -417,7 +417,7 @@ using namespace kxm::web;
 
 extern "C" {
 
-// Room for the file's bytes, which the worker copies in before kxm_open.
+// Room for the file's bytes, which the worker copies in before the first kxm_view.
 EMSCRIPTEN_KEEPALIVE std::uint8_t* kxm_file_buffer(std::uint32_t size) {
   fileBytes.assign(size, 0);
   return fileBytes.data();
