@@ -226,7 +226,10 @@ Decoded decodeDds(std::span<const std::uint8_t> bytes, const Limits& limits) {
   Decoded out;
   out.pixels.width = h.width;
   out.pixels.height = h.height;
-  out.pixels.rgba.resize(std::size_t{h.width} * h.height * 4);
+  const std::size_t size = std::size_t{h.width} * h.height * 4;
+  out.pixels.rgba.reserve(size);
+  detail::preferHugePages(out.pixels.rgba.data(), size);
+  out.pixels.rgba.resize(size);
   const std::uint8_t* data = bytes.data() + kDataOffset;
   if (format.type == Format::Masked) {
     decodeMasked(h, data, out.pixels.rgba);

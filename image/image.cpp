@@ -13,6 +13,10 @@
 
 #include "image/dds.h"
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace kxm::image {
 
 namespace detail {
@@ -372,6 +376,8 @@ Decoded decodeWithStb(std::span<const std::uint8_t> bytes, Kind kind, const Limi
   out.pixels.width = static_cast<std::uint32_t>(width);
   out.pixels.height = static_cast<std::uint32_t>(height);
   const std::size_t size = std::size_t{out.pixels.width} * out.pixels.height * 4;
+  out.pixels.rgba.reserve(size);
+  detail::preferHugePages(out.pixels.rgba.data(), size);
   out.pixels.rgba.assign(pixels.get(), pixels.get() + size);
   out.status = Status::Ok;
   out.detail = what + ", " + detail::describeSize(out.pixels.width, out.pixels.height);
@@ -422,6 +428,20 @@ std::string describeBytes(std::uint64_t bytes) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
   return text;
+}
+
+void preferHugePages(const void* data, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+  const auto start = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t end = (start + bytes) & ~(kHugePage - 1);
+  if (data != nullptr && end > first)
+    madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#else
+  static_cast<void>(data);
+  static_cast<void>(bytes);
+#endif
 }
 
 std::string describeSize(std::uint64_t width, std::uint64_t height) {
@@ -540,7 +560,7 @@ Prepared prepareForGltf(std::span<const std::uint8_t> fileBytes, std::string_vie
     out.bytes = encodePng(decoded.pixels);
     if (out.bytes.empty()) {
       out.status = Status::Unreadable;
-      out.detail = decoded.detail + ": out of memory while writing it as PNG";
+      out.detail = decoded.detail + ": too large to write as PNG, or out of memory";
       return out;
     }
     out.status = Status::Ok;

@@ -20,15 +20,15 @@ struct Limits {
   static Limits forFileSize(std::uint64_t fileSize);
 };
 
-// No side may be longer, whatever the limit: it keeps every row and offset far from int range,
-// which stb and squish count in.
+// No side may be longer, whatever the limit: it keeps rows and sides far from int range, which
+// stb counts in.
 inline constexpr std::uint32_t kMaxDimension = 65536;
 
 enum class Kind { Png, Jpeg, Bmp, Tga, Dds, Unknown };
 
 // By content (PNG, JPEG, "BM", "DDS "). TGA has no signature: taken when nameHint ends in .tga
 // (any case) and its header is plausible, or when nothing else matches and the header is
-// plausible.
+// plausible and claims pixels (18 bytes of chance must not pass for an empty TGA).
 Kind identify(std::span<const std::uint8_t> bytes, std::string_view nameHint);
 const char* kindName(Kind kind);  // "PNG", "JPEG", "BMP", "TGA", "DDS", "unknown"
 
@@ -46,10 +46,11 @@ struct Decoded {
   std::string detail;  // Ok: what it was ("DDS DXT5, 256 x 256"); otherwise why not, in words
 };
 
+// The kind is checked against the bytes, not trusted: a BMP handed over as a PNG is Unreadable.
 Decoded decode(std::span<const std::uint8_t> bytes, Kind kind, const Limits& limits);
 
-// PNG bytes: RGB where every alpha is 255, RGBA otherwise. Empty when memory runs out, or when
-// the pixels do not match their dimensions.
+// PNG bytes: RGB where every alpha is 255, RGBA otherwise. Empty when memory runs out, when the
+// pixels do not match their dimensions, or past about 500 megapixels (one IDAT chunk's limit).
 std::vector<std::uint8_t> encodePng(const Pixels& pixels);
 
 // For glTF: PNG and JPEG are kept byte for byte (mimeType image/png or image/jpeg, converted

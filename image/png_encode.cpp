@@ -1,26 +1,24 @@
-// Pixels to PNG: stb_image_write frames the file and filters the rows; the zlib stream is ours.
+// Pixels to PNG, written here: rows filtered with Paeth, a zlib stream of our own, the chunks.
 //
-// stb's own deflate at its fastest takes 0.5 to 1 s for a 2048 x 2048 RGBA texture on our
-// machines, over the 0.3 s a conversion may take (bench/image_bench.cpp). Ours is the classic
-// fast kind: one hash candidate per position, greedy matches, a Huffman code built for each
-// block of symbols. Its input is our own filtered pixels, never a file's bytes.
-#include <stb/stb_image_write.h>
-
+// stb_image_write was the first choice, but its deflate at its fastest takes 0.5 to 1 s for a
+// 2048 x 2048 RGBA texture on our machines, over the 0.3 s a conversion may take
+// (bench/image_bench.cpp), and its copies between buffers cost as much again. Ours is the
+// classic fast kind: one hash candidate per position, greedy matches, a Huffman code built for
+// each block of symbols; it writes straight into the file's bytes. Its input is our own
+// filtered pixels, never a file's bytes.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "image/dds.h"
 #include "image/image.h"
 
 namespace kxm::image {
-
-namespace detail {
-unsigned char* zlibCompress(unsigned char* data, int length, int* outLength, int quality) noexcept;
-}  // namespace detail
 
 namespace {
 
@@ -29,7 +27,7 @@ namespace {
 constexpr std::uint32_t kWindow = 32768;
 constexpr std::uint32_t kMinMatch = 4;  // what the hash looks at
 constexpr std::uint32_t kMaxMatch = 258;
-constexpr unsigned kHashBits = 15;
+constexpr unsigned kHashBits = 15;              // at most: the table has 2^15 entries
 constexpr std::size_t kBlockSymbols = 1 << 16;  // symbols per block, each block its own code
 constexpr std::size_t kMaxStep = 16;            // literals taken unsearched in a row, at most
 
@@ -89,54 +87,48 @@ struct Symbol {
   std::uint16_t distance;
 };
 
-// Bits from the lowest up, into a buffer grown by doubling and never zero-filled: the writes
-// are whole 64-bit words, of which only the finished bytes count.
+// Bits from the lowest up, appended to the file being written. Its bytes are made room for a
+// mebibyte at a time within what was reserved, so that pages are touched only once they are used.
 class BitWriter {
  public:
-  explicit BitWriter(std::size_t capacity) : capacity_(std::max<std::size_t>(capacity, 64)) {
-    data_.reset(new std::uint8_t[capacity_]);
-  }
-  // Room for `bytes` more before the next put; each put may write 8 bytes past the end.
+  explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out), size_(out.size()) {}
+  BitWriter(const BitWriter&) = delete;
+  BitWriter& operator=(const BitWriter&) = delete;
+
+  // Room for `bytes` more; a put writes at most 4 bytes, a flush at most 4.
   void reserve(std::size_t bytes) {
-    if (capacity_ - size_ >= bytes + 16) return;
-    const std::size_t grown = std::max(capacity_ * 2, size_ + bytes + 16);
-    std::unique_ptr<std::uint8_t[]> bigger(new std::uint8_t[grown]);
-    std::memcpy(bigger.get(), data_.get(), size_);
-    data_ = std::move(bigger);
-    capacity_ = grown;
+    if (out_.size() - size_ >= bytes + 16) return;
+    const std::size_t step = std::min<std::size_t>(out_.capacity() - size_, std::size_t{1} << 20);
+    out_.resize(size_ + std::max(bytes + 16, step));
   }
   void put(std::uint32_t value, unsigned count) {  // count <= 32
     bits_ |= std::uint64_t{value} << used_;
     used_ += count;
     if (used_ >= 32) {
-      const auto word = static_cast<std::uint32_t>(bits_);
-      const std::uint8_t le[4] = {
-          static_cast<std::uint8_t>(word), static_cast<std::uint8_t>(word >> 8),
-          static_cast<std::uint8_t>(word >> 16), static_cast<std::uint8_t>(word >> 24)};
-      std::memcpy(data_.get() + size_, le, 4);
+      std::uint8_t* at = out_.data() + size_;
+      for (int shift = 0; shift < 32; shift += 8) *at++ = static_cast<std::uint8_t>(bits_ >> shift);
       size_ += 4;
       bits_ >>= 32;
       used_ -= 32;
     }
   }
-  void putByte(std::uint8_t byte) {  // whole bytes only
+  void putByte(std::uint8_t byte) {  // on a byte boundary only
     reserve(1);
-    data_[size_++] = byte;
+    out_[size_++] = byte;
   }
   void flush() {
-    while (used_ > 0) {
-      data_[size_++] = static_cast<std::uint8_t>(bits_);
+    for (; used_ > 0; used_ = used_ > 8 ? used_ - 8 : 0) {
+      out_[size_++] = static_cast<std::uint8_t>(bits_);
       bits_ >>= 8;
-      used_ = used_ > 8 ? used_ - 8 : 0;
     }
     bits_ = 0;
   }
-  const std::uint8_t* data() const { return data_.get(); }
-  std::size_t size() const { return size_; }
+  // Gives the file back holding exactly what was written.
+  void finish() { out_.resize(size_); }
 
  private:
-  std::unique_ptr<std::uint8_t[]> data_;
-  std::size_t size_ = 0, capacity_;
+  std::vector<std::uint8_t>& out_;
+  std::size_t size_;
   std::uint64_t bits_ = 0;
   unsigned used_ = 0;
 };
@@ -335,12 +327,17 @@ std::uint32_t adler32(const std::uint8_t* data, std::size_t size) {
   return b << 16 | a;
 }
 
-// The zlib stream, in a buffer of malloc's (stb frees it with free()).
-unsigned char* zlibStream(const std::uint8_t* data, std::size_t size, std::size_t& outSize) {
-  BitWriter out(size + size / 8 + 1024);
-  out.putByte(0x78);  // deflate, 32 KiB window
-  out.putByte(0x01);  // no dictionary, fastest; the two bytes are a multiple of 31
-  std::vector<std::uint32_t> head(std::size_t{1} << kHashBits, 0);  // position + 1; 0: none
+// Appends the zlib stream of `data` to `out`.
+void appendZlib(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t size) {
+  out.reserve(out.size() + size + size / 8 + 1024);  // more than deflate can need
+  detail::preferHugePages(out.data(), out.capacity());
+  BitWriter bits(out);
+  bits.putByte(0x78);  // deflate, 32 KiB window
+  bits.putByte(0x01);  // no dictionary, fastest; the two bytes are a multiple of 31
+  // Positions + 1 by the hash of their four bytes (0: none); a small image needs a small table.
+  const unsigned hashBits =
+      std::clamp<unsigned>(static_cast<unsigned>(std::bit_width(size)), 8, kHashBits);
+  std::vector<std::uint32_t> head(std::size_t{1} << hashBits, 0);
   std::vector<Symbol> symbols;
   symbols.reserve(kBlockSymbols);
   std::size_t i = 0, misses = 0;
@@ -348,7 +345,7 @@ unsigned char* zlibStream(const std::uint8_t* data, std::size_t size, std::size_
     std::uint32_t matched = 0, distance = 0;
     if (size - i >= kMinMatch) {
       const std::uint32_t word = readU32(data + i);
-      std::uint32_t& slot = head[(word * 2654435761u) >> (32 - kHashBits)];
+      std::uint32_t& slot = head[(word * 2654435761u) >> (32 - hashBits)];
       const std::size_t candidate = slot;  // the earlier position + 1
       slot = static_cast<std::uint32_t>(i + 1);
       if (candidate != 0 && i + 1 - candidate <= kWindow && readU32(data + candidate - 1) == word) {
@@ -372,71 +369,83 @@ unsigned char* zlibStream(const std::uint8_t* data, std::size_t size, std::size_
       i += step;
     }
     if (symbols.size() + kMaxStep >= kBlockSymbols || i == size) {
-      writeBlock(out, symbols, i == size);
+      writeBlock(bits, symbols, i == size);
       symbols.clear();
     }
   }
-  if (size == 0) writeBlock(out, symbols, true);
-  out.flush();
+  if (size == 0) writeBlock(bits, symbols, true);
+  bits.flush();
   const std::uint32_t check = adler32(data, size);
   for (int shift = 24; shift >= 0; shift -= 8)
-    out.putByte(static_cast<std::uint8_t>(check >> shift));
-  outSize = out.size();
-  auto* stream = static_cast<unsigned char*>(std::malloc(outSize));
-  if (stream != nullptr) std::memcpy(stream, out.data(), outSize);
-  return stream;
+    bits.putByte(static_cast<std::uint8_t>(check >> shift));
+  bits.finish();
 }
 
 // ---- PNG ----
 
-// Paeth for every row: the best of the fixed filters on textures, and trying all five per row
-// (stb's choice) costs more time than it saves bytes.
-constexpr int kFilter = 4;
-
-// stb keeps it as a global: set once, before the first encode, by whichever thread comes first.
-void configureStbWriter() {
-  static const bool configured = [] {
-    stbi_write_force_png_filter = kFilter;
-    return true;
+std::uint32_t crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0) {
+  static const auto table = [] {
+    std::array<std::uint32_t, 256> t{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+      std::uint32_t c = n;
+      for (int k = 0; k < 8; ++k) c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[n] = c;
+    }
+    return t;
   }();
-  static_cast<void>(configured);
+  crc = ~crc;
+  for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+  return ~crc;
 }
 
-struct Sink {
-  std::vector<std::uint8_t> bytes;
-  bool failed = false;
-};
+void appendU32Be(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+}
 
-void append(void* context, void* data, int size) {
-  auto* sink = static_cast<Sink*>(context);
-  if (size <= 0 || sink->failed) return;
-  try {
-    const auto* first = static_cast<const std::uint8_t*>(data);
-    sink->bytes.insert(sink->bytes.end(), first, first + size);
-  } catch (const std::bad_alloc&) {
-    sink->failed = true;  // no exception may cross stb's C interface
+// A chunk whose data is already in `out` from `start` on, after room for its length and type.
+void closeChunk(std::vector<std::uint8_t>& out, std::size_t start) {
+  const std::size_t length = out.size() - start - 8;
+  for (std::size_t i = 0; i < 4; ++i)
+    out[start + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+  appendU32Be(out, crc32(out.data() + start + 4, length + 4));
+}
+
+std::size_t openChunk(std::vector<std::uint8_t>& out, const char (&type)[5]) {
+  const std::size_t start = out.size();
+  out.insert(out.end(), 4, 0);
+  out.insert(out.end(), type, type + 4);
+  return start;
+}
+
+std::int32_t paeth(std::int32_t left, std::int32_t up, std::int32_t upLeft) {
+  const std::int32_t toLeft = std::abs(up - upLeft), toUp = std::abs(left - upLeft);
+  const std::int32_t toUpLeft = std::abs(left + up - 2 * upLeft);
+  if (toLeft <= toUp && toLeft <= toUpLeft) return left;
+  return toUp <= toUpLeft ? up : upLeft;
+}
+
+// Each row behind its filter byte: Paeth throughout, the best of the fixed filters on textures
+// (trying all five per row costs more time than it saves bytes). RGB drops the alpha bytes.
+template <std::size_t Channels>
+void filterRows(const Pixels& pixels, std::uint8_t* out) {
+  const std::size_t width = pixels.width, height = pixels.height;
+  for (std::size_t y = 0; y < height; ++y) {
+    const std::uint8_t* current = pixels.rgba.data() + y * width * 4;
+    const std::uint8_t* above = y > 0 ? current - width * 4 : nullptr;
+    *out++ = 4;
+    for (std::size_t x = 0; x < width; ++x) {
+      for (std::size_t c = 0; c < Channels; ++c) {
+        const std::size_t at = x * 4 + c;
+        const std::int32_t left = x > 0 ? current[at - 4] : 0;
+        const std::int32_t up = above != nullptr ? above[at] : 0;
+        const std::int32_t upLeft = above != nullptr && x > 0 ? above[at - 4] : 0;
+        *out++ = static_cast<std::uint8_t>(current[at] - paeth(left, up, upLeft));
+      }
+    }
   }
 }
 
 }  // namespace
-
-// stb_image_write's zlib (stb_impl.cpp names it as STBIW_ZLIB_COMPRESS); the result is freed
-// by stb with free(). The quality stb passes is ignored: there is one speed here.
-unsigned char* detail::zlibCompress(unsigned char* data, int length, int* outLength, int) noexcept {
-  try {
-    if (length < 0) return nullptr;
-    std::size_t size = 0;
-    unsigned char* stream = zlibStream(data, static_cast<std::size_t>(length), size);
-    if (stream == nullptr || size > static_cast<std::size_t>(INT_MAX)) {
-      std::free(stream);
-      return nullptr;
-    }
-    *outLength = static_cast<int>(size);
-    return stream;
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
 
 std::vector<std::uint8_t> encodePng(const Pixels& pixels) {
   try {
@@ -447,29 +456,31 @@ std::vector<std::uint8_t> encodePng(const Pixels& pixels) {
     bool opaque = true;
     for (std::size_t i = 3; i < pixels.rgba.size() && opaque; i += 4)
       opaque = pixels.rgba[i] == 255;
-    const int channels = opaque ? 3 : 4;
-    // stb holds the filtered rows, (width * channels + 1) * height bytes, in an int.
-    if ((width * static_cast<std::uint64_t>(channels) + 1) * height > INT_MAX) return {};
-
-    std::vector<std::uint8_t> rgb;
-    const std::uint8_t* source = pixels.rgba.data();
+    const std::size_t channels = opaque ? 3 : 4;
+    const std::size_t rowsSize = static_cast<std::size_t>((width * channels + 1) * height);
+    // A chunk holds at most 2^31 - 1 bytes, one IDAT here: about a 500-megapixel image.
+    if (rowsSize + rowsSize / 8 + 1024 > static_cast<std::size_t>(INT_MAX)) return {};
+    // Left unset until filtered: every byte is written.
+    const std::unique_ptr<std::uint8_t[]> rows(new std::uint8_t[rowsSize]);
+    detail::preferHugePages(rows.get(), rowsSize);
     if (opaque) {
-      rgb.resize(static_cast<std::size_t>(width * height * 3));
-      for (std::size_t i = 0, o = 0; i < pixels.rgba.size(); i += 4, o += 3) {
-        rgb[o] = pixels.rgba[i];
-        rgb[o + 1] = pixels.rgba[i + 1];
-        rgb[o + 2] = pixels.rgba[i + 2];
-      }
-      source = rgb.data();
+      filterRows<3>(pixels, rows.get());
+    } else {
+      filterRows<4>(pixels, rows.get());
     }
-    configureStbWriter();
-    Sink sink;
-    const int w = static_cast<int>(width);
-    if (stbi_write_png_to_func(append, &sink, w, static_cast<int>(height), channels, source,
-                               w * channels) == 0 ||
-        sink.failed)
-      return {};
-    return std::move(sink.bytes);
+
+    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::size_t chunk = openChunk(png, "IHDR");
+    appendU32Be(png, static_cast<std::uint32_t>(width));
+    appendU32Be(png, static_cast<std::uint32_t>(height));
+    png.insert(png.end(), {8, static_cast<std::uint8_t>(opaque ? 2 : 6), 0, 0, 0});
+    closeChunk(png, chunk);
+    chunk = openChunk(png, "IDAT");
+    appendZlib(png, rows.get(), rowsSize);
+    if (png.size() - chunk - 8 > 0x7FFFFFFF) return {};  // noise near the size limit
+    closeChunk(png, chunk);
+    closeChunk(png, openChunk(png, "IEND"));
+    return png;
   } catch (const std::bad_alloc&) {
     return {};
   }

@@ -1,6 +1,7 @@
 // The one translation unit that holds stb_image and stb_image_write (Debian's libstb-dev),
 // compiled with warnings off (image/CMakeLists.txt): their code is not ours to change.
-// stb_image_write frames PNG files and filters their rows; their zlib stream is ours.
+// stb_image_write is here for the tests, which make JPEG files with it; our PNG writer is in
+// png_encode.cpp.
 //
 // stb_image reads only what we need (no stdio, four formats, sides of at most kMaxDimension),
 // gives failure reasons in words, and allocates through a per-thread cap: a PNG or JPEG whose
@@ -38,12 +39,6 @@ void* stbRealloc(void* block, std::size_t size) {
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb/stb_image.h>
 
-namespace kxm::image::detail {
-// png_encode.cpp: a faster zlib than stb's own.
-unsigned char* zlibCompress(unsigned char* data, int length, int* outLength, int quality) noexcept;
-}  // namespace kxm::image::detail
-
-#define STBIW_ZLIB_COMPRESS kxm::image::detail::zlibCompress
 #define STBI_WRITE_NO_STDIO
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>

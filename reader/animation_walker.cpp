@@ -113,7 +113,7 @@ struct AnimationWalker {
 
   NestedStep onChunk(Level& level, const ChunkHead& head, Level& nested) {
     // The next animation's node one level deeper, its chunks' nodes below that.
-    if (head.code == 220 && !r.admitsDepth(level.depth + 2, head, "animations")) {
+    if (head.code == chunk::NextAnimation && !r.admitsDepth(level.depth + 2, head, "animations")) {
       return NestedStep::Failed;
     }
     r.enterChunk(head);
@@ -123,7 +123,7 @@ struct AnimationWalker {
       return read ? NestedStep::Handled : NestedStep::Failed;
     };
     switch (head.code) {
-      case 211: {  // AnimBone Name
+      case chunk::AnimBoneName: {  // AnimBone Name
         char boneName[kStringCapacity] = {};
         if (!r.readName(head, boneName, "bone name")) return done(false);
         std::memcpy(animation.boneName, boneName, sizeof boneName);
@@ -131,31 +131,31 @@ struct AnimationWalker {
         r.tell(level.parentItem, head, ChunkValue::name(boneName));
         return NestedStep::Handled;
       }
-      case 212:    // Position Key Count
-      case 214:    // Rotation Key Count
-      case 216:    // Scale Key Count
-      case 218: {  // Matrix Key Count
+      case chunk::PositionKeyCount:    // Position Key Count
+      case chunk::RotationKeyCount:    // Rotation Key Count
+      case chunk::ScaleKeyCount:    // Scale Key Count
+      case chunk::MatrixKeyCount: {  // Matrix Key Count
         std::uint32_t count = 0;
         if (!r.cursor.readU32Le(count)) return done(false);
         r.expectLength(head, 4);
-        level.counts[(head.code - 212) / 2] = count;
-        level.counted[(head.code - 212) / 2] = true;
+        level.counts[(head.code - chunk::PositionKeyCount) / 2] = count;
+        level.counted[(head.code - chunk::PositionKeyCount) / 2] = true;
         r.tell(level.parentItem, head, ChunkValue::number(static_cast<std::int32_t>(count)));
         return NestedStep::Handled;
       }
-      case 213:  // Position Data: time, x, y, z, 12 bytes not kept
+      case chunk::PositionData:  // Position Data: time, x, y, z, 12 bytes not kept
         return done(readTrack(level, head, kPosition, animation.positionKeys, 28,
                               +[](PositionKey& k) { return k.value; }, 3));
-      case 215:  // Rotation Data: time and four floats
+      case chunk::RotationData:  // Rotation Data: time and four floats
         return done(readTrack(level, head, kRotation, animation.rotationKeys, 20,
                               +[](RotationKey& k) { return k.value; }, 4));
-      case 217:  // Scale Data: as Position Data
+      case chunk::ScaleData:  // Scale Data: as Position Data
         return done(readTrack(level, head, kScale, animation.scaleKeys, 28,
                               +[](ScaleKey& k) { return k.value; }, 3));
-      case 219:  // Matrix Data: time, sixteen floats, 64 bytes not kept
+      case chunk::MatrixData:  // Matrix Data: time, sixteen floats, 64 bytes not kept
         return done(readTrack(level, head, kMatrix, animation.matrixKeys, 132,
                               +[](MatrixKey& k) { return k.matrix; }, 16));
-      case 220: {  // Next ANIMATION: the next animation of the chain, one level deeper
+      case chunk::NextAnimation: {  // Next ANIMATION: the next animation of the chain, one level deeper
         const SinkNode node = r.tell(level.parentItem, head);
         nested.animation = addAnimation(set);
         if (nested.animation == nullptr) {
@@ -186,7 +186,7 @@ bool ChunkReader::readAnimationSet(std::uint32_t end, SinkNode parentItem) {
   };
   return walkChunks(end, Family::AnimationSet, "animation set", onEnd, [&](const ChunkHead& head) {
     switch (head.code) {
-      case 201: {  // AnimationSet Name
+      case chunk::AnimationSetName: {  // AnimationSet Name
         char setName[kStringCapacity] = {};
         if (!readName(head, setName, "animation set name")) break;
         std::memcpy(set.name, setName, sizeof setName);
@@ -194,7 +194,7 @@ bool ChunkReader::readAnimationSet(std::uint32_t end, SinkNode parentItem) {
         tell(parentItem, head, ChunkValue::name(setName));
         return Next::AtChunkEnd;
       }
-      case 202: {  // AnimationSet Length: unsigned, kept as the nearest float
+      case chunk::AnimationSetLength: {  // AnimationSet Length: unsigned, kept as the nearest float
         std::uint32_t length = 0;
         if (!cursor.readU32Le(length)) break;
         expectLength(head, 4);
@@ -202,7 +202,7 @@ bool ChunkReader::readAnimationSet(std::uint32_t end, SinkNode parentItem) {
         tell(parentItem, head, ChunkValue::number(static_cast<std::int32_t>(length)));
         return Next::AtChunkEnd;
       }
-      case 203: {  // AnimationSet DATA: the first animation of a chain
+      case chunk::AnimationSetData: {  // AnimationSet DATA: the first animation of a chain
         const SinkNode node = tell(parentItem, head);
         return readAnimation(head.end, set, node) ? Next::AtChunkEnd : Next::Failed;
       }

@@ -9,129 +9,127 @@ namespace {
 struct Entry {
   ChunkCode code;
   const char* name;
+  ChunkFamily family;
 };
 
 constexpr Entry kCatalogue[] = {
-    {0, "END"},
-    // frame
-    {101, "Frame Name"},
-    {102, "Frame Matrix"},
-    {103, "Frame MESH"},
-    {104, "Frame CHILD"},
-    {105, "Frame SIBLING"},
-    {106, "Frame Offset"},
-    {107, "Frame Rotation"},
-    {108, "Frame Scale"},
-    // mesh
-    {111, "Mesh FVF Flags"},
-    {112, "Mesh FVF Size"},
-    {113, "Mesh Vertex Count"},
-    {114, "Mesh Index Count"},
-    {115, "Mesh Vertex Data"},
-    {116, "Mesh Index Data"},
-    {117, "Mesh Primitive Type"},
-    {118, "Mesh Draw Vertex Count"},
-    {119, "Mesh Draw Primitive Count"},
-    {120, "Mesh Vertex Declaration"},
-    {121, "Mesh Bone Count"},
-    {122, "Mesh BONES DATA"},
-    {123, "Use Multiple Materials"},
-    {124, "Multiple Material Count"},
-    {125, "Mesh Uses Material"},
-    {126, "Mesh Material"},
-    {127, "Mesh Texture Count"},
-    {128, "Mesh TEXTURES"},
-    {129, "Mesh Wireframe"},
-    {130, "Mesh Light"},
-    {131, "Mesh Cull"},
-    {132, "Mesh Fog"},
-    {133, "Mesh Ambient"},
-    {134, "Mesh Transparency"},
-    {135, "Mesh Ghost"},
-    {136, "Mesh Ghost Mode"},
-    {137, "Mesh Linked - skip"},
-    {138, "Mesh Sub Frames - skip"},
-    {139, "Multiple MATERIALS"},
-    {140, "Mesh Visible"},
-    // texture
-    {141, "Texture Name"},
-    {142, "Texture Stage"},
-    {143, "Texture Blend Mode"},
-    {144, "Texture Arg 1"},
-    {145, "Texture Arg 2"},
-    {146, "Texture Address U"},
-    {147, "Texture Address V"},
-    {148, "Texture Mag"},
-    {149, "Texture Min"},
-    {150, "Texture Mip"},
-    {151, "Texture TC Mode"},
-    {152, "Texture Primitive Start"},
-    {153, "Texture Primitive Count"},
-    // mesh, continued
-    {154, "Mesh FX Effect Name"},
-    {155, "Mesh Arbitrary Value"},
-    {156, "Mesh Z Bias Flag"},
-    {157, "Mesh Z Bias Slope"},
-    {158, "Mesh Z Bias Depth"},
-    {159, "Mesh Z Read"},
-    {160, "Mesh Z Write"},
-    // multi-material
-    {161, "MultiMaterial Name"},
-    {162, "MultiMaterial Material"},
-    {163, "MultiMaterial Index Start"},
-    {164, "MultiMaterial Index Count"},
-    {165, "MultiMaterial Polygon Count"},
-    {166, "Mesh Alpha Test Value"},
-    // animation set and animation
-    {201, "AnimationSet Name"},
-    {202, "AnimationSet Length"},
-    {203, "AnimationSet DATA"},
-    {211, "AnimBone Name"},
-    {212, "Position Key Count"},
-    {213, "Position Data"},
-    {214, "Rotation Key Count"},
-    {215, "Rotation Data"},
-    {216, "Scale Key Count"},
-    {217, "Scale Data"},
-    {218, "Matrix Key Count"},
-    {219, "Matrix Data"},
-    {220, "Next ANIMATION"},
-    // bones
-    {301, "Bones Name"},
-    {302, "Bones Num Influences"},
-    {303, "Bones Vertices"},
-    {304, "Bones Weights"},
-    {305, "Bones Translation Matrix"},
-    // frame bones: named, read by no walker
-    {400, "Frame BoneType"},
-    {401, "Frame BoneOffsetList"},
-    {402, "Frame BoneOffsetListSize"},
-    {403, "Frame BoneMatrixSizeA"},
-    {404, "Frame BoneMatrixSizeB"},
-    {405, "Frame BoneMatrixList"},
-    {406, "Frame BoneMatrixData"},
+    {chunk::End, "END", ChunkFamily::End},
+    {chunk::FrameName, "Frame Name", ChunkFamily::Frame},
+    {chunk::FrameMatrix, "Frame Matrix", ChunkFamily::Frame},
+    {chunk::FrameMesh, "Frame MESH", ChunkFamily::Frame},
+    {chunk::FrameChild, "Frame CHILD", ChunkFamily::Frame},
+    {chunk::FrameSibling, "Frame SIBLING", ChunkFamily::Frame},
+    {chunk::FrameOffset, "Frame Offset", ChunkFamily::Frame},
+    {chunk::FrameRotation, "Frame Rotation", ChunkFamily::Frame},
+    {chunk::FrameScale, "Frame Scale", ChunkFamily::Frame},
+    {chunk::MeshFvfFlags, "Mesh FVF Flags", ChunkFamily::Mesh},
+    {chunk::MeshFvfSize, "Mesh FVF Size", ChunkFamily::Mesh},
+    {chunk::MeshVertexCount, "Mesh Vertex Count", ChunkFamily::Mesh},
+    {chunk::MeshIndexCount, "Mesh Index Count", ChunkFamily::Mesh},
+    {chunk::MeshVertexData, "Mesh Vertex Data", ChunkFamily::Mesh},
+    {chunk::MeshIndexData, "Mesh Index Data", ChunkFamily::Mesh},
+    {chunk::MeshPrimitiveType, "Mesh Primitive Type", ChunkFamily::Mesh},
+    {chunk::MeshDrawVertexCount, "Mesh Draw Vertex Count", ChunkFamily::Mesh},
+    {chunk::MeshDrawPrimitiveCount, "Mesh Draw Primitive Count", ChunkFamily::Mesh},
+    {chunk::MeshVertexDeclaration, "Mesh Vertex Declaration", ChunkFamily::Mesh},
+    {chunk::MeshBoneCount, "Mesh Bone Count", ChunkFamily::Mesh},
+    {chunk::MeshBonesData, "Mesh BONES DATA", ChunkFamily::Mesh},
+    {chunk::UseMultipleMaterials, "Use Multiple Materials", ChunkFamily::Mesh},
+    {chunk::MultipleMaterialCount, "Multiple Material Count", ChunkFamily::Mesh},
+    {chunk::MeshUsesMaterial, "Mesh Uses Material", ChunkFamily::Mesh},
+    {chunk::MeshMaterial, "Mesh Material", ChunkFamily::Mesh},
+    {chunk::MeshTextureCount, "Mesh Texture Count", ChunkFamily::Mesh},
+    {chunk::MeshTextures, "Mesh TEXTURES", ChunkFamily::Mesh},
+    {chunk::MeshWireframe, "Mesh Wireframe", ChunkFamily::Mesh},
+    {chunk::MeshLight, "Mesh Light", ChunkFamily::Mesh},
+    {chunk::MeshCull, "Mesh Cull", ChunkFamily::Mesh},
+    {chunk::MeshFog, "Mesh Fog", ChunkFamily::Mesh},
+    {chunk::MeshAmbient, "Mesh Ambient", ChunkFamily::Mesh},
+    {chunk::MeshTransparency, "Mesh Transparency", ChunkFamily::Mesh},
+    {chunk::MeshGhost, "Mesh Ghost", ChunkFamily::Mesh},
+    {chunk::MeshGhostMode, "Mesh Ghost Mode", ChunkFamily::Mesh},
+    {chunk::MeshLinkedSkip, "Mesh Linked - skip", ChunkFamily::Mesh},
+    {chunk::MeshSubFramesSkip, "Mesh Sub Frames - skip", ChunkFamily::Mesh},
+    {chunk::MultipleMaterials, "Multiple MATERIALS", ChunkFamily::Mesh},
+    {chunk::MeshVisible, "Mesh Visible", ChunkFamily::Mesh},
+    {chunk::TextureName, "Texture Name", ChunkFamily::Texture},
+    {chunk::TextureStage, "Texture Stage", ChunkFamily::Texture},
+    {chunk::TextureBlendMode, "Texture Blend Mode", ChunkFamily::Texture},
+    {chunk::TextureArg1, "Texture Arg 1", ChunkFamily::Texture},
+    {chunk::TextureArg2, "Texture Arg 2", ChunkFamily::Texture},
+    {chunk::TextureAddressU, "Texture Address U", ChunkFamily::Texture},
+    {chunk::TextureAddressV, "Texture Address V", ChunkFamily::Texture},
+    {chunk::TextureMag, "Texture Mag", ChunkFamily::Texture},
+    {chunk::TextureMin, "Texture Min", ChunkFamily::Texture},
+    {chunk::TextureMip, "Texture Mip", ChunkFamily::Texture},
+    {chunk::TextureTcMode, "Texture TC Mode", ChunkFamily::Texture},
+    {chunk::TexturePrimitiveStart, "Texture Primitive Start", ChunkFamily::Texture},
+    {chunk::TexturePrimitiveCount, "Texture Primitive Count", ChunkFamily::Texture},
+    {chunk::MeshFxEffectName, "Mesh FX Effect Name", ChunkFamily::Mesh},
+    {chunk::MeshArbitraryValue, "Mesh Arbitrary Value", ChunkFamily::Mesh},
+    {chunk::MeshZBiasFlag, "Mesh Z Bias Flag", ChunkFamily::Mesh},
+    {chunk::MeshZBiasSlope, "Mesh Z Bias Slope", ChunkFamily::Mesh},
+    {chunk::MeshZBiasDepth, "Mesh Z Bias Depth", ChunkFamily::Mesh},
+    {chunk::MeshZRead, "Mesh Z Read", ChunkFamily::Mesh},
+    {chunk::MeshZWrite, "Mesh Z Write", ChunkFamily::Mesh},
+    {chunk::MultiMaterialName, "MultiMaterial Name", ChunkFamily::MultiMaterial},
+    {chunk::MultiMaterialMaterial, "MultiMaterial Material", ChunkFamily::MultiMaterial},
+    {chunk::MultiMaterialIndexStart, "MultiMaterial Index Start", ChunkFamily::MultiMaterial},
+    {chunk::MultiMaterialIndexCount, "MultiMaterial Index Count", ChunkFamily::MultiMaterial},
+    {chunk::MultiMaterialPolygonCount, "MultiMaterial Polygon Count", ChunkFamily::MultiMaterial},
+    {chunk::MeshAlphaTestValue, "Mesh Alpha Test Value", ChunkFamily::Mesh},
+    {chunk::AnimationSetName, "AnimationSet Name", ChunkFamily::AnimationSet},
+    {chunk::AnimationSetLength, "AnimationSet Length", ChunkFamily::AnimationSet},
+    {chunk::AnimationSetData, "AnimationSet DATA", ChunkFamily::AnimationSet},
+    {chunk::AnimBoneName, "AnimBone Name", ChunkFamily::Animation},
+    {chunk::PositionKeyCount, "Position Key Count", ChunkFamily::Animation},
+    {chunk::PositionData, "Position Data", ChunkFamily::Animation},
+    {chunk::RotationKeyCount, "Rotation Key Count", ChunkFamily::Animation},
+    {chunk::RotationData, "Rotation Data", ChunkFamily::Animation},
+    {chunk::ScaleKeyCount, "Scale Key Count", ChunkFamily::Animation},
+    {chunk::ScaleData, "Scale Data", ChunkFamily::Animation},
+    {chunk::MatrixKeyCount, "Matrix Key Count", ChunkFamily::Animation},
+    {chunk::MatrixData, "Matrix Data", ChunkFamily::Animation},
+    {chunk::NextAnimation, "Next ANIMATION", ChunkFamily::Animation},
+    {chunk::BonesName, "Bones Name", ChunkFamily::Bone},
+    {chunk::BonesNumInfluences, "Bones Num Influences", ChunkFamily::Bone},
+    {chunk::BonesVertices, "Bones Vertices", ChunkFamily::Bone},
+    {chunk::BonesWeights, "Bones Weights", ChunkFamily::Bone},
+    {chunk::BonesTranslationMatrix, "Bones Translation Matrix", ChunkFamily::Bone},
+    {chunk::FrameBoneType, "Frame BoneType", ChunkFamily::FrameBone},
+    {chunk::FrameBoneOffsetList, "Frame BoneOffsetList", ChunkFamily::FrameBone},
+    {chunk::FrameBoneOffsetListSize, "Frame BoneOffsetListSize", ChunkFamily::FrameBone},
+    {chunk::FrameBoneMatrixSizeA, "Frame BoneMatrixSizeA", ChunkFamily::FrameBone},
+    {chunk::FrameBoneMatrixSizeB, "Frame BoneMatrixSizeB", ChunkFamily::FrameBone},
+    {chunk::FrameBoneMatrixList, "Frame BoneMatrixList", ChunkFamily::FrameBone},
+    {chunk::FrameBoneMatrixData, "Frame BoneMatrixData", ChunkFamily::FrameBone},
 };
-static_assert(std::size(kCatalogue) == 90);
 
 constexpr ChunkCode kHighestCode = 406;
 constexpr const char* kUnknown = "UNKNOWN";
 
 // Every code up to the highest listed one, looked up in one step.
 constexpr auto kByCode = [] {
-  std::array<const char*, kHighestCode + 1> names{};
-  for (auto& name : names) name = kUnknown;
-  for (const Entry& entry : kCatalogue) names[entry.code] = entry.name;
-  return names;
+  std::array<Entry, kHighestCode + 1> byCode{};
+  for (auto& entry : byCode) entry = {0, kUnknown, ChunkFamily::Unknown};
+  for (const Entry& entry : kCatalogue) byCode[entry.code] = entry;
+  return byCode;
 }();
 
 }  // namespace
 
 const char* chunkNameOf(ChunkCode code) {
-  return code <= kHighestCode ? kByCode[code] : kUnknown;
+  return code <= kHighestCode ? kByCode[code].name : kUnknown;
+}
+
+ChunkFamily chunkFamilyOf(ChunkCode code) {
+  return code <= kHighestCode ? kByCode[code].family : ChunkFamily::Unknown;
 }
 
 const char* topLevelNameOf(ChunkCode code) {
-  return code == 1 ? "Frame ROOT" : code == 2 ? "AnimationSet ROOT" : kUnknown;
+  return code == chunk::FrameRoot          ? "Frame ROOT"
+         : code == chunk::AnimationSetRoot ? "AnimationSet ROOT"
+                                           : kUnknown;
 }
 
 }  // namespace kxm

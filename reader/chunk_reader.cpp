@@ -75,19 +75,21 @@ bool ChunkReader::admitsDepth(std::size_t deepest, const ChunkHead& head, const 
 
 namespace {
 
-// Whether a catalogued code belongs to the chunks that this family's walker reads.
-bool inPlace(ChunkReader::Family family, ChunkCode code) {
+// Whether a catalogued code belongs to the chunks that this walker reads.
+bool inPlace(ChunkReader::Family walker, ChunkCode code) {
   using Family = ChunkReader::Family;
-  auto within = [code](ChunkCode low, ChunkCode high) { return code >= low && code <= high; };
-  switch (family) {
-    case Family::TopLevel: return code == 1 || code == 2 || code == 406;
-    case Family::Frame: return within(101, 108) || within(400, 406);
-    case Family::Mesh: return within(111, 140) || within(154, 160) || code == 166;
-    case Family::Bone: return within(301, 305);
-    case Family::Texture: return within(141, 153);
-    case Family::MultiMaterial: return within(161, 165);
-    case Family::AnimationSet: return within(201, 203);
-    case Family::Animation: return within(211, 220);
+  const ChunkFamily family = chunkFamilyOf(code);
+  switch (walker) {
+    case Family::TopLevel:
+      return code == chunk::FrameRoot || code == chunk::AnimationSetRoot ||
+             code == chunk::CustomData;
+    case Family::Frame: return family == ChunkFamily::Frame || family == ChunkFamily::FrameBone;
+    case Family::Mesh: return family == ChunkFamily::Mesh;
+    case Family::Bone: return family == ChunkFamily::Bone;
+    case Family::Texture: return family == ChunkFamily::Texture;
+    case Family::MultiMaterial: return family == ChunkFamily::MultiMaterial;
+    case Family::AnimationSet: return family == ChunkFamily::AnimationSet;
+    case Family::Animation: return family == ChunkFamily::Animation;
   }
   return false;
 }
@@ -109,7 +111,7 @@ bool ChunkReader::nextChunk(ChunkHead& head, std::uint32_t end, Family family) {
 
 void ChunkReader::checkChunkPlace(const ChunkHead& head, std::uint32_t end, Family family) {
   const bool top = family == Family::TopLevel;
-  const bool named = std::string_view(chunkNameOf(head.code)) != "UNKNOWN";
+  const bool named = chunkFamilyOf(head.code) != ChunkFamily::Unknown;
   const bool unknown = top ? !inPlace(family, head.code) : !named;
   const bool misplaced = !unknown && !top && !inPlace(family, head.code);
   if (!observer->wantsDetail()) {  // counted only
@@ -172,7 +174,7 @@ void ChunkReader::report(FindingCode code, std::uint32_t offset, std::string mes
     ref.code = chunk->code;
     // At the top level custom data goes by the root it is shown under.
     ref.name = !path_.empty()       ? chunkNameOf(chunk->code)
-               : chunk->code == 406 ? "CustomData"
+               : chunk->code == chunk::CustomData ? "CustomData"
                                     : topLevelNameOf(chunk->code);
     finding.path.push_back(std::move(ref));
   }

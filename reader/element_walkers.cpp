@@ -96,13 +96,13 @@ struct ElementWalk {
 Field boneField(ElementWalk<Bone>& walk, ChunkCode code) {
   Bone* bone = walk.record;
   switch (code) {
-    case 301: return bone ? walk.name() : Field::NotHandled;       // Bones Name
-    case 302: return walk.integer(&walk.influences);               // Bones Num Influences
-    case 303:                                                      // Bones Vertices
+    case chunk::BonesName: return bone ? walk.name() : Field::NotHandled;       // Bones Name
+    case chunk::BonesNumInfluences: return walk.integer(&walk.influences);               // Bones Num Influences
+    case chunk::BonesVertices:                                                      // Bones Vertices
       return bone ? walk.boneArray(bone->vertexIndices, "bone vertex indices") : Field::NotHandled;
-    case 304:  // Bones Weights
+    case chunk::BonesWeights:  // Bones Weights
       return bone ? walk.boneArray(bone->weights, "bone weights") : Field::NotHandled;
-    case 305:  // Bones Translation Matrix
+    case chunk::BonesTranslationMatrix:  // Bones Translation Matrix
       return bone ? walk.matrix(bone->translationMatrix) : Field::NotHandled;
     default: return Field::NotHandled;
   }
@@ -111,14 +111,14 @@ Field boneField(ElementWalk<Bone>& walk, ChunkCode code) {
 Field textureField(ElementWalk<Texture>& walk, ChunkCode code) {
   Texture* texture = walk.record;
   switch (code) {
-    case 141: return texture ? walk.name() : Field::NotHandled;  // Texture Name
-    case 152:                                                     // Texture Primitive Start
+    case chunk::TextureName: return texture ? walk.name() : Field::NotHandled;  // Texture Name
+    case chunk::TexturePrimitiveStart:                                                     // Texture Primitive Start
       return texture ? walk.integer(&texture->primitiveStart) : Field::NotHandled;
-    case 153:  // Texture Primitive Count
+    case chunk::TexturePrimitiveCount:  // Texture Primitive Count
       return texture ? walk.integer(&texture->primitiveCount) : Field::NotHandled;
     default:
       // 142 to 151: stage, blend mode, arguments, address modes, filters, coordinate mode
-      if (code >= 142 && code <= 151) return walk.integer(nullptr);
+      if (code >= chunk::TextureStage && code <= chunk::TextureTcMode) return walk.integer(nullptr);
       return Field::NotHandled;
   }
 }
@@ -127,11 +127,11 @@ Field multiMaterialField(ElementWalk<MultiMaterial>& walk, ChunkCode code) {
   MultiMaterial* entry = walk.record;
   if (entry == nullptr) return Field::NotHandled;  // every chunk of this family fills a field
   switch (code) {
-    case 161: return walk.name();                             // MultiMaterial Name
-    case 162: return walk.material(entry->material);          // MultiMaterial Material
-    case 163: return walk.integer(&entry->indexStart);        // MultiMaterial Index Start
-    case 164: return walk.integer(&entry->indexCount);        // MultiMaterial Index Count
-    case 165: return walk.integer(&entry->polygonCount);      // MultiMaterial Polygon Count
+    case chunk::MultiMaterialName: return walk.name();                             // MultiMaterial Name
+    case chunk::MultiMaterialMaterial: return walk.material(entry->material);          // MultiMaterial Material
+    case chunk::MultiMaterialIndexStart: return walk.integer(&entry->indexStart);        // MultiMaterial Index Start
+    case chunk::MultiMaterialIndexCount: return walk.integer(&entry->indexCount);        // MultiMaterial Index Count
+    case chunk::MultiMaterialPolygonCount: return walk.integer(&entry->polygonCount);      // MultiMaterial Polygon Count
     default: return Field::NotHandled;
   }
 }

@@ -55,9 +55,9 @@ struct FrameWalker {
   }
 
   NestedStep onChunk(Level& level, const ChunkHead& head, Level& nested) {
-    const bool sibling = head.code == 105;
+    const bool sibling = head.code == chunk::FrameSibling;
     const std::size_t depth = (sibling ? level.siblingParentDepth : level.frameDepth) + 1;
-    if ((head.code == 104 || sibling) &&
+    if ((head.code == chunk::FrameChild || sibling) &&
         !r.admitsDepth(depth + kLevelsBelowFrameNode, head, "frames")) {
       return NestedStep::Failed;
     }
@@ -70,7 +70,7 @@ struct FrameWalker {
     };
 
     switch (head.code) {
-      case 101: {  // Frame Name; one of 128 bytes or more leaves the row's name empty
+      case chunk::FrameName: {  // Frame Name; one of 128 bytes or more leaves the row's name empty
         char frameName[kStringCapacity] = {};
         if (!r.readName(head, frameName, "frame name")) return failed();
         std::memcpy(frame.name, frameName, sizeof frameName);
@@ -79,19 +79,19 @@ struct FrameWalker {
         r.tell(parent, head, ChunkValue::name(frameName));
         return NestedStep::Handled;
       }
-      case 102:  // Frame Matrix: 64 bytes, whatever the length says
+      case chunk::FrameMatrix:  // Frame Matrix: 64 bytes, whatever the length says
         if (!r.cursor.readFloatsLe(frame.matrix, 16)) return failed();
         frame.hasMatrix = true;
         r.expectLength(head, 64);
         r.expectFinite(head, frame.matrix, 16, "matrix");
         r.tell(parent, head);
         return NestedStep::Handled;
-      case 103: {  // Frame MESH
+      case chunk::FrameMesh: {  // Frame MESH
         const SinkNode node = r.tell(parent, head);
         return r.readMesh(head.end, frame, node) ? NestedStep::Handled : NestedStep::Failed;
       }
-      case 104:    // Frame CHILD: a frame whose parent is this one
-      case 105: {  // Frame SIBLING: a frame with this one's parent, shown beside it
+      case chunk::FrameChild:    // Frame CHILD: a frame whose parent is this one
+      case chunk::FrameSibling: {  // Frame SIBLING: a frame with this one's parent, shown beside it
         const SinkNode node = r.tell(parent, head);
         const bool child = !sibling;
         nested.end = head.end;
@@ -108,15 +108,15 @@ struct FrameWalker {
         nested.named = false;
         return NestedStep::Nested;
       }
-      case 106:    // Frame Offset
-      case 107:    // Frame Rotation, in radians
-      case 108: {  // Frame Scale
+      case chunk::FrameOffset:    // Frame Offset
+      case chunk::FrameRotation:    // Frame Rotation, in radians
+      case chunk::FrameScale: {  // Frame Scale
         float v[3];
         if (!r.cursor.readFloatsLe(v, 3)) return failed();
         r.expectLength(head, 12);
         r.expectFinite(head, v, 3, chunkNameOf(head.code));
-        float* target = head.code == 106   ? frame.offset
-                        : head.code == 107 ? frame.rotation
+        float* target = head.code == chunk::FrameOffset   ? frame.offset
+                        : head.code == chunk::FrameRotation ? frame.rotation
                                            : frame.scale;
         std::memcpy(target, v, sizeof v);
         r.tell(parent, head, ChunkValue::vector(v));

@@ -2,27 +2,10 @@
 
 #include <string>
 
+#include "model/primitive_type.h"
 #include "reader/chunk_reader.h"
 
 namespace kxm {
-
-namespace {
-
-// How many primitives a primitive type draws from n indices (or vertices): point, line and
-// triangle lists, strips and fans, as Direct3D numbers them.
-std::int64_t primitivesOf(std::int32_t type, std::int64_t n) {
-  switch (type) {
-    case 1: return n;
-    case 2: return n / 2;
-    case 3: return n > 0 ? n - 1 : 0;
-    case 4: return n / 3;
-    case 5:
-    case 6: return n > 1 ? n - 2 : 0;
-    default: return n;
-  }
-}
-
-}  // namespace
 
 void MeshChecks::indexChunk(const ChunkHead& head) {
   if (!r_.observing()) return;
@@ -44,14 +27,14 @@ MeshChecks::Place MeshChecks::placeOf(const ChunkHead& head, const char* element
 
 void MeshChecks::elementField(const ChunkHead& head, const Bone* bone) {
   if (!r_.observing() || bone == nullptr || lists_.empty()) return;
-  if ((head.code == 303 || head.code == 304) && (bones_.empty() || bones_.back().record != bone)) {
+  if ((head.code == chunk::BonesVertices || head.code == chunk::BonesWeights) && (bones_.empty() || bones_.back().record != bone)) {
     bones_.push_back({bone, placeOf(head, bone->name)});
   }
 }
 
 void MeshChecks::elementField(const ChunkHead& head, const Texture* texture) {
   if (!r_.observing() || texture == nullptr || lists_.empty()) return;
-  if ((head.code == 152 || head.code == 153) &&
+  if ((head.code == chunk::TexturePrimitiveStart || head.code == chunk::TexturePrimitiveCount) &&
       (textures_.empty() || textures_.back().record != texture)) {
     textures_.push_back({texture, placeOf(head, texture->name)});
   }
@@ -59,7 +42,7 @@ void MeshChecks::elementField(const ChunkHead& head, const Texture* texture) {
 
 void MeshChecks::elementField(const ChunkHead& head, const MultiMaterial* entry) {
   if (!r_.observing() || entry == nullptr || lists_.empty()) return;
-  if ((head.code == 163 || head.code == 164) &&
+  if ((head.code == chunk::MultiMaterialIndexStart || head.code == chunk::MultiMaterialIndexCount) &&
       (multiMaterials_.empty() || multiMaterials_.back().record != entry)) {
     multiMaterials_.push_back({entry, placeOf(head, entry->name)});
   }
@@ -112,7 +95,7 @@ void MeshChecks::meshComplete(const Mesh& mesh) {
   const std::int64_t primitives =
       mesh.drawPrimitiveCount > 0
           ? mesh.drawPrimitiveCount
-          : primitivesOf(mesh.primitiveType, indices > 0 ? indices : vertices);
+          : primitivesDrawn(primitiveTypeOf(mesh.primitiveType), indices > 0 ? indices : vertices);
   for (const auto& [texture, place] : textures_) {
     checkRange(texture->primitiveStart, texture->primitiveCount, primitives, "primitives", place);
   }

@@ -186,34 +186,34 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem)
 
     switch (head.code) {
       // These seven go on right after their value, whatever their length says.
-      case 111: {  // Mesh FVF Flags
+      case chunk::MeshFvfFlags: {  // Mesh FVF Flags
         if (!cursor.readU32Le(state.fvfFlags)) return failed();
         expectLength(head, 4);
         mesh.fvfFlags = state.fvfFlags;
         tell(parentItem, head, ChunkValue::vertexFormat(state.fvfFlags));
         return Next::AfterValue;
       }
-      case 112: return integer(state.fvfSize, Next::AfterValue);
-      case 113: return count(state.pendingVertexCount, state.vertexCounted, Next::AfterValue);
-      case 114: return count(state.pendingIndexCount, state.indexCounted, Next::AfterValue);
-      case 117: return integer(mesh.primitiveType, Next::AfterValue);
-      case 118: return integer(mesh.drawVertexCount, Next::AfterValue);
-      case 119: return integer(mesh.drawPrimitiveCount, Next::AfterValue);
+      case chunk::MeshFvfSize: return integer(state.fvfSize, Next::AfterValue);
+      case chunk::MeshVertexCount: return count(state.pendingVertexCount, state.vertexCounted, Next::AfterValue);
+      case chunk::MeshIndexCount: return count(state.pendingIndexCount, state.indexCounted, Next::AfterValue);
+      case chunk::MeshPrimitiveType: return integer(mesh.primitiveType, Next::AfterValue);
+      case chunk::MeshDrawVertexCount: return integer(mesh.drawVertexCount, Next::AfterValue);
+      case chunk::MeshDrawPrimitiveCount: return integer(mesh.drawPrimitiveCount, Next::AfterValue);
 
-      case 115:  // Mesh Vertex Data
+      case chunk::MeshVertexData:  // Mesh Vertex Data
         return data(readVertexData(*this, head, mesh, state));
-      case 116:  // Mesh Index Data
+      case chunk::MeshIndexData:  // Mesh Index Data
         checks.indexChunk(head);
         return data(readIndexData(*this, head, mesh, state));
-      case 121: return count(state.pendingBoneCount, state.bonesCounted, Next::AtChunkEnd);
-      case 122:  // Mesh BONES DATA
+      case chunk::MeshBoneCount: return count(state.pendingBoneCount, state.bonesCounted, Next::AtChunkEnd);
+      case chunk::MeshBonesData:  // Mesh BONES DATA
         return list(state.bonesCounted, "a bone list", [&](SinkNode node) {
           return readBoneList(head, mesh, state.pendingBoneCount, node, checks);
         });
-      case 124:
+      case chunk::MultipleMaterialCount:
         return count(state.pendingMultiMaterialCount, state.multiMaterialsCounted,
                      Next::AtChunkEnd);
-      case 126: {  // Mesh Material: all 68 bytes or nothing
+      case chunk::MeshMaterial: {  // Mesh Material: all 68 bytes or nothing
         float values[17];
         if (!cursor.readFloatsLe(values, 17)) return failed();
         expectLength(head, 68);
@@ -222,40 +222,40 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem)
         bare();
         return Next::AtChunkEnd;
       }
-      case 127: return count(state.pendingTextureCount, state.texturesCounted, Next::AtChunkEnd);
-      case 128:  // Mesh TEXTURES
+      case chunk::MeshTextureCount: return count(state.pendingTextureCount, state.texturesCounted, Next::AtChunkEnd);
+      case chunk::MeshTextures:  // Mesh TEXTURES
         return list(state.texturesCounted, "a texture list", [&](SinkNode node) {
           return readTextureList(head, mesh, state.pendingTextureCount, node, checks);
         });
-      case 139:  // Multiple MATERIALS
+      case chunk::MultipleMaterials:  // Multiple MATERIALS
         return list(state.multiMaterialsCounted, "a multi-material list", [&](SinkNode node) {
           return readMultiMaterialList(head, mesh, state.pendingMultiMaterialCount, node,
                                        checks);
         });
 
       // Render states: shown, not stored.
-      case 123:  // Use Multiple Materials
-      case 125:  // Mesh Uses Material
-      case 129:  // Mesh Wireframe
-      case 130:  // Mesh Light
-      case 131:  // Mesh Cull
-      case 132:  // Mesh Fog
-      case 133:  // Mesh Ambient
-      case 134:  // Mesh Transparency
-      case 135:  // Mesh Ghost
-      case 137:  // Mesh Linked - skip
-      case 140:  // Mesh Visible
-      case 156:  // Mesh Z Bias Flag
-      case 159:  // Mesh Z Read
-      case 160:  // Mesh Z Write
+      case chunk::UseMultipleMaterials:  // Use Multiple Materials
+      case chunk::MeshUsesMaterial:  // Mesh Uses Material
+      case chunk::MeshWireframe:  // Mesh Wireframe
+      case chunk::MeshLight:  // Mesh Light
+      case chunk::MeshCull:  // Mesh Cull
+      case chunk::MeshFog:  // Mesh Fog
+      case chunk::MeshAmbient:  // Mesh Ambient
+      case chunk::MeshTransparency:  // Mesh Transparency
+      case chunk::MeshGhost:  // Mesh Ghost
+      case chunk::MeshLinkedSkip:  // Mesh Linked - skip
+      case chunk::MeshVisible:  // Mesh Visible
+      case chunk::MeshZBiasFlag:  // Mesh Z Bias Flag
+      case chunk::MeshZRead:  // Mesh Z Read
+      case chunk::MeshZWrite:  // Mesh Z Write
         return byteShown();
-      case 136:  // Mesh Ghost Mode
-      case 138:  // Mesh Sub Frames - skip
+      case chunk::MeshGhostMode:  // Mesh Ghost Mode
+      case chunk::MeshSubFramesSkip:  // Mesh Sub Frames - skip
         return integer(shown, Next::AtChunkEnd);
-      case 155:  // Mesh Arbitrary Value
-      case 157:  // Mesh Z Bias Slope
-      case 158:  // Mesh Z Bias Depth
-      case 166:  // Mesh Alpha Test Value
+      case chunk::MeshArbitraryValue:  // Mesh Arbitrary Value
+      case chunk::MeshZBiasSlope:  // Mesh Z Bias Slope
+      case chunk::MeshZBiasDepth:  // Mesh Z Bias Depth
+      case chunk::MeshAlphaTestValue:  // Mesh Alpha Test Value
         return floatShown();
 
       default:  // 120, 154, texture and multi-material codes, anything unlisted: name only

@@ -10,21 +10,21 @@ bool ChunkReader::walkTopLevel() {
     ChunkHead head;
     if (!nextChunk(head, cursor.size(), Family::TopLevel)) return false;
     switch (head.code) {
-      case 1: {  // Frame ROOT; the walk goes on wherever the frame left the cursor
+      case chunk::FrameRoot: {  // Frame ROOT; the walk goes on wherever the frame left the cursor
         const SinkNode node = sink ? sink->topLevelChunk(SinkRoot::Frames, head) : 0;
         enterChunk(head);
         if (!readFrame(head.end, node)) return false;
         leaveChunk();
         break;
       }
-      case 2: {  // AnimationSet ROOT; likewise
+      case chunk::AnimationSetRoot: {  // AnimationSet ROOT; likewise
         const SinkNode node = sink ? sink->topLevelChunk(SinkRoot::AnimationSets, head) : 0;
         enterChunk(head);
         if (!readAnimationSet(head.end, node)) return false;
         leaveChunk();
         break;
       }
-      case 406:  // custom data: its payload is not read
+      case chunk::CustomData:  // custom data: its payload is not read
         if (sink != nullptr) sink->topLevelChunk(SinkRoot::CustomData, head);
         cursor.seek(head.end);
         break;

@@ -123,7 +123,7 @@ void chunkLabel(Label& label, const DisplayOptions& options, const ChunkHead& he
     case Kind::Float: label.addFloat(static_cast<float>(value.numbers[0])); break;
     case Kind::Vector: {
       // A frame's turn is stored in radians and shown in degrees.
-      const double k = head.code == 107 ? kDegreesPerRadian : 1.0;
+      const double k = head.code == chunk::FrameRotation ? kDegreesPerRadian : 1.0;
       const double* v = value.numbers;
       label.addFloat(v[0] * k).add(", ").addFloat(v[1] * k).add(", ").addFloat(v[2] * k);
       break;
