@@ -1,0 +1,127 @@
+// The model in 3D: the sample exported in memory by our exporter and drawn by three.js (pixels
+// other than the background), its animation playing, pausing and seeking, a click on a mesh
+// selecting its frame's node, a frame's node lighting its mesh up, and Download .glb.
+import assert from "node:assert/strict";
+import { readFileSync } from "node:fs";
+import { after, before, describe, test } from "node:test";
+import { openBytes, openPage } from "./browser.mjs";
+import { read, samplePath, sampleTexture, viewerHtml } from "./support.mjs";
+
+let browser;
+before(async () => {
+  browser = await openPage(viewerHtml);
+  const { page } = browser;
+  await page.evaluate(() => window.kxmViewer.setOptions({ showNames: true, showValues: true, expandAll: true }));
+  const result = await openBytes(page, read(samplePath), "sample.kxm", { "wood.png": sampleTexture() });
+  assert.equal(result.status, "Ready.");
+  await page.evaluate(() => window.kxmViewer.sceneReady());
+});
+after(async () => {
+  assert.deepEqual(browser.requests, [], "no request leaves the page");
+  assert.deepEqual(browser.errors, []);
+  await browser.close();
+});
+
+// The canvas's pixels that are not the background, counted, and the one nearest the middle.
+const drawn = (page) =>
+  page.evaluate(async () => {
+    // What was drawn shows in the canvas once a frame has been presented.
+    await new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
+    const canvas = document.getElementById("scene");
+    const copy = document.createElement("canvas");
+    copy.width = canvas.width;
+    copy.height = canvas.height;
+    const context = copy.getContext("2d");
+    context.drawImage(canvas, 0, 0);
+    const { data } = context.getImageData(0, 0, copy.width, copy.height);
+    let count = 0;
+    let hash = 0;
+    let nearest = null;
+    for (let y = 0; y < copy.height; ++y) {
+      for (let x = 0; x < copy.width; ++x) {
+        const i = 4 * (y * copy.width + x);
+        hash = (hash * 31 + data[i] + 7 * data[i + 1] + 13 * data[i + 2]) | 0;
+        if (Math.abs(data[i] - 0x2b) + Math.abs(data[i + 1] - 0x30) + Math.abs(data[i + 2] - 0x36) < 12) continue;
+        ++count;
+        const d = Math.hypot(x - copy.width / 2, y - copy.height * 0.7);
+        if (!nearest || d < nearest.d) nearest = { x, y, d };
+      }
+    }
+    const rect = canvas.getBoundingClientRect();
+    return { count, hash, total: copy.width * copy.height, nearest, scale: rect.width / copy.width, left: rect.left, top: rect.top };
+  });
+
+describe("the 3D view", () => {
+  test("draws the sample, textured, with no export warning", async () => {
+    const { page } = browser;
+    assert.equal(await page.$eval("#scene-note", (e) => e.textContent), "");
+    const pixels = await drawn(page);
+    assert.ok(pixels.count > pixels.total * 0.03, `${pixels.count} of ${pixels.total} pixels drawn`);
+    assert.deepEqual(await page.evaluate(() => window.kxmViewer.textures()), ["wood.png"]);
+  });
+
+  test("without its texture the base is drawn otherwise; wireframe draws otherwise again", async () => {
+    const { page } = browser;
+    await page.evaluate(() => window.kxmViewer.seek(0));
+    const textured = await drawn(page);
+    await openBytes(page, read(samplePath), "sample.kxm");
+    await page.evaluate(() => window.kxmViewer.sceneReady());
+    await page.evaluate(() => window.kxmViewer.seek(0));
+    assert.deepEqual(await page.evaluate(() => window.kxmViewer.textures()), []);
+    const plain = await drawn(page);
+    assert.notEqual(plain.hash, textured.hash);
+    await page.check("#wireframe");
+    const wire = await drawn(page);
+    assert.ok(wire.count < plain.count, `wireframe ${wire.count} pixels, solid ${plain.count}`);
+    await page.uncheck("#wireframe");
+    assert.equal((await drawn(page)).hash, plain.hash);
+    await openBytes(page, read(samplePath), "sample.kxm", { "wood.png": sampleTexture() });
+    await page.evaluate(() => window.kxmViewer.sceneReady());
+  });
+
+  test("plays the animation, pauses it and seeks with the slider", async () => {
+    const { page } = browser;
+    const first = await page.evaluate(() => window.kxmViewer.animation());
+    assert.equal(first.duration, 2);
+    assert.equal(first.playing, true);
+    await page.waitForFunction((t) => window.kxmViewer.animation().time !== t, first.time);
+    await page.click("#play");
+    const paused = await page.evaluate(() => window.kxmViewer.animation());
+    assert.equal(paused.playing, false);
+    await page.waitForTimeout(100);
+    assert.equal((await page.evaluate(() => window.kxmViewer.animation())).time, paused.time);
+    await page.$eval("#time", (slider) => {
+      slider.value = "0.125";
+      slider.dispatchEvent(new Event("input"));
+    });
+    assert.equal((await page.evaluate(() => window.kxmViewer.animation())).time, 0.25);
+    const before = await drawn(page);
+    await page.$eval("#time", (slider) => {
+      slider.value = "0.5";
+      slider.dispatchEvent(new Event("input"));
+    });
+    assert.notEqual((await drawn(page)).hash, before.hash, "the arm moved");
+  });
+
+  test("a click on a mesh selects its frame's node, which lights its meshes up", async () => {
+    const { page } = browser;
+    await page.evaluate(() => window.kxmViewer.selectRow(0));
+    const plain = await drawn(page);
+    await page.mouse.click(plain.left + plain.nearest.x * plain.scale, plain.top + plain.nearest.y * plain.scale);
+    const label = await page.$eval("#tree [aria-selected=true] .label", (e) => e.textContent);
+    assert.equal(label, 'Frame CHILD: "Base"');
+    assert.notEqual((await drawn(page)).hash, plain.hash, "the base lit up");
+    await page.evaluate(() => window.kxmViewer.selectRow(0));
+    assert.equal((await drawn(page)).hash, plain.hash, "and went dark again");
+  });
+
+  test("Download .glb gives the exported GLB", async () => {
+    const { page } = browser;
+    const [download] = await Promise.all([page.waitForEvent("download"), page.click("#download")]);
+    assert.equal(download.suggestedFilename(), "sample.glb");
+    const bytes = readFileSync(await download.path());
+    assert.equal(bytes.subarray(0, 4).toString("latin1"), "glTF");
+    assert.equal(bytes.readUInt32LE(8), bytes.length);
+    assert.equal(bytes.length, await page.evaluate(() => window.kxmViewer.glb().length));
+  });
+});

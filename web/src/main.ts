@@ -1,0 +1,462 @@
+// The page: opens a file (drop, picker or window.kxmViewer.open), has the worker load it, and
+// shows the tree, the status line with the viewer's texts, the explanation of a failure, the
+// bytes of the selected node, what kxm check finds and the model in 3D. Every name from a file
+// goes in as text (textContent), never as markup.
+import type { ExportResult, FailureJson, FindingsJson, Reply, Request, ViewResult } from "./protocol";
+import { TreeRows } from "./rows";
+import { TreeView } from "./tree_view";
+import { HexView } from "./hex_view";
+import { SceneView } from "./scene_view";
+import { ValuesView } from "./values_view";
+
+declare const __KXM_WORKER_SOURCE__: string;
+
+export interface OpenResult {
+  outcome: "loaded" | "failed" | "missing";
+  status: string;
+  failure: FailureJson | null;
+}
+
+export interface Options {
+  showNames: boolean;
+  showValues: boolean;
+  expandAll: boolean;
+}
+
+const $ = <T extends HTMLElement>(id: string) => document.getElementById(id) as T;
+
+const statusLine = $<HTMLDivElement>("status");
+const explanation = $<HTMLDivElement>("explanation");
+const showNamesBox = $<HTMLInputElement>("show-names");
+const showValuesBox = $<HTMLInputElement>("show-values");
+const expandAllBox = $<HTMLInputElement>("expand-all");
+const busy = $<HTMLSpanElement>("busy");
+const findingsList = $<HTMLUListElement>("findings");
+const findingsTitle = $<HTMLHeadingElement>("findings-title");
+const bytesTitle = $<HTMLHeadingElement>("bytes-title");
+const playButton = $<HTMLButtonElement>("play");
+const timeSlider = $<HTMLInputElement>("time");
+const timeText = $<HTMLSpanElement>("time-text");
+const downloadButton = $<HTMLButtonElement>("download");
+const sceneNote = $<HTMLSpanElement>("scene-note");
+
+const treeView = new TreeView($("tree"));
+const hexView = new HexView($("hex"));
+const sceneView = new SceneView($<HTMLCanvasElement>("scene"));
+const valuesView = new ValuesView($("values"), $("values-title"));
+
+// The rows of the four empty roots, before any file and after a missing one.
+function emptyRows(): ViewResult["rows"] {
+  const names = ["FileHeader", "Frames", "AnimationSets", "CustomData"];
+  const encoded = new TextEncoder().encode(names.join(""));
+  const labelStart = new Uint32Array(4);
+  const labelLength = new Uint32Array(names.map((n) => n.length));
+  for (let i = 1; i < 4; ++i) labelStart[i] = labelStart[i - 1] + labelLength[i - 1];
+  return {
+    count: 4,
+    parent: new Int32Array([-1, -1, -1, -1]),
+    depth: new Uint32Array(4),
+    subtreeEnd: new Uint32Array([1, 2, 3, 4]),
+    offset: new Uint32Array(4),
+    code: new Uint32Array(4),
+    length: new Uint32Array(4),
+    labelStart,
+    labelLength,
+    kind: new Uint8Array(4),
+    labels: encoded,
+  };
+}
+
+// The worker, made again when a load is cancelled.
+let worker: Worker | null = null;
+let nextId = 1;
+const pending = new Map<number, { resolve: (r: Reply) => void; reject: (e: Error) => void }>();
+
+function startWorker(): Worker {
+  const url = URL.createObjectURL(new Blob([__KXM_WORKER_SOURCE__], { type: "text/javascript" }));
+  const w = new Worker(url);
+  URL.revokeObjectURL(url);
+  w.onmessage = (event: MessageEvent<Reply>) => {
+    const waiting = pending.get(event.data.id);
+    pending.delete(event.data.id);
+    waiting?.resolve(event.data);
+  };
+  // The core stopped (memory it could not have): every question open fails with that.
+  w.onerror = (event) => {
+    event.preventDefault();
+    const message = event.message || "the worker stopped";
+    for (const [, waiting] of pending) waiting.reject(new Error(message));
+    pending.clear();
+    worker?.terminate();
+    worker = null;
+  };
+  return w;
+}
+
+// A request before it has its number.
+type Question = Request extends infer R ? (R extends unknown ? Omit<R, "id"> : never) : never;
+
+function ask(request: Question, transfer: Transferable[] = []): Promise<Reply> {
+  if (!worker) worker = startWorker();
+  const id = nextId++;
+  const w = worker;
+  return new Promise((resolve, reject) => {
+    pending.set(id, { resolve, reject });
+    w.postMessage({ ...request, id } as Request, transfer);
+  });
+}
+
+// What the page holds of the open file.
+let fileName = "";
+let fileBytes: Uint8Array = new Uint8Array(0);
+let frameRows: number[] = [];
+// Frame k's row, and back: a model may have a hundred thousand frames nested as deep.
+let frameOfRow = new Map<number, number>();
+let exported: ExportResult | null = null;
+let options: Options = { showNames: true, showValues: true, expandAll: true };
+let sceneDone: Promise<void> = Promise.resolve();
+let findings: FindingsJson | null = null;
+let lastLoad = { loadMs: 0, wasmBytes: 0 };
+let loading = 0;
+
+function setStatus(text: string, why: string): void {
+  statusLine.textContent = text;
+  explanation.textContent = why;
+}
+
+function showTree(result: ViewResult["rows"], keep: boolean): void {
+  const previous = keep ? treeView.rows : null;
+  const tree = new TreeRows(result, previous && previous.count === result.count ? previous.expanded : undefined);
+  if (!previous || previous.count !== result.count) tree.setAll(options.expandAll);
+  treeView.show(tree, keep);
+  document.body.dataset.rows = String(result.count);
+}
+
+function showFindings(shown: FindingsJson | undefined): void {
+  findings = shown ?? null;
+  const items: HTMLElement[] = [];
+  for (const f of shown?.messages ?? []) {
+    const li = document.createElement("li");
+    li.className = f.severity;
+    const at = f.offset === null ? "" : "0x" + f.offset.toString(16).toUpperCase().padStart(8, "0") + ": ";
+    const where = f.path.length ? " in " + f.path.map((c) => c.name + (c.objectName !== undefined ? ' "' + c.objectName + '"' : "")).join(" > ") : "";
+    li.textContent = `${at}${f.severity}: ${f.message} [${f.code}]${where}`;
+    li.addEventListener("click", () => selectChunk(f.chunk ? f.chunk.offset : f.offset));
+    items.push(li);
+  }
+  findingsList.replaceChildren(...items);
+  const errors = shown?.numErrors ?? 0;
+  const warnings = shown?.numWarnings ?? 0;
+  findingsTitle.textContent = shown
+    ? `Findings: ${errors} ${errors === 1 ? "error" : "errors"}, ${warnings} ${warnings === 1 ? "warning" : "warnings"}` +
+      (shown.truncated ? ` (${errors + warnings - shown.messages.length} not listed)` : "")
+    : "Findings";
+}
+
+// Selects the chunk row whose head is at `offset`.
+function selectChunk(offset: number | null): void {
+  const tree = treeView.rows;
+  if (!tree || offset === null) return;
+  for (let row = 0; row < tree.count; ++row) {
+    if (tree.rows.kind[row] === 2 && tree.rows.offset[row] === offset) {
+      treeView.select(row);
+      return;
+    }
+  }
+}
+
+function onSelect(row: number): void {
+  const tree = treeView.rows;
+  if (!tree) return;
+  const r = tree.rows;
+  if (r.kind[row] === 2) {
+    const end = r.offset[row] + 8 + r.length[row];
+    bytesTitle.textContent = `Bytes of ${tree.label(row)}: head at 0x${r.offset[row].toString(16).toUpperCase().padStart(8, "0")}, ${r.length[row]} bytes of payload`;
+    hexView.show(fileBytes, r.offset[row], end);
+  } else if (r.kind[row] === 1) {
+    bytesTitle.textContent = `Bytes of ${tree.label(row)}`;
+    hexView.show(fileBytes, r.offset[row], r.offset[row] + r.length[row]);
+  } else {
+    bytesTitle.textContent = "Bytes";
+    hexView.show(fileBytes, 0, 0);
+  }
+  sceneView.highlight(frameNodeOf(row));
+  valuesDone = showValues(row);
+}
+
+// The values of a data chunk, when the worker has them; a later selection wins.
+let valuesTicket = 0;
+async function showValues(row: number): Promise<void> {
+  const ticket = ++valuesTicket;
+  valuesView.show(null);
+  if (!treeView.rows || treeView.rows.rows.kind[row] !== 2 || fileBytes.length === 0) return;
+  const reply = await ask({ type: "values", row }).catch(() => null);
+  if (reply?.type === "values" && ticket === valuesTicket) valuesView.show(reply.result);
+}
+let valuesDone: Promise<void> = Promise.resolve();
+
+// The export's node for a frame row, or for a row inside a frame (its mesh, say).
+function frameNodeOf(row: number): number | null {
+  const tree = treeView.rows;
+  for (let r = row; tree && r >= 0; r = tree.rows.parent[r]) {
+    const frame = frameOfRow.get(r);
+    if (frame !== undefined) return frame;
+  }
+  return null;
+}
+
+treeView.onSelect = onSelect;
+sceneView.onPick = (frame) => {
+  if (frame >= 0 && frame < frameRows.length) treeView.select(frameRows[frame]);
+};
+sceneView.onTime = (time, duration) => {
+  timeSlider.value = String(duration > 0 ? time / duration : 0);
+  timeText.textContent = `${time.toFixed(2)} / ${duration.toFixed(2)} s`;
+};
+
+async function showModel(): Promise<void> {
+  exported = null;
+  sceneView.clear();
+  playButton.disabled = timeSlider.disabled = downloadButton.disabled = true;
+  timeText.textContent = "";
+  sceneNote.textContent = sceneView.error;
+  const reply = await ask({ type: "export" });
+  if (reply.type !== "export") return;
+  exported = reply.result;
+  if (!exported.ok || !exported.glb) {
+    sceneNote.textContent = exported.error;
+    return;
+  }
+  downloadButton.disabled = false;
+  sceneNote.textContent = exported.warnings.length ? `${exported.warnings.length} export warnings` : "";
+  sceneNote.title = exported.warnings.join("\n");
+  sceneView.frames = frameRows.length;
+  await sceneView.show(exported.glb);
+  const animated = sceneView.animationDuration > 0;
+  playButton.disabled = timeSlider.disabled = !animated;
+  playButton.textContent = sceneView.isPlaying ? "Pause" : "Play";
+}
+
+// The outcome texts of the viewer's Load command.
+function statusFor(outcome: OpenResult["outcome"], name: string): string {
+  if (outcome === "loaded") return "Ready.";
+  if (outcome === "missing") return `File doesn't exist: "${name}"`;
+  return `Error reading: "${name}"`;
+}
+
+function fileFolder(name: string): string {
+  const slash = name.lastIndexOf("/");
+  return slash < 0 ? "" : name.slice(0, slash);
+}
+
+async function open(bytes: Uint8Array | null, name: string, files: { [relativePath: string]: Uint8Array } = {}): Promise<OpenResult> {
+  const ticket = ++loading;
+  fileName = name;
+  frameRows = [];
+  frameOfRow = new Map();
+  sceneView.clear();
+  hexView.show(new Uint8Array(0), 0, 0);
+  if (bytes === null) {
+    // Nothing could be read under that name: the four empty roots, as the viewer shows them.
+    fileBytes = new Uint8Array(0);
+    const failure: FailureJson = { cause: "file-not-found", offset: null, message: "No such file or directory", chunk: null, path: [] };
+    showTree(emptyRows(), false);
+    showFindings(undefined);
+    setStatus(statusFor("missing", name), "file-not-found: No such file or directory");
+    return { outcome: "missing", status: statusLine.textContent ?? "", failure };
+  }
+  fileBytes = bytes.slice();
+  $("busy-name").textContent = name;
+  busy.hidden = false;
+  let reply: Reply;
+  try {
+    // The worker's copy is handed over, not copied again on the way.
+    const forWorker = bytes.slice();
+    reply = await ask({ type: "open", bytes: forWorker, files, modelFolder: fileFolder(name), showNames: options.showNames, showValues: options.showValues }, [forWorker.buffer]);
+  } catch (error) {
+    if ((error as Error).message === "cancelled") throw error;
+    // The worker itself failed: memory it could not have. The page goes on.
+    const failure: FailureJson = { cause: "out-of-memory", offset: null, message: String((error as Error).message), chunk: null, path: [] };
+    showTree(emptyRows(), false);
+    setStatus(statusFor("failed", name), "out-of-memory: " + failure.message);
+    return { outcome: "failed", status: statusLine.textContent ?? "", failure };
+  } finally {
+    if (ticket === loading) busy.hidden = true;
+  }
+  if (reply.type !== "view") throw new Error(reply.type === "error" ? reply.message : "unexpected reply");
+  const result = reply.result;
+  lastLoad = { loadMs: result.loadMs, wasmBytes: result.wasmBytes };
+  frameRows = result.frameRows;
+  frameOfRow = new Map(frameRows.map((r, k) => [r, k]));
+  showTree(result.rows, false);
+  showFindings(result.findings);
+  setStatus(statusFor(result.outcome, name), result.outcome === "loaded" ? "" : result.explanation);
+  if (result.outcome === "loaded") sceneDone = showModel().catch((e) => { sceneNote.textContent = String(e); });
+  return { outcome: result.outcome, status: statusLine.textContent ?? "", failure: result.failure };
+}
+
+// A load that runs too long ends with its worker; the page keeps what it showed before.
+function cancel(): void {
+  if (!worker) return;
+  worker.terminate();
+  worker = null;
+  for (const [, waiting] of pending) waiting.reject(new Error("cancelled"));
+  pending.clear();
+  busy.hidden = true;
+}
+
+async function setOptions(next: Partial<Options>): Promise<void> {
+  const before = options;
+  options = { ...options, ...next };
+  showNamesBox.checked = options.showNames;
+  showValuesBox.checked = options.showValues;
+  expandAllBox.checked = options.expandAll;
+  if ((before.showNames !== options.showNames || before.showValues !== options.showValues) && fileBytes.length > 0) {
+    const reply = await ask({ type: "view", showNames: options.showNames, showValues: options.showValues });
+    if (reply.type === "view") showTree(reply.result.rows, true);
+  }
+  if (before.expandAll !== options.expandAll) treeView.setAllExpanded(options.expandAll);
+  treeView.render();
+}
+
+for (const box of [showNamesBox, showValuesBox, expandAllBox]) {
+  box.addEventListener("change", () => {
+    void setOptions({ showNames: showNamesBox.checked, showValues: showValuesBox.checked, expandAll: expandAllBox.checked });
+  });
+}
+$("cancel").addEventListener("click", cancel);
+playButton.addEventListener("click", () => {
+  sceneView.setPlaying(!sceneView.isPlaying);
+  playButton.textContent = sceneView.isPlaying ? "Pause" : "Play";
+});
+timeSlider.addEventListener("input", () => {
+  sceneView.setPlaying(false);
+  playButton.textContent = "Play";
+  sceneView.seek(Number(timeSlider.value) * sceneView.animationDuration);
+});
+$<HTMLInputElement>("wireframe").addEventListener("change", (e) => sceneView.setWireframe((e.target as HTMLInputElement).checked));
+downloadButton.addEventListener("click", () => {
+  if (exported?.glb) sceneView.download(exported.glb, (fileName.split("/").pop() ?? "model").replace(/\.kxm$/i, "") + ".glb");
+});
+
+// Files from the picker or a drop: the first .kxm (or the first file) is the model, every file
+// goes with it under its path relative to the model's folder, so that its textures are found.
+async function openFiles(entries: { path: string; file: File }[]): Promise<void> {
+  if (entries.length === 0) return;
+  const model = entries.find((e) => /\.kxm$/i.test(e.path)) ?? entries[0];
+  const folder = fileFolder(model.path);
+  const files: { [relativePath: string]: Uint8Array } = {};
+  for (const e of entries) {
+    if (e === model) continue;
+    if (folder && !e.path.startsWith(folder + "/")) continue;
+    try {
+      files[folder ? e.path.slice(folder.length + 1) : e.path] = new Uint8Array(await e.file.arrayBuffer());
+    } catch {
+      // A file beside the model that cannot be read is as good as absent.
+    }
+  }
+  let bytes: Uint8Array | null = null;
+  try {
+    bytes = new Uint8Array(await model.file.arrayBuffer());
+  } catch {
+    bytes = null;
+  }
+  // The model is opened by its own name; its folder is where its textures were looked for.
+  await open(bytes, model.path.slice(folder ? folder.length + 1 : 0), files).catch(() => {});
+}
+
+function pickerEntries(input: HTMLInputElement): { path: string; file: File }[] {
+  return Array.from(input.files ?? []).map((file) => ({ path: file.webkitRelativePath || file.name, file }));
+}
+for (const id of ["file-input", "folder-input"]) {
+  const input = $<HTMLInputElement>(id);
+  input.addEventListener("change", () => {
+    void openFiles(pickerEntries(input));
+    input.value = "";
+  });
+}
+
+async function entriesOf(entry: FileSystemEntry, out: { path: string; file: File }[]): Promise<void> {
+  if (entry.isFile) {
+    const file = await new Promise<File>((resolve, reject) => (entry as FileSystemFileEntry).file(resolve, reject));
+    out.push({ path: entry.fullPath.replace(/^\//, ""), file });
+  } else if (entry.isDirectory) {
+    const reader = (entry as FileSystemDirectoryEntry).createReader();
+    for (;;) {
+      const batch = await new Promise<FileSystemEntry[]>((resolve, reject) => reader.readEntries(resolve, reject));
+      if (batch.length === 0) break;
+      for (const child of batch) await entriesOf(child, out);
+    }
+  }
+}
+
+document.addEventListener("dragover", (e) => {
+  e.preventDefault();
+  document.body.classList.add("dragging");
+});
+document.addEventListener("dragleave", () => document.body.classList.remove("dragging"));
+document.addEventListener("drop", (e) => {
+  e.preventDefault();
+  document.body.classList.remove("dragging");
+  const items = Array.from(e.dataTransfer?.items ?? []);
+  const entries = items.map((i) => i.webkitGetAsEntry()).filter((x): x is FileSystemEntry => x !== null);
+  // Where the browser gives no entries (files handed over by a script), the files themselves.
+  const plain = entries.length === 0 ? Array.from(e.dataTransfer?.files ?? []) : [];
+  void (async () => {
+    const out: { path: string; file: File }[] = plain.map((file) => ({ path: file.name, file }));
+    for (const entry of entries) await entriesOf(entry, out).catch(() => {});
+    if (out.length === 0 && entries.length > 0) {
+      await open(null, entries[0].name);
+      return;
+    }
+    await openFiles(out);
+  })();
+});
+
+showTree(emptyRows(), false);
+
+// For scripts and tests: the page as a program sees it.
+const api = {
+  open: (bytes: Uint8Array | null, name: string, files?: { [relativePath: string]: Uint8Array }) => open(bytes, name, files),
+  setOptions,
+  cancel,
+  treeText: (): string => treeView.rows?.text() ?? "",
+  // What kxm check finds in the open file, as `kxm check --json` gives a file's issues.
+  findings: (): FindingsJson | null => findings,
+  // Settles when the 3D view shows the last file opened (or has said why it cannot).
+  sceneReady: (): Promise<void> => sceneDone,
+  // Stops the animation at this time, in seconds.
+  seek: (time: number) => {
+    sceneView.setPlaying(false);
+    playButton.textContent = "Play";
+    sceneView.seek(time);
+  },
+  animation: () => ({ playing: sceneView.isPlaying, time: sceneView.time, duration: sceneView.animationDuration }),
+  selectedRow: () => treeView.selectedRow,
+  selectRow: (row: number) => treeView.select(row),
+  // Settles when the values pane shows the selected row's values (or that it has none).
+  valuesReady: (): Promise<void> => valuesDone,
+  // Bytes the page holds in arrays: the file, the rows and their layout, the GLB.
+  heldBytes: (): number => {
+    const tree = treeView.rows;
+    let bytes = fileBytes.byteLength + (exported?.glb?.byteLength ?? 0);
+    if (tree) {
+      const r = tree.rows;
+      for (const a of [r.parent, r.depth, r.subtreeEnd, r.offset, r.code, r.length, r.labelStart, r.labelLength, r.kind, r.labels]) bytes += a.byteLength;
+      bytes += tree.expanded.byteLength + tree.visible.buffer.byteLength + 4 * tree.count;
+    }
+    return bytes;
+  },
+  // The last load in the worker: the core's milliseconds and the worker's WebAssembly memory.
+  lastLoad: () => lastLoad,
+  glb: (): Uint8Array | null => exported?.glb ?? null,
+  // The files whose images the 3D view shows (the GLB holds them).
+  textures: (): string[] => exported?.images ?? [],
+};
+declare global {
+  interface Window {
+    kxmViewer: typeof api;
+  }
+}
+window.kxmViewer = api;
+document.body.dataset.ready = "true";

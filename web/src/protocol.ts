@@ -1,0 +1,101 @@
+// What the page and the worker say to each other. The worker holds the core and the file's
+// bytes; the page holds the rows of the current view, taken over whole (transferred).
+
+export interface ChunkRefJson {
+  offset: number;
+  code: number;
+  name: string;
+  objectName?: string;
+}
+
+// As `kxm dump --json` gives a failure.
+export interface FailureJson {
+  cause: string;
+  offset: number | null;
+  message: string;
+  chunk: ChunkRefJson | null;
+  path: ChunkRefJson[];
+}
+
+// As `kxm check --json` gives a file's issues.
+export interface FindingJson {
+  code: string;
+  severity: "error" | "warning";
+  offset: number | null;
+  chunk: ChunkRefJson | null;
+  path: ChunkRefJson[];
+  message: string;
+}
+
+export interface FindingsJson {
+  numErrors: number;
+  numWarnings: number;
+  truncated: boolean;
+  messages: FindingJson[];
+}
+
+// One view of the file: the rows in pre-order, each array one column.
+export interface Rows {
+  count: number;
+  parent: Int32Array;
+  depth: Uint32Array;
+  subtreeEnd: Uint32Array;
+  offset: Uint32Array;
+  code: Uint32Array;
+  length: Uint32Array;
+  labelStart: Uint32Array;
+  labelLength: Uint32Array;
+  kind: Uint8Array; // 0 root, 1 header field, 2 chunk
+  labels: Uint8Array;
+}
+
+export interface ViewResult {
+  outcome: "loaded" | "failed";
+  failure: FailureJson | null;
+  explanation: string;
+  rows: Rows;
+  // The row of frame k, which the export makes node k.
+  frameRows: number[];
+  findings?: FindingsJson;
+  // Milliseconds the core's load took (rows made), and the worker's memory in bytes.
+  loadMs: number;
+  wasmBytes: number;
+}
+
+export interface ExportResult {
+  ok: boolean;
+  error: string;
+  warnings: string[];
+  glb?: Uint8Array;
+  // The files whose images the GLB holds, as named below the model's folder.
+  images: string[];
+}
+
+// The values a data chunk holds, row after row (count rows of columns.length numbers).
+export interface ValuesResult {
+  title: string;
+  columns: string[];
+  rowLabels: string[];
+  count: number;
+  data: Float64Array;
+}
+
+export type Request =
+  | {
+      type: "open";
+      id: number;
+      bytes: Uint8Array;
+      files: { [relativePath: string]: Uint8Array };
+      modelFolder: string;
+      showNames: boolean;
+      showValues: boolean;
+    }
+  | { type: "view"; id: number; showNames: boolean; showValues: boolean }
+  | { type: "export"; id: number }
+  | { type: "values"; id: number; row: number };
+
+export type Reply =
+  | { type: "view"; id: number; result: ViewResult }
+  | { type: "export"; id: number; result: ExportResult }
+  | { type: "values"; id: number; result: ValuesResult }
+  | { type: "error"; id: number; message: string };

@@ -1,0 +1,182 @@
+// The worker: the core compiled to WebAssembly, the file's bytes and every load. The page asks,
+// the worker answers with whole arrays handed over, so the page never waits on a load and can
+// end one by ending the worker.
+import type { ExportResult, Reply, Request, Rows, ValuesResult, ViewResult } from "./protocol";
+
+interface CoreModule {
+  HEAPU8: Uint8Array;
+  FS: {
+    mkdirTree(path: string): void;
+    writeFile(path: string, data: Uint8Array): void;
+    readFile(path: string): Uint8Array;
+    readdir(path: string): string[];
+    isDir(mode: number): boolean;
+    stat(path: string): { mode: number };
+    unlink(path: string): void;
+    rmdir(path: string): void;
+  };
+  UTF8ToString(pointer: number): string;
+  _kxm_file_buffer(size: number): number;
+  _kxm_view(showNames: number, showValues: number, check: number): number;
+  _kxm_view_array(which: number): number;
+  _kxm_label_blocks(): number;
+  _kxm_label_block(i: number): number;
+  _kxm_label_block_used(i: number): number;
+  _kxm_view_release(): void;
+  _kxm_export(folder: number): number;
+  _kxm_glb_data(): number;
+  _kxm_glb_size(): number;
+  _kxm_values(row: number): number;
+  _kxm_values_data(): number;
+  stringToNewUTF8?(text: string): number;
+  _malloc(size: number): number;
+  _free(pointer: number): void;
+}
+
+declare const KxmCore: () => Promise<CoreModule>;
+
+const LABEL_BLOCK = 1 << 20;  // LabelPool::kBlock
+declare const self: DedicatedWorkerGlobalScope;
+
+const core: Promise<CoreModule> = KxmCore();
+let modelFolder = "/files";
+
+function view(m: CoreModule, showNames: boolean, showValues: boolean, check: boolean): ViewResult {
+  const started = performance.now();
+  const text = m._kxm_view(showNames ? 1 : 0, showValues ? 1 : 0, check ? 1 : 0);
+  const loadMs = performance.now() - started;
+  const json = JSON.parse(m.UTF8ToString(text));
+  const count: number = json.rows;
+  const heap = m.HEAPU8.buffer;
+  const copy = (which: number) => {
+    const start = m._kxm_view_array(which);
+    return heap.slice(start, start + count * 4);
+  };
+  // The columns the core keeps in the order told, put into pre-order on the way out.
+  const told = new Uint32Array(heap, m._kxm_view_array(3), count);
+  const gather32 = (which: number) => {
+    const source = new Uint32Array(heap, m._kxm_view_array(which), count);
+    const out = new Uint32Array(count);
+    for (let i = 0; i < count; ++i) out[i] = source[told[i]];
+    return out;
+  };
+  const kindSource = new Uint8Array(heap, m._kxm_view_array(9), count);
+  const kind = new Uint8Array(count);
+  for (let i = 0; i < count; ++i) kind[i] = kindSource[told[i]];
+  // The labels' blocks side by side, each at block * 1 MiB, as the label starts count.
+  const blocks = m._kxm_label_blocks();
+  const labels = new Uint8Array(blocks === 0 ? 0 : (blocks - 1) * LABEL_BLOCK + m._kxm_label_block_used(blocks - 1));
+  for (let i = 0; i < blocks; ++i) {
+    const start = m._kxm_label_block(i);
+    labels.set(new Uint8Array(heap, start, m._kxm_label_block_used(i)), i * LABEL_BLOCK);
+  }
+  const rows: Rows = {
+    count,
+    parent: new Int32Array(copy(0)),
+    depth: new Uint32Array(copy(1)),
+    subtreeEnd: new Uint32Array(copy(2)),
+    offset: gather32(4),
+    code: gather32(5),
+    length: gather32(6),
+    labelStart: gather32(7),
+    labelLength: gather32(8),
+    kind,
+    labels,
+  };
+  m._kxm_view_release();
+  return { outcome: json.outcome, failure: json.failure, explanation: json.explanation, rows, frameRows: json.frameRows, findings: json.findings, loadMs, wasmBytes: m.HEAPU8.length };
+}
+
+function transferables(rows: Rows): Transferable[] {
+  return [rows.parent, rows.depth, rows.subtreeEnd, rows.offset, rows.code, rows.length,
+    rows.labelStart, rows.labelLength, rows.kind, rows.labels].map((a) => a.buffer);
+}
+
+function valuesOf(m: CoreModule, row: number): ValuesResult {
+  const json = JSON.parse(m.UTF8ToString(m._kxm_values(row)));
+  const count: number = json.count;
+  const width = count > 0 ? json.columns.length : 0;
+  const start = m._kxm_values_data();
+  const data = new Float64Array(m.HEAPU8.buffer.slice(start, start + count * width * 8));
+  return { title: json.title ?? "", columns: json.columns ?? [], rowLabels: json.rowLabels ?? [], count, data };
+}
+
+function cString(m: CoreModule, text: string): number {
+  const bytes = new TextEncoder().encode(text);
+  const pointer = m._malloc(bytes.length + 1);
+  m.HEAPU8.set(bytes, pointer);
+  m.HEAPU8[pointer + bytes.length] = 0;
+  return pointer;
+}
+
+function exportModel(m: CoreModule): ExportResult {
+  const folder = cString(m, modelFolder);
+  const result: ExportResult = JSON.parse(m.UTF8ToString(m._kxm_export(folder)));
+  m._free(folder);
+  if (!result.ok) return result;
+  const start = m._kxm_glb_data();
+  result.glb = m.HEAPU8.slice(start, start + m._kxm_glb_size());
+  return result;
+}
+
+// The files that came with the model go under /files, kept in their folders, so that the
+// export finds a texture where it would find it beside the model on disk.
+function removeTree(m: CoreModule, path: string): void {
+  for (const name of m.FS.readdir(path)) {
+    if (name === "." || name === "..") continue;
+    const child = path + "/" + name;
+    if (m.FS.isDir(m.FS.stat(child).mode)) removeTree(m, child);
+    else m.FS.unlink(child);
+  }
+  m.FS.rmdir(path);
+}
+
+function putFiles(m: CoreModule, files: { [relativePath: string]: Uint8Array }, folder: string): void {
+  // Only this model's files: those of the model before are gone.
+  try {
+    removeTree(m, "/files");
+  } catch {
+    // There was none.
+  }
+  m.FS.mkdirTree("/files");
+  for (const [relativePath, bytes] of Object.entries(files)) {
+    const parts = ("/files/" + relativePath).split("/").filter((p) => p !== "" && p !== "." && p !== "..");
+    const path = "/" + parts.join("/");
+    m.FS.mkdirTree(path.slice(0, path.lastIndexOf("/")) || "/");
+    m.FS.writeFile(path, bytes);
+  }
+  modelFolder = "/files" + (folder ? "/" + folder : "");
+  m.FS.mkdirTree(modelFolder);
+}
+
+self.onmessage = async (event: MessageEvent<Request>) => {
+  const request = event.data;
+  const m = await core;
+  let reply: Reply;
+  let transfer: Transferable[] = [];
+  try {
+    if (request.type === "open") {
+      const pointer = m._kxm_file_buffer(request.bytes.length);
+      m.HEAPU8.set(request.bytes, pointer);
+      putFiles(m, request.files, request.modelFolder);
+      const result = view(m, request.showNames, request.showValues, true);
+      reply = { type: "view", id: request.id, result };
+      transfer = transferables(result.rows);
+    } else if (request.type === "view") {
+      const result = view(m, request.showNames, request.showValues, false);
+      reply = { type: "view", id: request.id, result };
+      transfer = transferables(result.rows);
+    } else if (request.type === "values") {
+      const result = valuesOf(m, request.row);
+      reply = { type: "values", id: request.id, result };
+      transfer = [result.data.buffer];
+    } else {
+      const result = exportModel(m);
+      reply = { type: "export", id: request.id, result };
+      if (result.glb) transfer = [result.glb.buffer];
+    }
+  } catch (error) {
+    reply = { type: "error", id: request.id, message: String(error) };
+  }
+  self.postMessage(reply, transfer);
+};
