@@ -179,11 +179,13 @@ bool sameBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
 // "wood.png", then "wood-2.png", "wood-3.png", ...
 std::string withSuffix(const std::string& fileName, int n) {
   if (n == 1) return fileName;
-  const std::size_t dot = fileName.rfind('.');
-  const std::string suffix = "-" + std::to_string(n);
-  return dot == std::string::npos || dot == 0 ? fileName + suffix
-                                              : fileName.substr(0, dot) + suffix +
-                                                    fileName.substr(dot);
+  std::size_t dot = fileName.rfind('.');
+  if (dot == std::string::npos || dot == 0) dot = fileName.size();
+  std::string out(fileName, 0, dot);
+  out += '-';
+  out += std::to_string(n);
+  out.append(fileName, dot, std::string::npos);
+  return out;
 }
 
 // The images of a .gltf in its folder, each under its own name: a name another image of this
