@@ -8,6 +8,7 @@
 #include "app/resource.h"
 #include "reader/load.h"
 #include "tree/memory_tree.h"
+#include "tree/tree_sink.h"
 #include "tree/tree_dump.h"
 
 namespace kxm::test {
