@@ -15,15 +15,6 @@ namespace kxm {
 
 namespace {
 
-struct Issue {
-  std::string code;
-  bool error = false;
-  bool hasOffset = true;
-  std::uint32_t offset = 0;
-  std::vector<ChunkRef> path;
-  std::string message;
-};
-
 struct Stats {
   std::uint64_t chunks = 0, frames = 0, meshes = 0, vertices = 0, indices = 0, animationSets = 0;
 };
@@ -31,49 +22,19 @@ struct Stats {
 struct FileReport {
   std::string path;
   const char* outcome = "loaded";
-  std::vector<Issue> listed;  // in file order
-  std::uint64_t errors = 0;
-  std::uint64_t warnings = 0;
+  IssueList issues;
   Stats stats;
-  bool truncated() const { return listed.size() < errors + warnings; }
-};
-
-// Counts every finding and keeps the first ones, up to the cap: a hostile file may have
-// millions, and the check must cost no more than the load.
-class Collector : public LoadObserver {
- public:
-  Collector(FileReport& report, std::size_t cap) : report_(report), cap_(cap) {}
-  void onFinding(Finding finding) override {
-    ++report_.warnings;
-    if (report_.listed.size() >= cap_) return;
-    report_.listed.push_back({std::string(issueName(finding.code)), false, true, finding.offset,
-                              std::move(finding.path), std::move(finding.message)});
-  }
-  bool wantsDetail() const override { return report_.listed.size() < cap_; }
-
- private:
-  FileReport& report_;
-  std::size_t cap_;
+  explicit FileReport(std::size_t cap) : issues(cap) {}
 };
 
 FileReport check(const std::string& path, std::size_t cap) {
-  FileReport report;
+  FileReport report(cap);
   report.path = path;
-  Collector collector(report, cap);
   // The walk is the viewer's; the tree is not needed for what it finds, so none is built.
   Model model;
-  const LoadOutcome outcome = load(path.c_str(), model, nullptr, &collector);
+  const LoadOutcome outcome = load(path.c_str(), model, nullptr, &report.issues);
   report.outcome = outcomeName(outcome);
-  if (!outcome.loaded) {
-    const LoadFailure& failure = outcome.failure;
-    report.errors = 1;
-    // The one error is always listed, whatever the cap.
-    report.listed.push_back({std::string(causeName(failure.cause)), true, failure.hasOffset,
-                             failure.offset, failure.path, failure.message});
-  }
-  std::stable_sort(report.listed.begin(), report.listed.end(), [](const Issue& a, const Issue& b) {
-    return (a.hasOffset ? a.offset + 1ull : 0) < (b.hasOffset ? b.offset + 1ull : 0);
-  });
+  report.issues.finish(outcome.failure);
 
   const ModelStats counted = statsOf(model);
   report.stats = {outcome.usage.chunkHeads, counted.frames,   counted.meshes,
@@ -82,7 +43,7 @@ FileReport check(const std::string& path, std::size_t cap) {
 }
 
 void printText(const FileReport& report, std::FILE* out) {
-  for (const Issue& issue : report.listed) {
+  for (const ListedIssue& issue : report.issues.listed) {
     std::string line = report.path;
     if (issue.hasOffset) line += ":" + hex8(issue.offset);
     line += issue.error ? ": error: " : ": warning: ";
@@ -90,10 +51,10 @@ void printText(const FileReport& report, std::FILE* out) {
     if (!issue.path.empty()) line += " in " + describePath(issue.path);
     std::fprintf(out, "%s\n", line.c_str());
   }
-  std::string summary = report.path + ": " + plural(report.errors, "error", "errors") + ", " +
-                        plural(report.warnings, "warning", "warnings");
-  if (report.truncated()) {
-    summary += " (" + std::to_string(report.errors + report.warnings - report.listed.size()) +
+  std::string summary = report.path + ": " + plural(report.issues.errors, "error", "errors") + ", " +
+                        plural(report.issues.warnings, "warning", "warnings");
+  if (report.issues.truncated()) {
+    summary += " (" + std::to_string(report.issues.errors + report.issues.warnings - report.issues.listed.size()) +
                " not listed)";
   }
   std::fprintf(out, "%s\n", summary.c_str());
@@ -104,11 +65,11 @@ void writeJson(JsonWriter& json, const FileReport& report) {
   json.key("uri").string(report.path);
   json.key("outcome").string(report.outcome);
   json.key("issues").beginObject();
-  json.key("numErrors").number(report.errors);
-  json.key("numWarnings").number(report.warnings);
-  json.key("truncated").boolean(report.truncated());
+  json.key("numErrors").number(report.issues.errors);
+  json.key("numWarnings").number(report.issues.warnings);
+  json.key("truncated").boolean(report.issues.truncated());
   json.key("messages").beginArray();
-  for (const Issue& issue : report.listed) {
+  for (const ListedIssue& issue : report.issues.listed) {
     json.beginObject();
     json.key("code").string(issue.code);
     json.key("severity").string(issue.error ? "error" : "warning");
@@ -152,7 +113,7 @@ int runCheck(const CheckRequest& request, std::FILE* out) {
   if (request.json) json.beginArray();
   for (const std::string& path : request.files) {
     const FileReport report = check(path, request.maxIssues);
-    failed = failed || report.errors > 0 || (request.strict && report.warnings > 0);
+    failed = failed || report.issues.errors > 0 || (request.strict && report.issues.warnings > 0);
     if (request.json) {
       writeJson(json, report);
     } else {

@@ -2,17 +2,14 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <new>
 #include <system_error>
 
 #include "cli/load_model.h"
-#include "cli/texture_files.h"
 #include "export/gltf_export.h"
 #include "export/gltf_file.h"
-#include "image/image.h"
 #include "model/model.h"
+#include "textures/folder_images.h"
 
 namespace kxm {
 
@@ -27,55 +24,6 @@ std::string lowerExtension(const fs::path& path) {
   });
   return ext;
 }
-
-// Texture images from disk, found by the rules of cli/texture_files.h and turned into PNG
-// where glTF cannot take them as they are.
-class DiskImages final : public gltf::ImageResolver {
- public:
-  explicit DiskImages(TextureFolders folders) : folders_(std::move(folders)) {}
-
-  std::optional<gltf::ResolvedImage> resolve(std::string_view name, const std::string& what,
-                                             gltf::Warnings& warnings) override {
-    const TextureFile file = findTexture(folders_, name);
-    if (file.match == TextureFile::Match::None) {
-      warnings.add(IssueCode::TextureMissing, what + ": " + file.why + "; not referenced");
-      return std::nullopt;
-    }
-    const std::string& shown = file.shown;
-    if (file.match == TextureFile::Match::OtherExtension) {
-      warnings.add(IssueCode::TextureSubstituted, what + ": not found; " + shown + " stands in");
-    }
-    std::vector<std::uint8_t> bytes;
-    if (!read(file.path, bytes)) {
-      warnings.add(IssueCode::TextureUnreadable,
-                   what + ": " + shown + " cannot be read; not referenced");
-      return std::nullopt;
-    }
-    image::Prepared prepared = image::prepareForGltf(bytes, file.path.filename().string());
-    if (prepared.status != image::Status::Ok) {
-      warnings.add(IssueCode::TextureUnreadable,
-                   what + ": " + shown + ": " + prepared.detail + "; not referenced");
-      return std::nullopt;
-    }
-    std::string fileName = file.path.filename().string();
-    if (prepared.converted) {
-      warnings.add(IssueCode::TextureConverted,
-                   what + ": " + shown + " (" + prepared.detail + ") converted to PNG");
-      fileName = file.path.stem().string() + ".png";
-    }
-    return gltf::ResolvedImage{fileName, prepared.mimeType, std::move(prepared.bytes)};
-  }
-
- private:
-  static bool read(const fs::path& path, std::vector<std::uint8_t>& bytes) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return !file.bad();
-  }
-
-  TextureFolders folders_;
-};
 
 void printWarnings(const ExportRequest& request, const gltf::Warnings& warnings, std::FILE* err) {
   if (request.quiet) return;
@@ -124,7 +72,7 @@ int runExport(const ExportRequest& request, std::FILE* err) {
 
   TextureFolders folders{input.parent_path(), {}};
   for (const std::string& dir : request.textureDirs) folders.extra.emplace_back(dir);
-  DiskImages images(folders);
+  FolderImages images(folders);
   gltf::ExportOptions options;
   options.ticksPerSecond = request.ticksPerSecond;
   options.images = &images;

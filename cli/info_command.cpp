@@ -10,7 +10,7 @@
 
 #include "cli/json_writer.h"
 #include "cli/load_model.h"
-#include "cli/texture_files.h"
+#include "textures/texture_files.h"
 #include "model/model.h"
 #include "model/primitive_type.h"
 #include "model/summary.h"

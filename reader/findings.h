@@ -3,6 +3,7 @@
 // observer's business; a walk with no observer computes none of it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,6 +31,35 @@ class LoadObserver {
   // False once the observer only counts: the walk then spares itself the path and the message
   // (a hostile file may have millions of findings).
   virtual bool wantsDetail() const { return true; }
+};
+
+// What kxm check reports of one load, and the browser beside its tree: every finding counted,
+// the first `cap` kept whole (a hostile file may have millions, and the check must cost no
+// more than the load), and a failed load's cause as the one error, always listed.
+struct ListedIssue {
+  std::string code;
+  bool error = false;
+  bool hasOffset = true;
+  std::uint32_t offset = 0;
+  std::vector<ChunkRef> path;
+  std::string message;
+};
+
+class IssueList final : public LoadObserver {
+ public:
+  explicit IssueList(std::size_t cap) : cap_(cap) {}
+  void onFinding(Finding finding) override;
+  bool wantsDetail() const override { return listed.size() < cap_; }
+  // The failure, if the load failed, then everything in file order.
+  void finish(const LoadFailure& failure);
+
+  std::vector<ListedIssue> listed;
+  std::uint64_t errors = 0;
+  std::uint64_t warnings = 0;
+  bool truncated() const { return listed.size() < errors + warnings; }
+
+ private:
+  std::size_t cap_;
 };
 
 }  // namespace kxm

@@ -19,7 +19,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/texture_files.h"
+#include "textures/folder_images.h"
 #include "export/gltf_export.h"
 #include "export/gltf_file.h"
 #include "image/image.h"
@@ -308,88 +308,6 @@ nlohmann::ordered_json failureJson(const LoadFailure& failure) {
 // kxm check's findings: every one counted, the first ones (up to its default cap) listed.
 constexpr std::size_t kListedFindings = 100;
 
-struct Listed {
-  std::string code;
-  bool error = false;
-  bool hasOffset = true;
-  std::uint32_t offset = 0;
-  std::vector<ChunkRef> path;
-  std::string message;
-};
-
-class Collector final : public LoadObserver {
- public:
-  void onFinding(Finding finding) override {
-    ++warnings;
-    if (listed.size() >= kListedFindings) return;
-    listed.push_back({std::string(issueName(finding.code)), false, true, finding.offset,
-                      std::move(finding.path), std::move(finding.message)});
-  }
-  bool wantsDetail() const override { return listed.size() < kListedFindings; }
-
-  std::vector<Listed> listed;
-  std::uint64_t warnings = 0;
-};
-
-// Texture images from the files dropped with the model, which the worker puts in the in-memory
-// file system in their folders: found by the rules kxm export follows on disk, and turned into
-// PNG where glTF cannot take them as they are.
-class DroppedImages final : public gltf::ImageResolver {
- public:
-  explicit DroppedImages(std::filesystem::path folder) { folders_.model = std::move(folder); }
-
-  std::vector<std::string> found;  // the files used, as named below the model's folder
-
-  std::optional<gltf::ResolvedImage> resolve(std::string_view name, const std::string& what,
-                                             gltf::Warnings& warnings) override {
-    const TextureFile file = findTexture(folders_, name);
-    if (file.match == TextureFile::Match::None) {
-      warnings.add(IssueCode::TextureMissing, what + ": " + file.why + "; not referenced");
-      return std::nullopt;
-    }
-    if (file.match == TextureFile::Match::OtherExtension) {
-      warnings.add(IssueCode::TextureSubstituted,
-                   what + ": not found; " + file.shown + " stands in");
-    }
-    std::vector<std::uint8_t> bytes;
-    if (!read(file.path, bytes)) {
-      warnings.add(IssueCode::TextureUnreadable,
-                   what + ": " + file.shown + " cannot be read; not referenced");
-      return std::nullopt;
-    }
-    image::Prepared prepared = image::prepareForGltf(bytes, file.path.filename().string());
-    if (prepared.status != image::Status::Ok) {
-      warnings.add(IssueCode::TextureUnreadable,
-                   what + ": " + file.shown + ": " + prepared.detail + "; not referenced");
-      return std::nullopt;
-    }
-    std::string fileName = file.path.filename().string();
-    if (prepared.converted) {
-      warnings.add(IssueCode::TextureConverted,
-                   what + ": " + file.shown + " (" + prepared.detail + ") converted to PNG");
-      fileName = file.path.stem().string() + ".png";
-    }
-    found.push_back(file.shown);
-    return gltf::ResolvedImage{fileName, prepared.mimeType, std::move(prepared.bytes)};
-  }
-
- private:
-  static bool read(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
-    std::uint8_t buffer[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-      bytes.insert(bytes.end(), buffer, buffer + n);
-    }
-    const bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    return ok;
-  }
-
-  TextureFolders folders_;
-};
-
 std::vector<std::uint8_t> fileBytes;
 std::unique_ptr<CompactSink> currentSink;
 View currentView;
@@ -439,9 +357,9 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_view(int showNames, int showValues, int che
   values = {};
   currentSink = std::make_unique<CompactSink>(options);
   CompactSink& sink = *currentSink;
-  Collector collector;
+  IssueList issues(kListedFindings);
   const LoadOutcome outcome = load(std::span<const std::uint8_t>(fileBytes), currentModel, &sink,
-                                   check ? &collector : nullptr);
+                                   check ? &issues : nullptr);
   currentRecords = std::move(sink.records);
   orderRows(sink, currentView);
 
@@ -452,23 +370,13 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_view(int showNames, int showValues, int che
   out["rows"] = currentView.parent.size();
   out["frameRows"] = currentView.frameRows;
   if (check) {
-    std::vector<Listed> listed = std::move(collector.listed);
-    std::uint64_t errors = 0;
-    if (!outcome.loaded) {
-      errors = 1;
-      const LoadFailure& f = outcome.failure;
-      listed.push_back({std::string(causeName(f.cause)), true, f.hasOffset, f.offset, f.path,
-                        f.message});
-    }
-    std::stable_sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
-      return (a.hasOffset ? a.offset + 1ull : 0) < (b.hasOffset ? b.offset + 1ull : 0);
-    });
+    issues.finish(outcome.failure);
     nlohmann::ordered_json findings;
-    findings["numErrors"] = errors;
-    findings["numWarnings"] = collector.warnings;
-    findings["truncated"] = listed.size() < errors + collector.warnings;
+    findings["numErrors"] = issues.errors;
+    findings["numWarnings"] = issues.warnings;
+    findings["truncated"] = issues.truncated();
     auto messages = nlohmann::ordered_json::array();
-    for (const Listed& issue : listed) {
+    for (const ListedIssue& issue : issues.listed) {
       nlohmann::ordered_json m;
       m["code"] = issue.code;
       m["severity"] = issue.error ? "error" : "warning";
@@ -650,7 +558,8 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_export(const char* folder) {
     out["error"] = bytesAsText(describeFailure(outcome.failure));
     return remember(out);
   }
-  DroppedImages images{std::filesystem::path(folder)};
+  // Found among the dropped files, which the worker put in the in-memory file system.
+  FolderImages images(TextureFolders{std::filesystem::path(folder), {}});
   gltf::ExportOptions options;
   options.images = &images;
   gltf::Warnings warnings;
@@ -670,7 +579,7 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_export(const char* folder) {
   }
   out["warnings"] = std::move(kept);
   // The images the GLB holds, for the page to say which textures it drew.
-  out["images"] = ok ? images.found : std::vector<std::string>{};
+  out["images"] = ok ? images.found() : std::vector<std::string>{};
   return remember(out);
 }
 

@@ -1,4 +1,4 @@
-#include "cli/texture_files.h"
+#include "textures/texture_files.h"
 
 #include <algorithm>
 #include <array>
