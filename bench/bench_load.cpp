@@ -68,7 +68,7 @@ void exportRun(benchmark::State& state) {
       state.SkipWithError("load failed");
     }
     gltf::Warnings warnings;
-    const gltf::Document doc = gltf::buildDocument(model, {}, warnings);
+    gltf::Document doc = gltf::buildDocument(model, {}, warnings);
     model.clearModel();
     std::string error;
     if (!gltf::writeDocument(doc, out, true, error)) state.SkipWithError(error.c_str());

@@ -45,7 +45,10 @@ FileReport check(const std::string& path, std::size_t cap) {
 void printText(const FileReport& report, std::FILE* out) {
   for (const ListedIssue& issue : report.issues.listed) {
     std::string line = report.path;
-    if (issue.hasOffset) line += ":" + hex8(issue.offset);
+    if (issue.hasOffset) {
+      line += ':';
+      line += hex8(issue.offset);
+    }
     line += issue.error ? ": error: " : ": warning: ";
     line += issue.message + " [" + issue.code + "]";
     if (!issue.path.empty()) line += " in " + describePath(issue.path);

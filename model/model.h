@@ -22,6 +22,19 @@ struct Material {
 };
 static_assert(sizeof(Material) == 68);
 
+// A material from its 17 floats in file order, field by field.
+inline Material materialFrom(const float (&v)[17]) {
+  Material m;
+  for (int i = 0; i < 4; ++i) {
+    m.diffuse[i] = v[i];
+    m.ambient[i] = v[4 + i];
+    m.specular[i] = v[8 + i];
+    m.emissive[i] = v[12 + i];
+  }
+  m.power = v[16];
+  return m;
+}
+
 struct MeshVertex {
   float position[3] = {0, 0, 0};
   float diffuse[4] = {1, 1, 1, 1};

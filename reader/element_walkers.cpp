@@ -61,7 +61,7 @@ struct ElementWalk {
     if (!r.cursor.readFloatsLe(values, 17)) return failed();
     r.expectLength(*head, 68);
     r.expectFinite(*head, values, 17, "material");
-    std::memcpy(&target, values, sizeof values);  // all 68 bytes or nothing
+    target = materialFrom(values);  // all 68 bytes or nothing
     bare();
     return Field::Handled;
   }

@@ -218,7 +218,7 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem)
         if (!cursor.readFloatsLe(values, 17)) return failed();
         expectLength(head, 68);
         expectFinite(head, values, 17, "material");
-        std::memcpy(&mesh.material, values, sizeof values);
+        mesh.material = materialFrom(values);
         bare();
         return Next::AtChunkEnd;
       }
