@@ -1,5 +1,7 @@
 // Writes the image fuzzer's seed corpus: one small file per format and variant the image module
 // reads, all made by our own writers (tests/support/image_writers.h, png_writer.h).
+#include <stb/stb_image_write.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -78,5 +80,22 @@ int main(int argc, char** argv) {
                std::vector<std::uint8_t>(16)));
 
   save("rgb.png", pngImage(4, 3, std::vector<std::uint8_t>(36, 77)));
+
+  // A JPEG is only walked and sized, never decoded, but stb reads its tables all the same.
+  auto saveJpeg = [&](const char* name, int width, int height, int components) {
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width * height * components));
+    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>(i * 37);
+    std::vector<std::uint8_t> jpeg;
+    stbi_write_jpg_to_func(
+        [](void* out, void* data, int size) {
+          const auto* bytes = static_cast<const std::uint8_t*>(data);
+          static_cast<std::vector<std::uint8_t>*>(out)->insert(
+              static_cast<std::vector<std::uint8_t>*>(out)->end(), bytes, bytes + size);
+        },
+        &jpeg, width, height, components, pixels.data(), 50);
+    save(name, jpeg);
+  };
+  saveJpeg("rgb.jpg", 16, 8, 3);
+  saveJpeg("grey.jpg", 4, 3, 1);
   return failures == 0 ? 0 : 1;
 }

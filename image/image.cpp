@@ -15,6 +15,7 @@
 
 #include "image/bmp_tga.h"
 #include "image/dds.h"
+#include "image/jpeg.h"
 
 namespace kxm::image {
 
@@ -115,7 +116,7 @@ Decoded failed(Failure f) {
   return d;
 }
 
-// PNG, JPEG, BMP and TGA, after our own checks of what the kind needs.
+// PNG, BMP and TGA, after our own checks of what the kind needs.
 Decoded decodeWithStb(std::span<const std::uint8_t> bytes, Kind kind, const Limits& limits) {
   const char* name = kindName(kind);
   std::string what = name;
@@ -130,10 +131,6 @@ Decoded decodeWithStb(std::span<const std::uint8_t> bytes, Kind kind, const Limi
         return failed(std::move(*f));
       break;
     }
-    case Kind::Jpeg:
-      if (!startsWith(bytes, kJpegSignature))
-        return failed({Status::Unreadable, "not a JPEG file"});
-      break;
     case Kind::Bmp:
       if (!startsWith(bytes, kBmpSignature)) return failed({Status::Unreadable, "not a BMP file"});
       if (auto f = detail::checkBmp(bytes, limits, what)) return failed(std::move(*f));
@@ -221,8 +218,11 @@ Decoded decode(std::span<const std::uint8_t> bytes, Kind kind, const Limits& lim
     Decoded out;
     switch (kind) {
       case Kind::Dds: out = decodeDds(bytes, limits); break;
-      case Kind::Png:
       case Kind::Jpeg:
+        // Passed on byte for byte, so never worth the risk of stb's decoder: only its header
+        // is read, for its size.
+        return failed({Status::Unsupported, "a JPEG is passed on as it is, not decoded"});
+      case Kind::Png:
       case Kind::Bmp:
       case Kind::Tga: out = decodeWithStb(bytes, kind, limits); break;
       case Kind::Unknown:
@@ -249,6 +249,11 @@ Prepared prepareForGltf(std::span<const std::uint8_t> fileBytes, std::string_vie
         out.detail = "the PNG does not begin with its header chunk";
         return out;
       } else {
+        if (auto f = detail::checkJpeg(fileBytes)) {
+          out.status = f->status;
+          out.detail = std::move(f->detail);
+          return out;
+        }
         int w = 0, h = 0, channels = 0;
         if (fileBytes.size() > static_cast<std::size_t>(INT_MAX) ||
             stbi_info_from_memory(fileBytes.data(), static_cast<int>(fileBytes.size()), &w, &h,

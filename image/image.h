@@ -47,6 +47,7 @@ struct Decoded {
 };
 
 // The kind is checked against the bytes, not trusted: a BMP handed over as a PNG is Unreadable.
+// A JPEG is not decoded (Unsupported): glTF takes it as it is.
 Decoded decode(std::span<const std::uint8_t> bytes, Kind kind, const Limits& limits);
 
 // PNG bytes: RGB where every alpha is 255, RGBA otherwise. Empty when memory runs out, when the

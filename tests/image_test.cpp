@@ -2,6 +2,7 @@
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <string>
@@ -105,6 +106,20 @@ Bytes jpegImage() {
   Bytes out;
   stbi_write_jpg_to_func(append, &out, 16, 8, 3, rgb.data(), 90);
   return out;
+}
+
+// That JPEG with one more Huffman table, of `codes` codes, right after SOI or after the scan.
+Bytes jpegWithHuffmanTable(std::size_t codes, bool afterTheScan) {
+  Bytes jpeg = jpegImage();
+  Bytes segment = {0xFF, 0xC4, 0x00, 0x13, 0x00};  // 19 bytes long, DC table 0
+  for (int i = 0; i < 16; ++i) {
+    const std::size_t some = std::min<std::size_t>(codes, 255);
+    segment.push_back(static_cast<std::uint8_t>(some));
+    codes -= some;
+  }
+  const auto at = afterTheScan ? jpeg.end() - 2 : jpeg.begin() + 2;
+  jpeg.insert(at, segment.begin(), segment.end());
+  return jpeg;
 }
 
 // ---- Each format back from our writers ----
@@ -362,6 +377,7 @@ std::vector<Hostile> hostileCases() {
       {"DDS one byte over the limit", rgba, Kind::Dds, big, "may take 63 bytes", 4 * 4 * 4 - 1},
       {"PNG cut in half", cut(png, png.size() / 2), Kind::Png, bad, "cannot read this PNG"},
       {"PNG claiming 60000 x 60000", pngHuge, Kind::Png, big, "60000 x 60000"},
+      {"a JPEG", jpegImage(), Kind::Jpeg, no, "passed on as it is, not decoded"},
       {"garbage", {1, 2, 3, 4, 5, 6, 7, 8, 9}, Kind::Unknown, bad, "not a PNG, JPEG, BMP"},
       {"a BMP handed over as a PNG", bmp, Kind::Png, bad, "not a PNG"},
   };
@@ -438,6 +454,12 @@ TEST(imageGltf, PngAndJpegAreKeptOthersConvertedFailuresGiveNothing) {
       {"empty", {}, "x.tga", Status::Unreadable, "the file is empty"},
       {"PNG of width 0", zeroPng, "", Status::Unreadable, "the PNG has no pixels (0 x 2)"},
       {"BMP claiming 65535 x 65535", hostileCases().front().bytes, "", Status::TooLarge, "GiB"},
+      {"JPEG whose Huffman table claims 257 codes", jpegWithHuffmanTable(257, false), "",
+       Status::Unreadable, "a Huffman table of more than 256 codes"},
+      {"the same table after the scan", jpegWithHuffmanTable(4080, true), "", Status::Unreadable,
+       "a Huffman table of more than 256 codes"},
+      {"JPEG with a table of 256 codes", jpegWithHuffmanTable(256, false), "", Status::Unreadable,
+       "cannot read this JPEG"},
   };
   for (const Case& c : cases) {
     const Prepared p = prepareForGltf(c.bytes, c.name);
