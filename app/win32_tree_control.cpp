@@ -45,21 +45,21 @@ NodeHandle Win32TreeControl::insertItem(NodeHandle parent, const char* text,
   return node;
 }
 
-int Win32TreeControl::setItemText(NodeHandle node, const char* text) {
+bool Win32TreeControl::setItemText(NodeHandle node, const char* text) {
   TVITEMA tv{};
   tv.mask = TVIF_TEXT;
   tv.hItem = item(node);
   tv.pszText = const_cast<char*>(text);
-  return static_cast<int>(send(TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&tv)));
+  return send(TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&tv)) != 0;
 }
 
-int Win32TreeControl::getItemText(NodeHandle node, char* buffer, int capacity) {
+bool Win32TreeControl::getItemText(NodeHandle node, char* buffer, int capacity) {
   TVITEMA tv{};
   tv.mask = TVIF_TEXT;
   tv.hItem = item(node);
   tv.pszText = buffer;
   tv.cchTextMax = capacity;
-  return static_cast<int>(send(TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv)));
+  return send(TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv)) != 0;
 }
 
 bool Win32TreeControl::fullItemText(NodeHandle node, std::string& text) {

@@ -18,8 +18,8 @@ class Win32TreeControl final : public TreeControl {
   HWND window() const { return window_; }
 
   NodeHandle insertItem(NodeHandle parent, const char* text, std::int32_t itemData) override;
-  int setItemText(NodeHandle node, const char* text) override;
-  int getItemText(NodeHandle node, char* buffer, int capacity) override;
+  bool setItemText(NodeHandle node, const char* text) override;
+  bool getItemText(NodeHandle node, char* buffer, int capacity) override;
   bool fullItemText(NodeHandle node, std::string& text) override;
   void deleteItem(NodeHandle node) override;
   void deleteAllItems() override;

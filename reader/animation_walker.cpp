@@ -123,7 +123,7 @@ struct AnimationWalker {
       return read ? NestedStep::Handled : NestedStep::Failed;
     };
     switch (head.code) {
-      case chunk::AnimBoneName: {  // AnimBone Name
+      case chunk::AnimBoneName: {
         char boneName[kStringCapacity] = {};
         if (!r.readName(head, boneName, "bone name")) return done(false);
         std::memcpy(animation.boneName, boneName, sizeof boneName);
@@ -131,10 +131,10 @@ struct AnimationWalker {
         r.tell(level.parentItem, head, ChunkValue::name(boneName));
         return NestedStep::Handled;
       }
-      case chunk::PositionKeyCount:    // Position Key Count
-      case chunk::RotationKeyCount:    // Rotation Key Count
-      case chunk::ScaleKeyCount:    // Scale Key Count
-      case chunk::MatrixKeyCount: {  // Matrix Key Count
+      case chunk::PositionKeyCount:
+      case chunk::RotationKeyCount:
+      case chunk::ScaleKeyCount:
+      case chunk::MatrixKeyCount: {
         std::uint32_t count = 0;
         if (!r.cursor.readU32Le(count)) return done(false);
         r.expectLength(head, 4);
@@ -186,7 +186,7 @@ bool ChunkReader::readAnimationSet(std::uint32_t end, SinkNode parentItem) {
   };
   return walkChunks(end, Family::AnimationSet, "animation set", onEnd, [&](const ChunkHead& head) {
     switch (head.code) {
-      case chunk::AnimationSetName: {  // AnimationSet Name
+      case chunk::AnimationSetName: {
         char setName[kStringCapacity] = {};
         if (!readName(head, setName, "animation set name")) break;
         std::memcpy(set.name, setName, sizeof setName);

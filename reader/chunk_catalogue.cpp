@@ -10,6 +10,7 @@ struct Entry {
   ChunkCode code;
   const char* name;
   ChunkFamily family;
+  ShownValue shown = ShownValue::None;
 };
 
 constexpr Entry kCatalogue[] = {
@@ -34,24 +35,24 @@ constexpr Entry kCatalogue[] = {
     {chunk::MeshVertexDeclaration, "Mesh Vertex Declaration", ChunkFamily::Mesh},
     {chunk::MeshBoneCount, "Mesh Bone Count", ChunkFamily::Mesh},
     {chunk::MeshBonesData, "Mesh BONES DATA", ChunkFamily::Mesh},
-    {chunk::UseMultipleMaterials, "Use Multiple Materials", ChunkFamily::Mesh},
+    {chunk::UseMultipleMaterials, "Use Multiple Materials", ChunkFamily::Mesh, ShownValue::Byte},
     {chunk::MultipleMaterialCount, "Multiple Material Count", ChunkFamily::Mesh},
-    {chunk::MeshUsesMaterial, "Mesh Uses Material", ChunkFamily::Mesh},
+    {chunk::MeshUsesMaterial, "Mesh Uses Material", ChunkFamily::Mesh, ShownValue::Byte},
     {chunk::MeshMaterial, "Mesh Material", ChunkFamily::Mesh},
     {chunk::MeshTextureCount, "Mesh Texture Count", ChunkFamily::Mesh},
     {chunk::MeshTextures, "Mesh TEXTURES", ChunkFamily::Mesh},
-    {chunk::MeshWireframe, "Mesh Wireframe", ChunkFamily::Mesh},
-    {chunk::MeshLight, "Mesh Light", ChunkFamily::Mesh},
-    {chunk::MeshCull, "Mesh Cull", ChunkFamily::Mesh},
-    {chunk::MeshFog, "Mesh Fog", ChunkFamily::Mesh},
-    {chunk::MeshAmbient, "Mesh Ambient", ChunkFamily::Mesh},
-    {chunk::MeshTransparency, "Mesh Transparency", ChunkFamily::Mesh},
-    {chunk::MeshGhost, "Mesh Ghost", ChunkFamily::Mesh},
-    {chunk::MeshGhostMode, "Mesh Ghost Mode", ChunkFamily::Mesh},
-    {chunk::MeshLinkedSkip, "Mesh Linked - skip", ChunkFamily::Mesh},
-    {chunk::MeshSubFramesSkip, "Mesh Sub Frames - skip", ChunkFamily::Mesh},
+    {chunk::MeshWireframe, "Mesh Wireframe", ChunkFamily::Mesh, ShownValue::Byte},
+    {chunk::MeshLight, "Mesh Light", ChunkFamily::Mesh, ShownValue::Byte},
+    {chunk::MeshCull, "Mesh Cull", ChunkFamily::Mesh, ShownValue::Byte},
+    {chunk::MeshFog, "Mesh Fog", ChunkFamily::Mesh, ShownValue::Byte},
+    {chunk::MeshAmbient, "Mesh Ambient", ChunkFamily::Mesh, ShownValue::Byte},
+    {chunk::MeshTransparency, "Mesh Transparency", ChunkFamily::Mesh, ShownValue::Byte},
+    {chunk::MeshGhost, "Mesh Ghost", ChunkFamily::Mesh, ShownValue::Byte},
+    {chunk::MeshGhostMode, "Mesh Ghost Mode", ChunkFamily::Mesh, ShownValue::Int32},
+    {chunk::MeshLinkedSkip, "Mesh Linked - skip", ChunkFamily::Mesh, ShownValue::Byte},
+    {chunk::MeshSubFramesSkip, "Mesh Sub Frames - skip", ChunkFamily::Mesh, ShownValue::Int32},
     {chunk::MultipleMaterials, "Multiple MATERIALS", ChunkFamily::Mesh},
-    {chunk::MeshVisible, "Mesh Visible", ChunkFamily::Mesh},
+    {chunk::MeshVisible, "Mesh Visible", ChunkFamily::Mesh, ShownValue::Byte},
     {chunk::TextureName, "Texture Name", ChunkFamily::Texture},
     {chunk::TextureStage, "Texture Stage", ChunkFamily::Texture},
     {chunk::TextureBlendMode, "Texture Blend Mode", ChunkFamily::Texture},
@@ -66,18 +67,18 @@ constexpr Entry kCatalogue[] = {
     {chunk::TexturePrimitiveStart, "Texture Primitive Start", ChunkFamily::Texture},
     {chunk::TexturePrimitiveCount, "Texture Primitive Count", ChunkFamily::Texture},
     {chunk::MeshFxEffectName, "Mesh FX Effect Name", ChunkFamily::Mesh},
-    {chunk::MeshArbitraryValue, "Mesh Arbitrary Value", ChunkFamily::Mesh},
-    {chunk::MeshZBiasFlag, "Mesh Z Bias Flag", ChunkFamily::Mesh},
-    {chunk::MeshZBiasSlope, "Mesh Z Bias Slope", ChunkFamily::Mesh},
-    {chunk::MeshZBiasDepth, "Mesh Z Bias Depth", ChunkFamily::Mesh},
-    {chunk::MeshZRead, "Mesh Z Read", ChunkFamily::Mesh},
-    {chunk::MeshZWrite, "Mesh Z Write", ChunkFamily::Mesh},
+    {chunk::MeshArbitraryValue, "Mesh Arbitrary Value", ChunkFamily::Mesh, ShownValue::Float32},
+    {chunk::MeshZBiasFlag, "Mesh Z Bias Flag", ChunkFamily::Mesh, ShownValue::Byte},
+    {chunk::MeshZBiasSlope, "Mesh Z Bias Slope", ChunkFamily::Mesh, ShownValue::Float32},
+    {chunk::MeshZBiasDepth, "Mesh Z Bias Depth", ChunkFamily::Mesh, ShownValue::Float32},
+    {chunk::MeshZRead, "Mesh Z Read", ChunkFamily::Mesh, ShownValue::Byte},
+    {chunk::MeshZWrite, "Mesh Z Write", ChunkFamily::Mesh, ShownValue::Byte},
     {chunk::MultiMaterialName, "MultiMaterial Name", ChunkFamily::MultiMaterial},
     {chunk::MultiMaterialMaterial, "MultiMaterial Material", ChunkFamily::MultiMaterial},
     {chunk::MultiMaterialIndexStart, "MultiMaterial Index Start", ChunkFamily::MultiMaterial},
     {chunk::MultiMaterialIndexCount, "MultiMaterial Index Count", ChunkFamily::MultiMaterial},
     {chunk::MultiMaterialPolygonCount, "MultiMaterial Polygon Count", ChunkFamily::MultiMaterial},
-    {chunk::MeshAlphaTestValue, "Mesh Alpha Test Value", ChunkFamily::Mesh},
+    {chunk::MeshAlphaTestValue, "Mesh Alpha Test Value", ChunkFamily::Mesh, ShownValue::Float32},
     {chunk::AnimationSetName, "AnimationSet Name", ChunkFamily::AnimationSet},
     {chunk::AnimationSetLength, "AnimationSet Length", ChunkFamily::AnimationSet},
     {chunk::AnimationSetData, "AnimationSet DATA", ChunkFamily::AnimationSet},
@@ -111,7 +112,7 @@ constexpr const char* kUnknown = "UNKNOWN";
 // Every code up to the highest listed one, looked up in one step.
 constexpr auto kByCode = [] {
   std::array<Entry, kHighestCode + 1> byCode{};
-  for (auto& entry : byCode) entry = {0, kUnknown, ChunkFamily::Unknown};
+  for (auto& entry : byCode) entry = {0, kUnknown, ChunkFamily::Unknown, ShownValue::None};
   for (const Entry& entry : kCatalogue) byCode[entry.code] = entry;
   return byCode;
 }();
@@ -124,6 +125,10 @@ const char* chunkNameOf(ChunkCode code) {
 
 ChunkFamily chunkFamilyOf(ChunkCode code) {
   return code <= kHighestCode ? kByCode[code].family : ChunkFamily::Unknown;
+}
+
+ShownValue shownValueOf(ChunkCode code) {
+  return code <= kHighestCode ? kByCode[code].shown : ShownValue::None;
 }
 
 const char* topLevelNameOf(ChunkCode code) {

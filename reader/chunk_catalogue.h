@@ -117,9 +117,14 @@ enum class ChunkFamily {
   Unknown, End, Frame, FrameBone, Mesh, Texture, MultiMaterial, Bone, AnimationSet, Animation
 };
 
+// The render states of a mesh: a value the mesh walker shows and stores nowhere, of one byte, a
+// 32-bit integer or a 32-bit float. None for every other code.
+enum class ShownValue { None, Byte, Int32, Float32 };
+
 // The inner-catalogue name of a code, "UNKNOWN" for an unlisted one (1 and 2 included).
 const char* chunkNameOf(ChunkCode code);
 ChunkFamily chunkFamilyOf(ChunkCode code);
+ShownValue shownValueOf(ChunkCode code);
 
 // "Frame ROOT" for code 1, "AnimationSet ROOT" for code 2, "UNKNOWN" for any other.
 const char* topLevelNameOf(ChunkCode code);

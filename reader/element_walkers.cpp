@@ -96,13 +96,13 @@ struct ElementWalk {
 Field boneField(ElementWalk<Bone>& walk, ChunkCode code) {
   Bone* bone = walk.record;
   switch (code) {
-    case chunk::BonesName: return bone ? walk.name() : Field::NotHandled;       // Bones Name
-    case chunk::BonesNumInfluences: return walk.integer(&walk.influences);               // Bones Num Influences
-    case chunk::BonesVertices:                                                      // Bones Vertices
+    case chunk::BonesName: return bone ? walk.name() : Field::NotHandled;
+    case chunk::BonesNumInfluences: return walk.integer(&walk.influences);
+    case chunk::BonesVertices:
       return bone ? walk.boneArray(bone->vertexIndices, "bone vertex indices") : Field::NotHandled;
-    case chunk::BonesWeights:  // Bones Weights
+    case chunk::BonesWeights:
       return bone ? walk.boneArray(bone->weights, "bone weights") : Field::NotHandled;
-    case chunk::BonesTranslationMatrix:  // Bones Translation Matrix
+    case chunk::BonesTranslationMatrix:
       return bone ? walk.matrix(bone->translationMatrix) : Field::NotHandled;
     default: return Field::NotHandled;
   }
@@ -111,10 +111,10 @@ Field boneField(ElementWalk<Bone>& walk, ChunkCode code) {
 Field textureField(ElementWalk<Texture>& walk, ChunkCode code) {
   Texture* texture = walk.record;
   switch (code) {
-    case chunk::TextureName: return texture ? walk.name() : Field::NotHandled;  // Texture Name
-    case chunk::TexturePrimitiveStart:                                                     // Texture Primitive Start
+    case chunk::TextureName: return texture ? walk.name() : Field::NotHandled;
+    case chunk::TexturePrimitiveStart:
       return texture ? walk.integer(&texture->primitiveStart) : Field::NotHandled;
-    case chunk::TexturePrimitiveCount:  // Texture Primitive Count
+    case chunk::TexturePrimitiveCount:
       return texture ? walk.integer(&texture->primitiveCount) : Field::NotHandled;
     default:
       // 142 to 151: stage, blend mode, arguments, address modes, filters, coordinate mode
@@ -127,11 +127,11 @@ Field multiMaterialField(ElementWalk<MultiMaterial>& walk, ChunkCode code) {
   MultiMaterial* entry = walk.record;
   if (entry == nullptr) return Field::NotHandled;  // every chunk of this family fills a field
   switch (code) {
-    case chunk::MultiMaterialName: return walk.name();                             // MultiMaterial Name
-    case chunk::MultiMaterialMaterial: return walk.material(entry->material);          // MultiMaterial Material
-    case chunk::MultiMaterialIndexStart: return walk.integer(&entry->indexStart);        // MultiMaterial Index Start
-    case chunk::MultiMaterialIndexCount: return walk.integer(&entry->indexCount);        // MultiMaterial Index Count
-    case chunk::MultiMaterialPolygonCount: return walk.integer(&entry->polygonCount);      // MultiMaterial Polygon Count
+    case chunk::MultiMaterialName: return walk.name();
+    case chunk::MultiMaterialMaterial: return walk.material(entry->material);
+    case chunk::MultiMaterialIndexStart: return walk.integer(&entry->indexStart);
+    case chunk::MultiMaterialIndexCount: return walk.integer(&entry->indexCount);
+    case chunk::MultiMaterialPolygonCount: return walk.integer(&entry->polygonCount);
     default: return Field::NotHandled;
   }
 }

@@ -86,7 +86,7 @@ struct FrameWalker {
         r.expectFinite(head, frame.matrix, 16, "matrix");
         r.tell(parent, head);
         return NestedStep::Handled;
-      case chunk::FrameMesh: {  // Frame MESH
+      case chunk::FrameMesh: {
         const SinkNode node = r.tell(parent, head);
         return r.readMesh(head.end, frame, node) ? NestedStep::Handled : NestedStep::Failed;
       }
@@ -108,9 +108,9 @@ struct FrameWalker {
         nested.named = false;
         return NestedStep::Nested;
       }
-      case chunk::FrameOffset:    // Frame Offset
+      case chunk::FrameOffset:
       case chunk::FrameRotation:    // Frame Rotation, in radians
-      case chunk::FrameScale: {  // Frame Scale
+      case chunk::FrameScale: {
         float v[3];
         if (!r.cursor.readFloatsLe(v, 3)) return failed();
         r.expectLength(head, 12);

@@ -186,7 +186,7 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem)
 
     switch (head.code) {
       // These seven go on right after their value, whatever their length says.
-      case chunk::MeshFvfFlags: {  // Mesh FVF Flags
+      case chunk::MeshFvfFlags: {
         if (!cursor.readU32Le(state.fvfFlags)) return failed();
         expectLength(head, 4);
         mesh.fvfFlags = state.fvfFlags;
@@ -200,13 +200,13 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem)
       case chunk::MeshDrawVertexCount: return integer(mesh.drawVertexCount, Next::AfterValue);
       case chunk::MeshDrawPrimitiveCount: return integer(mesh.drawPrimitiveCount, Next::AfterValue);
 
-      case chunk::MeshVertexData:  // Mesh Vertex Data
+      case chunk::MeshVertexData:
         return data(readVertexData(*this, head, mesh, state));
-      case chunk::MeshIndexData:  // Mesh Index Data
+      case chunk::MeshIndexData:
         checks.indexChunk(head);
         return data(readIndexData(*this, head, mesh, state));
       case chunk::MeshBoneCount: return count(state.pendingBoneCount, state.bonesCounted, Next::AtChunkEnd);
-      case chunk::MeshBonesData:  // Mesh BONES DATA
+      case chunk::MeshBonesData:
         return list(state.bonesCounted, "a bone list", [&](SinkNode node) {
           return readBoneList(head, mesh, state.pendingBoneCount, node, checks);
         });
@@ -223,42 +223,24 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem)
         return Next::AtChunkEnd;
       }
       case chunk::MeshTextureCount: return count(state.pendingTextureCount, state.texturesCounted, Next::AtChunkEnd);
-      case chunk::MeshTextures:  // Mesh TEXTURES
+      case chunk::MeshTextures:
         return list(state.texturesCounted, "a texture list", [&](SinkNode node) {
           return readTextureList(head, mesh, state.pendingTextureCount, node, checks);
         });
-      case chunk::MultipleMaterials:  // Multiple MATERIALS
+      case chunk::MultipleMaterials:
         return list(state.multiMaterialsCounted, "a multi-material list", [&](SinkNode node) {
           return readMultiMaterialList(head, mesh, state.pendingMultiMaterialCount, node,
                                        checks);
         });
 
-      // Render states: shown, not stored.
-      case chunk::UseMultipleMaterials:  // Use Multiple Materials
-      case chunk::MeshUsesMaterial:  // Mesh Uses Material
-      case chunk::MeshWireframe:  // Mesh Wireframe
-      case chunk::MeshLight:  // Mesh Light
-      case chunk::MeshCull:  // Mesh Cull
-      case chunk::MeshFog:  // Mesh Fog
-      case chunk::MeshAmbient:  // Mesh Ambient
-      case chunk::MeshTransparency:  // Mesh Transparency
-      case chunk::MeshGhost:  // Mesh Ghost
-      case chunk::MeshLinkedSkip:  // Mesh Linked - skip
-      case chunk::MeshVisible:  // Mesh Visible
-      case chunk::MeshZBiasFlag:  // Mesh Z Bias Flag
-      case chunk::MeshZRead:  // Mesh Z Read
-      case chunk::MeshZWrite:  // Mesh Z Write
-        return byteShown();
-      case chunk::MeshGhostMode:  // Mesh Ghost Mode
-      case chunk::MeshSubFramesSkip:  // Mesh Sub Frames - skip
-        return integer(shown, Next::AtChunkEnd);
-      case chunk::MeshArbitraryValue:  // Mesh Arbitrary Value
-      case chunk::MeshZBiasSlope:  // Mesh Z Bias Slope
-      case chunk::MeshZBiasDepth:  // Mesh Z Bias Depth
-      case chunk::MeshAlphaTestValue:  // Mesh Alpha Test Value
-        return floatShown();
-
-      default:  // 120, 154, texture and multi-material codes, anything unlisted: name only
+      default:
+        switch (shownValueOf(head.code)) {  // the render states
+          case ShownValue::Byte: return byteShown();
+          case ShownValue::Int32: return integer(shown, Next::AtChunkEnd);
+          case ShownValue::Float32: return floatShown();
+          case ShownValue::None: break;
+        }
+        // 120, 154, texture and multi-material codes, anything unlisted: name only.
         bare();
         return Next::AtChunkEnd;
     }

@@ -45,14 +45,14 @@ TEST_F(Attached, GetNodeTextCutsAndTerminates) {
   const NodeHandle node = tree.InsertNode(std::string(200, 'x').c_str(), tree.framesRoot, -1);
   char buffer[128];
   std::memset(buffer, '?', sizeof buffer);
-  ASSERT_NE(tree.GetNodeText(node, buffer, sizeof buffer), 0);
+  ASSERT_TRUE(tree.GetNodeText(node, buffer, sizeof buffer));
   EXPECT_EQ(std::string(buffer), std::string(127, 'x'));
   // The node itself keeps its whole text.
   EXPECT_EQ(control.text(node).size(), 200u);
   // Node 0 is refused, and the buffer left as it was.
-  EXPECT_EQ(tree.GetNodeText(0, buffer, sizeof buffer), 0);
+  EXPECT_FALSE(tree.GetNodeText(0, buffer, sizeof buffer));
   EXPECT_EQ(std::string(buffer), std::string(127, 'x'));
-  EXPECT_EQ(tree.SetNodeText(0, "x"), 0);
+  EXPECT_FALSE(tree.SetNodeText(0, "x"));
 }
 
 TEST_F(Attached, RelabellingKeepsEveryOtherText) {
@@ -75,7 +75,7 @@ TEST(ChunkTree, DetachedRefusesAndClearIsIdempotent) {
   tree.Clear();
   tree.ExpandAll();
   tree.Redraw();
-  EXPECT_EQ(tree.SelectNodeAtCursor(), 0);
+  EXPECT_FALSE(tree.SelectNodeAtCursor());
   tree.Attach(nullptr);  // a null control yields four zero roots
   EXPECT_EQ(tree.framesRoot, 0u);
   EXPECT_EQ(tree.InsertNode("x", 0, -1), 0u);
@@ -168,10 +168,10 @@ TEST(SelectNodeAtCursor, SelectsTheNodeUnderTheCursorOnly) {
   tree.Attach(&control);
   const NodeHandle node = tree.InsertNode("n", tree.framesRoot, -1);
   control.setCursorItem(0);
-  EXPECT_EQ(tree.SelectNodeAtCursor(), 0);
+  EXPECT_FALSE(tree.SelectNodeAtCursor());
   EXPECT_EQ(control.selectedItem(), 0u);
   control.setCursorItem(node);
-  EXPECT_EQ(tree.SelectNodeAtCursor(), 1);
+  EXPECT_TRUE(tree.SelectNodeAtCursor());
   EXPECT_EQ(control.selectedItem(), node);
 }
 

@@ -5,7 +5,7 @@
 
 namespace kxm {
 
-int ChunkTree::Attach(TreeControl* control) {
+bool ChunkTree::Attach(TreeControl* control) {
   treeControl = control;
   keepsSources_ = control != nullptr && control->keepsSources();
   source_ = {};
@@ -14,7 +14,7 @@ int ChunkTree::Attach(TreeControl* control) {
   for (int i = 0; i < 4; ++i) {
     *roots[i] = treeControl != nullptr ? treeControl->insertItem(0, names[i], -1) : 0;
   }
-  return 1;
+  return true;
 }
 
 NodeHandle ChunkTree::InsertNode(const char* text, NodeHandle parent, std::int32_t itemData) {
@@ -24,13 +24,13 @@ NodeHandle ChunkTree::InsertNode(const char* text, NodeHandle parent, std::int32
   return node;
 }
 
-int ChunkTree::SetNodeText(NodeHandle node, const char* text) {
-  if (node == 0 || treeControl == nullptr) return 0;
+bool ChunkTree::SetNodeText(NodeHandle node, const char* text) {
+  if (node == 0 || treeControl == nullptr) return false;
   return treeControl->setItemText(node, text);
 }
 
-int ChunkTree::GetNodeText(NodeHandle node, char* buffer, int capacity) {
-  if (node == 0 || treeControl == nullptr) return 0;
+bool ChunkTree::GetNodeText(NodeHandle node, char* buffer, int capacity) {
+  if (node == 0 || treeControl == nullptr) return false;
   return treeControl->getItemText(node, buffer, capacity);
 }
 
@@ -73,12 +73,12 @@ std::size_t ChunkTree::DepthLimit() const {
   return treeControl != nullptr ? treeControl->maxDepth() : std::numeric_limits<std::size_t>::max();
 }
 
-int ChunkTree::SelectNodeAtCursor() {
-  if (treeControl == nullptr) return 0;
+bool ChunkTree::SelectNodeAtCursor() {
+  if (treeControl == nullptr) return false;
   NodeHandle node = treeControl->itemAtCursor();
-  if (node == 0) return 0;
+  if (node == 0) return false;
   treeControl->selectItem(node);
-  return 1;
+  return true;
 }
 
 }  // namespace kxm

@@ -12,20 +12,20 @@ namespace kxm {
 class ChunkTree {
  public:
   // Stores the control and creates the roots "FileHeader", "Frames", "AnimationSets" and
-  // "CustomData". Always 1.
-  int Attach(TreeControl* control);
+  // "CustomData". Always true.
+  bool Attach(TreeControl* control);
   // Appends a node as the last child of parent; 0 while detached or without roots.
   NodeHandle InsertNode(const char* text, NodeHandle parent, std::int32_t itemData);
-  int SetNodeText(NodeHandle node, const char* text);
+  bool SetNodeText(NodeHandle node, const char* text);
   // The node's text cut to capacity - 1 characters and terminated; node 0 leaves buffer alone.
-  int GetNodeText(NodeHandle node, char* buffer, int capacity);
+  bool GetNodeText(NodeHandle node, char* buffer, int capacity);
   // Deletes every node and detaches.
   void Clear();
   // Expands every node under the four roots, each once.
   void ExpandAll();
   void Redraw();
-  // Selects the node under the mouse cursor; 0 when there is none.
-  int SelectNodeAtCursor();
+  // Selects the node under the mouse cursor; false when there is none.
+  bool SelectNodeAtCursor();
   // How deep a node may go in the attached control (no limit while detached).
   std::size_t DepthLimit() const;
 

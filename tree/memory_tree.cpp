@@ -116,18 +116,18 @@ NodeHandle MemoryTreeControl::insertItem(NodeHandle parent, const char* text,
   return handle;
 }
 
-int MemoryTreeControl::setItemText(NodeHandle node, const char* text) {
-  if (!isLive(node) || text == nullptr) return 0;
-  return storeText(at(node), text) ? 1 : 0;
+bool MemoryTreeControl::setItemText(NodeHandle node, const char* text) {
+  if (!isLive(node) || text == nullptr) return false;
+  return storeText(at(node), text);
 }
 
-int MemoryTreeControl::getItemText(NodeHandle node, char* buffer, int capacity) {
-  if (!isLive(node) || buffer == nullptr || capacity <= 0) return 0;
+bool MemoryTreeControl::getItemText(NodeHandle node, char* buffer, int capacity) {
+  if (!isLive(node) || buffer == nullptr || capacity <= 0) return false;
   const std::string_view whole = text(node);
   const std::size_t length = std::min(whole.size(), static_cast<std::size_t>(capacity) - 1);
   std::memcpy(buffer, whole.data(), length);
   buffer[length] = '\0';
-  return 1;
+  return true;
 }
 
 bool MemoryTreeControl::fullItemText(NodeHandle node, std::string& out) {

@@ -25,8 +25,8 @@ class MemoryTreeControl : public TreeControl {
   MemoryTreeControl& operator=(const MemoryTreeControl&) = delete;
 
   NodeHandle insertItem(NodeHandle parent, const char* text, std::int32_t itemData) override;
-  int setItemText(NodeHandle node, const char* text) override;
-  int getItemText(NodeHandle node, char* buffer, int capacity) override;
+  bool setItemText(NodeHandle node, const char* text) override;
+  bool getItemText(NodeHandle node, char* buffer, int capacity) override;
   bool fullItemText(NodeHandle node, std::string& text) override;
   bool itemTextView(NodeHandle node, std::string_view& text) override;
   void deleteItem(NodeHandle node) override;

@@ -29,9 +29,9 @@ class TreeControl {
 
   // Appends a node as the last child of parent (0: the top level); 0 when the control refuses.
   virtual NodeHandle insertItem(NodeHandle parent, const char* text, std::int32_t itemData) = 0;
-  virtual int setItemText(NodeHandle node, const char* text) = 0;
+  virtual bool setItemText(NodeHandle node, const char* text) = 0;
   // Copies at most capacity - 1 characters and a terminating zero.
-  virtual int getItemText(NodeHandle node, char* buffer, int capacity) = 0;
+  virtual bool getItemText(NodeHandle node, char* buffer, int capacity) = 0;
   // The node's whole text, however long (what the dump prints).
   virtual bool fullItemText(NodeHandle node, std::string& text) = 0;
   // The same without a copy, where the control keeps its texts in memory of its own; false
