@@ -25,20 +25,21 @@ namespace {
 using Generator = std::vector<std::uint8_t> (*)(std::int64_t);
 
 void run(benchmark::State& state, const char* name, Generator generate, bool dump) {
-  useHugePageBlocks();  // as kxm-dump does
   const std::int64_t n = state.range(0);
   const auto bytes = generate(n);
   const std::string path = cachedFile(std::string(name) + "-" + std::to_string(n), bytes);
   std::FILE* devNull = std::fopen("/dev/null", "wb");
   std::size_t nodes = 0;
   for (auto _ : state) {
-    MemoryTreeControl control;
+    MemoryTreeControl control(false, hugePageBlocks());  // as kxm-dump's
     ChunkTree tree;
     tree.Attach(&control);
     Model model;
     DisplayOptions options;
     TreeSink sink(tree, options);
-    if (!load(path.c_str(), model, &sink).loaded) state.SkipWithError("load failed");
+    if (!load(path.c_str(), model, &sink, nullptr, std::nullopt, hugePageBlocks()).loaded) {
+      state.SkipWithError("load failed");
+    }
     if (dump) {
       dumpTree(control, [devNull](std::string_view piece) {
         return std::fwrite(piece.data(), 1, piece.size(), devNull) == piece.size();
@@ -57,18 +58,19 @@ void run(benchmark::State& state, const char* name, Generator generate, bool dum
 }
 
 void exportRun(benchmark::State& state) {
-  useHugePageBlocks();
   const std::int64_t n = state.range(0);
   const auto bytes = meshFile(n);
   const std::string path = cachedFile("mesh_vertices-" + std::to_string(n), bytes);
   const std::string out = path + ".glb";
   for (auto _ : state) {
     Model model;
-    if (!load(path.c_str(), model).loaded) {
+    if (!load(path.c_str(), model, nullptr, nullptr, std::nullopt, hugePageBlocks()).loaded) {
       state.SkipWithError("load failed");
     }
     gltf::Warnings warnings;
-    gltf::Document doc = gltf::buildDocument(model, {}, warnings);
+    gltf::ExportOptions options;  // as kxm export's
+    options.blocks = &hugePageBlocks();
+    gltf::Document doc = gltf::buildDocument(model, options, warnings);
     model.clearModel();
     std::string error;
     if (!gltf::writeDocument(doc, out, true, error)) state.SkipWithError(error.c_str());

@@ -8,15 +8,14 @@
 #include "tree/tree_sink.h"
 
 int main(int argc, char** argv) {
-  kxm::useHugePageBlocks();  // as kxm-dump does
   for (int i = 1; i < argc; ++i) {
-    kxm::MemoryTreeControl control;
+    kxm::MemoryTreeControl control(false, kxm::hugePageBlocks());  // as kxm-dump's
     kxm::ChunkTree tree;
     tree.Attach(&control);
     kxm::Model model;
     kxm::DisplayOptions options;
     kxm::TreeSink sink(tree, options);
-    (void)kxm::load(argv[i], model, &sink);
+    (void)kxm::load(argv[i], model, &sink, nullptr, std::nullopt, kxm::hugePageBlocks());
     std::printf("%zu\n", control.liveCount());
   }
   return 0;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "cli/huge_page_blocks.h"
 #include "cli/json_writer.h"
 #include "model/model.h"
 #include "model/summary.h"
@@ -32,7 +33,8 @@ FileReport check(const std::string& path, std::size_t cap) {
   report.path = path;
   // The walk is the viewer's; the tree is not needed for what it finds, so none is built.
   Model model;
-  const LoadOutcome outcome = load(path.c_str(), model, nullptr, &report.issues);
+  const LoadOutcome outcome =
+      load(path.c_str(), model, nullptr, &report.issues, std::nullopt, hugePageBlocks());
   report.outcome = outcomeName(outcome);
   report.issues.finish(outcome.failure);
 

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/huge_page_blocks.h"
 #include "cli/json_writer.h"
 #include "model/model.h"
 #include "reader/load.h"
@@ -91,14 +92,14 @@ int runDump(const char* program, const DumpRequest& request, std::FILE* out, std
   options.ShowValuesOption = request.showValues ? 1 : 0;
   // As the Load command: a fresh tree with its four roots, then the load. The model goes with
   // the load; the tree is what is printed.
-  MemoryTreeControl control(request.json || request.offsets);
+  MemoryTreeControl control(request.json || request.offsets, hugePageBlocks());
   ChunkTree tree;
   tree.Attach(&control);
   TreeSink sink(tree, options);
   LoadOutcome outcome;
   {
     Model model;
-    outcome = load(request.path.c_str(), model, &sink);
+    outcome = load(request.path.c_str(), model, &sink, nullptr, std::nullopt, hugePageBlocks());
   }
 
   bool written = true;

@@ -5,6 +5,7 @@
 #include <new>
 #include <system_error>
 
+#include "cli/huge_page_blocks.h"
 #include "cli/load_model.h"
 #include "export/gltf_export.h"
 #include "export/gltf_file.h"
@@ -77,6 +78,7 @@ int runExport(const ExportRequest& request, std::FILE* err) {
   options.ticksPerSecond = request.ticksPerSecond;
   options.images = &images;
   options.generator = request.generator;
+  options.blocks = &hugePageBlocks();
   gltf::Warnings warnings;
   std::string error;
   try {

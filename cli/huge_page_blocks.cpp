@@ -49,8 +49,9 @@ void release(void* block, std::size_t bytes) {
 
 }  // namespace
 
-void useHugePageBlocks() {
-  setBlockSource({allocate, release});
+const BlockSource& hugePageBlocks() {
+  static constexpr BlockSource kHugePages{allocate, release};
+  return kHugePages;
 }
 
 }  // namespace kxm
@@ -58,7 +59,9 @@ void useHugePageBlocks() {
 #else
 
 namespace kxm {
-void useHugePageBlocks() {}
+const BlockSource& hugePageBlocks() {
+  return systemBlocks();
+}
 }  // namespace kxm
 
 #endif

@@ -1,9 +1,11 @@
-// Big blocks from huge pages where the system offers them (Linux), for kxm-dump and its
-// benchmarks. Elsewhere this does nothing.
+// Big blocks from huge pages where the system offers them (Linux): what the command-line tools
+// hand every load, tree and export. Elsewhere calloc and free.
 #pragma once
+
+#include "model/block.h"
 
 namespace kxm {
 
-void useHugePageBlocks();
+const BlockSource& hugePageBlocks();
 
 }  // namespace kxm

@@ -17,7 +17,6 @@
 #include "cli/check_command.h"
 #include "cli/dump_command.h"
 #include "cli/export_command.h"
-#include "cli/huge_page_blocks.h"
 #include "cli/process.h"
 #include "cli/info_command.h"
 
@@ -118,7 +117,6 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  kxm::useHugePageBlocks();
   if (*dumpCommand) return kxm::runDump("kxm", dump, stdout, stderr);
   if (*infoCommand) return kxm::runInfo(info, stdout, stderr);
   if (*exportCommand) return kxm::runExport(exportRequest, stderr);

@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "cli/dump_command.h"
-#include "cli/huge_page_blocks.h"
 #include "cli/process.h"
 #include "tree/labels.h"
 
@@ -61,7 +60,6 @@ int main(int argc, char** argv) {
   }
   if (path == nullptr) return usageError("no file given", "");
 
-  kxm::useHugePageBlocks();
   kxm::DumpRequest request;
   request.path = path;
   request.showNames = options.ShowNamesOption == 1;

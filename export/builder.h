@@ -122,7 +122,7 @@ constexpr int componentTypeOf() {
 template <class T, class Fill>
 int Builder::addAccessor(std::size_t count, std::size_t components, const char* type, int target,
                          bool withBounds, Fill fill) {
-  Piece piece(count * components * sizeof(T));
+  Piece piece(count * components * sizeof(T), *options_.blocks);
   T* values = piece.as<T>();
   fill(values);
   Json accessor = {{"componentType", componentTypeOf<T>()}, {"count", count}, {"type", type}};

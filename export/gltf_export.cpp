@@ -64,14 +64,10 @@ Document Builder::build() {
   return std::move(doc_);
 }
 
-Piece::Piece(std::size_t used) : size_((used + 3) / 4 * 4), used_(used), bytes_(nullptr) {
+Piece::Piece(std::size_t used, const BlockSource& blocks)
+    : size_((used + 3) / 4 * 4), used_(used) {
   // Zero-filled, so the padding is zero too.
-  bytes_ = allocateBlock(std::max<std::size_t>(size_, 1));
-  if (bytes_ == nullptr) throw std::bad_alloc();
-}
-
-Piece::~Piece() {
-  if (bytes_ != nullptr) releaseBlock(bytes_, std::max<std::size_t>(size_, 1));
+  if (!block_.allocate(size_, blocks)) throw std::bad_alloc();
 }
 
 void Warnings::add(IssueCode code, std::string message) {

@@ -61,38 +61,37 @@ struct ExportOptions {
   double ticksPerSecond = 1000;     // key times are ticks; seconds = ticks / this
   ImageResolver* images = nullptr;  // nullptr: no texture has an image
   std::string generator = "kxm";    // asset.generator: the tool's name and version
+  // Where the buffer's pieces come from (kxm asks for huge pages: a million vertices are a few
+  // dozen megabytes whose page faults would otherwise cost more than writing them).
+  const BlockSource* blocks = &systemBlocks();
 };
 
 // The bytes of one buffer view, padded with zeros to a multiple of 4 so that the next view
-// starts aligned. They come from the block source (model/block.h), as the model's arrays do:
-// kxm asks for huge pages there, and a million vertices are a few dozen megabytes whose page
-// faults would otherwise cost more than writing them. Throws std::bad_alloc when memory runs
-// out.
+// starts aligned, in a block from `blocks`. Throws std::bad_alloc when memory runs out.
 class Piece {
  public:
-  explicit Piece(std::size_t used);
+  explicit Piece(std::size_t used, const BlockSource& blocks = systemBlocks());
   Piece(Piece&& other) noexcept
       : size_(std::exchange(other.size_, 0)),
         used_(std::exchange(other.used_, 0)),
-        bytes_(std::exchange(other.bytes_, nullptr)) {}
+        block_(std::move(other.block_)) {}
   Piece(const Piece&) = delete;
   Piece& operator=(const Piece&) = delete;
   Piece& operator=(Piece&&) = delete;
-  ~Piece();
 
   // The bytes as values of T: a block from the source provides storage for them.
   template <class T>
   T* as() {
-    return static_cast<T*>(bytes_);
+    return static_cast<T*>(block_.get());
   }
-  const unsigned char* data() const { return static_cast<const unsigned char*>(bytes_); }
+  const unsigned char* data() const { return static_cast<const unsigned char*>(block_.get()); }
   std::size_t size() const { return size_; }  // with the padding
   std::size_t used() const { return used_; }
 
  private:
   std::size_t size_;
   std::size_t used_;
-  void* bytes_;
+  Block block_;
 };
 
 struct Document {

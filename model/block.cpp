@@ -13,34 +13,25 @@ void freeBlock(void* block, std::size_t) {
   std::free(block);
 }
 
-BlockSource& currentSource() {
-  static BlockSource source{callocBlock, freeBlock};
-  return source;
-}
-
 }  // namespace
 
-BlockSource setBlockSource(const BlockSource& source) {
-  return std::exchange(currentSource(), source);
+const BlockSource& systemBlocks() {
+  static constexpr BlockSource kSystem{callocBlock, freeBlock};
+  return kSystem;
 }
 
-void* allocateBlock(std::size_t bytes) {
-  return currentSource().allocate(bytes == 0 ? 1 : bytes);
-}
-
-void releaseBlock(void* block, std::size_t bytes) {
-  if (block != nullptr) currentSource().release(block, bytes == 0 ? 1 : bytes);
-}
-
-bool Block::allocate(std::size_t bytes) {
+bool Block::allocate(std::size_t bytes, const BlockSource& source) {
   reset();
-  data_ = allocateBlock(bytes);
-  bytes_ = data_ != nullptr ? bytes : 0;
-  return data_ != nullptr;
+  if (bytes == 0) bytes = 1;
+  data_ = source.allocate(bytes);
+  if (data_ == nullptr) return false;
+  bytes_ = bytes;
+  source_ = &source;
+  return true;
 }
 
 void Block::reset() {
-  releaseBlock(data_, bytes_);
+  if (data_ != nullptr) source_->release(data_, bytes_);
   data_ = nullptr;
   bytes_ = 0;
 }

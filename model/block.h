@@ -1,7 +1,7 @@
-// Big zero-filled blocks: the file image and the arrays allocated at a count. They come from one
-// source, which a front end may replace at start-up (kxm-dump on Linux asks for huge pages,
-// since first touching a large block costs a page fault every 4 KiB); the default is calloc
-// and free.
+// Big zero-filled blocks: the file image, the arrays allocated at a count, the dump's tree and the
+// export's buffer. Each owner is handed the source its blocks come from (kxm-dump and kxm on
+// Linux ask for huge pages, since first touching a large block costs a page fault every 4 KiB);
+// without one, calloc and free.
 #pragma once
 
 #include <cstddef>
@@ -14,25 +14,24 @@ struct BlockSource {
   void (*release)(void* block, std::size_t bytes);
 };
 
-// Installs a source and gives back the one it replaces. Install it before any block is taken:
-// a block goes back through the source installed when it is released.
-BlockSource setBlockSource(const BlockSource& source);
+// calloc and free.
+const BlockSource& systemBlocks();
 
-// A zero-filled block of at least one byte, or nullptr; and its release, with the same size.
-void* allocateBlock(std::size_t bytes);
-void releaseBlock(void* block, std::size_t bytes);
-
-// One owned block of bytes.
+// One owned block of bytes, given back to the source it came from.
 class Block {
  public:
   Block() = default;
+  Block(Block&& other) noexcept
+      : data_(std::exchange(other.data_, nullptr)),
+        bytes_(std::exchange(other.bytes_, 0)),
+        source_(other.source_) {}
   Block(const Block&) = delete;
   Block& operator=(const Block&) = delete;
   ~Block() { reset(); }
 
-  // Replaces the block by a zero-filled one of `bytes` bytes; false when memory runs out, and
-  // then no block is held.
-  bool allocate(std::size_t bytes);
+  // Replaces the block by a zero-filled one of `bytes` bytes (at least one); false when memory
+  // runs out, and then no block is held.
+  [[nodiscard]] bool allocate(std::size_t bytes, const BlockSource& source = systemBlocks());
   void reset();
 
   void* get() const { return data_; }
@@ -41,6 +40,7 @@ class Block {
  private:
   void* data_ = nullptr;
   std::size_t bytes_ = 0;
+  const BlockSource* source_ = nullptr;
 };
 
 }  // namespace kxm

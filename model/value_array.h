@@ -19,7 +19,9 @@ class ValueArray {
   ValueArray(const ValueArray&) = delete;
   ValueArray& operator=(const ValueArray&) = delete;
   ValueArray(ValueArray&& other) noexcept
-      : data_(std::exchange(other.data_, nullptr)), count_(std::exchange(other.count_, 0)) {}
+      : data_(std::exchange(other.data_, nullptr)),
+        count_(std::exchange(other.count_, 0)),
+        source_(other.source_) {}
   ~ValueArray() { release(); }
 
   std::int32_t count() const { return count_; }
@@ -35,22 +37,23 @@ class ValueArray {
 
   // A count of 0 or below (2^31 or more as unsigned) fails and leaves the array as it was.
   // Otherwise the old array goes and n zero-filled entries take its place; when memory runs out
-  // the array is left absent with count 0.
-  int allocate(std::int32_t n) {
+  // the array is left absent with count 0. The block comes from `source` and goes back to it.
+  int allocate(std::int32_t n, const BlockSource& source = systemBlocks()) {
     if (n <= 0) return 0;
     release();
     const auto entries = static_cast<std::size_t>(n);
     if (entries > SIZE_MAX / sizeof(T)) return 0;
     // A large block comes zeroed from the system without a pass of its own, and a million
     // vertices are then written once, not twice.
-    data_ = static_cast<T*>(allocateBlock(entries * sizeof(T)));
+    data_ = static_cast<T*>(source.allocate(entries * sizeof(T)));
     if (data_ == nullptr) return 0;
+    source_ = &source;
     count_ = n;
     return 1;
   }
 
   void release() {
-    releaseBlock(data_, static_cast<std::size_t>(count_) * sizeof(T));
+    if (data_ != nullptr) source_->release(data_, static_cast<std::size_t>(count_) * sizeof(T));
     data_ = nullptr;
     count_ = 0;
   }
@@ -58,6 +61,7 @@ class ValueArray {
  private:
   T* data_ = nullptr;
   std::int32_t count_ = 0;
+  const BlockSource* source_ = nullptr;
 };
 
 }  // namespace kxm

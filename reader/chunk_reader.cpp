@@ -20,11 +20,13 @@ std::string shortfallMessage(const Shortfall& shortfall, const char* what) {
 }  // namespace
 
 ChunkReader::ChunkReader(std::span<const std::uint8_t> image, Model& model_, ChunkSink* sink_,
-                         LoadObserver* observer_, const LoadLimits& limits)
+                         LoadObserver* observer_, const LoadLimits& limits,
+                         const BlockSource& blocks_)
     : cursor(image.data(), static_cast<std::uint32_t>(image.size())),
       model(model_),
       sink(sink_),
       observer(observer_),
+      blocks(blocks_),
       limits_(limits) {}
 
 bool ChunkReader::parseImage() {

@@ -54,7 +54,7 @@ struct LoadUsage {
 class ChunkReader {
  public:
   ChunkReader(std::span<const std::uint8_t> image, Model& model, ChunkSink* sink,
-              LoadObserver* observer, const LoadLimits& limits);
+              LoadObserver* observer, const LoadLimits& limits, const BlockSource& blocks);
   ChunkReader(const ChunkReader&) = delete;
   ChunkReader& operator=(const ChunkReader&) = delete;
 
@@ -68,6 +68,7 @@ class ChunkReader {
   Model& model;
   ChunkSink* const sink;         // nullptr: nothing is told
   LoadObserver* const observer;  // nullptr: nothing is checked beyond what the load needs
+  const BlockSource& blocks;     // where the model's arrays come from
 
   // --- Telling the sink; each is a no-op without one.
   SinkNode tell(SinkNode parent, const ChunkHead& head, const ChunkValue& value = {}) {
@@ -159,7 +160,7 @@ class ChunkReader {
                        const char* what) {
     if (!countFits(count, fileEntryBytes, what)) return false;
     if (!chargeArray(count, sizeof(T), what)) return false;
-    if (!array.allocate(static_cast<std::int32_t>(count))) return outOfMemory(what);
+    if (!array.allocate(static_cast<std::int32_t>(count), blocks)) return outOfMemory(what);
     return true;
   }
 

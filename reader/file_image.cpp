@@ -43,7 +43,7 @@ bool fileFailure(LoadFailure& failure, FailureCause cause, std::string message) 
 
 }  // namespace
 
-bool FileImage::read(const char* path, LoadFailure& failure) {
+bool FileImage::read(const char* path, LoadFailure& failure, const BlockSource& blocks) {
   release();
   if (path == nullptr) return fileFailure(failure, FailureCause::FileNotFound, "no path given");
   std::error_code error;
@@ -79,7 +79,7 @@ bool FileImage::read(const char* path, LoadFailure& failure) {
                        std::to_string(length) + " bytes, more than 4294967295");
   }
   const auto bytes = static_cast<std::size_t>(length);
-  if (!block_.allocate(bytes)) {
+  if (!block_.allocate(bytes, blocks)) {
     return fileFailure(failure, FailureCause::OutOfMemory,
                        "no memory for an image of " + std::to_string(bytes) + " bytes");
   }

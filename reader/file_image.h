@@ -16,8 +16,8 @@ class FileImage {
     return {static_cast<const std::uint8_t*>(block_.get()), size_};
   }
   // Reads the file at path whole; false with the failure said (file-not-found, not-a-file,
-  // read-error, file-too-large, out-of-memory) when it cannot.
-  bool read(const char* path, LoadFailure& failure);
+  // read-error, file-too-large, out-of-memory) when it cannot. The image comes from `blocks`.
+  bool read(const char* path, LoadFailure& failure, const BlockSource& blocks = systemBlocks());
   void release() {
     block_.reset();
     size_ = 0;

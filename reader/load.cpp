@@ -7,7 +7,8 @@
 namespace kxm {
 
 LoadOutcome load(std::span<const std::uint8_t> bytes, Model& model, ChunkSink* sink,
-                 LoadObserver* observer, std::optional<LoadLimits> limits) {
+                 LoadObserver* observer, std::optional<LoadLimits> limits,
+                 const BlockSource& blocks) {
   model.clearModel();
   LoadOutcome outcome;
   if (bytes.size() > kOffsetLimit) {
@@ -18,7 +19,7 @@ LoadOutcome load(std::span<const std::uint8_t> bytes, Model& model, ChunkSink* s
   }
   const auto size = static_cast<std::uint32_t>(bytes.size());
   ChunkReader reader(bytes, model, sink, observer,
-                     limits.value_or(LoadLimits::forFileSize(size)));
+                     limits.value_or(LoadLimits::forFileSize(size)), blocks);
   outcome.loaded = reader.parseImage();
   if (!outcome.loaded) outcome.failure = reader.explainFailure();
   outcome.usage = reader.usage();
@@ -33,11 +34,13 @@ const char* outcomeName(const LoadOutcome& outcome) {
 }
 
 LoadOutcome load(const char* path, Model& model, ChunkSink* sink, LoadObserver* observer,
-                 std::optional<LoadLimits> limits) {
+                 std::optional<LoadLimits> limits, const BlockSource& blocks) {
   model.clearModel();
   FileImage image;
   LoadOutcome outcome;
-  if (image.read(path, outcome.failure)) outcome = load(image.bytes(), model, sink, observer, limits);
+  if (image.read(path, outcome.failure, blocks)) {
+    outcome = load(image.bytes(), model, sink, observer, limits, blocks);
+  }
   return outcome;
 }
 

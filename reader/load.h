@@ -27,14 +27,16 @@ const char* outcomeName(const LoadOutcome& outcome);
 
 // Fills `model` (the caller's, released when the caller lets it go; one that held records is
 // emptied first), tells `sink` every node (nullptr: nothing is told) and `observer` every
-// finding (nullptr: nothing is checked), within `limits` (LoadLimits::forFileSize by default).
-// Nothing of it is process-wide. A failure keeps what was told and filled before it. The file's
+// finding (nullptr: nothing is checked), within `limits` (LoadLimits::forFileSize by default),
+// with the file's image and the model's arrays from `blocks`. Nothing of it is process-wide. A failure keeps what was told and filled before it. The file's
 // image is released before the call returns.
 [[nodiscard]] LoadOutcome load(const char* path, Model& model, ChunkSink* sink = nullptr,
                                LoadObserver* observer = nullptr,
-                               std::optional<LoadLimits> limits = std::nullopt);
+                               std::optional<LoadLimits> limits = std::nullopt,
+                               const BlockSource& blocks = systemBlocks());
 [[nodiscard]] LoadOutcome load(std::span<const std::uint8_t> bytes, Model& model,
                                ChunkSink* sink = nullptr, LoadObserver* observer = nullptr,
-                               std::optional<LoadLimits> limits = std::nullopt);
+                               std::optional<LoadLimits> limits = std::nullopt,
+                               const BlockSource& blocks = systemBlocks());
 
 }  // namespace kxm

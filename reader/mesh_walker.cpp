@@ -38,7 +38,7 @@ void keepNormals(ChunkReader& r, Mesh& mesh, const MeshWalkState& state, std::ui
   const std::int32_t offset = fvfComponentOffset(state.fvfFlags, kFvfNormal, 0);
   if (!r.model.keepNormals || offset < 0) return;
   if (!r.allowArray(vertices, sizeof(Normal))) return;
-  if (!mesh.normals.allocate(static_cast<std::int32_t>(vertices))) return;
+  if (!mesh.normals.allocate(static_cast<std::int32_t>(vertices), r.blocks)) return;
   const std::span<const std::uint8_t> image = r.cursor.image();
   if (readNormals(image.data(), r.cursor.size(), start, state.fvfSize, vertices, offset,
                        mesh.normals.data()) != vertices) {
@@ -75,7 +75,7 @@ bool readVertexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
                       std::to_string(r.cursor.size()) + " bytes");
   }
   if (!r.chargeArray(vertices, sizeof(MeshVertex), "vertices")) return false;
-  if (!mesh.vertices.allocate(count)) return r.outOfMemory("vertices");
+  if (!mesh.vertices.allocate(count, r.blocks)) return r.outOfMemory("vertices");
 
   // Every component read lies wholly inside the image; a vertex that reaches outside it, or
   // that a negative stride moved below its start, fails the walk.

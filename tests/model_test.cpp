@@ -6,6 +6,8 @@
 
 #include "model/block.h"
 #include "model/model.h"
+#include "reader/load.h"
+#include "tests/support/sample_model.h"
 
 namespace kxm {
 namespace {
@@ -69,27 +71,39 @@ struct CountingSource {
   }
 };
 
-TEST(Block, ArraysComeZeroedFromTheSourceAndGoBackToIt) {
-  const BlockSource before = setBlockSource({CountingSource::allocate, CountingSource::release});
+TEST(Block, ArraysComeZeroedFromTheirSourceAndGoBackToIt) {
+  const BlockSource counting{CountingSource::allocate, CountingSource::release};
   {
     Mesh mesh;
-    ASSERT_EQ(mesh.vertices.allocate(1000), 1);
-    ASSERT_EQ(mesh.indices.allocate(10), 1);
+    ASSERT_EQ(mesh.vertices.allocate(1000, counting), 1);
+    ASSERT_EQ(mesh.indices.allocate(10, counting), 1);
     EXPECT_EQ(CountingSource::live, 2);
     EXPECT_EQ(mesh.vertices[999].diffuse[0], 0.0f);  // zero-filled, not a new vertex
     mesh.indices[2] = 9;
-    ASSERT_EQ(mesh.indices.allocate(3), 1);  // the old array goes back first
+    ASSERT_EQ(mesh.indices.allocate(3, counting), 1);  // the old array goes back first
     EXPECT_EQ(CountingSource::live, 2);
     EXPECT_EQ(mesh.indices.count(), 3);
     EXPECT_EQ(mesh.indices[2], 0u);
     Bone bone;
-    ASSERT_EQ(bone.weights.allocate(3), 1);
+    ASSERT_EQ(bone.weights.allocate(3, counting), 1);
     Bone moved(std::move(bone));  // a bone moved into a grown table owns its array alone
     EXPECT_EQ(moved.weights.count(), 3);
     EXPECT_EQ(bone.weights.count(), 0);
+    Block image;
+    ASSERT_TRUE(image.allocate(0, counting));  // a block of at least one byte
+    EXPECT_EQ(CountingSource::live, 4);
   }
   EXPECT_EQ(CountingSource::live, 0);
-  setBlockSource(before);
+}
+
+TEST(Block, ALoadTakesItsArraysFromTheSourceItIsHanded) {
+  const BlockSource counting{CountingSource::allocate, CountingSource::release};
+  {
+    Model model;
+    ASSERT_TRUE(load(test::sampleModel(), model, nullptr, nullptr, std::nullopt, counting).loaded);
+    EXPECT_GT(CountingSource::live, 2);  // vertices, indices and more
+  }
+  EXPECT_EQ(CountingSource::live, 0);
 }
 
 TEST(ClearModel, LeavesNothingBehindAndIsHarmlessTwice) {

@@ -16,14 +16,15 @@ constexpr std::uint32_t kFirstTextBlock = 64 * 1024;
 constexpr std::uint32_t kLargestTextBlock = 4 * 1024 * 1024;
 }  // namespace
 
-MemoryTreeControl::OwnedBlock::OwnedBlock(std::size_t size)
-    : data(allocateBlock(size)), bytes(data != nullptr ? size : 0) {}
-
-MemoryTreeControl::OwnedBlock::OwnedBlock(OwnedBlock&& other) noexcept
-    : data(std::exchange(other.data, nullptr)), bytes(std::exchange(other.bytes, 0)) {}
-
-MemoryTreeControl::OwnedBlock::~OwnedBlock() {
-  releaseBlock(data, bytes);
+bool MemoryTreeControl::addBlock(std::vector<Block>& blocks, std::size_t bytes) {
+  try {
+    blocks.emplace_back();
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (blocks.back().allocate(bytes, blocks_)) return true;
+  blocks.pop_back();
+  return false;
 }
 
 MemoryTreeControl::Node& MemoryTreeControl::nodeAt(std::size_t i) {
@@ -33,12 +34,12 @@ MemoryTreeControl::Node& MemoryTreeControl::nodeAt(std::size_t i) {
     const std::size_t scaled = (i >> kFirstBlockBits) + 1;
     const std::size_t block = static_cast<std::size_t>(std::bit_width(scaled)) - 1;
     const std::size_t first = ((std::size_t{1} << block) - 1) << kFirstBlockBits;
-    return static_cast<Node*>(nodeBlocks_[block].data)[i - first];
+    return static_cast<Node*>(nodeBlocks_[block].get())[i - first];
   }
   const std::size_t rest = i - kInGrowing;
   return static_cast<Node*>(
       nodeBlocks_[kGrowingBlocks + (rest >> kLastBlockBits)]
-          .data)[rest & ((std::size_t{1} << kLastBlockBits) - 1)];
+          .get())[rest & ((std::size_t{1} << kLastBlockBits) - 1)];
 }
 
 bool MemoryTreeControl::isLive(NodeHandle node) const {
@@ -59,15 +60,7 @@ bool MemoryTreeControl::storeText(Node& node, std::string_view text) {
         textBlocks_.empty() ? kFirstTextBlock : std::min(2 * lastBlockSize_, kLargestTextBlock);
     const std::uint32_t blockSize = std::max(grown, length);
     if (textBlocks_.size() > std::numeric_limits<std::uint16_t>::max()) return false;
-    try {
-      textBlocks_.emplace_back(blockSize);
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
-    if (textBlocks_.back().data == nullptr) {
-      textBlocks_.pop_back();
-      return false;
-    }
+    if (!addBlock(textBlocks_, blockSize)) return false;
     lastBlockUsed_ = 0;
     lastBlockSize_ = blockSize;
   }
@@ -87,15 +80,7 @@ NodeHandle MemoryTreeControl::insertItem(NodeHandle parent, const char* text,
   if (nodeCount_ >= std::numeric_limits<Index>::max() - 1) return 0;
   if (nodeCount_ == nodeCapacity_) {
     const std::size_t capacity = nodeBlockCapacity(nodeBlocks_.size());
-    try {
-      nodeBlocks_.emplace_back(capacity * sizeof(Node));
-    } catch (const std::bad_alloc&) {
-      return 0;
-    }
-    if (nodeBlocks_.back().data == nullptr) {
-      nodeBlocks_.pop_back();
-      return 0;
-    }
+    if (!addBlock(nodeBlocks_, capacity * sizeof(Node))) return 0;
     nodeCapacity_ += capacity;
   }
   Node& node = nodeAt(nodeCount_);

@@ -11,16 +11,18 @@
 #include <string_view>
 #include <vector>
 
+#include "model/block.h"
 #include "tree/tree_control.h"
 
 namespace kxm {
 
 class MemoryTreeControl : public TreeControl {
  public:
-  MemoryTreeControl() = default;
   // With keepSources, each node also keeps what in the file it shows (kxm dump --json and
-  // --offsets); kxm-dump's plain tree does without.
-  explicit MemoryTreeControl(bool keepSources) : keepSources_(keepSources) {}
+  // --offsets); kxm-dump's plain tree does without. Nodes and texts are kept in blocks from
+  // `blocks`, which must outlive the control.
+  explicit MemoryTreeControl(bool keepSources = false, const BlockSource& blocks = systemBlocks())
+      : keepSources_(keepSources), blocks_(blocks) {}
   MemoryTreeControl(const MemoryTreeControl&) = delete;
   MemoryTreeControl& operator=(const MemoryTreeControl&) = delete;
 
@@ -73,15 +75,6 @@ class MemoryTreeControl : public TreeControl {
   static constexpr unsigned kLastBlockBits = kFirstBlockBits + kGrowingBlocks;
 
   // One block of memory from the block source, released with it.
-  struct OwnedBlock {
-    explicit OwnedBlock(std::size_t size);
-    OwnedBlock(OwnedBlock&& other) noexcept;
-    OwnedBlock(const OwnedBlock&) = delete;
-    ~OwnedBlock();
-    void* data;
-    std::size_t bytes;
-  };
-
   bool isLive(NodeHandle node) const;
   Node& at(NodeHandle node) { return nodeAt(node - 1); }
   const Node& at(NodeHandle node) const { return const_cast<MemoryTreeControl*>(this)->at(node); }
@@ -89,8 +82,10 @@ class MemoryTreeControl : public TreeControl {
   static std::size_t nodeBlockCapacity(std::size_t block) {
     return std::size_t{1} << (kFirstBlockBits + std::min<std::size_t>(block, kGrowingBlocks));
   }
-  char* textBlock(std::size_t i) { return static_cast<char*>(textBlocks_[i].data); }
-  const char* textBlock(std::size_t i) const { return static_cast<char*>(textBlocks_[i].data); }
+  // A new block at the end of `blocks`; false when memory runs out.
+  bool addBlock(std::vector<Block>& blocks, std::size_t bytes);
+  char* textBlock(std::size_t i) { return static_cast<char*>(textBlocks_[i].get()); }
+  const char* textBlock(std::size_t i) const { return static_cast<char*>(textBlocks_[i].get()); }
   bool storeText(Node& node, std::string_view text);
 
   // Nodes and texts grow in blocks and never move, so a tree of millions of nodes costs about
@@ -99,10 +94,11 @@ class MemoryTreeControl : public TreeControl {
   // for them, since first touching fresh memory is most of what building a big tree costs.
   bool keepSources_ = false;
   std::deque<NodeSource> sources_;  // by node index, while keepSources_
-  std::vector<OwnedBlock> nodeBlocks_;
+  const BlockSource& blocks_;
+  std::vector<Block> nodeBlocks_;
   std::size_t nodeCount_ = 0;
   std::size_t nodeCapacity_ = 0;
-  std::vector<OwnedBlock> textBlocks_;
+  std::vector<Block> textBlocks_;
   std::uint32_t lastBlockUsed_ = 0;
   std::uint32_t lastBlockSize_ = 0;
   Index topFirst_ = 0;
