@@ -38,7 +38,7 @@ class ValueArray {
   // A count of 0 or below (2^31 or more as unsigned) fails and leaves the array as it was.
   // Otherwise the old array goes and n zero-filled entries take its place; when memory runs out
   // the array is left absent with count 0. The block comes from `source` and goes back to it.
-  int allocate(std::int32_t n, const BlockSource& source = systemBlocks()) {
+  [[nodiscard]] int allocate(std::int32_t n, const BlockSource& source = systemBlocks()) {
     if (n <= 0) return 0;
     release();
     const auto entries = static_cast<std::size_t>(n);
