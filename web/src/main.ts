@@ -2,14 +2,15 @@
 // shows the tree, the status line with the viewer's texts, the explanation of a failure, the
 // bytes of the selected node, what kxm check finds and the model in 3D. Every name from a file
 // goes in as text (textContent), never as markup.
-import type { ExportResult, FailureJson, FindingsJson, Reply, Request, ViewResult } from "./protocol";
+import type { ExportResult, FailureJson, FindingsJson, Reply, ViewResult } from "./protocol";
 import { TreeRows } from "./rows";
 import { TreeView } from "./tree_view";
 import { HexView } from "./hex_view";
 import { SceneView } from "./scene_view";
 import { ValuesView } from "./values_view";
-
-declare const __KXM_WORKER_SOURCE__: string;
+import { FindingsView } from "./findings_view";
+import { fileFolder, listenForFiles, type Files } from "./open_files";
+import { ask, stopWorker } from "./worker_client";
 
 export interface OpenResult {
   outcome: "loaded" | "failed" | "missing";
@@ -31,8 +32,6 @@ const showNamesBox = $<HTMLInputElement>("show-names");
 const showValuesBox = $<HTMLInputElement>("show-values");
 const expandAllBox = $<HTMLInputElement>("expand-all");
 const busy = $<HTMLSpanElement>("busy");
-const findingsList = $<HTMLUListElement>("findings");
-const findingsTitle = $<HTMLHeadingElement>("findings-title");
 const bytesTitle = $<HTMLHeadingElement>("bytes-title");
 const playButton = $<HTMLButtonElement>("play");
 const timeSlider = $<HTMLInputElement>("time");
@@ -44,6 +43,7 @@ const treeView = new TreeView($("tree"));
 const hexView = new HexView($("hex"));
 const sceneView = new SceneView($<HTMLCanvasElement>("scene"));
 const valuesView = new ValuesView($("values"), $("values-title"));
+const findingsView = new FindingsView($<HTMLUListElement>("findings"), $<HTMLHeadingElement>("findings-title"));
 
 // The rows of the four empty roots, before any file and after a missing one.
 function emptyRows(): ViewResult["rows"] {
@@ -67,45 +67,6 @@ function emptyRows(): ViewResult["rows"] {
   };
 }
 
-// The worker, made again when a load is cancelled.
-let worker: Worker | null = null;
-let nextId = 1;
-const pending = new Map<number, { resolve: (r: Reply) => void; reject: (e: Error) => void }>();
-
-function startWorker(): Worker {
-  const url = URL.createObjectURL(new Blob([__KXM_WORKER_SOURCE__], { type: "text/javascript" }));
-  const w = new Worker(url);
-  URL.revokeObjectURL(url);
-  w.onmessage = (event: MessageEvent<Reply>) => {
-    const waiting = pending.get(event.data.id);
-    pending.delete(event.data.id);
-    waiting?.resolve(event.data);
-  };
-  // The core stopped (memory it could not have): every question open fails with that.
-  w.onerror = (event) => {
-    event.preventDefault();
-    const message = event.message || "the worker stopped";
-    for (const [, waiting] of pending) waiting.reject(new Error(message));
-    pending.clear();
-    worker?.terminate();
-    worker = null;
-  };
-  return w;
-}
-
-// A request before it has its number.
-type Question = Request extends infer R ? (R extends unknown ? Omit<R, "id"> : never) : never;
-
-function ask(request: Question, transfer: Transferable[] = []): Promise<Reply> {
-  if (!worker) worker = startWorker();
-  const id = nextId++;
-  const w = worker;
-  return new Promise((resolve, reject) => {
-    pending.set(id, { resolve, reject });
-    w.postMessage({ ...request, id } as Request, transfer);
-  });
-}
-
 // What the page holds of the open file.
 let fileName = "";
 let fileBytes: Uint8Array = new Uint8Array(0);
@@ -115,7 +76,6 @@ let frameOfRow = new Map<number, number>();
 let exported: ExportResult | null = null;
 let options: Options = { showNames: true, showValues: true, expandAll: true };
 let sceneDone: Promise<void> = Promise.resolve();
-let findings: FindingsJson | null = null;
 let lastLoad = { loadMs: 0, wasmBytes: 0 };
 let loading = 0;
 
@@ -130,27 +90,6 @@ function showTree(result: ViewResult["rows"], keep: boolean): void {
   if (!previous || previous.count !== result.count) tree.setAll(options.expandAll);
   treeView.show(tree, keep);
   document.body.dataset.rows = String(result.count);
-}
-
-function showFindings(shown: FindingsJson | undefined): void {
-  findings = shown ?? null;
-  const items: HTMLElement[] = [];
-  for (const f of shown?.messages ?? []) {
-    const li = document.createElement("li");
-    li.className = f.severity;
-    const at = f.offset === null ? "" : "0x" + f.offset.toString(16).toUpperCase().padStart(8, "0") + ": ";
-    const where = f.path.length ? " in " + f.path.map((c) => c.name + (c.objectName !== undefined ? ' "' + c.objectName + '"' : "")).join(" > ") : "";
-    li.textContent = `${at}${f.severity}: ${f.message} [${f.code}]${where}`;
-    li.addEventListener("click", () => selectChunk(f.chunk ? f.chunk.offset : f.offset));
-    items.push(li);
-  }
-  findingsList.replaceChildren(...items);
-  const errors = shown?.numErrors ?? 0;
-  const warnings = shown?.numWarnings ?? 0;
-  findingsTitle.textContent = shown
-    ? `Findings: ${errors} ${errors === 1 ? "error" : "errors"}, ${warnings} ${warnings === 1 ? "warning" : "warnings"}` +
-      (shown.truncated ? ` (${errors + warnings - shown.messages.length} not listed)` : "")
-    : "Findings";
 }
 
 // Selects the chunk row whose head is at `offset`.
@@ -206,6 +145,7 @@ function frameNodeOf(row: number): number | null {
 }
 
 treeView.onSelect = onSelect;
+findingsView.onPick = selectChunk;
 sceneView.onPick = (frame) => {
   if (frame >= 0 && frame < frameRows.length) treeView.select(frameRows[frame]);
 };
@@ -244,12 +184,7 @@ function statusFor(outcome: OpenResult["outcome"], name: string): string {
   return `Error reading: "${name}"`;
 }
 
-function fileFolder(name: string): string {
-  const slash = name.lastIndexOf("/");
-  return slash < 0 ? "" : name.slice(0, slash);
-}
-
-async function open(bytes: Uint8Array | null, name: string, files: { [relativePath: string]: Uint8Array } = {}): Promise<OpenResult> {
+async function open(bytes: Uint8Array | null, name: string, files: Files = {}): Promise<OpenResult> {
   const ticket = ++loading;
   fileName = name;
   frameRows = [];
@@ -261,7 +196,7 @@ async function open(bytes: Uint8Array | null, name: string, files: { [relativePa
     fileBytes = new Uint8Array(0);
     const failure: FailureJson = { cause: "file-not-found", offset: null, message: "No such file or directory", chunk: null, path: [] };
     showTree(emptyRows(), false);
-    showFindings(undefined);
+    findingsView.show(undefined);
     setStatus(statusFor("missing", name), "file-not-found: No such file or directory");
     return { outcome: "missing", status: statusLine.textContent ?? "", failure };
   }
@@ -289,7 +224,7 @@ async function open(bytes: Uint8Array | null, name: string, files: { [relativePa
   frameRows = result.frameRows;
   frameOfRow = new Map(frameRows.map((r, k) => [r, k]));
   showTree(result.rows, false);
-  showFindings(result.findings);
+  findingsView.show(result.findings);
   setStatus(statusFor(result.outcome, name), result.outcome === "loaded" ? "" : result.explanation);
   if (result.outcome === "loaded") sceneDone = showModel().catch((e) => { sceneNote.textContent = String(e); });
   return { outcome: result.outcome, status: statusLine.textContent ?? "", failure: result.failure };
@@ -297,11 +232,7 @@ async function open(bytes: Uint8Array | null, name: string, files: { [relativePa
 
 // A load that runs too long ends with its worker; the page keeps what it showed before.
 function cancel(): void {
-  if (!worker) return;
-  worker.terminate();
-  worker = null;
-  for (const [, waiting] of pending) waiting.reject(new Error("cancelled"));
-  pending.clear();
+  if (!stopWorker()) return;
   busy.hidden = true;
 }
 
@@ -339,90 +270,18 @@ downloadButton.addEventListener("click", () => {
   if (exported?.glb) sceneView.download(exported.glb, (fileName.split("/").pop() ?? "model").replace(/\.kxm$/i, "") + ".glb");
 });
 
-// Files from the picker or a drop: the first .kxm (or the first file) is the model, every file
-// goes with it under its path relative to the model's folder, so that its textures are found.
-async function openFiles(entries: { path: string; file: File }[]): Promise<void> {
-  if (entries.length === 0) return;
-  const model = entries.find((e) => /\.kxm$/i.test(e.path)) ?? entries[0];
-  const folder = fileFolder(model.path);
-  const files: { [relativePath: string]: Uint8Array } = {};
-  for (const e of entries) {
-    if (e === model) continue;
-    if (folder && !e.path.startsWith(folder + "/")) continue;
-    try {
-      files[folder ? e.path.slice(folder.length + 1) : e.path] = new Uint8Array(await e.file.arrayBuffer());
-    } catch {
-      // A file beside the model that cannot be read is as good as absent.
-    }
-  }
-  let bytes: Uint8Array | null = null;
-  try {
-    bytes = new Uint8Array(await model.file.arrayBuffer());
-  } catch {
-    bytes = null;
-  }
-  // The model is opened by its own name; its folder is where its textures were looked for.
-  await open(bytes, model.path.slice(folder ? folder.length + 1 : 0), files).catch(() => {});
-}
-
-function pickerEntries(input: HTMLInputElement): { path: string; file: File }[] {
-  return Array.from(input.files ?? []).map((file) => ({ path: file.webkitRelativePath || file.name, file }));
-}
-for (const id of ["file-input", "folder-input"]) {
-  const input = $<HTMLInputElement>(id);
-  input.addEventListener("change", () => {
-    void openFiles(pickerEntries(input));
-    input.value = "";
-  });
-}
-
-async function entriesOf(entry: FileSystemEntry, out: { path: string; file: File }[]): Promise<void> {
-  if (entry.isFile) {
-    const file = await new Promise<File>((resolve, reject) => (entry as FileSystemFileEntry).file(resolve, reject));
-    out.push({ path: entry.fullPath.replace(/^\//, ""), file });
-  } else if (entry.isDirectory) {
-    const reader = (entry as FileSystemDirectoryEntry).createReader();
-    for (;;) {
-      const batch = await new Promise<FileSystemEntry[]>((resolve, reject) => reader.readEntries(resolve, reject));
-      if (batch.length === 0) break;
-      for (const child of batch) await entriesOf(child, out);
-    }
-  }
-}
-
-document.addEventListener("dragover", (e) => {
-  e.preventDefault();
-  document.body.classList.add("dragging");
-});
-document.addEventListener("dragleave", () => document.body.classList.remove("dragging"));
-document.addEventListener("drop", (e) => {
-  e.preventDefault();
-  document.body.classList.remove("dragging");
-  const items = Array.from(e.dataTransfer?.items ?? []);
-  const entries = items.map((i) => i.webkitGetAsEntry()).filter((x): x is FileSystemEntry => x !== null);
-  // Where the browser gives no entries (files handed over by a script), the files themselves.
-  const plain = entries.length === 0 ? Array.from(e.dataTransfer?.files ?? []) : [];
-  void (async () => {
-    const out: { path: string; file: File }[] = plain.map((file) => ({ path: file.name, file }));
-    for (const entry of entries) await entriesOf(entry, out).catch(() => {});
-    if (out.length === 0 && entries.length > 0) {
-      await open(null, entries[0].name);
-      return;
-    }
-    await openFiles(out);
-  })();
-});
+listenForFiles(open);
 
 showTree(emptyRows(), false);
 
 // For scripts and tests: the page as a program sees it.
 const api = {
-  open: (bytes: Uint8Array | null, name: string, files?: { [relativePath: string]: Uint8Array }) => open(bytes, name, files),
+  open: (bytes: Uint8Array | null, name: string, files?: Files) => open(bytes, name, files),
   setOptions,
   cancel,
   treeText: (): string => treeView.rows?.text() ?? "",
   // What kxm check finds in the open file, as `kxm check --json` gives a file's issues.
-  findings: (): FindingsJson | null => findings,
+  findings: (): FindingsJson | null => findingsView.findings,
   // Settles when the 3D view shows the last file opened (or has said why it cannot).
   sceneReady: (): Promise<void> => sceneDone,
   // Stops the animation at this time, in seconds.

@@ -1,0 +1,223 @@
+#include "web/replies.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <initializer_list>
+#include <iterator>
+#include <new>
+#include <utility>
+
+#include "export/gltf_export.h"
+#include "export/gltf_file.h"
+#include "reader/issue_codes.h"
+#include "reader/vertex_format.h"
+#include "textures/folder_images.h"
+
+namespace kxm::web {
+
+namespace {
+
+nlohmann::ordered_json chunkJson(const ChunkRef& ref) {
+  nlohmann::ordered_json out;
+  out["offset"] = ref.offset;
+  out["code"] = ref.code;
+  out["name"] = bytesAsText(ref.name);
+  if (ref.hasObjectName) out["objectName"] = bytesAsText(ref.objectName);
+  return out;
+}
+
+nlohmann::ordered_json pathJson(const std::vector<ChunkRef>& path) {
+  auto out = nlohmann::ordered_json::array();
+  for (const ChunkRef& ref : path) out.push_back(chunkJson(ref));
+  return out;
+}
+
+}  // namespace
+
+// (gltf::nameToUtf8 does the same for names, which it holds to a name's 127 bytes.)
+std::string bytesAsText(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out += c;
+    } else {
+      out += static_cast<char>(0xC0 | (byte >> 6));
+      out += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  return out;
+}
+
+nlohmann::ordered_json failureJson(const LoadFailure& failure) {
+  nlohmann::ordered_json out;
+  out["cause"] = std::string(causeName(failure.cause));
+  out["offset"] = failure.hasOffset ? nlohmann::ordered_json(failure.offset) : nullptr;
+  out["message"] = bytesAsText(failure.message);
+  out["chunk"] = failure.chunk() ? chunkJson(*failure.chunk()) : nlohmann::ordered_json(nullptr);
+  out["path"] = pathJson(failure.path);
+  return out;
+}
+
+nlohmann::ordered_json findingsJson(const IssueList& issues) {
+  nlohmann::ordered_json findings;
+  findings["numErrors"] = issues.errors;
+  findings["numWarnings"] = issues.warnings;
+  findings["truncated"] = issues.truncated();
+  auto messages = nlohmann::ordered_json::array();
+  for (const ListedIssue& issue : issues.listed) {
+    nlohmann::ordered_json m;
+    m["code"] = issue.code;
+    m["severity"] = issue.error ? "error" : "warning";
+    m["offset"] = issue.hasOffset ? nlohmann::ordered_json(issue.offset) : nullptr;
+    m["chunk"] = issue.path.empty() ? nlohmann::ordered_json(nullptr) : chunkJson(issue.path.back());
+    m["path"] = pathJson(issue.path);
+    m["message"] = bytesAsText(issue.message);
+    messages.push_back(std::move(m));
+  }
+  findings["messages"] = std::move(messages);
+  return findings;
+}
+
+// A mesh's vertices (position, colour, texture sets) or indices, a frame's matrix, a material,
+// an animation's keys: what the walk read into the model for the chunk.
+nlohmann::ordered_json valuesJson(const Model& model, const Records& records,
+                                  std::size_t parentTold, std::uint32_t chunkCode,
+                                  std::vector<double>& values) {
+  nlohmann::ordered_json out;
+  out["count"] = 0;
+  const Record::Kind holder = records.kind[parentTold];
+  const std::int32_t holderIndex = records.index[parentTold];
+  std::vector<std::string> columns;
+  std::vector<std::string> rowLabels;
+  auto push = [&values](std::initializer_list<double> numbers) {
+    values.insert(values.end(), numbers.begin(), numbers.end());
+  };
+  const Frame* frame = nullptr;
+  const Mesh* mesh = nullptr;
+  const Animation* animation = nullptr;
+  if (holder == Record::Frame && static_cast<std::size_t>(holderIndex) < model.frames.count()) {
+    frame = &model.frames[static_cast<std::size_t>(holderIndex)];
+  }
+  if (holder == Record::Mesh) {
+    const auto [f, m] = records.meshes[static_cast<std::size_t>(holderIndex)];
+    if (static_cast<std::size_t>(f) < model.frames.count() &&
+        static_cast<std::size_t>(m) < model.frames[static_cast<std::size_t>(f)].meshes.count()) {
+      mesh = &model.frames[static_cast<std::size_t>(f)].meshes[static_cast<std::size_t>(m)];
+    }
+  }
+  if (holder == Record::Animation) {
+    const auto [set, a] = records.animations[static_cast<std::size_t>(holderIndex)];
+    if (static_cast<std::size_t>(set) < model.animationSets.count()) {
+      const AnimationSet& s = model.animationSets[static_cast<std::size_t>(set)];
+      if (static_cast<std::size_t>(a) < s.animations.count()) {
+        animation = &s.animations[static_cast<std::size_t>(a)];
+      }
+    }
+  }
+  std::string title;
+  if (frame && chunkCode == 102) {
+    title = "Frame matrix";
+    columns = {"1", "2", "3", "4"};
+    rowLabels = {"row 1", "row 2", "row 3", "row 4"};
+    for (int r = 0; r < 4; ++r) {
+      for (int c = 0; c < 4; ++c) values.push_back(frame->matrix[4 * r + c]);
+    }
+  } else if (mesh && chunkCode == 115) {
+    title = "Vertices";
+    const bool colour = (mesh->fvfFlags & kFvfDiffuse) != 0;
+    const std::uint32_t sets = std::min<std::uint32_t>(fvfTexCoordSets(mesh->fvfFlags), 2);
+    columns = {"x", "y", "z"};
+    if (colour) columns.insert(columns.end(), {"r", "g", "b", "a"});
+    if (sets >= 1) columns.insert(columns.end(), {"u0", "v0"});
+    if (sets >= 2) columns.insert(columns.end(), {"u1", "v1"});
+    for (const MeshVertex& v : mesh->vertices) {
+      push({v.position[0], v.position[1], v.position[2]});
+      if (colour) push({v.diffuse[0], v.diffuse[1], v.diffuse[2], v.diffuse[3]});
+      if (sets >= 1) push({v.texCoord0[0], v.texCoord0[1]});
+      if (sets >= 2) push({v.texCoord1[0], v.texCoord1[1]});
+    }
+  } else if (mesh && chunkCode == 116) {
+    title = "Indices";
+    columns = {"index"};
+    for (const std::uint32_t i : mesh->indices) values.push_back(i);
+  } else if (mesh && chunkCode == 126) {
+    title = "Material";
+    columns = {"r", "g", "b", "a"};
+    rowLabels = {"diffuse", "ambient", "specular", "emissive", "power"};
+    const Material& m = mesh->material;
+    for (const float* colour : {m.diffuse, m.ambient, m.specular, m.emissive}) {
+      push({colour[0], colour[1], colour[2], colour[3]});
+    }
+    push({m.power, NAN, NAN, NAN});
+  } else if (animation && chunkCode == 213) {
+    title = "Position keys";
+    columns = {"time", "x", "y", "z"};
+    for (const PositionKey& k : animation->positionKeys) push({k.time, k.value[0], k.value[1], k.value[2]});
+  } else if (animation && chunkCode == 215) {
+    title = "Rotation keys";
+    columns = {"time", "x", "y", "z", "w"};
+    for (const RotationKey& k : animation->rotationKeys) {
+      push({k.time, k.value[0], k.value[1], k.value[2], k.value[3]});
+    }
+  } else if (animation && chunkCode == 217) {
+    title = "Scale keys";
+    columns = {"time", "x", "y", "z"};
+    for (const ScaleKey& k : animation->scaleKeys) push({k.time, k.value[0], k.value[1], k.value[2]});
+  } else if (animation && chunkCode == 219) {
+    title = "Matrix keys";
+    columns = {"time"};
+    for (int i = 1; i <= 16; ++i) columns.push_back("m" + std::to_string(i));
+    for (const MatrixKey& k : animation->matrixKeys) {
+      values.push_back(k.time);
+      values.insert(values.end(), std::begin(k.matrix), std::end(k.matrix));
+    }
+  } else {
+    return out;
+  }
+  out["title"] = title;
+  out["columns"] = columns;
+  out["rowLabels"] = rowLabels;
+  out["count"] = columns.empty() ? 0 : values.size() / columns.size();
+  return out;
+}
+
+nlohmann::ordered_json exportJson(std::span<const std::uint8_t> bytes, const char* folder,
+                                  std::vector<std::uint8_t>& glb) {
+  nlohmann::ordered_json out;
+  glb.clear();
+  Model model;
+  const LoadOutcome outcome = load(bytes, model);
+  if (!outcome.loaded) {
+    out["ok"] = false;
+    out["error"] = bytesAsText(describeFailure(outcome.failure));
+    return out;
+  }
+  // Found among the dropped files, which the worker put in the in-memory file system.
+  FolderImages images(TextureFolders{std::filesystem::path(folder), {}});
+  gltf::ExportOptions options;
+  options.images = &images;
+  gltf::Warnings warnings;
+  std::string error;
+  bool ok = false;
+  try {
+    gltf::Document doc = gltf::buildDocument(model, options, warnings);
+    ok = gltf::glbBytes(doc, glb, error);
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";
+  }
+  out["ok"] = ok;
+  out["error"] = error;
+  auto kept = nlohmann::ordered_json::array();
+  for (const gltf::Warnings::Warning& w : warnings.kept()) {
+    kept.push_back(bytesAsText(w.message) + " [" + std::string(issueName(w.code)) + "]");
+  }
+  out["warnings"] = std::move(kept);
+  // The images the GLB holds, for the page to say which textures it drew.
+  out["images"] = ok ? images.found() : std::vector<std::string>{};
+  return out;
+}
+
+}  // namespace kxm::web

@@ -1,0 +1,42 @@
+// What the core tells the worker, as JSON: a failure and kxm check's findings as kxm dump
+// --json and kxm check --json write them, a data chunk's values, and the model as a GLB.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "model/model.h"
+#include "reader/findings.h"
+#include "reader/load.h"
+#include "reader/load_failure.h"
+#include "web/compact_tree.h"
+
+namespace kxm::web {
+
+// Bytes as JSON text: each byte the code point of its value, as kxm dump --json gives names.
+std::string bytesAsText(std::string_view bytes);
+
+// As kxm dump --json writes a failure.
+nlohmann::ordered_json failureJson(const LoadFailure& failure);
+
+// kxm check's findings, once the list is finished: the counts and the messages listed.
+nlohmann::ordered_json findingsJson(const IssueList& issues);
+
+// The values of the data chunk `chunkCode` whose parent row (in the order told) is
+// `parentTold`, taken from the model the same load filled. The numbers go into `values`, row
+// after row; returns {count, title, columns, rowLabels}, or {count: 0} when it holds none.
+nlohmann::ordered_json valuesJson(const Model& model, const Records& records,
+                                  std::size_t parentTold, std::uint32_t chunkCode,
+                                  std::vector<double>& values);
+
+// The model in `bytes` as a GLB into `glb`, with the images found among the files in `folder`.
+// Returns {ok, error, warnings, images}, or {ok: false, error} when the load fails.
+nlohmann::ordered_json exportJson(std::span<const std::uint8_t> bytes, const char* folder,
+                                  std::vector<std::uint8_t>& glb);
+
+}  // namespace kxm::web

@@ -1,0 +1,32 @@
+// What kxm check finds in the open file, a line a finding; a click on one selects its chunk.
+// Messages and paths come from the file, so they go in as text.
+import type { FindingsJson } from "./protocol";
+
+export class FindingsView {
+  // As `kxm check --json` gives them; null when nothing was checked.
+  findings: FindingsJson | null = null;
+  onPick: (offset: number | null) => void = () => {};
+
+  constructor(private readonly list: HTMLUListElement, private readonly title: HTMLElement) {}
+
+  show(shown: FindingsJson | undefined): void {
+    this.findings = shown ?? null;
+    const items: HTMLElement[] = [];
+    for (const f of shown?.messages ?? []) {
+      const li = document.createElement("li");
+      li.className = f.severity;
+      const at = f.offset === null ? "" : "0x" + f.offset.toString(16).toUpperCase().padStart(8, "0") + ": ";
+      const where = f.path.length ? " in " + f.path.map((c) => c.name + (c.objectName !== undefined ? ' "' + c.objectName + '"' : "")).join(" > ") : "";
+      li.textContent = `${at}${f.severity}: ${f.message} [${f.code}]${where}`;
+      li.addEventListener("click", () => this.onPick(f.chunk ? f.chunk.offset : f.offset));
+      items.push(li);
+    }
+    this.list.replaceChildren(...items);
+    const errors = shown?.numErrors ?? 0;
+    const warnings = shown?.numWarnings ?? 0;
+    this.title.textContent = shown
+      ? `Findings: ${errors} ${errors === 1 ? "error" : "errors"}, ${warnings} ${warnings === 1 ? "warning" : "warnings"}` +
+        (shown.truncated ? ` (${errors + warnings - shown.messages.length} not listed)` : "")
+      : "Findings";
+  }
+}
