@@ -10,6 +10,7 @@
 
 #include "export/gltf_export.h"
 #include "export/gltf_file.h"
+#include "reader/chunk_catalogue.h"
 #include "reader/issue_codes.h"
 #include "reader/vertex_format.h"
 #include "textures/folder_images.h"
@@ -118,14 +119,14 @@ nlohmann::ordered_json valuesJson(const Model& model, const Records& records,
     }
   }
   std::string title;
-  if (frame && chunkCode == 102) {
+  if (frame && chunkCode == chunk::FrameMatrix) {
     title = "Frame matrix";
     columns = {"1", "2", "3", "4"};
     rowLabels = {"row 1", "row 2", "row 3", "row 4"};
     for (int r = 0; r < 4; ++r) {
       for (int c = 0; c < 4; ++c) values.push_back(frame->matrix[4 * r + c]);
     }
-  } else if (mesh && chunkCode == 115) {
+  } else if (mesh && chunkCode == chunk::MeshVertexData) {
     title = "Vertices";
     const bool colour = (mesh->fvfFlags & kFvfDiffuse) != 0;
     const std::uint32_t sets = std::min<std::uint32_t>(fvfTexCoordSets(mesh->fvfFlags), 2);
@@ -139,11 +140,11 @@ nlohmann::ordered_json valuesJson(const Model& model, const Records& records,
       if (sets >= 1) push({v.texCoord0[0], v.texCoord0[1]});
       if (sets >= 2) push({v.texCoord1[0], v.texCoord1[1]});
     }
-  } else if (mesh && chunkCode == 116) {
+  } else if (mesh && chunkCode == chunk::MeshIndexData) {
     title = "Indices";
     columns = {"index"};
     for (const std::uint32_t i : mesh->indices) values.push_back(i);
-  } else if (mesh && chunkCode == 126) {
+  } else if (mesh && chunkCode == chunk::MeshMaterial) {
     title = "Material";
     columns = {"r", "g", "b", "a"};
     rowLabels = {"diffuse", "ambient", "specular", "emissive", "power"};
@@ -152,21 +153,21 @@ nlohmann::ordered_json valuesJson(const Model& model, const Records& records,
       push({colour[0], colour[1], colour[2], colour[3]});
     }
     push({m.power, NAN, NAN, NAN});
-  } else if (animation && chunkCode == 213) {
+  } else if (animation && chunkCode == chunk::PositionData) {
     title = "Position keys";
     columns = {"time", "x", "y", "z"};
     for (const PositionKey& k : animation->positionKeys) push({k.time, k.value[0], k.value[1], k.value[2]});
-  } else if (animation && chunkCode == 215) {
+  } else if (animation && chunkCode == chunk::RotationData) {
     title = "Rotation keys";
     columns = {"time", "x", "y", "z", "w"};
     for (const RotationKey& k : animation->rotationKeys) {
       push({k.time, k.value[0], k.value[1], k.value[2], k.value[3]});
     }
-  } else if (animation && chunkCode == 217) {
+  } else if (animation && chunkCode == chunk::ScaleData) {
     title = "Scale keys";
     columns = {"time", "x", "y", "z"};
     for (const ScaleKey& k : animation->scaleKeys) push({k.time, k.value[0], k.value[1], k.value[2]});
-  } else if (animation && chunkCode == 219) {
+  } else if (animation && chunkCode == chunk::MatrixData) {
     title = "Matrix keys";
     columns = {"time"};
     for (int i = 1; i <= 16; ++i) columns.push_back("m" + std::to_string(i));
