@@ -157,12 +157,6 @@ TEST(Abuse, FileShorterWhenReadThanWhenMeasuredFails) {
 }
 #endif
 
-}  // namespace
-}  // namespace kxm::test
-
-namespace kxm::test {
-namespace {
-
 // A control that can hold nodes only ten levels deep.
 class ShallowControl : public MemoryTreeControl {
  public:

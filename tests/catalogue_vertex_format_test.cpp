@@ -71,21 +71,13 @@ TEST(VertexFormat, Letters) {
   }
 }
 
+// Positions and texture sets converted at their offsets are in mesh_walker_test; here, a format
+// without a plain position, and the colour.
 TEST(VertexFormat, ConversionTakesOnlyWhatTheOffsetsName) {
   std::uint8_t bytes[40] = {};
   auto put = [&bytes](int at, std::uint32_t v) { std::memcpy(bytes + at, &v, 4); };
-  auto putF = [&put](int at, float v) { put(at, std::bit_cast<std::uint32_t>(v)); };
-  putF(0, 1), putF(4, 2), putF(8, 3), putF(24, 0.5f), putF(28, 0.25f);
-
-  const VertexLayout posTex = vertexLayout(0x112);
-  EXPECT_EQ(posTex.span, 32);
-  const MeshVertex a = convertVertex(bytes, posTex);
-  EXPECT_EQ(a.position[2], 3.0f);
-  EXPECT_EQ(a.texCoord0[0], 0.5f);
-  EXPECT_EQ(a.texCoord0[1], 0.25f);
-  EXPECT_EQ(a.diffuse[0], 1.0f);
-  EXPECT_EQ(a.texCoord1[1], 0.0f);
-
+  put(0, std::bit_cast<std::uint32_t>(1.0f));
+  EXPECT_EQ(vertexLayout(0x112).span, 32);
   const VertexLayout transformed = vertexLayout(0x004);  // no plain position: (0, 0, 0)
   EXPECT_EQ(transformed.span, 0);
   EXPECT_EQ(convertVertex(bytes, transformed).position[0], 0.0f);

@@ -96,7 +96,7 @@ TEST_F(Attached, ClearDeletesEverythingAndDetaches) {
 
 TEST(MemoryTreeControl, DeletingANodeDeletesItsSubtree) {
   MemoryTreeControl control;
-  const NodeHandle a = control.insertItem(0, "a", -1);
+  control.insertItem(0, "a", -1);
   const NodeHandle b = control.insertItem(0, "b", -1);
   control.insertItem(b, "b1", -1);
   const NodeHandle c = control.insertItem(0, "c", -1);
@@ -104,10 +104,9 @@ TEST(MemoryTreeControl, DeletingANodeDeletesItsSubtree) {
   EXPECT_EQ(dumpTreeToString(control), "a\nc\n");
   EXPECT_EQ(control.liveCount(), 2u);
   control.deleteItem(c);
-  EXPECT_EQ(control.insertItem(0, "d", -1) != 0, true);
+  EXPECT_NE(control.insertItem(0, "d", -1), 0u);
   EXPECT_EQ(dumpTreeToString(control), "a\nd\n");
   EXPECT_EQ(control.insertItem(b, "under a deleted node", -1), 0u);
-  (void)a;
 }
 
 // Records the order in which nodes are expanded.
@@ -136,10 +135,7 @@ TEST(ExpandAll, ExpandsEachNodeOnceInTheControlsOrder) {
   EXPECT_TRUE(control.isExpanded(b1));
 }
 
-TEST(ExpandAll, DeepAndLongTreesNeedNoDeepStack) {
-  MemoryTreeControl control;
-  ChunkTree tree;
-  tree.Attach(&control);
+TEST_F(Attached, DeepAndLongTreesExpandWithoutADeepStack) {
   NodeHandle deep = tree.framesRoot;
   for (int i = 0; i < 300000; ++i) deep = tree.InsertNode("d", deep, -1);
   for (int i = 0; i < 300000; ++i) tree.InsertNode("s", tree.animationSetsRoot, -1);
@@ -162,10 +158,7 @@ TEST(DumpFormat, IndentsTwoSpacesPerDepthAtAnyDepth) {
   EXPECT_EQ(dump.size() - lastLine, 2 * (kDepth - 1) + 2);
 }
 
-TEST(SelectNodeAtCursor, SelectsTheNodeUnderTheCursorOnly) {
-  MemoryTreeControl control;
-  ChunkTree tree;
-  tree.Attach(&control);
+TEST_F(Attached, SelectNodeAtCursorSelectsTheNodeUnderTheCursorOnly) {
   const NodeHandle node = tree.InsertNode("n", tree.framesRoot, -1);
   control.setCursorItem(0);
   EXPECT_FALSE(tree.SelectNodeAtCursor());

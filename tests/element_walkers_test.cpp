@@ -13,12 +13,7 @@ std::string listNodes(Walk& walk) {
   const NodeHandle mesh = walk.control.firstChild(root);
   NodeHandle list = walk.control.firstChild(mesh);
   while (list != 0 && walk.control.firstChild(list) == 0) list = walk.control.nextSibling(list);
-  std::string out;
-  for (NodeHandle n = walk.control.firstChild(list); n != 0; n = walk.control.nextSibling(n)) {
-    out += walk.control.text(n);
-    out += '\n';
-  }
-  return out;
+  return walk.under(list);
 }
 
 KxmWriter armBone(bool closingEnd = true) {

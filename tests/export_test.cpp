@@ -166,17 +166,12 @@ Document build(const KxmWriter& w, Warnings& warnings, ExportOptions options = {
 
 KxmWriter meshOf(std::int32_t type, std::uint32_t vertices,
                  std::initializer_list<std::uint16_t> indices) {
+  std::vector<float> xyz;
+  for (std::uint32_t v = 0; v < vertices; ++v)
+    xyz.insert(xyz.end(), {static_cast<float>(v), 0, static_cast<float>(v % 3)});
   return test::meshFile([&](KxmWriter& w) {
-    w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, static_cast<std::int32_t>(vertices));
-    w.open(115);
-    for (std::uint32_t v = 0; v < vertices; ++v)
-      w.floats({static_cast<float>(v), 0, static_cast<float>(v % 3)});
-    w.close();
-    if (indices.size() > 0) {
-      w.chunkI32(114, static_cast<std::int32_t>(indices.size())).open(116);
-      for (std::uint16_t i : indices) w.u16(i);
-      w.close();
-    }
+    w.positions(xyz);
+    if (indices.size() > 0) w.indices(indices);
     w.chunkI32(117, type).end();
   });
 }
@@ -219,12 +214,11 @@ TEST(Export, PrimitivesAsGltfDrawsThem) {
 // Material ranges may overlap; a few bytes of ranges must not ask for gigabytes of indices.
 TEST(Export, OverlappingRangesAreHeldToABudget) {
   constexpr int kIndices = 3000, kRanges = 40;
-  KxmWriter w = test::meshFile([](KxmWriter& m) {
-    m.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 3);
-    m.open(115).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).close();
-    m.chunkI32(114, kIndices).open(116);
-    for (int i = 0; i < kIndices; ++i) m.u16(static_cast<std::uint16_t>(i % 3));
-    m.close().chunkI32(117, 4).chunkI32(124, kRanges).open(139);
+  std::vector<std::uint16_t> indices;
+  for (int i = 0; i < kIndices; ++i) indices.push_back(static_cast<std::uint16_t>(i % 3));
+  KxmWriter w = test::meshFile([&](KxmWriter& m) {
+    m.positions({0, 0, 0, 1, 0, 0, 0, 1, 0}).indices(indices);
+    m.chunkI32(117, 4).chunkI32(124, kRanges).open(139);
     for (int r = 0; r < kRanges; ++r) m.chunkI32(163, 0).chunkI32(164, kIndices).end();
     m.end().close().end();
   });
@@ -283,9 +277,7 @@ TEST(Export, AScalePastTheFloatRangeIsLeftOutNotWrittenAsNull) {
 TEST(Export, BonesBecomeASkinAtTheRoot) {
   KxmWriter w;
   w.open(1).chunkStr(101, "Body").open(104).chunkStr(101, "Hand").end().close();
-  w.open(103).chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 3).open(115);
-  w.floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).close().chunkI32(117, 4);
-  w.chunkI32(121, 2).open(122);
+  w.open(103).positions({0, 0, 0, 1, 0, 0, 0, 1, 0}).chunkI32(117, 4).chunkI32(121, 2).open(122);
   // Vertex 0 has five influences: the smallest goes, the rest sum to 1. Vertex 2 has none.
   w.chunkStr(301, "Hand").chunkI32(302, 4).open(303).i32(0).i32(0).i32(0).i32(1).close();
   w.open(304).floats({1, 1, 0.5f, 2}).close();

@@ -14,15 +14,10 @@ struct Explained {
   const char* rule;
   KxmWriter file;
   FailureCause cause;
-  std::uint32_t offset;
-  std::string path;  // as kxm-dump prints it
+  std::uint32_t offset;  // from the file's mark, its start when it has none
+  std::string path;      // as kxm-dump prints it
   std::string message;
 };
-
-// Where the next byte of a writer goes: the offset of whatever is written next.
-std::uint32_t at(const KxmWriter& w) {
-  return static_cast<std::uint32_t>(w.size());
-}
 
 std::vector<Explained> explainedFailures() {
   std::vector<Explained> cases;
@@ -30,102 +25,80 @@ std::vector<Explained> explainedFailures() {
                  std::string path, std::string message) {
     cases.push_back({rule, std::move(w), cause, offset, std::move(path), std::move(message)});
   };
+  const FailureCause cut = FailureCause::Truncated, count = FailureCause::CountExceedsFile;
 
-  add("empty file", KxmWriter::bare(), FailureCause::Truncated, 0, "",
-      "str_length needs 4 bytes, 0 are left");
+  add("empty file", KxmWriter::bare(), cut, 0, "", "str_length needs 4 bytes, 0 are left");
   add("str_length of 128", KxmWriter::bare().u32(128).zeros(140), FailureCause::BadHeader, 0, "",
       "str_length is 128, 128 or more");
   add("wrong magic", KxmWriter::bare().header("MAGICKXX"), FailureCause::BadHeader, 4, "",
       "file_id is not \"MAGICKXM\"");
   add("version 2", KxmWriter::bare().header("MAGICKXM", 2), FailureCause::BadHeader, 12, "",
       "file_version is 2, not 1");
-  add("header cut inside reserved2", KxmWriter::bare().str("MAGICKXM").i32(1).i32(0).u16(0),
-      FailureCause::Truncated, 20, "", "reserved2 needs 4 bytes, 2 are left");
-  add("top-level chunk head cut short", KxmWriter().zeros(3), FailureCause::Truncated, 24, "",
+  add("header cut inside reserved2", KxmWriter::bare().str("MAGICKXM").i32(1).i32(0).u16(0), cut,
+      20, "", "reserved2 needs 4 bytes, 2 are left");
+  add("top-level chunk head cut short", KxmWriter().zeros(3), cut, 24, "",
       "chunk head needs 8 bytes, 3 are left");
 
-  add("frame matrix cut short", rootFrame([](KxmWriter& w) { w.head(102, 64).zeros(60); }),
-      FailureCause::Truncated, 40, "Frame ROOT > Frame Matrix",
-      "Frame Matrix needs 64 bytes, 60 are left");
-  add("frame name cut short", rootFrame([](KxmWriter& w) { w.head(101, 8).u32(6).raw("ab"); }),
-      FailureCause::Truncated, 44, "Frame ROOT > Frame Name", "frame name needs 6 bytes, 2 are left");
-  add("chunk head cut short in a frame", rootFrame([](KxmWriter& w) { w.u32(101).u16(0); }),
-      FailureCause::Truncated, 32, "Frame ROOT", "chunk head needs 8 bytes, 6 are left");
-  {  // the name of a frame read before the failure names it in the path
-    KxmWriter w;
-    w.open(1).chunkStr(101, "Scene").open(104).chunkStr(101, "Body");
-    const std::uint32_t offsetChunk = at(w);
-    w.head(106, 12).f32(1).closeAll();
-    add("frame value cut short", w, FailureCause::Truncated, offsetChunk + 8,
-        "Frame ROOT \"Scene\" > Frame CHILD \"Body\" > Frame Offset",
-        "Frame Offset needs 12 bytes, 4 are left");
-  }
-  for (const std::int32_t count : {3, -1, 0x7FFFFFFF}) {  // -1 and up: counts of 2^31 or more
-    KxmWriter w;
-    w.open(1).open(103).chunkI32(114, count);
-    const std::uint32_t data = at(w) + 8;
-    w.head(116, 4).u16(1).u16(2).closeAll();
-    add("index count past the file", w, FailureCause::CountExceedsFile, data,
-        "Frame ROOT > Frame MESH > Mesh Index Data",
-        "index data needs " + std::to_string(2 * std::uint64_t{static_cast<std::uint32_t>(count)}) +
+  add("frame matrix cut short", rootFrame([](KxmWriter& w) { w.head(102, 64).zeros(60); }), cut, 40,
+      "Frame ROOT > Frame Matrix", "Frame Matrix needs 64 bytes, 60 are left");
+  add("frame name cut short", rootFrame([](KxmWriter& w) { w.head(101, 8).u32(6).raw("ab"); }), cut,
+      44, "Frame ROOT > Frame Name", "frame name needs 6 bytes, 2 are left");
+  add("chunk head cut short in a frame", rootFrame([](KxmWriter& w) { w.u32(101).u16(0); }), cut,
+      32, "Frame ROOT", "chunk head needs 8 bytes, 6 are left");
+  // The name of a frame read before the failure names it in the path.
+  add("frame value cut short", written([](KxmWriter& w) {
+        w.open(1).chunkStr(101, "Scene").open(104).chunkStr(101, "Body");
+        w.mark().head(106, 12).f32(1).closeAll();
+      }),
+      cut, 8, "Frame ROOT \"Scene\" > Frame CHILD \"Body\" > Frame Offset",
+      "Frame Offset needs 12 bytes, 4 are left");
+  for (const std::int32_t n : {3, -1, 0x7FFFFFFF}) {  // -1 and up: counts of 2^31 or more
+    add("index count past the file", written([n](KxmWriter& w) {
+          w.open(1).open(103).chunkI32(114, n).mark().head(116, 4).u16(1).u16(2).closeAll();
+        }),
+        count, 8, "Frame ROOT > Frame MESH > Mesh Index Data",
+        "index data needs " + std::to_string(2 * std::uint64_t{static_cast<std::uint32_t>(n)}) +
             " bytes, 4 are left");
   }
-  {
-    KxmWriter w;
-    w.open(1).open(103).chunkI32(113, 1000);
-    const std::uint32_t data = at(w) + 8;
-    w.open(115).zeros(16).closeAll();
-    add("vertex count above the file size", w, FailureCause::CountExceedsFile, data,
-        "Frame ROOT > Frame MESH > Mesh Vertex Data",
-        "vertex count 1000 is above the file's size of " + std::to_string(w.size()) + " bytes");
-  }
-  {
-    KxmWriter w;
-    w.open(1).open(103).chunkU32(111, 0x002).chunkI32(112, 100).chunkI32(113, 2);
-    const std::uint32_t data = at(w) + 8;
-    w.open(115).zeros(12).closeAll();
-    add("second vertex outside the file", w, FailureCause::VertexOutsideFile, data + 100,
-        "Frame ROOT > Frame MESH > Mesh Vertex Data",
-        "vertex 1 of 2 (stride 100, 12 bytes of components) lies outside the file");
-  }
-  {
-    KxmWriter w;
-    w.open(1).open(103).chunkU32(111, 0x002).chunkI32(112, -0x40000000).chunkI32(113, 2);
-    w.open(115).floats({1, 2, 3}).closeAll();
-    add("negative stride below the file's start", w, FailureCause::VertexOutsideFile, 0,
-        "Frame ROOT > Frame MESH > Mesh Vertex Data",
-        "vertex 1 of 2 (stride -1073741824, 12 bytes of components) lies outside the file");
-  }
-  {  // an element is named in the path by the name read in it so far
-    KxmWriter w;
-    w.open(1).open(103).chunkI32(127, 2).open(128).chunkStr(141, "wood.png").end();
-    w.chunkStr(141, "stone.png");
-    const std::uint32_t chunk = at(w);
-    w.head(152, 4).u16(0).closeAll();
-    add("texture field cut short", w, FailureCause::Truncated, chunk + 8,
-        "Frame ROOT > Frame MESH > Mesh TEXTURES \"stone.png\" > Texture Primitive Start",
-        "Texture Primitive Start needs 4 bytes, 2 are left");
-  }
-  {
-    KxmWriter w;
-    w.open(2).chunkStr(201, "Walk").open(203).chunkStr(211, "Arm").open(220);
-    w.chunkU32(214, 2);
-    const std::uint32_t data = at(w) + 8;
-    w.open(215).zeros(20).closeAll();
-    add("rotation keys past the file", w, FailureCause::CountExceedsFile, data,
-        "AnimationSet ROOT \"Walk\" > AnimationSet DATA \"Arm\" > Next ANIMATION > "
-        "Rotation Data",
-        "keys needs 40 bytes, 20 are left");
-  }
-  {
-    KxmWriter w;
-    w.open(1).open(103).chunkI32(121, 1).open(122).chunkI32(302, -1);
-    const std::uint32_t data = at(w) + 8;
-    w.open(303).zeros(8).closeAll();
-    add("negative influence count", w, FailureCause::CountExceedsFile, data,
-        "Frame ROOT > Frame MESH > Mesh BONES DATA > Bones Vertices",
-        "bone vertex indices needs 17179869180 bytes, 8 are left");
-  }
+  const KxmWriter thousand = written([](KxmWriter& w) {
+    w.open(1).open(103).chunkI32(113, 1000).mark().open(115).zeros(16).closeAll();
+  });
+  add("vertex count above the file size", thousand, count, 8,
+      "Frame ROOT > Frame MESH > Mesh Vertex Data",
+      "vertex count 1000 is above the file's size of " + std::to_string(thousand.size()) +
+          " bytes");
+  add("second vertex outside the file", written([](KxmWriter& w) {
+        w.open(1).open(103).chunkU32(111, 0x002).chunkI32(112, 100).chunkI32(113, 2);
+        w.mark().open(115).zeros(12).closeAll();
+      }),
+      FailureCause::VertexOutsideFile, 8 + 100, "Frame ROOT > Frame MESH > Mesh Vertex Data",
+      "vertex 1 of 2 (stride 100, 12 bytes of components) lies outside the file");
+  add("negative stride below the file's start", meshFile([](KxmWriter& w) {
+        w.chunkU32(111, 0x002).chunkI32(112, -0x40000000).chunkI32(113, 2);
+        w.open(115).floats({1, 2, 3}).close();
+      }),
+      FailureCause::VertexOutsideFile, 0, "Frame ROOT > Frame MESH > Mesh Vertex Data",
+      "vertex 1 of 2 (stride -1073741824, 12 bytes of components) lies outside the file");
+  // An element is named in the path by the name read in it so far.
+  add("texture field cut short", written([](KxmWriter& w) {
+        w.open(1).open(103).chunkI32(127, 2).open(128).chunkStr(141, "wood.png").end();
+        w.chunkStr(141, "stone.png").mark().head(152, 4).u16(0).closeAll();
+      }),
+      cut, 8, "Frame ROOT > Frame MESH > Mesh TEXTURES \"stone.png\" > Texture Primitive Start",
+      "Texture Primitive Start needs 4 bytes, 2 are left");
+  add("rotation keys past the file", written([](KxmWriter& w) {
+        w.open(2).chunkStr(201, "Walk").open(203).chunkStr(211, "Arm").open(220).chunkU32(214, 2);
+        w.mark().open(215).zeros(20).closeAll();
+      }),
+      count, 8,
+      "AnimationSet ROOT \"Walk\" > AnimationSet DATA \"Arm\" > Next ANIMATION > Rotation Data",
+      "keys needs 40 bytes, 20 are left");
+  add("negative influence count", written([](KxmWriter& w) {
+        w.open(1).open(103).chunkI32(121, 1).open(122).chunkI32(302, -1);
+        w.mark().open(303).zeros(8).closeAll();
+      }),
+      count, 8, "Frame ROOT > Frame MESH > Mesh BONES DATA > Bones Vertices",
+      "bone vertex indices needs 17179869180 bytes, 8 are left");
   return cases;
 }
 
@@ -135,7 +108,7 @@ TEST(LoadFailure, EachCauseSaysWhereAndInWhichChunks) {
     ASSERT_EQ(loaded.result, 0) << t.rule;
     const LoadFailure& f = loaded.outcome.failure;
     EXPECT_EQ(causeName(f.cause), causeName(t.cause)) << t.rule;
-    EXPECT_EQ(f.offset, t.offset) << t.rule;
+    EXPECT_EQ(f.offset, t.offset + t.file.marked()) << t.rule;
     EXPECT_EQ(describePath(f.path), t.path) << t.rule;
     EXPECT_EQ(f.message, t.message) << t.rule;
     // A header that fails inserts no node.
@@ -155,6 +128,9 @@ TEST(LoadFailure, DescriptionNamesTheInnermostChunkAndEscapesNames) {
             "Mesh Index Data (chunk at 0x00000046): index data needs 6 bytes, 4 are left");
   ASSERT_NE(f.chunk(), nullptr);
   EXPECT_EQ(f.chunk()->code, 116u);
+  // Outside any chunk, the offset alone.
+  EXPECT_EQ(describeFailure(load(KxmWriter::bare()).outcome.failure),
+            "truncated at 0x00000000: str_length needs 4 bytes, 0 are left");
 }
 
 TEST(LoadFailure, AThousandDeepPathKeepsItsEnds) {

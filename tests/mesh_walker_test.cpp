@@ -10,18 +10,9 @@
 namespace kxm::test {
 namespace {
 
-// The mesh's nodes, below "Frame ROOT" and "Frame MESH".
+// The nodes below the one mesh's node.
 std::string meshNodes(Walk& walk) {
-  std::string frames = walk.frames();
-  const std::string head = "Frame ROOT\n  Frame MESH\n";
-  EXPECT_EQ(frames.rfind(head, 0), 0u) << frames;
-  std::string out;
-  for (std::size_t at = head.size(); at < frames.size();) {
-    const std::size_t eol = frames.find('\n', at);
-    out += frames.substr(at + 4, eol - at - 4) + "\n";
-    at = eol + 1;
-  }
-  return out;
+  return walk.under(walk.control.firstChild(walk.control.firstChild(walk.tree.framesRoot)));
 }
 
 TEST(MeshWalker, EmptyMeshIsOneNewMesh) {
@@ -38,45 +29,48 @@ TEST(MeshWalker, EmptyMeshIsOneNewMesh) {
   EXPECT_EQ(mesh.textures.count(), 0u);
 }
 
+// Each value chunk carries four bytes (an integer, a byte and three more, a float, the vertex
+// format's flags), labelled when values are shown, by its bare name when not.
 TEST(MeshWalker, ValueLabelsOfEveryChunk) {
-  struct Case {
-    std::uint32_t code;
-    char kind;  // 'b' byte, 'i' int32, 'f' float
+  constexpr std::uint32_t i = 0xFFFFFFF9u, b = 249, f = 0xC0200000u;  // -7, 249, -2.5f
+  const struct {
+    std::uint32_t code, bits;
     const char* label;
+  } cases[] = {
+      {112, i, "Mesh FVF Size: -7"}, {113, i, "Mesh Vertex Count: -7"},
+      {114, i, "Mesh Index Count: -7"}, {117, i, "Mesh Primitive Type: -7"},
+      {118, i, "Mesh Draw Vertex Count: -7"}, {119, i, "Mesh Draw Primitive Count: -7"},
+      {121, i, "Mesh Bone Count: -7"}, {123, b, "Use Multiple Materials: 249"},
+      {124, i, "Multiple Material Count: -7"}, {125, b, "Mesh Uses Material: 249"},
+      {127, i, "Mesh Texture Count: -7"}, {129, b, "Mesh Wireframe: 249"},
+      {130, b, "Mesh Light: 249"}, {131, b, "Mesh Cull: 249"}, {132, b, "Mesh Fog: 249"},
+      {133, b, "Mesh Ambient: 249"}, {134, b, "Mesh Transparency: 249"},
+      {135, b, "Mesh Ghost: 249"}, {136, i, "Mesh Ghost Mode: -7"},
+      {137, b, "Mesh Linked - skip: 249"}, {138, i, "Mesh Sub Frames - skip: -7"},
+      {140, b, "Mesh Visible: 249"}, {155, f, "Mesh Arbitrary Value: -2.500000"},
+      {156, b, "Mesh Z Bias Flag: 249"}, {157, f, "Mesh Z Bias Slope: -2.500000"},
+      {158, f, "Mesh Z Bias Depth: -2.500000"}, {159, b, "Mesh Z Read: 249"},
+      {160, b, "Mesh Z Write: 249"}, {166, f, "Mesh Alpha Test Value: -2.500000"},
+      // The flags in hex and the letters of their components.
+      {111, 0x152, "Mesh FVF Flags: 00000152 (PNC1)"}, {111, 0, "Mesh FVF Flags: 00000000 ()"},
+      {111, 0xFFFFFFFF, "Mesh FVF Flags: FFFFFFFF (NC)"},
+      {111, 0x00090212, "Mesh FVF Flags: 00090212 (PN)"},
+      // Floats print alike on every platform.
+      {155, 0x7FC00000u, "Mesh Arbitrary Value: nan"},
+      {155, 0xFFC00000u, "Mesh Arbitrary Value: -nan"},
+      {155, 0x7F800000u, "Mesh Arbitrary Value: inf"},
+      {155, 0xFF800000u, "Mesh Arbitrary Value: -inf"},
+      {155, 0x00000001u, "Mesh Arbitrary Value: 0.000000"},
+      {155, 0x80000000u, "Mesh Arbitrary Value: -0.000000"},
+      {155, 0x7F7FFFFFu, "Mesh Arbitrary Value: 340282346638528859811704183484516925440.000000"},
   };
-  const Case cases[] = {
-      {112, 'i', "Mesh FVF Size: -7"}, {113, 'i', "Mesh Vertex Count: -7"},
-      {114, 'i', "Mesh Index Count: -7"}, {117, 'i', "Mesh Primitive Type: -7"},
-      {118, 'i', "Mesh Draw Vertex Count: -7"}, {119, 'i', "Mesh Draw Primitive Count: -7"},
-      {121, 'i', "Mesh Bone Count: -7"}, {123, 'b', "Use Multiple Materials: 249"},
-      {124, 'i', "Multiple Material Count: -7"}, {125, 'b', "Mesh Uses Material: 249"},
-      {127, 'i', "Mesh Texture Count: -7"}, {129, 'b', "Mesh Wireframe: 249"},
-      {130, 'b', "Mesh Light: 249"}, {131, 'b', "Mesh Cull: 249"}, {132, 'b', "Mesh Fog: 249"},
-      {133, 'b', "Mesh Ambient: 249"}, {134, 'b', "Mesh Transparency: 249"},
-      {135, 'b', "Mesh Ghost: 249"}, {136, 'i', "Mesh Ghost Mode: -7"},
-      {137, 'b', "Mesh Linked - skip: 249"}, {138, 'i', "Mesh Sub Frames - skip: -7"},
-      {140, 'b', "Mesh Visible: 249"}, {155, 'f', "Mesh Arbitrary Value: -2.500000"},
-      {156, 'b', "Mesh Z Bias Flag: 249"}, {157, 'f', "Mesh Z Bias Slope: -2.500000"},
-      {158, 'f', "Mesh Z Bias Depth: -2.500000"}, {159, 'b', "Mesh Z Read: 249"},
-      {160, 'b', "Mesh Z Write: 249"}, {166, 'f', "Mesh Alpha Test Value: -2.500000"},
-  };
-  for (const Case& c : cases) {
-    const KxmWriter file = meshFile([&](KxmWriter& w) {
-      // Each value chunk carries four bytes, so every kind is read from the same payload.
-      if (c.kind == 'f') {
-        w.chunkF32(c.code, -2.5f);
-      } else if (c.kind == 'b') {
-        w.open(c.code).u8(249).zeros(3).close();
-      } else {
-        w.chunkI32(c.code, -7);
-      }
-      w.end();
-    });
+  for (const auto& c : cases) {
+    const KxmWriter file = meshFile([&](KxmWriter& w) { w.chunkU32(c.code, c.bits).end(); });
     Walk shown(file, options(false, true));
-    EXPECT_EQ(meshNodes(shown), std::string(c.label) + "\nEND\n") << c.code;
+    EXPECT_EQ(meshNodes(shown), std::string(c.label) + "\nEND\n") << c.label;
     Walk hidden(file, options(true, false));
     const std::string bare(c.label, std::string_view(c.label).find(':'));
-    EXPECT_EQ(meshNodes(hidden), bare + "\nEND Mesh\n") << c.code;
+    EXPECT_EQ(meshNodes(hidden), bare + "\nEND Mesh\n") << c.label;
   }
 }
 
@@ -89,18 +83,6 @@ TEST(MeshWalker, StoredValuesReachTheMeshWhateverIsShown) {
     EXPECT_EQ(walk.mesh(0).primitiveType, 4);
     EXPECT_EQ(walk.mesh(0).drawVertexCount, 30);
     EXPECT_EQ(walk.mesh(0).drawPrimitiveCount, 10);
-  }
-}
-
-TEST(MeshWalker, FlagsLabelCarriesHexAndLetters) {
-  const std::pair<std::uint32_t, const char*> cases[] = {
-      {0x152, "Mesh FVF Flags: 00000152 (PNC1)"}, {0, "Mesh FVF Flags: 00000000 ()"},
-      {0xFFFFFFFF, "Mesh FVF Flags: FFFFFFFF (NC)"}, {0x00090212, "Mesh FVF Flags: 00090212 (PN)"},
-  };
-  for (const auto& [flagsValue, label] : cases) {
-    const std::uint32_t flags = flagsValue;
-    Walk walk(meshFile([&](KxmWriter& w) { w.chunkU32(111, flags); }));
-    EXPECT_EQ(meshNodes(walk), std::string(label) + "\n");
   }
 }
 
@@ -193,8 +175,7 @@ TEST(MeshWalker, MaterialIsReadWholeOrNotAtAll) {
 
 TEST(MeshWalker, EachMeshHasItsOwnWalkState) {
   Walk walk(rootFrame([](KxmWriter& w) {
-    w.open(103).chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 1);
-    w.open(115).floats({1, 1, 1}).close().end().close();
+    w.open(103).positions({1, 1, 1}).end().close();
     w.open(103).open(115).floats({2, 2, 2}).close().end().close();
   }));
   ASSERT_EQ(walk.result, 1);
@@ -212,19 +193,6 @@ TEST(MeshWalker, UnhandledCodesAreNamedAndSkipped) {
   EXPECT_EQ(meshNodes(walk),
             "UNKNOWN\nMesh Vertex Declaration\nMesh FX Effect Name\nTexture Name\n"
             "MultiMaterial Name\nEND Mesh\n");
-}
-
-TEST(MeshWalker, FloatsPrintAlikeOnEveryPlatform) {
-  const std::pair<std::uint32_t, const char*> cases[] = {
-      {0x7FC00000u, "nan"}, {0xFFC00000u, "-nan"}, {0x7F800000u, "inf"}, {0xFF800000u, "-inf"},
-      {0x00000001u, "0.000000"}, {0x80000000u, "-0.000000"},
-      {0x7F7FFFFFu, "340282346638528859811704183484516925440.000000"},
-  };
-  for (const auto& [bitsValue, text] : cases) {
-    const std::uint32_t bits = bitsValue;
-    Walk walk(meshFile([&](KxmWriter& w) { w.chunkU32(155, bits); }));
-    EXPECT_EQ(meshNodes(walk), std::string("Mesh Arbitrary Value: ") + text + "\n");
-  }
 }
 
 TEST(MeshWalker, ValueReadPastTheImageKeepsTheBareName) {

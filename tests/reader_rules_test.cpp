@@ -130,21 +130,15 @@ class LoadFromFile : public ::testing::Test {
        ::testing::UnitTest::GetInstance()->current_test_info()->name());
   void SetUp() override { std::filesystem::create_directories(dir); }
   void TearDown() override { std::filesystem::remove_all(dir); }
-
-  static int loadFile(const std::filesystem::path& path, std::string* dump = nullptr) {
-    const Loaded loaded = loadPath(path.string());
-    if (dump) *dump = loaded.dump;
-    return loaded.result;
-  }
 };
 
 TEST_F(LoadFromFile, ReadsTheFileWhole) {
   KxmWriter w;
   w.open(406).zeros(3).close();
   ASSERT_TRUE(w.save((dir / "a.kxm").string()));
-  std::string dump;
-  EXPECT_EQ(loadFile(dir / "a.kxm", &dump), 1);
-  EXPECT_NE(dump.find("CustomData\n  chunk_length: 3\n"), std::string::npos);
+  const Loaded loaded = loadPath((dir / "a.kxm").string());
+  EXPECT_EQ(loaded.result, 1);
+  EXPECT_NE(loaded.dump.find("CustomData\n  chunk_length: 3\n"), std::string::npos);
 }
 
 TEST_F(LoadFromFile, FileOfFourGibibytesOrMoreFailsWithoutAllocatingIt) {
@@ -156,9 +150,9 @@ TEST_F(LoadFromFile, FileOfFourGibibytesOrMoreFailsWithoutAllocatingIt) {
   std::error_code error;
   std::filesystem::resize_file(path, 0x100000000ull + 24, error);
   if (error) GTEST_SKIP() << "no sparse file here: " << error.message();
-  std::string dump;
-  EXPECT_EQ(loadFile(path, &dump), 0);
-  EXPECT_EQ(dump, kFourRoots);
+  const Loaded loaded = loadPath(path.string());
+  EXPECT_EQ(loaded.result, 0);
+  EXPECT_EQ(loaded.dump, kFourRoots);
 }
 
 }  // namespace

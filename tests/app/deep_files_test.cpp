@@ -40,9 +40,7 @@ class DeepFiles : public ::testing::Test {
   void loadThenReplace(const KxmWriter& file, const std::string& status, int maxDepth) {
     const std::string path = folder.path("deep.kxm"), sample = folder.path("sample.kxm");
     ASSERT_TRUE(file.save(path));
-    KxmWriter sampleFile = KxmWriter::bare();
-    for (std::uint8_t b : sampleModel()) sampleFile.u8(b);
-    ASSERT_TRUE(sampleFile.save(sample));
+    ASSERT_TRUE(KxmWriter::bare().raw(sampleModel()).save(sample));
     shell.messageBox = recordMessageBox;
     std::strcpy(shell.currentPath, path.c_str());
     const INT_PTR result = runModal(shell, [&](HWND dialog) {

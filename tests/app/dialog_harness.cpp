@@ -6,9 +6,7 @@
 
 #include "app/main_dialog.h"
 #include "app/resource.h"
-#include "reader/load.h"
-#include "tree/memory_tree.h"
-#include "tree/tree_sink.h"
+#include "tests/support/walk.h"
 #include "tree/tree_dump.h"
 
 namespace kxm::test {
@@ -40,14 +38,6 @@ std::string Dialog::text(int id) const {
   return buffer;
 }
 
-void Dialog::setText(int id, const std::string& value) const {
-  SetDlgItemTextA(dialog_, id, value.c_str());
-}
-
-bool Dialog::checked(int id) const {
-  return IsDlgButtonChecked(dialog_, id) == BST_CHECKED;
-}
-
 void Dialog::setChecked(int id, bool on) const {
   CheckDlgButton(dialog_, id, on ? BST_CHECKED : BST_UNCHECKED);
 }
@@ -57,7 +47,7 @@ void Dialog::command(WPARAM wParam) const {
 }
 
 void Dialog::load(const std::string& path) const {
-  setText(IDC_PATH, path);
+  SetDlgItemTextA(dialog_, IDC_PATH, path.c_str());
   command(IDOK);
 }
 
@@ -99,16 +89,7 @@ std::string controlDump(HWND dialog) {
 }
 
 std::string memoryDump(const std::string& path, bool names, bool values) {
-  MemoryTreeControl control;
-  ChunkTree tree;
-  tree.Attach(&control);
-  Model model;
-  DisplayOptions options;
-  options.ShowNamesOption = names ? 1 : 0;
-  options.ShowValuesOption = values ? 1 : 0;
-  TreeSink sink(tree, options);
-  (void)load(path.c_str(), model, &sink);
-  return dumpTreeToString(control);
+  return loadPath(path, options(names, values)).dump;
 }
 
 ScratchFolder::ScratchFolder() {

@@ -28,8 +28,6 @@ class Dialog {
   HWND hwnd() const { return dialog_; }
   HWND item(int id) const { return GetDlgItem(dialog_, id); }
   std::string text(int id) const;
-  void setText(int id, const std::string& text) const;
-  bool checked(int id) const;
   void setChecked(int id, bool on) const;
   void command(WPARAM wParam) const;
   // "Load" with this path in the path box.

@@ -19,21 +19,8 @@ namespace {
 
 constexpr const char* kFourRoots = "FileHeader\nFrames\nAnimationSets\nCustomData\n";
 
-HTREEITEM child(HWND tree, HTREEITEM parent) {
-  return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM,
-                                                  parent == nullptr ? TVGN_ROOT : TVGN_CHILD,
-                                                  reinterpret_cast<LPARAM>(parent)));
-}
-HTREEITEM next(HWND tree, HTREEITEM item) {
-  return reinterpret_cast<HTREEITEM>(
-      SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)));
-}
 bool expanded(HWND tree, HTREEITEM item) {
-  return (SendMessageA(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_EXPANDED) &
-          TVIS_EXPANDED) != 0;
-}
-HTREEITEM selected(HWND tree) {
-  return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  return (TreeView_GetItemState(tree, item, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
 }
 
 class MainDialog : public ::testing::Test {
@@ -41,11 +28,7 @@ class MainDialog : public ::testing::Test {
   Shell shell;
   ScratchFolder folder;
   std::string sample = folder.path("sample.kxm");
-  void SetUp() override { ASSERT_TRUE(KxmWriter::bare().raw(sampleBytes()).save(sample)); }
-  static std::string sampleBytes() {
-    const auto bytes = sampleModel();
-    return std::string(bytes.begin(), bytes.end());
-  }
+  void SetUp() override { ASSERT_TRUE(KxmWriter::bare().raw(sampleModel()).save(sample)); }
 };
 
 TEST_F(MainDialog, FirstDisplay) {
@@ -150,11 +133,12 @@ TEST_F(MainDialog, FailurePartWayKeepsItsNodesExpanded) {
   EXPECT_EQ(dialog.text(IDC_STATUS), "Error reading: \"" + cut + "\"");
   EXPECT_EQ(controlDump(dialog.hwnd()), memoryDump(cut, true, true));
   HWND tree = dialog.item(IDC_TREE);
-  HTREEITEM frames = next(tree, child(tree, nullptr));
-  HTREEITEM root = child(tree, frames);
+  HTREEITEM frames = TreeView_GetNextSibling(tree, TreeView_GetRoot(tree));
+  HTREEITEM root = TreeView_GetChild(tree, frames);
   EXPECT_TRUE(expanded(tree, frames));
   EXPECT_TRUE(expanded(tree, root));
-  EXPECT_TRUE(expanded(tree, next(tree, child(tree, root))));  // Frame CHILD
+  const HTREEITEM child = TreeView_GetNextSibling(tree, TreeView_GetChild(tree, root));
+  EXPECT_TRUE(expanded(tree, child));  // Frame CHILD
 }
 
 TEST_F(MainDialog, OptionsAreTakenOnlyAtLoad) {
@@ -179,13 +163,13 @@ TEST_F(MainDialog, ExpandAllOffLeavesEveryNodeCollapsed) {
   dialog.setChecked(IDC_EXPAND_ALL, false);
   dialog.load(sample);
   HWND tree = dialog.item(IDC_TREE);
-  for (HTREEITEM root = child(tree, nullptr); root != nullptr; root = next(tree, root)) {
-    EXPECT_FALSE(expanded(tree, root));
+  for (HTREEITEM r = TreeView_GetRoot(tree); r != nullptr; r = TreeView_GetNextSibling(tree, r)) {
+    EXPECT_FALSE(expanded(tree, r));
   }
   dialog.setChecked(IDC_EXPAND_ALL, true);
   dialog.command(IDOK);
-  for (HTREEITEM root = child(tree, nullptr); root != nullptr; root = next(tree, root)) {
-    EXPECT_TRUE(expanded(tree, root));
+  for (HTREEITEM r = TreeView_GetRoot(tree); r != nullptr; r = TreeView_GetNextSibling(tree, r)) {
+    EXPECT_TRUE(expanded(tree, r));
   }
 }
 
@@ -204,7 +188,7 @@ TEST_F(MainDialog, RightClickSelectsTheNodeUnderTheCursorOnly) {
   dialog.setChecked(IDC_EXPAND_ALL, false);
   dialog.load(sample);
   HWND tree = dialog.item(IDC_TREE);
-  HTREEITEM frames = next(tree, child(tree, nullptr));
+  HTREEITEM frames = TreeView_GetNextSibling(tree, TreeView_GetRoot(tree));
   auto rightClickAt = [&](POINT client) {
     ClientToScreen(tree, &client);
     SetCursorPos(client.x, client.y);
@@ -215,12 +199,12 @@ TEST_F(MainDialog, RightClickSelectsTheNodeUnderTheCursorOnly) {
   std::memcpy(&rect, &frames, sizeof frames);  // TVM_GETITEMRECT takes the item in the rect
   ASSERT_TRUE(SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect)));
   rightClickAt({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
-  EXPECT_EQ(selected(tree), frames);
+  EXPECT_EQ(TreeView_GetSelection(tree), frames);
 
   RECT client{};
   GetClientRect(tree, &client);
   rightClickAt({client.right / 2, client.bottom - 5});  // below the four collapsed roots
-  EXPECT_EQ(selected(tree), frames);
+  EXPECT_EQ(TreeView_GetSelection(tree), frames);
 }
 
 // Cancels the open-file dialog as soon as it comes up.

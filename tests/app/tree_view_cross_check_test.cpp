@@ -14,9 +14,7 @@ namespace {
 
 std::vector<std::pair<std::string, KxmWriter>> files() {
   std::vector<std::pair<std::string, KxmWriter>> out;
-  KxmWriter sample = KxmWriter::bare();
-  for (std::uint8_t b : sampleModel()) sample.u8(b);
-  out.emplace_back("sample.kxm", sample);
+  out.emplace_back("sample.kxm", KxmWriter::bare().raw(sampleModel()));
 
   KxmWriter names;  // escaped bytes, the longest labels, an unknown chunk
   names.open(1).chunkStr(101, std::string("tab\there\x01\xff\\", 13));

@@ -1,6 +1,7 @@
 #include "tests/support/image_writers.h"
 
 #include <bit>
+#include <utility>
 
 namespace kxm::test {
 
@@ -18,17 +19,9 @@ void addU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
   addU16(out, v >> 16);
 }
 
-std::uint8_t alphaOf(std::uint32_t argb) {
-  return static_cast<std::uint8_t>(argb >> 24);
-}
-std::uint8_t redOf(std::uint32_t argb) {
-  return static_cast<std::uint8_t>(argb >> 16);
-}
-std::uint8_t greenOf(std::uint32_t argb) {
-  return static_cast<std::uint8_t>(argb >> 8);
-}
-std::uint8_t blueOf(std::uint32_t argb) {
-  return static_cast<std::uint8_t>(argb);
+// The low `bytes` bytes of v, least significant first: 0xAARRGGBB as blue, green, red, alpha.
+void addLe(std::vector<std::uint8_t>& out, std::uint32_t v, std::uint32_t bytes) {
+  for (std::uint32_t k = 0; k < bytes; ++k) addU8(out, v >> (8 * k));
 }
 
 // The source row that is stored `stored`-th.
@@ -60,51 +53,36 @@ std::vector<std::uint8_t> bmpImage(const BmpLayout& layout,
   const std::size_t rowBytes = (w * layout.bits + 7) / 8;
   const std::size_t stride = (rowBytes + 3) / 4 * 4;
   const std::size_t offset = 14 + 40 + 4 * layout.palette.size();
-  std::vector<std::uint8_t> out;
-  out.push_back('B');
-  out.push_back('M');
-  addU32(out, static_cast<std::uint32_t>(offset + stride * h));
-  addU32(out, 0);  // reserved
-  addU32(out, static_cast<std::uint32_t>(offset));
-  addU32(out, 40);
-  addU32(out, layout.width);
-  addU32(out, layout.topDown ? static_cast<std::uint32_t>(-static_cast<std::int64_t>(h))
-                             : layout.height);
+  const auto height =
+      layout.topDown ? static_cast<std::uint32_t>(-static_cast<std::int64_t>(h)) : layout.height;
+  std::vector<std::uint8_t> out = {'B', 'M'};
+  // The file's size, reserved, where the pixels start; the info header's size and the sides.
+  for (std::uint32_t v : {static_cast<std::uint32_t>(offset + stride * h), 0u,
+                          static_cast<std::uint32_t>(offset), 40u, layout.width, height}) {
+    addU32(out, v);
+  }
   addU16(out, 1);  // planes
   addU16(out, layout.bits);
-  addU32(out, 0);  // BI_RGB
-  addU32(out, static_cast<std::uint32_t>(stride * h));
-  addU32(out, 2835);  // 72 dpi
-  addU32(out, 2835);
-  addU32(out, static_cast<std::uint32_t>(layout.palette.size()));
-  addU32(out, 0);
+  // BI_RGB, the pixels' size, 72 dpi across and down, the palette's size, every colour used.
+  for (std::uint32_t v : {0u, static_cast<std::uint32_t>(stride * h), 2835u, 2835u,
+                          static_cast<std::uint32_t>(layout.palette.size()), 0u}) {
+    addU32(out, v);
+  }
   for (const Rgba& c : layout.palette) out.insert(out.end(), {c.b, c.g, c.r, 0});
   for (std::size_t stored = 0; stored < h; ++stored) {
     const std::size_t y = sourceRow(stored, h, layout.topDown);
-    std::vector<std::uint8_t> row(stride, 0);
+    std::vector<std::uint8_t> row;
+    std::uint32_t packed = 0;  // below 8 bits, the first pixel in the highest bits
     for (std::size_t x = 0; x < w; ++x) {
       const std::uint32_t v = values.at(y * w + x);
-      switch (layout.bits) {
-        case 1:
-        case 4:
-        case 8: {  // the first pixel in the highest bits
-          const std::size_t bit = x * layout.bits;
-          row[bit / 8] |= static_cast<std::uint8_t>(v << (8 - layout.bits - bit % 8));
-          break;
-        }
-        case 16:
-          row[2 * x] = static_cast<std::uint8_t>(v);
-          row[2 * x + 1] = static_cast<std::uint8_t>(v >> 8);
-          break;
-        default: {
-          const std::size_t at = x * (layout.bits / 8u);
-          row[at] = blueOf(v);
-          row[at + 1] = greenOf(v);
-          row[at + 2] = redOf(v);
-          if (layout.bits == 32) row[at + 3] = alphaOf(v);
-        }
+      if (layout.bits >= 8) {
+        addLe(row, v, layout.bits / 8u);
+      } else {
+        packed |= v << (8 - layout.bits - x * layout.bits % 8);
+        if ((x + 1) * layout.bits % 8 == 0 || x + 1 == w) addU8(row, std::exchange(packed, 0));
       }
     }
+    row.resize(stride);
     out.insert(out.end(), row.begin(), row.end());
   }
   return out;
@@ -136,32 +114,22 @@ std::vector<std::uint8_t> tgaImage(const TgaLayout& layout,
       if (layout.paletteBits == 32) out.push_back(c.a);
     }
   }
-  auto pixel = [&](std::uint32_t v) {
-    std::vector<std::uint8_t> p;
-    if (layout.type == Type::TrueColour) {
-      p = {blueOf(v), greenOf(v), redOf(v)};
-      if (layout.bits == 32) p.push_back(alphaOf(v));
-    } else {
-      p = {static_cast<std::uint8_t>(v)};
-    }
-    return p;
-  };
+  // A true-colour pixel is 0xAARRGGBB's low bytes; a grey level or colour index, one byte.
+  auto pixel = [&](std::uint32_t v) { addLe(out, v, layout.bits / 8u); };
   const std::size_t w = layout.width, h = layout.height;
   for (std::size_t stored = 0; stored < h; ++stored) {
     const std::uint32_t* row = values.data() + sourceRow(stored, h, layout.topOrigin) * w;
     std::size_t x = 0;
     while (x < w) {
       if (!layout.rle) {
-        const auto p = pixel(row[x++]);
-        out.insert(out.end(), p.begin(), p.end());
+        pixel(row[x++]);
         continue;
       }
       std::size_t run = 1;
       while (x + run < w && run < 128 && row[x + run] == row[x]) ++run;
       if (run >= 2) {  // a run packet: one pixel, repeated
         addU8(out, 0x80u | static_cast<std::uint32_t>(run - 1));
-        const auto p = pixel(row[x]);
-        out.insert(out.end(), p.begin(), p.end());
+        pixel(row[x]);
         x += run;
         continue;
       }
@@ -171,10 +139,7 @@ std::vector<std::uint8_t> tgaImage(const TgaLayout& layout,
              !(x + count + 1 < w && row[x + count] == row[x + count + 1]))
         ++count;
       addU8(out, static_cast<std::uint32_t>(count - 1));
-      for (std::size_t i = 0; i < count; ++i) {
-        const auto p = pixel(row[x + i]);
-        out.insert(out.end(), p.begin(), p.end());
-      }
+      for (std::size_t i = 0; i < count; ++i) pixel(row[x + i]);
       x += count;
     }
   }
@@ -190,13 +155,10 @@ std::vector<std::uint8_t> ddsFile(const DdsLayout& layout, const std::vector<std
   if (layout.depth != 0) flags |= 0x800000;
   if (layout.mipCount != 0) flags |= 0x20000;
   std::vector<std::uint8_t> out = {'D', 'D', 'S', ' '};
-  addU32(out, 124);
-  addU32(out, flags);
-  addU32(out, layout.height);
-  addU32(out, layout.width);
-  addU32(out, pitch);
-  addU32(out, layout.depth);
-  addU32(out, layout.mipCount);
+  for (std::uint32_t v :
+       {124u, flags, layout.height, layout.width, pitch, layout.depth, layout.mipCount}) {
+    addU32(out, v);
+  }
   for (int i = 0; i < 11; ++i) addU32(out, 0);
   // The pixel format.
   addU32(out, 32);
@@ -230,7 +192,7 @@ std::vector<std::uint8_t> ddsPixels(const DdsLayout& layout, const std::vector<R
   for (const Rgba& p : pixels) {
     const std::uint32_t v = place(p.r, layout.masks[0]) | place(p.g, layout.masks[1]) |
                             place(p.b, layout.masks[2]) | place(p.a, layout.masks[3]);
-    for (std::uint32_t b = 0; b < layout.bitCount / 8; ++b) addU8(out, v >> (8 * b));
+    addLe(out, v, layout.bitCount / 8);
   }
   return out;
 }

@@ -48,6 +48,11 @@ KxmWriter& KxmWriter::raw(std::string_view text) {
   return *this;
 }
 
+KxmWriter& KxmWriter::raw(const std::vector<std::uint8_t>& bytes) {
+  bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+  return *this;
+}
+
 KxmWriter& KxmWriter::zeros(std::size_t n) {
   bytes_.insert(bytes_.end(), n, 0);
   return *this;
@@ -88,6 +93,19 @@ KxmWriter& KxmWriter::head(std::uint32_t code, std::uint32_t length) {
   return u32(code).u32(length);
 }
 
+KxmWriter& KxmWriter::positions(const std::vector<float>& xyz) {
+  chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, static_cast<std::int32_t>(xyz.size() / 3));
+  open(115);
+  for (float v : xyz) f32(v);
+  return close();
+}
+
+KxmWriter& KxmWriter::indices(const std::vector<std::uint16_t>& list) {
+  chunkI32(114, static_cast<std::int32_t>(list.size())).open(116);
+  for (std::uint16_t i : list) u16(i);
+  return close();
+}
+
 bool KxmWriter::save(const std::string& path) const {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
@@ -98,11 +116,8 @@ bool KxmWriter::save(const std::string& path) const {
 KxmWriter overflowingChain(std::uint32_t code, int levels, std::uint32_t padding) {
   KxmWriter w;
   if (padding != 0) w.head(3, padding).zeros(padding);  // a top-level chunk passed over
-  if (code == 220) {
-    w.open(2).open(203);
-  } else {
-    w.open(1);
-  }
+  w.open(code == 220 ? 2 : 1);  // an animation set, or a root frame
+  if (code == 220) w.open(203);
   for (int i = 0; i < levels; ++i) {
     w.head(code, 8).head(code, static_cast<std::uint32_t>(16 * (levels - i - 1) + 8));
   }

@@ -23,6 +23,7 @@ class KxmWriter {
   KxmWriter& f32(float v);
   KxmWriter& floats(std::initializer_list<float> values);
   KxmWriter& raw(std::string_view bytes);
+  KxmWriter& raw(const std::vector<std::uint8_t>& bytes);
   KxmWriter& zeros(std::size_t n);
   // A length-prefixed string.
   KxmWriter& str(std::string_view text);
@@ -47,6 +48,17 @@ class KxmWriter {
   KxmWriter& chunkFloats(std::uint32_t code, std::initializer_list<float> v) {
     return open(code).floats(v).close();
   }
+  // A mesh's vertices of position only (flags, size, count and data), three floats each.
+  KxmWriter& positions(const std::vector<float>& xyz);
+  // A mesh's 16-bit indices, their count first.
+  KxmWriter& indices(const std::vector<std::uint16_t>& list);
+
+  // Remembers where the next byte goes: the place a test's expected offsets count from.
+  KxmWriter& mark() {
+    mark_ = size();
+    return *this;
+  }
+  std::uint32_t marked() const { return static_cast<std::uint32_t>(mark_); }
 
   std::size_t size() const { return bytes_.size(); }
   const std::vector<std::uint8_t>& bytes() const { return bytes_; }
@@ -58,6 +70,7 @@ class KxmWriter {
   explicit KxmWriter(Bare) {}
   std::vector<std::uint8_t> bytes_;
   std::vector<std::size_t> open_;
+  std::size_t mark_ = 0;
 };
 
 // A chain of chunks that run past their parents: each level is a chunk of 8 bytes whose payload

@@ -1,26 +1,11 @@
 #include "tests/support/png_writer.h"
 
-#include <array>
+#include <algorithm>
 #include <string_view>
 
 namespace kxm::test {
 
 namespace {
-
-std::uint32_t crc32(const std::uint8_t* data, std::size_t size) {
-  static const auto table = [] {
-    std::array<std::uint32_t, 256> t{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-      std::uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[n] = c;
-    }
-    return t;
-  }();
-  std::uint32_t c = 0xFFFFFFFFu;
-  for (std::size_t i = 0; i < size; ++i) c = table[(c ^ data[i]) & 0xFF] ^ (c >> 8);
-  return c ^ 0xFFFFFFFFu;
-}
 
 void putU32Be(std::vector<std::uint8_t>& out, std::uint32_t v) {
   for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
@@ -37,6 +22,15 @@ void putChunk(std::vector<std::uint8_t>& out, std::string_view type,
 
 }  // namespace
 
+std::uint32_t crc32(const std::uint8_t* data, std::size_t size) {
+  std::uint32_t c = 0xFFFFFFFFu;
+  for (std::size_t i = 0; i < size; ++i) {
+    c ^= data[i];
+    for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+  }
+  return ~c;
+}
+
 std::vector<std::uint8_t> pngImage(std::uint32_t width, std::uint32_t height,
                                    const std::vector<std::uint8_t>& rgb) {
   // Each row starts with filter type 0.
@@ -52,11 +46,9 @@ std::vector<std::uint8_t> pngImage(std::uint32_t width, std::uint32_t height,
   do {
     const std::size_t n = std::min<std::size_t>(raw.size() - at, 65535);
     const bool last = at + n == raw.size();
-    z.push_back(last ? 1 : 0);
-    z.push_back(static_cast<std::uint8_t>(n & 0xFF));
-    z.push_back(static_cast<std::uint8_t>(n >> 8));
-    z.push_back(static_cast<std::uint8_t>(~n & 0xFF));
-    z.push_back(static_cast<std::uint8_t>((~n >> 8) & 0xFF));
+    // Whether it is the last, its length and the length's complement, low byte first.
+    for (std::size_t v : {std::size_t{last}, n & 0xFF, n >> 8, ~n & 0xFF, (~n >> 8) & 0xFF})
+      z.push_back(static_cast<std::uint8_t>(v));
     z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
              raw.begin() + static_cast<std::ptrdiff_t>(at + n));
     at += n;

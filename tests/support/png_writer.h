@@ -2,6 +2,7 @@
 // deflate blocks, so no compression library is needed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -10,5 +11,8 @@ namespace kxm::test {
 // `rgb` holds width x height pixels of three bytes, row by row from the top.
 std::vector<std::uint8_t> pngImage(std::uint32_t width, std::uint32_t height,
                                    const std::vector<std::uint8_t>& rgb);
+
+// The CRC-32 that closes each PNG chunk, bit by bit.
+std::uint32_t crc32(const std::uint8_t* data, std::size_t size);
 
 }  // namespace kxm::test

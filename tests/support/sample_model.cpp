@@ -65,16 +65,12 @@ void putMatrix(KxmWriter& w, const Rows& m) {
 Vec minus(const Vec& a, const Vec& b) {
   return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
 }
-double dot(const Vec& a, const Vec& b) {
-  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-Vec cross(const Vec& a, const Vec& b) {
-  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
 
 // Whether a triangle is a front face seen from `outward`: clockwise as Direct3D draws it.
 bool front(const Vec& a, const Vec& b, const Vec& c, const Vec& outward) {
-  return dot(cross(minus(b, a), minus(c, a)), outward) > 0;
+  const Vec u = minus(b, a), v = minus(c, a);
+  const Vec n = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+  return n[0] * outward[0] + n[1] * outward[1] + n[2] * outward[2] > 0;
 }
 
 struct Vertex {
@@ -207,10 +203,9 @@ void armMesh(KxmWriter& w, const Rows& armWorld, const Rows& forearmWorld) {
   };
   for (std::size_t ring = 0; ring < 2; ++ring) {
     for (std::size_t c = 0; c < 4; ++c) {
-      const Vec out = s.vertices[at(ring, c)].normal;  // any corner's outward direction will do
-      const Vec side = {out[0] + s.vertices[at(ring, c + 1)].normal[0],
-                        out[1] + s.vertices[at(ring, c + 1)].normal[1],
-                        out[2] + s.vertices[at(ring, c + 1)].normal[2]};
+      // Outward from the side: the sum of its corners' outward directions.
+      const Vec &n0 = s.vertices[at(ring, c)].normal, &n1 = s.vertices[at(ring, c + 1)].normal;
+      const Vec side = {n0[0] + n1[0], n0[1] + n1[1], n0[2] + n1[2]};
       s.triangle(at(ring, c), at(ring, c + 1), at(ring + 1, c + 1), side);
       s.triangle(at(ring, c), at(ring + 1, c + 1), at(ring + 1, c), side);
     }

@@ -2,8 +2,6 @@
 
 #include "tree/tree_dump.h"
 
-#include <functional>
-
 namespace kxm::test {
 
 DisplayOptions options(bool names, bool values) {
@@ -38,14 +36,15 @@ std::string Walk::under(NodeHandle root) {
 
 namespace {
 
-using Loader = std::function<LoadOutcome(ChunkTree&, const DisplayOptions&, Model&)>;
-
-Loaded loadWith(const Loader& run, DisplayOptions shown) {
+// Loads from bytes or from a path into a tree of its own, which is then dumped and let go.
+template <class Source>
+Loaded loadFrom(const Source& source, DisplayOptions shown) {
   Model model;
   MemoryTreeControl control;
   ChunkTree tree;
   tree.Attach(&control);
-  LoadOutcome outcome = run(tree, shown, model);
+  TreeSink sink(tree, shown);
+  LoadOutcome outcome = load(source, model, &sink);
   return {outcome.loaded ? 1 : 0, dumpTreeToString(control), control.liveCount(),
           std::move(outcome)};
 }
@@ -53,21 +52,11 @@ Loaded loadWith(const Loader& run, DisplayOptions shown) {
 }  // namespace
 
 Loaded load(const std::vector<std::uint8_t>& bytes, DisplayOptions shown) {
-  return loadWith([&](ChunkTree& t, const DisplayOptions& o,
-                      Model& m) {
-                    TreeSink sink(t, o);
-                    return load(bytes, m, &sink);
-                  },
-                  shown);
+  return loadFrom(bytes, shown);
 }
 
 Loaded loadPath(const std::string& path, DisplayOptions shown) {
-  return loadWith([&](ChunkTree& t, const DisplayOptions& o,
-                      Model& m) {
-                    TreeSink sink(t, o);
-                    return load(path.c_str(), m, &sink);
-                  },
-                  shown);
+  return loadFrom(path.c_str(), shown);
 }
 
 }  // namespace kxm::test

@@ -57,6 +57,14 @@ inline Loaded load(const KxmWriter& writer, DisplayOptions shown = {}) {
   return load(writer.bytes(), shown);
 }
 
+// A file of the usual header and what the body writes.
+template <class Body>
+KxmWriter written(Body body) {
+  KxmWriter w;
+  body(w);
+  return w;
+}
+
 // A file with one Frame ROOT around the given frame payload writer.
 template <class Body>
 KxmWriter rootFrame(Body body) {

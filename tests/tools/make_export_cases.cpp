@@ -153,11 +153,7 @@ void Cases::writeMesh(KxmWriter& w, const Mesh& mesh) {
       w.floats({static_cast<float>(pick(0, 8)) / 8, static_cast<float>(pick(0, 8)) / 8});
   }
   w.close();
-  if (!mesh.indices.empty()) {
-    w.chunkI32(114, static_cast<std::int32_t>(mesh.indices.size())).open(116);
-    for (std::uint16_t i : mesh.indices) w.u16(i);
-    w.close();
-  }
+  if (!mesh.indices.empty()) w.indices(mesh.indices);
   w.chunkI32(117, mesh.type);
   w.open(126).floats({0.8f, 0.7f, 0.6f, chance(0.2) ? 0.5f : 1.0f}).floats({0.1f, 0.1f, 0.1f, 1});
   w.floats({0.5f, 0.5f, 0.5f, 1}).floats({0, 0, 0, 1}).f32(16).close();
@@ -219,10 +215,7 @@ bool Cases::savePng(const std::string& name) {
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 4; ++x)
       rgb.insert(rgb.end(), {static_cast<std::uint8_t>(((x + y) % 2) * 200 + 55), 120, 60});
-  const auto png = kxm::test::pngImage(4, 4, rgb);
-  std::ofstream file(folder_ + "/" + name, std::ios::binary);
-  file.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-  return static_cast<bool>(file);
+  return KxmWriter::bare().raw(kxm::test::pngImage(4, 4, rgb)).save(folder_ + "/" + name);
 }
 
 bool Cases::randomCase(int n) {
@@ -347,40 +340,26 @@ void Cases::writeTrack(KxmWriter& w, const std::string& bone,
 bool Cases::hostileCases() {
   bool ok = savePng("hostile-image.png");
   { std::ofstream(folder_ + "/hostile-not-an-image.bmp") << "BM not a picture"; }
-  auto vertices = [](KxmWriter& w, std::initializer_list<std::array<float, 3>> points) {
-    w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, static_cast<std::int32_t>(points.size()));
-    w.open(115);
-    for (const auto& p : points) w.floats({p[0], p[1], p[2]});
-    w.close();
-  };
-  auto indices = [](KxmWriter& w, std::initializer_list<std::uint16_t> list) {
-    w.chunkI32(114, static_cast<std::int32_t>(list.size())).open(116);
-    for (std::uint16_t i : list) w.u16(i);
-    w.close();
-  };
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
   const std::initializer_list<float> identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
   {  // indices past the vertices, a triangle naming a vertex twice, a remainder
     KxmWriter w;
-    w.open(1).chunkStr(101, "Bad indices").open(103);
-    vertices(w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    indices(w, {0, 1, 2, 0, 1, 7, 0, 0, 1, 2, 1});
-    w.chunkI32(117, 4).end().close();
-    w.open(103);  // a line strip that leaves the vertices
-    vertices(w, {{0, 0, 0}, {1, 0, 0}});
-    indices(w, {0, 1, 9});
-    w.chunkI32(117, 3).end().close().end().close();
+    w.open(1).chunkStr(101, "Bad indices").open(103).positions({0, 0, 0, 1, 0, 0, 0, 1, 0});
+    w.indices({0, 1, 2, 0, 1, 7, 0, 0, 1, 2, 1}).chunkI32(117, 4).end().close();
+    // A line strip that leaves the vertices.
+    w.open(103).positions({0, 0, 0, 1, 0, 0}).indices({0, 1, 9}).chunkI32(117, 3).end().close();
+    w.end().close();
     ok &= save("hostile-indices", w);
   }
   {  // numbers that are not finite: positions, a frame matrix, a material, a bone matrix
     KxmWriter w;
     w.open(1).chunkStr(101, "Not finite");
     w.chunkFloats(102, {nan, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).open(103);
-    vertices(w, {{nan, 0, 0}, {1, inf, 0}, {0, 1, 0}});
-    w.chunkI32(117, 4).open(126).floats({nan, 2, -1, 1}).floats({0, 0, 0, 1});
-    w.floats({0, 0, 0, 1}).floats({inf, 0, 0, 1}).f32(nan).close();
+    w.positions({nan, 0, 0, 1, inf, 0, 0, 1, 0}).chunkI32(117, 4).open(126);
+    w.floats({nan, 2, -1, 1}).floats({0, 0, 0, 1}).floats({0, 0, 0, 1}).floats({inf, 0, 0, 1});
+    w.f32(nan).close();
     w.chunkI32(121, 1).open(122).chunkStr(301, "Not finite").chunkI32(302, 3);
     w.open(303).i32(0).i32(1).i32(2).close().open(304).floats({nan, -1, 0}).close();
     w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, inf, 0, 0, 1}).close();
@@ -393,8 +372,7 @@ bool Cases::hostileCases() {
     w.chunkFloats(102, {1, 0, 0, 0, 0.5f, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
     w.open(104).chunkStr(101, "Projected");
     w.chunkFloats(102, {1, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 2}).open(103);
-    vertices(w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}});
-    w.chunkI32(117, 4).chunkI32(121, 3).open(122);
+    w.positions({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}).chunkI32(117, 4).chunkI32(121, 3).open(122);
     w.chunkStr(301, "Nobody").chunkI32(302, 1).open(303).i32(0).close().open(304).f32(1).close();
     w.open(305).floats(identity).close().end();
     w.chunkStr(301, "Sheared").chunkI32(302, 2).open(303).i32(1).i32(40).close();
@@ -407,24 +385,20 @@ bool Cases::hostileCases() {
   }
   {  // primitive types: unknown, a strip too short, a fan; a mesh with nothing
     KxmWriter w;
-    w.open(1).chunkStr(101, "Types").open(103);
-    vertices(w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    w.chunkI32(117, 9).end().close().open(103);
-    vertices(w, {{0, 0, 0}, {1, 0, 0}});
-    w.chunkI32(117, 5).end().close();
-    w.open(103).chunkI32(117, 4).end().close().open(103);
-    vertices(w, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {-1, 1, 0}});
+    w.open(1).chunkStr(101, "Types").open(103).positions({0, 0, 0, 1, 0, 0, 0, 1, 0});
+    w.chunkI32(117, 9).end().close();
+    w.open(103).positions({0, 0, 0, 1, 0, 0}).chunkI32(117, 5).end().close();
+    w.open(103).chunkI32(117, 4).end().close();
+    w.open(103).positions({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, -1, 1, 0});
     w.chunkI32(117, 6).end().close().end().close();
     ok &= save("hostile-primitive-types", w);
   }
   {  // 65,535 used as an index; a list that claims four billion ranges; ranges out of bounds
-    KxmWriter w;
-    w.open(1).chunkStr(101, "Big");
-    w.open(103).chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 65536).open(115);
+    std::vector<float> grid;
     for (int v = 0; v < 65536; ++v)
-      w.floats({static_cast<float>(v % 256), static_cast<float>(v / 256), 0});
-    w.close();
-    indices(w, {0, 1, 65535, 65535, 256, 0});
+      grid.insert(grid.end(), {static_cast<float>(v % 256), static_cast<float>(v / 256), 0});
+    KxmWriter w;
+    w.open(1).chunkStr(101, "Big").open(103).positions(grid).indices({0, 1, 65535, 65535, 256, 0});
     w.chunkI32(117, 4).chunkI32(124, 2000000000).open(139);
     w.chunkStr(161, "Past the end").chunkI32(163, 3).chunkI32(164, 30).end();
     w.chunkStr(161, "Negative").chunkI32(163, -3).chunkI32(164, 3).end();
@@ -452,8 +426,7 @@ bool Cases::hostileCases() {
     const std::initializer_list<float> huge = {big, big, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     KxmWriter w;
     w.open(1).chunkStr(101, "Largest").chunkFloats(102, huge).open(103);
-    vertices(w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    w.chunkI32(117, 4).end().close().end().close();
+    w.positions({0, 0, 0, 1, 0, 0, 0, 1, 0}).chunkI32(117, 4).end().close().end().close();
     w.open(2).chunkStr(201, "Largest").open(203).chunkStr(211, "Largest").chunkU32(218, 2);
     w.open(219).u32(0).floats(identity).zeros(64).u32(10).floats(huge).zeros(64).close();
     w.end().close().end().close();
