@@ -1,7 +1,9 @@
 // Checks kxm export with tools that read glTF only. Every export (the sample, the hostile models
-// that load, and the random well-formed models) must pass the Khronos glTF validator with no
-// error and no warning; the random models are read back by glTF Transform and compared with
-// what their writer put in them (NAME.expect.json) and with what `kxm info` reports.
+// that load, the textured and the random well-formed models) must pass the Khronos glTF validator
+// with no error, no warning and no GLB that points outside itself; the random models are read
+// back by glTF Transform and compared with what their writer put in them (NAME.expect.json) and
+// with what `kxm info` reports; the textured ones' embedded images are decoded by pngjs, a PNG
+// decoder that is not ours, and compared with the pixels their writer put in the BMP, TGA or DDS.
 //
 //   node check-exports.mjs --kxm KXM --make-cases MAKE_EXPORT_CASES --sample SAMPLE.kxm --work DIR
 import { execFileSync, spawnSync } from 'node:child_process';
@@ -9,6 +11,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { NodeIO } from '@gltf-transform/core';
 import validator from 'gltf-validator';
+import { PNG } from 'pngjs';
 
 const args = {};
 for (let i = 2; i < process.argv.length; i += 2) args[process.argv[i].slice(2)] = process.argv[i + 1];
@@ -24,11 +27,11 @@ fs.mkdirSync(out, { recursive: true });
 execFileSync(args['make-cases'], [cases, process.env.KXM_CASES ?? '50', process.env.KXM_SEED ?? '1']);
 
 const failures = [];
-const totals = { files: 0, errors: 0, warnings: 0, infos: 0, compared: 0 };
+const totals = { files: 0, errors: 0, warnings: 0, infos: 0, compared: 0, textured: 0 };
 const fail = (file, text) => failures.push(`${file}: ${text}`);
 
-function exportFile(input, output, quiet) {
-  const result = spawnSync(args.kxm, ['export', ...(quiet ? ['--quiet'] : []), input, output],
+function exportFile(input, output, quiet, more = []) {
+  const result = spawnSync(args.kxm, ['export', ...(quiet ? ['--quiet'] : []), ...more, input, output],
                            { encoding: 'utf8' });
   return { status: result.status, stderr: result.stderr };
 }
@@ -50,7 +53,9 @@ async function validate(file) {
   totals.warnings += issues.numWarnings;
   totals.infos += issues.numInfos;
   for (const m of issues.messages) {
-    if (m.severity <= 1) fail(path.basename(file), `${m.code} at ${m.pointer ?? ''}: ${m.message}`);
+    if (m.severity <= 1 || m.code === 'URI_GLB') {
+      fail(path.basename(file), `${m.code} at ${m.pointer ?? ''}: ${m.message}`);
+    }
   }
 }
 
@@ -129,6 +134,25 @@ async function compare(file, expect, info) {
   totals.compared += 1;
 }
 
+// A textured quad read back: its image, decoded by pngjs, holds the pixels that were written
+// (within the DXT rules' rounding), and NORMAL holds the normals mirrored and made unit length.
+async function compareTextured(file, expect) {
+  const name = path.basename(file);
+  const prim = (await new NodeIO().read(file)).getRoot().listMeshes()[0]?.listPrimitives()[0];
+  const texture = prim?.getMaterial()?.getBaseColorTexture();
+  if (!texture || texture.getMimeType() !== 'image/png') return fail(name, 'no PNG base colour texture');
+  const png = PNG.sync.read(Buffer.from(texture.getImage()));
+  if (png.data.length !== expect.rgba.length) {
+    return fail(name, `image of ${png.width} x ${png.height}, ${expect.rgba.length / 4} pixels written`);
+  }
+  const off = expect.rgba.findIndex((v, i) => Math.abs(png.data[i] - v) > expect.tolerance);
+  if (off >= 0) return fail(name, `image byte ${off} is ${png.data[off]}, ${expect.rgba[off]} written`);
+  const normals = prim.getAttribute('NORMAL')?.getArray() ?? [];
+  const wrong = expect.normals.findIndex((v, i) => !(Math.abs(normals[i] - v) < 1e-6));
+  if (wrong >= 0) return fail(name, `NORMAL value ${wrong} is ${normals[wrong]}, ${expect.normals[wrong]} expected`);
+  totals.textured += 1;
+}
+
 // The sample, both ways.
 for (const ext of ['glb', 'gltf']) {
   const target = path.join(out, `sample.${ext}`);
@@ -144,6 +168,25 @@ for (const file of fs.readdirSync(cases).filter((f) => f.startsWith('hostile-') 
   if (result.status !== 0) fail(file, `export exited ${result.status}: ${result.stderr}`);
   else if (!result.stderr.includes('warning')) fail(file, 'export gave no warning');
   else await validate(target);
+}
+
+// Textured models, a folder each: the only words the export may say are that it converted the
+// texture or found it behind another extension.
+const textured = fs.readdirSync(cases).filter((f) => /^textured-[a-z0-9-]+$/.test(f) &&
+                                                 fs.existsSync(path.join(cases, f, `${f}.kxm`))).sort();
+for (const name of textured) {
+  const input = path.join(cases, name, `${name}.kxm`);
+  const expect = JSON.parse(fs.readFileSync(path.join(cases, name, `${name}.expect.json`), 'utf8'));
+  const target = path.join(out, `${name}.glb`);
+  const more = expect.textureDir ? ['--texture-dir', path.join(cases, expect.textureDir)] : [];
+  const result = exportFile(input, target, false, more);
+  const said = result.stderr.split('\n').filter((l) => l && !/\[texture-(converted|substituted)\]$/.test(l));
+  if (result.status !== 0 || said.length) {
+    fail(name, `export exited ${result.status}: ${result.stderr}`);
+    continue;
+  }
+  await validate(target);
+  await compareTextured(target, expect);
 }
 
 // Random well-formed models: nothing to warn of, valid, and read back as written.
@@ -166,7 +209,9 @@ for (const [n, file] of randoms.entries()) {
 }
 
 console.log(`validated ${totals.files} exports: ${totals.errors} errors, ${totals.warnings} warnings, ` +
-            `${totals.infos} infos; ${totals.compared} of ${randoms.length} random models read back as written`);
+            `${totals.infos} infos; ${totals.compared} of ${randoms.length} random models read back as written; ` +
+            `${totals.textured} of ${textured.length} textured models with their pixels and normals`);
 if (totals.compared !== randoms.length || randoms.length === 0) failures.push('not every random model was compared');
+if (totals.textured !== textured.length || textured.length < 6) failures.push('not every textured model was compared');
 for (const f of failures) console.log(`FAIL ${f}`);
 process.exit(failures.length ? 1 : 0);

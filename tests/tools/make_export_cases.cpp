@@ -1,7 +1,8 @@
 // Writes the models that kxm export's glTF is checked with: random well-formed models, each
-// with what its export must hold (NAME.expect.json), and hostile ones that load but hold what
-// glTF cannot (NAME.kxm alone). Every file is made by our own KXM writer, every texture by our
-// own PNG writer; a seed makes the same files again.
+// with what its export must hold (NAME.expect.json); textured ones, one per texture format as old
+// games ship them, with the pixels and normals their GLB must hold; and hostile ones that load but
+// hold what glTF cannot (NAME.kxm alone). Every file is made by our own KXM writer, every texture
+// by our own image writers; a seed makes the same files again.
 //
 //   make-export-cases FOLDER [COUNT] [SEED]
 //
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <numeric>
@@ -23,6 +25,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/support/image_writers.h"
 #include "tests/support/kxm_writer.h"
 #include "tests/support/png_writer.h"
 
@@ -58,6 +61,7 @@ class Cases {
   Cases(std::string folder, std::uint32_t seed) : folder_(std::move(folder)), random_(seed) {}
 
   bool randomCase(int n);
+  bool textureCases();
   bool hostileCases();
 
  private:
@@ -309,6 +313,119 @@ bool Cases::randomCase(int n) {
   return save(name, w);
 }
 
+// One quad whose texture is referenced as `reference` and whose normals have other lengths than 1.
+KxmWriter texturedQuad(const std::string& reference) {
+  KxmWriter w;
+  w.open(1).chunkStr(101, "Quad").open(103).chunkU32(111, 0x112).chunkI32(112, 32);
+  w.chunkI32(113, 4).open(115);
+  const float corners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  const float normals[4][3] = {{0, 2, 0}, {3, 0, 4}, {0, 0, -0.5f}, {1, 1, 0}};
+  for (int v = 0; v < 4; ++v) {
+    w.floats({corners[v][0], corners[v][1], 0})
+        .floats({normals[v][0], normals[v][1], normals[v][2]});
+    w.floats({corners[v][0], 1 - corners[v][1]});
+  }
+  w.close().indices({0, 1, 2, 0, 2, 3}).chunkI32(117, 4);
+  w.open(126).floats({1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}).f32(8).close();
+  w.chunkI32(127, 1).open(128).chunkStr(141, reference).chunkI32(142, 0);
+  w.chunkI32(152, 0).chunkI32(153, 2).end().end().close();
+  w.end().close().end().close();
+  return w;
+}
+
+bool Cases::textureCases() {
+  using namespace kxm::test;
+  std::vector<std::uint32_t> argb;
+  std::vector<Rgba> pixels;
+  for (std::uint32_t i = 0; i < 16; ++i) {
+    argb.push_back((i % 5 == 0 ? 0x40u + i * 8 : 0xFFu) << 24 | (i * 16) << 16 |
+                   (255 - i * 9) << 8 | ((i * 37) & 0xFF));
+    pixels.push_back({static_cast<std::uint8_t>(argb[i] >> 16),
+                      static_cast<std::uint8_t>(argb[i] >> 8), static_cast<std::uint8_t>(argb[i]),
+                      static_cast<std::uint8_t>(argb[i] >> 24)});
+  }
+  std::vector<Rgba> opaque = pixels;
+  for (Rgba& p : opaque) p.a = 255;
+  // DXT: olive and teal end points with every index, the thirds between them rounded down; DXT5
+  // with solid colour and alpha from 240 down to 16 in eight steps.
+  const std::uint16_t olive = rgb565(120, 200, 40), teal = rgb565(16, 96, 160);
+  auto widen = [](std::uint16_t c) {
+    const unsigned r = c >> 11, g = (c >> 5) & 63, b = c & 31;
+    return Rgba{static_cast<std::uint8_t>(r << 3 | r >> 2),
+                static_cast<std::uint8_t>(g << 2 | g >> 4),
+                static_cast<std::uint8_t>(b << 3 | b >> 2), 255};
+  };
+  const Rgba o = widen(olive), t = widen(teal);
+  auto third = [](std::uint8_t a, std::uint8_t b) {
+    return static_cast<std::uint8_t>((2 * a + b) / 3);
+  };
+  const Rgba codes[4] = {o,
+                         t,
+                         {third(o.r, t.r), third(o.g, t.g), third(o.b, t.b), 255},
+                         {third(t.r, o.r), third(t.g, o.g), third(t.b, o.b), 255}};
+  std::array<std::uint8_t, 16> ramp{}, steps{};
+  std::vector<Rgba> dxt1, dxt5;
+  for (std::size_t i = 0; i < 16; ++i) {
+    ramp[i] = static_cast<std::uint8_t>((i + i / 4) % 4);
+    steps[i] = static_cast<std::uint8_t>(i % 8);
+    dxt1.push_back(codes[ramp[i]]);
+    const int k = steps[i];  // 0 and 1 are the end points, 2 to 7 six steps between
+    const int alpha = k == 0 ? 240 : k == 1 ? 16 : ((8 - k) * 240 + (k - 1) * 16) / 7;
+    dxt5.push_back({o.r, o.g, o.b, static_cast<std::uint8_t>(alpha)});
+  }
+  std::vector<std::uint8_t> dxt1Data, dxt5Data, rgb;
+  appendBlock(dxt1Data, dxtColourBlock(olive, teal, ramp));
+  appendBlock(dxt5Data, dxt5AlphaBlock(240, 16, steps));
+  appendBlock(dxt5Data, dxtColourBlock(olive, olive, {}));
+  for (const Rgba& p : opaque) rgb.insert(rgb.end(), {p.r, p.g, p.b});
+  const DdsLayout rgba{.width = 4, .height = 4, .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}};
+
+  struct Textured {
+    const char* name;
+    std::string reference, folder, file;  // the model's name for it; where the file is
+    std::vector<std::uint8_t> bytes;
+    std::vector<Rgba> expected;
+    int tolerance;  // DXT decoders round their thirds each their own way
+  };
+  const Textured cases[] = {
+      {"bmp", "BRICK Wall.BMP", "", "brick wall.bmp", bmpImage({4, 4, 24}, argb), opaque, 0},
+      {"tga", "Skin.Tga", "", "SKIN.TGA",
+       tgaImage({.width = 4, .height = 4, .bits = 32, .rle = true, .topOrigin = true}, argb),
+       pixels, 0},
+      {"dds", "metal.dds", "maps", "Metal.DDS", ddsFile(rgba, ddsPixels(rgba, pixels)), pixels, 0},
+      {"dxt1", "moss.dds", "", "moss.dds",
+       ddsFile({.width = 4, .height = 4, .fourCC = "DXT1"}, dxt1Data), dxt1, 1},
+      {"dxt5", "glass.dds", "", "glass.dds",
+       ddsFile({.width = 4, .height = 4, .fourCC = "DXT5"}, dxt5Data), dxt5, 1},
+      {"png-for-tga", "grass.tga", "", "grass.png", pngImage(4, 4, rgb), opaque, 0},
+  };
+  bool ok = true;
+  for (const Textured& c : cases) {
+    const std::string name = std::string("textured-") + c.name;
+    // Each model in a folder of its own, its texture beside it or in a folder passed with
+    // --texture-dir.
+    const std::string folder = folder_ + "/" + name + (c.folder.empty() ? "" : "-" + c.folder);
+    std::filesystem::create_directories(folder_ + "/" + name);
+    std::filesystem::create_directories(folder);
+    ok &= KxmWriter::bare().raw(c.bytes).save(folder + "/" + c.file);
+    ok &= texturedQuad(c.reference).save(folder_ + "/" + name + "/" + name + ".kxm");
+    Json expect = {{"textureDir", c.folder.empty() ? "" : name + "-" + c.folder},
+                   {"tolerance", c.tolerance},
+                   {"rgba", Json::array()},
+                   {"normals", Json::array()}};
+    for (const Rgba& p : c.expected)
+      expect["rgba"].insert(expect["rgba"].end(), {p.r, p.g, p.b, p.a});
+    // Mirrored as positions are, and made unit length.
+    for (const auto& n : {std::array<float, 3>{0, 1, 0},
+                          {0.6f, 0, -0.8f},
+                          {0, 0, 1},
+                          {0.70710678f, 0.70710678f, 0}})
+      expect["normals"].insert(expect["normals"].end(), {n[0], n[1], n[2]});
+    std::ofstream(folder_ + "/" + name + "/" + name + ".expect.json") << expect.dump(1) << '\n';
+  }
+  return ok;
+}
+
 void Cases::writeTrack(KxmWriter& w, const std::string& bone,
                        const std::array<std::size_t, 4>& counts) {
   w.chunkStr(211, bone);
@@ -462,7 +579,7 @@ int main(int argc, char** argv) {
   const int count = argc > 2 ? std::atoi(argv[2]) : 50;
   const auto seed = static_cast<std::uint32_t>(argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 1);
   Cases cases(argv[1], seed);
-  bool ok = cases.hostileCases();
+  bool ok = cases.hostileCases() && cases.textureCases();
   for (int n = 0; n < count; ++n) ok &= cases.randomCase(n);
   if (!ok) {
     std::fprintf(stderr, "make-export-cases: cannot write into %s\n", argv[1]);
