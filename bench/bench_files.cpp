@@ -8,14 +8,18 @@ namespace kxm::bench {
 
 using test::KxmWriter;
 
-std::vector<std::uint8_t> meshFile(std::int64_t vertices) {
+namespace {
+
+std::vector<std::uint8_t> meshWith(std::int64_t vertices, bool normals) {
   KxmWriter w;
   w.open(1).chunkStr(101, "mesh").open(103);
-  w.chunkU32(111, 0x152).chunkI32(112, 36).chunkI32(113, static_cast<std::int32_t>(vertices));
-  w.open(115);
+  w.chunkU32(111, normals ? 0x152 : 0x142).chunkI32(112, normals ? 36 : 24);
+  w.chunkI32(113, static_cast<std::int32_t>(vertices)).open(115);
   for (std::int64_t i = 0; i < vertices; ++i) {
     const auto x = static_cast<float>(i);
-    w.floats({x, x * 0.5f, -x}).floats({0, 1, 0}).u32(0xFF808080u).floats({x, 1 - x});
+    w.floats({x, x * 0.5f, -x});
+    if (normals) w.floats({0, 1, 0});
+    w.u32(0xFF808080u).floats({x, 1 - x});
   }
   w.close();
   const std::int64_t indices = vertices / 2 * 3;
@@ -24,6 +28,16 @@ std::vector<std::uint8_t> meshFile(std::int64_t vertices) {
   w.close().chunkI32(117, 4);  // a triangle list, so that the export has something to draw
   w.end().close().end().close();
   return w.bytes();
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> meshFile(std::int64_t vertices) {
+  return meshWith(vertices, true);
+}
+
+std::vector<std::uint8_t> flatMeshFile(std::int64_t vertices) {
+  return meshWith(vertices, false);
 }
 
 std::vector<std::uint8_t> textureListFile(std::int64_t textures) {

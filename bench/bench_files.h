@@ -7,8 +7,10 @@
 
 namespace kxm::bench {
 
-// A mesh of n vertices (position, normal, colour, one texture set) with 3n/2 indices.
+// A mesh of n vertices (position, normal, colour, one texture set) with 3n/2 indices; and the
+// same without the normal, what the export's cost of normals is measured against.
 std::vector<std::uint8_t> meshFile(std::int64_t vertices);
+std::vector<std::uint8_t> flatMeshFile(std::int64_t vertices);
 // A mesh with a texture list of n elements.
 std::vector<std::uint8_t> textureListFile(std::int64_t textures);
 // An animation chain n deep.

@@ -10,6 +10,7 @@ int main() {
     std::vector<std::uint8_t> (*generate)(std::int64_t);
     std::int64_t n;
   } files[] = {{"mesh_vertices", meshFile, 1000000},
+               {"flat_mesh_vertices", flatMeshFile, 1000000},
                {"texture_list", textureListFile, 100000},
                {"animation_chain", animationChainFile, 100000},
                {"sibling_chain", siblingChainFile, 100000},
