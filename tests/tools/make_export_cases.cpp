@@ -363,18 +363,32 @@ bool Cases::textureCases() {
                          t,
                          {third(o.r, t.r), third(o.g, t.g), third(o.b, t.b), 255},
                          {third(t.r, o.r), third(t.g, o.g), third(t.b, o.b), 255}};
-  std::array<std::uint8_t, 16> ramp{}, steps{};
-  std::vector<Rgba> dxt1, dxt5;
+  // With its end points the other way round, DXT1 has three colours and transparent black.
+  const Rgba threeCodes[4] = {
+      t,
+      o,
+      {static_cast<std::uint8_t>((t.r + o.r) / 2), static_cast<std::uint8_t>((t.g + o.g) / 2),
+       static_cast<std::uint8_t>((t.b + o.b) / 2), 255},
+      {0, 0, 0, 0}};
+  std::array<std::uint8_t, 16> ramp{}, steps{}, alpha4{};
+  std::vector<Rgba> dxt1, dxt1Alpha, dxt3, dxt5;
   for (std::size_t i = 0; i < 16; ++i) {
     ramp[i] = static_cast<std::uint8_t>((i + i / 4) % 4);
     steps[i] = static_cast<std::uint8_t>(i % 8);
     dxt1.push_back(codes[ramp[i]]);
+    dxt1Alpha.push_back(threeCodes[ramp[i]]);
+    alpha4[i] = static_cast<std::uint8_t>(15 - i);
+    dxt3.push_back(codes[ramp[i]]);
+    dxt3.back().a = static_cast<std::uint8_t>(alpha4[i] * 17);
     const int k = steps[i];  // 0 and 1 are the end points, 2 to 7 six steps between
     const int alpha = k == 0 ? 240 : k == 1 ? 16 : ((8 - k) * 240 + (k - 1) * 16) / 7;
     dxt5.push_back({o.r, o.g, o.b, static_cast<std::uint8_t>(alpha)});
   }
-  std::vector<std::uint8_t> dxt1Data, dxt5Data, rgb;
+  std::vector<std::uint8_t> dxt1Data, dxt1AlphaData, dxt3Data, dxt5Data, rgb;
   appendBlock(dxt1Data, dxtColourBlock(olive, teal, ramp));
+  appendBlock(dxt1AlphaData, dxtColourBlock(teal, olive, ramp));
+  appendBlock(dxt3Data, dxt3AlphaBlock(alpha4));
+  appendBlock(dxt3Data, dxtColourBlock(olive, teal, ramp));
   appendBlock(dxt5Data, dxt5AlphaBlock(240, 16, steps));
   appendBlock(dxt5Data, dxtColourBlock(olive, olive, {}));
   for (const Rgba& p : opaque) rgb.insert(rgb.end(), {p.r, p.g, p.b});
@@ -395,6 +409,10 @@ bool Cases::textureCases() {
       {"dds", "metal.dds", "maps", "Metal.DDS", ddsFile(rgba, ddsPixels(rgba, pixels)), pixels, 0},
       {"dxt1", "moss.dds", "", "moss.dds",
        ddsFile({.width = 4, .height = 4, .fourCC = "DXT1"}, dxt1Data), dxt1, 1},
+      {"dxt1-alpha", "leaves.dds", "", "leaves.dds",
+       ddsFile({.width = 4, .height = 4, .fourCC = "DXT1"}, dxt1AlphaData), dxt1Alpha, 1},
+      {"dxt3", "fence.dds", "", "fence.dds",
+       ddsFile({.width = 4, .height = 4, .fourCC = "DXT3"}, dxt3Data), dxt3, 1},
       {"dxt5", "glass.dds", "", "glass.dds",
        ddsFile({.width = 4, .height = 4, .fourCC = "DXT5"}, dxt5Data), dxt5, 1},
       {"png-for-tga", "grass.tga", "", "grass.png", pngImage(4, 4, rgb), opaque, 0},
