@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/support/image_writers.h"
+#include "tests/support/kxm_writer.h"
 #include "tests/support/png_writer.h"
 
 using namespace kxm::test;
@@ -19,9 +20,7 @@ int main(int argc, char** argv) {
   const std::string folder = argv[1];
   int failures = 0;
   auto save = [&](const char* name, const std::vector<std::uint8_t>& bytes) {
-    std::FILE* f = std::fopen((folder + "/" + name).c_str(), "wb");
-    const bool ok = f != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    failures += !ok || f == nullptr || std::fclose(f) != 0;
+    failures += !KxmWriter::bare().raw(bytes).save(folder + "/" + name);
   };
   const std::vector<std::uint32_t> argb = {0xFFFF0000, 0x8000FF00, 0xFF0000FF, 0x00FFFFFF,
                                            0xFF000000, 0xFF000000, 0xFF000000, 0x12345678,

@@ -125,11 +125,6 @@ Bytes dds(std::uint32_t bits, std::array<std::uint32_t, 4> masks, bool luminance
   return test::ddsFile(l, test::ddsPixels(l, picture(true)));
 }
 
-Rgba expand565(std::uint16_t c) {
-  const unsigned r = c >> 11, g = (c >> 5) & 63, b = c & 31;
-  return {static_cast<std::uint8_t>(r << 3 | r >> 2), static_cast<std::uint8_t>(g << 2 | g >> 4),
-          static_cast<std::uint8_t>(b << 3 | b >> 2), 255};
-}
 Rgba mix(const Rgba& a, const Rgba& b, int wa, int wb) {
   auto m = [&](std::uint8_t x, std::uint8_t y) {
     return static_cast<std::uint8_t>((wa * x + wb * y) / (wa + wb));
@@ -210,7 +205,7 @@ std::vector<RoundTrip> roundTrips() {
   // three (the half between) and transparent black. DXT3 at 3 x 3: a block cut by both edges.
   constexpr std::array<std::uint8_t, 16> ramp = {0, 1, 2, 3, 3, 2, 1, 0, 1, 1, 2, 2, 0, 3, 0, 3};
   const std::uint16_t olive = test::rgb565(120, 200, 40), teal = test::rgb565(16, 96, 160);
-  const Rgba o = expand565(olive), t = expand565(teal);
+  const Rgba o = test::widen565(olive), t = test::widen565(teal);
   const Rgba fourCodes[4] = {o, t, mix(o, t, 2, 1), mix(o, t, 1, 2)};
   const Rgba threeCodes[4] = {t, o, mix(t, o, 1, 1), {0, 0, 0, 0}};
   std::array<std::uint8_t, 16> alpha4{}, indices{};

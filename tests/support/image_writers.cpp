@@ -201,6 +201,12 @@ std::uint16_t rgb565(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
   return static_cast<std::uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | b >> 3);
 }
 
+Rgba widen565(std::uint16_t colour) {
+  const unsigned r = colour >> 11, g = (colour >> 5) & 63, b = colour & 31;
+  return {static_cast<std::uint8_t>(r << 3 | r >> 2), static_cast<std::uint8_t>(g << 2 | g >> 4),
+          static_cast<std::uint8_t>(b << 3 | b >> 2), 255};
+}
+
 std::array<std::uint8_t, 8> dxtColourBlock(std::uint16_t colour0, std::uint16_t colour1,
                                            const std::array<std::uint8_t, 16>& indices) {
   std::uint32_t bits = 0;

@@ -85,6 +85,8 @@ std::vector<std::uint8_t> ddsPixels(const DdsLayout& layout, const std::vector<R
 // ---- DXT blocks (4 x 4 pixels; indices for pixel 0, the top left, first, row by row) ----
 
 std::uint16_t rgb565(std::uint8_t r, std::uint8_t g, std::uint8_t b);
+// A 5-6-5 colour back to 8 bits a channel, its top bits repeated below, as decoders widen it.
+Rgba widen565(std::uint16_t colour);
 
 // Two 5-6-5 end points and sixteen 2-bit indices (DXT1 alone, or the colour half of DXT3/5).
 std::array<std::uint8_t, 8> dxtColourBlock(std::uint16_t colour0, std::uint16_t colour1,

@@ -349,13 +349,7 @@ bool Cases::textureCases() {
   // DXT: olive and teal end points with every index, the thirds between them rounded down; DXT5
   // with solid colour and alpha from 240 down to 16 in eight steps.
   const std::uint16_t olive = rgb565(120, 200, 40), teal = rgb565(16, 96, 160);
-  auto widen = [](std::uint16_t c) {
-    const unsigned r = c >> 11, g = (c >> 5) & 63, b = c & 31;
-    return Rgba{static_cast<std::uint8_t>(r << 3 | r >> 2),
-                static_cast<std::uint8_t>(g << 2 | g >> 4),
-                static_cast<std::uint8_t>(b << 3 | b >> 2), 255};
-  };
-  const Rgba o = widen(olive), t = widen(teal);
+  const Rgba o = widen565(olive), t = widen565(teal);
   auto third = [](std::uint8_t a, std::uint8_t b) {
     return static_cast<std::uint8_t>((2 * a + b) / 3);
   };
