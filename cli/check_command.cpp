@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "cli/diagnostics.h"
 #include "cli/huge_page_blocks.h"
 #include "cli/json_writer.h"
 #include "model/model.h"
@@ -28,13 +29,12 @@ struct FileReport {
   explicit FileReport(std::size_t cap) : issues(cap) {}
 };
 
-FileReport check(const std::string& path, std::size_t cap) {
+FileReport check(const Input& input, std::size_t cap) {
   FileReport report(cap);
-  report.path = path;
+  report.path = input.shown;
   // The walk is the viewer's; the tree is not needed for what it finds, so none is built.
   Model model;
-  const LoadOutcome outcome =
-      load(path.c_str(), model, nullptr, &report.issues, std::nullopt, hugePageBlocks());
+  const LoadOutcome outcome = loadInput(input, model, nullptr, &report.issues, hugePageBlocks());
   report.outcome = outcomeName(outcome);
   report.issues.finish(outcome.failure);
 
@@ -44,30 +44,24 @@ FileReport check(const std::string& path, std::size_t cap) {
   return report;
 }
 
-void printText(const FileReport& report, std::FILE* out) {
-  for (const ListedIssue& issue : report.issues.listed) {
-    std::string line = report.path;
-    if (issue.hasOffset) {
-      line += ':';
-      line += hex8(issue.offset);
+void printText(const FileReport& report, bool quiet, Output& out) {
+  std::string text;
+  for (const ListedIssue& issue : report.issues.listed) text += diagnosticLine(report.path, issue);
+  const std::uint64_t found = report.issues.errors + report.issues.warnings;
+  if (!quiet || found > 0) {
+    text += report.path + ": " + plural(report.issues.errors, "error", "errors") + ", " +
+            plural(report.issues.warnings, "warning", "warnings");
+    if (report.issues.truncated()) {
+      text += " (" + std::to_string(found - report.issues.listed.size()) + " not listed)";
     }
-    line += issue.error ? ": error: " : ": warning: ";
-    line += issue.message + " [" + issue.code + "]";
-    if (!issue.path.empty()) line += " in " + describePath(issue.path);
-    std::fprintf(out, "%s\n", line.c_str());
+    text += '\n';
   }
-  std::string summary = report.path + ": " + plural(report.issues.errors, "error", "errors") + ", " +
-                        plural(report.issues.warnings, "warning", "warnings");
-  if (report.issues.truncated()) {
-    summary += " (" + std::to_string(report.issues.errors + report.issues.warnings - report.issues.listed.size()) +
-               " not listed)";
-  }
-  std::fprintf(out, "%s\n", summary.c_str());
+  out.write(text);
 }
 
 void writeJson(JsonWriter& json, const FileReport& report) {
   json.beginObject();
-  json.key("uri").string(report.path);
+  writeDocumentHead(json, report.path);
   json.key("outcome").string(report.outcome);
   json.key("issues").beginObject();
   json.key("numErrors").number(report.issues.errors);
@@ -112,24 +106,25 @@ void writeJson(JsonWriter& json, const FileReport& report) {
 
 }  // namespace
 
-int runCheck(const CheckRequest& request, std::FILE* out) {
-  bool failed = false;
-  JsonWriter json(out);
-  if (request.json) json.beginArray();
-  for (const std::string& path : request.files) {
-    const FileReport report = check(path, request.maxIssues);
-    failed = failed || report.issues.errors > 0 || (request.strict && report.issues.warnings > 0);
-    if (request.json) {
-      writeJson(json, report);
-    } else {
-      printText(report, out);
-    }
-  }
+Tally checkFile(const CheckRequest& request, std::size_t index, const Input& input, Output& out) {
+  const FileReport report = check(input, request.maxIssues);
   if (request.json) {
-    json.endArray();
-    json.finish();
+    if (index > 0) out.write(",");
+    JsonWriter json(out);
+    writeJson(json, report);
+  } else {
+    printText(report, request.quiet, out);
   }
-  return failed ? 1 : 0;
+  Tally tally;
+  tally.files = 1;
+  const bool loaded = std::string_view(report.outcome) == "loaded";
+  tally.loaded = loaded ? 1 : 0;
+  tally.failed = loaded ? 0 : 1;
+  tally.errors = report.issues.errors;
+  tally.warnings = report.issues.warnings;
+  tally.withWarnings = report.issues.warnings > 0 ? 1 : 0;
+  tally.failedRun = report.issues.errors > 0 || (request.strict && report.issues.warnings > 0);
+  return tally;
 }
 
 }  // namespace kxm

@@ -4,20 +4,21 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
-#include <string>
-#include <vector>
+
+#include "cli/file_runner.h"
 
 namespace kxm {
 
 struct CheckRequest {
-  std::vector<std::string> files;
   bool json = false;
+  bool quiet = false;           // no line for a file without findings
   std::size_t maxIssues = 100;  // listed per file; the counts are never capped
   bool strict = false;          // warnings fail the check too
 };
 
-// Returns the exit status: 0 when no file has an error (with strict, no warning either), else 1.
-int runCheck(const CheckRequest& request, std::FILE* out);
+// Checks one file: its findings, and the line that counts them, to `out`; as JSON, its report,
+// after a comma when it is not the first. The tally fails the run on an error (with strict, on a
+// warning too).
+Tally checkFile(const CheckRequest& request, std::size_t index, const Input& input, Output& out);
 
 }  // namespace kxm

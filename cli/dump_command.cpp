@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/diagnostics.h"
 #include "cli/huge_page_blocks.h"
 #include "cli/json_writer.h"
 #include "model/model.h"
@@ -35,7 +36,7 @@ void appendOffsets(std::string& out, const NodeSource& source) {
   out += text;
 }
 
-bool writeOffsetsText(MemoryTreeControl& control, std::FILE* out) {
+bool writeOffsetsText(MemoryTreeControl& control, Output& out) {
   std::string buffer;
   bool written = true;
   visitPreOrder(control, 0, [&](NodeHandle node, std::size_t depth) {
@@ -44,12 +45,12 @@ bool writeOffsetsText(MemoryTreeControl& control, std::FILE* out) {
     appendEscapedLabel(buffer, control.text(node));
     buffer += '\n';
     if (buffer.size() >= 64 * 1024) {
-      written = std::fwrite(buffer.data(), 1, buffer.size(), out) == buffer.size();
+      written = out.write(buffer);
       buffer.clear();
     }
     return written;
   });
-  return written && std::fwrite(buffer.data(), 1, buffer.size(), out) == buffer.size();
+  return written && out.write(buffer);
 }
 
 // The tree as nested nodes, pre-order on an explicit stack of open child lists.
@@ -86,12 +87,15 @@ void writeJsonTree(JsonWriter& json, MemoryTreeControl& control) {
 
 }  // namespace
 
-int runDump(const char* program, const DumpRequest& request, std::FILE* out, std::FILE* err) {
+namespace {
+
+// As the Load command: a fresh tree with its four roots, then the load. The model goes with the
+// load; the tree is what is printed. False in `written` when `out` failed.
+LoadOutcome dumpTo(const DumpRequest& request, std::size_t index, const Input& input, Output& out,
+                   bool& written) {
   DisplayOptions options;
   options.ShowNamesOption = request.showNames ? 1 : 0;
   options.ShowValuesOption = request.showValues ? 1 : 0;
-  // As the Load command: a fresh tree with its four roots, then the load. The model goes with
-  // the load; the tree is what is printed.
   MemoryTreeControl control(request.json || request.offsets, hugePageBlocks());
   ChunkTree tree;
   tree.Attach(&control);
@@ -99,14 +103,16 @@ int runDump(const char* program, const DumpRequest& request, std::FILE* out, std
   LoadOutcome outcome;
   {
     Model model;
-    outcome = load(request.path.c_str(), model, &sink, nullptr, std::nullopt, hugePageBlocks());
+    outcome = loadInput(input, model, &sink, nullptr, hugePageBlocks());
   }
-
-  bool written = true;
+  if (request.quiet) {
+    written = true;
+    return outcome;
+  }
   if (request.json) {
     JsonWriter json(out);
     json.beginObject();
-    json.key("file").string(request.path);
+    writeDocumentHead(json, input.shown);
     json.key("outcome").string(outcomeName(outcome));
     json.key("failure");
     if (outcome.loaded) {
@@ -122,13 +128,26 @@ int runDump(const char* program, const DumpRequest& request, std::FILE* out, std
     writeJsonTree(json, control);
     json.endObject();
     written = json.finish();
-  } else if (request.offsets) {
+    return outcome;
+  }
+  if (request.headed) out.write((index > 0 ? "\n==> " : "==> ") + input.shown + " <==\n");
+  if (request.offsets) {
     written = writeOffsetsText(control, out);
   } else {
-    written = dumpTree(control, [out](std::string_view piece) {
-      return std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
-    });
+    written = dumpTree(control, [&out](std::string_view piece) { return out.write(piece); });
   }
+  return outcome;
+}
+
+}  // namespace
+
+int runDump(const char* program, const DumpRequest& request, std::FILE* out, std::FILE* err) {
+  Input input;
+  input.path = request.path;
+  input.shown = request.path;
+  Output stream(out);
+  bool written = true;
+  const LoadOutcome outcome = dumpTo(request, 0, input, stream, written);
   if (!written || std::fflush(out) != 0) {
     std::fprintf(err, "%s: cannot write the tree: %s\n", program, std::strerror(errno));
     return 1;
@@ -140,6 +159,20 @@ int runDump(const char* program, const DumpRequest& request, std::FILE* out, std
                request.path.c_str(), program, request.path.c_str(),
                describeFailure(outcome.failure).c_str());
   return 1;
+}
+
+Tally dumpFile(const DumpRequest& request, std::size_t index, const Input& input, Output& out,
+               Output& err) {
+  bool written = true;
+  const LoadOutcome outcome = dumpTo(request, index, input, out, written);
+  Tally tally;
+  tally.files = 1;
+  tally.loaded = outcome.loaded ? 1 : 0;
+  tally.failed = outcome.loaded ? 0 : 1;
+  tally.errors = tally.failed;
+  tally.failedRun = !outcome.loaded || !written;
+  if (!outcome.loaded) err.write(diagnosticLine(input.shown, issueOf(outcome.failure)));
+  return tally;
 }
 
 }  // namespace kxm

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/file_runner.h"
+
 namespace kxm {
 
 struct DumpRequest {
@@ -14,11 +16,18 @@ struct DumpRequest {
   bool showValues = true;
   bool json = false;
   bool offsets = false;
+  bool headed = false;  // text of several files: each tree after a "==> PATH <==" line
+  bool quiet = false;   // no trees: only what failed
 };
 
 // Prints the tree to out and the status line and explanation of a failed load to err, each
 // line of err begun by `program`. Returns the exit status: 0 loaded, 1 not loaded or the tree
 // could not be written.
 int runDump(const char* program, const DumpRequest& request, std::FILE* out, std::FILE* err);
+
+// kxm dump of one input: the tree to `out` (as JSON, one document on a line of its own), and a
+// failed load explained on `err` as every kxm subcommand explains it.
+Tally dumpFile(const DumpRequest& request, std::size_t index, const Input& input, Output& out,
+               Output& err);
 
 }  // namespace kxm

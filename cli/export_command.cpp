@@ -1,12 +1,12 @@
 #include "cli/export_command.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <map>
 #include <new>
 #include <system_error>
 
+#include "cli/diagnostics.h"
 #include "cli/huge_page_blocks.h"
-#include "cli/load_model.h"
 #include "export/gltf_export.h"
 #include "export/gltf_file.h"
 #include "model/model.h"
@@ -18,24 +18,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string lowerExtension(const fs::path& path) {
-  std::string ext = path.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) {
+std::string lowered(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
     return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
   });
-  return ext;
+  return text;
 }
 
-void printWarnings(const ExportRequest& request, const gltf::Warnings& warnings, std::FILE* err) {
+void printWarnings(const ExportRequest& request, const Input& input,
+                   const gltf::Warnings& warnings, Output& err) {
   if (request.quiet) return;
+  std::string text;
   for (const gltf::Warnings::Warning& warning : warnings.kept()) {
-    std::fprintf(err, "%s: warning: %s [%s]\n", request.input.c_str(), warning.message.c_str(),
-                 std::string(issueName(warning.code)).c_str());
+    text += diagnosticLine(input.shown, {std::string(issueName(warning.code)), false, false, 0,
+                                         {}, warning.message});
   }
   if (warnings.count() > warnings.kept().size()) {
-    std::fprintf(err, "%s: %llu more warnings not shown\n", request.input.c_str(),
-                 static_cast<unsigned long long>(warnings.count() - warnings.kept().size()));
+    text += input.shown + ": " + std::to_string(warnings.count() - warnings.kept().size()) +
+            " more warnings not shown\n";
   }
+  err.write(text);
 }
 
 // Whether writing `output` would write over `input`: the same path, or the same file by another.
@@ -48,30 +50,66 @@ bool sameFile(const fs::path& input, const fs::path& output) {
   return !error && a == b;
 }
 
+// What an export to `out` writes besides the main file: a .gltf's .bin.
+std::vector<fs::path> filesWritten(const fs::path& out) {
+  if (lowered(out.extension().string()) == ".glb") return {out};
+  return {out, gltf::binaryPathFor(out)};
+}
+
 }  // namespace
 
-int runExport(const ExportRequest& request, std::FILE* err) {
-  const fs::path out(request.output);
-  const std::string ext = lowerExtension(out);
-  if (ext != ".glb" && ext != ".gltf") {
-    std::fprintf(err, "kxm: %s: the output must end in .glb or .gltf\n", request.output.c_str());
-    return 2;
-  }
-  const bool binary = ext == ".glb";
-  const fs::path input(request.input);
-  for (const fs::path& written : {out, binary ? out : gltf::binaryPathFor(out)}) {
-    if (sameFile(input, written)) {
-      std::fprintf(err, "kxm: %s: the output %s is the input; nothing written\n",
-                   request.input.c_str(), written.string().c_str());
-      return 2;
+std::vector<fs::path> planOutputs(const std::vector<Input>& inputs, const std::string& output,
+                                  const std::string& outDir, bool binary, std::string& error) {
+  std::vector<fs::path> outputs;
+  if (outDir.empty()) {
+    const std::string ext = lowered(fs::path(output).extension().string());
+    if (ext != ".glb" && ext != ".gltf") {
+      error = output + ": the output must end in .glb or .gltf";
+      return {};
+    }
+    outputs.assign(inputs.size(), fs::path(output));
+  } else {
+    for (const Input& input : inputs) {
+      fs::path out = fs::path(outDir) / input.relative;
+      out.replace_extension(binary ? ".glb" : ".gltf");
+      outputs.push_back(out.lexically_normal());
     }
   }
+  std::map<std::string, std::size_t> claimed;  // a written file's name, lowered: whose it is
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    for (const fs::path& written : filesWritten(outputs[i])) {
+      if (!inputs[i].bytes && sameFile(inputs[i].path, written)) {
+        error = inputs[i].shown + ": the output " + written.string() +
+                " is the input; nothing written";
+        return {};
+      }
+      const auto [at, fresh] = claimed.emplace(lowered(written.generic_string()), i);
+      if (!fresh && at->second != i) {
+        error = written.string() + ": both " + inputs[at->second].shown + " and " +
+                inputs[i].shown + " would be written here; nothing written";
+        return {};
+      }
+    }
+  }
+  return outputs;
+}
 
+Tally exportFile(const ExportRequest& request, const Input& input, const fs::path& output,
+                 Output& err) {
+  Tally tally;
+  tally.files = 1;
+  tally.failed = 1;
+  tally.failedRun = true;
   Model model;
   model.keepNormals = true;
-  if (!loadModelOrExplain(request.input, model, err)) return 1;
+  const LoadOutcome outcome = loadInput(input, model, nullptr, nullptr, hugePageBlocks());
+  if (!outcome.loaded) {
+    err.write(diagnosticLine(input.shown, issueOf(outcome.failure)));
+    tally.errors = 1;
+    return tally;
+  }
 
-  TextureFolders folders{input.parent_path(), {}};
+  TextureFolders folders{input.bytes ? fs::path(".") : fs::path(input.path).parent_path(), {}};
   for (const std::string& dir : request.textureDirs) folders.extra.emplace_back(dir);
   FolderImages images(folders);
   gltf::ExportOptions options;
@@ -81,23 +119,34 @@ int runExport(const ExportRequest& request, std::FILE* err) {
   options.blocks = &hugePageBlocks();
   gltf::Warnings warnings;
   std::string error;
+  auto fail = [&](const std::string& message, const char* code) {
+    err.write(diagnosticLine(input.shown, {code, true, false, 0, {}, message}));
+    tally.errors = 1;
+    return tally;
+  };
   try {
     gltf::Document doc = gltf::buildDocument(model, options, warnings);
     model.clearModel();  // the document holds what it needs; the model's memory goes now
-    printWarnings(request, warnings, err);
-    if (!gltf::writeDocument(doc, out, binary, error)) {
-      std::fprintf(err, "kxm: %s\n", error.c_str());
-      return 1;
+    printWarnings(request, input, warnings, err);
+    std::error_code made;
+    if (output.has_parent_path()) fs::create_directories(output.parent_path(), made);
+    if (made) return fail(output.parent_path().string() + ": " + made.message(), "write-error");
+    if (!gltf::writeDocument(doc, output, lowered(output.extension().string()) == ".glb",
+                             error)) {
+      return fail(error, "write-error");
     }
   } catch (const std::bad_alloc&) {
     // The document is a few times the model; a model that only just loaded may not fit twice.
     model.clearModel();
-    printWarnings(request, warnings, err);
-    std::fprintf(err, "kxm: %s: out of memory while exporting; nothing written\n",
-                 request.input.c_str());
-    return 1;
+    printWarnings(request, input, warnings, err);
+    return fail("out of memory while exporting; nothing written", "out-of-memory");
   }
-  return 0;
+  tally.loaded = 1;
+  tally.failed = 0;
+  tally.failedRun = false;
+  tally.warnings = warnings.count();
+  tally.withWarnings = warnings.count() > 0 ? 1 : 0;
+  return tally;
 }
 
 }  // namespace kxm

@@ -8,8 +8,9 @@
 #include <limits>
 #include <vector>
 
+#include "cli/diagnostics.h"
+#include "cli/huge_page_blocks.h"
 #include "cli/json_writer.h"
-#include "cli/load_model.h"
 #include "textures/texture_files.h"
 #include "model/model.h"
 #include "model/primitive_type.h"
@@ -103,6 +104,22 @@ const char* matchName(TextureFile::Match match) {
     case TextureFile::Match::None: break;
   }
   return "none";
+}
+
+void writeColour(JsonWriter& json, const char* name, const float* colour, int components) {
+  json.key(name).beginArray();
+  for (int i = 0; i < components; ++i) json.real(colour[i]);
+  json.endArray();
+}
+
+void writeMaterial(JsonWriter& json, const Material& material) {
+  json.beginObject();
+  writeColour(json, "diffuse", material.diffuse, 4);
+  writeColour(json, "ambient", material.ambient, 4);
+  writeColour(json, "specular", material.specular, 4);
+  writeColour(json, "emissive", material.emissive, 4);
+  json.key("power").real(material.power);
+  json.endObject();
 }
 
 class Summary {
@@ -232,6 +249,8 @@ void Summary::meshJson(JsonWriter& json, const Mesh& mesh) const {
     for (float v : b.max) json.real(v);
     json.endArray().endObject();
   }
+  json.key("material");
+  writeMaterial(json, mesh.material);
   json.key("textures").beginArray();
   for (std::uint64_t i = 0; i < std::min(mesh.textures.count(), kListedElements); ++i) {
     const Texture& t = mesh.textures.at(i);
@@ -251,7 +270,10 @@ void Summary::meshJson(JsonWriter& json, const Mesh& mesh) const {
     const MultiMaterial& e = mesh.multiMaterials.at(i);
     json.beginObject().key("name").string(e.name);
     json.key("indexStart").number(std::int64_t{e.indexStart});
-    json.key("indexCount").number(std::int64_t{e.indexCount}).endObject();
+    json.key("indexCount").number(std::int64_t{e.indexCount});
+    json.key("material");
+    writeMaterial(json, e.material);
+    json.endObject();
   }
   json.endArray();
   json.key("bones").beginArray();
@@ -310,31 +332,52 @@ void Summary::json(JsonWriter& json) const {
   json.endObject();
 }
 
+// Images are looked for beside the model (standard input's: in the working folder), then in
+// each texture folder.
+TextureFolders foldersFor(const InfoRequest& request, const Input& input) {
+  TextureFolders folders{input.bytes ? std::filesystem::path(".")
+                                     : std::filesystem::path(input.path).parent_path(),
+                         {}};
+  for (const std::string& dir : request.textureDirs) folders.extra.emplace_back(dir);
+  return folders;
+}
+
 }  // namespace
 
-int runInfo(const InfoRequest& request, std::FILE* out, std::FILE* err) {
+Tally infoFile(const InfoRequest& request, const Input& input, Output& out, Output& err) {
+  Tally tally;
+  tally.files = 1;
   Model model;
-  if (!loadModelOrExplain(request.path, model, err)) return 1;
-  TextureFolders folders{std::filesystem::path(request.path).parent_path(), {}};
-  for (const std::string& dir : request.textureDirs) folders.extra.emplace_back(dir);
-  const Summary summary(model, std::move(folders));
-  bool written = true;
+  const LoadOutcome outcome = loadInput(input, model, nullptr, nullptr, hugePageBlocks());
+  if (!outcome.loaded) {
+    err.write(diagnosticLine(input.shown, issueOf(outcome.failure)));
+    tally.failed = 1;
+    tally.errors = 1;
+    tally.failedRun = true;
+  } else {
+    tally.loaded = 1;
+  }
+  if (request.quiet) return tally;
   if (request.json) {
     JsonWriter json(out);
-    json.beginObject().key("file").string(request.path);
-    summary.json(json);
+    json.beginObject();
+    writeDocumentHead(json, input.shown);
+    json.key("outcome").string(outcomeName(outcome));
+    json.key("failure");
+    if (outcome.loaded) {
+      json.null();
+      Summary(model, foldersFor(request, input)).json(json);
+    } else {
+      writeJson(json, outcome.failure);
+    }
     json.endObject();
-    written = json.finish();
-  } else {
-    std::string text = request.path + "\n";
-    summary.text(text);
-    written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    json.finish();
+  } else if (outcome.loaded) {
+    std::string text = input.shown + "\n";
+    Summary(model, foldersFor(request, input)).text(text);
+    out.write(text);
   }
-  if (!written || std::fflush(out) != 0) {
-    std::fprintf(err, "kxm: cannot write the summary\n");
-    return 1;
-  }
-  return 0;
+  return tally;
 }
 
 }  // namespace kxm

@@ -3,19 +3,21 @@
 // animation set's animations and keys, and totals.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "cli/file_runner.h"
 
 namespace kxm {
 
 struct InfoRequest {
-  std::string path;
   std::vector<std::string> textureDirs;  // where images are looked for after the model's folder
-  bool json = false;
+  bool json = false;   // one document per file, each on a line of its own
+  bool quiet = false;  // no summaries: only what failed
 };
 
-// Returns the exit status: 0, or 1 when the file does not load (the explanation on err).
-int runInfo(const InfoRequest& request, std::FILE* out, std::FILE* err);
+// Summarises one file on `out`. One that does not load is explained on `err` and, as JSON, is a
+// document with its outcome and failure, as `kxm dump --json` gives them.
+Tally infoFile(const InfoRequest& request, const Input& input, Output& out, Output& err);
 
 }  // namespace kxm

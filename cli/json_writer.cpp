@@ -3,6 +3,9 @@
 #include <charconv>
 #include <cmath>
 
+#include "cli/process.h"
+#include "text/escape.h"
+
 namespace kxm {
 
 void appendJsonString(std::string& out, std::string_view bytes) {
@@ -28,7 +31,7 @@ void JsonWriter::raw(std::string_view text) {
 
 bool JsonWriter::flush() {
   if (!buffer_.empty() && !failed_) {
-    failed_ = std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size();
+    failed_ = !out_.write(buffer_);
   }
   buffer_.clear();
   return !failed_;
@@ -75,6 +78,21 @@ JsonWriter& JsonWriter::string(std::string_view bytes) {
   return *this;
 }
 
+JsonWriter& JsonWriter::utf8(std::string_view text) {
+  separate();
+  buffer_ += '"';
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || byte == '"' || byte == '\\') {
+      appendJsonString(buffer_, {&c, 1});
+    } else {
+      buffer_ += c;
+    }
+  }
+  raw("\"");
+  return *this;
+}
+
 template <class Integer>
 JsonWriter& JsonWriter::integer(Integer value) {
   separate();
@@ -116,6 +134,16 @@ JsonWriter& JsonWriter::null() {
 bool JsonWriter::finish() {
   raw("\n");
   return flush();
+}
+
+void writeDocumentHead(JsonWriter& json, std::string_view path) {
+  json.key("generator").string(std::string("kxm ") + toolVersion());
+  if (isValidUtf8(path)) {
+    json.key("file").utf8(path);
+  } else {
+    json.key("file").string(path);
+    json.key("fileIsBytes").boolean(true);
+  }
 }
 
 void writeJson(JsonWriter& json, const ChunkRef& chunk) {

@@ -10,13 +10,14 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/output.h"
 #include "reader/load_failure.h"
 
 namespace kxm {
 
 class JsonWriter {
  public:
-  explicit JsonWriter(std::FILE* out) : out_(out) {}
+  explicit JsonWriter(Output& out) : out_(out) {}
   ~JsonWriter() { flush(); }
   JsonWriter(const JsonWriter&) = delete;
   JsonWriter& operator=(const JsonWriter&) = delete;
@@ -28,6 +29,8 @@ class JsonWriter {
   // The key of the next value in an object.
   JsonWriter& key(std::string_view name);
   JsonWriter& string(std::string_view bytes);
+  // Text that is valid UTF-8 as its characters; only '"', '\\' and control bytes escaped.
+  JsonWriter& utf8(std::string_view text);
   JsonWriter& number(std::uint64_t value);
   JsonWriter& number(std::int64_t value);
   // A float as the shortest text that reads back as the same float; NaN and infinities as null.
@@ -46,7 +49,7 @@ class JsonWriter {
   template <class Integer>
   JsonWriter& integer(Integer value);
 
-  std::FILE* out_;
+  Output& out_;
   std::string buffer_;
   std::vector<bool> hasItems_;  // one per open object or array
   bool afterKey_ = false;
@@ -55,6 +58,11 @@ class JsonWriter {
 
 // Appends bytes as the body of a JSON string, escaped as above.
 void appendJsonString(std::string& out, std::string_view bytes);
+
+// What begins every document kxm writes: "generator" (kxm and its version) and "file", the
+// input's path as its characters when it is valid UTF-8; any other path keeps its bytes as
+// `string` writes them, and "fileIsBytes": true says so.
+void writeDocumentHead(JsonWriter& json, std::string_view path);
 
 // A chunk of a path: {"offset", "code", "name", "objectName" where one was read}.
 void writeJson(JsonWriter& json, const ChunkRef& chunk);

@@ -19,6 +19,7 @@ const char* toolVersion() {
 
 void useBinaryOutput() {
 #if defined(_WIN32)
+  _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 #endif

@@ -7,7 +7,7 @@ namespace kxm {
 // The version the build gives (KXM_VERSION, from the project), "0" where it gives none.
 const char* toolVersion();
 
-// On Windows, stdout and stderr in binary mode, so that "\n" stays "\n"; elsewhere nothing.
+// On Windows, stdin, stdout and stderr in binary mode, so that "\n" stays "\n"; elsewhere nothing.
 void useBinaryOutput();
 
 }  // namespace kxm

@@ -11,11 +11,15 @@ void IssueList::onFinding(Finding finding) {
                     std::move(finding.path), std::move(finding.message)});
 }
 
+ListedIssue issueOf(const LoadFailure& failure) {
+  return {std::string(causeName(failure.cause)), true, failure.hasOffset, failure.offset,
+          failure.path, failure.message};
+}
+
 void IssueList::finish(const LoadFailure& failure) {
   if (failure) {
     errors = 1;
-    listed.push_back({std::string(causeName(failure.cause)), true, failure.hasOffset,
-                      failure.offset, failure.path, failure.message});
+    listed.push_back(issueOf(failure));
   }
   // A file that could not be had has no offset: its error comes first.
   std::stable_sort(listed.begin(), listed.end(), [](const ListedIssue& a, const ListedIssue& b) {

@@ -45,6 +45,9 @@ struct ListedIssue {
   std::string message;
 };
 
+// A failed load as the issue it ends the list with.
+ListedIssue issueOf(const LoadFailure& failure);
+
 class IssueList final : public LoadObserver {
  public:
   explicit IssueList(std::size_t cap) : cap_(cap) {}

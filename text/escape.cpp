@@ -1,5 +1,7 @@
 #include "text/escape.h"
 
+#include <cstdint>
+
 namespace kxm {
 
 void appendEscapedLabel(std::string& out, std::string_view label) {
@@ -26,6 +28,36 @@ std::string quotedLabel(std::string_view label) {
   std::string out = "\"";
   appendEscapedLabel(out, label);
   return out + "\"";
+}
+
+bool isValidUtf8(std::string_view bytes) {
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    std::size_t more = 0;
+    std::uint32_t code = 0, least = 0;
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if ((lead & 0xE0) == 0xC0) {
+      more = 1, code = lead & 0x1F, least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      more = 2, code = lead & 0x0F, least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      more = 3, code = lead & 0x07, least = 0x10000;
+    } else {
+      return false;
+    }
+    if (bytes.size() - i <= more) return false;
+    for (std::size_t k = 1; k <= more; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += more + 1;
+  }
+  return true;
 }
 
 }  // namespace kxm

@@ -13,5 +13,8 @@ namespace kxm {
 void appendEscapedLabel(std::string& out, std::string_view label);
 // A name as messages quote it: escaped as above, in double quotes.
 std::string quotedLabel(std::string_view label);
+// Whether bytes are well-formed UTF-8: no overlong forms, surrogates or code points past
+// U+10FFFF, as a path a system gives may not be.
+bool isValidUtf8(std::string_view bytes);
 
 }  // namespace kxm

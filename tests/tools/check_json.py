@@ -4,7 +4,7 @@
   check_json.py tree DUMP_JSON TEXT_DUMP   the JSON tree, printed as kxm-dump prints a tree,
                                            must equal the text dump; prints "same" or the first
                                            difference
-  check_json.py report CHECK_JSON          one line per report: uri, outcome, errors, warnings,
+  check_json.py report CHECK_JSON          one line per report: file, outcome, errors, warnings,
                                            truncated, the codes listed, the stats
 """
 import json
@@ -62,7 +62,7 @@ def main():
             reports = json.load(f)
         for r in reports:
             issues = r["issues"]
-            print(r["uri"].rsplit("/", 1)[-1], r["outcome"], issues["numErrors"],
+            print(r["file"].rsplit("/", 1)[-1], r["outcome"], issues["numErrors"],
                   issues["numWarnings"], issues["truncated"],
                   ",".join(m["code"] + "@" + str(m["offset"]) for m in issues["messages"]),
                   ",".join("%s=%d" % kv for kv in sorted(r["stats"].items())))

@@ -9,7 +9,7 @@ import { createServer } from "node:http";
 import { dirname, join } from "node:path";
 import { after, before, describe, test } from "node:test";
 import { openBytes, openPage } from "./browser.mjs";
-import { casePath, nativeDump, nativeDumpJson, read, samplePath, viewerHtml } from "./support.mjs";
+import { casePath, nativeDump, nativeDumpJson, nativeDumpStderr, read, samplePath, viewerHtml } from "./support.mjs";
 
 let browser;
 const dialogs = [];
@@ -40,10 +40,10 @@ describe("outcomes", () => {
     assert.deepEqual(result, { outcome: "failed", status: 'Error reading: "cut.kxm"', failure: native.failure });
     assert.equal(result.failure.cause, "count-exceeds-file");
     assert.equal(await statusLine(), 'Error reading: "cut.kxm"');
-    // kxm's second line on stderr is "kxm: cut.kxm: " and the explanation.
-    const stderr = nativeDump(path).stderr.split("\n");
+    // kxm-dump's second line on stderr is "kxm-dump: cut.kxm: " and the explanation.
+    const stderr = nativeDumpStderr(path).split("\n");
     assert.equal(stderr[0], 'Error reading: "cut.kxm"');
-    assert.equal("kxm: cut.kxm: " + (await explanationLine()), stderr[1]);
+    assert.equal("kxm-dump: cut.kxm: " + (await explanationLine()), stderr[1]);
     assert.match(await explanationLine(), /^count-exceeds-file at 0x00000091 in Frame ROOT "Scene" > Frame MESH > Mesh Index Data \(chunk at 0x00000089\): /);
     assert.equal(await treeText(), nativeDump(path).stdout);
   });

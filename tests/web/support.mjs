@@ -2,7 +2,7 @@
 // says it in the environment), and what the native kxm says of a file.
 import { spawnSync } from "node:child_process";
 import { existsSync, readFileSync } from "node:fs";
-import { basename, join } from "node:path";
+import { basename, dirname, join } from "node:path";
 
 function required(name) {
   const value = process.env[name];
@@ -37,6 +37,12 @@ export const golden = (name) => readFileSync(join(goldenDir, name), "latin1");
 export function nativeDump(path, args = []) {
   const run = spawnSync(nativeKxm, ["dump", ...args, basename(path)], { cwd: join(path, ".."), encoding: "latin1", maxBuffer: 1 << 30 });
   return { stdout: run.stdout, stderr: run.stderr, status: run.status };
+}
+
+// kxm-dump's stderr: the status line's text, then "kxm-dump: FILE: " and the explanation.
+export function nativeDumpStderr(path) {
+  const run = spawnSync(join(dirname(nativeKxm), "kxm-dump"), [basename(path)], { cwd: join(path, ".."), encoding: "latin1" });
+  return run.stderr;
 }
 
 export function nativeCheckJson(path) {

@@ -1,0 +1,152 @@
+#include "cli/file_runner.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
+namespace kxm {
+
+Tally& Tally::operator+=(const Tally& other) {
+  files += other.files;
+  loaded += other.loaded;
+  failed += other.failed;
+  withWarnings += other.withWarnings;
+  errors += other.errors;
+  warnings += other.warnings;
+  failedRun = failedRun || other.failedRun;
+  return *this;
+}
+
+unsigned machineCores() {
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One line on stderr, redrawn in place and erased before anything else is written there; only
+// on a terminal, and only once a run has taken about a second.
+class Progress {
+ public:
+  Progress(bool wanted, std::size_t total) : total_(total), start_(Clock::now()) {
+#if defined(_WIN32)
+    enabled_ = wanted && _isatty(_fileno(stderr));
+#else
+    enabled_ = wanted && isatty(fileno(stderr));
+    winsize size{};
+    if (enabled_ && ioctl(fileno(stderr), TIOCGWINSZ, &size) == 0 && size.ws_col > 20) {
+      width_ = size.ws_col;
+    }
+#endif
+  }
+  ~Progress() { clear(); }
+
+  void show(std::size_t done, const std::string& current) {
+    const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+    if (!enabled_ || seconds < 1.0) return;
+    char head[64];
+    std::snprintf(head, sizeof head, "%zu of %zu files, %.0f s: ", done, total_, seconds);
+    std::string line = head;
+    const std::size_t room = width_ - 1 > line.size() ? width_ - 1 - line.size() : 0;
+    // The end of a long path says more than its start.
+    line += current.size() <= room ? current : "..." + current.substr(current.size() - room + 3);
+    std::fprintf(stderr, "\r\033[K%s", line.c_str());
+    std::fflush(stderr);
+    shown_ = true;
+  }
+  void clear() {
+    if (!shown_) return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    shown_ = false;
+  }
+
+ private:
+  bool enabled_ = false;
+  bool shown_ = false;
+  std::size_t width_ = 80;
+  std::size_t total_;
+  Clock::time_point start_;
+};
+
+struct Slot {
+  Output out, err;
+  Tally tally;
+  bool done = false;
+};
+
+}  // namespace
+
+Tally runOverInputs(const std::vector<Input>& inputs, const RunSettings& settings,
+                    const FileWork& work, Output& out, Output& err) {
+  Tally total;
+  if (inputs.size() == 1) {  // nothing to order, nothing to show progress of: straight out
+    total += work(0, inputs[0], out, err);
+    return total;
+  }
+  const std::size_t workers = std::min<std::size_t>(std::max(1u, settings.jobs), inputs.size());
+  std::vector<std::unique_ptr<Slot>> slots(inputs.size());
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::size_t next = 0;     // the next file a worker takes
+  std::size_t emitted = 0;  // files written out so far
+
+  auto worker = [&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      // A worker runs at most `workers` files ahead of what is written, so that no more
+      // results, and no more models, are held than there are workers.
+      changed.wait(lock, [&] { return next >= inputs.size() || next < emitted + workers; });
+      if (next >= inputs.size()) return;
+      const std::size_t index = next++;
+      auto slot = std::make_unique<Slot>();
+      lock.unlock();
+      slot->tally = work(index, inputs[index], slot->out, slot->err);
+      lock.lock();
+      slot->done = true;
+      slots[index] = std::move(slot);
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < workers; ++i) threads.emplace_back(worker);
+
+  Progress progress(settings.progress, inputs.size());
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    while (emitted < inputs.size()) {
+      if (!changed.wait_for(lock, std::chrono::milliseconds(100),
+                            [&] { return slots[emitted] && slots[emitted]->done; })) {
+        progress.show(emitted, inputs[emitted].shown);
+        continue;
+      }
+      std::unique_ptr<Slot> slot = std::move(slots[emitted]);
+      lock.unlock();
+      progress.clear();
+      out.write(slot->out.text());
+      err.write(slot->err.text());
+      total += slot->tally;
+      slot.reset();
+      lock.lock();
+      ++emitted;
+      changed.notify_all();
+    }
+  }
+  for (std::thread& thread : threads) thread.join();
+  return total;
+}
+
+}  // namespace kxm

@@ -1,0 +1,106 @@
+#include "cli/inputs.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "reader/byte_cursor.h"
+
+namespace kxm {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool endsInKxm(const fs::path& path) {
+  std::string ext = path.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) {
+    return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  });
+  return ext == ".kxm";
+}
+
+// Reads a stream whole, stopping one byte past the largest file a load takes, which then says
+// the file is too large; false when the stream fails.
+bool readWhole(std::FILE* in, std::vector<std::uint8_t>& bytes) {
+  std::uint8_t piece[1 << 16];
+  while (bytes.size() <= kOffsetLimit) {
+    const std::size_t got = std::fread(piece, 1, sizeof piece, in);
+    bytes.insert(bytes.end(), piece, piece + got);
+    if (got < sizeof piece) return !std::ferror(in);
+  }
+  return true;
+}
+
+void addFolder(const std::string& named, InputList& list) {
+  std::vector<Input> found;
+  std::error_code error;
+  const fs::path folder(named);
+  fs::recursive_directory_iterator it(folder, error), end;
+  for (; !error && it != end; it.increment(error)) {
+    std::error_code typeError;
+    if (!it->is_regular_file(typeError) || !endsInKxm(it->path())) continue;
+    Input input;
+    input.path = it->path().string();
+    input.shown = input.path;
+    input.relative = it->path().lexically_relative(folder);
+    found.push_back(std::move(input));
+  }
+  if (error) {
+    list.warnings.push_back(named + ": warning: the folder could not be read whole: " +
+                            error.message());
+  }
+  if (found.empty() && !error) {
+    list.warnings.push_back(named + ": warning: no .kxm files in this folder");
+  }
+  std::sort(found.begin(), found.end(),
+            [](const Input& a, const Input& b) { return a.path < b.path; });
+  for (Input& input : found) list.files.push_back(std::move(input));
+}
+
+}  // namespace
+
+InputList expandInputs(const std::vector<std::string>& named, std::FILE* in) {
+  InputList list;
+  list.several = named.size() > 1;
+  std::shared_ptr<const std::vector<std::uint8_t>> stdinBytes;
+  bool stdinUnreadable = false;
+  for (const std::string& name : named) {
+    std::error_code error;
+    if (name != "-" && fs::is_directory(name, error)) {
+      list.several = true;
+      addFolder(name, list);
+      continue;
+    }
+    Input input;
+    input.path = name;
+    input.shown = name == "-" ? "<stdin>" : name;
+    input.relative = name == "-" ? fs::path("stdin.kxm") : fs::path(name).filename();
+    if (name == "-") {
+      if (!stdinBytes && !stdinUnreadable) {
+        auto bytes = std::make_shared<std::vector<std::uint8_t>>();
+        stdinUnreadable = !readWhole(in, *bytes);
+        stdinBytes = std::move(bytes);
+      }
+      input.bytes = stdinBytes;
+      input.stdinUnreadable = stdinUnreadable;
+    }
+    list.files.push_back(std::move(input));
+  }
+  return list;
+}
+
+LoadOutcome loadInput(const Input& input, Model& model, ChunkSink* sink, LoadObserver* observer,
+                      const BlockSource& blocks) {
+  if (input.stdinUnreadable) {
+    model.clearModel();
+    LoadOutcome outcome;
+    outcome.failure.cause = FailureCause::ReadError;
+    outcome.failure.hasOffset = false;
+    outcome.failure.message = "standard input could not be read";
+    return outcome;
+  }
+  if (input.bytes) return load(*input.bytes, model, sink, observer, std::nullopt, blocks);
+  return load(input.path.c_str(), model, sink, observer, std::nullopt, blocks);
+}
+
+}  // namespace kxm

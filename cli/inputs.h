@@ -1,0 +1,44 @@
+// The files a kxm command works on: each named file, the .kxm files of each named folder, and
+// standard input for "-".
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/model.h"
+#include "reader/load.h"
+
+namespace kxm {
+
+struct Input {
+  std::string path;                // as named, or as found below a named folder; "-" for stdin
+  std::string shown;               // in messages and reports: the path, or "<stdin>"
+  std::filesystem::path relative;  // below its named folder; a named file's own name
+  // Standard input's bytes, read once however often "-" is named; null for a path.
+  std::shared_ptr<const std::vector<std::uint8_t>> bytes;
+  bool stdinUnreadable = false;
+};
+
+struct InputList {
+  std::vector<Input> files;
+  // Diagnostics about the folders: one without .kxm files, one that could not be read.
+  std::vector<std::string> warnings;
+  // More than one thing named, or a folder: the run ends with a totals line.
+  bool several = false;
+};
+
+// A named folder is walked below for files whose names end in ".kxm" in any case, in sorted path
+// order, without following links to folders (so no walk goes round in a circle). A named file is
+// taken whatever its name; one that does not exist is kept, for its load to say so. `in` is
+// read whole for "-".
+InputList expandInputs(const std::vector<std::string>& named, std::FILE* in);
+
+// Loads an input as `load` loads a path, from standard input's bytes for "-".
+[[nodiscard]] LoadOutcome loadInput(const Input& input, Model& model, ChunkSink* sink,
+                                    LoadObserver* observer, const BlockSource& blocks);
+
+}  // namespace kxm
