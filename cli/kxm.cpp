@@ -188,6 +188,7 @@ int main(int argc, char** argv) {
   infoCommand->add_option("--texture-dir", info.textureDirs,
                           "Look for texture images here too, after the model's folder "
                           "(repeatable, in the order given).")
+      ->allow_extra_args(false)  // one folder per --texture-dir: what follows is an input
       ->type_name("DIR");
   addRunFlags(infoCommand, infoRun, "Print no summaries: only what failed, and the totals.");
   infoCommand->add_option("INPUT", infoRun.inputs, "KXM files and folders.")->required();
@@ -208,6 +209,7 @@ int main(int argc, char** argv) {
   exportCommand->add_option("--texture-dir", exportRequest.textureDirs,
                             "Look for texture images here too, after the model's folder "
                             "(repeatable, in the order given).")
+      ->allow_extra_args(false)  // one folder per --texture-dir: what follows is an input
       ->type_name("DIR");
   exportCommand->add_option("--out-dir", outDir, "Export every INPUT into this folder.")
       ->type_name("DIR");

@@ -2,7 +2,9 @@
 // exit; kxm's JSON read back by a real JSON parser.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -187,21 +189,21 @@ TEST_F(KxmDump, OutputThatCannotBeWrittenIsAnError) {
 
 using Kxm = KxmDump;
 
-TEST_F(Kxm, DumpIsKxmDumpByteForByte) {
+TEST_F(Kxm, DumpIsKxmDumpByteForByteAndFailsAsCheckDoes) {
   for (const fs::path& file : outcomeFiles(dir)) {
+    const std::string path = " \"" + hostPath(file.string()) + "\"";
     for (const char* flags : {"", "--no-names", "--no-values", "--no-names --no-values"}) {
-      const std::string arguments = std::string(flags) + " \"" + hostPath(file.string()) + "\"";
-      const DumpRun reference = run(arguments);
-      const DumpRun dumped = run("dump " + arguments, KXM);
+      const DumpRun reference = run(flags + path);
+      const DumpRun dumped = run(std::string("dump ") + flags + path, KXM);
       EXPECT_EQ(dumped.status, reference.status) << file;
       EXPECT_EQ(dumped.out, reference.out) << file << " " << flags;
-      // The explanation is begun by the program's name.
-      std::string err = reference.err;
-      for (std::size_t at = err.find("kxm-dump: "); at != std::string::npos;
-           at = err.find("kxm-dump: ", at)) {
-        err.replace(at, 10, "kxm: ");
+      // kxm explains a failed load with the line kxm check gives it.
+      std::string errors;
+      std::istringstream lines(run("check" + path, KXM).out);
+      for (std::string line; std::getline(lines, line);) {
+        if (line.find(": error: ") != std::string::npos) errors += line + "\n";
       }
-      EXPECT_EQ(dumped.err, err) << file;
+      EXPECT_EQ(dumped.err, errors) << file;
     }
   }
 }
@@ -274,7 +276,9 @@ TEST_F(Kxm, CheckSaysEachFindingAsCompilersDo) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out, hostPath(file) + ": 0 errors, 1 warning (1 not listed)\n" +
                              "nowhere.kxm: error: No such file or directory [file-not-found]\n"
-                             "nowhere.kxm: 1 error, 0 warnings\n");
+                             "nowhere.kxm: 1 error, 0 warnings\n"
+                             "2 files: 1 loaded, 1 failed to load, 1 with warnings; 1 error, 1 "
+                             "warning\n");
 }
 
 TEST_F(Kxm, InfoSummarisesTheModel) {
@@ -311,7 +315,8 @@ TEST_F(Kxm, InfoSummarisesTheModel) {
   const DumpRun failed = run("info \"" + hostPath((dir / "nowhere.kxm").string()) + "\"", KXM);
   EXPECT_EQ(failed.status, 1);
   EXPECT_EQ(failed.out, "");
-  EXPECT_NE(failed.err.find(": file-not-found: No such file or directory"), std::string::npos);
+  EXPECT_EQ(failed.err, hostPath((dir / "nowhere.kxm").string()) +
+                            ": error: No such file or directory [file-not-found]\n");
 }
 
 TEST_F(Kxm, ExportWritesTheWholeFileOrNothing) {
@@ -331,7 +336,8 @@ TEST_F(Kxm, ExportWritesTheWholeFileOrNothing) {
   ASSERT_TRUE(cutFile.closeAll().save((dir / "cut.kxm").string()));
   const DumpRun cut = run("export " + quoted(dir / "cut.kxm") + " " + quoted(dir / "cut.glb"), KXM);
   EXPECT_EQ(cut.status, 1);
-  EXPECT_NE(cut.err.find("cut.kxm: count-exceeds-file at 0x"), std::string::npos) << cut.err;
+  EXPECT_NE(cut.err.find("cut.kxm:0x0000004B: error: "), std::string::npos) << cut.err;
+  EXPECT_NE(cut.err.find(" [count-exceeds-file] in Frame ROOT \"cut\""), std::string::npos);
   EXPECT_FALSE(fs::exists(dir / "cut.glb"));
 
   const DumpRun wrong = run("export " + sample + " " + quoted(dir / "sample.obj"), KXM);
@@ -343,26 +349,225 @@ TEST_F(Kxm, ExportWritesTheWholeFileOrNothing) {
                                 " " + quoted(dir / "x.glb"),
                             KXM);
     EXPECT_EQ(bad.status, 2) << ticks;
-    EXPECT_NE(bad.err.find("must be a positive number"), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("--ticks-per-second wants a positive number, not '"), std::string::npos)
+        << bad.err;
   }
   for (const auto& entry : fs::directory_iterator(dir)) {
     EXPECT_NE(entry.path().extension(), ".partial") << entry.path();
   }
 }
 
-TEST_F(Kxm, UsageErrorsExitWithTwo) {
-  for (const char* arguments : {"", "bogus", "dump", "check", "dump a b", "check --max-issues x a",
-                                "dump --bogus a"}) {
-    const DumpRun r = run(arguments, KXM);
-    EXPECT_EQ(r.status, 2) << arguments;
-    EXPECT_EQ(r.err.rfind("kxm: ", 0), 0u) << arguments << r.err;
+TEST_F(Kxm, UsageErrorsSayWhatIsWantedAndWhereHelpIs) {
+  const struct {
+    const char* arguments;
+    const char* err;  // the start of stderr
+  } cases[] = {
+      {"", "kxm: A subcommand is required\nRun 'kxm --help'"},
+      {"bogus", "kxm: 'bogus' is not a subcommand; the subcommands are check, dump, export, help "
+                "and info\nRun 'kxm --help'"},
+      {"dump", "kxm: INPUT is required\nRun 'kxm dump --help'"},
+      {"check --max-issues abc a",
+       "kxm: --max-issues wants a whole number of 0 or more, not 'abc'\nRun 'kxm check --help'"},
+      {"check --max-issues -1 a", "kxm: --max-issues wants a whole number of 0 or more, not '-1'"},
+      {"info -j 0 a", "kxm: --jobs wants a whole number of 1 or more, not '0'"},
+      {"dump --bogus a", "kxm: The following argument was not expected: --bogus\nRun 'kxm dump"},
+      {"export a", "kxm: export wants FILE and OUT, or --out-dir DIR and the inputs\n"},
+      {"export --out-dir o --format obj a", "kxm: --format: obj not in {glb,gltf}"},
+      {"help nothing", "kxm: 'nothing' is not a subcommand\nRun 'kxm help --help'"},
+  };
+  for (const auto& c : cases) {
+    const DumpRun r = run(c.arguments, KXM);
+    EXPECT_EQ(r.status, 2) << c.arguments;
+    EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << c.arguments << "\n" << r.err;
   }
-  for (const char* arguments : {"--help", "dump --help", "check -h", "--version"}) {
+  for (const char* arguments : {"--help", "help", "dump --help", "help check", "--version"}) {
     const DumpRun r = run(arguments, KXM);
     EXPECT_EQ(r.status, 0) << arguments;
     EXPECT_FALSE(r.out.empty()) << arguments;
   }
+  EXPECT_EQ(run("help check", KXM).out, run("check --help", KXM).out);
 }
+
+// The synopses of the README and of the man page are the usage lines of --help, word for word.
+TEST_F(Kxm, ReadmeAndManPageShowTheSynopsesOfHelp) {
+  std::vector<std::string> usage;
+  for (const char* command : {"", "dump ", "check ", "info ", "export ", "help "}) {
+    std::istringstream lines(run(std::string(command) + "--help", KXM).out);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("Usage: ", 0) == 0 || line.rfind("   or: ", 0) == 0) {
+        usage.push_back(line.substr(7));
+      }
+    }
+  }
+  ASSERT_EQ(usage.size(), 8u);
+  const std::string readme = readFile(fs::path(KXM_SOURCE_DIR) / "README.md");
+  // The man page's synopsis, its roff taken away: one line per .br, words joined as man sets them.
+  std::string man, synopsis = readFile(fs::path(KXM_SOURCE_DIR) / "docs/kxm.1");
+  synopsis = synopsis.substr(synopsis.find(".SH SYNOPSIS\n") + 13);
+  synopsis = synopsis.substr(0, synopsis.find(".SH "));
+  std::istringstream lines(synopsis);
+  for (std::string line; std::getline(lines, line);) {
+    if (line == ".br") {
+      man += "\n";
+      continue;
+    }
+    const std::size_t space = line.find(' ');
+    std::string words = line.substr(space + 1);
+    for (const char* roff : {"\\fR", "\\fI", "\\fB", "\\"}) {
+      for (std::size_t at = words.find(roff); at != std::string::npos; at = words.find(roff)) {
+        words.erase(at, std::strlen(roff));
+      }
+    }
+    // .B and .I keep their spaces; .RB, .BR and .IR join their words.
+    if (line.rfind(".B ", 0) != 0 && line.rfind(".I ", 0) != 0) {
+      words.erase(std::remove(words.begin(), words.end(), ' '), words.end());
+    }
+    if (!man.empty() && man.back() != '\n') man += ' ';
+    man += words;
+  }
+  for (const std::string& line : usage) {
+    EXPECT_NE(readme.find("\n    " + line + "\n"), std::string::npos) << line;
+    EXPECT_NE(("\n" + man + "\n").find("\n" + line + "\n"), std::string::npos)
+        << line << "\nin\n" << man;
+  }
+}
+
+#if !defined(_WIN32)  // names with accents, links and /dev/full are POSIX's
+// A folder as a game leaves it: nested folders, spaces and accents, capitals, other files, a
+// broken model, a link back to the top.
+class KxmFolders : public Kxm {
+ protected:
+  void SetUp() override {
+    Kxm::SetUp();
+    const fs::path models = dir / "game" / "Models";
+    fs::create_directories(models / "sub");
+    fs::create_directories(dir / "game" / "empty");
+    fs::copy_file(KXM_SAMPLE, models / "b.kxm");
+    fs::copy_file(KXM_SAMPLE, models / "a b \xc3\xa9.KXM");
+    fs::copy_file(KXM_SAMPLE, dir / "game" / "notes.txt");
+    KxmWriter cut;
+    cut.open(1).chunkStr(101, "cut").open(103).chunkI32(114, 3).head(116, 4).u16(1).u16(2);
+    ASSERT_TRUE(cut.closeAll().save((models / "sub" / "cut.kxm").string()));
+    fs::create_directory_symlink("../..", models / "sub" / "loop");
+  }
+  // kxm run in the folder, so that paths are as a user types them; `arguments` may redirect.
+  DumpRun in(const std::string& arguments) {
+    const fs::path out = dir / "stdout", err = dir / "stderr";
+    const std::string command = "(cd \"" + dir.string() + "\" && \"" KXM "\" " + arguments +
+                                ") > \"" + out.string() + "\" 2> \"" + err.string() + "\"";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+  }
+};
+
+constexpr const char* kCutError =
+    "game/Models/sub/cut.kxm:0x00000043: warning: its length field says 4 bytes; 3 indices of 2 "
+    "bytes take 6 [data-size-mismatch] in Frame ROOT \"cut\" > Frame MESH > Mesh Index Data\n"
+    "game/Models/sub/cut.kxm:0x0000004B: error: index data needs 6 bytes, 4 are left "
+    "[count-exceeds-file] in Frame ROOT \"cut\" > Frame MESH > Mesh Index Data\n"
+    "game/Models/sub/cut.kxm: 1 error, 1 warning\n";
+
+TEST_F(KxmFolders, AFolderIsWalkedForKxmFilesInSortedOrder) {
+  const DumpRun r = in("check game");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out,
+            "game/Models/a b \xc3\xa9.KXM: 0 errors, 0 warnings\n"
+            "game/Models/b.kxm: 0 errors, 0 warnings\n" +
+                std::string(kCutError) +
+            "3 files: 2 loaded, 1 failed to load, 1 with warnings; 1 error, 1 warning\n");
+  // Quiet: the problems and the totals. A named file is taken whatever its name; a named folder
+  // without models is a warning.
+  const DumpRun quiet = in("check --quiet game/notes.txt game/empty game/Models/sub");
+  EXPECT_EQ(quiet.status, 1);
+  EXPECT_EQ(quiet.err, "game/empty: warning: no .kxm files in this folder\n");
+  EXPECT_EQ(quiet.out, std::string(kCutError) +
+                           "2 files: 1 loaded, 1 failed to load, 1 with warnings; 1 error, 1 "
+                           "warning\n");
+  const DumpRun info = in("info --quiet game");
+  EXPECT_EQ(info.out, "3 files: 2 loaded, 1 failed to load\n");
+  EXPECT_EQ(info.err.rfind("game/Models/sub/cut.kxm:0x0000004B: error: ", 0), 0u) << info.err;
+}
+
+TEST_F(KxmFolders, EveryJobCountWritesTheSameBytes) {
+  for (const char* command : {"check", "check --json --max-issues 1", "info", "info --json",
+                              "dump", "dump --json --no-names", "dump --offsets"}) {
+    const std::string arguments =
+        std::string(command) + " game - game/Models/b.kxm < game/notes.txt";
+    const DumpRun one = in(arguments + " -j 1");
+    const DumpRun three = in(arguments + " -j 3");
+    EXPECT_EQ(one.status, 1) << command;
+    EXPECT_EQ(three.status, one.status) << command;
+    EXPECT_EQ(three.out, one.out) << command;
+    EXPECT_EQ(three.err, one.err) << command;
+    EXPECT_NE((one.out + one.err).find("5 files: 4 "), std::string::npos) << command;
+    EXPECT_NE(one.out.find("<stdin>"), std::string::npos) << command;
+  }
+}
+
+TEST_F(KxmFolders, ExportMirrorsTheFoldersAndRefusesSharedNames) {
+  const DumpRun r = in("export --quiet --out-dir out game game/notes.txt");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), "4 files: 3 exported, 1 failed\n");
+  for (const char* written : {"out/Models/a b \xc3\xa9.glb", "out/Models/b.glb", "out/notes.glb"}) {
+    EXPECT_EQ(readFile(dir / written).substr(0, 4), "glTF") << written;
+  }
+  EXPECT_FALSE(fs::exists(dir / "out/Models/sub"));
+  const DumpRun gltf = in("export --out-dir text --format gltf game/Models/b.kxm");
+  EXPECT_EQ(gltf.status, 0) << gltf.err;
+  EXPECT_TRUE(fs::exists(dir / "text/b.gltf") && fs::exists(dir / "text/b.bin"));
+
+  // b.kxm named twice, and b.KXM beside it: both go to out2/b.glb.
+  fs::copy_file(KXM_SAMPLE, dir / "game" / "b.KXM");
+  for (const char* inputs : {"game/Models/b.kxm game/Models", "game/Models/b.kxm game/b.KXM"}) {
+    const DumpRun shared = in(std::string("export --out-dir out2 ") + inputs);
+    EXPECT_EQ(shared.status, 2) << inputs;
+    EXPECT_NE(shared.err.find(" would be written here; nothing written"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "out2"));
+  }
+}
+
+TEST_F(KxmFolders, JsonSaysWhoWroteItAndNamesTheFileByItsCharacters) {
+  fs::copy_file(KXM_SAMPLE, dir / "game" / "caf\xe9.kxm");  // Latin-1, not UTF-8
+  const DumpRun r = in("info --json \"game/Models/a b \xc3\xa9.KXM\" \"game/caf\xe9.kxm\" nowhere");
+  EXPECT_EQ(r.status, 1);
+  std::istringstream documents(r.out);
+  std::string utf8, bytes, missing;
+  std::getline(documents, utf8);
+  std::getline(documents, bytes);
+  std::getline(documents, missing);
+  std::string version = in("--version").out;  // "kxm 1.0.0\n"
+  version.pop_back();
+  EXPECT_EQ(utf8.rfind("{\"generator\":\"" + version +
+                           "\",\"file\":\"game/Models/a b \xc3\xa9.KXM\",\"outcome\":\"loaded\"",
+                       0),
+            0u)
+      << utf8;
+  EXPECT_NE(utf8.find("\"material\":{\"diffuse\":[0.9,0.75,0.55,1],"), std::string::npos) << utf8;
+  EXPECT_NE(utf8.find("\"name\":\"Varnish\",\"indexStart\":0,\"indexCount\":6,\"material\":{"
+                      "\"diffuse\":[1,0.9,0.7,1],"),
+            std::string::npos);
+  EXPECT_NE(bytes.find("\"file\":\"game/caf\\u00e9.kxm\",\"fileIsBytes\":true,"), std::string::npos)
+      << bytes;
+  EXPECT_NE(missing.find("\"file\":\"nowhere\",\"outcome\":\"missing\",\"failure\":{\"cause\":"
+                         "\"file-not-found\""),
+            std::string::npos)
+      << missing;
+}
+
+TEST_F(KxmFolders, AnOutputThatCannotBeWrittenFails) {
+  for (const char* command : {"check", "check --json", "info", "info --json", "dump", "dump --json",
+                              "dump --offsets"}) {
+    for (const char* inputs : {"game/Models/b.kxm", "game"}) {
+      const DumpRun r = in(std::string(command) + " " + inputs + " > /dev/full");
+      EXPECT_EQ(r.status, 1) << command;
+      EXPECT_NE(r.err.find("kxm: cannot write the output: No space left on device\n"),
+                std::string::npos)
+          << command << r.err;
+    }
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace kxm::test
