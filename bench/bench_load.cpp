@@ -3,11 +3,17 @@
 //   load:  loadFile from a file into the in-memory tree (what the viewer does)
 //   dump:  the same, then the tree printed to /dev/null (what kxm-dump does)
 //   export: the model kept, built into a glTF document and written as a GLB (kxm export)
+//   folder_check: kxm check over a folder of 1,000 files of the set above, at -j 1 and -j 2
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
+
+#include "cli/check_command.h"
+#include "cli/file_runner.h"
 
 #include "bench/bench_files.h"
 #include "cli/huge_page_blocks.h"
@@ -89,6 +95,59 @@ BENCHMARK(exportRun)
     ->Name("mesh_vertices_export")
     ->ArgNames({"vertices", "normals"})
     ->ArgsProduct({{1000000, 2000000}, {-1, 0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// A folder of 1,000 files, the six kinds of the set in turn, each small enough (a few hundred KB)
+// that the thousand make one run of a few seconds: written once, in the temporary folder.
+std::string benchFolder() {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / "kxm-bench-folder-1000";
+  const struct {
+    const char* name;
+    Generator generate;
+    std::int64_t n;
+  } kinds[] = {{"mesh", meshFile, 10000},          {"flat", flatMeshFile, 10000},
+               {"textures", textureListFile, 2000}, {"animations", animationChainFile, 2000},
+               {"siblings", siblingChainFile, 2000}, {"chunks", smallChunksFile, 20000}};
+  if (fs::exists(folder / "done")) return folder.string();
+  fs::create_directories(folder);
+  for (int i = 0; i < 1000; ++i) {
+    const auto& kind = kinds[i % 6];
+    const auto bytes = kind.generate(kind.n + i);
+    std::ofstream(folder / (std::string(kind.name) + "-" + std::to_string(i) + ".kxm"),
+                  std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  std::ofstream(folder / "done") << "1000 files\n";
+  return folder.string();
+}
+
+// kxm check --quiet over the folder with range(0) workers, its report kept in memory.
+void folderCheck(benchmark::State& state) {
+  const InputList inputs = expandInputs({benchFolder()}, stdin);
+  CheckRequest request;
+  request.quiet = true;
+  const RunSettings settings{static_cast<unsigned>(state.range(0)), false};
+  std::uint64_t loaded = 0;
+  for (auto _ : state) {
+    Output out, err;
+    const Tally total = runOverInputs(
+        inputs.files, settings,
+        [&](std::size_t i, const Input& input, Output& o, Output&) {
+          return checkFile(request, i, input, o);
+        },
+        out, err);
+    loaded = total.loaded;
+  }
+  state.counters["files"] = static_cast<double>(inputs.files.size());
+  state.counters["loaded"] = static_cast<double>(loaded);
+}
+BENCHMARK(folderCheck)
+    ->Name("folder_check")
+    ->ArgName("jobs")
+    ->Arg(1)
+    ->Arg(2)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
