@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/check_command.h"
+#include "cli/diff_command.h"
 #include "cli/dump_command.h"
 #include "cli/export_command.h"
 #include "cli/file_runner.h"
@@ -42,6 +43,8 @@ const std::map<std::string, std::vector<std::string>>& synopses() {
        {"kxm export [--ticks-per-second N] [--texture-dir DIR]... [--quiet] FILE OUT.glb|OUT.gltf",
         "kxm export --out-dir DIR [--format glb|gltf] [--ticks-per-second N] "
         "[--texture-dir DIR]... [-j N] [--quiet] INPUT..."}},
+      {"diff",
+       {"kxm diff [--no-names] [--no-values] [--epsilon E] [--max-differences N] [--json] A B"}},
       {"help", {"kxm help [SUBCOMMAND]"}},
   };
   return kSynopses;
@@ -108,14 +111,14 @@ std::string totalsHead(const Tally& t) {
   return kxm::plural(t.files, "file", "files") + ": ";
 }
 
-// Writes the totals of a run over several files, then says whether everything was written.
-int finish(const Tally& total, Output& out) {
+// Whether everything went out; when not, says so.
+bool written(const Output& out) {
   if (out.failed() || std::fflush(stdout) != 0 || std::ferror(stdout)) {
     const int error = out.error() != 0 ? out.error() : errno;
     std::fprintf(stderr, "kxm: cannot write the output: %s\n", std::strerror(error));
-    return 1;
+    return false;
   }
-  return total.failedRun ? 1 : 0;
+  return true;
 }
 
 CLI::App* subcommandNamed(CLI::App& app, const std::string& name) {
@@ -221,6 +224,40 @@ int main(int argc, char** argv) {
                             "FILE and OUT; with --out-dir, KXM files and folders.")
       ->required();
 
+  kxm::DiffRequest diff;
+  std::vector<std::string> diffFiles;
+  CLI::App* diffCommand = app.add_subcommand(
+      "diff",
+      "Say what differs between the files A and B: their trees aligned by chunk path, then the "
+      "content of the chunks in both, element by element. Exit 0 when they hold the same, 1 "
+      "when they differ, 2 on trouble.");
+  diffCommand->add_flag_callback(
+      "--no-names", [&diff] { diff.showNames = false; },
+      "Compare the labels without the names that the files carry.");
+  diffCommand->add_flag_callback(
+      "--no-values", [&diff] { diff.showValues = false; },
+      "Compare the labels without the values that chunks carry.");
+  diffCommand->add_option("--epsilon", diff.epsilon, "Floats this close are the same (default 0).")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            double value = -1;
+            if (CLI::detail::lexical_cast(text, value) && std::isfinite(value) && value >= 0) {
+              return {};
+            }
+            return "wants a number of 0 or more, not '" + text + "'";
+          },
+          ""))
+      ->type_name("E");
+  diffCommand
+      ->add_option("--max-differences", diff.maxDifferences,
+                   "List at most N differences; the count is never capped (default 100).")
+      ->check(wholeNumber(0))
+      ->type_name("N");
+  diffCommand->add_flag("--json", diff.json, "Print one JSON document.");
+  diffCommand->add_option("A B", diffFiles, "The two KXM files (one of them may be -).")
+      ->required()
+      ->expected(2);
+
   std::string helpTopic;
   CLI::App* helpCommand = app.add_subcommand("help", "Show the help of kxm or of a subcommand.");
   helpCommand->add_option("SUBCOMMAND", helpTopic, "The subcommand.");
@@ -228,8 +265,8 @@ int main(int argc, char** argv) {
   // An unknown first word is named, with the words that are known.
   if (argc > 1 && argv[1][0] != '-' && subcommandNamed(app, argv[1]) == nullptr) {
     return usageError(std::string("'") + argv[1] +
-                          "' is not a subcommand; the subcommands are check, dump, export, help "
-                          "and info",
+                          "' is not a subcommand; the subcommands are check, diff, dump, export, "
+                          "help and info",
                       "");
   }
   try {
@@ -260,6 +297,16 @@ int main(int argc, char** argv) {
   }
 
   Output out(stdout), err(stderr);
+  if (*diffCommand) {
+    for (const std::string& file : diffFiles) {
+      if (file != "-" && std::filesystem::is_directory(file)) {
+        return usageError(file + ": diff compares two files, not folders", "diff");
+      }
+    }
+    const kxm::InputList inputs = kxm::expandInputs(diffFiles, stdin);
+    const int status = kxm::runDiff(diff, inputs.files[0], inputs.files[1], out, err);
+    return written(out) ? status : 2;  // as diff(1): trouble is 2
+  }
   RunFlags& run = *dumpCommand    ? dumpRun
                   : *checkCommand ? checkRun
                   : *infoCommand  ? infoRun
@@ -342,5 +389,6 @@ int main(int argc, char** argv) {
                 std::to_string(total.failed) + " failed\n");
     }
   }
-  return finish(total, out);
+  if (!written(out)) return 1;
+  return total.failedRun ? 1 : 0;
 }

@@ -357,14 +357,55 @@ TEST_F(Kxm, ExportWritesTheWholeFileOrNothing) {
   }
 }
 
+TEST_F(Kxm, DiffAlignsTheTreesThenComparesTheContent) {
+  auto model = [&](const char* name, std::vector<float> positions, bool primitiveType) {
+    KxmWriter w;
+    w.open(1).chunkStr(101, "root").open(103).positions(std::move(positions)).indices({0, 1, 2});
+    if (primitiveType) w.chunkI32(117, 4);
+    w.end().close().end().close();
+    EXPECT_TRUE(w.save((dir / name).string()));
+    return " \"" + hostPath((dir / name).string()) + "\"";
+  };
+  const std::string a = model("a.kxm", {0, 0, 0, 2, 0, 0, 0, -1, 5}, false);
+  const std::string b = model("b.kxm", {0, 0, 0, 2, 0.25f, 0, 0, -1, 5}, true);
+  const std::string mesh = "Frames > Frame ROOT: \"root\" > Frame MESH > ";
+  const struct {
+    std::string arguments;
+    int status;
+    std::string out;
+  } cases[] = {
+      {a + a, 0, "the files hold the same\n"},
+      // The chunk B adds is one difference: the chunks after it still meet theirs.
+      {a + b, 1,
+       mesh + "Mesh Vertex Data: vertex 1 position (2, 0, 0) -> (2, 0.25, 0) at 0x00000070 -> "
+              "0x00000070\n" +
+           mesh + "Mesh Primitive Type: 4: only in the second file\n2 differences\n"},
+      {"--epsilon 0.5" + a + b, 1,
+       mesh + "Mesh Primitive Type: 4: only in the second file\n1 difference\n"},
+      {"--max-differences 1 --no-values" + b + a, 1,
+       mesh + "Mesh Vertex Data: vertex 1 position (2, 0.25, 0) -> (2, 0, 0) at 0x00000070 -> "
+              "0x00000070\n2 differences (1 not listed)\n"},
+      {a + " nowhere.kxm", 2, ""},
+  };
+  for (const auto& c : cases) {
+    const DumpRun r = run("diff " + c.arguments, KXM);
+    EXPECT_EQ(r.status, c.status) << c.arguments << r.err;
+    EXPECT_EQ(r.out, c.out) << c.arguments;
+  }
+  const DumpRun json = run("diff --json" + a + b, KXM);
+  EXPECT_NE(json.out.find(",\"count\":2,\"truncated\":false}\n"), std::string::npos) << json.out;
+}
+
 TEST_F(Kxm, UsageErrorsSayWhatIsWantedAndWhereHelpIs) {
   const struct {
     const char* arguments;
     const char* err;  // the start of stderr
   } cases[] = {
       {"", "kxm: A subcommand is required\nRun 'kxm --help'"},
-      {"bogus", "kxm: 'bogus' is not a subcommand; the subcommands are check, dump, export, help "
-                "and info\nRun 'kxm --help'"},
+      {"bogus", "kxm: 'bogus' is not a subcommand; the subcommands are check, diff, dump, export, "
+                "help and info\nRun 'kxm --help'"},
+      {"diff a", "kxm: A B: At least 2 required but received 1\nRun 'kxm diff --help'"},
+      {"diff --epsilon -1 a b", "kxm: --epsilon wants a number of 0 or more, not '-1'"},
       {"dump", "kxm: INPUT is required\nRun 'kxm dump --help'"},
       {"check --max-issues abc a",
        "kxm: --max-issues wants a whole number of 0 or more, not 'abc'\nRun 'kxm check --help'"},
@@ -391,7 +432,7 @@ TEST_F(Kxm, UsageErrorsSayWhatIsWantedAndWhereHelpIs) {
 // The synopses of the README and of the man page are the usage lines of --help, word for word.
 TEST_F(Kxm, ReadmeAndManPageShowTheSynopsesOfHelp) {
   std::vector<std::string> usage;
-  for (const char* command : {"", "dump ", "check ", "info ", "export ", "help "}) {
+  for (const char* command : {"", "dump ", "check ", "info ", "export ", "diff ", "help "}) {
     std::istringstream lines(run(std::string(command) + "--help", KXM).out);
     for (std::string line; std::getline(lines, line);) {
       if (line.rfind("Usage: ", 0) == 0 || line.rfind("   or: ", 0) == 0) {
@@ -399,7 +440,7 @@ TEST_F(Kxm, ReadmeAndManPageShowTheSynopsesOfHelp) {
       }
     }
   }
-  ASSERT_EQ(usage.size(), 8u);
+  ASSERT_EQ(usage.size(), 9u);
   const std::string readme = readFile(fs::path(KXM_SOURCE_DIR) / "README.md");
   // The man page's synopsis, its roff taken away: one line per .br, words joined as man sets them.
   std::string man, synopsis = readFile(fs::path(KXM_SOURCE_DIR) / "docs/kxm.1");
