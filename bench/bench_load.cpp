@@ -4,6 +4,7 @@
 //   dump:  the same, then the tree printed to /dev/null (what kxm-dump does)
 //   export: the model kept, built into a glTF document and written as a GLB (kxm export)
 //   folder_check: kxm check over a folder of 1,000 files of the set above, at -j 1 and -j 2
+//   small_chunks_diff: kxm diff of the 1,000,000-chunk file and a copy with one value changed
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "cli/check_command.h"
+#include "cli/diff_command.h"
 #include "cli/file_runner.h"
 
 #include "bench/bench_files.h"
@@ -148,6 +150,29 @@ BENCHMARK(folderCheck)
     ->ArgName("jobs")
     ->Arg(1)
     ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+void diffRun(benchmark::State& state) {
+  const std::int64_t n = state.range(0);
+  auto bytes = smallChunksFile(n);
+  const std::string a = cachedFile("small_chunks-" + std::to_string(n), bytes);
+  bytes[bytes.size() - 200] ^= 1;  // inside the payload of one of the last chunks
+  const std::string b = cachedFile("small_chunks-" + std::to_string(n) + "-changed", bytes);
+  const InputList inputs = expandInputs({a, b}, stdin);
+  std::string said;
+  for (auto _ : state) {
+    Output out, err;
+    if (runDiff(DiffRequest{}, inputs.files[0], inputs.files[1], out, err) != 1) {
+      state.SkipWithError("no difference");
+    }
+    said = out.text();
+  }
+  state.SetLabel(said.substr(said.rfind('\n', said.size() - 2) + 1, said.size() - 1));
+}
+BENCHMARK(diffRun)
+    ->Name("small_chunks_diff")
+    ->Arg(1000000)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

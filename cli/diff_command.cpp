@@ -84,7 +84,7 @@ std::string floats(const float* v, int n) {
 
 // How a data chunk's payload divides into elements, and the parts of each element compared.
 struct Part {
-  enum class Type { Floats, Colour, Index, Time, Byte };
+  enum class Type { Floats, Colour, Index, Time, Int32, Byte };
   const char* name;  // "" for an element that is one part
   std::uint32_t at;  // bytes into the element
   Type type;
@@ -271,6 +271,8 @@ Layout Differ::layoutOf(NodeHandle a) const {
                {"specular", 32, T::Floats, 4},
                {"emissive", 48, T::Floats, 4},
                {"power", 64, T::Floats, 1}}};
+    case chunk::BonesVertices: return {"bone vertex", "bone vertices", 4, {{"", 0, T::Int32}}};
+    case chunk::BonesWeights: return {"weight", "weights", 4, {{"", 0, T::Floats, 1}}};
     case chunk::FrameMatrix:
     case chunk::BonesTranslationMatrix:
       return {"matrix", "matrices", 64, {{"", 0, T::Floats, 16}}};
@@ -310,6 +312,11 @@ void Differ::compareElements(const Pair& pair) {
           if (loadU32Le(x) == loadU32Le(y)) continue;
           from = part.type == Part::Type::Colour ? hex8(loadU32Le(x)) : std::to_string(loadU32Le(x));
           to = part.type == Part::Type::Colour ? hex8(loadU32Le(y)) : std::to_string(loadU32Le(y));
+          break;
+        case Part::Type::Int32:
+          if (loadU32Le(x) == loadU32Le(y)) continue;
+          from = std::to_string(static_cast<std::int32_t>(loadU32Le(x)));
+          to = std::to_string(static_cast<std::int32_t>(loadU32Le(y)));
           break;
         case Part::Type::Index:
           if (loadU16Le(x) == loadU16Le(y)) continue;
