@@ -2,21 +2,43 @@
 # kxm over a game's folder of 300 models: check, info, dump and export --out-dir give their
 # totals, and write the same bytes with one job as with two.
 #
-#   tests/folder_walk.sh KXM MAKE_GAME_FOLDER WORK
+#   tests/folder_walk.sh KXM SAMPLE WORK
+#
+# The folder is as an old game leaves it, made from the sample (written by our own writer):
+# nested folders whose names hold spaces and accents, extensions in any case, every tenth model
+# broken (cut short, or a bad magic), and other files among them (notes, the models' texture).
 set -euo pipefail
-kxm=$1 make=$2 work=$3
+kxm=$1 sample=$2 work=$3
 rm -rf "$work" && mkdir -p "$work"
 cd "$work"
-"$make" game
+folders=("game/Game Data/Modèles" "game/Game Data/Modèles/Personnages" "game/Game Data/Props & Décor"
+         "game/levels/niveau 1" "game/levels/niveau 2/Été" "game/levels")
+stems=("model " "Lampe é " "prop_") extensions=(.kxm .KXM .Kxm)
+for folder in "${folders[@]}"; do
+  mkdir -p "$folder"
+  cp "$(dirname "$sample")/wood.png" "$folder/"
+  echo "not a model" > "$folder/notes.txt"
+done
+size=$(stat -c %s "$sample")
+for i in $(seq 0 299); do
+  file="${folders[i % 6]}/${stems[i % 3]}$(printf %03d "$i")${extensions[i % 3]}"
+  # Each model its own: the last byte of its custom data, which closes the file, is its number.
+  { head -c $((size - 1)) "$sample"; printf "\\$(printf %03o "$i")"; } > "$file"
+  if [ $((i % 20)) = 9 ]; then
+    truncate -s $((24 + i * 7 % (size - 24))) "$file"
+  elif [ $((i % 10)) = 9 ]; then
+    printf X | dd of="$file" bs=1 seek=8 conv=notrunc status=none
+  fi
+done
 failed=0
 fail() { echo "FAIL $*"; failed=1; }
 
-# Each run at -j 1 and -j 2: stdout, stderr and the exit status alike.
+# Each run at -j 1 and -j 2: stdout, stderr and the exit status alike; STDIN is each one's "-".
 same() {
   local name=$1; shift
   local s1=0 s2=0
-  "$kxm" "$@" -j 1 > "$name.1.out" 2> "$name.1.err" || s1=$?
-  "$kxm" "$@" -j 2 > "$name.2.out" 2> "$name.2.err" || s2=$?
+  "$kxm" "$@" -j 1 < "${STDIN:-/dev/null}" > "$name.1.out" 2> "$name.1.err" || s1=$?
+  "$kxm" "$@" -j 2 < "${STDIN:-/dev/null}" > "$name.2.out" 2> "$name.2.err" || s2=$?
   [ "$s1" = "$s2" ] || fail "$name: exit $s1 with one job, $s2 with two"
   cmp -s "$name.1.out" "$name.2.out" || fail "$name: stdout differs between -j 1 and -j 2"
   cmp -s "$name.1.err" "$name.2.err" || fail "$name: stderr differs between -j 1 and -j 2"
@@ -28,6 +50,8 @@ same check-json check --json game
 same info info game
 same info-json info --json game
 same dump dump --no-values game
+STDIN=game/levels/prop_005.Kxm same offsets dump --offsets "game/levels/niveau 1" -
+grep -q '^==> <stdin> <==$' offsets.1.out || fail "dump: standard input is not named <stdin>"
 same export export --quiet --out-dir out0 game
 "$kxm" export --quiet --out-dir out1 -j 1 game 2> /dev/null || true
 "$kxm" export --quiet --out-dir out2 -j 2 game 2> /dev/null || true
@@ -43,4 +67,17 @@ totals="300 files: 270 loaded, 30 failed to load"
 [ "$(find out1 -name '*.glb' | wc -l)" = 270 ] || fail "export: $(find out1 -name '*.glb' | wc -l) GLBs"
 [ -f "out1/levels/niveau 2/Été/Lampe é 004.glb" ] || fail "export: the folders are not mirrored"
 [ "$(wc -l < info-json.1.out)" = 300 ] || fail "info --json: not one document per file"
+# An output that cannot be written fails every subcommand, one file or many.
+for command in check "check --json" info "info --json" dump "dump --json" "dump --offsets"; do
+  for input in game/levels/prop_005.Kxm game/levels; do
+    status=0
+    # shellcheck disable=SC2086
+    "$kxm" $command "$input" > /dev/full 2> full.err || status=$?
+    [ "$status" = 1 ] && grep -q '^kxm: cannot write the output: No space left on device$' full.err ||
+      fail "$command $input > /dev/full: exit $status, $(cat full.err)"
+  done
+done
+status=0
+"$kxm" diff game/levels/prop_005.Kxm game/levels/prop_011.Kxm > /dev/full 2> full.err || status=$?
+[ "$status" = 2 ] || fail "diff > /dev/full: exit $status"
 exit $failed
