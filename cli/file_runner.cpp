@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -93,11 +95,28 @@ struct Slot {
 Tally runOverInputs(const std::vector<Input>& inputs, const RunSettings& settings,
                     const FileWork& work, Output& out, Output& err) {
   Tally total;
-  if (inputs.size() == 1) {  // nothing to order, nothing to show progress of: straight out
-    total += work(0, inputs[0], out, err);
+  // What memory a file's output needs is not known before it is made: running out of it fails
+  // that file, not the run.
+  auto safely = [&work](std::size_t i, const Input& input, Output& o, Output& e) {
+    try {
+      return work(i, input, o, e);
+    } catch (const std::bad_alloc&) {
+      e.write(input.shown + ": error: out of memory [out-of-memory]\n");
+      Tally failed;
+      failed.files = failed.failed = failed.errors = 1;
+      failed.failedRun = true;
+      return failed;
+    }
+  };
+  auto oneByOne = [&] {
+    for (std::size_t i = 0; i < inputs.size(); ++i) total += safely(i, inputs[i], out, err);
     return total;
-  }
-  const std::size_t workers = std::min<std::size_t>(std::max(1u, settings.jobs), inputs.size());
+  };
+  if (inputs.size() == 1) return oneByOne();  // nothing to order or show progress of
+  // More threads than this only queue for the same cores and disk.
+  constexpr std::size_t kMostWorkers = 256;
+  const std::size_t workers =
+      std::min({std::size_t{std::max(1u, settings.jobs)}, inputs.size(), kMostWorkers});
   std::vector<std::unique_ptr<Slot>> slots(inputs.size());
   std::mutex mutex;
   std::condition_variable changed;
@@ -114,7 +133,7 @@ Tally runOverInputs(const std::vector<Input>& inputs, const RunSettings& setting
       const std::size_t index = next++;
       auto slot = std::make_unique<Slot>();
       lock.unlock();
-      slot->tally = work(index, inputs[index], slot->out, slot->err);
+      slot->tally = safely(index, inputs[index], slot->out, slot->err);
       lock.lock();
       slot->done = true;
       slots[index] = std::move(slot);
@@ -122,7 +141,12 @@ Tally runOverInputs(const std::vector<Input>& inputs, const RunSettings& setting
     }
   };
   std::vector<std::thread> threads;
-  for (std::size_t i = 0; i < workers; ++i) threads.emplace_back(worker);
+  try {
+    for (std::size_t i = 0; i < workers; ++i) threads.emplace_back(worker);
+  } catch (const std::system_error&) {
+    // The system gave fewer threads than asked for; those it gave do the work.
+  }
+  if (threads.empty()) return oneByOne();
 
   Progress progress(settings.progress, inputs.size());
   {
