@@ -46,8 +46,10 @@ class Progress {
   Progress(bool wanted, std::size_t total) : total_(total), start_(Clock::now()) {
 #if defined(_WIN32)
     enabled_ = wanted && _isatty(_fileno(stderr));
+    stdoutTerminal_ = _isatty(_fileno(stdout));
 #else
     enabled_ = wanted && isatty(fileno(stderr));
+    stdoutTerminal_ = isatty(fileno(stdout));
     winsize size{};
     if (enabled_ && ioctl(fileno(stderr), TIOCGWINSZ, &size) == 0 && size.ws_col > 20) {
       width_ = size.ws_col;
@@ -56,9 +58,13 @@ class Progress {
   }
   ~Progress() { clear(); }
 
+  // Draws the line, at most ten times a second.
   void show(std::size_t done, const std::string& current) {
-    const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+    const Clock::time_point now = Clock::now();
+    const double seconds = std::chrono::duration<double>(now - start_).count();
     if (!enabled_ || seconds < 1.0) return;
+    if (now - drawn_ < std::chrono::milliseconds(100)) return;
+    drawn_ = now;
     char head[64];
     std::snprintf(head, sizeof head, "%zu of %zu files, %.0f s: ", done, total_, seconds);
     std::string line = head;
@@ -69,6 +75,7 @@ class Progress {
     std::fflush(stderr);
     shown_ = true;
   }
+  bool sharesStdout() const { return stdoutTerminal_; }
   void clear() {
     if (!shown_) return;
     std::fputs("\r\033[K", stderr);
@@ -79,9 +86,11 @@ class Progress {
  private:
   bool enabled_ = false;
   bool shown_ = false;
+  bool stdoutTerminal_ = false;
   std::size_t width_ = 80;
   std::size_t total_;
   Clock::time_point start_;
+  Clock::time_point drawn_;
 };
 
 struct Slot {
@@ -159,7 +168,10 @@ Tally runOverInputs(const std::vector<Input>& inputs, const RunSettings& setting
       }
       std::unique_ptr<Slot> slot = std::move(slots[emitted]);
       lock.unlock();
-      progress.clear();
+      // The line goes before text that would land on it: on stderr, or on stdout at a terminal.
+      if (!slot->err.text().empty() || (!slot->out.text().empty() && progress.sharesStdout())) {
+        progress.clear();
+      }
       out.write(slot->out.text());
       err.write(slot->err.text());
       total += slot->tally;
@@ -167,6 +179,7 @@ Tally runOverInputs(const std::vector<Input>& inputs, const RunSettings& setting
       lock.lock();
       ++emitted;
       changed.notify_all();
+      if (emitted < inputs.size()) progress.show(emitted, inputs[emitted].shown);
     }
   }
   for (std::thread& thread : threads) thread.join();
