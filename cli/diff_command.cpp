@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -26,7 +27,8 @@ namespace {
 
 // One side: the file's bytes and the tree the viewer shows of them, with each node's source.
 struct Side {
-  std::vector<std::uint8_t> bytes;
+  std::vector<std::uint8_t> owned;  // a path's bytes; standard input's are the input's
+  std::span<const std::uint8_t> bytes;
   MemoryTreeControl tree{true, hugePageBlocks()};
 
   std::string_view label(NodeHandle node) const { return tree.text(node); }
@@ -41,12 +43,9 @@ struct Side {
   }
 };
 
-bool readBytes(const Input& input, std::vector<std::uint8_t>& bytes) {
-  if (input.bytes) {
-    bytes = *input.bytes;
-    return true;
-  }
-  std::ifstream in(input.path, std::ios::binary | std::ios::ate);
+// The whole file, read once: the load walks these bytes and the content is compared in them.
+bool readBytes(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return false;
   const std::streamoff size = in.tellg();
   if (size < 0 || static_cast<std::uint64_t>(size) > kOffsetLimit) return false;
@@ -173,21 +172,19 @@ void Differ::pushChildren(const Pair& pair, std::vector<Pair>& stack) {
   pairs.reserve(std::max(as.size(), bs.size()));
   for (std::size_t i = 0; i < same; ++i) pairs.push_back({as[i], bs[i]});
   if (same < as.size() || same < bs.size()) {
-    std::map<std::pair<Key, std::size_t>, NodeHandle> inB;
+    std::map<std::pair<Key, std::size_t>, std::size_t> inB;  // (key, occurrence): place in B
     std::map<Key, std::size_t> seen;
     for (std::size_t j = same; j < bs.size(); ++j) {
       const Key key = keyOf(b_, bs[j]);
-      inB.emplace(std::make_pair(key, seen[key]++), bs[j]);
+      inB.emplace(std::make_pair(key, seen[key]++), j);
     }
     std::vector<bool> matched(bs.size(), false);
-    std::map<NodeHandle, std::size_t> placeInB;
-    for (std::size_t j = same; j < bs.size(); ++j) placeInB[bs[j]] = j;
     seen.clear();
     for (std::size_t i = same; i < as.size(); ++i) {
       const Key key = keyOf(a_, as[i]);
       const auto found = inB.find({key, seen[key]++});
-      pairs.push_back({as[i], found == inB.end() ? 0 : found->second});
-      if (found != inB.end()) matched[placeInB[found->second]] = true;
+      pairs.push_back({as[i], found == inB.end() ? 0 : bs[found->second]});
+      if (found != inB.end()) matched[found->second] = true;
     }
     for (std::size_t j = same; j < bs.size(); ++j) {
       if (!matched[j]) pairs.push_back({0, bs[j]});  // in B only, in its order
@@ -343,13 +340,23 @@ bool loadSide(const DiffRequest& request, const Input& input, Side& side, Output
   tree.Attach(&side.tree);
   TreeSink sink(tree, options);
   Model model;
-  const LoadOutcome outcome = loadInput(input, model, &sink, nullptr, hugePageBlocks());
+  LoadOutcome outcome;
+  if (input.bytes) {
+    side.bytes = *input.bytes;
+    outcome = loadInput(input, model, &sink, nullptr, hugePageBlocks());
+  } else if (readBytes(input.path, side.owned)) {
+    side.bytes = side.owned;
+    outcome = load(side.bytes, model, &sink, nullptr, std::nullopt, hugePageBlocks());
+  } else {
+    // What the load says of a file that cannot be read whole: missing, a folder, too large.
+    outcome = loadInput(input, model, nullptr, nullptr, hugePageBlocks());
+    if (outcome.loaded) {
+      err.write(input.shown + ": error: the file could not be read [read-error]\n");
+      return false;
+    }
+  }
   if (!outcome.loaded) {
     err.write(diagnosticLine(input.shown, issueOf(outcome.failure)));
-    return false;
-  }
-  if (!readBytes(input, side.bytes)) {
-    err.write(input.shown + ": error: the file changed while it was read [read-error]\n");
     return false;
   }
   return true;
