@@ -112,14 +112,7 @@ LoadOutcome dumpTo(const DumpRequest& request, std::size_t index, const Input& i
   if (request.json) {
     JsonWriter json(out);
     json.beginObject();
-    writeDocumentHead(json, input.shown);
-    json.key("outcome").string(outcomeName(outcome));
-    json.key("failure");
-    if (outcome.loaded) {
-      json.null();
-    } else {
-      writeJson(json, outcome.failure);
-    }
+    writeLoadHead(json, input.shown, outcome);
     json.key("options").beginObject();
     json.key("names").boolean(request.showNames);
     json.key("values").boolean(request.showValues);

@@ -1,6 +1,5 @@
 #include "cli/export_command.h"
 
-#include <algorithm>
 #include <map>
 #include <new>
 #include <system_error>
@@ -10,6 +9,7 @@
 #include "export/gltf_export.h"
 #include "export/gltf_file.h"
 #include "model/model.h"
+#include "text/format.h"
 #include "textures/folder_images.h"
 
 namespace kxm {
@@ -17,13 +17,6 @@ namespace kxm {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string lowered(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-    return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  });
-  return text;
-}
 
 void printWarnings(const ExportRequest& request, const Input& input,
                    const gltf::Warnings& warnings, Output& err) {
@@ -52,7 +45,7 @@ bool sameFile(const fs::path& input, const fs::path& output) {
 
 // What an export to `out` writes besides the main file: a .gltf's .bin.
 std::vector<fs::path> filesWritten(const fs::path& out) {
-  if (lowered(out.extension().string()) == ".glb") return {out};
+  if (asciiLower(out.extension().string()) == ".glb") return {out};
   return {out, gltf::binaryPathFor(out)};
 }
 
@@ -62,7 +55,7 @@ std::vector<fs::path> planOutputs(const std::vector<Input>& inputs, const std::s
                                   const std::string& outDir, bool binary, std::string& error) {
   std::vector<fs::path> outputs;
   if (outDir.empty()) {
-    const std::string ext = lowered(fs::path(output).extension().string());
+    const std::string ext = asciiLower(fs::path(output).extension().string());
     if (ext != ".glb" && ext != ".gltf") {
       error = output + ": the output must end in .glb or .gltf";
       return {};
@@ -83,7 +76,7 @@ std::vector<fs::path> planOutputs(const std::vector<Input>& inputs, const std::s
                 " is the input; nothing written";
         return {};
       }
-      const auto [at, fresh] = claimed.emplace(lowered(written.generic_string()), i);
+      const auto [at, fresh] = claimed.emplace(asciiLower(written.generic_string()), i);
       if (!fresh && at->second != i) {
         error = written.string() + ": both " + inputs[at->second].shown + " and " +
                 inputs[i].shown + " would be written here; nothing written";
@@ -109,9 +102,7 @@ Tally exportFile(const ExportRequest& request, const Input& input, const fs::pat
     return tally;
   }
 
-  TextureFolders folders{input.bytes ? fs::path(".") : fs::path(input.path).parent_path(), {}};
-  for (const std::string& dir : request.textureDirs) folders.extra.emplace_back(dir);
-  FolderImages images(folders);
+  FolderImages images(textureFoldersFor(input, request.textureDirs));
   gltf::ExportOptions options;
   options.ticksPerSecond = request.ticksPerSecond;
   options.images = &images;
@@ -131,7 +122,7 @@ Tally exportFile(const ExportRequest& request, const Input& input, const fs::pat
     std::error_code made;
     if (output.has_parent_path()) fs::create_directories(output.parent_path(), made);
     if (made) return fail(output.parent_path().string() + ": " + made.message(), "write-error");
-    if (!gltf::writeDocument(doc, output, lowered(output.extension().string()) == ".glb",
+    if (!gltf::writeDocument(doc, output, asciiLower(output.extension().string()) == ".glb",
                              error)) {
       return fail(error, "write-error");
     }

@@ -332,16 +332,6 @@ void Summary::json(JsonWriter& json) const {
   json.endObject();
 }
 
-// Images are looked for beside the model (standard input's: in the working folder), then in
-// each texture folder.
-TextureFolders foldersFor(const InfoRequest& request, const Input& input) {
-  TextureFolders folders{input.bytes ? std::filesystem::path(".")
-                                     : std::filesystem::path(input.path).parent_path(),
-                         {}};
-  for (const std::string& dir : request.textureDirs) folders.extra.emplace_back(dir);
-  return folders;
-}
-
 }  // namespace
 
 Tally infoFile(const InfoRequest& request, const Input& input, Output& out, Output& err) {
@@ -361,20 +351,13 @@ Tally infoFile(const InfoRequest& request, const Input& input, Output& out, Outp
   if (request.json) {
     JsonWriter json(out);
     json.beginObject();
-    writeDocumentHead(json, input.shown);
-    json.key("outcome").string(outcomeName(outcome));
-    json.key("failure");
-    if (outcome.loaded) {
-      json.null();
-      Summary(model, foldersFor(request, input)).json(json);
-    } else {
-      writeJson(json, outcome.failure);
-    }
+    writeLoadHead(json, input.shown, outcome);
+    if (outcome.loaded) Summary(model, textureFoldersFor(input, request.textureDirs)).json(json);
     json.endObject();
     json.finish();
   } else if (outcome.loaded) {
     std::string text = input.shown + "\n";
-    Summary(model, foldersFor(request, input)).text(text);
+    Summary(model, textureFoldersFor(input, request.textureDirs)).text(text);
     out.write(text);
   }
   return tally;

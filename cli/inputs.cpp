@@ -4,19 +4,16 @@
 #include <system_error>
 
 #include "reader/byte_cursor.h"
+#include "text/format.h"
 
 namespace kxm {
 
-namespace {
-
 namespace fs = std::filesystem;
 
+namespace {
+
 bool endsInKxm(const fs::path& path) {
-  std::string ext = path.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) {
-    return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  });
-  return ext == ".kxm";
+  return asciiLower(path.extension().string()) == ".kxm";
 }
 
 // Reads a stream whole, stopping one byte past the largest file a load takes, which then says
@@ -101,6 +98,12 @@ LoadOutcome loadInput(const Input& input, Model& model, ChunkSink* sink, LoadObs
   }
   if (input.bytes) return load(*input.bytes, model, sink, observer, std::nullopt, blocks);
   return load(input.path.c_str(), model, sink, observer, std::nullopt, blocks);
+}
+
+TextureFolders textureFoldersFor(const Input& input, const std::vector<std::string>& textureDirs) {
+  TextureFolders folders{input.bytes ? fs::path(".") : fs::path(input.path).parent_path(), {}};
+  for (const std::string& dir : textureDirs) folders.extra.emplace_back(dir);
+  return folders;
 }
 
 }  // namespace kxm

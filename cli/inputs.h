@@ -11,6 +11,7 @@
 
 #include "model/model.h"
 #include "reader/load.h"
+#include "textures/texture_files.h"
 
 namespace kxm {
 
@@ -40,5 +41,9 @@ InputList expandInputs(const std::vector<std::string>& named, std::FILE* in);
 // Loads an input as `load` loads a path, from standard input's bytes for "-".
 [[nodiscard]] LoadOutcome loadInput(const Input& input, Model& model, ChunkSink* sink,
                                     LoadObserver* observer, const BlockSource& blocks);
+
+// Where an input's texture images are looked for: beside the model (standard input's, in the
+// working folder), then in each of `textureDirs`.
+TextureFolders textureFoldersFor(const Input& input, const std::vector<std::string>& textureDirs);
 
 }  // namespace kxm

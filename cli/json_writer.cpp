@@ -146,6 +146,17 @@ void writeDocumentHead(JsonWriter& json, std::string_view path) {
   }
 }
 
+void writeLoadHead(JsonWriter& json, std::string_view path, const LoadOutcome& outcome) {
+  writeDocumentHead(json, path);
+  json.key("outcome").string(outcomeName(outcome));
+  json.key("failure");
+  if (outcome.loaded) {
+    json.null();
+  } else {
+    writeJson(json, outcome.failure);
+  }
+}
+
 void writeJson(JsonWriter& json, const ChunkRef& chunk) {
   json.beginObject();
   json.key("offset").number(std::uint64_t{chunk.offset});

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/output.h"
+#include "reader/load.h"
 #include "reader/load_failure.h"
 
 namespace kxm {
@@ -63,6 +64,9 @@ void appendJsonString(std::string& out, std::string_view bytes);
 // input's path as its characters when it is valid UTF-8; any other path keeps its bytes as
 // `string` writes them, and "fileIsBytes": true says so.
 void writeDocumentHead(JsonWriter& json, std::string_view path);
+// The document head, then "outcome" and "failure" (null when the file loaded), as dump --json
+// and info --json begin.
+void writeLoadHead(JsonWriter& json, std::string_view path, const LoadOutcome& outcome);
 
 // A chunk of a path: {"offset", "code", "name", "objectName" where one was read}.
 void writeJson(JsonWriter& json, const ChunkRef& chunk);

@@ -93,6 +93,24 @@ CLI::Validator ticksPerSecondCheck() {
       "");
 }
 
+// The viewer's Show names and Show values, turned off as kxm-dump turns them off.
+void addShowFlags(CLI::App* command, bool& showNames, bool& showValues) {
+  command->add_flag_callback(
+      "--no-names", [&showNames] { showNames = false; },
+      "Leave out the names that the file carries (Show names off).");
+  command->add_flag_callback(
+      "--no-values", [&showValues] { showValues = false; },
+      "Leave out the values that chunks carry (Show values off).");
+}
+
+void addTextureDirs(CLI::App* command, std::vector<std::string>& dirs) {
+  command->add_option("--texture-dir", dirs,
+                      "Look for texture images here too, after the model's folder (repeatable, "
+                      "in the order given).")
+      ->allow_extra_args(false)  // one folder per --texture-dir: what follows is an input
+      ->type_name("DIR");
+}
+
 // What every subcommand that runs over inputs takes.
 struct RunFlags {
   std::vector<std::string> inputs;
@@ -151,12 +169,7 @@ int main(int argc, char** argv) {
   RunFlags dumpRun;
   CLI::App* dumpCommand = app.add_subcommand(
       "dump", "Print the chunk tree of each INPUT as the viewer shows it, one node per line.");
-  dumpCommand->add_flag_callback(
-      "--no-names", [&dump] { dump.showNames = false; },
-      "Leave out the names that the file carries (Show names off).");
-  dumpCommand->add_flag_callback(
-      "--no-values", [&dump] { dump.showValues = false; },
-      "Leave out the values that chunks carry (Show values off).");
+  addShowFlags(dumpCommand, dump.showNames, dump.showValues);
   dumpCommand->add_flag("--json", dump.json,
                         "Print one JSON document per file, each on a line: the outcome, a "
                         "failure's explanation and the tree as nested nodes with their offsets, "
@@ -188,11 +201,7 @@ int main(int argc, char** argv) {
       "Summarise the model in each INPUT: frames, meshes, materials, textures, bones, "
       "animations.");
   infoCommand->add_flag("--json", info.json, "Print one JSON document per file, each on a line.");
-  infoCommand->add_option("--texture-dir", info.textureDirs,
-                          "Look for texture images here too, after the model's folder "
-                          "(repeatable, in the order given).")
-      ->allow_extra_args(false)  // one folder per --texture-dir: what follows is an input
-      ->type_name("DIR");
+  addTextureDirs(infoCommand, info.textureDirs);
   addRunFlags(infoCommand, infoRun, "Print no summaries: only what failed, and the totals.");
   infoCommand->add_option("INPUT", infoRun.inputs, "KXM files and folders.")->required();
 
@@ -209,11 +218,7 @@ int main(int argc, char** argv) {
                    "Key times are ticks; this many make a second (default 1000).")
       ->check(ticksPerSecondCheck())
       ->type_name("N");
-  exportCommand->add_option("--texture-dir", exportRequest.textureDirs,
-                            "Look for texture images here too, after the model's folder "
-                            "(repeatable, in the order given).")
-      ->allow_extra_args(false)  // one folder per --texture-dir: what follows is an input
-      ->type_name("DIR");
+  addTextureDirs(exportCommand, exportRequest.textureDirs);
   exportCommand->add_option("--out-dir", outDir, "Export every INPUT into this folder.")
       ->type_name("DIR");
   exportCommand->add_option("--format", format, "With --out-dir: glb (the default) or gltf.")
@@ -231,12 +236,7 @@ int main(int argc, char** argv) {
       "Say what differs between the files A and B: their trees aligned by chunk path, then the "
       "content of the chunks in both, element by element. Exit 0 when they hold the same, 1 "
       "when they differ, 2 on trouble.");
-  diffCommand->add_flag_callback(
-      "--no-names", [&diff] { diff.showNames = false; },
-      "Compare the labels without the names that the files carry.");
-  diffCommand->add_flag_callback(
-      "--no-values", [&diff] { diff.showValues = false; },
-      "Compare the labels without the values that chunks carry.");
+  addShowFlags(diffCommand, diff.showNames, diff.showValues);
   diffCommand->add_option("--epsilon", diff.epsilon, "Floats this close are the same (default 0).")
       ->check(CLI::Validator(
           [](std::string& text) -> std::string {

@@ -20,4 +20,10 @@ std::string shortNumber(double value) {
   return text;
 }
 
+std::string asciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return out;
+}
+
 }  // namespace kxm

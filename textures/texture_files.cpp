@@ -4,6 +4,8 @@
 #include <array>
 #include <system_error>
 
+#include "text/format.h"
+
 namespace kxm {
 
 namespace {
@@ -13,14 +15,6 @@ namespace fs = std::filesystem;
 // The extensions that may stand in for one another, in the order they are tried.
 constexpr std::array<std::string_view, 6> kImageExtensions = {".dds", ".png", ".tga",
                                                               ".bmp", ".jpg", ".jpeg"};
-
-std::string lower(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) {
-    return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  });
-  return out;
-}
 
 // The name as path components; empty when it is absolute, on a drive, or climbs out.
 std::vector<std::string> componentsOf(std::string_view name, std::string& why) {
@@ -69,12 +63,12 @@ bool inside(const fs::path& folder, const fs::path& path) {
 // The entry of `folder` whose name equals `name` without regard to ASCII case, if any.
 std::optional<fs::path> entryIgnoringCase(const fs::path& folder, const std::string& name) {
   std::error_code error;
-  const std::string wanted = lower(name);
+  const std::string wanted = asciiLower(name);
   std::optional<fs::path> found;
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
     const std::string entry = it->path().filename().string();
     // Of several that differ only in case, the first in sorted order, whatever the system's.
-    if (lower(entry) == wanted && (!found || entry < found->filename().string())) {
+    if (asciiLower(entry) == wanted && (!found || entry < found->filename().string())) {
       found = it->path();
     }
   }
@@ -137,7 +131,7 @@ TextureFile findTexture(const TextureFolders& folders, std::string_view name) {
   const std::string last = parts.back();
   const std::size_t dot = last.rfind('.');
   const std::string stem = dot == std::string::npos ? last : last.substr(0, dot);
-  const std::string own = dot == std::string::npos ? "" : lower(last.substr(dot));
+  const std::string own = dot == std::string::npos ? "" : asciiLower(last.substr(dot));
   for (std::string_view extension : kImageExtensions) {
     if (extension == own) continue;
     parts.back() = stem + std::string(extension);
