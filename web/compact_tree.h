@@ -1,12 +1,14 @@
-// The rows of one view of the file, as the browser takes them over: a sink that keeps each row
-// as columns of flat arrays (labels in a pool of blocks), and the pre-order the page shows them
-// in. Which model record each row starts is kept beside them, so that a data chunk's values can
+// The rows of one view of the file, as the browser takes them over: a sink that keeps the rows
+// in the order the reader tells them, in fixed blocks of columns, and the label bytes in fixed
+// blocks of a stream. Blocks never move: a column that grew by copying would hold its old and
+// new memory at once at each growth, and WebAssembly memory keeps such a peak for good. The
+// worker reads the blocks in place and puts the rows into the pre-order the page shows. Which
+// model record a chunk starts is kept, by the chunk's offset, so that a data chunk's values can
 // be found in the model the same load filled.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string_view>
 #include <utility>
@@ -20,58 +22,58 @@ namespace kxm::web {
 // Row kinds, as the page tells them apart for the hex pane.
 enum RowKind : std::uint8_t { Root = 0, HeaderField = 1, Chunk = 2 };
 
-// Label bytes in blocks of 1 MiB that never move. A pool that grew by copying would hold its
-// old and new bytes at once at every growth, and the WebAssembly memory keeps that peak. A
-// label starts at block * kBlock + its place in the block; no label is near a block's size.
-class LabelPool {
+// Label bytes end to end, in blocks of 1 MiB; a label may run on into the next block. Starts
+// are 32-bit, as the page's arrays are: a stream past 4 GiB could not be shown.
+class LabelStream {
  public:
   static constexpr std::uint32_t kBlock = 1u << 20;
 
-  std::uint32_t append(std::string_view label) {
-    if (blocks_.empty() || kBlock - used_.back() < label.size()) {
-      blocks_.push_back(std::make_unique<char[]>(kBlock));
-      used_.push_back(0);
-    }
-    const std::uint32_t at = used_.back();
-    std::memcpy(blocks_.back().get() + at, label.data(), label.size());
-    used_.back() += static_cast<std::uint32_t>(label.size());
-    return static_cast<std::uint32_t>((blocks_.size() - 1) * kBlock) + at;
-  }
+  std::uint32_t append(std::string_view label);
   std::size_t blocks() const { return blocks_.size(); }
   const char* block(std::size_t i) const { return blocks_[i].get(); }
-  std::uint32_t used(std::size_t i) const { return used_[i]; }
 
  private:
   std::vector<std::unique_ptr<char[]>> blocks_;
-  std::vector<std::uint32_t> used_;
+  std::uint64_t size_ = 0;
 };
 
-// The model record a row starts, so that a data chunk's values can be taken from the model
+// The model record a chunk starts, so that a data chunk's values can be taken from the model
 // the walk filled: frames, meshes (frame, mesh of the frame), animation sets and animations
 // (set, animation of the set), counted as the walkers add them.
 struct Record {
   enum Kind : std::uint8_t { None, Frame, Mesh, Set, Animation };
+  std::uint32_t row = 0, offset = 0;
+  Kind kind = None;
+  std::int32_t index = -1;
 };
 
 struct Records {
-  std::vector<Record::Kind> kind;  // per row, in the order told
-  std::vector<std::int32_t> index;
+  std::vector<Record> starts;  // the rows that start a record, in row order
   std::vector<std::int32_t> frameMeshes;    // meshes so far, per frame
   std::vector<std::int32_t> setAnimations;  // animations so far, per set
   std::vector<std::pair<std::int32_t, std::int32_t>> meshes, animations;
 
-  void set(std::size_t row, Record::Kind k, std::int32_t i) {
-    kind[row] = k;
-    index[row] = i;
+  void add(std::uint32_t row, std::uint32_t offset, Record::Kind kind, std::int32_t index) {
+    starts.push_back({row, offset, kind, index});
   }
-  Record::Kind kindOf(SinkNode node) const {
-    return node == 0 || node > kind.size() ? Record::None : kind[node - 1];
-  }
-  std::int32_t indexOf(SinkNode node) const { return index[node - 1]; }
+  std::int32_t indexOf(SinkNode node) const;
+  // Once the load is done: the records by the offset of the chunk that starts them.
+  void finish();
+  const Record* atOffset(std::uint32_t offset) const;
 };
 
-// Rows in the order the reader told them; the parent of a row is its index plus one as a
-// SinkNode (0: none), the four roots first.
+// Rows in the order told, column by column. A row's parent is a row told before it (-1 for the
+// four roots); its label is `labelLength` bytes at `labelStart` in the label stream.
+struct RowBlock {
+  static constexpr std::uint32_t kRows = 16384;
+  std::int32_t parent[kRows];
+  std::uint32_t offset[kRows];
+  std::uint32_t labelStart[kRows];
+  std::uint32_t labelLength[kRows];
+  std::uint8_t kind[kRows];
+  Record::Kind record[kRows];  // the record the row starts, while the load runs
+};
+
 class CompactSink final : public ChunkSink {
  public:
   explicit CompactSink(const DisplayOptions& options);
@@ -84,37 +86,41 @@ class CompactSink final : public ChunkSink {
   void frameNamed(SinkNode frameNode, std::uint32_t holder, bool topLevel,
                   const char* frameName) override;
 
-  std::vector<std::int32_t> parents;  // row index, -1 for a root
-  std::vector<std::uint8_t> kinds;
-  std::vector<std::uint32_t> offsets, codes, lengths, labelStarts, labelLengths;
-  LabelPool labels;
-  // The rows of frames, in the order the reader adds the frames to the model: frame k is the
+  std::uint32_t rowCount() const { return rows_; }
+  // Row r is in block r / RowBlock::kRows; the last block holds the rest.
+  std::size_t blocks() const { return blocks_.size(); }
+  const RowBlock& block(std::size_t i) const { return *blocks_[i]; }
+
+  LabelStream labels;
+  // The rows of frames, in the order the reader adds them to the model: frame k is the
   // export's node k.
-  std::vector<std::size_t> frameRows;
+  std::vector<std::uint32_t> frameRows;
+  // Each header field's row and its bytes: the file id's characters, any other field's four.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> fieldBytes;
   Records records;
 
  private:
   static constexpr std::uint32_t kFrameMesh = 103, kChildFrame = 104, kSiblingFrame = 105,
                                  kFirstAnimation = 203, kNextAnimation = 220;
 
-  void addFrame(SinkNode node);
-  SinkNode add(SinkNode parentNode, RowKind rowKind, std::uint32_t at, std::uint32_t chunkCode,
-               std::uint32_t chunkLength, std::string_view label);
+  // A told row's place in its block.
+  struct At {
+    RowBlock& block;
+    std::uint32_t index;
+  };
+  At at(SinkNode node) const {
+    const auto row = static_cast<std::uint32_t>(node - 1);
+    return {*blocks_[row / RowBlock::kRows], row % RowBlock::kRows};
+  }
+  Record::Kind recordOf(SinkNode node) const;
+  void startRecord(SinkNode node, std::uint32_t offset, Record::Kind kind, std::int32_t index);
+  void addFrame(SinkNode node, std::uint32_t offset);
+  SinkNode add(SinkNode parentNode, RowKind rowKind, std::uint32_t offset,
+               std::string_view label);
 
   DisplayOptions options_;
+  std::vector<std::unique_ptr<RowBlock>> blocks_;
+  std::uint32_t rows_ = 0;
 };
-
-// The rows in pre-order (a node, then its children in the order told), as the page shows and
-// kxm-dump prints them, with each row's depth, parent and the row after its subtree.
-// The other columns stay in the sink, in the order told: the worker gathers them by `told`
-// straight into the page's arrays, so they are not copied twice here.
-struct View {
-  std::vector<std::int32_t> parent;
-  std::vector<std::uint32_t> depth, subtreeEnd;
-  std::vector<std::uint32_t> frameRows;  // frame k's row
-  std::vector<std::uint32_t> told;       // each row's place in the order told
-};
-
-void orderRows(const CompactSink& sink, View& view);
 
 }  // namespace kxm::web

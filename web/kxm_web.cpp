@@ -1,9 +1,9 @@
 // The core as the browser's worker calls it: the bytes of one file go in once, and each view
 // of them (Show names, Show values) is a load through the one load entry point into a compact
-// sink whose rows are flat arrays the page can take over whole (compact_tree.h). Labels come
-// from the label rule (tree/labels.h), so they are byte for byte kxm-dump's. What kxm check
-// finds and what the load explains are handed over as one JSON document; the model goes out as
-// a GLB for the 3D view (replies.h).
+// sink whose blocks of rows the worker reads in place (compact_tree.h).
+// Labels come from the label rule (tree/labels.h), so they are byte for byte kxm-dump's. What
+// kxm check finds and what the load explains are handed over as one JSON document; the model
+// goes out as a GLB for the 3D view (replies.h).
 //
 // One file at a time: the worker owns this module and asks in turn, so plain statics serve.
 #include <emscripten/emscripten.h>
@@ -19,6 +19,7 @@
 
 #include "model/model.h"
 #include "reader/findings.h"
+#include "reader/little_endian.h"
 #include "reader/load.h"
 #include "tree/labels.h"
 #include "web/compact_tree.h"
@@ -31,15 +32,16 @@ namespace {
 // kxm check's findings: every one counted, the first ones (up to its default cap) listed.
 constexpr std::size_t kListedFindings = 100;
 
+// kxm_view_array hands these over as 32-bit numbers side by side.
+static_assert(sizeof(std::pair<std::uint32_t, std::uint32_t>) == 2 * sizeof(std::uint32_t));
+
 std::vector<std::uint8_t> fileBytes;
-std::unique_ptr<CompactSink> currentSink;
-View currentView;
-// What the values of a row are taken from: the model of the last load, which record each row
-// starts, and each row's parent and place in the order told.
+// What the values of a chunk are taken from: the model of the last load and the records its
+// chunks start.
 Model currentModel;
 Records currentRecords;
-std::vector<std::int32_t> rowParent;
-std::vector<std::uint32_t> rowTold, rowCode;
+// The last view's rows, until the worker has put them into pre-order.
+std::unique_ptr<CompactSink> currentSink;
 std::vector<double> values;
 std::string resultText;
 std::vector<std::uint8_t> glb;
@@ -65,7 +67,8 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* kxm_file_buffer(std::uint32_t size) {
 }
 
 // Loads the bytes under the options into the view's rows. With `check`, also what kxm check
-// finds. Returns the outcome as JSON: {outcome, failure, explanation, rows, findings?}.
+// finds. Returns the outcome as JSON: {outcome, failure, explanation, rows, frameRows,
+// fieldBytes, findings?}, the frames' rows and the header fields counted (kxm_view_array).
 EMSCRIPTEN_KEEPALIVE const char* kxm_view(int showNames, int showValues, int check) {
   DisplayOptions options;
   options.ShowNamesOption = showNames == 1 ? 1 : 0;
@@ -73,10 +76,7 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_view(int showNames, int showValues, int che
   // What the last view left goes before this one is made: memory the module has grown to is
   // never given back, so the peak of one load is what the worker keeps.
   currentSink.reset();
-  currentView = View{};
-  rowParent = {};
-  rowTold = {};
-  rowCode = {};
+  currentRecords = Records{};
   values = {};
   currentSink = std::make_unique<CompactSink>(options);
   CompactSink& sink = *currentSink;
@@ -84,14 +84,15 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_view(int showNames, int showValues, int che
   const LoadOutcome outcome = load(std::span<const std::uint8_t>(fileBytes), currentModel, &sink,
                                    check ? &issues : nullptr);
   currentRecords = std::move(sink.records);
-  orderRows(sink, currentView);
+  currentRecords.finish();
 
   nlohmann::ordered_json out;
   out["outcome"] = outcome.loaded ? "loaded" : "failed";
   out["failure"] = outcome.loaded ? nlohmann::ordered_json(nullptr) : failureJson(outcome.failure);
   out["explanation"] = outcome.loaded ? "" : bytesAsText(describeFailure(outcome.failure));
-  out["rows"] = currentView.parent.size();
-  out["frameRows"] = currentView.frameRows;
+  out["rows"] = sink.rowCount();
+  out["frameRows"] = sink.frameRows.size();
+  out["fieldBytes"] = sink.fieldBytes.size();
   if (check) {
     issues.finish(outcome.failure);
     out["findings"] = findingsJson(issues);
@@ -99,61 +100,61 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_view(int showNames, int showValues, int che
   return remember(out);
 }
 
-// The view's arrays, for the worker to copy out: in pre-order 0 parent, 1 depth, 2 subtree
-// end, 3 each row's place in the order told; in the order told 4 offset, 5 code, 6 length,
-// 7 label start, 8 label length (32-bit each), 9 kind (bytes). The labels by kxm_label_block.
-EMSCRIPTEN_KEEPALIVE const void* kxm_view_array(int which) {
-  View& v = currentView;
-  if (!currentSink) return nullptr;
-  CompactSink& s = *currentSink;
+// The rows in the order told: how many blocks (RowBlock::kRows rows each, the last the rest),
+// and where column `which` of a block is: 0 parent, 1 offset, 2 label start, 3 label length
+// (32-bit each), 4 kind (bytes).
+EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_row_blocks() {
+  return currentSink ? static_cast<std::uint32_t>(currentSink->blocks()) : 0;
+}
+EMSCRIPTEN_KEEPALIVE const void* kxm_row_column(std::uint32_t block, int which) {
+  if (!currentSink || block >= currentSink->blocks()) return nullptr;
+  const RowBlock& b = currentSink->block(block);
   switch (which) {
-    case 0: return v.parent.data();
-    case 1: return v.depth.data();
-    case 2: return v.subtreeEnd.data();
-    case 3: return v.told.data();
-    case 4: return s.offsets.data();
-    case 5: return s.codes.data();
-    case 6: return s.lengths.data();
-    case 7: return s.labelStarts.data();
-    case 8: return s.labelLengths.data();
-    case 9: return s.kinds.data();
+    case 0: return b.parent;
+    case 1: return b.offset;
+    case 2: return b.labelStart;
+    case 3: return b.labelLength;
+    case 4: return b.kind;
     default: return nullptr;
   }
 }
 
-// The label blocks: how many, where block i is and how many of its bytes hold labels.
+// The label stream's blocks, LabelStream::kBlock bytes each.
 EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_label_blocks() {
   return currentSink ? static_cast<std::uint32_t>(currentSink->labels.blocks()) : 0;
 }
 EMSCRIPTEN_KEEPALIVE const char* kxm_label_block(std::uint32_t i) {
-  return currentSink->labels.block(i);
-}
-EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_label_block_used(std::uint32_t i) {
-  return currentSink->labels.used(i);
+  return currentSink && i < currentSink->labels.blocks() ? currentSink->labels.block(i) : nullptr;
 }
 
-// Lets the view's arrays go once the worker has copied them; what values need stays.
-EMSCRIPTEN_KEEPALIVE void kxm_view_release() {
-  rowParent = std::move(currentView.parent);
-  rowTold = std::move(currentView.told);
-  if (currentSink) rowCode = std::move(currentSink->codes);  // in the order told
-  currentSink.reset();
-  currentView = View{};
+// As 32-bit numbers, rows in the order told: 0 the frames' rows, 1 the header fields (row,
+// bytes).
+EMSCRIPTEN_KEEPALIVE const void* kxm_view_array(int which) {
+  if (!currentSink) return nullptr;
+  switch (which) {
+    case 0: return currentSink->frameRows.data();
+    case 1: return currentSink->fieldBytes.data();
+    default: return nullptr;
+  }
 }
 
-// The values a data chunk holds, as the walk read them into the model. Returns {title,
+// Lets the rows go once the worker has them in pre-order; what values need stays.
+EMSCRIPTEN_KEEPALIVE void kxm_view_release() { currentSink.reset(); }
+
+// The values a data chunk holds, as the walk read them into the model: the chunk whose head
+// is at `offset`, in the record that the chunk at `parentOffset` starts. Returns {title,
 // columns, rowLabels, count} and the numbers, row after row, by kxm_values_data; {count: 0} for
-// a row that holds none.
-EMSCRIPTEN_KEEPALIVE const char* kxm_values(std::uint32_t row) {
+// a chunk that holds none.
+EMSCRIPTEN_KEEPALIVE const char* kxm_values(std::uint32_t offset, std::uint32_t parentOffset) {
   values.clear();
-  if (row >= rowParent.size() || rowParent[row] < 0 || rowTold[row] >= rowCode.size()) {
+  const Record* parent = currentRecords.atOffset(parentOffset);
+  if (parent == nullptr || fileBytes.size() < 4 || offset > fileBytes.size() - 4) {
     nlohmann::ordered_json out;
     out["count"] = 0;
     return remember(out);
   }
-  const std::size_t parentTold = rowTold[static_cast<std::size_t>(rowParent[row])];
-  return remember(
-      valuesJson(currentModel, currentRecords, parentTold, rowCode[rowTold[row]], values));
+  const std::uint32_t code = loadU32Le(fileBytes.data() + offset);
+  return remember(valuesJson(currentModel, currentRecords, *parent, code, values));
 }
 
 EMSCRIPTEN_KEEPALIVE const double* kxm_values_data() { return values.data(); }

@@ -85,12 +85,12 @@ nlohmann::ordered_json findingsJson(const IssueList& issues) {
 // A mesh's vertices (position, colour, texture sets) or indices, a frame's matrix, a material,
 // an animation's keys: what the walk read into the model for the chunk.
 nlohmann::ordered_json valuesJson(const Model& model, const Records& records,
-                                  std::size_t parentTold, std::uint32_t chunkCode,
+                                  const Record& parent, std::uint32_t chunkCode,
                                   std::vector<double>& values) {
   nlohmann::ordered_json out;
   out["count"] = 0;
-  const Record::Kind holder = records.kind[parentTold];
-  const std::int32_t holderIndex = records.index[parentTold];
+  const Record::Kind holder = parent.kind;
+  const std::int32_t holderIndex = parent.index;
   std::vector<std::string> columns;
   std::vector<std::string> rowLabels;
   auto push = [&values](std::initializer_list<double> numbers) {

@@ -27,11 +27,11 @@ nlohmann::ordered_json failureJson(const LoadFailure& failure);
 // kxm check's findings, once the list is finished: the counts and the messages listed.
 nlohmann::ordered_json findingsJson(const IssueList& issues);
 
-// The values of the data chunk `chunkCode` whose parent row (in the order told) is
-// `parentTold`, taken from the model the same load filled. The numbers go into `values`, row
-// after row; returns {count, title, columns, rowLabels}, or {count: 0} when it holds none.
+// The values of the data chunk `chunkCode` in the record its parent chunk starts, taken from
+// the model the same load filled. The numbers go into `values`, row after row; returns
+// {count, title, columns, rowLabels}, or {count: 0} when it holds none.
 nlohmann::ordered_json valuesJson(const Model& model, const Records& records,
-                                  std::size_t parentTold, std::uint32_t chunkCode,
+                                  const Record& parent, std::uint32_t chunkCode,
                                   std::vector<double>& values);
 
 // The model in `bytes` as a GLB into `glb`, with the images found among the files in `folder`.

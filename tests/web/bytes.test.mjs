@@ -170,4 +170,13 @@ describe("the values of data chunks", () => {
     await clickRow(page, "Mesh FVF Size: 36");
     assert.equal((await valuesTable(page)).title, "Values");
   });
+
+  test("the vertices of a mesh whose row was made 40,000 rows before them", async () => {
+    const { page } = browser;
+    await openBytes(page, read(casePath("late-name.kxm")), "late-name.kxm");
+    await clickRow(page, "Mesh Vertex Data");
+    const table = await valuesTable(page);
+    assert.equal(table.title, "Vertices: 2");
+    assert.deepEqual(table.rows, [["0", f6(0), f6(0), f6(0)], ["1", f6(1), f6(2), f6(3)]]);
+  });
 });

@@ -4,6 +4,7 @@
 //   findings.kxm      a file that loads with something for kxm check to say at every level
 //   chain.kxm         chunks that run past their parents, nested, until the chunk limit
 //   deep.kxm          an animation chain 3,000 levels deep, walked on the core's explicit stacks
+//   late-name.kxm     a frame named after more rows than a block of the core's rows holds
 //   small-chunks.kxm  1,000,000 small chunks in one mesh (the benchmark's file)
 #include <cstdio>
 #include <limits>
@@ -54,6 +55,21 @@ KxmWriter findings() {
   return w;
 }
 
+// The frame's name and its mesh's vertices come after 40,000 render states: the rows they
+// belong to were made blocks before.
+KxmWriter lateName() {
+  KxmWriter w;
+  w.open(1).open(103);
+  w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 2);
+  for (int i = 0; i < 40000; ++i) w.chunkU8(131, static_cast<std::uint8_t>(i % 3));
+  w.open(115).floats({0, 0, 0, 1, 2, 3}).close();
+  w.end().close();
+  w.chunkStr(101, "Named late");
+  w.open(104).chunkStr(101, "Child").end().close();
+  w.end().close();
+  return w;
+}
+
 bool save(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) {
@@ -76,6 +92,7 @@ int main(int argc, char** argv) {
                   save(folder + "cut.kxm", cut().bytes()) &&
                   save(folder + "findings.kxm", findings().bytes()) &&
                   save(folder + "chain.kxm", kxm::test::overflowingChain(220, 40).bytes()) &&
+                  save(folder + "late-name.kxm", lateName().bytes()) &&
                   save(folder + "deep.kxm", kxm::bench::animationChainFile(3000)) &&
                   save(folder + "small-chunks.kxm", kxm::bench::smallChunksFile(1000000));
   return ok ? 0 : 1;

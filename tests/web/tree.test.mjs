@@ -5,7 +5,7 @@
 import assert from "node:assert/strict";
 import { after, before, describe, test } from "node:test";
 import { openBytes, openPage } from "./browser.mjs";
-import { golden, read, samplePath, settings, viewerHtml } from "./support.mjs";
+import { casePath, golden, nativeDump, read, samplePath, settings, viewerHtml } from "./support.mjs";
 
 // The rows the DOM holds: level and label text, in screen order.
 const domRows = (page) =>
@@ -67,6 +67,17 @@ describe("the sample under each option setting equals kxm-dump's golden dump", (
 });
 
 describe("expand all and the ARIA tree", () => {
+  test("more rows than the core keeps in a block, and a frame named blocks after its row, under each setting", async () => {
+    const { page } = browser;
+    const path = casePath("late-name.kxm");
+    for (const s of settings) {
+      await page.evaluate((o) => window.kxmViewer.setOptions({ ...o, expandAll: false }), { showNames: s.showNames, showValues: s.showValues });
+      await openBytes(page, read(path), "late-name.kxm");
+      const args = [...(s.showNames ? [] : ["--no-names"]), ...(s.showValues ? [] : ["--no-values"])];
+      assert.equal(await page.evaluate(() => window.kxmViewer.treeText()), nativeDump(path, args).stdout, s.golden);
+    }
+  });
+
   test("with Expand all off only the four roots show, and treeText still holds every node", async () => {
     const { page } = browser;
     await page.evaluate(() => window.kxmViewer.setOptions({ showNames: true, showValues: true, expandAll: false }));

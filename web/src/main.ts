@@ -48,23 +48,25 @@ const findingsView = new FindingsView($<HTMLUListElement>("findings"), $<HTMLHea
 // The rows of the four empty roots, before any file and after a missing one.
 function emptyRows(): ViewResult["rows"] {
   const names = ["FileHeader", "Frames", "AnimationSets", "CustomData"];
-  const encoded = new TextEncoder().encode(names.join(""));
-  const labelStart = new Uint32Array(4);
-  const labelLength = new Uint32Array(names.map((n) => n.length));
-  for (let i = 1; i < 4; ++i) labelStart[i] = labelStart[i - 1] + labelLength[i - 1];
+  const labelStart = new Uint32Array(5);
+  names.forEach((n, i) => { labelStart[i + 1] = labelStart[i] + n.length; });
   return {
     count: 4,
     parent: new Int32Array([-1, -1, -1, -1]),
     depth: new Uint32Array(4),
     subtreeEnd: new Uint32Array([1, 2, 3, 4]),
     offset: new Uint32Array(4),
-    code: new Uint32Array(4),
-    length: new Uint32Array(4),
-    labelStart,
-    labelLength,
     kind: new Uint8Array(4),
-    labels: encoded,
+    labelStart,
+    labels: new TextEncoder().encode(names.join("")),
+    fieldBytes: new Uint32Array(0),
   };
+}
+
+// A chunk's payload length: the four bytes after its code, as the file holds them.
+function payloadLength(offset: number): number {
+  if (offset + 8 > fileBytes.length) return 0;
+  return new DataView(fileBytes.buffer, fileBytes.byteOffset + offset + 4, 4).getUint32(0, true);
 }
 
 // What the page holds of the open file.
@@ -109,12 +111,12 @@ function onSelect(row: number): void {
   if (!tree) return;
   const r = tree.rows;
   if (r.kind[row] === 2) {
-    const end = r.offset[row] + 8 + r.length[row];
-    bytesTitle.textContent = `Bytes of ${tree.label(row)}: head at 0x${r.offset[row].toString(16).toUpperCase().padStart(8, "0")}, ${r.length[row]} bytes of payload`;
-    hexView.show(fileBytes, r.offset[row], end);
+    const length = payloadLength(r.offset[row]);
+    bytesTitle.textContent = `Bytes of ${tree.label(row)}: head at 0x${r.offset[row].toString(16).toUpperCase().padStart(8, "0")}, ${length} bytes of payload`;
+    hexView.show(fileBytes, r.offset[row], r.offset[row] + 8 + length);
   } else if (r.kind[row] === 1) {
     bytesTitle.textContent = `Bytes of ${tree.label(row)}`;
-    hexView.show(fileBytes, r.offset[row], r.offset[row] + r.length[row]);
+    hexView.show(fileBytes, r.offset[row], r.offset[row] + (r.fieldBytes[row - 1] ?? 0));
   } else {
     bytesTitle.textContent = "Bytes";
     hexView.show(fileBytes, 0, 0);
@@ -128,8 +130,11 @@ let valuesTicket = 0;
 async function showValues(row: number): Promise<void> {
   const ticket = ++valuesTicket;
   valuesView.show(null);
-  if (!treeView.rows || treeView.rows.rows.kind[row] !== 2 || fileBytes.length === 0) return;
-  const reply = await ask({ type: "values", row }).catch(() => null);
+  const r = treeView.rows?.rows;
+  if (!r || r.kind[row] !== 2 || fileBytes.length === 0) return;
+  const parent = r.parent[row];
+  const parentOffset = parent >= 0 && r.kind[parent] === 2 ? r.offset[parent] : -1;
+  const reply = await ask({ type: "values", offset: r.offset[row], parentOffset }).catch(() => null);
   if (reply?.type === "values" && ticket === valuesTicket) valuesView.show(reply.result);
 }
 let valuesDone: Promise<void> = Promise.resolve();
@@ -301,8 +306,8 @@ const api = {
     let bytes = fileBytes.byteLength + (exported?.glb?.byteLength ?? 0);
     if (tree) {
       const r = tree.rows;
-      for (const a of [r.parent, r.depth, r.subtreeEnd, r.offset, r.code, r.length, r.labelStart, r.labelLength, r.kind, r.labels]) bytes += a.byteLength;
-      bytes += tree.expanded.byteLength + tree.visible.buffer.byteLength + 4 * tree.count;
+      for (const a of [r.parent, r.depth, r.subtreeEnd, r.offset, r.kind, r.labelStart, r.labels, r.fieldBytes]) bytes += a.byteLength;
+      bytes += tree.expanded.byteLength + tree.visible.buffer.byteLength;
     }
     return bytes;
   },

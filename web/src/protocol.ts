@@ -34,19 +34,20 @@ export interface FindingsJson {
   messages: FindingJson[];
 }
 
-// One view of the file: the rows in pre-order, each array one column.
+// One view of the file: the rows in pre-order, each array one column. A row's label runs from
+// its labelStart to the next row's (labelStart has count + 1 entries). A chunk's code and
+// length are the file's own bytes at its offset; a header field's bytes (the file id's
+// characters, any other field's four) are in fieldBytes, row 1 first.
 export interface Rows {
   count: number;
   parent: Int32Array;
   depth: Uint32Array;
   subtreeEnd: Uint32Array;
   offset: Uint32Array;
-  code: Uint32Array;
-  length: Uint32Array;
-  labelStart: Uint32Array;
-  labelLength: Uint32Array;
   kind: Uint8Array; // 0 root, 1 header field, 2 chunk
+  labelStart: Uint32Array;
   labels: Uint8Array;
+  fieldBytes: Uint32Array;
 }
 
 export interface ViewResult {
@@ -92,7 +93,9 @@ export type Request =
     }
   | { type: "view"; id: number; showNames: boolean; showValues: boolean }
   | { type: "export"; id: number }
-  | { type: "values"; id: number; row: number };
+  // The chunk whose head is at `offset`, in the record its parent chunk (at `parentOffset`, -1
+  // for none) starts.
+  | { type: "values"; id: number; offset: number; parentOffset: number };
 
 export type Reply =
   | { type: "view"; id: number; result: ViewResult }

@@ -20,15 +20,15 @@ export function escapeLabel(bytes: Uint8Array, start: number, length: number): s
 export class TreeRows {
   readonly rows: Rows;
   readonly expanded: Uint8Array;
-  // Row indices in screen order: the roots and every row whose ancestors are all expanded.
+  // Row indices in screen order: the roots and every row whose ancestors are all expanded. They
+  // rise, so a row's place among them is found by halving.
   visible: Uint32Array = new Uint32Array(0);
-  // Where each row stands in `visible`, -1 when it does not.
-  private position: Int32Array;
+  private readonly room: Uint32Array;
 
   constructor(rows: Rows, expanded?: Uint8Array) {
     this.rows = rows;
     this.expanded = expanded && expanded.length === rows.count ? expanded : new Uint8Array(rows.count);
-    this.position = new Int32Array(rows.count);
+    this.room = new Uint32Array(rows.count);
     this.layout();
   }
 
@@ -37,7 +37,8 @@ export class TreeRows {
   }
 
   label(row: number): string {
-    return escapeLabel(this.rows.labels, this.rows.labelStart[row], this.rows.labelLength[row]);
+    const start = this.rows.labelStart[row];
+    return escapeLabel(this.rows.labels, start, this.rows.labelStart[row + 1] - start);
   }
 
   hasChildren(row: number): boolean {
@@ -47,20 +48,27 @@ export class TreeRows {
   // Recomputes the visible rows: a walk over the rows that jumps over a collapsed subtree.
   layout(): void {
     const { count, subtreeEnd } = this.rows;
-    const visible = new Uint32Array(count);
-    this.position.fill(-1);
+    const visible = this.room;
     let n = 0;
     let row = 0;
     while (row < count) {
-      this.position[row] = n;
       visible[n++] = row;
       row = this.expanded[row] ? row + 1 : subtreeEnd[row];
     }
     this.visible = visible.subarray(0, n);
   }
 
+  // Where `row` stands among the visible rows, -1 when it does not.
   positionOf(row: number): number {
-    return this.position[row];
+    const visible = this.visible;
+    let low = 0;
+    let high = visible.length;
+    while (low < high) {
+      const middle = (low + high) >>> 1;
+      if (visible[middle] < row) low = middle + 1;
+      else high = middle;
+    }
+    return low < visible.length && visible[low] === row ? low : -1;
   }
 
   setAll(expanded: boolean): void {

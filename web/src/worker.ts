@@ -2,6 +2,7 @@
 // the worker answers with whole arrays handed over, so the page never waits on a load and can
 // end one by ending the worker.
 import type { ExportResult, Reply, Request, Rows, ValuesResult, ViewResult } from "./protocol";
+import { LABEL_BLOCK, preOrder, type ToldBlock } from "./row_order";
 
 interface CoreModule {
   HEAPU8: Uint8Array;
@@ -18,15 +19,16 @@ interface CoreModule {
   UTF8ToString(pointer: number): string;
   _kxm_file_buffer(size: number): number;
   _kxm_view(showNames: number, showValues: number, check: number): number;
-  _kxm_view_array(which: number): number;
+  _kxm_row_blocks(): number;
+  _kxm_row_column(block: number, which: number): number;
   _kxm_label_blocks(): number;
   _kxm_label_block(i: number): number;
-  _kxm_label_block_used(i: number): number;
+  _kxm_view_array(which: number): number;
   _kxm_view_release(): void;
   _kxm_export(folder: number): number;
   _kxm_glb_data(): number;
   _kxm_glb_size(): number;
-  _kxm_values(row: number): number;
+  _kxm_values(offset: number, parentOffset: number): number;
   _kxm_values_data(): number;
   stringToNewUTF8?(text: string): number;
   _malloc(size: number): number;
@@ -35,11 +37,12 @@ interface CoreModule {
 
 declare const KxmCore: () => Promise<CoreModule>;
 
-const LABEL_BLOCK = 1 << 20;  // LabelPool::kBlock
 declare const self: DedicatedWorkerGlobalScope;
 
 const core: Promise<CoreModule> = KxmCore();
 let modelFolder = "/files";
+
+const BLOCK_ROWS = 16384; // RowBlock::kRows
 
 function view(m: CoreModule, showNames: boolean, showValues: boolean, check: boolean): ViewResult {
   const started = performance.now();
@@ -47,53 +50,39 @@ function view(m: CoreModule, showNames: boolean, showValues: boolean, check: boo
   const loadMs = performance.now() - started;
   const json = JSON.parse(m.UTF8ToString(text));
   const count: number = json.rows;
+  // The core's blocks, read in place: nothing calls into the core (which could grow its
+  // memory) until the rows are made.
   const heap = m.HEAPU8.buffer;
-  const copy = (which: number) => {
-    const start = m._kxm_view_array(which);
-    return heap.slice(start, start + count * 4);
-  };
-  // The columns the core keeps in the order told, put into pre-order on the way out.
-  const told = new Uint32Array(heap, m._kxm_view_array(3), count);
-  const gather32 = (which: number) => {
-    const source = new Uint32Array(heap, m._kxm_view_array(which), count);
-    const out = new Uint32Array(count);
-    for (let i = 0; i < count; ++i) out[i] = source[told[i]];
-    return out;
-  };
-  const kindSource = new Uint8Array(heap, m._kxm_view_array(9), count);
-  const kind = new Uint8Array(count);
-  for (let i = 0; i < count; ++i) kind[i] = kindSource[told[i]];
-  // The labels' blocks side by side, each at block * 1 MiB, as the label starts count.
-  const blocks = m._kxm_label_blocks();
-  const labels = new Uint8Array(blocks === 0 ? 0 : (blocks - 1) * LABEL_BLOCK + m._kxm_label_block_used(blocks - 1));
-  for (let i = 0; i < blocks; ++i) {
-    const start = m._kxm_label_block(i);
-    labels.set(new Uint8Array(heap, start, m._kxm_label_block_used(i)), i * LABEL_BLOCK);
+  if (m._kxm_row_blocks() !== Math.ceil(count / BLOCK_ROWS)) throw new Error("the core's blocks are not the worker's");
+  const blocks: ToldBlock[] = [];
+  for (let b = 0, left = count; left > 0; ++b, left -= BLOCK_ROWS) {
+    const rows = Math.min(left, BLOCK_ROWS);
+    blocks.push({
+      parent: new Int32Array(heap, m._kxm_row_column(b, 0), rows),
+      offset: new Uint32Array(heap, m._kxm_row_column(b, 1), rows),
+      labelStart: new Uint32Array(heap, m._kxm_row_column(b, 2), rows),
+      labelLength: new Uint32Array(heap, m._kxm_row_column(b, 3), rows),
+      kind: new Uint8Array(heap, m._kxm_row_column(b, 4), rows),
+    });
   }
-  const rows: Rows = {
-    count,
-    parent: new Int32Array(copy(0)),
-    depth: new Uint32Array(copy(1)),
-    subtreeEnd: new Uint32Array(copy(2)),
-    offset: gather32(4),
-    code: gather32(5),
-    length: gather32(6),
-    labelStart: gather32(7),
-    labelLength: gather32(8),
-    kind,
-    labels,
-  };
+  const labelBlocks: Uint8Array[] = [];
+  for (let i = 0, n = m._kxm_label_blocks(); i < n; ++i) {
+    labelBlocks.push(new Uint8Array(heap, m._kxm_label_block(i), LABEL_BLOCK));
+  }
+  const numbers = (which: number, n: number) => new Uint32Array(heap, m._kxm_view_array(which), n);
+  const ordered = preOrder(count, BLOCK_ROWS, blocks, labelBlocks, numbers(1, 2 * json.fieldBytes),
+    numbers(0, json.frameRows));
   m._kxm_view_release();
-  return { outcome: json.outcome, failure: json.failure, explanation: json.explanation, rows, frameRows: json.frameRows, findings: json.findings, loadMs, wasmBytes: m.HEAPU8.length };
+  return { outcome: json.outcome, failure: json.failure, explanation: json.explanation, rows: ordered.rows, frameRows: ordered.frameRows, findings: json.findings, loadMs, wasmBytes: m.HEAPU8.length };
 }
 
 function transferables(rows: Rows): Transferable[] {
-  return [rows.parent, rows.depth, rows.subtreeEnd, rows.offset, rows.code, rows.length,
-    rows.labelStart, rows.labelLength, rows.kind, rows.labels].map((a) => a.buffer);
+  return [rows.parent, rows.depth, rows.subtreeEnd, rows.offset, rows.kind, rows.labelStart,
+    rows.labels, rows.fieldBytes].map((a) => a.buffer);
 }
 
-function valuesOf(m: CoreModule, row: number): ValuesResult {
-  const json = JSON.parse(m.UTF8ToString(m._kxm_values(row)));
+function valuesOf(m: CoreModule, offset: number, parentOffset: number): ValuesResult {
+  const json = JSON.parse(m.UTF8ToString(m._kxm_values(offset, parentOffset)));
   const count: number = json.count;
   const width = count > 0 ? json.columns.length : 0;
   const start = m._kxm_values_data();
@@ -167,7 +156,7 @@ self.onmessage = async (event: MessageEvent<Request>) => {
       reply = { type: "view", id: request.id, result };
       transfer = transferables(result.rows);
     } else if (request.type === "values") {
-      const result = valuesOf(m, request.row);
+      const result = valuesOf(m, request.offset, request.parentOffset);
       reply = { type: "values", id: request.id, result };
       transfer = [result.data.buffer];
     } else {
