@@ -46,6 +46,7 @@ export async function openPage(pagePath, { width = 1280, height = 800 } = {}) {
   return {
     page,
     context,
+    profile,
     requests,
     errors,
     async close() {
