@@ -4,7 +4,7 @@
 import assert from "node:assert/strict";
 import { readFileSync } from "node:fs";
 import { after, before, describe, test } from "node:test";
-import { openBytes, openPage } from "./browser.mjs";
+import { drawn, openBytes, openPage } from "./browser.mjs";
 import { read, samplePath, sampleTexture, viewerHtml } from "./support.mjs";
 
 let browser;
@@ -21,35 +21,6 @@ after(async () => {
   assert.deepEqual(browser.errors, []);
   await browser.close();
 });
-
-// The canvas's pixels that are not the background, counted, and the one nearest the middle.
-const drawn = (page) =>
-  page.evaluate(async () => {
-    // What was drawn shows in the canvas once a frame has been presented.
-    await new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
-    const canvas = document.getElementById("scene");
-    const copy = document.createElement("canvas");
-    copy.width = canvas.width;
-    copy.height = canvas.height;
-    const context = copy.getContext("2d");
-    context.drawImage(canvas, 0, 0);
-    const { data } = context.getImageData(0, 0, copy.width, copy.height);
-    let count = 0;
-    let hash = 0;
-    let nearest = null;
-    for (let y = 0; y < copy.height; ++y) {
-      for (let x = 0; x < copy.width; ++x) {
-        const i = 4 * (y * copy.width + x);
-        hash = (hash * 31 + data[i] + 7 * data[i + 1] + 13 * data[i + 2]) | 0;
-        if (Math.abs(data[i] - 0x2b) + Math.abs(data[i + 1] - 0x30) + Math.abs(data[i + 2] - 0x36) < 12) continue;
-        ++count;
-        const d = Math.hypot(x - copy.width / 2, y - copy.height * 0.7);
-        if (!nearest || d < nearest.d) nearest = { x, y, d };
-      }
-    }
-    const rect = canvas.getBoundingClientRect();
-    return { count, hash, total: copy.width * copy.height, nearest, scale: rect.width / copy.width, left: rect.left, top: rect.top };
-  });
 
 describe("the 3D view", () => {
   test("draws the sample, textured, with no export warning", async () => {

@@ -12,7 +12,7 @@ export class SceneView {
   private readonly scene = new THREE.Scene();
   private readonly camera = new THREE.PerspectiveCamera(45, 1, 0.01, 1000);
   private readonly controls: OrbitControls | null = null;
-  private readonly clock = new THREE.Clock();
+  private readonly timer = new THREE.Timer();
   private root: THREE.Object3D | null = null;
   private mixer: THREE.AnimationMixer | null = null;
   private action: THREE.AnimationAction | null = null;
@@ -48,8 +48,9 @@ export class SceneView {
     new ResizeObserver(() => this.draw()).observe(canvas);
     const tick = () => {
       requestAnimationFrame(tick);
+      this.timer.update();
       if (this.mixer && this.playing) {
-        this.mixer.update(this.clock.getDelta());
+        this.mixer.update(this.timer.getDelta());
         this.onTime(this.time, this.duration);
         this.draw();
       }
@@ -110,14 +111,14 @@ export class SceneView {
       this.duration = gltf.animations[0].duration;
       this.action.play();
       this.playing = true;
-      this.clock.getDelta();
+      this.timer.update();
     }
     this.draw();
   }
 
   setPlaying(playing: boolean): void {
     this.playing = playing && this.mixer !== null;
-    this.clock.getDelta();
+    this.timer.update();
   }
 
   seek(time: number): void {
