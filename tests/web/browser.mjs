@@ -19,8 +19,27 @@ export const chromiumArgs = [
   "--enable-unsafe-swiftshader",
 ];
 
-// Starts the browser with a fresh profile and opens the page (a path, or an http URL); `requests` collects every URL the
-// page asks for other than the page itself and what it makes in memory (blob:, data:).
+// Loads the page, watching what it asks for and what it reports: `requests` collects every URL
+// other than the page itself and what it makes in memory (blob:, data:), `errors` the page's
+// uncaught errors and console errors. `requester` is what sends the request events (playwright's
+// context, whose events include the worker's; puppeteer's page).
+async function load(page, requester, pageUrl) {
+  const requests = [];
+  const errors = [];
+  requester.on("request", (request) => {
+    const url = request.url();
+    if (url !== pageUrl && !url.startsWith("blob:") && !url.startsWith("data:")) requests.push(url);
+  });
+  page.on("pageerror", (error) => errors.push(String(error)));
+  page.on("console", (message) => {
+    if (message.type() === "error") errors.push(message.text());
+  });
+  await page.goto(pageUrl);
+  await page.waitForFunction(() => document.body.dataset.ready === "true");
+  return { requests, errors };
+}
+
+// Starts chromium with a fresh profile and opens the page (a path, or an http URL).
 export async function openPage(pagePath, { width = 1280, height = 800 } = {}) {
   const profile = mkdtempSync(join(tmpdir(), "kxm-web-"));
   const context = await chromium.launchPersistentContext(profile, {
@@ -32,18 +51,7 @@ export async function openPage(pagePath, { width = 1280, height = 800 } = {}) {
   });
   const page = context.pages()[0] ?? (await context.newPage());
   const pageUrl = /^https?:/.test(pagePath) ? pagePath : pathToFileURL(resolve(pagePath)).href;
-  const requests = [];
-  const errors = [];
-  const note = (url) => {
-    if (url !== pageUrl && !url.startsWith("blob:") && !url.startsWith("data:")) requests.push(url);
-  };
-  context.on("request", (request) => note(request.url()));
-  page.on("pageerror", (error) => errors.push(String(error)));
-  page.on("console", (message) => {
-    if (message.type() === "error") errors.push(message.text());
-  });
-  await page.goto(pageUrl);
-  await page.waitForFunction(() => document.body.dataset.ready === "true");
+  const { requests, errors } = await load(page, context, pageUrl);
   return {
     page,
     context,
@@ -72,19 +80,7 @@ export async function openFirefoxPage(pagePath, { width = 1280, height = 800 } =
     extraPrefsFirefox: { "app.update.enabled": false, "network.captive-portal-service.enabled": false },
   });
   const page = await browser.newPage();
-  const pageUrl = pathToFileURL(resolve(pagePath)).href;
-  const requests = [];
-  const errors = [];
-  page.on("request", (request) => {
-    const url = request.url();
-    if (url !== pageUrl && !url.startsWith("blob:") && !url.startsWith("data:")) requests.push(url);
-  });
-  page.on("pageerror", (error) => errors.push(String(error)));
-  page.on("console", (message) => {
-    if (message.type() === "error") errors.push(message.text());
-  });
-  await page.goto(pageUrl);
-  await page.waitForFunction(() => document.body.dataset.ready === "true");
+  const { requests, errors } = await load(page, page, pathToFileURL(resolve(pagePath)).href);
   return {
     page,
     profile,
