@@ -9,7 +9,9 @@
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <utility>
@@ -61,8 +63,14 @@ using namespace kxm::web;
 extern "C" {
 
 // Room for the file's bytes, which the worker copies in before the first kxm_view.
+// Null when the module has no room for them.
 EMSCRIPTEN_KEEPALIVE std::uint8_t* kxm_file_buffer(std::uint32_t size) {
-  fileBytes.assign(size, 0);
+  fileBytes = {};
+  try {
+    fileBytes.assign(size, 0);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
   return fileBytes.data();
 }
 
@@ -81,8 +89,18 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_view(int showNames, int showValues, int che
   currentSink = std::make_unique<CompactSink>(options);
   CompactSink& sink = *currentSink;
   IssueList issues(kListedFindings);
-  const LoadOutcome outcome = load(std::span<const std::uint8_t>(fileBytes), currentModel, &sink,
-                                   check ? &issues : nullptr);
+  LoadOutcome outcome;
+  try {
+    outcome = load(std::span<const std::uint8_t>(fileBytes), currentModel, &sink,
+                   check ? &issues : nullptr);
+  } catch (const std::exception&) {
+    // The rows of a file of countless tiny chunks can outgrow the module's 4 GiB before any
+    // load limit: the load fails there, and the rows made so far stay, as for any failure.
+    outcome = LoadOutcome{};
+    outcome.failure.cause = FailureCause::OutOfMemory;
+    outcome.failure.hasOffset = false;
+    outcome.failure.message = "no memory left to read the file into the tree";
+  }
   currentRecords = std::move(sink.records);
   currentRecords.finish();
 

@@ -95,4 +95,13 @@ describe("the 3D view", () => {
     assert.equal(bytes.readUInt32LE(8), bytes.length);
     assert.equal(bytes.length, await page.evaluate(() => window.kxmViewer.glb().length));
   });
+
+  test("files that cannot be put where their paths say are left out, and the model still has its texture", async () => {
+    const { page } = browser;
+    const files = { "wood.png": sampleTexture(), "wood.png/inside.png": sampleTexture(), "": Buffer.from("x") };
+    const result = await openBytes(page, read(samplePath), "sample.kxm", files);
+    assert.equal(result.status, "Ready.");
+    await page.evaluate(() => window.kxmViewer.sceneReady());
+    assert.deepEqual(await page.evaluate(() => window.kxmViewer.textures()), ["wood.png"]);
+  });
 });

@@ -216,14 +216,12 @@ async function open(bytes: Uint8Array | null, name: string, files: Files = {}): 
   } catch (error) {
     if ((error as Error).message === "cancelled") throw error;
     // The worker itself failed: memory it could not have. The page goes on.
-    const failure: FailureJson = { cause: "out-of-memory", offset: null, message: String((error as Error).message), chunk: null, path: [] };
-    showTree(emptyRows(), false);
-    setStatus(statusFor("failed", name), "out-of-memory: " + failure.message);
-    return { outcome: "failed", status: statusLine.textContent ?? "", failure };
+    return failedInWorker(name, "out-of-memory", String((error as Error).message));
   } finally {
     if (ticket === loading) busy.hidden = true;
   }
-  if (reply.type !== "view") throw new Error(reply.type === "error" ? reply.message : "unexpected reply");
+  if (reply.type === "error") return failedInWorker(name, reply.cause, reply.message);
+  if (reply.type !== "view") throw new Error("unexpected reply");
   const result = reply.result;
   lastLoad = { loadMs: result.loadMs, wasmBytes: result.wasmBytes };
   frameRows = result.frameRows;
@@ -233,6 +231,15 @@ async function open(bytes: Uint8Array | null, name: string, files: Files = {}): 
   setStatus(statusFor(result.outcome, name), result.outcome === "loaded" ? "" : result.explanation);
   if (result.outcome === "loaded") sceneDone = showModel().catch((e) => { sceneNote.textContent = String(e); });
   return { outcome: result.outcome, status: statusLine.textContent ?? "", failure: result.failure };
+}
+
+// A load the worker could not make: the four empty roots, and why.
+function failedInWorker(name: string, cause: string, message: string): OpenResult {
+  const failure: FailureJson = { cause, offset: null, message, chunk: null, path: [] };
+  showTree(emptyRows(), false);
+  findingsView.show(undefined);
+  setStatus(statusFor("failed", name), `${cause}: ${message}`);
+  return { outcome: "failed", status: statusLine.textContent ?? "", failure };
 }
 
 // A load that runs too long ends with its worker; the page keeps what it showed before.

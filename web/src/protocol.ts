@@ -101,4 +101,6 @@ export type Reply =
   | { type: "view"; id: number; result: ViewResult }
   | { type: "export"; id: number; result: ExportResult }
   | { type: "values"; id: number; result: ValuesResult }
-  | { type: "error"; id: number; message: string };
+  // The worker could not answer: `cause` "out-of-memory" when memory ran out, "worker-error"
+  // for anything else.
+  | { type: "error"; id: number; cause: string; message: string };

@@ -128,14 +128,25 @@ function putFiles(m: CoreModule, files: { [relativePath: string]: Uint8Array }, 
     // There was none.
   }
   m.FS.mkdirTree("/files");
+  // A file that cannot be put where its path says (a folder of its name is there, or the path
+  // names no file) is left out: it only costs the model a texture, never the load.
+  const put = (place: () => void) => {
+    try {
+      place();
+    } catch (error) {
+      if (error instanceof RangeError) throw error;
+    }
+  };
   for (const [relativePath, bytes] of Object.entries(files)) {
     const parts = ("/files/" + relativePath).split("/").filter((p) => p !== "" && p !== "." && p !== "..");
     const path = "/" + parts.join("/");
-    m.FS.mkdirTree(path.slice(0, path.lastIndexOf("/")) || "/");
-    m.FS.writeFile(path, bytes);
+    put(() => {
+      m.FS.mkdirTree(path.slice(0, path.lastIndexOf("/")) || "/");
+      m.FS.writeFile(path, bytes);
+    });
   }
   modelFolder = "/files" + (folder ? "/" + folder : "");
-  m.FS.mkdirTree(modelFolder);
+  put(() => m.FS.mkdirTree(modelFolder));
 }
 
 self.onmessage = async (event: MessageEvent<Request>) => {
@@ -146,6 +157,7 @@ self.onmessage = async (event: MessageEvent<Request>) => {
   try {
     if (request.type === "open") {
       const pointer = m._kxm_file_buffer(request.bytes.length);
+      if (pointer === 0) throw new RangeError(`no memory left for the file's ${request.bytes.length} bytes`);
       m.HEAPU8.set(request.bytes, pointer);
       putFiles(m, request.files, request.modelFolder);
       const result = view(m, request.showNames, request.showValues, true);
@@ -165,7 +177,9 @@ self.onmessage = async (event: MessageEvent<Request>) => {
       if (result.glb) transfer = [result.glb.buffer];
     }
   } catch (error) {
-    reply = { type: "error", id: request.id, message: String(error) };
+    // Arrays the worker could not have, or a file the core had no room for, throw RangeError.
+    const memory = error instanceof RangeError;
+    reply = { type: "error", id: request.id, cause: memory ? "out-of-memory" : "worker-error", message: memory ? error.message : String(error) };
   }
   self.postMessage(reply, transfer);
 };
