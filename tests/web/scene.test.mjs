@@ -39,6 +39,8 @@ describe("the 3D view", () => {
     await page.evaluate(() => window.kxmViewer.sceneReady());
     await page.evaluate(() => window.kxmViewer.seek(0));
     assert.deepEqual(await page.evaluate(() => window.kxmViewer.textures()), []);
+    assert.equal(await page.$eval("#scene-note", (e) => e.textContent), "1 export warning");
+    assert.match(await page.$eval("#scene-note", (e) => e.title), /wood\.png/);
     const plain = await drawn(page);
     assert.notEqual(plain.hash, textured.hash);
     await page.check("#wireframe");

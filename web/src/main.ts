@@ -173,7 +173,8 @@ async function showModel(): Promise<void> {
     return;
   }
   downloadButton.disabled = false;
-  sceneNote.textContent = exported.warnings.length ? `${exported.warnings.length} export warnings` : "";
+  const warnings = exported.warnings.length;
+  sceneNote.textContent = warnings === 0 ? "" : `${warnings} export ${warnings === 1 ? "warning" : "warnings"}`;
   sceneNote.title = exported.warnings.join("\n");
   sceneView.frames = frameRows.length;
   await sceneView.show(exported.glb);
