@@ -33,9 +33,11 @@ std::int32_t Records::indexOf(SinkNode node) const {
   return at != starts.end() && at->row == row ? at->index : -1;
 }
 
+// A chunk that runs past its parent is walked again, so one chunk may start a record more than
+// once: the first, the one walked whole, stays first.
 void Records::finish() {
-  std::sort(starts.begin(), starts.end(),
-            [](const Record& a, const Record& b) { return a.offset < b.offset; });
+  std::stable_sort(starts.begin(), starts.end(),
+                   [](const Record& a, const Record& b) { return a.offset < b.offset; });
 }
 
 const Record* Records::atOffset(std::uint32_t offset) const {
@@ -145,12 +147,15 @@ void CompactSink::addFrame(SinkNode node, std::uint32_t offset) {
 
 SinkNode CompactSink::add(SinkNode parentNode, RowKind rowKind, std::uint32_t offset,
                           std::string_view label) {
+  // The label first: what may run out of memory does so before the row is counted, so the
+  // rows made so far stay whole.
+  const std::uint32_t labelStart = labels.append(label);
   const std::uint32_t index = rows_ % RowBlock::kRows;
   if (index == 0) blocks_.push_back(std::make_unique<RowBlock>());
   RowBlock& b = *blocks_.back();
   b.parent[index] = static_cast<std::int32_t>(parentNode) - 1;
   b.offset[index] = offset;
-  b.labelStart[index] = labels.append(label);
+  b.labelStart[index] = labelStart;
   b.labelLength[index] = static_cast<std::uint32_t>(label.size());
   b.kind[index] = rowKind;
   b.record[index] = Record::None;

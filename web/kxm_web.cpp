@@ -118,9 +118,10 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_view(int showNames, int showValues, int che
   return remember(out);
 }
 
-// The rows in the order told: how many blocks (RowBlock::kRows rows each, the last the rest),
+// The rows in the order told: how many blocks (kxm_block_rows rows each, the last the rest),
 // and where column `which` of a block is: 0 parent, 1 offset, 2 label start, 3 label length
 // (32-bit each), 4 kind (bytes).
+EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_block_rows() { return RowBlock::kRows; }
 EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_row_blocks() {
   return currentSink ? static_cast<std::uint32_t>(currentSink->blocks()) : 0;
 }
@@ -137,7 +138,8 @@ EMSCRIPTEN_KEEPALIVE const void* kxm_row_column(std::uint32_t block, int which) 
   }
 }
 
-// The label stream's blocks, LabelStream::kBlock bytes each.
+// The label stream's blocks, kxm_label_block_bytes each.
+EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_label_block_bytes() { return LabelStream::kBlock; }
 EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_label_blocks() {
   return currentSink ? static_cast<std::uint32_t>(currentSink->labels.blocks()) : 0;
 }

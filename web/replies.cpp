@@ -102,15 +102,17 @@ nlohmann::ordered_json valuesJson(const Model& model, const Records& records,
   if (holder == Record::Frame && static_cast<std::size_t>(holderIndex) < model.frames.count()) {
     frame = &model.frames[static_cast<std::size_t>(holderIndex)];
   }
-  if (holder == Record::Mesh) {
-    const auto [f, m] = records.meshes[static_cast<std::size_t>(holderIndex)];
+  // A load that ran out of memory may have stopped between a record and its entry.
+  const auto entry = static_cast<std::size_t>(holderIndex);
+  if (holder == Record::Mesh && holderIndex >= 0 && entry < records.meshes.size()) {
+    const auto [f, m] = records.meshes[entry];
     if (static_cast<std::size_t>(f) < model.frames.count() &&
         static_cast<std::size_t>(m) < model.frames[static_cast<std::size_t>(f)].meshes.count()) {
       mesh = &model.frames[static_cast<std::size_t>(f)].meshes[static_cast<std::size_t>(m)];
     }
   }
-  if (holder == Record::Animation) {
-    const auto [set, a] = records.animations[static_cast<std::size_t>(holderIndex)];
+  if (holder == Record::Animation && holderIndex >= 0 && entry < records.animations.size()) {
+    const auto [set, a] = records.animations[entry];
     if (static_cast<std::size_t>(set) < model.animationSets.count()) {
       const AnimationSet& s = model.animationSets[static_cast<std::size_t>(set)];
       if (static_cast<std::size_t>(a) < s.animations.count()) {

@@ -171,7 +171,7 @@ describe("the values of data chunks", () => {
     assert.equal((await valuesTable(page)).title, "Values");
   });
 
-  test("the vertices of a mesh whose row was made 40,000 rows before them", async () => {
+  test("the vertices of a mesh whose row was made 120,000 rows before them", async () => {
     const { page } = browser;
     await openBytes(page, read(casePath("late-name.kxm")), "late-name.kxm");
     await clickRow(page, "Mesh Vertex Data");

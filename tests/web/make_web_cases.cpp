@@ -4,7 +4,8 @@
 //   findings.kxm      a file that loads with something for kxm check to say at every level
 //   chain.kxm         chunks that run past their parents, nested, until the chunk limit
 //   deep.kxm          an animation chain 3,000 levels deep, walked on the core's explicit stacks
-//   late-name.kxm     a frame named after more rows than a block of the core's rows holds
+//   late-name.kxm     a frame named after more rows than a block of the core's rows holds, with
+//                     more label bytes than a block of its label stream
 //   small-chunks.kxm  1,000,000 small chunks in one mesh (the benchmark's file)
 #include <cstdio>
 #include <limits>
@@ -55,13 +56,14 @@ KxmWriter findings() {
   return w;
 }
 
-// The frame's name and its mesh's vertices come after 40,000 render states: the rows they
-// belong to were made blocks before.
+// The frame's name and its mesh's vertices come after 120,000 render states: the rows they
+// belong to were made blocks before, and the labels run past a block of the label stream
+// under every option setting.
 KxmWriter lateName() {
   KxmWriter w;
   w.open(1).open(103);
   w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 2);
-  for (int i = 0; i < 40000; ++i) w.chunkU8(131, static_cast<std::uint8_t>(i % 3));
+  for (int i = 0; i < 120000; ++i) w.chunkU8(131, static_cast<std::uint8_t>(i % 3));
   w.open(115).floats({0, 0, 0, 1, 2, 3}).close();
   w.end().close();
   w.chunkStr(101, "Named late");

@@ -19,7 +19,9 @@ interface CoreModule {
   UTF8ToString(pointer: number): string;
   _kxm_file_buffer(size: number): number;
   _kxm_view(showNames: number, showValues: number, check: number): number;
+  _kxm_block_rows(): number;
   _kxm_row_blocks(): number;
+  _kxm_label_block_bytes(): number;
   _kxm_row_column(block: number, which: number): number;
   _kxm_label_blocks(): number;
   _kxm_label_block(i: number): number;
@@ -37,40 +39,45 @@ interface CoreModule {
 
 declare const KxmCore: () => Promise<CoreModule>;
 
+// The core's pointers and sizes are 32-bit and unsigned, but come back as signed numbers: a
+// memory past 2 GiB would give negative addresses.
+const unsigned = (value: number) => value >>> 0;
+
 declare const self: DedicatedWorkerGlobalScope;
 
 const core: Promise<CoreModule> = KxmCore();
 let modelFolder = "/files";
 
-const BLOCK_ROWS = 16384; // RowBlock::kRows
-
 function view(m: CoreModule, showNames: boolean, showValues: boolean, check: boolean): ViewResult {
   const started = performance.now();
-  const text = m._kxm_view(showNames ? 1 : 0, showValues ? 1 : 0, check ? 1 : 0);
+  const text = unsigned(m._kxm_view(showNames ? 1 : 0, showValues ? 1 : 0, check ? 1 : 0));
   const loadMs = performance.now() - started;
   const json = JSON.parse(m.UTF8ToString(text));
   const count: number = json.rows;
   // The core's blocks, read in place: nothing calls into the core (which could grow its
   // memory) until the rows are made.
   const heap = m.HEAPU8.buffer;
-  if (m._kxm_row_blocks() !== Math.ceil(count / BLOCK_ROWS)) throw new Error("the core's blocks are not the worker's");
+  const blockRows = m._kxm_block_rows();
+  if (m._kxm_row_blocks() !== Math.ceil(count / blockRows) || m._kxm_label_block_bytes() !== LABEL_BLOCK) {
+    throw new Error("the core's blocks are not the worker's");
+  }
   const blocks: ToldBlock[] = [];
-  for (let b = 0, left = count; left > 0; ++b, left -= BLOCK_ROWS) {
-    const rows = Math.min(left, BLOCK_ROWS);
+  for (let b = 0, left = count; left > 0; ++b, left -= blockRows) {
+    const rows = Math.min(left, blockRows);
     blocks.push({
-      parent: new Int32Array(heap, m._kxm_row_column(b, 0), rows),
-      offset: new Uint32Array(heap, m._kxm_row_column(b, 1), rows),
-      labelStart: new Uint32Array(heap, m._kxm_row_column(b, 2), rows),
-      labelLength: new Uint32Array(heap, m._kxm_row_column(b, 3), rows),
-      kind: new Uint8Array(heap, m._kxm_row_column(b, 4), rows),
+      parent: new Int32Array(heap, unsigned(m._kxm_row_column(b, 0)), rows),
+      offset: new Uint32Array(heap, unsigned(m._kxm_row_column(b, 1)), rows),
+      labelStart: new Uint32Array(heap, unsigned(m._kxm_row_column(b, 2)), rows),
+      labelLength: new Uint32Array(heap, unsigned(m._kxm_row_column(b, 3)), rows),
+      kind: new Uint8Array(heap, unsigned(m._kxm_row_column(b, 4)), rows),
     });
   }
   const labelBlocks: Uint8Array[] = [];
   for (let i = 0, n = m._kxm_label_blocks(); i < n; ++i) {
-    labelBlocks.push(new Uint8Array(heap, m._kxm_label_block(i), LABEL_BLOCK));
+    labelBlocks.push(new Uint8Array(heap, unsigned(m._kxm_label_block(i)), LABEL_BLOCK));
   }
-  const numbers = (which: number, n: number) => new Uint32Array(heap, m._kxm_view_array(which), n);
-  const ordered = preOrder(count, BLOCK_ROWS, blocks, labelBlocks, numbers(1, 2 * json.fieldBytes),
+  const numbers = (which: number, n: number) => new Uint32Array(heap, unsigned(m._kxm_view_array(which)), n);
+  const ordered = preOrder(count, blockRows, blocks, labelBlocks, numbers(1, 2 * json.fieldBytes),
     numbers(0, json.frameRows));
   m._kxm_view_release();
   return { outcome: json.outcome, failure: json.failure, explanation: json.explanation, rows: ordered.rows, frameRows: ordered.frameRows, findings: json.findings, loadMs, wasmBytes: m.HEAPU8.length };
@@ -82,17 +89,17 @@ function transferables(rows: Rows): Transferable[] {
 }
 
 function valuesOf(m: CoreModule, offset: number, parentOffset: number): ValuesResult {
-  const json = JSON.parse(m.UTF8ToString(m._kxm_values(offset, parentOffset)));
+  const json = JSON.parse(m.UTF8ToString(unsigned(m._kxm_values(offset, parentOffset))));
   const count: number = json.count;
   const width = count > 0 ? json.columns.length : 0;
-  const start = m._kxm_values_data();
+  const start = unsigned(m._kxm_values_data());
   const data = new Float64Array(m.HEAPU8.buffer.slice(start, start + count * width * 8));
   return { title: json.title ?? "", columns: json.columns ?? [], rowLabels: json.rowLabels ?? [], count, data };
 }
 
 function cString(m: CoreModule, text: string): number {
   const bytes = new TextEncoder().encode(text);
-  const pointer = m._malloc(bytes.length + 1);
+  const pointer = unsigned(m._malloc(bytes.length + 1));
   m.HEAPU8.set(bytes, pointer);
   m.HEAPU8[pointer + bytes.length] = 0;
   return pointer;
@@ -100,11 +107,11 @@ function cString(m: CoreModule, text: string): number {
 
 function exportModel(m: CoreModule): ExportResult {
   const folder = cString(m, modelFolder);
-  const result: ExportResult = JSON.parse(m.UTF8ToString(m._kxm_export(folder)));
+  const result: ExportResult = JSON.parse(m.UTF8ToString(unsigned(m._kxm_export(folder))));
   m._free(folder);
   if (!result.ok) return result;
-  const start = m._kxm_glb_data();
-  result.glb = m.HEAPU8.slice(start, start + m._kxm_glb_size());
+  const start = unsigned(m._kxm_glb_data());
+  result.glb = m.HEAPU8.slice(start, start + unsigned(m._kxm_glb_size()));
   return result;
 }
 
@@ -156,7 +163,7 @@ self.onmessage = async (event: MessageEvent<Request>) => {
   let transfer: Transferable[] = [];
   try {
     if (request.type === "open") {
-      const pointer = m._kxm_file_buffer(request.bytes.length);
+      const pointer = unsigned(m._kxm_file_buffer(request.bytes.length));
       if (pointer === 0) throw new RangeError(`no memory left for the file's ${request.bytes.length} bytes`);
       m.HEAPU8.set(request.bytes, pointer);
       putFiles(m, request.files, request.modelFolder);
