@@ -1,9 +1,9 @@
 // The core as the browser's worker calls it: the bytes of one file go in once, and each view
 // of them (Show names, Show values) is a load through the one load entry point into a compact
-// sink whose blocks of rows the worker reads in place (compact_tree.h).
-// Labels come from the label rule (tree/labels.h), so they are byte for byte kxm-dump's. What
-// kxm check finds and what the load explains are handed over as one JSON document; the model
-// goes out as a GLB for the 3D view (replies.h).
+// sink whose blocks of rows the worker reads in place (compact_tree.h). Labels come from the
+// label rule (tree/labels.h), so they are byte for byte kxm-dump's. What kxm check finds and
+// what the load explains are handed over as one JSON document; the model goes out as a GLB for
+// the 3D view (replies.h).
 //
 // One file at a time: the worker owns this module and asks in turn, so plain statics serve.
 #include <emscripten/emscripten.h>
