@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <map>
+#include <new>
 #include <span>
 #include <utility>
 #include <vector>
@@ -13,6 +13,7 @@
 #include "cli/json_writer.h"
 #include "reader/byte_cursor.h"
 #include "reader/chunk_catalogue.h"
+#include "reader/file_image.h"
 #include "reader/little_endian.h"
 #include "reader/vertex_format.h"
 #include "text/escape.h"
@@ -27,7 +28,7 @@ namespace {
 
 // One side: the file's bytes and the tree the viewer shows of them, with each node's source.
 struct Side {
-  std::vector<std::uint8_t> owned;  // a path's bytes; standard input's are the input's
+  FileImage image;  // a path's bytes; standard input's are the input's
   std::span<const std::uint8_t> bytes;
   MemoryTreeControl tree{true, hugePageBlocks()};
 
@@ -42,17 +43,6 @@ struct Side {
     return {bytes.data() + start, static_cast<std::uint32_t>(size)};
   }
 };
-
-// The whole file, read once: the load walks these bytes and the content is compared in them.
-bool readBytes(const std::string& path, std::vector<std::uint8_t>& bytes) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return false;
-  const std::streamoff size = in.tellg();
-  if (size < 0 || static_cast<std::uint64_t>(size) > kOffsetLimit) return false;
-  bytes.resize(static_cast<std::size_t>(size));
-  in.seekg(0);
-  return static_cast<bool>(in.read(reinterpret_cast<char*>(bytes.data()), size));
-}
 
 // A node's place among its siblings, what aligns it with its counterpart: its kind and code and
 // how many siblings of that kind and code come before it.
@@ -344,16 +334,10 @@ bool loadSide(const DiffRequest& request, const Input& input, Side& side, Output
   if (input.bytes) {
     side.bytes = *input.bytes;
     outcome = loadInput(input, model, &sink, nullptr, hugePageBlocks());
-  } else if (readBytes(input.path, side.owned)) {
-    side.bytes = side.owned;
+  } else if (side.image.read(input.path.c_str(), outcome.failure, hugePageBlocks())) {
+    // The file is read once: the load walks these bytes and the content is compared in them.
+    side.bytes = side.image.bytes();
     outcome = load(side.bytes, model, &sink, nullptr, std::nullopt, hugePageBlocks());
-  } else {
-    // What the load says of a file that cannot be read whole: missing, a folder, too large.
-    outcome = loadInput(input, model, nullptr, nullptr, hugePageBlocks());
-    if (outcome.loaded) {
-      err.write(input.shown + ": error: the file could not be read [read-error]\n");
-      return false;
-    }
   }
   if (!outcome.loaded) {
     err.write(diagnosticLine(input.shown, issueOf(outcome.failure)));
@@ -364,7 +348,10 @@ bool loadSide(const DiffRequest& request, const Input& input, Side& side, Output
 
 }  // namespace
 
-int runDiff(const DiffRequest& request, const Input& a, const Input& b, Output& out, Output& err) {
+namespace {
+
+int compareSides(const DiffRequest& request, const Input& a, const Input& b, Output& out,
+                 Output& err) {
   Side sideA, sideB;
   if (!loadSide(request, a, sideA, err) || !loadSide(request, b, sideB, err)) return 2;
   std::uint64_t count = 0;
@@ -392,6 +379,20 @@ int runDiff(const DiffRequest& request, const Input& a, const Input& b, Output& 
     }
   }
   return count == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int runDiff(const DiffRequest& request, const Input& a, const Input& b, Output& out, Output& err) {
+  // Two files' trees and bytes may not fit at once where one file's did: that is trouble with the
+  // run, said as such, not an abort.
+  try {
+    return compareSides(request, a, b, out, err);
+  } catch (const std::bad_alloc&) {
+    err.write(a.shown + ": error: out of memory comparing it with " + b.shown +
+              " [out-of-memory]\n");
+    return 2;
+  }
 }
 
 }  // namespace kxm

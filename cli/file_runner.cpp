@@ -93,6 +93,15 @@ class Progress {
   Clock::time_point drawn_;
 };
 
+// What a file that ran out of memory comes to; the line itself is small enough to be had.
+Tally outOfMemoryFor(const Input& input, Output& err) {
+  err.write(input.shown + ": error: out of memory [out-of-memory]\n");
+  Tally failed;
+  failed.files = failed.failed = failed.errors = 1;
+  failed.failedRun = true;
+  return failed;
+}
+
 struct Slot {
   Output out, err;
   Tally tally;
@@ -110,11 +119,8 @@ Tally runOverInputs(const std::vector<Input>& inputs, const RunSettings& setting
     try {
       return work(i, input, o, e);
     } catch (const std::bad_alloc&) {
-      e.write(input.shown + ": error: out of memory [out-of-memory]\n");
-      Tally failed;
-      failed.files = failed.failed = failed.errors = 1;
-      failed.failedRun = true;
-      return failed;
+      o.text().clear();  // half a file's report would read as a whole one
+      return outOfMemoryFor(input, e);
     }
   };
   auto oneByOne = [&] {
@@ -127,6 +133,7 @@ Tally runOverInputs(const std::vector<Input>& inputs, const RunSettings& setting
   const std::size_t workers =
       std::min({std::size_t{std::max(1u, settings.jobs)}, inputs.size(), kMostWorkers});
   std::vector<std::unique_ptr<Slot>> slots(inputs.size());
+  std::vector<char> outOfMemory(inputs.size(), 0);  // files whose slot could not be had
   std::mutex mutex;
   std::condition_variable changed;
   std::size_t next = 0;     // the next file a worker takes
@@ -140,12 +147,21 @@ Tally runOverInputs(const std::vector<Input>& inputs, const RunSettings& setting
       changed.wait(lock, [&] { return next >= inputs.size() || next < emitted + workers; });
       if (next >= inputs.size()) return;
       const std::size_t index = next++;
-      auto slot = std::make_unique<Slot>();
       lock.unlock();
-      slot->tally = safely(index, inputs[index], slot->out, slot->err);
+      std::unique_ptr<Slot> slot;
+      try {
+        slot = std::make_unique<Slot>();
+        slot->tally = safely(index, inputs[index], slot->out, slot->err);
+        slot->done = true;
+      } catch (const std::bad_alloc&) {
+        slot.reset();  // not even its slot fits: the writer says so when the file's turn comes
+      }
       lock.lock();
-      slot->done = true;
-      slots[index] = std::move(slot);
+      if (slot) {
+        slots[index] = std::move(slot);
+      } else {
+        outOfMemory[index] = 1;
+      }
       changed.notify_all();
     }
   };
@@ -161,13 +177,23 @@ Tally runOverInputs(const std::vector<Input>& inputs, const RunSettings& setting
   {
     std::unique_lock<std::mutex> lock(mutex);
     while (emitted < inputs.size()) {
-      if (!changed.wait_for(lock, std::chrono::milliseconds(100),
-                            [&] { return slots[emitted] && slots[emitted]->done; })) {
+      if (!changed.wait_for(lock, std::chrono::milliseconds(100), [&] {
+            return (slots[emitted] && slots[emitted]->done) || outOfMemory[emitted] != 0;
+          })) {
         progress.show(emitted, inputs[emitted].shown);
         continue;
       }
       std::unique_ptr<Slot> slot = std::move(slots[emitted]);
       lock.unlock();
+      if (!slot) {
+        progress.clear();
+        const Tally failed = outOfMemoryFor(inputs[emitted], err);
+        total += failed;
+        lock.lock();
+        ++emitted;
+        changed.notify_all();
+        continue;
+      }
       // The line goes before text that would land on it: on stderr, or on stdout at a terminal.
       if (!slot->err.text().empty() || (!slot->out.text().empty() && progress.sharesStdout())) {
         progress.clear();

@@ -28,25 +28,47 @@ bool readWhole(std::FILE* in, std::vector<std::uint8_t>& bytes) {
   return true;
 }
 
-void addFolder(const std::string& named, InputList& list) {
-  std::vector<Input> found;
-  std::error_code error;
-  const fs::path folder(named);
-  fs::recursive_directory_iterator it(folder, error), end;
+// The folder's entries, the .kxm files among them put in `found` and its folders (not links to
+// them, so that no walk goes round in a circle) in `below`; false when it cannot be read whole.
+bool listFolder(const fs::path& folder, const fs::path& root, std::vector<Input>& found,
+                std::vector<fs::path>& below, std::error_code& error) {
+  fs::directory_iterator it(folder, error), end;
   for (; !error && it != end; it.increment(error)) {
     std::error_code typeError;
+    if (it->is_symlink(typeError)) {
+      if (!it->is_regular_file(typeError) || !endsInKxm(it->path())) continue;
+    } else if (it->is_directory(typeError)) {
+      below.push_back(it->path());
+      continue;
+    }
     if (!it->is_regular_file(typeError) || !endsInKxm(it->path())) continue;
     Input input;
     input.path = it->path().string();
     input.shown = input.path;
-    input.relative = it->path().lexically_relative(folder);
+    input.relative = it->path().lexically_relative(root);
     found.push_back(std::move(input));
   }
-  if (error) {
-    list.warnings.push_back(named + ": warning: the folder could not be read whole: " +
-                            error.message());
+  return !error;
+}
+
+// Walks a named folder on an explicit stack: a folder that cannot be read is an error of the
+// run, and the walk goes on with the others.
+void addFolder(const std::string& named, InputList& list) {
+  std::vector<Input> found;
+  const fs::path root(named);
+  std::vector<fs::path> pending{root};
+  bool unreadable = false;
+  while (!pending.empty()) {
+    const fs::path folder = std::move(pending.back());
+    pending.pop_back();
+    std::error_code error;
+    if (!listFolder(folder, root, found, pending, error)) {
+      unreadable = true;
+      list.errors.push_back(folder.string() + ": error: the folder cannot be read: " +
+                            error.message() + " [read-error]");
+    }
   }
-  if (found.empty() && !error) {
+  if (found.empty() && !unreadable) {
     list.warnings.push_back(named + ": warning: no .kxm files in this folder");
   }
   std::sort(found.begin(), found.end(),
@@ -100,8 +122,10 @@ LoadOutcome loadInput(const Input& input, Model& model, ChunkSink* sink, LoadObs
   return load(input.path.c_str(), model, sink, observer, std::nullopt, blocks);
 }
 
-TextureFolders textureFoldersFor(const Input& input, const std::vector<std::string>& textureDirs) {
-  TextureFolders folders{input.bytes ? fs::path(".") : fs::path(input.path).parent_path(), {}};
+TextureFolders textureFoldersFor(const Input& input, const std::vector<std::string>& textureDirs,
+                                 std::shared_ptr<FolderIndex> index) {
+  TextureFolders folders{input.bytes ? fs::path(".") : fs::path(input.path).parent_path(), {},
+                         index ? std::move(index) : std::make_shared<FolderIndex>()};
   for (const std::string& dir : textureDirs) folders.extra.emplace_back(dir);
   return folders;
 }

@@ -26,14 +26,17 @@ struct Input {
 
 struct InputList {
   std::vector<Input> files;
-  // Diagnostics about the folders: one without .kxm files, one that could not be read.
+  // Diagnostics about the folders: a warning for one without .kxm files, an error (which fails
+  // the run) for each that could not be read.
   std::vector<std::string> warnings;
+  std::vector<std::string> errors;
   // More than one thing named, or a folder: the run ends with a totals line.
   bool several = false;
 };
 
 // A named folder is walked below for files whose names end in ".kxm" in any case, in sorted path
-// order, without following links to folders (so no walk goes round in a circle). A named file is
+// order, without following links to folders (so no walk goes round in a circle); a folder of it
+// that cannot be read is an error, and the walk goes on. A named file is
 // taken whatever its name; one that does not exist is kept, for its load to say so. `in` is
 // read whole for "-".
 InputList expandInputs(const std::vector<std::string>& named, std::FILE* in);
@@ -43,7 +46,9 @@ InputList expandInputs(const std::vector<std::string>& named, std::FILE* in);
                                     LoadObserver* observer, const BlockSource& blocks);
 
 // Where an input's texture images are looked for: beside the model (standard input's, in the
-// working folder), then in each of `textureDirs`.
-TextureFolders textureFoldersFor(const Input& input, const std::vector<std::string>& textureDirs);
+// working folder), then in each of `textureDirs`; the folders' listings are kept in `index` (a
+// run's, shared by its files), or in one of this input's own.
+TextureFolders textureFoldersFor(const Input& input, const std::vector<std::string>& textureDirs,
+                                 std::shared_ptr<FolderIndex> index = nullptr);
 
 }  // namespace kxm

@@ -24,6 +24,7 @@
 #include "cli/info_command.h"
 #include "cli/inputs.h"
 #include "cli/process.h"
+#include "files/temporaries.h"
 #include "text/format.h"
 
 namespace {
@@ -155,6 +156,7 @@ int usageError(const std::string& message, const std::string& subcommand) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  kxm::files::removeTemporariesOnStop();  // before any thread starts
   kxm::useBinaryOutput();
   CLI::App app{
       "Looks inside KXM model files: their chunk tree, everything wrong in them, and the model "
@@ -322,13 +324,16 @@ int main(int argc, char** argv) {
   if (singleExport) named.pop_back();
   const kxm::InputList inputs = kxm::expandInputs(named, stdin);
   for (const std::string& warning : inputs.warnings) err.write(warning + "\n");
+  for (const std::string& error : inputs.errors) err.write(error + "\n");
   const kxm::RunSettings settings{run.jobs, !run.quiet};
 
   Tally total;
+  total.errors = inputs.errors.size();  // folders that could not be read fail the run
+  total.failedRun = !inputs.errors.empty();
   if (*dumpCommand) {
     dump.headed = inputs.several && !dump.json;
     dump.quiet = run.quiet;
-    total = kxm::runOverInputs(
+    total += kxm::runOverInputs(
         inputs.files, settings,
         [&](std::size_t i, const kxm::Input& input, Output& o, Output& e) {
           return kxm::dumpFile(dump, i, input, o, e);
@@ -341,7 +346,7 @@ int main(int argc, char** argv) {
   } else if (*checkCommand) {
     check.quiet = run.quiet;
     if (check.json) out.write("[");
-    total = kxm::runOverInputs(
+    total += kxm::runOverInputs(
         inputs.files, settings,
         [&](std::size_t i, const kxm::Input& input, Output& o, Output&) {
           return kxm::checkFile(check, i, input, o);
@@ -358,7 +363,7 @@ int main(int argc, char** argv) {
     }
   } else if (*infoCommand) {
     info.quiet = run.quiet;
-    total = kxm::runOverInputs(
+    total += kxm::runOverInputs(
         inputs.files, settings,
         [&](std::size_t, const kxm::Input& input, Output& o, Output& e) {
           return kxm::infoFile(info, input, o, e);
@@ -378,7 +383,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "kxm: %s\n", error.c_str());
       return 2;
     }
-    total = kxm::runOverInputs(
+    total += kxm::runOverInputs(
         inputs.files, settings,
         [&](std::size_t i, const kxm::Input& input, Output&, Output& e) {
           return kxm::exportFile(exportRequest, input, outputs[i], e);

@@ -1,16 +1,15 @@
 #include "export/gltf_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <map>
 #include <sstream>
 #include <system_error>
 #include <utility>
+
+#include "files/output_set.h"
 
 namespace kxm::gltf {
 
@@ -81,90 +80,6 @@ void putGlb(std::ostream& out, const Document& doc, const std::string& text,
   }
 }
 
-// The files of one export: each written whole under a temporary name, then all renamed into
-// place in the order staged (the main file last); or, when anything fails, every temporary and
-// every folder made for them removed again.
-class FileSet {
- public:
-  ~FileSet() { abandon(); }
-
-  bool makeFolder(const fs::path& folder, std::string& error) {
-    std::error_code failed;
-    if (fs::is_directory(folder, failed)) return true;
-    if (!fs::create_directory(folder, failed)) {
-      error = "cannot make " + folder.string() + ": " + failed.message();
-      return false;
-    }
-    madeFolders_.push_back(folder);
-    return true;
-  }
-
-  bool stage(const fs::path& target, std::string& error,
-             const std::function<void(std::ostream&)>& fill) {
-    fs::path temporary = target;
-    temporary += ".partial";
-    errno = 0;
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    if (file) {
-      staged_.push_back({temporary, target});
-      fill(file);
-    }
-    file.close();
-    if (!file) {
-      const int reason = errno;
-      error = "cannot write " + target.string();
-      if (reason != 0) error += std::string(": ") + std::strerror(reason);
-      return false;
-    }
-    return true;
-  }
-
-  bool commit(std::string& error) {
-    // Whatever stands in the way of one file fails the whole set before any is renamed, so the
-    // files of an earlier export stay as they were.
-    for (const auto& staged : staged_) {
-      std::error_code ignored;
-      if (fs::exists(staged.second, ignored) && !fs::is_regular_file(staged.second, ignored)) {
-        error = "cannot write " + staged.second.string() + ": " +
-                std::make_error_code(std::errc::is_a_directory).message();
-        return false;
-      }
-    }
-    for (auto& [temporary, target] : staged_) {
-      std::error_code failed;
-      fs::rename(temporary, target, failed);
-      // Where a rename will not replace a file (Windows), the old file goes first; anything
-      // else in the way, a folder above all, stays and the export fails.
-      if (failed && fs::is_regular_file(target)) {
-        fs::remove(target, failed);
-        if (!failed) fs::rename(temporary, target, failed);
-      }
-      if (failed) {
-        error = "cannot write " + target.string() + ": " + failed.message();
-        return false;
-      }
-      temporary.clear();
-    }
-    staged_.clear();
-    madeFolders_.clear();
-    return true;
-  }
-
- private:
-  void abandon() {
-    std::error_code ignored;
-    for (const auto& staged : staged_) {
-      if (!staged.first.empty()) fs::remove(staged.first, ignored);
-    }
-    for (auto folder = madeFolders_.rbegin(); folder != madeFolders_.rend(); ++folder) {
-      fs::remove(*folder, ignored);  // only if empty: an image committed before stays
-    }
-  }
-
-  std::vector<std::pair<fs::path, fs::path>> staged_;  // temporary, target
-  std::vector<fs::path> madeFolders_;
-};
-
 bool sameBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
   std::error_code error;
   if (fs::file_size(path, error) != bytes.size() || error) return false;
@@ -191,7 +106,7 @@ std::string withSuffix(const std::string& fileName, int n) {
 // The images of a .gltf in its folder, each under its own name: a name another image of this
 // export took, or that an existing file with other bytes holds, gets a suffix. An existing file
 // with the same bytes is the image already.
-bool stageImages(Document& doc, const fs::path& out, FileSet& files, std::string& error) {
+bool stageImages(Document& doc, const fs::path& out, files::OutputSet& files, std::string& error) {
   if (doc.images.empty()) return true;
   const fs::path folder = imageFolderFor(out);
   if (!files.makeFolder(folder, error)) return false;
@@ -280,7 +195,7 @@ bool writeDocument(Document& doc, const fs::path& out, bool binary, std::string&
             "; nothing written";
     return false;
   }
-  FileSet files;
+  files::OutputSet files;
   if (binary) {
     embedImages(doc);
     std::string text;

@@ -27,8 +27,9 @@ std::optional<std::string> nonFiniteNumber(const nlohmann::ordered_json& json);
 
 // Writes `doc` to `out`, a GLB when `binary`; false with the reason in `error` when it fails.
 // The document's images find their place (inside the GLB, or beside the .gltf) as it is
-// written. A document with a number that is not finite is refused whole: a failed export says
-// why, where an invalid file would only puzzle whoever opens it.
+// written, all or nothing (files/output_set.h). A document with a number that is not finite is
+// refused whole: a failed export says why, where an invalid file would only puzzle whoever
+// opens it.
 bool writeDocument(Document& doc, const std::filesystem::path& out, bool binary,
                    std::string& error);
 

@@ -9,6 +9,12 @@
 
 #include "reader/byte_cursor.h"
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace kxm {
 
 namespace {
@@ -26,6 +32,28 @@ std::int64_t measureFile(std::FILE* file) {
   if (fseeko(file, 0, SEEK_SET) != 0) return -1;
 #endif
   return length;
+}
+
+// Opens the file for reading when it is a regular file, null otherwise (errno 0 when it is there
+// but something else). What was a file when it was looked at may have been replaced since: the
+// open does not wait for a FIFO's writer, and the check is made again on what was opened.
+std::FILE* openRegular(const char* path) {
+#if defined(_WIN32)
+  return std::fopen(path, "rb");
+#else
+  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    errno = 0;
+    return nullptr;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (file == nullptr) ::close(fd);
+  return file;
+#endif
 }
 
 struct FileCloser {
@@ -65,10 +93,10 @@ bool FileImage::read(const char* path, LoadFailure& failure, const BlockSource& 
   }
 
   errno = 0;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+  std::unique_ptr<std::FILE, FileCloser> file(openRegular(path));
   if (!file) {
-    return fileFailure(failure, FailureCause::ReadError,
-                       errno != 0 ? std::strerror(errno) : "cannot be opened");
+    if (errno == 0) return fileFailure(failure, FailureCause::NotAFile, "Not a regular file");
+    return fileFailure(failure, FailureCause::ReadError, std::strerror(errno));
   }
   const std::int64_t length = measureFile(file.get());
   if (length < 0) {

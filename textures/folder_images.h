@@ -4,6 +4,7 @@
 // image could be had, said as a warning with its code.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,7 +17,9 @@ namespace kxm {
 
 class FolderImages final : public gltf::ImageResolver {
  public:
-  explicit FolderImages(TextureFolders folders) : folders_(std::move(folders)) {}
+  explicit FolderImages(TextureFolders folders) : folders_(std::move(folders)) {
+    if (!folders_.index) folders_.index = std::make_shared<FolderIndex>();
+  }
 
   std::optional<gltf::ResolvedImage> resolve(std::string_view name, const std::string& what,
                                              gltf::Warnings& warnings) override;

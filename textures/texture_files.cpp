@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <system_error>
 
 #include "text/format.h"
@@ -60,21 +61,6 @@ bool inside(const fs::path& folder, const fs::path& path) {
   return true;
 }
 
-// The entry of `folder` whose name equals `name` without regard to ASCII case, if any.
-std::optional<fs::path> entryIgnoringCase(const fs::path& folder, const std::string& name) {
-  std::error_code error;
-  const std::string wanted = asciiLower(name);
-  std::optional<fs::path> found;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    const std::string entry = it->path().filename().string();
-    // Of several that differ only in case, the first in sorted order, whatever the system's.
-    if (asciiLower(entry) == wanted && (!found || entry < found->filename().string())) {
-      found = it->path();
-    }
-  }
-  return found;
-}
-
 std::optional<fs::path> exactly(const fs::path& folder, const std::vector<std::string>& parts) {
   fs::path path = folder;
   for (const std::string& part : parts) path /= part;
@@ -83,11 +69,11 @@ std::optional<fs::path> exactly(const fs::path& folder, const std::vector<std::s
   return std::nullopt;
 }
 
-std::optional<fs::path> ignoringCase(const fs::path& folder,
+std::optional<fs::path> ignoringCase(FolderIndex& index, const fs::path& folder,
                                      const std::vector<std::string>& parts) {
   fs::path path = folder;
   for (const std::string& part : parts) {
-    const std::optional<fs::path> entry = entryIgnoringCase(path, part);
+    const std::optional<fs::path> entry = index.entryIgnoringCase(path, part);
     if (!entry) return std::nullopt;
     path = *entry;
   }
@@ -107,6 +93,8 @@ TextureFile findTexture(const TextureFolders& folders, std::string_view name) {
   for (fs::path& folder : searched) {
     if (folder.empty()) folder = ".";  // a model named without a folder is in the current one
   }
+  std::shared_ptr<FolderIndex> index = folders.index;
+  if (!index) index = std::make_shared<FolderIndex>();
 
   bool leadsOut = false;
   auto accept = [&](const fs::path& folder, const std::optional<fs::path>& path,
@@ -126,7 +114,7 @@ TextureFile findTexture(const TextureFolders& folders, std::string_view name) {
     if (accept(folder, exactly(folder, parts), TextureFile::Match::Exact)) return result;
   }
   for (const fs::path& folder : searched) {
-    if (accept(folder, ignoringCase(folder, parts), TextureFile::Match::OtherCase)) return result;
+    if (accept(folder, ignoringCase(*index, folder, parts), TextureFile::Match::OtherCase)) return result;
   }
   const std::string last = parts.back();
   const std::size_t dot = last.rfind('.');
@@ -136,7 +124,7 @@ TextureFile findTexture(const TextureFolders& folders, std::string_view name) {
     if (extension == own) continue;
     parts.back() = stem + std::string(extension);
     for (const fs::path& folder : searched) {
-      if (accept(folder, ignoringCase(folder, parts), TextureFile::Match::OtherExtension)) {
+      if (accept(folder, ignoringCase(*index, folder, parts), TextureFile::Match::OtherExtension)) {
         return result;
       }
     }

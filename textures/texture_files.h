@@ -8,16 +8,22 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "textures/folder_index.h"
 
 namespace kxm {
 
 struct TextureFolders {
   std::filesystem::path model;               // the folder of the model file
   std::vector<std::filesystem::path> extra;  // --texture-dir, in the order given
+  // The folders' listings, kept for every lookup that shares them (a model's textures, a run's
+  // models); null: listed anew for each lookup.
+  std::shared_ptr<FolderIndex> index;
 };
 
 struct TextureFile {

@@ -1,0 +1,34 @@
+#include "textures/folder_index.h"
+
+#include <system_error>
+
+#include "text/format.h"
+
+namespace kxm {
+
+namespace fs = std::filesystem;
+
+const FolderIndex::Entries& FolderIndex::entriesOf(const fs::path& folder) {
+  const auto known = folders_.find(folder);
+  if (known != folders_.end()) return known->second;
+  Entries entries;
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    std::string entry = it->path().filename().string();
+    const auto [at, fresh] = entries.emplace(asciiLower(entry), entry);
+    if (!fresh && entry < at->second) at->second = std::move(entry);
+  }
+  // A folder that cannot be listed holds nothing to find, now and for the rest of the run.
+  return folders_.emplace(folder, std::move(entries)).first->second;
+}
+
+std::optional<fs::path> FolderIndex::entryIgnoringCase(const fs::path& folder,
+                                                       const std::string& name) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const Entries& entries = entriesOf(folder);
+  const auto found = entries.find(asciiLower(name));
+  if (found == entries.end()) return std::nullopt;
+  return folder / found->second;
+}
+
+}  // namespace kxm
