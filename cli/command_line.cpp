@@ -40,9 +40,11 @@ CLI::App* subcommandNamed(CLI::App& app, const std::string& name) {
   return nullptr;
 }
 
+// Help and the version go to standard output, and a full disk is said, not taken for success.
 int printed(const std::string& text) {
-  std::fputs(text.c_str(), stdout);
-  return 0;
+  Output out(stdout);
+  out.write(text);
+  return written(out) ? 0 : 1;
 }
 
 }  // namespace
@@ -140,11 +142,22 @@ void addShowFlags(CLI::App* command, bool& showNames, bool& showValues) {
 }
 
 void addTextureDirs(CLI::App* command, std::vector<std::string>& dirs) {
+  // A folder that is not there is a slip of the user's, not a texture that is missing.
+  const CLI::Validator folder(
+      [](std::string& text) -> std::string {
+        std::error_code error;
+        if (std::filesystem::is_directory(text, error)) return {};
+        return std::filesystem::exists(text, error)
+                   ? "wants a folder, not the file '" + text + "'"
+                   : "wants a folder that exists, not '" + text + "'";
+      },
+      "");
   command
       ->add_option("--texture-dir", dirs,
                    "Look for texture images here too, after the model's folder (repeatable, "
                    "in the order given).")
       ->allow_extra_args(false)  // one folder per --texture-dir: what follows is an input
+      ->check(folder)
       ->type_name("DIR");
 }
 
