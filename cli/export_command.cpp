@@ -1,13 +1,12 @@
 #include "cli/export_command.h"
 
 #include <map>
-#include <new>
 #include <system_error>
 
 #include "cli/diagnostics.h"
 #include "cli/huge_page_blocks.h"
-#include "export/gltf_export.h"
 #include "export/gltf_file.h"
+#include "export/model_export.h"
 #include "model/model.h"
 #include "text/format.h"
 #include "textures/folder_images.h"
@@ -18,13 +17,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void printWarnings(const ExportRequest& request, const Input& input,
-                   const gltf::Warnings& warnings, Output& err) {
+void printWarnings(const ExportRequest& request, const Input& input, const gltf::Warnings& warnings,
+                   Output& err) {
   if (request.quiet) return;
   std::string text;
   for (const gltf::Warnings::Warning& warning : warnings.kept()) {
-    text += diagnosticLine(input.shown, {std::string(issueName(warning.code)), false, false, 0,
-                                         {}, warning.message});
+    text += diagnosticLine(
+        input.shown, {std::string(issueName(warning.code)), false, false, 0, {}, warning.message});
   }
   if (warnings.count() > warnings.kept().size()) {
     text += input.shown + ": " + std::to_string(warnings.count() - warnings.kept().size()) +
@@ -72,8 +71,8 @@ std::vector<fs::path> planOutputs(const std::vector<Input>& inputs, const std::s
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     for (const fs::path& written : filesWritten(outputs[i])) {
       if (!inputs[i].bytes && sameFile(inputs[i].path, written)) {
-        error = inputs[i].shown + ": the output " + written.string() +
-                " is the input; nothing written";
+        error =
+            inputs[i].shown + ": the output " + written.string() + " is the input; nothing written";
         return {};
       }
       const auto [at, fresh] = claimed.emplace(asciiLower(written.generic_string()), i);
@@ -93,50 +92,32 @@ Tally exportFile(const ExportRequest& request, const Input& input, const fs::pat
   tally.files = 1;
   tally.failed = 1;
   tally.failedRun = true;
-  Model model;
-  model.keepNormals = true;
-  const LoadOutcome outcome = loadInput(input, model, nullptr, nullptr, hugePageBlocks());
-  if (!outcome.loaded) {
-    err.write(diagnosticLine(input.shown, issueOf(outcome.failure)));
-    tally.errors = 1;
-    return tally;
-  }
-
-  FolderImages images(textureFoldersFor(input, request.textureDirs));
+  FolderImages images(textureFoldersFor(input, request.textureDirs, request.folders));
   gltf::ExportOptions options;
   options.ticksPerSecond = request.ticksPerSecond;
   options.images = &images;
   options.generator = request.generator;
   options.blocks = &hugePageBlocks();
-  gltf::Warnings warnings;
-  std::string error;
-  auto fail = [&](const std::string& message, const char* code) {
-    err.write(diagnosticLine(input.shown, {code, true, false, 0, {}, message}));
+  gltf::Export done = gltf::exportModel(
+      [&](Model& model) { return loadInput(input, model, nullptr, nullptr, hugePageBlocks()); },
+      options);
+  if (!done.load.loaded) {
+    err.write(diagnosticLine(input.shown, issueOf(done.load.failure)));
     tally.errors = 1;
     return tally;
-  };
-  try {
-    gltf::Document doc = gltf::buildDocument(model, options, warnings);
-    model.clearModel();  // the document holds what it needs; the model's memory goes now
-    printWarnings(request, input, warnings, err);
-    std::error_code made;
-    if (output.has_parent_path()) fs::create_directories(output.parent_path(), made);
-    if (made) return fail(output.parent_path().string() + ": " + made.message(), "write-error");
-    if (!gltf::writeDocument(doc, output, asciiLower(output.extension().string()) == ".glb",
-                             error)) {
-      return fail(error, "write-error");
-    }
-  } catch (const std::bad_alloc&) {
-    // The document is a few times the model; a model that only just loaded may not fit twice.
-    model.clearModel();
-    printWarnings(request, input, warnings, err);
-    return fail("out of memory while exporting; nothing written", "out-of-memory");
+  }
+  printWarnings(request, input, done.warnings, err);
+  if (!done.ok() ||
+      !gltf::writeFiles(done, output, asciiLower(output.extension().string()) == ".glb")) {
+    err.write(diagnosticLine(input.shown, {done.failureCode, true, false, 0, {}, done.failure}));
+    tally.errors = 1;
+    return tally;
   }
   tally.loaded = 1;
   tally.failed = 0;
   tally.failedRun = false;
-  tally.warnings = warnings.count();
-  tally.withWarnings = warnings.count() > 0 ? 1 : 0;
+  tally.warnings = done.warnings.count();
+  tally.withWarnings = done.warnings.count() > 0 ? 1 : 0;
   return tally;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ struct ExportRequest {
   double ticksPerSecond = 1000;
   bool quiet = false;  // no warnings
   std::string generator = "kxm";
+  // The texture folders' listings, made once for the whole run and shared by its files.
+  std::shared_ptr<FolderIndex> folders = std::make_shared<FolderIndex>();
 };
 
 // Where each input goes: `output` for the one-file form (which must end in .glb or .gltf), or

@@ -352,12 +352,12 @@ Tally infoFile(const InfoRequest& request, const Input& input, Output& out, Outp
     JsonWriter json(out);
     json.beginObject();
     writeLoadHead(json, input.shown, outcome);
-    if (outcome.loaded) Summary(model, textureFoldersFor(input, request.textureDirs)).json(json);
+    if (outcome.loaded) Summary(model, textureFoldersFor(input, request.textureDirs, request.folders)).json(json);
     json.endObject();
     json.finish();
   } else if (outcome.loaded) {
     std::string text = input.shown + "\n";
-    Summary(model, textureFoldersFor(input, request.textureDirs)).text(text);
+    Summary(model, textureFoldersFor(input, request.textureDirs, request.folders)).text(text);
     out.write(text);
   }
   return tally;

@@ -3,6 +3,7 @@
 // animation set's animations and keys, and totals.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@ struct InfoRequest {
   std::vector<std::string> textureDirs;  // where images are looked for after the model's folder
   bool json = false;   // one document per file, each on a line of its own
   bool quiet = false;  // no summaries: only what failed
+  // The texture folders' listings, made once for the whole run and shared by its files.
+  std::shared_ptr<FolderIndex> folders = std::make_shared<FolderIndex>();
 };
 
 // Summarises one file on `out`. One that does not load is explained on `err` and, as JSON, is a

@@ -45,10 +45,10 @@ int main(int argc, char** argv) {
         options.ShowValuesOption = 0;
       } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
         std::fputs(kUsage, stdout);
-        return 0;
+        return kxm::stdoutWritten("kxm-dump") ? 0 : 1;
       } else if (std::strcmp(arg, "--version") == 0) {
         std::printf("kxm-dump %s\n", kxm::toolVersion());
-        return 0;
+        return kxm::stdoutWritten("kxm-dump") ? 0 : 1;
       } else {
         return usageError("unknown option ", arg);
       }

@@ -1,6 +1,8 @@
 #include "cli/process.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -15,6 +17,14 @@ namespace kxm {
 
 const char* toolVersion() {
   return KXM_VERSION;
+}
+
+bool stdoutWritten(const char* program, int earlier) {
+  const bool failed = earlier != 0 || std::fflush(stdout) != 0 || std::ferror(stdout);
+  if (!failed) return true;
+  std::fprintf(stderr, "%s: cannot write the output: %s\n", program,
+               std::strerror(earlier != 0 ? earlier : errno));
+  return false;
 }
 
 void useBinaryOutput() {

@@ -567,6 +567,45 @@ TEST_F(KxmFolders, JsonSaysWhoWroteItAndNamesTheFileByItsCharacters) {
   }
 }
 
+// A --texture-dir that names no folder is a slip of the user's, said before any file is read.
+TEST_F(KxmFolders, TextureDirMustNameAFolder) {
+  const struct {
+    const char* arguments;
+    int status;
+    const char* err;  // the start of stderr
+  } cases[] = {
+      {"info --texture-dir nowhere game", 2,
+       "kxm: --texture-dir wants a folder that exists, not 'nowhere'\nRun 'kxm info --help'"},
+      {"info --texture-dir game/notes.txt game", 2,
+       "kxm: --texture-dir wants a folder, not the file 'game/notes.txt'\nRun 'kxm info --help'"},
+      {"export --texture-dir game/empty --texture-dir nowhere game/Models/b.kxm out.glb", 2,
+       "kxm: --texture-dir wants a folder that exists, not 'nowhere'\nRun 'kxm export --help'"},
+      {"export --texture-dir game/empty game/Models/b.kxm out.glb", 0, ""},
+  };
+  for (const auto& c : cases) {
+    const DumpRun r = in(c.arguments);
+    EXPECT_EQ(r.status, c.status) << c.arguments << "\n" << r.err;
+    EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << c.arguments << "\n" << r.err;
+    if (c.status == 2) {
+      EXPECT_EQ(r.out, "") << c.arguments;
+    }
+  }
+  EXPECT_TRUE(fs::exists(dir / "out.glb"));
+}
+
+// Help, the version and usage text to a full disk fail, as every other output does.
+TEST_F(Kxm, HelpThatCannotBeWrittenIsAnError) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP();
+  for (const char* arguments : {"--help", "--version", "help", "help export", "diff --help"}) {
+    const std::string command = std::string("\"" KXM "\" ") + arguments + " > /dev/full 2> \"" +
+                                (dir / "err").string() + "\"";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1) << arguments;
+    EXPECT_EQ(readFile(dir / "err"), "kxm: cannot write the output: No space left on device\n")
+        << arguments;
+  }
+}
+
 #endif
 
 }  // namespace

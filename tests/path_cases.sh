@@ -8,7 +8,7 @@
 # status wanted and a piece of the message wanted on stderr. Cases that need another user (a
 # folder that cannot be entered) run as nobody when the test runs as root.
 set -uo pipefail
-kxm=$(realpath "$1") sample=$(realpath "$2") work=$3
+kxm=$(realpath "$1") dump=$(dirname "$kxm")/kxm-dump sample=$(realpath "$2") work=$3
 rm -rf "$work" && mkdir -p "$work" && chmod 755 "$work"
 cd "$work"
 cp "$sample" t.kxm
@@ -31,7 +31,9 @@ failed=0 ran=0
 row() {
   local name=$1 want=$2 message=$3; shift 4
   local status=0
-  timeout 20 "${RUN_AS[@]}" "$kxm" "$@" < /dev/null > "${OUT:-$name.out}" 2> "$name.err" ||
+  local program=$kxm
+  [ "$1" = kxm-dump ] && { program=$dump; shift; }
+  timeout 20 "${RUN_AS[@]}" "$program" "$@" < /dev/null > "${OUT:-$name.out}" 2> "$name.err" ||
     status=$?
   ran=$((ran + 1))
   if [ "$status" = 124 ]; then
@@ -57,13 +59,14 @@ input_case() {
   row "$case-export" 1 "$message" -- export "$path" "$case.glb"
   row "$case-diff" 2 "$message" -- diff "$path" t.kxm
   row "$case-diff2" 2 "$message" -- diff t.kxm "$path"
+  row "$case-kxm-dump" 1 "$message" -- kxm-dump "$path"
 }
 input_case loop loop.kxm "symbolic links"
 input_case long-name "$long_name" "too long"
 input_case long-path "$long_path" "too long"
-input_case fifo fifo.kxm "[not-a-file]"
-input_case dev-zero /dev/zero "[not-a-file]"
-input_case missing gone/t.kxm "[file-not-found]"
+input_case fifo fifo.kxm "not-a-file"
+input_case dev-zero /dev/zero "not-a-file"
+input_case missing gone/t.kxm "file-not-found"
 
 # Folders and files in each other's place.
 row folder-diff 2 "not folders" -- diff folder.kxm t.kxm
@@ -81,10 +84,13 @@ row out-is-input 2 "is the input" -- export model.glb ./model.glb
 
 # A full device: what is written must be written, help included.
 OUT=/dev/full row full-check 1 "No space left" -- check t.kxm --json
-for words in "--help" "check --help" "help export" "--version"; do
+for words in "--help" "check --help" "help export" "--version" "kxm-dump --help" \
+             "kxm-dump --version" "kxm-dump t.kxm"; do
   status=0
+  program=$kxm
+  [ "${words%% *}" = kxm-dump ] && { program=$dump; words=${words#kxm-dump }; }
   # shellcheck disable=SC2086
-  "$kxm" $words > /dev/full 2> full.err || status=$?
+  "$program" $words > /dev/full 2> full.err || status=$?
   ran=$((ran + 1))
   [ "$status" != 0 ] && [ "$status" != 134 ] ||
     { echo "FAIL kxm $words > /dev/full: exit $status"; failed=$((failed + 1)); }

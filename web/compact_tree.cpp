@@ -25,7 +25,7 @@ std::uint32_t LabelStream::append(std::string_view label) {
   return start;
 }
 
-// Only asked of a row that starts a record, so the search finds it.
+// -1 for a row that starts no record.
 std::int32_t Records::indexOf(SinkNode node) const {
   const auto row = static_cast<std::uint32_t>(node - 1);
   const auto at = std::lower_bound(starts.begin(), starts.end(), row,
@@ -82,22 +82,23 @@ SinkNode CompactSink::chunk(SinkNode parent, const ChunkHead& head, const ChunkV
   // Which record of the model the chunk starts, as the walkers add them: a frame where a
   // frame or the Frames root holds it, a mesh in a frame, an animation in a set or after
   // another animation.
-  const Record::Kind holder = parent == static_cast<SinkNode>(SinkRoot::Frames) + 1
-                                  ? Record::Frame
-                                  : recordOf(parent);
+  const Record::Kind holder =
+      parent == static_cast<SinkNode>(SinkRoot::Frames) + 1 ? Record::Frame : recordOf(parent);
   if ((head.code == kChildFrame || head.code == kSiblingFrame) && holder == Record::Frame) {
     addFrame(node, head.offset);
   } else if (head.code == kFrameMesh && holder == Record::Frame) {
-    const auto frame = static_cast<std::size_t>(records.indexOf(parent));
-    const std::int32_t mesh = records.frameMeshes[frame]++;
+    // The Frames root holds frames as a frame does, but starts no record: none of its meshes.
+    const std::int32_t frame = records.indexOf(parent);
+    if (frame < 0) return node;
+    const std::int32_t mesh = records.frameMeshes[static_cast<std::size_t>(frame)]++;
     startRecord(node, head.offset, Record::Mesh, static_cast<std::int32_t>(records.meshes.size()));
-    records.meshes.push_back({static_cast<std::int32_t>(frame), mesh});
+    records.meshes.push_back({frame, mesh});
   } else if ((head.code == kFirstAnimation && holder == Record::Set) ||
              (head.code == kNextAnimation && holder == Record::Animation)) {
-    const std::int32_t set = holder == Record::Set
-                                 ? records.indexOf(parent)
-                                 : records.animations[static_cast<std::size_t>(
-                                       records.indexOf(parent))].first;
+    const std::int32_t held = records.indexOf(parent);
+    if (held < 0) return node;
+    const std::int32_t set =
+        holder == Record::Set ? held : records.animations[static_cast<std::size_t>(held)].first;
     const std::int32_t animation = records.setAnimations[static_cast<std::size_t>(set)]++;
     startRecord(node, head.offset, Record::Animation,
                 static_cast<std::int32_t>(records.animations.size()));

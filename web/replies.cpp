@@ -5,19 +5,24 @@
 #include <filesystem>
 #include <initializer_list>
 #include <iterator>
-#include <new>
 #include <utility>
 
-#include "export/gltf_export.h"
-#include "export/gltf_file.h"
+#include "export/model_export.h"
 #include "reader/chunk_catalogue.h"
 #include "reader/issue_codes.h"
 #include "reader/vertex_format.h"
 #include "textures/folder_images.h"
 
+#ifndef KXM_VERSION
+#define KXM_VERSION "0"
+#endif
+
 namespace kxm::web {
 
 namespace {
+
+// asset.generator as kxm export writes it: the page's GLB is kxm export's, byte for byte.
+constexpr const char* kGenerator = "kxm " KXM_VERSION;
 
 nlohmann::ordered_json chunkJson(const ChunkRef& ref) {
   nlohmann::ordered_json out;
@@ -191,30 +196,22 @@ nlohmann::ordered_json exportJson(std::span<const std::uint8_t> bytes, const cha
                                   std::vector<std::uint8_t>& glb) {
   nlohmann::ordered_json out;
   glb.clear();
-  Model model;
-  const LoadOutcome outcome = load(bytes, model);
-  if (!outcome.loaded) {
-    out["ok"] = false;
-    out["error"] = bytesAsText(describeFailure(outcome.failure));
-    return out;
-  }
   // Found among the dropped files, which the worker put in the in-memory file system.
   FolderImages images(TextureFolders{std::filesystem::path(folder), {}});
   gltf::ExportOptions options;
   options.images = &images;
-  gltf::Warnings warnings;
-  std::string error;
-  bool ok = false;
-  try {
-    gltf::Document doc = gltf::buildDocument(model, options, warnings);
-    ok = gltf::glbBytes(doc, glb, error);
-  } catch (const std::bad_alloc&) {
-    error = "out of memory";
+  options.generator = kGenerator;
+  gltf::Export done = gltf::exportModel(bytes, options);
+  if (!done.load.loaded) {
+    out["ok"] = false;
+    out["error"] = bytesAsText(describeFailure(done.load.failure));
+    return out;
   }
+  const bool ok = gltf::writeGlb(done, glb);
   out["ok"] = ok;
-  out["error"] = error;
+  out["error"] = done.failure;
   auto kept = nlohmann::ordered_json::array();
-  for (const gltf::Warnings::Warning& w : warnings.kept()) {
+  for (const gltf::Warnings::Warning& w : done.warnings.kept()) {
     kept.push_back(bytesAsText(w.message) + " [" + std::string(issueName(w.code)) + "]");
   }
   out["warnings"] = std::move(kept);

@@ -7,12 +7,18 @@
 //   late-name.kxm     a frame named after more rows than a block of the core's rows holds, with
 //                     more label bytes than a block of its label stream
 //   small-chunks.kxm  1,000,000 small chunks in one mesh (the benchmark's file)
+//   textured.kxm      a curved quad with its own normals and a texture named as Windows saw it,
+//                     "Textures\\BRICK.tga", whose image is textures/Brick.png or, to be
+//                     converted, textures/Brick.bmp (other capitals, another extension)
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <string>
 
 #include "bench/bench_files.h"
+#include "tests/support/image_writers.h"
 #include "tests/support/kxm_writer.h"
+#include "tests/support/png_writer.h"
 
 using kxm::test::KxmWriter;
 
@@ -72,6 +78,44 @@ KxmWriter lateName() {
   return w;
 }
 
+// Four vertices of position, normal and texture set (flags 0x112), the normals leaning out as a
+// curved surface's do: drawn faceted, the quad would be flat.
+KxmWriter textured() {
+  KxmWriter w;
+  w.open(1).chunkStr(101, "Curved").open(103);
+  w.chunkU32(111, 0x112).chunkI32(112, 32).chunkI32(113, 4).open(115);
+  w.floats({-1, -1, 0, -0.6f, -0.6f, 0.53f, 0, 1});
+  w.floats({1, -1, 0, 0.6f, -0.6f, 0.53f, 1, 1});
+  w.floats({1, 1, 0, 0.6f, 0.6f, 0.53f, 1, 0});
+  w.floats({-1, 1, 0, -0.6f, 0.6f, 0.53f, 0, 0}).close();
+  w.chunkI32(114, 6).open(116).u16(0).u16(1).u16(2).u16(0).u16(2).u16(3).close();
+  w.chunkI32(117, 4);
+  w.chunkI32(127, 1).open(128).chunkStr(141, "Textures\\BRICK.tga").end().end().close();
+  w.end().close();
+  w.end().close();
+  return w;
+}
+
+// The same two by two bricks as a BMP and as a PNG.
+std::vector<std::uint8_t> brickBmp() {
+  kxm::test::BmpLayout layout;
+  layout.width = 2;
+  layout.height = 2;
+  return kxm::test::bmpImage(layout, {0xFFB04020, 0xFF803010, 0xFF803010, 0xFFB04020});
+}
+
+std::vector<std::uint8_t> brickPng() {
+  return kxm::test::pngImage(
+      2, 2, {0xB0, 0x40, 0x20, 0x80, 0x30, 0x10, 0x80, 0x30, 0x10, 0xB0, 0x40, 0x20});
+}
+
+bool madeFolder(const std::string& path) {
+  std::error_code error;
+  std::filesystem::create_directories(path, error);
+  if (error) std::fprintf(stderr, "%s: %s\n", path.c_str(), error.message().c_str());
+  return !error;
+}
+
 bool save(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) {
@@ -96,6 +140,10 @@ int main(int argc, char** argv) {
                   save(folder + "chain.kxm", kxm::test::overflowingChain(220, 40).bytes()) &&
                   save(folder + "late-name.kxm", lateName().bytes()) &&
                   save(folder + "deep.kxm", kxm::bench::animationChainFile(3000)) &&
-                  save(folder + "small-chunks.kxm", kxm::bench::smallChunksFile(1000000));
+                  save(folder + "small-chunks.kxm", kxm::bench::smallChunksFile(1000000)) &&
+                  save(folder + "textured.kxm", textured().bytes()) &&
+                  madeFolder(folder + "textures") &&
+                  save(folder + "textures/Brick.bmp", brickBmp()) &&
+                  save(folder + "textures/Brick.png", brickPng());
   return ok ? 0 : 1;
 }

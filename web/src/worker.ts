@@ -97,9 +97,12 @@ function valuesOf(m: CoreModule, offset: number, parentOffset: number): ValuesRe
   return { title: json.title ?? "", columns: json.columns ?? [], rowLabels: json.rowLabels ?? [], count, data };
 }
 
+// A copy of `text` in the core's memory, which the caller frees. No room for it is a RangeError,
+// as for every other allocation the worker cannot have.
 function cString(m: CoreModule, text: string): number {
   const bytes = new TextEncoder().encode(text);
   const pointer = unsigned(m._malloc(bytes.length + 1));
+  if (pointer === 0) throw new RangeError(`no memory left for the ${bytes.length + 1} bytes of a path`);
   m.HEAPU8.set(bytes, pointer);
   m.HEAPU8[pointer + bytes.length] = 0;
   return pointer;
@@ -107,8 +110,13 @@ function cString(m: CoreModule, text: string): number {
 
 function exportModel(m: CoreModule): ExportResult {
   const folder = cString(m, modelFolder);
-  const result: ExportResult = JSON.parse(m.UTF8ToString(unsigned(m._kxm_export(folder))));
-  m._free(folder);
+  let result: ExportResult;
+  try {
+    result = JSON.parse(m.UTF8ToString(unsigned(m._kxm_export(folder))));
+  } finally {
+    // An export that throws (the core out of memory) must not keep the path for good.
+    m._free(folder);
+  }
   if (!result.ok) return result;
   const start = unsigned(m._kxm_glb_data());
   result.glb = m.HEAPU8.slice(start, start + unsigned(m._kxm_glb_size()));

@@ -1,0 +1,49 @@
+// kxm info: its options, and the run over its inputs.
+#include "cli/command_line.h"
+#include "cli/info_command.h"
+
+namespace kxm {
+
+namespace {
+
+class Info final : public Subcommand {
+ public:
+  explicit Info(CommandLine& line)
+      : Subcommand(line.add("info",
+                            "Summarise the model in each INPUT: frames, meshes, materials, "
+                            "textures, bones, animations.",
+                            {"kxm info [--json] [--texture-dir DIR]... [-j N] [--quiet] "
+                             "INPUT..."})) {
+    command_->add_flag("--json", request_.json,
+                       "Print one JSON document per file, each on a line.");
+    addTextureDirs(command_, request_.textureDirs);
+    addRunFlags(command_, flags_, "Print no summaries: only what failed, and the totals.");
+    addInputs(command_, flags_);
+  }
+
+  int run(Output& out, Output& err) override {
+    const InputList inputs = inputsOf(flags_.inputs, err);
+    request_.quiet = flags_.quiet;
+    const Tally total = runInputs(
+        inputs, flags_,
+        [&](std::size_t, const Input& input, Output& o, Output& e) {
+          return infoFile(request_, input, o, e);
+        },
+        out, err);
+    // The JSON documents alone on standard output, so that each line parses.
+    writeTotals(inputs, total, Totals::Loaded, request_.json ? err : out);
+    return runStatus(total, out);
+  }
+
+ private:
+  InfoRequest request_;
+  RunFlags flags_;
+};
+
+}  // namespace
+
+std::unique_ptr<Subcommand> addInfo(CommandLine& line) {
+  return std::make_unique<Info>(line);
+}
+
+}  // namespace kxm
