@@ -110,103 +110,129 @@ struct Slot {
 
 }  // namespace
 
-Tally runOverInputs(const std::vector<Input>& inputs, const RunSettings& settings,
-                    const FileWork& work, Output& out, Output& err) {
-  Tally total;
-  // What memory a file's output needs is not known before it is made: running out of it fails
-  // that file, not the run.
-  auto safely = [&work](std::size_t i, const Input& input, Output& o, Output& e) {
-    try {
-      return work(i, input, o, e);
-    } catch (const std::bad_alloc&) {
-      o.text().clear();  // half a file's report would read as a whole one
-      return outOfMemoryFor(input, e);
-    }
-  };
-  auto oneByOne = [&] {
-    for (std::size_t i = 0; i < inputs.size(); ++i) total += safely(i, inputs[i], out, err);
-    return total;
-  };
-  if (inputs.size() == 1) return oneByOne();  // nothing to order or show progress of
-  // More threads than this only queue for the same cores and disk.
-  constexpr std::size_t kMostWorkers = 256;
-  const std::size_t workers =
-      std::min({std::size_t{std::max(1u, settings.jobs)}, inputs.size(), kMostWorkers});
-  std::vector<std::unique_ptr<Slot>> slots(inputs.size());
-  std::vector<char> outOfMemory(inputs.size(), 0);  // files whose slot could not be had
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::size_t next = 0;     // the next file a worker takes
-  std::size_t emitted = 0;  // files written out so far
+namespace {
 
-  auto worker = [&] {
-    std::unique_lock<std::mutex> lock(mutex);
+// What memory a file's output needs is not known before it is made: running out of it fails
+// that file, not the run.
+Tally safely(const FileWork& work, std::size_t i, const Input& input, Output& out, Output& err) {
+  try {
+    return work(i, input, out, err);
+  } catch (const std::bad_alloc&) {
+    out.text().clear();  // half a file's report would read as a whole one
+    return outOfMemoryFor(input, err);
+  }
+}
+
+// Workers take the files in input order; the writer writes each file's results when its turn
+// comes. A worker runs at most `workers` files ahead of what is written, so that no more
+// results, and no more models, are held than there are workers.
+class Pool {
+ public:
+  Pool(const std::vector<Input>& inputs, const FileWork& work, std::size_t workers)
+      : inputs_(inputs), work_(work), workers_(workers), slots_(inputs.size()),
+        outOfMemory_(inputs.size(), 0) {}
+
+  void work() {
+    std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      // A worker runs at most `workers` files ahead of what is written, so that no more
-      // results, and no more models, are held than there are workers.
-      changed.wait(lock, [&] { return next >= inputs.size() || next < emitted + workers; });
-      if (next >= inputs.size()) return;
-      const std::size_t index = next++;
+      changed_.wait(lock, [&] { return next_ >= inputs_.size() || next_ < emitted_ + workers_; });
+      if (next_ >= inputs_.size()) return;
+      const std::size_t index = next_++;
       lock.unlock();
       std::unique_ptr<Slot> slot;
       try {
         slot = std::make_unique<Slot>();
-        slot->tally = safely(index, inputs[index], slot->out, slot->err);
+        slot->tally = safely(work_, index, inputs_[index], slot->out, slot->err);
         slot->done = true;
       } catch (const std::bad_alloc&) {
         slot.reset();  // not even its slot fits: the writer says so when the file's turn comes
       }
       lock.lock();
       if (slot) {
-        slots[index] = std::move(slot);
+        slots_[index] = std::move(slot);
       } else {
-        outOfMemory[index] = 1;
+        outOfMemory_[index] = 1;
       }
-      changed.notify_all();
+      changed_.notify_all();
     }
-  };
-  std::vector<std::thread> threads;
-  try {
-    for (std::size_t i = 0; i < workers; ++i) threads.emplace_back(worker);
-  } catch (const std::system_error&) {
-    // The system gave fewer threads than asked for; those it gave do the work.
   }
-  if (threads.empty()) return oneByOne();
 
-  Progress progress(settings.progress, inputs.size());
-  {
-    std::unique_lock<std::mutex> lock(mutex);
-    while (emitted < inputs.size()) {
-      if (!changed.wait_for(lock, std::chrono::milliseconds(100), [&] {
-            return (slots[emitted] && slots[emitted]->done) || outOfMemory[emitted] != 0;
-          })) {
-        progress.show(emitted, inputs[emitted].shown);
+  Tally writeInOrder(Progress& progress, Output& out, Output& err) {
+    Tally total;
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (emitted_ < inputs_.size()) {
+      if (!changed_.wait_for(lock, std::chrono::milliseconds(100), [&] { return ready(); })) {
+        progress.show(emitted_, inputs_[emitted_].shown);
         continue;
       }
-      std::unique_ptr<Slot> slot = std::move(slots[emitted]);
+      std::unique_ptr<Slot> slot = std::move(slots_[emitted_]);
       lock.unlock();
       if (!slot) {
         progress.clear();
-        const Tally failed = outOfMemoryFor(inputs[emitted], err);
-        total += failed;
-        lock.lock();
-        ++emitted;
-        changed.notify_all();
-        continue;
+        total += outOfMemoryFor(inputs_[emitted_], err);
+      } else {
+        // The line goes before text that would land on it: on stderr, or on stdout at a
+        // terminal.
+        if (!slot->err.text().empty() || (!slot->out.text().empty() && progress.sharesStdout())) {
+          progress.clear();
+        }
+        out.write(slot->out.text());
+        err.write(slot->err.text());
+        total += slot->tally;
+        slot.reset();
       }
-      // The line goes before text that would land on it: on stderr, or on stdout at a terminal.
-      if (!slot->err.text().empty() || (!slot->out.text().empty() && progress.sharesStdout())) {
-        progress.clear();
-      }
-      out.write(slot->out.text());
-      err.write(slot->err.text());
-      total += slot->tally;
-      slot.reset();
       lock.lock();
-      ++emitted;
-      changed.notify_all();
-      if (emitted < inputs.size()) progress.show(emitted, inputs[emitted].shown);
+      ++emitted_;
+      changed_.notify_all();
+      if (emitted_ < inputs_.size()) progress.show(emitted_, inputs_[emitted_].shown);
     }
+    return total;
+  }
+
+ private:
+  bool ready() const {
+    return (slots_[emitted_] && slots_[emitted_]->done) || outOfMemory_[emitted_] != 0;
+  }
+
+  const std::vector<Input>& inputs_;
+  const FileWork& work_;
+  const std::size_t workers_;
+  std::vector<std::unique_ptr<Slot>> slots_;
+  std::vector<char> outOfMemory_;  // files whose slot could not be had
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t next_ = 0;     // the next file a worker takes
+  std::size_t emitted_ = 0;  // files written out so far
+};
+
+Tally oneByOne(const std::vector<Input>& inputs, const FileWork& work, Output& out, Output& err) {
+  Tally total;
+  for (std::size_t i = 0; i < inputs.size(); ++i) total += safely(work, i, inputs[i], out, err);
+  return total;
+}
+
+}  // namespace
+
+Tally runOverInputs(const std::vector<Input>& inputs, const RunSettings& settings,
+                    const FileWork& work, Output& out, Output& err) {
+  if (inputs.size() == 1) return oneByOne(inputs, work, out, err);  // nothing to order or show
+  // More threads than this only queue for the same cores and disk.
+  constexpr std::size_t kMostWorkers = 256;
+  const std::size_t workers =
+      std::min({std::size_t{std::max(1u, settings.jobs)}, inputs.size(), kMostWorkers});
+  Pool pool(inputs, work, workers);
+  std::vector<std::thread> threads;
+  threads.reserve(workers);  // so that only the system's refusal of a thread can stop the loop
+  try {
+    for (std::size_t i = 0; i < workers; ++i) threads.emplace_back([&pool] { pool.work(); });
+  } catch (const std::system_error&) {
+    // The system gave fewer threads than asked for; those it gave do the work.
+  }
+  if (threads.empty()) return oneByOne(inputs, work, out, err);
+  Tally total;
+  {
+    Progress progress(settings.progress, inputs.size());
+    total = pool.writeInOrder(progress, out, err);
   }
   for (std::thread& thread : threads) thread.join();
   return total;
