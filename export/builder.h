@@ -79,7 +79,10 @@ class Builder {
   int addMaterial(const Material& material, const std::string& name, int texture);
   std::optional<int> textureFor(const Mesh& mesh, Json& names);
   // skins.cpp
+  struct SkinOut;
   int addSkin(std::size_t f, const Mesh& mesh, const std::string& what, Json& attributes);
+  void addBones(const Mesh& mesh, const std::string& what, SkinOut& skin);
+  Matrix4 inverseBindOf(const Bone& bone, const std::string& what);
   // animations.cpp
   struct AnimationOut;
   void addAnimations();
