@@ -34,7 +34,8 @@ template <std::size_t N>
 int Builder::addSampler(Json& samplers, std::vector<Key<N>> keys, const std::string& what) {
   if (repairTimes(keys)) {
     warn(IssueCode::KeysSorted,
-         what + ": key times do not strictly increase; sorted, and of keys at one time the last kept");
+         what +
+             ": key times do not strictly increase; sorted, and of keys at one time the last kept");
   }
   const int input = addAccessor<float>(keys.size(), 1, "SCALAR", 0, true, [&](float* out) {
     for (const Key<N>& key : keys) *out++ = key.time;
@@ -47,94 +48,129 @@ int Builder::addSampler(Json& samplers, std::vector<Key<N>> keys, const std::str
   return static_cast<int>(samplers.size() - 1);
 }
 
+namespace {
+
+template <class Values>
+bool allFinite(const Values& values) {
+  return std::all_of(values.begin(), values.end(), [](float x) { return std::isfinite(x); });
+}
+
+// One bone's tracks in glTF's space with times in seconds, and what was repaired or left out on
+// the way, to be said once for the bone.
+struct Tracks {
+  std::vector<Key<3>> translations, scales;
+  std::vector<Key<4>> rotations;
+  std::uint64_t dropped = 0;   // keys with numbers that are not finite
+  std::uint64_t noTurn = 0;    // rotation keys of length 0
+  std::uint64_t tooLarge = 0;  // matrix keys with a scale past the float range
+  std::uint64_t inexact = 0;   // matrix keys that are not a translation, rotation and scale
+};
+
+float seconds(float ticks, double ticksPerSecond) {
+  return static_cast<float>(double{ticks} / ticksPerSecond);
+}
+
+void addPartKeys(const Animation& anim, double ticksPerSecond, Tracks& tracks) {
+  for (const PositionKey& key : anim.positionKeys) {
+    const Vec3 v = pointToGltf(key.value);
+    if (allFinite(v))
+      tracks.translations.push_back({seconds(key.time, ticksPerSecond), v});
+    else
+      ++tracks.dropped;
+  }
+  for (const RotationKey& key : anim.rotationKeys) {
+    const Quat q = {key.value[0], key.value[1], key.value[2], key.value[3]};
+    if (!allFinite(q)) {
+      ++tracks.dropped;
+    } else {
+      if (q == Quat{0, 0, 0, 0}) ++tracks.noTurn;
+      tracks.rotations.push_back({seconds(key.time, ticksPerSecond), rotationToGltf(key.value)});
+    }
+  }
+  for (const ScaleKey& key : anim.scaleKeys) {
+    const Vec3 v = {key.value[0], key.value[1], key.value[2]};
+    if (allFinite(v))
+      tracks.scales.push_back({seconds(key.time, ticksPerSecond), v});
+    else
+      ++tracks.dropped;
+  }
+}
+
+// Matrix keys give each part that has no keys of its own.
+void addMatrixKeys(const Animation& anim, double ticksPerSecond, Tracks& tracks) {
+  const bool fromMatrix[3] = {tracks.translations.empty(), tracks.rotations.empty(),
+                              tracks.scales.empty()};
+  for (const MatrixKey& key : anim.matrixKeys) {
+    const Matrix4 m = matrixToGltf(key.matrix);
+    if (!allFinite(m)) {
+      ++tracks.dropped;
+      continue;
+    }
+    bool exact = true;
+    const Trs trs = decompose(m, exact);
+    if (!isFinite(trs)) {
+      ++tracks.tooLarge;
+      continue;
+    }
+    if (!exact) ++tracks.inexact;
+    const float time = seconds(key.time, ticksPerSecond);
+    if (fromMatrix[0]) tracks.translations.push_back({time, trs.translation});
+    if (fromMatrix[1]) tracks.rotations.push_back({time, trs.rotation});
+    if (fromMatrix[2]) tracks.scales.push_back({time, trs.scale});
+  }
+}
+
+}  // namespace
+
+// The animation being built from one set: a track per node and path at most.
+struct Builder::AnimationOut {
+  Json channels = Json::array(), samplers = Json::array();
+  std::set<std::pair<int, std::string>> targeted;  // node and path of each channel
+};
+
+template <std::size_t N>
+void Builder::addChannel(AnimationOut& out, int node, const char* path, std::vector<Key<N>>& keys,
+                         const std::string& what) {
+  if (keys.empty()) return;
+  if (!out.targeted.insert({node, path}).second) {
+    warn(IssueCode::AnimationDropped,
+         what + ": a second " + path + " track for its frame in this set; left out");
+    return;
+  }
+  const int sampler = addSampler(out.samplers, std::move(keys), what + " " + path);
+  out.channels.push_back({{"sampler", sampler}, {"target", {{"node", node}, {"path", path}}}});
+}
+
+// The channels of one bone, on the node of the frame it names.
+void Builder::addBoneChannels(const AnimationSet& set, const Animation& anim, AnimationOut& out) {
+  const std::string what = "animation set " + quoted(set.name) + " bone " + quoted(anim.boneName);
+  const auto named = frameByName_.find(std::string(nameOf(anim.boneName)));
+  if (named == frameByName_.end()) {
+    warn(IssueCode::AnimationDropped, what + ": names no frame; left out");
+    return;
+  }
+  const int node = frameNode_[named->second];
+  Tracks tracks;
+  addPartKeys(anim, options_.ticksPerSecond, tracks);
+  addMatrixKeys(anim, options_.ticksPerSecond, tracks);
+  warnCount(IssueCode::KeysDropped, what, tracks.dropped,
+            "key(s) with numbers that are not finite; left out");
+  warnCount(IssueCode::NumberRepaired, what, tracks.noTurn,
+            "rotation key(s) of length 0; written as no turn");
+  warnCount(IssueCode::KeysDropped, what, tracks.tooLarge,
+            "matrix key(s) with a scale past the float range; left out");
+  warnCount(IssueCode::TransformApproximated, what, tracks.inexact,
+            "matrix key(s) not a translation, rotation and scale; written as the nearest");
+  addChannel(out, node, "translation", tracks.translations, what);
+  addChannel(out, node, "rotation", tracks.rotations, what);
+  addChannel(out, node, "scale", tracks.scales, what);
+}
+
 void Builder::addAnimations() {
   for (const AnimationSet& set : model_.animationSets) {
-    Json channels = Json::array(), samplers = Json::array();
-    std::set<std::pair<int, std::string>> targeted;  // node and path of each channel
-    for (const Animation& anim : set.animations) {
-      const std::string what =
-          "animation set " + quoted(set.name) + " bone " + quoted(anim.boneName);
-      const auto named = frameByName_.find(std::string(nameOf(anim.boneName)));
-      if (named == frameByName_.end()) {
-        warn(IssueCode::AnimationDropped, what + ": names no frame; left out");
-        continue;
-      }
-      const int node = frameNode_[named->second];
-      auto seconds = [&](float ticks) {
-        return static_cast<float>(double{ticks} / options_.ticksPerSecond);
-      };
-      std::vector<Key<3>> translations, scales;
-      std::vector<Key<4>> rotations;
-      std::uint64_t dropped = 0, noTurn = 0;
-      auto finite = [](const auto& v) {
-        return std::all_of(v.begin(), v.end(), [](float x) { return std::isfinite(x); });
-      };
-      for (const PositionKey& key : anim.positionKeys) {
-        const Vec3 v = pointToGltf(key.value);
-        if (finite(v))
-          translations.push_back({seconds(key.time), v});
-        else
-          ++dropped;
-      }
-      for (const RotationKey& key : anim.rotationKeys) {
-        const Quat q = {key.value[0], key.value[1], key.value[2], key.value[3]};
-        if (!finite(q)) {
-          ++dropped;
-        } else {
-          if (q == Quat{0, 0, 0, 0}) ++noTurn;
-          rotations.push_back({seconds(key.time), rotationToGltf(key.value)});
-        }
-      }
-      for (const ScaleKey& key : anim.scaleKeys) {
-        const Vec3 v = {key.value[0], key.value[1], key.value[2]};
-        if (finite(v))
-          scales.push_back({seconds(key.time), v});
-        else
-          ++dropped;
-      }
-      // Matrix keys give each part that has no keys of its own.
-      const bool fromMatrix[3] = {translations.empty(), rotations.empty(), scales.empty()};
-      std::uint64_t inexact = 0, tooLarge = 0;
-      for (const MatrixKey& key : anim.matrixKeys) {
-        const Matrix4 m = matrixToGltf(key.matrix);
-        if (!finite(m)) {
-          ++dropped;
-          continue;
-        }
-        bool exact = true;
-        const Trs trs = decompose(m, exact);
-        if (!isFinite(trs)) {
-          ++tooLarge;
-          continue;
-        }
-        if (!exact) ++inexact;
-        if (fromMatrix[0]) translations.push_back({seconds(key.time), trs.translation});
-        if (fromMatrix[1]) rotations.push_back({seconds(key.time), trs.rotation});
-        if (fromMatrix[2]) scales.push_back({seconds(key.time), trs.scale});
-      }
-      warnCount(IssueCode::KeysDropped, what, dropped,
-                "key(s) with numbers that are not finite; left out");
-      warnCount(IssueCode::NumberRepaired, what, noTurn,
-                "rotation key(s) of length 0; written as no turn");
-      warnCount(IssueCode::KeysDropped, what, tooLarge,
-                "matrix key(s) with a scale past the float range; left out");
-      warnCount(IssueCode::TransformApproximated, what, inexact,
-                "matrix key(s) not a translation, rotation and scale; written as the nearest");
-      auto channel = [&](const char* path, auto& keys) {
-        if (keys.empty()) return;
-        if (!targeted.insert({node, path}).second) {
-          warn(IssueCode::AnimationDropped,
-               what + ": a second " + path + " track for its frame in this set; left out");
-          return;
-        }
-        const int sampler = addSampler(samplers, std::move(keys), what + " " + path);
-        channels.push_back({{"sampler", sampler}, {"target", {{"node", node}, {"path", path}}}});
-      };
-      channel("translation", translations);
-      channel("rotation", rotations);
-      channel("scale", scales);
-    }
-    if (channels.empty()) {
+    AnimationOut out;
+    for (const Animation& anim : set.animations) addBoneChannels(set, anim, out);
+    if (out.channels.empty()) {
       if (set.animations.count() > 0) {
         warn(IssueCode::AnimationDropped,
              "animation set " + quoted(set.name) + ": nothing to animate; left out");
@@ -142,8 +178,8 @@ void Builder::addAnimations() {
       continue;
     }
     animations_.push_back({{"name", nameToUtf8(set.name)},
-                           {"channels", std::move(channels)},
-                           {"samplers", std::move(samplers)}});
+                           {"channels", std::move(out.channels)},
+                           {"samplers", std::move(out.samplers)}});
   }
 }
 

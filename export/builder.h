@@ -72,16 +72,24 @@ class Builder {
   MeshOut addMesh(std::size_t f, std::size_t m);
   bool primitiveIndices(const Mesh& mesh, const std::string& what, std::uint64_t start,
                         std::uint64_t count, Primitive& out);
-  std::vector<Primitive> primitivesOf(const Frame& frame, const Mesh& mesh,
-                                      const std::string& what, int texture);
+  std::vector<Primitive> primitivesOf(const Frame& frame, const Mesh& mesh, const std::string& what,
+                                      int texture);
   void addAttributes(const Mesh& mesh, const std::string& what, Json& attributes);
   // materials.cpp
   int addMaterial(const Material& material, const std::string& name, int texture);
   std::optional<int> textureFor(const Mesh& mesh, Json& names);
   // skins.cpp
+  struct SkinOut;
   int addSkin(std::size_t f, const Mesh& mesh, const std::string& what, Json& attributes);
+  void addBones(const Mesh& mesh, const std::string& what, SkinOut& skin);
+  Matrix4 inverseBindOf(const Bone& bone, const std::string& what);
   // animations.cpp
+  struct AnimationOut;
   void addAnimations();
+  void addBoneChannels(const AnimationSet& set, const Animation& anim, AnimationOut& out);
+  template <std::size_t N>
+  void addChannel(AnimationOut& out, int node, const char* path, std::vector<Key<N>>& keys,
+                  const std::string& what);
   template <std::size_t N>
   int addSampler(Json& samplers, std::vector<Key<N>> keys, const std::string& what);
 

@@ -10,6 +10,83 @@
 
 namespace kxm::gltf {
 
+namespace {
+
+// One range of a mesh's indices (or of its vertices, when it has none) turned into glTF's
+// elements, counting what cannot be drawn instead of writing it.
+struct Gather {
+  const Mesh& mesh;
+  bool indexed;
+  std::uint32_t vertices;
+  std::uint64_t start, count;
+  std::vector<std::uint32_t>& out;
+  std::uint64_t outside = 0;     // elements with an index past the vertices
+  std::uint64_t degenerate = 0;  // triangles that name one vertex twice
+  std::uint64_t rest = 0;        // indices at the end too few for one more element
+
+  std::uint32_t at(std::uint64_t i) const {
+    return indexed ? mesh.indices[static_cast<std::size_t>(start + i)]
+                   : static_cast<std::uint32_t>(start + i);
+  }
+  // Written the other way round, for the mirrored space.
+  void triangle(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+    if (a >= vertices || b >= vertices || c >= vertices) {
+      ++outside;
+    } else if (a == b || b == c || a == c) {
+      ++degenerate;
+    } else {
+      out.insert(out.end(), {a, c, b});
+    }
+  }
+  void points() {
+    for (std::uint64_t i = 0; i < count; ++i) {
+      if (at(i) < vertices)
+        out.push_back(at(i));
+      else
+        ++outside;
+    }
+  }
+  void lines() {
+    rest = count % 2;
+    for (std::uint64_t i = 0; i + 1 < count; i += 2) {
+      if (at(i) < vertices && at(i + 1) < vertices) {
+        out.insert(out.end(), {at(i), at(i + 1)});
+      } else {
+        ++outside;
+      }
+    }
+  }
+  // One bad index spoils the whole strip: returns it, and writes nothing then.
+  std::optional<std::uint32_t> lineStrip() {
+    for (std::uint64_t i = 0; i < count; ++i) {
+      if (at(i) >= vertices) return at(i);
+    }
+    for (std::uint64_t i = 0; i < count; ++i) out.push_back(at(i));
+    if (count == 1) rest = 1, out.clear();
+    return std::nullopt;
+  }
+  void triangleList() {
+    rest = count % 3;
+    for (std::uint64_t i = 0; i + 2 < count; i += 3) triangle(at(i), at(i + 1), at(i + 2));
+  }
+  // Every other triangle of a strip is stored the other way round.
+  void triangleStrip() {
+    if (count > 0 && count < 3) rest = count;
+    for (std::uint64_t i = 0; i + 2 < count; ++i) {
+      if (i % 2 == 0)
+        triangle(at(i), at(i + 1), at(i + 2));
+      else
+        triangle(at(i + 1), at(i), at(i + 2));
+    }
+  }
+  void triangleFan() {
+    if (count > 0 && count < 3) rest = count;
+    for (std::uint64_t i = 0; i + 2 < count; ++i) triangle(at(0), at(i + 1), at(i + 2));
+  }
+};
+
+}  // namespace
+
 // The indices a range of the mesh draws, as glTF's primitive: strips and fans become triangle
 // lists, every triangle's turn is reversed for the mirrored space, and what cannot be drawn
 // (an index past the vertices, a triangle naming one vertex twice, a remainder too short for
@@ -27,84 +104,39 @@ bool Builder::primitiveIndices(const Mesh& mesh, const std::string& what, std::u
     start = std::min(start, available);
     count = available - start;
   }
-  auto at = [&](std::uint64_t i) -> std::uint32_t {
-    return indexed ? mesh.indices[static_cast<std::size_t>(start + i)]
-                   : static_cast<std::uint32_t>(start + i);
-  };
-  std::uint64_t outside = 0, degenerate = 0;
-  auto triangle = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
-    if (a >= vertices || b >= vertices || c >= vertices) {
-      ++outside;
-    } else if (a == b || b == c || a == c) {
-      ++degenerate;
-    } else {
-      out.indices.insert(out.indices.end(), {a, c, b});
-    }
-  };
-  std::uint64_t rest = 0;
   const auto type = primitiveTypeOf(mesh.primitiveType);
   out.indices.reserve(static_cast<std::size_t>(
       type == PrimitiveType::TriangleStrip || type == PrimitiveType::TriangleFan ? 3 * count
                                                                                  : count));
+  Gather gather{mesh, indexed, vertices, start, count, out.indices};
   switch (type) {
     case PrimitiveType::PointList:
       out.mode = kPoints;
-      for (std::uint64_t i = 0; i < count; ++i) {
-        if (at(i) < vertices)
-          out.indices.push_back(at(i));
-        else
-          ++outside;
-      }
+      gather.points();
       break;
     case PrimitiveType::LineList:
       out.mode = kLines;
-      rest = count % 2;
-      for (std::uint64_t i = 0; i + 1 < count; i += 2) {
-        if (at(i) < vertices && at(i + 1) < vertices) {
-          out.indices.insert(out.indices.end(), {at(i), at(i + 1)});
-        } else {
-          ++outside;
-        }
-      }
+      gather.lines();
       break;
-    case PrimitiveType::LineStrip:  // one bad index spoils the whole strip
+    case PrimitiveType::LineStrip:
       out.mode = kLineStrip;
-      for (std::uint64_t i = 0; i < count; ++i) {
-        if (at(i) >= vertices) {
-          warn(IssueCode::IndicesDropped, what + ": index " + std::to_string(at(i)) +
-                                              " is past the " + std::to_string(vertices) +
-                                              " vertices; the line strip is left out");
-          out.indices.clear();
-          return false;
-        }
-        out.indices.push_back(at(i));
-      }
-      if (count == 1) rest = 1, out.indices.clear();
-      break;
-    case PrimitiveType::TriangleList:
-      rest = count % 3;
-      for (std::uint64_t i = 0; i + 2 < count; i += 3) triangle(at(i), at(i + 1), at(i + 2));
-      break;
-    case PrimitiveType::TriangleStrip:  // every other triangle is stored the other way round
-      if (count > 0 && count < 3) rest = count;
-      for (std::uint64_t i = 0; i + 2 < count; ++i) {
-        if (i % 2 == 0)
-          triangle(at(i), at(i + 1), at(i + 2));
-        else
-          triangle(at(i + 1), at(i), at(i + 2));
+      if (const std::optional<std::uint32_t> bad = gather.lineStrip()) {
+        warn(IssueCode::IndicesDropped, what + ": index " + std::to_string(*bad) + " is past the " +
+                                            std::to_string(vertices) +
+                                            " vertices; the line strip is left out");
+        return false;
       }
       break;
-    case PrimitiveType::TriangleFan:
-      if (count > 0 && count < 3) rest = count;
-      for (std::uint64_t i = 0; i + 2 < count; ++i) triangle(at(0), at(i + 1), at(i + 2));
-      break;
+    case PrimitiveType::TriangleList: gather.triangleList(); break;
+    case PrimitiveType::TriangleStrip: gather.triangleStrip(); break;
+    case PrimitiveType::TriangleFan: gather.triangleFan(); break;
     case PrimitiveType::Unknown: return false;
   }
-  warnCount(IssueCode::IndicesDropped, what, outside,
+  warnCount(IssueCode::IndicesDropped, what, gather.outside,
             "element(s) use an index past the " + std::to_string(vertices) + " vertices; left out");
-  warnCount(IssueCode::IndicesDropped, what, degenerate,
+  warnCount(IssueCode::IndicesDropped, what, gather.degenerate,
             "triangle(s) name one vertex twice and draw nothing; left out");
-  warnCount(IssueCode::IndicesDropped, what, rest,
+  warnCount(IssueCode::IndicesDropped, what, gather.rest,
             "index(es) at the end make no whole element; left out");
   return !out.indices.empty();
 }
@@ -141,8 +173,9 @@ std::vector<Builder::Primitive> Builder::primitivesOf(const Frame& frame, const 
       continue;
     }
     if (p.indices.size() > budget) {
-      warn(IssueCode::IndicesDropped, what + ": its material ranges overlap so much that the "
-                                             "rest, from " +
+      warn(IssueCode::IndicesDropped, what +
+                                          ": its material ranges overlap so much that the "
+                                          "rest, from " +
                                           quoted(range.name) + " on, are left out");
       break;
     }
@@ -176,8 +209,8 @@ void Builder::addAttributes(const Mesh& mesh, const std::string& what, Json& att
         addAccessor<float>(vertices, 3, "VEC3", kArrayBuffer, false, [&](float* out) {
           for (std::size_t v = 0; v < vertices; ++v) {
             const Vec3 n = pointToGltf(mesh.normals[v].value);
-            const double length = std::sqrt(double{n[0]} * n[0] + double{n[1]} * n[1] +
-                                            double{n[2]} * n[2]);
+            const double length =
+                std::sqrt(double{n[0]} * n[0] + double{n[1]} * n[1] + double{n[2]} * n[2]);
             float* to = out + v * 3;
             if (!(length > 1e-30) || !std::isfinite(length)) {
               ++invalid;
