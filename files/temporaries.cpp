@@ -31,6 +31,7 @@ Registry& registry() {
   return *held;
 }
 
+#if !defined(__EMSCRIPTEN__)
 // Removes every temporary and keeps the registry locked for good, so that none is made after:
 // the process ends next.
 void removeAllForStop() {
@@ -42,6 +43,7 @@ void removeAllForStop() {
   }
   r.live.clear();
 }
+#endif
 
 #if defined(_WIN32)
 BOOL WINAPI onConsoleStop(DWORD) {
