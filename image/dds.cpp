@@ -8,9 +8,7 @@
 #include <optional>
 #include <string>
 
-#ifndef KXM_IMAGE_NO_SQUISH
 #include <squish.h>
-#endif
 
 namespace kxm::image {
 
@@ -217,12 +215,6 @@ Decoded decodeDds(std::span<const std::uint8_t> bytes, const Limits& limits) {
                                            " bytes of pixel data; the file holds " +
                                            std::to_string(have)});
   }
-#ifdef KXM_IMAGE_NO_SQUISH
-  // Said after the checks that any build makes, so that a damaged file reads the same in all.
-  if (format.type != Format::Masked)
-    return failed({Status::Unsupported, "DXT-compressed DDS cannot be read by this build"});
-#endif
-
   Decoded out;
   out.pixels.width = h.width;
   out.pixels.height = h.height;
@@ -234,7 +226,6 @@ Decoded decodeDds(std::span<const std::uint8_t> bytes, const Limits& limits) {
   if (format.type == Format::Masked) {
     decodeMasked(h, data, out.pixels.rgba);
   } else {
-#ifndef KXM_IMAGE_NO_SQUISH
     const int flags = format.type == Format::Dxt1   ? squish::kDxt1
                       : format.type == Format::Dxt3 ? squish::kDxt3
                                                     : squish::kDxt5;
@@ -254,7 +245,6 @@ Decoded decodeDds(std::span<const std::uint8_t> bytes, const Limits& limits) {
         }
       }
     }
-#endif
   }
   out.status = Status::Ok;
   out.detail = "DDS " + format.name + ", " + detail::describeSize(h.width, h.height);

@@ -12,7 +12,7 @@
 namespace kxm::image {
 
 // The first image of a flat DDS texture: DXT1 (with or without its 1-bit alpha), DXT3, DXT5
-// (blocks by libsquish, where the build has it), or uncompressed pixels of 8 to 32 bits laid out
+// (blocks by libsquish), or uncompressed pixels of 8 to 32 bits laid out
 // by channel masks. Cube maps, volumes and DX10 headers are Unsupported, saying which.
 Decoded decodeDds(std::span<const std::uint8_t> bytes, const Limits& limits);
 

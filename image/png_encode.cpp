@@ -1,5 +1,6 @@
 // Pixels to PNG through the libraries: stb_image_write (Debian's libstb-dev) writes the file,
-// zlib (zlib1g-dev, libz-mingw-w64-dev for Windows) compresses it and sums its CRCs.
+// zlib (zlib1g-dev, libz-mingw-w64-dev for Windows, Debian's source for the browser; one
+// release, so one output) compresses it and sums its CRCs.
 //
 // stb's own deflate took 0.5 to 1 s for a 2048 x 2048 texture, over the 0.3 s a conversion may
 // take (bench/image_bench.cpp); zlib at its fastest level does it in a fraction of that.
@@ -8,14 +9,10 @@
 #include <new>
 
 #include <stb/stb_image_write.h>
+#include <zlib.h>
 
 #include "image/image.h"
 
-namespace kxm::image {
-
-#ifndef KXM_IMAGE_NO_ZLIB
-}  // namespace kxm::image
-#include <zlib.h>
 namespace kxm::image {
 
 namespace detail {
@@ -43,7 +40,6 @@ unsigned int zlibCrc32(const unsigned char* data, int length) {
 }
 
 }  // namespace detail
-#endif  // KXM_IMAGE_NO_ZLIB
 
 namespace {
 

@@ -16,11 +16,9 @@ namespace kxm::image::detail {
 // Set by image.cpp around each stb call.
 thread_local std::size_t stbAllocationCap = SIZE_MAX;
 
-#ifndef KXM_IMAGE_NO_ZLIB
 // Defined in png_encode.cpp, where zlib is.
 unsigned char* zlibCompress(unsigned char* data, int dataLength, int* outLength, int quality);
 unsigned int zlibCrc32(const unsigned char* data, int length);
-#endif
 
 void* stbMalloc(std::size_t size) {
   return size > stbAllocationCap ? nullptr : std::malloc(size);
@@ -46,10 +44,8 @@ void* stbRealloc(void* block, std::size_t size) {
 #include <stb/stb_image.h>
 
 #define STBI_WRITE_NO_STDIO
-#ifndef KXM_IMAGE_NO_ZLIB  // the browser's build has no zlib: stb's own deflate, slower
 #define STBIW_ZLIB_COMPRESS kxm::image::detail::zlibCompress
 #define STBIW_CRC32 kxm::image::detail::zlibCrc32
-#endif
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 

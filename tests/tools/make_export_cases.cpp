@@ -28,8 +28,10 @@
 #include "tests/support/image_writers.h"
 #include "tests/support/kxm_writer.h"
 #include "tests/support/png_writer.h"
+#include "tests/support/textured_quad.h"
 
 using kxm::test::KxmWriter;
+using kxm::test::texturedQuad;
 using Json = nlohmann::ordered_json;
 
 namespace {
@@ -115,8 +117,8 @@ Mesh Cases::randomMesh(const std::string& texture, const std::vector<std::string
   if (mesh.type == 3) {
     std::shuffle(order.begin(), order.end(), random_);
     if (chance(0.7))
-      mesh.indices.assign(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(std::min(
-                                                             elements + 1, order.size())));
+      mesh.indices.assign(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(
+                                                             std::min(elements + 1, order.size())));
   } else if (chance(0.8)) {
     for (std::size_t e = 0; e < elements; ++e) {
       std::shuffle(order.begin(), order.end(), random_);
@@ -147,7 +149,9 @@ Mesh Cases::randomMesh(const std::string& texture, const std::vector<std::string
 }
 
 void Cases::writeMesh(KxmWriter& w, const Mesh& mesh) {
-  w.open(103).chunkU32(111, mesh.fvf).chunkI32(112, static_cast<std::int32_t>(vertexSize(mesh.fvf)));
+  w.open(103)
+      .chunkU32(111, mesh.fvf)
+      .chunkI32(112, static_cast<std::int32_t>(vertexSize(mesh.fvf)));
   w.chunkI32(113, static_cast<std::int32_t>(mesh.positions.size())).open(115);
   for (const auto& p : mesh.positions) {
     w.floats({p[0], p[1], p[2]});
@@ -205,8 +209,8 @@ void Cases::writeFrame(KxmWriter& w, const std::vector<Frame>& frames, std::size
         102, {c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, coordinate(), coordinate(), coordinate(), 1});
   } else {
     w.chunkFloats(106, {coordinate(), coordinate(), coordinate()});
-    w.chunkFloats(107, {static_cast<float>(pick(-3, 3)) * 0.25f,
-                        static_cast<float>(pick(-3, 3)) * 0.25f, 0});
+    w.chunkFloats(
+        107, {static_cast<float>(pick(-3, 3)) * 0.25f, static_cast<float>(pick(-3, 3)) * 0.25f, 0});
     w.chunkFloats(108, {1, 1, static_cast<float>(pick(1, 3))});
   }
   for (const Mesh& mesh : frames[f].meshes) writeMesh(w, mesh);
@@ -299,7 +303,8 @@ bool Cases::randomCase(int n) {
       if (!chance(0.6) && !(f + 1 == frames.size() && keyCounts.empty())) continue;
       if (!keyCounts.empty() && ++nested) w.open(220);
       std::array<std::size_t, 4> keys;  // position, rotation, scale, matrix
-      for (std::size_t k = 0; k < 4; ++k) keys[k] = static_cast<std::size_t>(pick(0, k < 2 ? 4 : 3));
+      for (std::size_t k = 0; k < 4; ++k)
+        keys[k] = static_cast<std::size_t>(pick(0, k < 2 ? 4 : 3));
       if (keys[0] + keys[1] + keys[2] + keys[3] == 0) keys[0] = 2;
       writeTrack(w, frames[f].name, keys);
       for (std::size_t k = 0; k < 3; ++k)
@@ -307,30 +312,11 @@ bool Cases::randomCase(int n) {
     }
     for (; nested > 0; --nested) w.end().close();
     w.end().close().end().close();
-    expect["animations"].push_back({{"channels", keyCounts.size()}, {"keys", std::move(keyCounts)}});
+    expect["animations"].push_back(
+        {{"channels", keyCounts.size()}, {"keys", std::move(keyCounts)}});
   }
   std::ofstream(folder_ + "/" + name + ".expect.json") << expect.dump(1) << '\n';
   return save(name, w);
-}
-
-// One quad whose texture is referenced as `reference` and whose normals have other lengths than 1.
-KxmWriter texturedQuad(const std::string& reference) {
-  KxmWriter w;
-  w.open(1).chunkStr(101, "Quad").open(103).chunkU32(111, 0x112).chunkI32(112, 32);
-  w.chunkI32(113, 4).open(115);
-  const float corners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
-  const float normals[4][3] = {{0, 2, 0}, {3, 0, 4}, {0, 0, -0.5f}, {1, 1, 0}};
-  for (int v = 0; v < 4; ++v) {
-    w.floats({corners[v][0], corners[v][1], 0})
-        .floats({normals[v][0], normals[v][1], normals[v][2]});
-    w.floats({corners[v][0], 1 - corners[v][1]});
-  }
-  w.close().indices({0, 1, 2, 0, 2, 3}).chunkI32(117, 4);
-  w.open(126).floats({1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}).f32(8).close();
-  w.chunkI32(127, 1).open(128).chunkStr(141, reference).chunkI32(142, 0);
-  w.chunkI32(152, 0).chunkI32(153, 2).end().end().close();
-  w.end().close().end().close();
-  return w;
 }
 
 bool Cases::textureCases() {
@@ -446,7 +432,8 @@ void Cases::writeTrack(KxmWriter& w, const std::string& bone,
     const std::uint32_t code = 212 + 2 * kind;  // the count; the keys follow in code + 1
     w.chunkU32(code, static_cast<std::uint32_t>(counts[kind])).open(code + 1);
     auto time = static_cast<std::uint32_t>(pick(0, 100));
-    for (std::size_t k = 0; k < counts[kind]; ++k, time += static_cast<std::uint32_t>(pick(1, 500))) {
+    for (std::size_t k = 0; k < counts[kind];
+         ++k, time += static_cast<std::uint32_t>(pick(1, 500))) {
       w.u32(time);
       if (kind == 0) {
         w.floats({coordinate(), coordinate(), coordinate()}).zeros(12);
