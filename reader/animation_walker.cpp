@@ -9,7 +9,7 @@
 #include <type_traits>
 
 #include "reader/chunk_reader.h"
-#include "reader/little_endian.h"
+#include "format/little_endian.h"
 #include "reader/nested_walk.h"
 
 namespace kxm {

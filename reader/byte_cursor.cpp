@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "reader/little_endian.h"
+#include "format/little_endian.h"
 
 namespace kxm {
 

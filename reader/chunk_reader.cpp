@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-#include "reader/little_endian.h"
+#include "format/little_endian.h"
 
 namespace kxm {
 

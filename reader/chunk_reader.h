@@ -20,7 +20,7 @@
 
 #include "model/model.h"
 #include "reader/byte_cursor.h"
-#include "reader/chunk_catalogue.h"
+#include "format/chunk_catalogue.h"
 #include "reader/chunk_sink.h"
 #include "reader/findings.h"
 #include "reader/load_failure.h"

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "reader/chunk_reader.h"
-#include "reader/little_endian.h"
+#include "format/little_endian.h"
 #include "reader/mesh_checks.h"
 
 namespace kxm {

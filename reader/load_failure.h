@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "reader/chunk_catalogue.h"
+#include "format/chunk_catalogue.h"
 
 namespace kxm {
 

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "reader/chunk_reader.h"
-#include "reader/little_endian.h"
+#include "format/little_endian.h"
 #include "reader/mesh_checks.h"
-#include "reader/vertex_format.h"
+#include "format/vertex_format.h"
 
 namespace kxm {
 

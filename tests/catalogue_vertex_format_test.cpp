@@ -5,8 +5,8 @@
 #include <cstring>
 #include <utility>
 
-#include "reader/chunk_catalogue.h"
-#include "reader/vertex_format.h"
+#include "format/chunk_catalogue.h"
+#include "format/vertex_format.h"
 
 namespace kxm {
 namespace {

@@ -1,7 +1,7 @@
 #include "tree/labels.h"
 
-#include "reader/chunk_catalogue.h"
-#include "reader/vertex_format.h"
+#include "format/chunk_catalogue.h"
+#include "format/vertex_format.h"
 
 #include <charconv>
 #include <cmath>

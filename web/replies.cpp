@@ -10,9 +10,9 @@
 
 #include "export/gltf_export.h"
 #include "export/gltf_file.h"
-#include "reader/chunk_catalogue.h"
-#include "reader/issue_codes.h"
-#include "reader/vertex_format.h"
+#include "format/chunk_catalogue.h"
+#include "format/issue_codes.h"
+#include "format/vertex_format.h"
 #include "textures/folder_images.h"
 
 namespace kxm::web {
