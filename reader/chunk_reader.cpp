@@ -176,7 +176,7 @@ void ChunkReader::report(FindingCode code, std::uint32_t offset, std::string mes
     ref.code = chunk->code;
     // At the top level custom data goes by the root it is shown under.
     ref.name = !path_.empty()       ? chunkNameOf(chunk->code)
-               : chunk->code == chunk::CustomData ? "CustomData"
+               : chunk->code == chunk::CustomData ? rootName(SinkRoot::CustomData)
                                     : topLevelNameOf(chunk->code);
     finding.path.push_back(std::move(ref));
   }

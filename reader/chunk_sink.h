@@ -18,8 +18,16 @@ namespace kxm {
 // A node the sink made, for the chunks below it; 0 for none (a sink that makes no nodes).
 using SinkNode = std::uintptr_t;
 
-// Where top-level chunks and header fields go.
+// Where top-level chunks and header fields go: the four roots every view of a file shows.
 enum class SinkRoot { FileHeader, Frames, AnimationSets, CustomData };
+inline constexpr SinkRoot kSinkRoots[] = {SinkRoot::FileHeader, SinkRoot::Frames,
+                                          SinkRoot::AnimationSets, SinkRoot::CustomData};
+
+// "FileHeader", "Frames", "AnimationSets", "CustomData": the roots' labels.
+constexpr const char* rootName(SinkRoot root) {
+  constexpr const char* kNames[] = {"FileHeader", "Frames", "AnimationSets", "CustomData"};
+  return kNames[static_cast<int>(root)];
+}
 
 // The value a chunk or header field carried, as read.
 struct ChunkValue {

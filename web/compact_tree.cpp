@@ -47,9 +47,7 @@ const Record* Records::atOffset(std::uint32_t offset) const {
 }
 
 CompactSink::CompactSink(const DisplayOptions& options) : options_(options) {
-  for (const char* root : {"FileHeader", "Frames", "AnimationSets", "CustomData"}) {
-    add(0, Root, 0, root);
-  }
+  for (const SinkRoot root : kSinkRoots) add(0, Root, 0, rootName(root));
 }
 
 void CompactSink::headerField(std::uint32_t offset, const char* field, const ChunkValue& value) {
