@@ -18,9 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "format/chunk_catalogue.h"
+#include "format/record_layouts.h"
 #include "model/model.h"
 #include "reader/byte_cursor.h"
-#include "format/chunk_catalogue.h"
 #include "reader/chunk_sink.h"
 #include "reader/findings.h"
 #include "reader/load_failure.h"
@@ -124,6 +125,16 @@ class ChunkReader {
       reportDataLength(head, count, entryBytes, what);
     }
   }
+  // A record of floats alone (a matrix, a material, a vector) read whole into `out`, whose
+  // size is the record's; its length and its numbers checked for the observer.
+  template <const layout::RecordLayout& Record, std::size_t N>
+  [[nodiscard]] bool readFloatRecord(const ChunkHead& head, float (&out)[N], const char* what) {
+    static_assert(N * sizeof(float) == Record.size);
+    if (!cursor.readFloatsLe(out, N)) return false;
+    expectLength(head, Record.size);
+    expectFinite(head, out, N, what);
+    return true;
+  }
   // NaN or infinity among values read from this chunk: one finding per chunk.
   void expectFinite(const ChunkHead& head, const float* values, std::size_t count,
                     const char* what) {
@@ -156,8 +167,8 @@ class ChunkReader {
   // The whole road of an array read from the file at a count: the count checked against the
   // file, the allowance charged, the array allocated (replacing what it held).
   template <class T>
-  [[nodiscard]] bool allocateCounted(ValueArray<T>& array, std::uint32_t count, std::uint32_t fileEntryBytes,
-                       const char* what) {
+  [[nodiscard]] bool allocateCounted(ValueArray<T>& array, std::uint32_t count,
+                                     std::uint32_t fileEntryBytes, const char* what) {
     if (!countFits(count, fileEntryBytes, what)) return false;
     if (!chargeArray(count, sizeof(T), what)) return false;
     if (!array.allocate(static_cast<std::int32_t>(count), blocks)) return outOfMemory(what);

@@ -8,10 +8,10 @@
 #include <span>
 #include <string>
 
-#include "reader/chunk_reader.h"
 #include "format/little_endian.h"
-#include "reader/mesh_checks.h"
 #include "format/vertex_format.h"
+#include "reader/chunk_reader.h"
+#include "reader/mesh_checks.h"
 
 namespace kxm {
 
@@ -41,13 +41,12 @@ void keepNormals(ChunkReader& r, Mesh& mesh, const MeshWalkState& state, std::ui
   if (!mesh.normals.allocate(static_cast<std::int32_t>(vertices), r.blocks)) return;
   const std::span<const std::uint8_t> image = r.cursor.image();
   if (readNormals(image.data(), r.cursor.size(), start, state.fvfSize, vertices, offset,
-                       mesh.normals.data()) != vertices) {
+                  mesh.normals.data()) != vertices) {
     mesh.normals.release();
   }
 }
 
-bool readVertexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
-                    const MeshWalkState& state) {
+bool readVertexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh, const MeshWalkState& state) {
   const std::int32_t count = state.pendingVertexCount;
   const VertexLayout layout = vertexLayout(state.fvfFlags);
   if (r.observing()) {
@@ -57,8 +56,8 @@ bool readVertexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
     } else if (state.fvfSize <= 0 || state.fvfSize < layout.span) {
       r.report(FindingCode::StrideTooSmall, head.offset,
                "the vertex size (stride) is " + std::to_string(state.fvfSize) +
-                   ", but the format's components take " + std::to_string(layout.span) +
-                   " bytes" + (state.fvfSize <= 0 ? " and a stride must be positive" : ""));
+                   ", but the format's components take " + std::to_string(layout.span) + " bytes" +
+                   (state.fvfSize <= 0 ? " and a stride must be positive" : ""));
     } else {
       r.expectDataLength(head, static_cast<std::uint32_t>(count),
                          static_cast<std::uint32_t>(state.fvfSize), "vertices");
@@ -80,9 +79,8 @@ bool readVertexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
   // Every component read lies wholly inside the image; a vertex that reaches outside it, or
   // that a negative stride moved below its start, fails the walk.
   const std::span<const std::uint8_t> image = r.cursor.image();
-  const std::uint32_t converted =
-      convertVertices(image.data(), r.cursor.size(), start, state.fvfSize, vertices, layout,
-                      mesh.vertices.data());
+  const std::uint32_t converted = convertVertices(
+      image.data(), r.cursor.size(), start, state.fvfSize, vertices, layout, mesh.vertices.data());
   if (converted == vertices) {
     keepNormals(r, mesh, state, start, vertices);
     if (r.observing()) {
@@ -107,25 +105,26 @@ bool readVertexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
                     std::to_string(layout.span) + " bytes of components) lies outside the file");
 }
 
-bool readIndexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
-                   const MeshWalkState& state) {
+constexpr std::uint32_t kIndexBytes = layout::kIndex.size;
+
+bool readIndexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh, const MeshWalkState& state) {
   const std::int32_t count = state.pendingIndexCount;
   if (r.observing()) {
     if (!state.indexCounted) {
       r.report(FindingCode::DataWithoutCount, head.offset,
                "index data with no index count chunk before it: nothing is stored");
     } else {
-      r.expectDataLength(head, static_cast<std::uint32_t>(count), 2, "indices");
+      r.expectDataLength(head, static_cast<std::uint32_t>(count), kIndexBytes, "indices");
     }
   }
   if (count == 0) return true;
   // A negative count reads as 2^31 or more: more than any file holds.
   const auto indices = static_cast<std::uint32_t>(count);
-  if (!r.allocateCounted(mesh.indices, indices, 2, "index data")) return false;
+  if (!r.allocateCounted(mesh.indices, indices, kIndexBytes, "index data")) return false;
   std::span<const std::uint8_t> data;
-  if (!r.cursor.takeSpan(std::uint64_t{indices} * 2, data, "index data")) return false;
+  if (!r.cursor.takeSpan(std::uint64_t{indices} * kIndexBytes, data, "index data")) return false;
   std::uint32_t* out = mesh.indices.data();
-  for (std::uint32_t k = 0; k < indices; ++k) out[k] = loadU16Le(data.data() + 2 * k);
+  for (std::uint32_t k = 0; k < indices; ++k) out[k] = loadU16Le(data.data() + kIndexBytes * k);
   return true;
 }
 
@@ -194,18 +193,20 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem)
         return Next::AfterValue;
       }
       case chunk::MeshFvfSize: return integer(state.fvfSize, Next::AfterValue);
-      case chunk::MeshVertexCount: return count(state.pendingVertexCount, state.vertexCounted, Next::AfterValue);
-      case chunk::MeshIndexCount: return count(state.pendingIndexCount, state.indexCounted, Next::AfterValue);
+      case chunk::MeshVertexCount:
+        return count(state.pendingVertexCount, state.vertexCounted, Next::AfterValue);
+      case chunk::MeshIndexCount:
+        return count(state.pendingIndexCount, state.indexCounted, Next::AfterValue);
       case chunk::MeshPrimitiveType: return integer(mesh.primitiveType, Next::AfterValue);
       case chunk::MeshDrawVertexCount: return integer(mesh.drawVertexCount, Next::AfterValue);
       case chunk::MeshDrawPrimitiveCount: return integer(mesh.drawPrimitiveCount, Next::AfterValue);
 
-      case chunk::MeshVertexData:
-        return data(readVertexData(*this, head, mesh, state));
+      case chunk::MeshVertexData: return data(readVertexData(*this, head, mesh, state));
       case chunk::MeshIndexData:
         checks.indexChunk(head);
         return data(readIndexData(*this, head, mesh, state));
-      case chunk::MeshBoneCount: return count(state.pendingBoneCount, state.bonesCounted, Next::AtChunkEnd);
+      case chunk::MeshBoneCount:
+        return count(state.pendingBoneCount, state.bonesCounted, Next::AtChunkEnd);
       case chunk::MeshBonesData:
         return list(state.bonesCounted, "a bone list", [&](SinkNode node) {
           return readBoneList(head, mesh, state.pendingBoneCount, node, checks);
@@ -213,24 +214,22 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem)
       case chunk::MultipleMaterialCount:
         return count(state.pendingMultiMaterialCount, state.multiMaterialsCounted,
                      Next::AtChunkEnd);
-      case chunk::MeshMaterial: {  // Mesh Material: all 68 bytes or nothing
-        float values[17];
-        if (!cursor.readFloatsLe(values, 17)) return failed();
-        expectLength(head, 68);
-        expectFinite(head, values, 17, "material");
+      case chunk::MeshMaterial: {  // Mesh Material: the whole material or nothing
+        float values[layout::kMaterial.size / sizeof(float)];
+        if (!readFloatRecord<layout::kMaterial>(head, values, "material")) return failed();
         mesh.material = materialFrom(values);
         bare();
         return Next::AtChunkEnd;
       }
-      case chunk::MeshTextureCount: return count(state.pendingTextureCount, state.texturesCounted, Next::AtChunkEnd);
+      case chunk::MeshTextureCount:
+        return count(state.pendingTextureCount, state.texturesCounted, Next::AtChunkEnd);
       case chunk::MeshTextures:
         return list(state.texturesCounted, "a texture list", [&](SinkNode node) {
           return readTextureList(head, mesh, state.pendingTextureCount, node, checks);
         });
       case chunk::MultipleMaterials:
         return list(state.multiMaterialsCounted, "a multi-material list", [&](SinkNode node) {
-          return readMultiMaterialList(head, mesh, state.pendingMultiMaterialCount, node,
-                                       checks);
+          return readMultiMaterialList(head, mesh, state.pendingMultiMaterialCount, node, checks);
         });
 
       default:
