@@ -79,6 +79,7 @@ struct AnimationWalker {
 
   ChunkReader& r;
   AnimationSet& set;
+  std::size_t setIndex;  // of the set in the model
 
   void onEnd(Level& level, const ChunkHead& head) {
     r.tellEnd(level.parentItem, head, EndKind::AnimData, level.animation->boneName);
@@ -179,9 +180,10 @@ struct AnimationWalker {
         return done(readTrack(
             level, head, kMatrix, animation.matrixKeys, kMatrixFields,
             +[](MatrixKey& k) { return k.matrix; }));
-      case chunk::NextAnimation: {  // Next ANIMATION: the next animation of the chain, one level
-                                    // deeper
-        const SinkNode node = r.tell(level.parentItem, head);
+      case chunk::NextAnimation: {
+        // Next ANIMATION: the next animation of the chain, one level deeper.
+        const SinkNode node = r.tellStart(level.parentItem, head, RecordStart::Kind::Animation,
+                                          setIndex, set.animations.count());
         nested.animation = set.animations.append();
         if (nested.animation == nullptr) {
           r.outOfMemory("an animation");
@@ -204,6 +206,7 @@ bool ChunkReader::readAnimationSet(std::uint32_t end, SinkNode parentItem) {
   AnimationSet* added = model.addAnimationSet();
   if (added == nullptr) return outOfMemory("an animation set");
   AnimationSet& set = *added;
+  const std::size_t setIndex = model.animationSets.count() - 1;
   const std::size_t setDepth = pathDepth() - 1;
 
   auto onEnd = [&](const ChunkHead& head) {
@@ -228,8 +231,9 @@ bool ChunkReader::readAnimationSet(std::uint32_t end, SinkNode parentItem) {
         return Next::AtChunkEnd;
       }
       case chunk::AnimationSetData: {  // AnimationSet DATA: the first animation of a chain
-        const SinkNode node = tell(parentItem, head);
-        return readAnimation(head.end, set, node) ? Next::AtChunkEnd : Next::Failed;
+        const SinkNode node = tellStart(parentItem, head, RecordStart::Kind::Animation, setIndex,
+                                        set.animations.count());
+        return readAnimation(head.end, set, setIndex, node) ? Next::AtChunkEnd : Next::Failed;
       }
       default: tell(parentItem, head); return Next::AtChunkEnd;
     }
@@ -238,8 +242,9 @@ bool ChunkReader::readAnimationSet(std::uint32_t end, SinkNode parentItem) {
   });
 }
 
-bool ChunkReader::readAnimation(std::uint32_t end, AnimationSet& set, SinkNode parentItem) {
-  AnimationWalker walker{*this, set};
+bool ChunkReader::readAnimation(std::uint32_t end, AnimationSet& set, std::size_t setIndex,
+                                SinkNode parentItem) {
+  AnimationWalker walker{*this, set, setIndex};
   AnimationWalker::Level first{};
   first.animation = set.animations.append();
   if (first.animation == nullptr) return outOfMemory("an animation");

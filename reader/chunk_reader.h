@@ -73,7 +73,17 @@ class ChunkReader {
 
   // --- Telling the sink; each is a no-op without one.
   SinkNode tell(SinkNode parent, const ChunkHead& head, const ChunkValue& value = {}) {
-    return sink != nullptr ? sink->chunk(parent, head, value) : 0;
+    return sink != nullptr ? sink->chunk(parent, head, value, {}) : 0;
+  }
+  // A chunk that begins a record of the model, told before the record is added.
+  SinkNode tellStart(SinkNode parent, const ChunkHead& head, RecordStart::Kind kind,
+                     std::size_t owner, std::size_t index) {
+    if (sink == nullptr) return 0;
+    return sink->chunk(parent, head, {}, recordStart(kind, owner, index));
+  }
+  static RecordStart recordStart(RecordStart::Kind kind, std::size_t owner, std::size_t index) {
+    // The model's tables hold fewer than 2^31 records.
+    return {kind, static_cast<std::uint32_t>(owner), static_cast<std::uint32_t>(index)};
   }
   void tellEnd(SinkNode parent, const ChunkHead& head, EndKind kind, const char* objectName) {
     if (sink != nullptr) sink->end(parent, head, kind, objectName);
@@ -212,7 +222,8 @@ class ChunkReader {
   bool readMultiMaterialList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
                              SinkNode listItem, MeshChecks& checks);
   bool readAnimationSet(std::uint32_t end, SinkNode parentItem);
-  bool readAnimation(std::uint32_t end, AnimationSet& set, SinkNode parentItem);
+  bool readAnimation(std::uint32_t end, AnimationSet& set, std::size_t setIndex,
+                     SinkNode parentItem);
   // Whether the sink can show nodes down to `deepest` levels; the load fails where it cannot.
   bool admitsDepth(std::size_t deepest, const ChunkHead& head, const char* what);
 

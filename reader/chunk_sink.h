@@ -33,8 +33,8 @@ constexpr const char* rootName(SinkRoot root) {
 struct ChunkValue {
   enum class Kind : std::uint8_t { None, Name, Integer, Float, Vector, Flags };
   Kind kind = Kind::None;
-  std::int32_t integer = 0;      // Integer (a byte or an unsigned count as the file's 32 bits)
-  std::uint32_t flags = 0;       // Flags: a vertex format
+  std::int32_t integer = 0;       // Integer (a byte or an unsigned count as the file's 32 bits)
+  std::uint32_t flags = 0;        // Flags: a vertex format
   double numbers[3] = {0, 0, 0};  // Float (the first) and Vector, as stored (radians for a turn)
   const char* text = nullptr;     // Name: the string read, empty for one that was skipped
 
@@ -70,6 +70,16 @@ struct ChunkValue {
   }
 };
 
+// The model record a chunk begins, as the reader adds it: frame `index` of the model, mesh
+// `index` of frame `owner`, animation set `index`, or animation `index` of set `owner`. None
+// for every other chunk. A sink that shows a record's values finds them by it.
+struct RecordStart {
+  enum class Kind : std::uint8_t { None, Frame, Mesh, AnimationSet, Animation };
+  Kind kind = Kind::None;
+  std::uint32_t owner = 0;
+  std::uint32_t index = 0;
+};
+
 // What an END closes.
 enum class EndKind { Frame, Mesh, Bone, Texture, MultiMaterial, AnimationSet, AnimData };
 
@@ -80,11 +90,15 @@ class ChunkSink {
   // One field of a valid header: "str_length", "file_id" (a Name), "file_version", "reserved1",
   // "reserved2", at its offset.
   virtual void headerField(std::uint32_t offset, const char* field, const ChunkValue& value) = 0;
-  // A top-level chunk: a frame hierarchy (code 1), an animation set (2) or custom data (406).
-  virtual SinkNode topLevelChunk(SinkRoot root, const ChunkHead& head) = 0;
+  // A top-level chunk: a frame hierarchy (code 1), an animation set (2) or custom data (406),
+  // with the record it begins.
+  virtual SinkNode topLevelChunk(SinkRoot root, const ChunkHead& head,
+                                 const RecordStart& record) = 0;
   // A chunk inside another, told once what its node shows has been read: the value it carried
-  // (None for containers, data, skipped chunks and chunks whose payload failed to read).
-  virtual SinkNode chunk(SinkNode parent, const ChunkHead& head, const ChunkValue& value) = 0;
+  // (None for containers, data, skipped chunks and chunks whose payload failed to read), and the
+  // record it begins (a CHILD or SIBLING frame, a MESH, an animation).
+  virtual SinkNode chunk(SinkNode parent, const ChunkHead& head, const ChunkValue& value,
+                         const RecordStart& record) = 0;
   // An END under `parent`, closing an object of this kind with the name read for it so far.
   virtual void end(SinkNode parent, const ChunkHead& head, EndKind kind,
                    const char* objectName) = 0;

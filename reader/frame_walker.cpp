@@ -87,12 +87,15 @@ struct FrameWalker {
         r.tell(parent, head);
         return NestedStep::Handled;
       case chunk::FrameMesh: {
-        const SinkNode node = r.tell(parent, head);
+        const SinkNode node =
+            r.tellStart(parent, head, RecordStart::Kind::Mesh,
+                        static_cast<std::size_t>(level.index), frame.meshes.count());
         return r.readMesh(head.end, frame, node) ? NestedStep::Handled : NestedStep::Failed;
       }
       case chunk::FrameChild:      // Frame CHILD: a frame whose parent is this one
       case chunk::FrameSibling: {  // Frame SIBLING: a frame with this one's parent, shown beside it
-        const SinkNode node = r.tell(parent, head);
+        const SinkNode node =
+            r.tellStart(parent, head, RecordStart::Kind::Frame, 0, r.model.frames.count());
         const bool child = !sibling;
         nested.end = head.end;
         if (addFrame(child ? level.index : frame.parentIndex, nested.index) == nullptr) {
