@@ -197,7 +197,7 @@ class ChunkReader {
     while (cursor.offset() < end) {
       ChunkHead head;
       if (!nextChunk(head, end, family)) return false;
-      if (head.code == 0) {
+      if (head.code == chunk::End) {
         onEnd(head);
         return true;
       }
