@@ -1,4 +1,4 @@
-// The chunk catalogue and the flexible vertex format arithmetic.
+// The chunk catalogue, the record layouts and the flexible vertex format arithmetic.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "format/chunk_catalogue.h"
+#include "format/record_layouts.h"
 #include "format/vertex_format.h"
 
 namespace kxm {
@@ -13,10 +14,17 @@ namespace {
 
 TEST(Catalogue, NamesByExactCode) {
   const std::pair<ChunkCode, const char*> cases[] = {
-      {0, "END"}, {1, "UNKNOWN"}, {2, "UNKNOWN"}, {109, "UNKNOWN"},
-      {166, "Mesh Alpha Test Value"}, {167, "UNKNOWN"}, {406, "Frame BoneMatrixData"},
-      {407, "UNKNOWN"}, {0x80000065u, "UNKNOWN"},  // 101 with the top bit set
-      {137, "Mesh Linked - skip"}, {220, "Next ANIMATION"},
+      {0, "END"},
+      {1, "UNKNOWN"},
+      {2, "UNKNOWN"},
+      {109, "UNKNOWN"},
+      {166, "Mesh Alpha Test Value"},
+      {167, "UNKNOWN"},
+      {406, "Frame BoneMatrixData"},
+      {407, "UNKNOWN"},
+      {0x80000065u, "UNKNOWN"},  // 101 with the top bit set
+      {137, "Mesh Linked - skip"},
+      {220, "Next ANIMATION"},
   };
   for (const auto& [code, name] : cases) EXPECT_STREQ(chunkNameOf(code), name) << code;
   // No static_assert holds the catalogue's size: a row lost or added shows here.
@@ -26,17 +34,54 @@ TEST(Catalogue, NamesByExactCode) {
   EXPECT_EQ(named, 90);
 }
 
+// Each record's fields lie end to end from its first byte to its last, with the sizes the file
+// gives them: a mistyped size or offset leaves a gap, an overlap or a wrong total.
+TEST(RecordLayouts, FieldsTileTheRecordAtTheirFileSizes) {
+  const struct {
+    const char* record;
+    const layout::RecordLayout& layout;
+    std::uint32_t size;
+  } cases[] = {
+      {"chunk head", layout::kChunkHead, 8},
+      {"header tail", layout::kHeaderTail, 12},
+      {"position key", layout::kPositionKey, 28},
+      {"rotation key", layout::kRotationKey, 20},
+      {"scale key", layout::kScaleKey, 28},
+      {"matrix key", layout::kMatrixKey, 132},
+      {"material", layout::kMaterial, 68},
+      {"matrix", layout::kMatrix, 64},
+      {"vector", layout::kVector, 12},
+      {"index", layout::kIndex, 2},
+      {"bone vertex", layout::kBoneVertex, 4},
+      {"bone weight", layout::kBoneWeight, 4},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.layout.size, c.size) << c.record;
+    std::uint32_t next = 0;
+    for (const layout::Field& field : c.layout.fields) {
+      EXPECT_EQ(field.offset, next) << c.record << " " << field.name;
+      next = field.end();
+    }
+    EXPECT_EQ(next, c.layout.size) << c.record;
+  }
+  EXPECT_EQ(layout::kPositionKey.field("value").offset, 4u);
+  EXPECT_EQ(layout::kMatrixKey.field("unused").offset, 68u);
+  EXPECT_EQ(layout::kMaterial.field("power").offset, 64u);
+  EXPECT_EQ(layout::kHeaderTail.field("reserved2").offset, 8u);
+}
+
 TEST(VertexFormat, TexCoordSizes) {
   const struct {
     std::uint32_t flags, set;
     int size;
   } cases[] = {
       {0x00030000, 0, 0},  // no texture sets: size bits ignored
-      {0x00000100, 0, 8}, {0x00010100, 0, 12}, {0x00020100, 0, 16}, {0x00030100, 0, 4},
-      {0xC0000800, 7, 4}, {0xFFFFFF00, 8, 8},  // no size bits above bit 31
+      {0x00000100, 0, 8},  {0x00010100, 0, 12}, {0x00020100, 0, 16},
+      {0x00030100, 0, 4},  {0xC0000800, 7, 4},  {0xFFFFFF00, 8, 8},  // no size bits above bit 31
       {0xFFFFFF00, 15, 8},
   };
-  for (const auto& t : cases) EXPECT_EQ(fvfTexCoordSize(t.flags, t.set), t.size) << std::hex << t.flags;
+  for (const auto& t : cases)
+    EXPECT_EQ(fvfTexCoordSize(t.flags, t.set), t.size) << std::hex << t.flags;
 }
 
 TEST(VertexFormat, ComponentOffsets) {
@@ -45,14 +90,23 @@ TEST(VertexFormat, ComponentOffsets) {
     std::uint8_t set;
     int offset;
   } cases[] = {
-      {0x112, 0x002, 0, 0}, {0x112, 0x040, 0, -1}, {0x112, 0, 0, 24}, {0x112, 0, 1, -1},
+      {0x112, 0x002, 0, 0},
+      {0x112, 0x040, 0, -1},
+      {0x112, 0, 0, 24},
+      {0x112, 0, 1, -1},
       {0x152, 0x040, 0, 24},
       {0x006, 0x002, 0, -1},  // position bits must match exactly
-      {0x006, 0x006, 0, 0}, {0, 0x002, 0, -1}, {0, 0, 0, -1}, {0x0FE, 0x080, 0, 32 + 12 + 4 + 4},
+      {0x006, 0x006, 0, 0},
+      {0, 0x002, 0, -1},
+      {0, 0, 0, -1},
+      {0x0FE, 0x080, 0, 32 + 12 + 4 + 4},
       // Set 0 of three floats, then a two-float set 1: set 1 lies 12 bytes past the colour.
-      {0x00010242, 0, 1, 16 + 12}, {0x00010242, 0, 0, -1}, {0x00010242, 0x00010000, 0, 16},
+      {0x00010242, 0, 1, 16 + 12},
+      {0x00010242, 0, 0, -1},
+      {0x00010242, 0x00010000, 0, 16},
       // Fifteen sets: those from 8 on are two floats, and no size-bit request reaches them.
-      {0x00000F02, 0, 9, 12 + 9 * 8}, {0xC0000F02, 0xC0000000, 0, 12 + 7 * 8},
+      {0x00000F02, 0, 9, 12 + 9 * 8},
+      {0xC0000F02, 0xC0000000, 0, 12 + 7 * 8},
   };
   for (const auto& t : cases) {
     EXPECT_EQ(fvfComponentOffset(t.flags, t.component, t.set), t.offset)
