@@ -81,7 +81,7 @@ TEST(Abuse, ChainCutShortFailsWithItsNodes) {
   KxmWriter w;
   w.head(FrameRoot, 0xFFFFFFF0u);
   for (int i = 0; i < 100000; ++i) w.head(FrameChild, 0xFFFFFFF0u);
-  w.u32(101);  // a chunk head cut in half at the bottom
+  w.u32(FrameName);  // a chunk head cut in half at the bottom
   Walk walk(w);
   EXPECT_EQ(walk.result, 0);
   EXPECT_EQ(walk.control.liveCount(), 4u + 5u + 1u + 100000u);
@@ -96,8 +96,11 @@ TEST(Abuse, CountsClaimingBillionsEndAsSettledWithoutAllocatingThem) {
     int expected;  // 1: the list's missing elements are new records; 0: the load fails
   };
   const Case meshCases[] = {
-      {"vertices", 113, 115, 0},        {"indices", 114, 116, 0},  {"bones", 121, 122, 1},
-      {"multi-materials", 124, 139, 1}, {"textures", 127, 128, 1},
+      {"vertices", MeshVertexCount, MeshVertexData, 0},
+      {"indices", MeshIndexCount, MeshIndexData, 0},
+      {"bones", MeshBoneCount, MeshBonesData, 1},
+      {"multi-materials", MultipleMaterialCount, MultipleMaterials, 1},
+      {"textures", MeshTextureCount, MeshTextures, 1},
   };
   for (std::uint32_t count : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
     for (const Case& c : meshCases) {
@@ -120,7 +123,8 @@ TEST(Abuse, CountsClaimingBillionsEndAsSettledWithoutAllocatingThem) {
       w.close();
     });
     EXPECT_EQ(load(bone).result, 0) << "bone influences " << count;
-    for (std::uint32_t track : {212u, 214u, 216u, 218u}) {
+    for (std::uint32_t track :
+         {PositionKeyCount, RotationKeyCount, ScaleKeyCount, MatrixKeyCount}) {
       KxmWriter keys;
       keys.open(AnimationSetRoot)
           .open(AnimationSetData)

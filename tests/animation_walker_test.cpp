@@ -107,7 +107,9 @@ TEST(AnimationWalker, KeysReadOnPastTheirChunkButNotPastTheImage) {
         .floats({1, 2, 3})
         .zeros(12)
         .close();
-    w.zeros(28).end().close();  // the second key is read from the 28 bytes after the chunk
+    w.zeros(layout::kPositionKey.size)
+        .end()
+        .close();  // the second key is read from after the chunk
   }));
   ASSERT_EQ(walk.result, 1);
   EXPECT_EQ(walk.model.animationSets[0].animations[0].positionKeys.count(), 2);
@@ -117,7 +119,7 @@ TEST(AnimationWalker, KeysReadOnPastTheirChunkButNotPastTheImage) {
     cut.head(AnimationSetRoot, 200)
         .head(AnimationSetData, 190)
         .chunkU32(ScaleKeyCount, count)
-        .head(ScaleData, 28)
+        .head(ScaleData, layout::kScaleKey.size)
         .zeros(56);
     const Loaded loaded = load(cut);
     EXPECT_EQ(loaded.result, 0) << count;

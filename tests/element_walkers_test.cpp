@@ -136,7 +136,7 @@ TEST(TextureWalker, StageOnlyTexture) {
 TEST(TextureWalker, EveryTextureChunkIsLabelled) {
   Walk walk(meshFile([](KxmWriter& w) {
     w.chunkI32(MeshTextureCount, 1).open(MeshTextures).chunkStr(TextureName, "wood.bmp");
-    for (std::uint32_t code = 142; code <= 153; ++code) {
+    for (std::uint32_t code = TextureStage; code <= TexturePrimitiveCount; ++code) {
       w.chunkI32(code, static_cast<std::int32_t>(code) - 150);
     }
     w.end().end().close();
@@ -253,7 +253,7 @@ TEST(MultiMaterialWalker, MaterialCutShortFailsAndKeepsTheDefault) {
       .head(FrameMesh, 190)
       .chunkI32(MultipleMaterialCount, 1)
       .head(MultipleMaterials, 100)
-      .head(MultiMaterialMaterial, 68)
+      .head(MultiMaterialMaterial, layout::kMaterial.size)
       .zeros(60);
   Walk walk(cut);
   EXPECT_EQ(walk.result, 0);

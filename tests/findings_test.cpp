@@ -54,7 +54,7 @@ KxmWriter nested(std::initializer_list<std::uint32_t> codes, Body body) {
 }
 template <class Body>
 KxmWriter mesh(Body body) {
-  return nested({1, 103}, body);
+  return nested({FrameRoot, FrameMesh}, body);
 }
 
 struct Case {
@@ -195,7 +195,7 @@ std::vector<Case> cases() {
        }),
        {{"bone-weights-mismatch", 0, "Bones Vertices"}}},
       {"two keys at time 5",
-       nested({2, 203},
+       nested({AnimationSetRoot, AnimationSetData},
               [](KxmWriter& w) {
                 w.chunkU32(PositionKeyCount, 2)
                     .mark()
@@ -207,7 +207,7 @@ std::vector<Case> cases() {
               }),
        {{"key-times-not-increasing", 0, "Position Data"}}},
       {"a rotation of length 2",
-       nested({2, 203},
+       nested({AnimationSetRoot, AnimationSetData},
               [](KxmWriter& w) {
                 w.chunkU32(RotationKeyCount, 1)
                     .mark()

@@ -47,8 +47,8 @@ std::vector<Explained> explainedFailures() {
   add("frame name cut short",
       rootFrame([](KxmWriter& w) { w.head(FrameName, 8).u32(6).raw("ab"); }), cut, 44,
       "Frame ROOT > Frame Name", "frame name needs 6 bytes, 2 are left");
-  add("chunk head cut short in a frame", rootFrame([](KxmWriter& w) { w.u32(101).u16(0); }), cut,
-      32, "Frame ROOT", "chunk head needs 8 bytes, 6 are left");
+  add("chunk head cut short in a frame", rootFrame([](KxmWriter& w) { w.u32(FrameName).u16(0); }),
+      cut, 32, "Frame ROOT", "chunk head needs 8 bytes, 6 are left");
   // The name of a frame read before the failure names it in the path.
   add("frame value cut short", written([](KxmWriter& w) {
         w.open(FrameRoot).chunkStr(FrameName, "Scene").open(FrameChild).chunkStr(FrameName, "Body");
@@ -174,7 +174,7 @@ TEST(LoadFailure, DescriptionNamesTheInnermostChunkAndEscapesNames) {
             "count-exceeds-file at 0x0000004E in Frame ROOT \"Sc\\xe9ne\\x0a\" > Frame MESH > "
             "Mesh Index Data (chunk at 0x00000046): index data needs 6 bytes, 4 are left");
   ASSERT_NE(f.chunk(), nullptr);
-  EXPECT_EQ(f.chunk()->code, 116u);
+  EXPECT_EQ(f.chunk()->code, MeshIndexData);
   // Outside any chunk, the offset alone.
   EXPECT_EQ(describeFailure(load(KxmWriter::bare()).outcome.failure),
             "truncated at 0x00000000: str_length needs 4 bytes, 0 are left");
@@ -216,7 +216,7 @@ TEST(LoadFailure, FilesThatCannotBeHad) {
 }
 
 TEST(ChunkLimit, FuzzedNestingFilesFailFast) {
-  for (std::uint32_t code : {220u, 104u}) {
+  for (std::uint32_t code : {NextAnimation, FrameChild}) {
     for (int levels : {22, 26}) {  // 400 and 464 bytes with the header
       const KxmWriter w = overflowingChain(code, levels);
       const auto start = std::chrono::steady_clock::now();

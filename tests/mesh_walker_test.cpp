@@ -40,39 +40,39 @@ TEST(MeshWalker, ValueLabelsOfEveryChunk) {
     std::uint32_t code, bits;
     const char* label;
   } cases[] = {
-      {112, i, "Mesh FVF Size: -7"},
-      {113, i, "Mesh Vertex Count: -7"},
-      {114, i, "Mesh Index Count: -7"},
-      {117, i, "Mesh Primitive Type: -7"},
-      {118, i, "Mesh Draw Vertex Count: -7"},
-      {119, i, "Mesh Draw Primitive Count: -7"},
-      {121, i, "Mesh Bone Count: -7"},
-      {123, b, "Use Multiple Materials: 249"},
-      {124, i, "Multiple Material Count: -7"},
-      {125, b, "Mesh Uses Material: 249"},
-      {127, i, "Mesh Texture Count: -7"},
-      {129, b, "Mesh Wireframe: 249"},
-      {130, b, "Mesh Light: 249"},
-      {131, b, "Mesh Cull: 249"},
-      {132, b, "Mesh Fog: 249"},
-      {133, b, "Mesh Ambient: 249"},
-      {134, b, "Mesh Transparency: 249"},
-      {135, b, "Mesh Ghost: 249"},
-      {136, i, "Mesh Ghost Mode: -7"},
-      {137, b, "Mesh Linked - skip: 249"},
-      {138, i, "Mesh Sub Frames - skip: -7"},
-      {140, b, "Mesh Visible: 249"},
-      {155, f, "Mesh Arbitrary Value: -2.500000"},
-      {156, b, "Mesh Z Bias Flag: 249"},
-      {157, f, "Mesh Z Bias Slope: -2.500000"},
-      {158, f, "Mesh Z Bias Depth: -2.500000"},
-      {159, b, "Mesh Z Read: 249"},
-      {160, b, "Mesh Z Write: 249"},
-      {166, f, "Mesh Alpha Test Value: -2.500000"},
+      {MeshFvfSize, i, "Mesh FVF Size: -7"},
+      {MeshVertexCount, i, "Mesh Vertex Count: -7"},
+      {MeshIndexCount, i, "Mesh Index Count: -7"},
+      {MeshPrimitiveType, i, "Mesh Primitive Type: -7"},
+      {MeshDrawVertexCount, i, "Mesh Draw Vertex Count: -7"},
+      {MeshDrawPrimitiveCount, i, "Mesh Draw Primitive Count: -7"},
+      {MeshBoneCount, i, "Mesh Bone Count: -7"},
+      {UseMultipleMaterials, b, "Use Multiple Materials: 249"},
+      {MultipleMaterialCount, i, "Multiple Material Count: -7"},
+      {MeshUsesMaterial, b, "Mesh Uses Material: 249"},
+      {MeshTextureCount, i, "Mesh Texture Count: -7"},
+      {MeshWireframe, b, "Mesh Wireframe: 249"},
+      {MeshLight, b, "Mesh Light: 249"},
+      {MeshCull, b, "Mesh Cull: 249"},
+      {MeshFog, b, "Mesh Fog: 249"},
+      {MeshAmbient, b, "Mesh Ambient: 249"},
+      {MeshTransparency, b, "Mesh Transparency: 249"},
+      {MeshGhost, b, "Mesh Ghost: 249"},
+      {MeshGhostMode, i, "Mesh Ghost Mode: -7"},
+      {MeshLinkedSkip, b, "Mesh Linked - skip: 249"},
+      {MeshSubFramesSkip, i, "Mesh Sub Frames - skip: -7"},
+      {MeshVisible, b, "Mesh Visible: 249"},
+      {MeshArbitraryValue, f, "Mesh Arbitrary Value: -2.500000"},
+      {MeshZBiasFlag, b, "Mesh Z Bias Flag: 249"},
+      {MeshZBiasSlope, f, "Mesh Z Bias Slope: -2.500000"},
+      {MeshZBiasDepth, f, "Mesh Z Bias Depth: -2.500000"},
+      {MeshZRead, b, "Mesh Z Read: 249"},
+      {MeshZWrite, b, "Mesh Z Write: 249"},
+      {MeshAlphaTestValue, f, "Mesh Alpha Test Value: -2.500000"},
       // The flags in hex and the letters of their components.
-      {111, 0x152, "Mesh FVF Flags: 00000152 (PNC1)"},
-      {111, 0, "Mesh FVF Flags: 00000000 ()"},
-      {111, 0xFFFFFFFF, "Mesh FVF Flags: FFFFFFFF (NC)"},
+      {MeshFvfFlags, 0x152, "Mesh FVF Flags: 00000152 (PNC1)"},
+      {MeshFvfFlags, 0, "Mesh FVF Flags: 00000000 ()"},
+      {MeshFvfFlags, 0xFFFFFFFF, "Mesh FVF Flags: FFFFFFFF (NC)"},
       {111, 0x00090212, "Mesh FVF Flags: 00090212 (PN)"},
       // Floats print alike on every platform.
       {155, 0x7FC00000u, "Mesh Arbitrary Value: nan"},
@@ -112,7 +112,7 @@ TEST(MeshWalker, SevenValueChunksContinueRightAfterTheirValue) {
   // "Mesh FVF Size" says 8 bytes but its value is 4: the next head is read from the byte after
   // the value, inside the chunk.
   Walk walk(meshFile([](KxmWriter& w) {
-    w.head(MeshFvfSize, 8).i32(36).u32(113).u32(4).i32(7);
+    w.head(MeshFvfSize, 8).i32(36).u32(MeshVertexCount).u32(4).i32(7);
     w.head(MeshBoneCount, 8).i32(2).zeros(4).end();  // and one that does go to its end
   }));
   ASSERT_EQ(walk.result, 1);
@@ -207,7 +207,7 @@ TEST(MeshWalker, MaterialIsReadWholeOrNotAtAll) {
   EXPECT_EQ(whole.mesh(0).material.power, 17.0f);
 
   KxmWriter cut;
-  cut.head(FrameRoot, 100).head(FrameMesh, 90).head(MeshMaterial, 68).zeros(60);
+  cut.head(FrameRoot, 100).head(FrameMesh, 90).head(MeshMaterial, layout::kMaterial.size).zeros(60);
   Walk failed(cut);
   EXPECT_EQ(failed.result, 0);
   EXPECT_EQ(failed.mesh(0).material.diffuse[0], 1.0f);

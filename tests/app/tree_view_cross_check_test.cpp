@@ -35,7 +35,7 @@ std::vector<std::pair<std::string, KxmWriter>> files() {
       .chunkStr(AnimationSetName, "cut")
       .head(AnimationSetData, 100)
       .chunkU32(PositionKeyCount, 9)
-      .head(PositionData, 28)
+      .head(PositionData, layout::kPositionKey.size)
       .zeros(20);
   out.emplace_back("cut.kxm", cut);
 

@@ -217,8 +217,8 @@ void Cases::writeFrame(KxmWriter& w, const std::vector<Frame>& frames, std::size
   if (chance(0.5)) {
     const float a = static_cast<float>(pick(0, 12)) * 0.5f;  // a turn about y, and a move
     const float c = std::cos(a), s = std::sin(a);
-    w.chunkFloats(
-        102, {c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, coordinate(), coordinate(), coordinate(), 1});
+    w.chunkFloats(FrameMatrix, {c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, coordinate(), coordinate(),
+                                coordinate(), 1});
   } else {
     w.chunkFloats(FrameOffset, {coordinate(), coordinate(), coordinate()});
     w.chunkFloats(FrameRotation, {static_cast<float>(pick(-3, 3)) * 0.25f,
@@ -471,7 +471,8 @@ void Cases::writeTrack(KxmWriter& w, const std::string& bone,
   w.chunkStr(AnimBoneName, bone);
   for (std::uint32_t kind = 0; kind < 4; ++kind) {
     if (counts[kind] == 0) continue;
-    const std::uint32_t code = 212 + 2 * kind;  // the count; the keys follow in code + 1
+    const std::uint32_t code =
+        PositionKeyCount + 2 * kind;  // the count; the keys follow in code + 1
     w.chunkU32(code, static_cast<std::uint32_t>(counts[kind])).open(code + 1);
     auto time = static_cast<std::uint32_t>(pick(0, 100));
     for (std::size_t k = 0; k < counts[kind];
