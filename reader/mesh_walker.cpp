@@ -128,6 +128,70 @@ bool readIndexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh, const Mesh
   return true;
 }
 
+// One chunk of a mesh being handled: the reads that end in its node.
+struct MeshChunk {
+  using Next = ChunkReader::Next;
+  ChunkReader& r;
+  const ChunkHead& head;
+  SinkNode parentItem;
+
+  SinkNode bare() { return r.tell(parentItem, head); }
+  Next failed() {
+    bare();
+    return Next::Failed;
+  }
+  // Value chunks: one bounded read, then the node with its value.
+  Next integer(std::int32_t& target, Next next) {
+    if (!r.cursor.readI32Le(target)) return failed();
+    r.expectLength(head, 4);
+    r.tell(parentItem, head, ChunkValue::number(target));
+    return next;
+  }
+  Next count(std::int32_t& target, bool& counted, Next next) {
+    counted = true;
+    return integer(target, next);
+  }
+  // The render states: shown, stored nowhere. Every other code: its name only.
+  Next renderState() {
+    switch (shownValueOf(head.code)) {
+      case ShownValue::Byte: {
+        std::uint8_t value = 0;
+        if (!r.cursor.readU8(value)) return failed();
+        r.expectLength(head, 1);
+        r.tell(parentItem, head, ChunkValue::number(value));
+        return Next::AtChunkEnd;
+      }
+      case ShownValue::Int32: {
+        std::int32_t shown = 0;
+        return integer(shown, Next::AtChunkEnd);
+      }
+      case ShownValue::Float32: {
+        float value = 0;
+        if (!r.cursor.readF32Le(value)) return failed();
+        r.expectLength(head, 4);
+        r.tell(parentItem, head, ChunkValue::real(value));
+        return Next::AtChunkEnd;
+      }
+      case ShownValue::None: break;
+    }
+    bare();
+    return Next::AtChunkEnd;
+  }
+  // A list chunk: its elements, after the count chunk that says how many.
+  template <class Read>
+  Next list(bool counted, const char* what, Read read) {
+    if (!counted && r.observing()) {
+      r.report(FindingCode::DataWithoutCount, head.offset,
+               std::string(what) + " with no count chunk before it: no element is stored");
+    }
+    return read(bare()) ? Next::AtChunkEnd : Next::Failed;
+  }
+  Next data(bool read) {
+    bare();
+    return read ? Next::AtChunkEnd : Next::Failed;
+  }
+};
+
 }  // namespace
 
 bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem) {
@@ -139,109 +203,58 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem)
   MeshChecks checks(*this);
   auto onEnd = [&](const ChunkHead& head) { tellEnd(parentItem, head, EndKind::Mesh, ""); };
   const bool walked = walkChunks(end, Family::Mesh, "mesh", onEnd, [&](const ChunkHead& head) {
-    auto bare = [&] { return tell(parentItem, head); };
-    auto failed = [&] {
-      bare();
-      return Next::Failed;
-    };
-    // Value chunks: one bounded read, then the node with its value.
-    auto integer = [&](std::int32_t& target, Next next) {
-      if (!cursor.readI32Le(target)) return failed();
-      expectLength(head, 4);
-      tell(parentItem, head, ChunkValue::number(target));
-      return next;
-    };
-    auto count = [&](std::int32_t& target, bool& counted, Next next) {
-      counted = true;
-      return integer(target, next);
-    };
-    auto byteShown = [&] {
-      std::uint8_t value = 0;
-      if (!cursor.readU8(value)) return failed();
-      expectLength(head, 1);
-      tell(parentItem, head, ChunkValue::number(value));
-      return Next::AtChunkEnd;
-    };
-    auto floatShown = [&] {
-      float value = 0;
-      if (!cursor.readF32Le(value)) return failed();
-      expectLength(head, 4);
-      tell(parentItem, head, ChunkValue::real(value));
-      return Next::AtChunkEnd;
-    };
-    // A list chunk: its elements, after the count chunk that says how many.
-    auto list = [&](bool counted, const char* what, auto read) {
-      if (!counted && observing()) {
-        report(FindingCode::DataWithoutCount, head.offset,
-               std::string(what) + " with no count chunk before it: no element is stored");
-      }
-      return read(bare()) ? Next::AtChunkEnd : Next::Failed;
-    };
-    auto data = [&](bool read) {
-      bare();
-      return read ? Next::AtChunkEnd : Next::Failed;
-    };
-    std::int32_t shown = 0;
-
+    MeshChunk c{*this, head, parentItem};
     switch (head.code) {
       // These seven go on right after their value, whatever their length says.
       case chunk::MeshFvfFlags: {
-        if (!cursor.readU32Le(state.fvfFlags)) return failed();
+        if (!cursor.readU32Le(state.fvfFlags)) return c.failed();
         expectLength(head, 4);
         mesh.fvfFlags = state.fvfFlags;
         tell(parentItem, head, ChunkValue::vertexFormat(state.fvfFlags));
         return Next::AfterValue;
       }
-      case chunk::MeshFvfSize: return integer(state.fvfSize, Next::AfterValue);
+      case chunk::MeshFvfSize: return c.integer(state.fvfSize, Next::AfterValue);
       case chunk::MeshVertexCount:
-        return count(state.pendingVertexCount, state.vertexCounted, Next::AfterValue);
+        return c.count(state.pendingVertexCount, state.vertexCounted, Next::AfterValue);
       case chunk::MeshIndexCount:
-        return count(state.pendingIndexCount, state.indexCounted, Next::AfterValue);
-      case chunk::MeshPrimitiveType: return integer(mesh.primitiveType, Next::AfterValue);
-      case chunk::MeshDrawVertexCount: return integer(mesh.drawVertexCount, Next::AfterValue);
-      case chunk::MeshDrawPrimitiveCount: return integer(mesh.drawPrimitiveCount, Next::AfterValue);
+        return c.count(state.pendingIndexCount, state.indexCounted, Next::AfterValue);
+      case chunk::MeshPrimitiveType: return c.integer(mesh.primitiveType, Next::AfterValue);
+      case chunk::MeshDrawVertexCount: return c.integer(mesh.drawVertexCount, Next::AfterValue);
+      case chunk::MeshDrawPrimitiveCount:
+        return c.integer(mesh.drawPrimitiveCount, Next::AfterValue);
 
-      case chunk::MeshVertexData: return data(readVertexData(*this, head, mesh, state));
+      case chunk::MeshVertexData: return c.data(readVertexData(*this, head, mesh, state));
       case chunk::MeshIndexData:
         checks.indexChunk(head);
-        return data(readIndexData(*this, head, mesh, state));
+        return c.data(readIndexData(*this, head, mesh, state));
       case chunk::MeshBoneCount:
-        return count(state.pendingBoneCount, state.bonesCounted, Next::AtChunkEnd);
+        return c.count(state.pendingBoneCount, state.bonesCounted, Next::AtChunkEnd);
       case chunk::MeshBonesData:
-        return list(state.bonesCounted, "a bone list", [&](SinkNode node) {
+        return c.list(state.bonesCounted, "a bone list", [&](SinkNode node) {
           return readBoneList(head, mesh, state.pendingBoneCount, node, checks);
         });
       case chunk::MultipleMaterialCount:
-        return count(state.pendingMultiMaterialCount, state.multiMaterialsCounted,
-                     Next::AtChunkEnd);
+        return c.count(state.pendingMultiMaterialCount, state.multiMaterialsCounted,
+                       Next::AtChunkEnd);
       case chunk::MeshMaterial: {  // Mesh Material: the whole material or nothing
         float values[layout::kMaterial.size / sizeof(float)];
-        if (!readFloatRecord<layout::kMaterial>(head, values, "material")) return failed();
+        if (!readFloatRecord<layout::kMaterial>(head, values, "material")) return c.failed();
         mesh.material = materialFrom(values);
-        bare();
+        c.bare();
         return Next::AtChunkEnd;
       }
       case chunk::MeshTextureCount:
-        return count(state.pendingTextureCount, state.texturesCounted, Next::AtChunkEnd);
+        return c.count(state.pendingTextureCount, state.texturesCounted, Next::AtChunkEnd);
       case chunk::MeshTextures:
-        return list(state.texturesCounted, "a texture list", [&](SinkNode node) {
+        return c.list(state.texturesCounted, "a texture list", [&](SinkNode node) {
           return readTextureList(head, mesh, state.pendingTextureCount, node, checks);
         });
       case chunk::MultipleMaterials:
-        return list(state.multiMaterialsCounted, "a multi-material list", [&](SinkNode node) {
+        return c.list(state.multiMaterialsCounted, "a multi-material list", [&](SinkNode node) {
           return readMultiMaterialList(head, mesh, state.pendingMultiMaterialCount, node, checks);
         });
-
-      default:
-        switch (shownValueOf(head.code)) {  // the render states
-          case ShownValue::Byte: return byteShown();
-          case ShownValue::Int32: return integer(shown, Next::AtChunkEnd);
-          case ShownValue::Float32: return floatShown();
-          case ShownValue::None: break;
-        }
-        // 120, 154, texture and multi-material codes, anything unlisted: name only.
-        bare();
-        return Next::AtChunkEnd;
+      // 120, 154, texture and multi-material codes, anything unlisted: name only.
+      default: return c.renderState();
     }
   });
   if (walked) checks.meshComplete(mesh);
