@@ -2,7 +2,6 @@
 // nested in the file, each "Next ANIMATION" one level deeper, walked by the nesting driver.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <span>
@@ -13,19 +12,13 @@
 #include "format/little_endian.h"
 #include "reader/chunk_reader.h"
 #include "reader/nested_walk.h"
+#include "text/format.h"
 
 namespace kxm {
 
 namespace {
 
 enum Track { kPosition, kRotation, kScale, kMatrix, kTracks };
-
-// A number for a message: as short as it can be said ("5", "2.5", "0.998").
-std::string shortNumber(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
-}
 
 // What a key record holds that the model keeps: its time and its stored floats.
 struct KeyFields {
