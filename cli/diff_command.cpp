@@ -11,11 +11,12 @@
 #include "cli/diagnostics.h"
 #include "cli/huge_page_blocks.h"
 #include "cli/json_writer.h"
+#include "format/chunk_catalogue.h"
+#include "format/little_endian.h"
+#include "format/record_layouts.h"
+#include "format/vertex_format.h"
 #include "reader/byte_cursor.h"
-#include "reader/chunk_catalogue.h"
 #include "reader/file_image.h"
-#include "reader/little_endian.h"
-#include "reader/vertex_format.h"
 #include "text/escape.h"
 #include "text/format.h"
 #include "tree/chunk_tree.h"
@@ -37,7 +38,7 @@ struct Side {
   // A chunk's payload, clamped to the file (a chunk may claim more than the file holds).
   std::pair<const std::uint8_t*, std::uint32_t> payload(NodeHandle node) const {
     const NodeSource s = source(node);
-    const std::uint64_t start = std::uint64_t{s.offset} + 8;
+    const std::uint64_t start = std::uint64_t{s.offset} + layout::kChunkHead.size;
     if (s.kind != NodeSource::Kind::Chunk || start > bytes.size()) return {nullptr, 0};
     const std::uint64_t size = std::min<std::uint64_t>(s.length, bytes.size() - start);
     return {bytes.data() + start, static_cast<std::uint32_t>(size)};
@@ -65,25 +66,27 @@ std::vector<NodeHandle> childrenOf(MemoryTreeControl& tree, NodeHandle node) {
   return children;
 }
 
-std::string floats(const float* v, int n) {
+std::string floats(const float* v, std::uint32_t n) {
   std::string text = "(";
-  for (int i = 0; i < n; ++i) text += (i ? ", " : "") + shortNumber(v[i]);
+  for (std::uint32_t i = 0; i < n; ++i) text += (i ? ", " : "") + shortNumber(v[i]);
   return text + ")";
 }
 
-// How a data chunk's payload divides into elements, and the parts of each element compared.
-struct Part {
-  enum class Type { Floats, Colour, Index, Time, Int32, Byte };
-  const char* name;  // "" for an element that is one part
-  std::uint32_t at;  // bytes into the element
-  Type type;
-  int floats = 0;
-};
+// How a data chunk's payload divides into elements, and the fields of each element compared.
 struct Layout {
   const char* one = "byte";
   const char* many = "bytes";
   std::uint32_t size = 1;
-  std::vector<Part> parts{{"", 0, Part::Type::Byte}};
+  std::vector<layout::Field> fields{{"", 0, layout::FieldType::UInt8}};
+
+  Layout() = default;
+  Layout(const char* one_, const char* many_, std::uint32_t size_)
+      : one(one_), many(many_), size(size_), fields() {}
+  Layout(const char* one_, const char* many_, const layout::RecordLayout& record)
+      : one(one_),
+        many(many_),
+        size(record.size),
+        fields(record.fields.begin(), record.fields.end()) {}
 };
 
 class Differ {
@@ -211,58 +214,45 @@ std::uint64_t Differ::run() {
 }
 
 Layout Differ::layoutOf(NodeHandle a) const {
-  using T = Part::Type;
+  using T = layout::FieldType;
   switch (a_.source(a).code) {
     case chunk::MeshVertexData: {
       // The format and stride are the mesh's, read from the chunks beside the data.
       std::uint32_t flags = 0;
       std::uint32_t stride = 0;
-      for (NodeHandle s = a_.tree.firstChild(a_.tree.parent(a)); s != 0; s = a_.tree.nextSibling(s)) {
+      for (NodeHandle s = a_.tree.firstChild(a_.tree.parent(a)); s != 0;
+           s = a_.tree.nextSibling(s)) {
         const auto [p, n] = a_.payload(s);
         if (n < 4) continue;
         if (a_.source(s).code == chunk::MeshFvfFlags) flags = loadU32Le(p);
         if (a_.source(s).code == chunk::MeshFvfSize) stride = loadU32Le(p);
       }
       if (stride == 0 || stride > 0x7FFFFFFF) return {};
-      Layout layout{"vertex", "vertices", stride, {}};
+      Layout vertex{"vertex", "vertices", stride};
       const VertexLayout v = vertexLayout(flags);
       const std::int32_t normal = fvfComponentOffset(flags, kFvfNormal, 0);
-      auto add = [&](const char* name, std::int32_t at, T type, int n) {
-        const auto bytes = static_cast<std::uint32_t>(type == T::Floats ? 4 * n : 4);
-        if (at >= 0 && static_cast<std::uint32_t>(at) + bytes <= stride) {
-          layout.parts.push_back({name, static_cast<std::uint32_t>(at), type, n});
-        }
+      auto add = [&](const char* name, std::int32_t at, T type, std::uint32_t n) {
+        const layout::Field field{name, static_cast<std::uint32_t>(at), type, n};
+        if (at >= 0 && field.end() <= stride) vertex.fields.push_back(field);
       };
-      add("position", v.posOffset, T::Floats, 3);
-      add("normal", normal, T::Floats, 3);
-      add("colour", v.diffuseOffset, T::Colour, 0);
-      add("texture set 0", v.tex0Offset, T::Floats, 2);
-      add("texture set 1", v.tex1Offset, T::Floats, 2);
-      return layout;
+      add("position", v.posOffset, T::Float32, 3);
+      add("normal", normal, T::Float32, 3);
+      add("colour", v.diffuseOffset, T::Argb, 1);
+      add("texture set 0", v.tex0Offset, T::Float32, 2);
+      add("texture set 1", v.tex1Offset, T::Float32, 2);
+      return vertex;
     }
-    case chunk::MeshIndexData: return {"index", "indices", 2, {{"", 0, T::Index}}};
-    case chunk::PositionData:
-    case chunk::ScaleData:
-      return {"key", "keys", 28, {{"time", 0, T::Time}, {"value", 4, T::Floats, 3}}};
-    case chunk::RotationData:
-      return {"key", "keys", 20, {{"time", 0, T::Time}, {"value", 4, T::Floats, 4}}};
-    case chunk::MatrixData:
-      return {"key", "keys", 132, {{"time", 0, T::Time}, {"matrix", 4, T::Floats, 16}}};
+    case chunk::MeshIndexData: return {"index", "indices", layout::kIndex};
+    case chunk::PositionData: return {"key", "keys", layout::kPositionKey};
+    case chunk::ScaleData: return {"key", "keys", layout::kScaleKey};
+    case chunk::RotationData: return {"key", "keys", layout::kRotationKey};
+    case chunk::MatrixData: return {"key", "keys", layout::kMatrixKey};
     case chunk::MeshMaterial:
-    case chunk::MultiMaterialMaterial:
-      return {"material",
-              "materials",
-              68,
-              {{"diffuse", 0, T::Floats, 4},
-               {"ambient", 16, T::Floats, 4},
-               {"specular", 32, T::Floats, 4},
-               {"emissive", 48, T::Floats, 4},
-               {"power", 64, T::Floats, 1}}};
-    case chunk::BonesVertices: return {"bone vertex", "bone vertices", 4, {{"", 0, T::Int32}}};
-    case chunk::BonesWeights: return {"weight", "weights", 4, {{"", 0, T::Floats, 1}}};
+    case chunk::MultiMaterialMaterial: return {"material", "materials", layout::kMaterial};
+    case chunk::BonesVertices: return {"bone vertex", "bone vertices", layout::kBoneVertex};
+    case chunk::BonesWeights: return {"weight", "weights", layout::kBoneWeight};
     case chunk::FrameMatrix:
-    case chunk::BonesTranslationMatrix:
-      return {"matrix", "matrices", 64, {{"", 0, T::Floats, 16}}};
+    case chunk::BonesTranslationMatrix: return {"matrix", "matrices", layout::kMatrix};
     default: return {};  // custom data and the rest: byte by byte
   }
 }
@@ -270,52 +260,56 @@ Layout Differ::layoutOf(NodeHandle a) const {
 void Differ::compareElements(const Pair& pair) {
   const auto [pa, na] = a_.payload(pair.a);
   const auto [pb, nb] = b_.payload(pair.b);
-  const std::uint32_t offA = a_.source(pair.a).offset + 8, offB = b_.source(pair.b).offset + 8;
-  const Layout layout = layoutOf(pair.a);
-  const std::uint32_t countA = na / layout.size, countB = nb / layout.size;
+  const std::uint32_t offA = a_.source(pair.a).offset + layout::kChunkHead.size;
+  const std::uint32_t offB = b_.source(pair.b).offset + layout::kChunkHead.size;
+  const Layout shape = layoutOf(pair.a);
+  const std::uint32_t countA = na / shape.size, countB = nb / shape.size;
   if (countA != countB) {
     say(pair, "count",
-        plural(countA, layout.one, layout.many) + " -> " + plural(countB, layout.one, layout.many));
+        plural(countA, shape.one, shape.many) + " -> " + plural(countB, shape.one, shape.many));
   }
   for (std::uint32_t k = 0; k < std::min(countA, countB); ++k) {
-    for (const Part& part : layout.parts) {
-      const std::uint32_t at = k * layout.size + part.at;
+    for (const layout::Field& field : shape.fields) {
+      const std::uint32_t at = k * shape.size + field.offset;
       const std::uint8_t* x = pa + at;
       const std::uint8_t* y = pb + at;
       std::string from, to;
-      switch (part.type) {
-        case Part::Type::Floats: {
+      switch (field.type) {
+        case layout::FieldType::Float32: {
           float u[16], v[16];
-          loadFloatsLe(x, u, static_cast<std::uint32_t>(part.floats));
-          loadFloatsLe(y, v, static_cast<std::uint32_t>(part.floats));
+          loadFloatsLe(x, u, field.count);
+          loadFloatsLe(y, v, field.count);
           bool differs = false;
-          for (int i = 0; i < part.floats; ++i) differs = differs || !same(u[i], v[i]);
+          for (std::uint32_t i = 0; i < field.count; ++i) differs = differs || !same(u[i], v[i]);
           if (!differs) continue;
-          from = floats(u, part.floats), to = floats(v, part.floats);
+          from = floats(u, field.count), to = floats(v, field.count);
           break;
         }
-        case Part::Type::Colour:
-        case Part::Type::Time:
+        case layout::FieldType::Argb:
+        case layout::FieldType::UInt32:
           if (loadU32Le(x) == loadU32Le(y)) continue;
-          from = part.type == Part::Type::Colour ? hex8(loadU32Le(x)) : std::to_string(loadU32Le(x));
-          to = part.type == Part::Type::Colour ? hex8(loadU32Le(y)) : std::to_string(loadU32Le(y));
+          from = field.type == layout::FieldType::Argb ? hex8(loadU32Le(x))
+                                                       : std::to_string(loadU32Le(x));
+          to = field.type == layout::FieldType::Argb ? hex8(loadU32Le(y))
+                                                     : std::to_string(loadU32Le(y));
           break;
-        case Part::Type::Int32:
+        case layout::FieldType::Int32:
           if (loadU32Le(x) == loadU32Le(y)) continue;
           from = std::to_string(static_cast<std::int32_t>(loadU32Le(x)));
           to = std::to_string(static_cast<std::int32_t>(loadU32Le(y)));
           break;
-        case Part::Type::Index:
+        case layout::FieldType::UInt16:
           if (loadU16Le(x) == loadU16Le(y)) continue;
           from = std::to_string(loadU16Le(x)), to = std::to_string(loadU16Le(y));
           break;
-        case Part::Type::Byte:
+        case layout::FieldType::Unused: continue;
+        case layout::FieldType::UInt8:
           if (*x == *y) continue;
           from = "0x" + hex8(*x).substr(8), to = "0x" + hex8(*y).substr(8);
           break;
       }
-      std::string text = std::string(layout.one) + " " + std::to_string(k);
-      if (part.name[0] != '\0') text += std::string(" ") + part.name;
+      std::string text = std::string(shape.one) + " " + std::to_string(k);
+      if (!field.name.empty()) text += " " + std::string(field.name);
       say(pair, "content",
           text + " " + from + " -> " + to + " at " + hex8(offA + at) + " -> " + hex8(offB + at));
     }

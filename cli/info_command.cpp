@@ -15,7 +15,7 @@
 #include "model/model.h"
 #include "model/primitive_type.h"
 #include "model/summary.h"
-#include "reader/vertex_format.h"
+#include "format/vertex_format.h"
 #include "text/escape.h"
 #include "text/format.h"
 

@@ -8,22 +8,6 @@
 
 namespace kxm {
 
-void appendJsonString(std::string& out, std::string_view bytes) {
-  static const char kHex[] = "0123456789abcdef";
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte == '"' || byte == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte >= 0x20 && byte <= 0x7E) {
-      out += c;
-    } else {
-      const char escaped[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
-      out.append(escaped, sizeof escaped);
-    }
-  }
-}
-
 void JsonWriter::raw(std::string_view text) {
   buffer_ += text;
   if (buffer_.size() >= 64 * 1024) flush();
@@ -119,6 +103,12 @@ JsonWriter& JsonWriter::real(float value) {
   return *this;
 }
 
+JsonWriter& JsonWriter::prepared(std::string_view value) {
+  separate();
+  raw(value);
+  return *this;
+}
+
 JsonWriter& JsonWriter::boolean(bool value) {
   separate();
   raw(value ? "true" : "false");
@@ -158,34 +148,15 @@ void writeLoadHead(JsonWriter& json, std::string_view path, const LoadOutcome& o
 }
 
 void writeJson(JsonWriter& json, const ChunkRef& chunk) {
-  json.beginObject();
-  json.key("offset").number(std::uint64_t{chunk.offset});
-  json.key("code").number(std::uint64_t{chunk.code});
-  json.key("name").string(chunk.name);
-  if (chunk.hasObjectName) json.key("objectName").string(chunk.objectName);
-  json.endObject();
+  std::string text;
+  appendJson(text, chunk);
+  json.prepared(text);
 }
 
 void writeJson(JsonWriter& json, const LoadFailure& failure) {
-  json.beginObject();
-  json.key("cause").string(causeName(failure.cause));
-  json.key("offset");
-  if (failure.hasOffset) {
-    json.number(std::uint64_t{failure.offset});
-  } else {
-    json.null();
-  }
-  json.key("message").string(failure.message);
-  json.key("chunk");
-  if (const ChunkRef* chunk = failure.chunk()) {
-    writeJson(json, *chunk);
-  } else {
-    json.null();
-  }
-  json.key("path").beginArray();
-  for (const ChunkRef& ref : failure.path) writeJson(json, ref);
-  json.endArray();
-  json.endObject();
+  std::string text;
+  appendJson(text, failure);
+  json.prepared(text);
 }
 
 }  // namespace kxm

@@ -13,6 +13,7 @@
 #include "cli/output.h"
 #include "reader/load.h"
 #include "reader/load_failure.h"
+#include "text/escape.h"
 
 namespace kxm {
 
@@ -38,6 +39,8 @@ class JsonWriter {
   JsonWriter& real(float value);
   JsonWriter& boolean(bool value);
   JsonWriter& null();
+  // A value already written as JSON, as it stands.
+  JsonWriter& prepared(std::string_view value);
   // Ends the document with a line feed and writes what is buffered; false when writing failed.
   bool finish();
   bool flush();
@@ -56,9 +59,6 @@ class JsonWriter {
   bool afterKey_ = false;
   bool failed_ = false;
 };
-
-// Appends bytes as the body of a JSON string, escaped as above.
-void appendJsonString(std::string& out, std::string_view bytes);
 
 // What begins every document kxm writes: "generator" (kxm and its version) and "file", the
 // input's path as its characters when it is valid UTF-8; any other path keeps its bytes as

@@ -76,17 +76,7 @@ void Warnings::add(IssueCode code, std::string message) {
 }
 
 std::string nameToUtf8(const char* name) {
-  std::string out;
-  for (std::size_t i = 0; i < kNameSize && name[i] != '\0'; ++i) {
-    const auto byte = static_cast<unsigned char>(name[i]);
-    if (byte < 0x80) {
-      out += static_cast<char>(byte);
-    } else {
-      out += static_cast<char>(0xC0 | (byte >> 6));
-      out += static_cast<char>(0x80 | (byte & 0x3F));
-    }
-  }
-  return out;
+  return latin1ToUtf8(nameOf(name));
 }
 
 std::string uriOf(const std::string& path) {

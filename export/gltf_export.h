@@ -18,7 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include "model/model.h"
-#include "reader/issue_codes.h"
+#include "format/issue_codes.h"
 
 namespace kxm::gltf {
 

@@ -6,7 +6,7 @@
 
 #include "export/builder.h"
 #include "model/primitive_type.h"
-#include "reader/vertex_format.h"
+#include "format/vertex_format.h"
 
 namespace kxm::gltf {
 

@@ -2,15 +2,17 @@
 // nested in the file, each "Next ANIMATION" one level deeper, walked by the nesting driver.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <span>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
+#include "format/little_endian.h"
 #include "reader/chunk_reader.h"
-#include "reader/little_endian.h"
 #include "reader/nested_walk.h"
+#include "text/format.h"
 
 namespace kxm {
 
@@ -18,27 +20,37 @@ namespace {
 
 enum Track { kPosition, kRotation, kScale, kMatrix, kTracks };
 
-// A number for a message: as short as it can be said ("5", "2.5", "0.998").
-std::string shortNumber(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
+// What a key record holds that the model keeps: its time and its stored floats.
+struct KeyFields {
+  std::uint32_t size, timeAt, valuesAt, floats;
+};
+constexpr KeyFields keyFields(const layout::RecordLayout& record, std::string_view values) {
+  return {record.size, record.field("time").offset, record.field(values).offset,
+          record.field(values).count};
 }
+constexpr KeyFields kPositionFields = keyFields(layout::kPositionKey, "value");
+constexpr KeyFields kRotationFields = keyFields(layout::kRotationKey, "value");
+constexpr KeyFields kScaleFields = keyFields(layout::kScaleKey, "value");
+constexpr KeyFields kMatrixFields = keyFields(layout::kMatrixKey, "matrix");
+static_assert(std::size(PositionKey{}.value) == kPositionFields.floats &&
+              std::size(RotationKey{}.value) == kRotationFields.floats &&
+              std::size(ScaleKey{}.value) == kScaleFields.floats &&
+              std::size(MatrixKey{}.matrix) == kMatrixFields.floats);
 
-// Reads n keys of keyBytes each: a time, `floats` stored floats, and bytes that are not stored.
-// The keys start at the data chunk's payload and are bounded by the file, not by the chunk.
+// Reads n keys: a time, the stored floats, and bytes that are not stored. The keys start at the
+// data chunk's payload and are bounded by the file, not by the chunk.
 template <class Key>
-bool readKeys(ChunkReader& r, ValueArray<Key>& track, std::uint32_t n, std::uint32_t keyBytes,
-              float* (*values)(Key&), std::uint32_t floats) {
+bool readKeys(ChunkReader& r, ValueArray<Key>& track, std::uint32_t n, const KeyFields& fields,
+              float* (*values)(Key&)) {
   if (n == 0) return true;  // the track keeps what it had
-  if (!r.allocateCounted(track, n, keyBytes, "keys")) return false;
+  if (!r.allocateCounted(track, n, fields.size, "keys")) return false;
   std::span<const std::uint8_t> data;
-  if (!r.cursor.takeSpan(std::uint64_t{n} * keyBytes, data, "keys")) return false;
+  if (!r.cursor.takeSpan(std::uint64_t{n} * fields.size, data, "keys")) return false;
   const std::uint8_t* in = data.data();
-  for (std::uint32_t i = 0; i < n; ++i, in += keyBytes) {
+  for (std::uint32_t i = 0; i < n; ++i, in += fields.size) {
     Key& key = track[i];
-    key.time = static_cast<float>(loadU32Le(in));  // nearest float, ties to even
-    loadFloatsLe(in + 4, values(key), floats);
+    key.time = static_cast<float>(loadU32Le(in + fields.timeAt));  // nearest float, ties to even
+    loadFloatsLe(in + fields.valuesAt, values(key), fields.floats);
   }
   return true;
 }
@@ -50,7 +62,7 @@ struct AnimationWalker {
     SinkNode parentItem;
     Animation* animation;
     std::uint32_t counts[kTracks];
-    bool counted[kTracks];  // its count chunk was read
+    bool counted[kTracks];     // its count chunk was read
     std::uint32_t depth;       // tree depth of parentItem
     std::uint32_t chainDepth;  // the chunk holding this animation, in the reader's chain
   };
@@ -60,6 +72,7 @@ struct AnimationWalker {
 
   ChunkReader& r;
   AnimationSet& set;
+  std::size_t setIndex;  // of the set in the model
 
   void onEnd(Level& level, const ChunkHead& head) {
     r.tellEnd(level.parentItem, head, EndKind::AnimData, level.animation->boneName);
@@ -68,16 +81,17 @@ struct AnimationWalker {
   // One key track's data chunk: its keys, and what is wrong with them for the observer.
   template <class Key>
   bool readTrack(const Level& level, const ChunkHead& head, Track track, ValueArray<Key>& keys,
-                 std::uint32_t keyBytes, float* (*values)(Key&), std::uint32_t floats) {
+                 const KeyFields& fields, float* (*values)(Key&)) {
     const std::uint32_t n = level.counts[track];
-    if (!readKeys(r, keys, n, keyBytes, values, floats)) return false;
+    const std::uint32_t floats = fields.floats;
+    if (!readKeys(r, keys, n, fields, values)) return false;
     if (!r.observing()) return true;
     if (!level.counted[track]) {
       r.report(FindingCode::DataWithoutCount, head.offset,
                "key data with no key count chunk before it: nothing is stored");
       return true;
     }
-    r.expectDataLength(head, n, keyBytes, "keys");
+    r.expectDataLength(head, n, fields.size, "keys");
     if (n == 0) return true;
     for (std::uint32_t i = 0; i < n; ++i) {
       float* v = values(keys[i]);
@@ -143,20 +157,26 @@ struct AnimationWalker {
         r.tell(level.parentItem, head, ChunkValue::number(static_cast<std::int32_t>(count)));
         return NestedStep::Handled;
       }
-      case chunk::PositionData:  // Position Data: time, x, y, z, 12 bytes not kept
-        return done(readTrack(level, head, kPosition, animation.positionKeys, 28,
-                              +[](PositionKey& k) { return k.value; }, 3));
-      case chunk::RotationData:  // Rotation Data: time and four floats
-        return done(readTrack(level, head, kRotation, animation.rotationKeys, 20,
-                              +[](RotationKey& k) { return k.value; }, 4));
-      case chunk::ScaleData:  // Scale Data: as Position Data
-        return done(readTrack(level, head, kScale, animation.scaleKeys, 28,
-                              +[](ScaleKey& k) { return k.value; }, 3));
-      case chunk::MatrixData:  // Matrix Data: time, sixteen floats, 64 bytes not kept
-        return done(readTrack(level, head, kMatrix, animation.matrixKeys, 132,
-                              +[](MatrixKey& k) { return k.matrix; }, 16));
-      case chunk::NextAnimation: {  // Next ANIMATION: the next animation of the chain, one level deeper
-        const SinkNode node = r.tell(level.parentItem, head);
+      case chunk::PositionData:
+        return done(readTrack(
+            level, head, kPosition, animation.positionKeys, kPositionFields,
+            +[](PositionKey& k) { return k.value; }));
+      case chunk::RotationData:
+        return done(readTrack(
+            level, head, kRotation, animation.rotationKeys, kRotationFields,
+            +[](RotationKey& k) { return k.value; }));
+      case chunk::ScaleData:
+        return done(readTrack(
+            level, head, kScale, animation.scaleKeys, kScaleFields,
+            +[](ScaleKey& k) { return k.value; }));
+      case chunk::MatrixData:
+        return done(readTrack(
+            level, head, kMatrix, animation.matrixKeys, kMatrixFields,
+            +[](MatrixKey& k) { return k.matrix; }));
+      case chunk::NextAnimation: {
+        // Next ANIMATION: the next animation of the chain, one level deeper.
+        const SinkNode node = r.tellStart(level.parentItem, head, RecordStart::Kind::Animation,
+                                          setIndex, set.animations.count());
         nested.animation = set.animations.append();
         if (nested.animation == nullptr) {
           r.outOfMemory("an animation");
@@ -179,6 +199,7 @@ bool ChunkReader::readAnimationSet(std::uint32_t end, SinkNode parentItem) {
   AnimationSet* added = model.addAnimationSet();
   if (added == nullptr) return outOfMemory("an animation set");
   AnimationSet& set = *added;
+  const std::size_t setIndex = model.animationSets.count() - 1;
   const std::size_t setDepth = pathDepth() - 1;
 
   auto onEnd = [&](const ChunkHead& head) {
@@ -203,8 +224,9 @@ bool ChunkReader::readAnimationSet(std::uint32_t end, SinkNode parentItem) {
         return Next::AtChunkEnd;
       }
       case chunk::AnimationSetData: {  // AnimationSet DATA: the first animation of a chain
-        const SinkNode node = tell(parentItem, head);
-        return readAnimation(head.end, set, node) ? Next::AtChunkEnd : Next::Failed;
+        const SinkNode node = tellStart(parentItem, head, RecordStart::Kind::Animation, setIndex,
+                                        set.animations.count());
+        return readAnimation(head.end, set, setIndex, node) ? Next::AtChunkEnd : Next::Failed;
       }
       default: tell(parentItem, head); return Next::AtChunkEnd;
     }
@@ -213,8 +235,9 @@ bool ChunkReader::readAnimationSet(std::uint32_t end, SinkNode parentItem) {
   });
 }
 
-bool ChunkReader::readAnimation(std::uint32_t end, AnimationSet& set, SinkNode parentItem) {
-  AnimationWalker walker{*this, set};
+bool ChunkReader::readAnimation(std::uint32_t end, AnimationSet& set, std::size_t setIndex,
+                                SinkNode parentItem) {
+  AnimationWalker walker{*this, set, setIndex};
   AnimationWalker::Level first{};
   first.animation = set.animations.append();
   if (first.animation == nullptr) return outOfMemory("an animation");

@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "reader/little_endian.h"
+#include "format/little_endian.h"
+#include "format/record_layouts.h"
 
 namespace kxm {
 
@@ -54,11 +55,13 @@ bool ByteCursor::readFloatsLe(float* values, std::uint32_t count, const char* wh
 }
 
 bool ByteCursor::readChunkHead(ChunkHead& head) {
-  if (!fits(8, "chunk head")) return false;
+  constexpr std::uint32_t kCodeAt = layout::kChunkHead.field("code").offset;
+  constexpr std::uint32_t kLengthAt = layout::kChunkHead.field("length").offset;
+  if (!fits(layout::kChunkHead.size, "chunk head")) return false;
   head.offset = offset_;
-  head.code = loadU32Le(image_ + offset_);
-  head.length = loadU32Le(image_ + offset_ + 4);
-  offset_ += 8;
+  head.code = loadU32Le(image_ + offset_ + kCodeAt);
+  head.length = loadU32Le(image_ + offset_ + kLengthAt);
+  offset_ += layout::kChunkHead.size;
   head.end = saturatingAdd(offset_, head.length);
   return true;
 }

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <span>
 
-#include "reader/chunk_catalogue.h"
+#include "format/chunk_catalogue.h"
 
 namespace kxm {
 

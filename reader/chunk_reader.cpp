@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 #include <utility>
 
-#include "reader/little_endian.h"
+#include "format/little_endian.h"
 
 namespace kxm {
 
@@ -43,26 +44,32 @@ bool ChunkReader::readHeader() {
   // The id goes into a zero-filled buffer: eight letters and a zero byte pass, whatever follows.
   char fileId[kStringCapacity] = {};
   if (!cursor.readBytes(fileId, strLength, "file_id")) return false;
-  if (std::memcmp(fileId, "MAGICKXM", 9) != 0) {
-    return fail(FailureCause::BadHeader, 4, "file_id is not \"MAGICKXM\"");
+  if (std::memcmp(fileId, layout::kFileId, sizeof layout::kFileId) != 0) {
+    return fail(FailureCause::BadHeader, layout::kFileIdOffset,
+                "file_id is not \"" + std::string(layout::kFileId) + "\"");
   }
-  const std::uint32_t versionOffset = cursor.offset();
+  const std::uint32_t tail = cursor.offset();
   std::int32_t fileVersion = 0, reserved1 = 0, reserved2 = 0;
   if (!cursor.readI32Le(fileVersion, "file_version") || !cursor.readI32Le(reserved1, "reserved1") ||
       !cursor.readI32Le(reserved2, "reserved2")) {
     return false;
   }
-  if (fileVersion != 1) {
-    return fail(FailureCause::BadHeader, versionOffset,
-                "file_version is " + std::to_string(fileVersion) + ", not 1");
+  if (fileVersion != layout::kFileVersion) {
+    return fail(FailureCause::BadHeader, tail,
+                "file_version is " + std::to_string(fileVersion) + ", not " +
+                    std::to_string(layout::kFileVersion));
   }
 
   if (sink != nullptr) {
+    // The names are literals, and so end in a zero byte.
+    constexpr const layout::Field* kTail = layout::kHeaderTail.fields.data();
     sink->headerField(0, "str_length", ChunkValue::number(static_cast<std::int32_t>(strLength)));
-    sink->headerField(4, "file_id", ChunkValue::name(fileId));
-    sink->headerField(versionOffset, "file_version", ChunkValue::number(fileVersion));
-    sink->headerField(versionOffset + 4, "reserved1", ChunkValue::number(reserved1));
-    sink->headerField(versionOffset + 8, "reserved2", ChunkValue::number(reserved2));
+    sink->headerField(layout::kFileIdOffset, "file_id", ChunkValue::name(fileId));
+    const std::int32_t numbers[] = {fileVersion, reserved1, reserved2};
+    for (std::size_t i = 0; i < std::size(numbers); ++i) {
+      sink->headerField(tail + kTail[i].offset, kTail[i].name.data(),
+                        ChunkValue::number(numbers[i]));
+    }
   }
   return true;
 }
@@ -175,9 +182,9 @@ void ChunkReader::report(FindingCode code, std::uint32_t offset, std::string mes
     ref.offset = chunk->offset;
     ref.code = chunk->code;
     // At the top level custom data goes by the root it is shown under.
-    ref.name = !path_.empty()       ? chunkNameOf(chunk->code)
-               : chunk->code == chunk::CustomData ? "CustomData"
-                                    : topLevelNameOf(chunk->code);
+    ref.name = !path_.empty()                     ? chunkNameOf(chunk->code)
+               : chunk->code == chunk::CustomData ? rootName(SinkRoot::CustomData)
+                                                  : topLevelNameOf(chunk->code);
     finding.path.push_back(std::move(ref));
   }
   observer->onFinding(std::move(finding));

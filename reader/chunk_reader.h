@@ -18,9 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "format/chunk_catalogue.h"
+#include "format/record_layouts.h"
 #include "model/model.h"
 #include "reader/byte_cursor.h"
-#include "reader/chunk_catalogue.h"
 #include "reader/chunk_sink.h"
 #include "reader/findings.h"
 #include "reader/load_failure.h"
@@ -72,7 +73,17 @@ class ChunkReader {
 
   // --- Telling the sink; each is a no-op without one.
   SinkNode tell(SinkNode parent, const ChunkHead& head, const ChunkValue& value = {}) {
-    return sink != nullptr ? sink->chunk(parent, head, value) : 0;
+    return sink != nullptr ? sink->chunk(parent, head, value, {}) : 0;
+  }
+  // A chunk that begins a record of the model, told before the record is added.
+  SinkNode tellStart(SinkNode parent, const ChunkHead& head, RecordStart::Kind kind,
+                     std::size_t owner, std::size_t index) {
+    if (sink == nullptr) return 0;
+    return sink->chunk(parent, head, {}, recordStart(kind, owner, index));
+  }
+  static RecordStart recordStart(RecordStart::Kind kind, std::size_t owner, std::size_t index) {
+    // The model's tables hold fewer than 2^31 records.
+    return {kind, static_cast<std::uint32_t>(owner), static_cast<std::uint32_t>(index)};
   }
   void tellEnd(SinkNode parent, const ChunkHead& head, EndKind kind, const char* objectName) {
     if (sink != nullptr) sink->end(parent, head, kind, objectName);
@@ -124,6 +135,16 @@ class ChunkReader {
       reportDataLength(head, count, entryBytes, what);
     }
   }
+  // A record of floats alone (a matrix, a material, a vector) read whole into `out`, whose
+  // size is the record's; its length and its numbers checked for the observer.
+  template <const layout::RecordLayout& Record, std::size_t N>
+  [[nodiscard]] bool readFloatRecord(const ChunkHead& head, float (&out)[N], const char* what) {
+    static_assert(N * sizeof(float) == Record.size);
+    if (!cursor.readFloatsLe(out, N)) return false;
+    expectLength(head, Record.size);
+    expectFinite(head, out, N, what);
+    return true;
+  }
   // NaN or infinity among values read from this chunk: one finding per chunk.
   void expectFinite(const ChunkHead& head, const float* values, std::size_t count,
                     const char* what) {
@@ -156,8 +177,8 @@ class ChunkReader {
   // The whole road of an array read from the file at a count: the count checked against the
   // file, the allowance charged, the array allocated (replacing what it held).
   template <class T>
-  [[nodiscard]] bool allocateCounted(ValueArray<T>& array, std::uint32_t count, std::uint32_t fileEntryBytes,
-                       const char* what) {
+  [[nodiscard]] bool allocateCounted(ValueArray<T>& array, std::uint32_t count,
+                                     std::uint32_t fileEntryBytes, const char* what) {
     if (!countFits(count, fileEntryBytes, what)) return false;
     if (!chargeArray(count, sizeof(T), what)) return false;
     if (!array.allocate(static_cast<std::int32_t>(count), blocks)) return outOfMemory(what);
@@ -176,7 +197,7 @@ class ChunkReader {
     while (cursor.offset() < end) {
       ChunkHead head;
       if (!nextChunk(head, end, family)) return false;
-      if (head.code == 0) {
+      if (head.code == chunk::End) {
         onEnd(head);
         return true;
       }
@@ -201,7 +222,8 @@ class ChunkReader {
   bool readMultiMaterialList(const ChunkHead& list, Mesh& mesh, std::int32_t count,
                              SinkNode listItem, MeshChecks& checks);
   bool readAnimationSet(std::uint32_t end, SinkNode parentItem);
-  bool readAnimation(std::uint32_t end, AnimationSet& set, SinkNode parentItem);
+  bool readAnimation(std::uint32_t end, AnimationSet& set, std::size_t setIndex,
+                     SinkNode parentItem);
   // Whether the sink can show nodes down to `deepest` levels; the load fails where it cannot.
   bool admitsDepth(std::size_t deepest, const ChunkHead& head, const char* what);
 

@@ -18,15 +18,23 @@ namespace kxm {
 // A node the sink made, for the chunks below it; 0 for none (a sink that makes no nodes).
 using SinkNode = std::uintptr_t;
 
-// Where top-level chunks and header fields go.
+// Where top-level chunks and header fields go: the four roots every view of a file shows.
 enum class SinkRoot { FileHeader, Frames, AnimationSets, CustomData };
+inline constexpr SinkRoot kSinkRoots[] = {SinkRoot::FileHeader, SinkRoot::Frames,
+                                          SinkRoot::AnimationSets, SinkRoot::CustomData};
+
+// "FileHeader", "Frames", "AnimationSets", "CustomData": the roots' labels.
+constexpr const char* rootName(SinkRoot root) {
+  constexpr const char* kNames[] = {"FileHeader", "Frames", "AnimationSets", "CustomData"};
+  return kNames[static_cast<int>(root)];
+}
 
 // The value a chunk or header field carried, as read.
 struct ChunkValue {
   enum class Kind : std::uint8_t { None, Name, Integer, Float, Vector, Flags };
   Kind kind = Kind::None;
-  std::int32_t integer = 0;      // Integer (a byte or an unsigned count as the file's 32 bits)
-  std::uint32_t flags = 0;       // Flags: a vertex format
+  std::int32_t integer = 0;       // Integer (a byte or an unsigned count as the file's 32 bits)
+  std::uint32_t flags = 0;        // Flags: a vertex format
   double numbers[3] = {0, 0, 0};  // Float (the first) and Vector, as stored (radians for a turn)
   const char* text = nullptr;     // Name: the string read, empty for one that was skipped
 
@@ -62,6 +70,16 @@ struct ChunkValue {
   }
 };
 
+// The model record a chunk begins, as the reader adds it: frame `index` of the model, mesh
+// `index` of frame `owner`, animation set `index`, or animation `index` of set `owner`. None
+// for every other chunk. A sink that shows a record's values finds them by it.
+struct RecordStart {
+  enum class Kind : std::uint8_t { None, Frame, Mesh, AnimationSet, Animation };
+  Kind kind = Kind::None;
+  std::uint32_t owner = 0;
+  std::uint32_t index = 0;
+};
+
 // What an END closes.
 enum class EndKind { Frame, Mesh, Bone, Texture, MultiMaterial, AnimationSet, AnimData };
 
@@ -72,11 +90,15 @@ class ChunkSink {
   // One field of a valid header: "str_length", "file_id" (a Name), "file_version", "reserved1",
   // "reserved2", at its offset.
   virtual void headerField(std::uint32_t offset, const char* field, const ChunkValue& value) = 0;
-  // A top-level chunk: a frame hierarchy (code 1), an animation set (2) or custom data (406).
-  virtual SinkNode topLevelChunk(SinkRoot root, const ChunkHead& head) = 0;
+  // A top-level chunk: a frame hierarchy (code 1), an animation set (2) or custom data (406),
+  // with the record it begins.
+  virtual SinkNode topLevelChunk(SinkRoot root, const ChunkHead& head,
+                                 const RecordStart& record) = 0;
   // A chunk inside another, told once what its node shows has been read: the value it carried
-  // (None for containers, data, skipped chunks and chunks whose payload failed to read).
-  virtual SinkNode chunk(SinkNode parent, const ChunkHead& head, const ChunkValue& value) = 0;
+  // (None for containers, data, skipped chunks and chunks whose payload failed to read), and the
+  // record it begins (a CHILD or SIBLING frame, a MESH, an animation).
+  virtual SinkNode chunk(SinkNode parent, const ChunkHead& head, const ChunkValue& value,
+                         const RecordStart& record) = 0;
   // An END under `parent`, closing an object of this kind with the name read for it so far.
   virtual void end(SinkNode parent, const ChunkHead& head, EndKind kind,
                    const char* objectName) = 0;

@@ -10,8 +10,8 @@
 #include <span>
 #include <string>
 
+#include "format/little_endian.h"
 #include "reader/chunk_reader.h"
-#include "reader/little_endian.h"
 #include "reader/mesh_checks.h"
 
 namespace kxm {
@@ -57,37 +57,35 @@ struct ElementWalk {
   }
 
   Field material(Material& target) {
-    float values[17];
-    if (!r.cursor.readFloatsLe(values, 17)) return failed();
-    r.expectLength(*head, 68);
-    r.expectFinite(*head, values, 17, "material");
-    target = materialFrom(values);  // all 68 bytes or nothing
+    float values[layout::kMaterial.size / sizeof(float)];
+    if (!r.readFloatRecord<layout::kMaterial>(*head, values, "material")) return failed();
+    target = materialFrom(values);  // the whole material or nothing
     bare();
     return Field::Handled;
   }
 
   Field matrix(float (&target)[16]) {
-    if (!r.cursor.readFloatsLe(target, 16)) return failed();
-    r.expectLength(*head, 64);
-    r.expectFinite(*head, target, 16, "matrix");
+    if (!r.readFloatRecord<layout::kMatrix>(*head, target, "matrix")) return failed();
     bare();
     return Field::Handled;
   }
 
-  // Bone vertices and weights: influence-count entries of 4 bytes, copied bit for bit, read from
-  // the payload's start and bounded by the file rather than by the chunk.
+  // Bone vertices and weights: influence-count entries of one 32-bit value, copied bit for bit,
+  // read from the payload's start and bounded by the file rather than by the chunk.
   template <class T>
-  Field boneArray(ValueArray<T>& array, const char* what) {
+  Field boneArray(ValueArray<T>& array, const layout::RecordLayout& entry, const char* what) {
+    static_assert(sizeof(T) == sizeof(std::uint32_t));
+    const std::uint32_t size = entry.size;
     bare();
-    r.expectDataLength(*head, static_cast<std::uint32_t>(influences), 4, what);
+    r.expectDataLength(*head, static_cast<std::uint32_t>(influences), size, what);
     if (influences == 0) return Field::Handled;
     const auto n = static_cast<std::uint32_t>(influences);  // negative: 2^31 or more
-    if (!r.allocateCounted(array, n, 4, what)) return Field::Failed;
+    if (!r.allocateCounted(array, n, size, what)) return Field::Failed;
     std::span<const std::uint8_t> data;
-    if (!r.cursor.takeSpan(std::uint64_t{n} * 4, data, what)) return Field::Failed;
+    if (!r.cursor.takeSpan(std::uint64_t{n} * size, data, what)) return Field::Failed;
     for (std::uint32_t i = 0; i < n; ++i) {
-      const std::uint32_t raw = loadU32Le(data.data() + 4 * i);
-      std::memcpy(&array[i], &raw, 4);
+      const std::uint32_t raw = loadU32Le(data.data() + std::uint64_t{size} * i);
+      std::memcpy(&array[i], &raw, sizeof raw);
     }
     return Field::Handled;
   }
@@ -99,9 +97,11 @@ Field boneField(ElementWalk<Bone>& walk, ChunkCode code) {
     case chunk::BonesName: return bone ? walk.name() : Field::NotHandled;
     case chunk::BonesNumInfluences: return walk.integer(&walk.influences);
     case chunk::BonesVertices:
-      return bone ? walk.boneArray(bone->vertexIndices, "bone vertex indices") : Field::NotHandled;
+      return bone ? walk.boneArray(bone->vertexIndices, layout::kBoneVertex, "bone vertex indices")
+                  : Field::NotHandled;
     case chunk::BonesWeights:
-      return bone ? walk.boneArray(bone->weights, "bone weights") : Field::NotHandled;
+      return bone ? walk.boneArray(bone->weights, layout::kBoneWeight, "bone weights")
+                  : Field::NotHandled;
     case chunk::BonesTranslationMatrix:
       return bone ? walk.matrix(bone->translationMatrix) : Field::NotHandled;
     default: return Field::NotHandled;
@@ -178,13 +178,13 @@ bool readElementList(ChunkReader& r, const ChunkHead& list, ElementTable<Record>
   const std::size_t listDepth = r.pathDepth() - 1;
   checks.listStarts();
   const auto elements = static_cast<std::uint32_t>(count);
-  std::uint32_t held = 0;     // elements the payload held
-  bool lastWasBare = false;   // the last one was an END alone: the list's closing END, likely
+  std::uint32_t held = 0;    // elements the payload held
+  bool lastWasBare = false;  // the last one was an END alone: the list's closing END, likely
   auto countMismatch = [&] {
     const std::uint32_t real = lastWasBare ? held - 1 : held;
     r.report(FindingCode::ListCountMismatch, list.offset,
-             "its count is " + std::to_string(elements) + ", but it holds " +
-                 std::to_string(real) + (real == 1 ? " element" : " elements") +
+             "its count is " + std::to_string(elements) + ", but it holds " + std::to_string(real) +
+                 (real == 1 ? " element" : " elements") +
                  (lastWasBare ? " and its closing END, read as one more" : "") +
                  "; the rest are new records");
   };
@@ -223,7 +223,7 @@ bool readElementList(ChunkReader& r, const ChunkHead& list, ElementTable<Record>
 const ElementKind<Bone> kBones{ChunkReader::Family::Bone, EndKind::Bone, boneField};
 const ElementKind<Texture> kTextures{ChunkReader::Family::Texture, EndKind::Texture, textureField};
 const ElementKind<MultiMaterial> kMultiMaterials{ChunkReader::Family::MultiMaterial,
-                                                  EndKind::MultiMaterial, multiMaterialField};
+                                                 EndKind::MultiMaterial, multiMaterialField};
 
 }  // namespace
 

@@ -9,12 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "reader/issue_codes.h"
+#include "format/issue_codes.h"
 #include "reader/load_failure.h"
 
 namespace kxm {
 
-// The codes are in the table of every issue our tools report (reader/issue_codes.h).
+// The codes are in the table of every issue our tools report (format/issue_codes.h).
 using FindingCode = IssueCode;
 
 struct Finding {

@@ -18,12 +18,12 @@ constexpr std::size_t kLevelsBelowFrameNode = 3;
 
 struct FrameWalker {
   struct Level {
-    std::uint32_t end;        // end of the chunk holding this frame
-    std::uint32_t nestedEnd;  // end of the CHILD or SIBLING chunk being walked below
-    std::int32_t index;       // its row
+    std::uint32_t end;           // end of the chunk holding this frame
+    std::uint32_t nestedEnd;     // end of the CHILD or SIBLING chunk being walked below
+    std::int32_t index;          // its row
     SinkNode siblingParentItem;  // where this frame's SIBLING nodes go
-    SinkNode frameItem;  // where its other nodes go; named at its END
-    std::uint32_t frameDepth;  // tree depths of frameItem and siblingParentItem
+    SinkNode frameItem;          // where its other nodes go; named at its END
+    std::uint32_t frameDepth;    // tree depths of frameItem and siblingParentItem
     std::uint32_t siblingParentDepth;
     std::uint32_t chainDepth;  // the chunk holding this frame, in the reader's chain
     bool named;
@@ -44,7 +44,9 @@ struct FrameWalker {
     return frame;
   }
 
-  Frame& frameOf(const Level& level) { return r.model.frames[static_cast<std::size_t>(level.index)]; }
+  Frame& frameOf(const Level& level) {
+    return r.model.frames[static_cast<std::size_t>(level.index)];
+  }
 
   void onEnd(Level& level, const ChunkHead& head) {
     if (r.sink == nullptr) return;
@@ -79,20 +81,21 @@ struct FrameWalker {
         r.tell(parent, head, ChunkValue::name(frameName));
         return NestedStep::Handled;
       }
-      case chunk::FrameMatrix:  // Frame Matrix: 64 bytes, whatever the length says
-        if (!r.cursor.readFloatsLe(frame.matrix, 16)) return failed();
+      case chunk::FrameMatrix:  // Frame Matrix: a whole matrix, whatever the length says
+        if (!r.readFloatRecord<layout::kMatrix>(head, frame.matrix, "matrix")) return failed();
         frame.hasMatrix = true;
-        r.expectLength(head, 64);
-        r.expectFinite(head, frame.matrix, 16, "matrix");
         r.tell(parent, head);
         return NestedStep::Handled;
       case chunk::FrameMesh: {
-        const SinkNode node = r.tell(parent, head);
+        const SinkNode node =
+            r.tellStart(parent, head, RecordStart::Kind::Mesh,
+                        static_cast<std::size_t>(level.index), frame.meshes.count());
         return r.readMesh(head.end, frame, node) ? NestedStep::Handled : NestedStep::Failed;
       }
-      case chunk::FrameChild:    // Frame CHILD: a frame whose parent is this one
+      case chunk::FrameChild:      // Frame CHILD: a frame whose parent is this one
       case chunk::FrameSibling: {  // Frame SIBLING: a frame with this one's parent, shown beside it
-        const SinkNode node = r.tell(parent, head);
+        const SinkNode node =
+            r.tellStart(parent, head, RecordStart::Kind::Frame, 0, r.model.frames.count());
         const bool child = !sibling;
         nested.end = head.end;
         if (addFrame(child ? level.index : frame.parentIndex, nested.index) == nullptr) {
@@ -109,15 +112,13 @@ struct FrameWalker {
         return NestedStep::Nested;
       }
       case chunk::FrameOffset:
-      case chunk::FrameRotation:    // Frame Rotation, in radians
+      case chunk::FrameRotation:  // Frame Rotation, in radians
       case chunk::FrameScale: {
-        float v[3];
-        if (!r.cursor.readFloatsLe(v, 3)) return failed();
-        r.expectLength(head, 12);
-        r.expectFinite(head, v, 3, chunkNameOf(head.code));
-        float* target = head.code == chunk::FrameOffset   ? frame.offset
+        float v[layout::kVector.size / sizeof(float)];
+        if (!r.readFloatRecord<layout::kVector>(head, v, chunkNameOf(head.code))) return failed();
+        float* target = head.code == chunk::FrameOffset     ? frame.offset
                         : head.code == chunk::FrameRotation ? frame.rotation
-                                           : frame.scale;
+                                                            : frame.scale;
         std::memcpy(target, v, sizeof v);
         r.tell(parent, head, ChunkValue::vector(v));
         return NestedStep::Handled;

@@ -65,4 +65,48 @@ std::string describeFailure(const LoadFailure& failure) {
   return out + ": " + failure.message;
 }
 
+namespace {
+
+void appendJsonField(std::string& out, const char* key, std::string_view bytes) {
+  out += '"';
+  out += key;
+  out += "\":\"";
+  appendJsonString(out, bytes);
+  out += '"';
+}
+
+}  // namespace
+
+void appendJson(std::string& out, const ChunkRef& chunk) {
+  out += "{\"offset\":" + std::to_string(chunk.offset);
+  out += ",\"code\":" + std::to_string(chunk.code) + ",";
+  appendJsonField(out, "name", chunk.name);
+  if (chunk.hasObjectName) {
+    out += ',';
+    appendJsonField(out, "objectName", chunk.objectName);
+  }
+  out += '}';
+}
+
+void appendJson(std::string& out, const LoadFailure& failure) {
+  out += '{';
+  appendJsonField(out, "cause", causeName(failure.cause));
+  out += ",\"offset\":";
+  out += failure.hasOffset ? std::to_string(failure.offset) : "null";
+  out += ',';
+  appendJsonField(out, "message", failure.message);
+  out += ",\"chunk\":";
+  if (const ChunkRef* chunk = failure.chunk()) {
+    appendJson(out, *chunk);
+  } else {
+    out += "null";
+  }
+  out += ",\"path\":[";
+  for (std::size_t i = 0; i < failure.path.size(); ++i) {
+    if (i != 0) out += ',';
+    appendJson(out, failure.path[i]);
+  }
+  out += "]}";
+}
+
 }  // namespace kxm

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "reader/chunk_catalogue.h"
+#include "format/chunk_catalogue.h"
 
 namespace kxm {
 
@@ -61,5 +61,12 @@ std::string describeFailure(const LoadFailure& failure);
 
 // " > "-joined path as above, names quoted and escaped.
 std::string describePath(const std::vector<ChunkRef>& path);
+
+// The same as JSON, as every front end writes it; names keep their bytes, each as the character
+// of its value. A chunk: {"offset", "code", "name", "objectName" where one was read}. A failure:
+// {"cause", "offset" (null for a file that could not be had), "message", "chunk" (the
+// innermost, or null), "path"}.
+void appendJson(std::string& out, const ChunkRef& chunk);
+void appendJson(std::string& out, const LoadFailure& failure);
 
 }  // namespace kxm

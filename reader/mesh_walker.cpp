@@ -8,10 +8,10 @@
 #include <span>
 #include <string>
 
+#include "format/little_endian.h"
+#include "format/vertex_format.h"
 #include "reader/chunk_reader.h"
-#include "reader/little_endian.h"
 #include "reader/mesh_checks.h"
-#include "reader/vertex_format.h"
 
 namespace kxm {
 
@@ -41,13 +41,12 @@ void keepNormals(ChunkReader& r, Mesh& mesh, const MeshWalkState& state, std::ui
   if (!mesh.normals.allocate(static_cast<std::int32_t>(vertices), r.blocks)) return;
   const std::span<const std::uint8_t> image = r.cursor.image();
   if (readNormals(image.data(), r.cursor.size(), start, state.fvfSize, vertices, offset,
-                       mesh.normals.data()) != vertices) {
+                  mesh.normals.data()) != vertices) {
     mesh.normals.release();
   }
 }
 
-bool readVertexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
-                    const MeshWalkState& state) {
+bool readVertexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh, const MeshWalkState& state) {
   const std::int32_t count = state.pendingVertexCount;
   const VertexLayout layout = vertexLayout(state.fvfFlags);
   if (r.observing()) {
@@ -57,8 +56,8 @@ bool readVertexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
     } else if (state.fvfSize <= 0 || state.fvfSize < layout.span) {
       r.report(FindingCode::StrideTooSmall, head.offset,
                "the vertex size (stride) is " + std::to_string(state.fvfSize) +
-                   ", but the format's components take " + std::to_string(layout.span) +
-                   " bytes" + (state.fvfSize <= 0 ? " and a stride must be positive" : ""));
+                   ", but the format's components take " + std::to_string(layout.span) + " bytes" +
+                   (state.fvfSize <= 0 ? " and a stride must be positive" : ""));
     } else {
       r.expectDataLength(head, static_cast<std::uint32_t>(count),
                          static_cast<std::uint32_t>(state.fvfSize), "vertices");
@@ -80,9 +79,8 @@ bool readVertexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
   // Every component read lies wholly inside the image; a vertex that reaches outside it, or
   // that a negative stride moved below its start, fails the walk.
   const std::span<const std::uint8_t> image = r.cursor.image();
-  const std::uint32_t converted =
-      convertVertices(image.data(), r.cursor.size(), start, state.fvfSize, vertices, layout,
-                      mesh.vertices.data());
+  const std::uint32_t converted = convertVertices(
+      image.data(), r.cursor.size(), start, state.fvfSize, vertices, layout, mesh.vertices.data());
   if (converted == vertices) {
     keepNormals(r, mesh, state, start, vertices);
     if (r.observing()) {
@@ -107,27 +105,92 @@ bool readVertexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
                     std::to_string(layout.span) + " bytes of components) lies outside the file");
 }
 
-bool readIndexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh,
-                   const MeshWalkState& state) {
+constexpr std::uint32_t kIndexBytes = layout::kIndex.size;
+
+bool readIndexData(ChunkReader& r, const ChunkHead& head, Mesh& mesh, const MeshWalkState& state) {
   const std::int32_t count = state.pendingIndexCount;
   if (r.observing()) {
     if (!state.indexCounted) {
       r.report(FindingCode::DataWithoutCount, head.offset,
                "index data with no index count chunk before it: nothing is stored");
     } else {
-      r.expectDataLength(head, static_cast<std::uint32_t>(count), 2, "indices");
+      r.expectDataLength(head, static_cast<std::uint32_t>(count), kIndexBytes, "indices");
     }
   }
   if (count == 0) return true;
   // A negative count reads as 2^31 or more: more than any file holds.
   const auto indices = static_cast<std::uint32_t>(count);
-  if (!r.allocateCounted(mesh.indices, indices, 2, "index data")) return false;
+  if (!r.allocateCounted(mesh.indices, indices, kIndexBytes, "index data")) return false;
   std::span<const std::uint8_t> data;
-  if (!r.cursor.takeSpan(std::uint64_t{indices} * 2, data, "index data")) return false;
+  if (!r.cursor.takeSpan(std::uint64_t{indices} * kIndexBytes, data, "index data")) return false;
   std::uint32_t* out = mesh.indices.data();
-  for (std::uint32_t k = 0; k < indices; ++k) out[k] = loadU16Le(data.data() + 2 * k);
+  for (std::uint32_t k = 0; k < indices; ++k) out[k] = loadU16Le(data.data() + kIndexBytes * k);
   return true;
 }
+
+// One chunk of a mesh being handled: the reads that end in its node.
+struct MeshChunk {
+  using Next = ChunkReader::Next;
+  ChunkReader& r;
+  const ChunkHead& head;
+  SinkNode parentItem;
+
+  SinkNode bare() { return r.tell(parentItem, head); }
+  Next failed() {
+    bare();
+    return Next::Failed;
+  }
+  // Value chunks: one bounded read, then the node with its value.
+  Next integer(std::int32_t& target, Next next) {
+    if (!r.cursor.readI32Le(target)) return failed();
+    r.expectLength(head, 4);
+    r.tell(parentItem, head, ChunkValue::number(target));
+    return next;
+  }
+  Next count(std::int32_t& target, bool& counted, Next next) {
+    counted = true;
+    return integer(target, next);
+  }
+  // The render states: shown, stored nowhere. Every other code: its name only.
+  Next renderState() {
+    switch (shownValueOf(head.code)) {
+      case ShownValue::Byte: {
+        std::uint8_t value = 0;
+        if (!r.cursor.readU8(value)) return failed();
+        r.expectLength(head, 1);
+        r.tell(parentItem, head, ChunkValue::number(value));
+        return Next::AtChunkEnd;
+      }
+      case ShownValue::Int32: {
+        std::int32_t shown = 0;
+        return integer(shown, Next::AtChunkEnd);
+      }
+      case ShownValue::Float32: {
+        float value = 0;
+        if (!r.cursor.readF32Le(value)) return failed();
+        r.expectLength(head, 4);
+        r.tell(parentItem, head, ChunkValue::real(value));
+        return Next::AtChunkEnd;
+      }
+      case ShownValue::None: break;
+    }
+    bare();
+    return Next::AtChunkEnd;
+  }
+  // A list chunk: its elements, after the count chunk that says how many.
+  template <class Read>
+  Next list(bool counted, const char* what, Read read) {
+    if (!counted && r.observing()) {
+      r.report(FindingCode::DataWithoutCount, head.offset,
+               std::string(what) + " with no count chunk before it: no element is stored");
+    }
+    return read(bare()) ? Next::AtChunkEnd : Next::Failed;
+  }
+  Next data(bool read) {
+    bare();
+    return read ? Next::AtChunkEnd : Next::Failed;
+  }
+};
 
 }  // namespace
 
@@ -140,109 +203,58 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem)
   MeshChecks checks(*this);
   auto onEnd = [&](const ChunkHead& head) { tellEnd(parentItem, head, EndKind::Mesh, ""); };
   const bool walked = walkChunks(end, Family::Mesh, "mesh", onEnd, [&](const ChunkHead& head) {
-    auto bare = [&] { return tell(parentItem, head); };
-    auto failed = [&] {
-      bare();
-      return Next::Failed;
-    };
-    // Value chunks: one bounded read, then the node with its value.
-    auto integer = [&](std::int32_t& target, Next next) {
-      if (!cursor.readI32Le(target)) return failed();
-      expectLength(head, 4);
-      tell(parentItem, head, ChunkValue::number(target));
-      return next;
-    };
-    auto count = [&](std::int32_t& target, bool& counted, Next next) {
-      counted = true;
-      return integer(target, next);
-    };
-    auto byteShown = [&] {
-      std::uint8_t value = 0;
-      if (!cursor.readU8(value)) return failed();
-      expectLength(head, 1);
-      tell(parentItem, head, ChunkValue::number(value));
-      return Next::AtChunkEnd;
-    };
-    auto floatShown = [&] {
-      float value = 0;
-      if (!cursor.readF32Le(value)) return failed();
-      expectLength(head, 4);
-      tell(parentItem, head, ChunkValue::real(value));
-      return Next::AtChunkEnd;
-    };
-    // A list chunk: its elements, after the count chunk that says how many.
-    auto list = [&](bool counted, const char* what, auto read) {
-      if (!counted && observing()) {
-        report(FindingCode::DataWithoutCount, head.offset,
-               std::string(what) + " with no count chunk before it: no element is stored");
-      }
-      return read(bare()) ? Next::AtChunkEnd : Next::Failed;
-    };
-    auto data = [&](bool read) {
-      bare();
-      return read ? Next::AtChunkEnd : Next::Failed;
-    };
-    std::int32_t shown = 0;
-
+    MeshChunk c{*this, head, parentItem};
     switch (head.code) {
       // These seven go on right after their value, whatever their length says.
       case chunk::MeshFvfFlags: {
-        if (!cursor.readU32Le(state.fvfFlags)) return failed();
+        if (!cursor.readU32Le(state.fvfFlags)) return c.failed();
         expectLength(head, 4);
         mesh.fvfFlags = state.fvfFlags;
         tell(parentItem, head, ChunkValue::vertexFormat(state.fvfFlags));
         return Next::AfterValue;
       }
-      case chunk::MeshFvfSize: return integer(state.fvfSize, Next::AfterValue);
-      case chunk::MeshVertexCount: return count(state.pendingVertexCount, state.vertexCounted, Next::AfterValue);
-      case chunk::MeshIndexCount: return count(state.pendingIndexCount, state.indexCounted, Next::AfterValue);
-      case chunk::MeshPrimitiveType: return integer(mesh.primitiveType, Next::AfterValue);
-      case chunk::MeshDrawVertexCount: return integer(mesh.drawVertexCount, Next::AfterValue);
-      case chunk::MeshDrawPrimitiveCount: return integer(mesh.drawPrimitiveCount, Next::AfterValue);
+      case chunk::MeshFvfSize: return c.integer(state.fvfSize, Next::AfterValue);
+      case chunk::MeshVertexCount:
+        return c.count(state.pendingVertexCount, state.vertexCounted, Next::AfterValue);
+      case chunk::MeshIndexCount:
+        return c.count(state.pendingIndexCount, state.indexCounted, Next::AfterValue);
+      case chunk::MeshPrimitiveType: return c.integer(mesh.primitiveType, Next::AfterValue);
+      case chunk::MeshDrawVertexCount: return c.integer(mesh.drawVertexCount, Next::AfterValue);
+      case chunk::MeshDrawPrimitiveCount:
+        return c.integer(mesh.drawPrimitiveCount, Next::AfterValue);
 
-      case chunk::MeshVertexData:
-        return data(readVertexData(*this, head, mesh, state));
+      case chunk::MeshVertexData: return c.data(readVertexData(*this, head, mesh, state));
       case chunk::MeshIndexData:
         checks.indexChunk(head);
-        return data(readIndexData(*this, head, mesh, state));
-      case chunk::MeshBoneCount: return count(state.pendingBoneCount, state.bonesCounted, Next::AtChunkEnd);
+        return c.data(readIndexData(*this, head, mesh, state));
+      case chunk::MeshBoneCount:
+        return c.count(state.pendingBoneCount, state.bonesCounted, Next::AtChunkEnd);
       case chunk::MeshBonesData:
-        return list(state.bonesCounted, "a bone list", [&](SinkNode node) {
+        return c.list(state.bonesCounted, "a bone list", [&](SinkNode node) {
           return readBoneList(head, mesh, state.pendingBoneCount, node, checks);
         });
       case chunk::MultipleMaterialCount:
-        return count(state.pendingMultiMaterialCount, state.multiMaterialsCounted,
-                     Next::AtChunkEnd);
-      case chunk::MeshMaterial: {  // Mesh Material: all 68 bytes or nothing
-        float values[17];
-        if (!cursor.readFloatsLe(values, 17)) return failed();
-        expectLength(head, 68);
-        expectFinite(head, values, 17, "material");
+        return c.count(state.pendingMultiMaterialCount, state.multiMaterialsCounted,
+                       Next::AtChunkEnd);
+      case chunk::MeshMaterial: {  // Mesh Material: the whole material or nothing
+        float values[layout::kMaterial.size / sizeof(float)];
+        if (!readFloatRecord<layout::kMaterial>(head, values, "material")) return c.failed();
         mesh.material = materialFrom(values);
-        bare();
+        c.bare();
         return Next::AtChunkEnd;
       }
-      case chunk::MeshTextureCount: return count(state.pendingTextureCount, state.texturesCounted, Next::AtChunkEnd);
+      case chunk::MeshTextureCount:
+        return c.count(state.pendingTextureCount, state.texturesCounted, Next::AtChunkEnd);
       case chunk::MeshTextures:
-        return list(state.texturesCounted, "a texture list", [&](SinkNode node) {
+        return c.list(state.texturesCounted, "a texture list", [&](SinkNode node) {
           return readTextureList(head, mesh, state.pendingTextureCount, node, checks);
         });
       case chunk::MultipleMaterials:
-        return list(state.multiMaterialsCounted, "a multi-material list", [&](SinkNode node) {
-          return readMultiMaterialList(head, mesh, state.pendingMultiMaterialCount, node,
-                                       checks);
+        return c.list(state.multiMaterialsCounted, "a multi-material list", [&](SinkNode node) {
+          return readMultiMaterialList(head, mesh, state.pendingMultiMaterialCount, node, checks);
         });
-
-      default:
-        switch (shownValueOf(head.code)) {  // the render states
-          case ShownValue::Byte: return byteShown();
-          case ShownValue::Int32: return integer(shown, Next::AtChunkEnd);
-          case ShownValue::Float32: return floatShown();
-          case ShownValue::None: break;
-        }
-        // 120, 154, texture and multi-material codes, anything unlisted: name only.
-        bare();
-        return Next::AtChunkEnd;
+      // 120, 154, texture and multi-material codes, anything unlisted: name only.
+      default: return c.renderState();
     }
   });
   if (walked) checks.meshComplete(mesh);

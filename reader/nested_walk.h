@@ -13,8 +13,8 @@
 // Nested with the nested level filled in.
 #pragma once
 
-#include <new>
 #include <deque>
+#include <new>
 
 #include "reader/chunk_reader.h"
 
@@ -53,7 +53,7 @@ bool walkNested(ChunkReader& reader, Walker& walker, const typename Walker::Leve
     Level& level = levels.back();
     ChunkHead head;
     if (!reader.nextChunk(head, level.end, Walker::kFamily)) return false;
-    if (head.code == 0) {  // END; its own length is not skipped
+    if (head.code == chunk::End) {  // its own length is not skipped
       walker.onEnd(level, head);
       finishLevel();
       continue;

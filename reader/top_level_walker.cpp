@@ -11,21 +11,24 @@ bool ChunkReader::walkTopLevel() {
     if (!nextChunk(head, cursor.size(), Family::TopLevel)) return false;
     switch (head.code) {
       case chunk::FrameRoot: {  // Frame ROOT; the walk goes on wherever the frame left the cursor
-        const SinkNode node = sink ? sink->topLevelChunk(SinkRoot::Frames, head) : 0;
+        const RecordStart frame = recordStart(RecordStart::Kind::Frame, 0, model.frames.count());
+        const SinkNode node = sink ? sink->topLevelChunk(SinkRoot::Frames, head, frame) : 0;
         enterChunk(head);
         if (!readFrame(head.end, node)) return false;
         leaveChunk();
         break;
       }
       case chunk::AnimationSetRoot: {  // AnimationSet ROOT; likewise
-        const SinkNode node = sink ? sink->topLevelChunk(SinkRoot::AnimationSets, head) : 0;
+        const RecordStart set =
+            recordStart(RecordStart::Kind::AnimationSet, 0, model.animationSets.count());
+        const SinkNode node = sink ? sink->topLevelChunk(SinkRoot::AnimationSets, head, set) : 0;
         enterChunk(head);
         if (!readAnimationSet(head.end, node)) return false;
         leaveChunk();
         break;
       }
       case chunk::CustomData:  // custom data: its payload is not read
-        if (sink != nullptr) sink->topLevelChunk(SinkRoot::CustomData, head);
+        if (sink != nullptr) sink->topLevelChunk(SinkRoot::CustomData, head, {});
         cursor.seek(head.end);
         break;
       default: cursor.seek(head.end); break;

@@ -8,14 +8,17 @@
 #include "tests/support/walk.h"
 
 namespace kxm::test {
+
+using namespace kxm::chunk;  // the codes our files are written with, by name
+
 namespace {
 
 constexpr int kDeep = 1000000;
 
 TEST(Abuse, FrameSiblingChainAMillionDeep) {
   KxmWriter w;
-  w.open(1);
-  for (int i = 1; i < kDeep; ++i) w.open(105).chunkI32(106, 0);
+  w.open(FrameRoot);
+  for (int i = 1; i < kDeep; ++i) w.open(FrameSibling).chunkI32(FrameOffset, 0);
   for (int i = 0; i < kDeep; ++i) w.end().close();
   Walk walk(w, options(true, false));
   ASSERT_EQ(walk.result, 1);
@@ -37,8 +40,8 @@ TEST(Abuse, FrameSiblingChainAMillionDeep) {
 
 TEST(Abuse, FrameChildChainAMillionDeep) {
   KxmWriter w;
-  w.open(1);
-  for (int i = 1; i < kDeep; ++i) w.open(104);
+  w.open(FrameRoot);
+  for (int i = 1; i < kDeep; ++i) w.open(FrameChild);
   for (int i = 0; i < kDeep; ++i) w.end().close();
   Walk walk(w, options(false, false));
   ASSERT_EQ(walk.result, 1);
@@ -61,9 +64,9 @@ TEST(Abuse, FrameChildChainAMillionDeep) {
 
 TEST(Abuse, AnimationChainAMillionDeep) {
   KxmWriter w;
-  w.open(2).open(203);
-  for (int i = 1; i < kDeep; ++i) w.open(220);
-  w.chunkStr(211, "deepest");
+  w.open(AnimationSetRoot).open(AnimationSetData);
+  for (int i = 1; i < kDeep; ++i) w.open(NextAnimation);
+  w.chunkStr(AnimBoneName, "deepest");
   for (int i = 0; i < kDeep; ++i) w.end().close();
   w.close();
   Walk walk(w);
@@ -76,9 +79,9 @@ TEST(Abuse, AnimationChainAMillionDeep) {
 
 TEST(Abuse, ChainCutShortFailsWithItsNodes) {
   KxmWriter w;
-  w.head(1, 0xFFFFFFF0u);
-  for (int i = 0; i < 100000; ++i) w.head(104, 0xFFFFFFF0u);
-  w.u32(101);  // a chunk head cut in half at the bottom
+  w.head(FrameRoot, 0xFFFFFFF0u);
+  for (int i = 0; i < 100000; ++i) w.head(FrameChild, 0xFFFFFFF0u);
+  w.u32(FrameName);  // a chunk head cut in half at the bottom
   Walk walk(w);
   EXPECT_EQ(walk.result, 0);
   EXPECT_EQ(walk.control.liveCount(), 4u + 5u + 1u + 100000u);
@@ -93,26 +96,42 @@ TEST(Abuse, CountsClaimingBillionsEndAsSettledWithoutAllocatingThem) {
     int expected;  // 1: the list's missing elements are new records; 0: the load fails
   };
   const Case meshCases[] = {
-      {"vertices", 113, 115, 0},        {"indices", 114, 116, 0},  {"bones", 121, 122, 1},
-      {"multi-materials", 124, 139, 1}, {"textures", 127, 128, 1},
+      {"vertices", MeshVertexCount, MeshVertexData, 0},
+      {"indices", MeshIndexCount, MeshIndexData, 0},
+      {"bones", MeshBoneCount, MeshBonesData, 1},
+      {"multi-materials", MultipleMaterialCount, MultipleMaterials, 1},
+      {"textures", MeshTextureCount, MeshTextures, 1},
   };
   for (std::uint32_t count : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
     for (const Case& c : meshCases) {
       KxmWriter file = meshFile([&](KxmWriter& w) {
-        w.chunkU32(111, 0x002).chunkI32(112, 12).chunkU32(c.countCode, count);
+        w.chunkU32(MeshFvfFlags, 0x002).chunkI32(MeshFvfSize, 12).chunkU32(c.countCode, count);
         w.open(c.dataCode).zeros(12).close().end();
       });
       const Loaded loaded = load(file);
       EXPECT_EQ(loaded.result, c.expected) << c.what << " " << count;
     }
     KxmWriter bone = meshFile([&](KxmWriter& w) {
-      w.chunkI32(121, 1).open(122).chunkU32(302, count).open(303).zeros(8).close().end().end();
+      w.chunkI32(MeshBoneCount, 1)
+          .open(MeshBonesData)
+          .chunkU32(BonesNumInfluences, count)
+          .open(BonesVertices)
+          .zeros(8)
+          .close()
+          .end()
+          .end();
       w.close();
     });
     EXPECT_EQ(load(bone).result, 0) << "bone influences " << count;
-    for (std::uint32_t track : {212u, 214u, 216u, 218u}) {
+    for (std::uint32_t track :
+         {PositionKeyCount, RotationKeyCount, ScaleKeyCount, MatrixKeyCount}) {
       KxmWriter keys;
-      keys.open(2).open(203).chunkU32(track, count).open(track + 1).zeros(28).close();
+      keys.open(AnimationSetRoot)
+          .open(AnimationSetData)
+          .chunkU32(track, count)
+          .open(track + 1)
+          .zeros(28)
+          .close();
       keys.end().close().end().close();
       EXPECT_EQ(load(keys).result, 0) << "track " << track << " " << count;
     }
@@ -134,7 +153,12 @@ TEST(Abuse, NamesOfEveryLengthAndByte) {
   };
   for (const Case& c : cases) {
     Walk walk(rootFrame([&](KxmWriter& w) {
-      w.chunkStr(101, c.name).open(103).chunkI32(127, 1).open(128).chunkStr(141, c.name).end();
+      w.chunkStr(FrameName, c.name)
+          .open(FrameMesh)
+          .chunkI32(MeshTextureCount, 1)
+          .open(MeshTextures)
+          .chunkStr(TextureName, c.name)
+          .end();
       w.end().close().end().close().end();
     }));
     ASSERT_EQ(walk.result, 1) << c.name.size();
@@ -193,9 +217,17 @@ TEST(DepthLimit, NestingBeyondWhatTheControlHoldsFailsTheLoadBeforeIt) {
   // deepest frame for a mesh's list elements: six CHILD levels fit under ten.
   auto childChain = [](int children) {
     KxmWriter w;
-    w.open(1);
-    for (int i = 0; i < children; ++i) w.open(104);
-    w.open(103).chunkI32(127, 1).open(128).chunkI32(142, 1).end().end().close().end().close();
+    w.open(FrameRoot);
+    for (int i = 0; i < children; ++i) w.open(FrameChild);
+    w.open(FrameMesh)
+        .chunkI32(MeshTextureCount, 1)
+        .open(MeshTextures)
+        .chunkI32(TextureStage, 1)
+        .end()
+        .end()
+        .close()
+        .end()
+        .close();
     for (int i = 0; i < children; ++i) w.end().close();
     w.end().close();
     return w;
@@ -209,8 +241,8 @@ TEST(DepthLimit, NestingBeyondWhatTheControlHoldsFailsTheLoadBeforeIt) {
 
   // Siblings stay at one level, however many.
   KxmWriter siblings;
-  siblings.open(1);
-  for (int i = 0; i < 1000; ++i) siblings.open(105);
+  siblings.open(FrameRoot);
+  for (int i = 0; i < 1000; ++i) siblings.open(FrameSibling);
   for (int i = 0; i < 1000; ++i) siblings.end().close();
   siblings.end().close();
   EXPECT_EQ(loadIntoShallowControl(siblings).result, 1);
@@ -218,9 +250,9 @@ TEST(DepthLimit, NestingBeyondWhatTheControlHoldsFailsTheLoadBeforeIt) {
   // Animations: the first one's nodes at level 3, each Next ANIMATION one deeper.
   auto chain = [](int next) {
     KxmWriter w;
-    w.open(2).open(203);
-    for (int i = 0; i < next; ++i) w.open(220);
-    w.chunkU32(212, 0);
+    w.open(AnimationSetRoot).open(AnimationSetData);
+    for (int i = 0; i < next; ++i) w.open(NextAnimation);
+    w.chunkU32(PositionKeyCount, 0);
     for (int i = 0; i <= next; ++i) w.end().close();
     w.end().close();
     return w;

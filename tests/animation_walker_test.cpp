@@ -4,12 +4,15 @@
 #include "tests/support/walk.h"
 
 namespace kxm::test {
+
+using namespace kxm::chunk;  // the codes our files are written with, by name
+
 namespace {
 
 template <class Body>
 KxmWriter animationSet(Body body) {
   KxmWriter w;
-  w.open(2);
+  w.open(AnimationSetRoot);
   body(w);
   w.close();
   return w;
@@ -26,26 +29,30 @@ TEST(AnimationSetWalker, EmptySetIsOneRecordWithoutNodes) {
 }
 
 TEST(AnimationSetWalker, NameAndEndLabels) {
-  Walk named(animationSet([](KxmWriter& w) { w.chunkStr(201, "walk").end(); }));
+  Walk named(animationSet([](KxmWriter& w) { w.chunkStr(AnimationSetName, "walk").end(); }));
   EXPECT_EQ(named.animationSets(),
             "AnimationSet ROOT\n  AnimationSet Name: \"walk\"\n  END AnimationSet \"walk\"\n");
-  Walk endFirst(animationSet([](KxmWriter& w) { w.end().chunkStr(201, "walk"); }));
+  Walk endFirst(animationSet([](KxmWriter& w) { w.end().chunkStr(AnimationSetName, "walk"); }));
   EXPECT_EQ(endFirst.animationSets(), "AnimationSet ROOT\n  END AnimationSet \"\"\n");
-  Walk plain(animationSet([](KxmWriter& w) { w.chunkStr(201, "walk").end(); }),
+  Walk plain(animationSet([](KxmWriter& w) { w.chunkStr(AnimationSetName, "walk").end(); }),
              options(false, true));
   EXPECT_EQ(plain.animationSets(), "AnimationSet ROOT\n  AnimationSet Name\n  END\n");
   EXPECT_STREQ(plain.model.animationSets[0].name, "walk");
 }
 
 TEST(AnimationSetWalker, LengthIsShownSignedAndKeptAsTheNearestFloat) {
-  Walk walk(animationSet([](KxmWriter& w) { w.chunkU32(202, 0xFFFFFFFFu); }));
+  Walk walk(animationSet([](KxmWriter& w) { w.chunkU32(AnimationSetLength, 0xFFFFFFFFu); }));
   EXPECT_EQ(walk.animationSets(), "AnimationSet ROOT\n  AnimationSet Length: -1\n");
   EXPECT_EQ(walk.model.animationSets[0].length, 4294967296.0f);
 }
 
 TEST(AnimationSetWalker, ChunksOfTheOtherLevelArePassedOver) {
   Walk walk(animationSet([](KxmWriter& w) {
-    w.open(220).chunkStr(211, "not an animation").close().chunkU32(212, 1).end();
+    w.open(NextAnimation)
+        .chunkStr(AnimBoneName, "not an animation")
+        .close()
+        .chunkU32(PositionKeyCount, 1)
+        .end();
   }));
   ASSERT_EQ(walk.result, 1);
   EXPECT_EQ(walk.animationSets(),
@@ -55,12 +62,12 @@ TEST(AnimationSetWalker, ChunksOfTheOtherLevelArePassedOver) {
 
 TEST(AnimationWalker, KeyTracksAreReadAtTheirCounts) {
   Walk walk(animationSet([](KxmWriter& w) {
-    w.open(203).chunkStr(211, "hip");
-    w.chunkU32(212, 2).open(213);
+    w.open(AnimationSetData).chunkStr(AnimBoneName, "hip");
+    w.chunkU32(PositionKeyCount, 2).open(PositionData);
     w.u32(0).floats({1, 2, 3}).zeros(12).u32(16777217).floats({4, 5, 6}).zeros(12).close();
-    w.chunkU32(214, 1).open(215).u32(7).floats({0, 0, 0, 1}).close();
-    w.chunkU32(216, 1).open(217).u32(8).floats({2, 2, 2}).zeros(12).close();
-    w.chunkU32(218, 1).open(219).u32(9);
+    w.chunkU32(RotationKeyCount, 1).open(RotationData).u32(7).floats({0, 0, 0, 1}).close();
+    w.chunkU32(ScaleKeyCount, 1).open(ScaleData).u32(8).floats({2, 2, 2}).zeros(12).close();
+    w.chunkU32(MatrixKeyCount, 1).open(MatrixData).u32(9);
     w.floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1}).zeros(64).close();
     w.end().close();
   }));
@@ -83,8 +90,8 @@ TEST(AnimationWalker, KeyTracksAreReadAtTheirCounts) {
 
 TEST(AnimationWalker, DataWithoutCountReadsNothingAndZeroCountDoesNotFail) {
   Walk walk(animationSet([](KxmWriter& w) {
-    w.open(203).open(213).u32(1).floats({1, 2, 3}).zeros(12).close();
-    w.chunkU32(214, 0).open(215).close().end().close();
+    w.open(AnimationSetData).open(PositionData).u32(1).floats({1, 2, 3}).zeros(12).close();
+    w.chunkU32(RotationKeyCount, 0).open(RotationData).close().end().close();
   }));
   ASSERT_EQ(walk.result, 1);
   EXPECT_EQ(walk.model.animationSets[0].animations[0].positionKeys.count(), 0);
@@ -93,15 +100,27 @@ TEST(AnimationWalker, DataWithoutCountReadsNothingAndZeroCountDoesNotFail) {
 
 TEST(AnimationWalker, KeysReadOnPastTheirChunkButNotPastTheImage) {
   Walk walk(animationSet([](KxmWriter& w) {
-    w.open(203).chunkU32(212, 2).open(213).u32(1).floats({1, 2, 3}).zeros(12).close();
-    w.zeros(28).end().close();  // the second key is read from the 28 bytes after the chunk
+    w.open(AnimationSetData)
+        .chunkU32(PositionKeyCount, 2)
+        .open(PositionData)
+        .u32(1)
+        .floats({1, 2, 3})
+        .zeros(12)
+        .close();
+    w.zeros(layout::kPositionKey.size)
+        .end()
+        .close();  // the second key is read from after the chunk
   }));
   ASSERT_EQ(walk.result, 1);
   EXPECT_EQ(walk.model.animationSets[0].animations[0].positionKeys.count(), 2);
 
   for (std::uint32_t count : {3u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
     KxmWriter cut;
-    cut.head(2, 200).head(203, 190).chunkU32(216, count).head(217, 28).zeros(56);
+    cut.head(AnimationSetRoot, 200)
+        .head(AnimationSetData, 190)
+        .chunkU32(ScaleKeyCount, count)
+        .head(ScaleData, layout::kScaleKey.size)
+        .zeros(56);
     const Loaded loaded = load(cut);
     EXPECT_EQ(loaded.result, 0) << count;
     EXPECT_NE(loaded.dump.find("\n      Scale Data\nCustomData"), std::string::npos) << loaded.dump;
@@ -110,8 +129,21 @@ TEST(AnimationWalker, KeysReadOnPastTheirChunkButNotPastTheImage) {
 
 TEST(AnimationWalker, ChainOfThreeNestsAndKeepsItsOrder) {
   Walk walk(animationSet([](KxmWriter& w) {
-    w.open(203).chunkStr(211, "a1").chunkU32(212, 1).open(213).u32(1).zeros(24).close();
-    w.open(220).chunkStr(211, "a2").open(220).chunkStr(211, "a3").end().close().end().close();
+    w.open(AnimationSetData)
+        .chunkStr(AnimBoneName, "a1")
+        .chunkU32(PositionKeyCount, 1)
+        .open(PositionData)
+        .u32(1)
+        .zeros(24)
+        .close();
+    w.open(NextAnimation)
+        .chunkStr(AnimBoneName, "a2")
+        .open(NextAnimation)
+        .chunkStr(AnimBoneName, "a3")
+        .end()
+        .close()
+        .end()
+        .close();
     w.end().close();
   }));
   ASSERT_EQ(walk.result, 1);
@@ -130,8 +162,12 @@ TEST(AnimationWalker, ChainOfThreeNestsAndKeepsItsOrder) {
 
 TEST(AnimationWalker, BothOptionsOffFillTheSameRecords) {
   const KxmWriter file = animationSet([](KxmWriter& w) {
-    w.chunkStr(201, "s").chunkU32(202, 30).open(203).chunkStr(211, "b").chunkU32(212, 1);
-    w.open(213).u32(3).floats({1, 2, 3}).zeros(12).close().end().close().end();
+    w.chunkStr(AnimationSetName, "s")
+        .chunkU32(AnimationSetLength, 30)
+        .open(AnimationSetData)
+        .chunkStr(AnimBoneName, "b")
+        .chunkU32(PositionKeyCount, 1);
+    w.open(PositionData).u32(3).floats({1, 2, 3}).zeros(12).close().end().close().end();
   });
   Walk plain(file, options(false, false));
   EXPECT_EQ(plain.animationSets(),

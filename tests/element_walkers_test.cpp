@@ -5,6 +5,9 @@
 #include "tests/support/walk.h"
 
 namespace kxm::test {
+
+using namespace kxm::chunk;  // the codes our files are written with, by name
+
 namespace {
 
 // The nodes under the one list chunk of a mesh, the list node first.
@@ -18,10 +21,15 @@ std::string listNodes(Walk& walk) {
 
 KxmWriter armBone(bool closingEnd = true) {
   return meshFile([&](KxmWriter& w) {
-    w.chunkI32(121, 1).open(122);
-    w.chunkStr(301, "arm").chunkI32(302, 2).open(303).i32(4).i32(7).close();
-    w.open(304).floats({0.25f, 0.75f}).close();
-    w.chunkFloats(305, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 9, 8, 7, 1});
+    w.chunkI32(MeshBoneCount, 1).open(MeshBonesData);
+    w.chunkStr(BonesName, "arm")
+        .chunkI32(BonesNumInfluences, 2)
+        .open(BonesVertices)
+        .i32(4)
+        .i32(7)
+        .close();
+    w.open(BonesWeights).floats({0.25f, 0.75f}).close();
+    w.chunkFloats(BonesTranslationMatrix, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 9, 8, 7, 1});
     w.end();
     if (closingEnd) w.end();
     w.close();
@@ -57,9 +65,13 @@ TEST(BoneWalker, OneBoneWithItsArraysAndEndLabels) {
 
 TEST(BoneWalker, ArraysNeedTheirElementsInfluenceCount) {
   Walk walk(meshFile([](KxmWriter& w) {
-    w.chunkI32(121, 2).open(122);
-    w.chunkI32(302, 1).end();                              // bone 0: a count, no arrays
-    w.open(304).f32(0.5f).close().chunkI32(302, 1).end();  // bone 1: weights before it
+    w.chunkI32(MeshBoneCount, 2).open(MeshBonesData);
+    w.chunkI32(BonesNumInfluences, 1).end();  // bone 0: a count, no arrays
+    w.open(BonesWeights)
+        .f32(0.5f)
+        .close()
+        .chunkI32(BonesNumInfluences, 1)
+        .end();  // bone 1: weights before it
     w.end().close();
   }));
   ASSERT_EQ(walk.result, 1);
@@ -68,7 +80,13 @@ TEST(BoneWalker, ArraysNeedTheirElementsInfluenceCount) {
 
 TEST(BoneWalker, ArraysReadOnPastTheirChunkButNotPastTheImage) {
   Walk walk(meshFile([](KxmWriter& w) {
-    w.chunkI32(121, 1).open(122).chunkI32(302, 3).open(303).i32(1).i32(2).close();
+    w.chunkI32(MeshBoneCount, 1)
+        .open(MeshBonesData)
+        .chunkI32(BonesNumInfluences, 3)
+        .open(BonesVertices)
+        .i32(1)
+        .i32(2)
+        .close();
     w.end().end().close();  // the third index is the END's code: 0
   }));
   ASSERT_EQ(walk.result, 1);
@@ -77,22 +95,36 @@ TEST(BoneWalker, ArraysReadOnPastTheirChunkButNotPastTheImage) {
   EXPECT_EQ(bone.vertexIndices[2], 0);
 
   KxmWriter cut;
-  cut.head(1, 100).head(103, 90).chunkI32(121, 1).head(122, 60).chunkI32(302, 3);
-  cut.head(303, 8).i32(1).i32(2);
+  cut.head(FrameRoot, 100)
+      .head(FrameMesh, 90)
+      .chunkI32(MeshBoneCount, 1)
+      .head(MeshBonesData, 60)
+      .chunkI32(BonesNumInfluences, 3);
+  cut.head(BonesVertices, 8).i32(1).i32(2);
   const Loaded loaded = load(cut);
   EXPECT_EQ(loaded.result, 0);
   EXPECT_NE(loaded.dump.find("        Bones Vertices\nAnimationSets"), std::string::npos)
       << loaded.dump;
   // A count the image cannot hold fails the same way, before allocating.
   KxmWriter huge;
-  huge.head(1, 100).head(103, 90).chunkI32(121, 1).head(122, 60).chunkI32(302, 0x7FFFFFFF);
-  huge.head(304, 0).zeros(40);
+  huge.head(FrameRoot, 100)
+      .head(FrameMesh, 90)
+      .chunkI32(MeshBoneCount, 1)
+      .head(MeshBonesData, 60)
+      .chunkI32(BonesNumInfluences, 0x7FFFFFFF);
+  huge.head(BonesWeights, 0).zeros(40);
   EXPECT_EQ(load(huge).result, 0);
 }
 
 TEST(TextureWalker, StageOnlyTexture) {
-  Walk walk(meshFile(
-      [](KxmWriter& w) { w.chunkI32(127, 1).open(128).chunkI32(142, 1).end().end().close(); }));
+  Walk walk(meshFile([](KxmWriter& w) {
+    w.chunkI32(MeshTextureCount, 1)
+        .open(MeshTextures)
+        .chunkI32(TextureStage, 1)
+        .end()
+        .end()
+        .close();
+  }));
   ASSERT_EQ(walk.result, 1);
   EXPECT_EQ(listNodes(walk), "Texture Stage: 1\nEND Texture \"\"\nEND Texture \"\"\n");
   const Texture& t = walk.mesh(0).textures.at(0);
@@ -103,8 +135,8 @@ TEST(TextureWalker, StageOnlyTexture) {
 
 TEST(TextureWalker, EveryTextureChunkIsLabelled) {
   Walk walk(meshFile([](KxmWriter& w) {
-    w.chunkI32(127, 1).open(128).chunkStr(141, "wood.bmp");
-    for (std::uint32_t code = 142; code <= 153; ++code) {
+    w.chunkI32(MeshTextureCount, 1).open(MeshTextures).chunkStr(TextureName, "wood.bmp");
+    for (std::uint32_t code = TextureStage; code <= TexturePrimitiveCount; ++code) {
       w.chunkI32(code, static_cast<std::int32_t>(code) - 150);
     }
     w.end().end().close();
@@ -123,8 +155,14 @@ TEST(TextureWalker, EveryTextureChunkIsLabelled) {
 }
 
 TEST(TextureWalker, CountLargerThanTheListGivesNewRecordsWithoutNodes) {
-  Walk walk(meshFile(
-      [](KxmWriter& w) { w.chunkI32(127, 3).open(128).chunkStr(141, "one").end().end().close(); }));
+  Walk walk(meshFile([](KxmWriter& w) {
+    w.chunkI32(MeshTextureCount, 3)
+        .open(MeshTextures)
+        .chunkStr(TextureName, "one")
+        .end()
+        .end()
+        .close();
+  }));
   ASSERT_EQ(walk.result, 1);
   // The closing END is taken as texture 2's; texture 3 and the closing walk find the list's end.
   EXPECT_EQ(listNodes(walk), "Texture Name: \"one\"\nEND Texture \"one\"\nEND Texture \"\"\n");
@@ -137,8 +175,16 @@ TEST(TextureWalker, CountLargerThanTheListGivesNewRecordsWithoutNodes) {
 TEST(TextureWalker, HugeCountsCostNeitherTimeNorMemory) {
   for (std::int32_t count : {0x7FFFFFFF, static_cast<std::int32_t>(0x80000000u), -1}) {
     Walk walk(meshFile([&](KxmWriter& w) {
-      w.chunkI32(127, count).open(128).chunkStr(141, "only").end().close();
-      w.chunkI32(127, 1).open(128).chunkStr(141, "second list").end().close();
+      w.chunkI32(MeshTextureCount, count)
+          .open(MeshTextures)
+          .chunkStr(TextureName, "only")
+          .end()
+          .close();
+      w.chunkI32(MeshTextureCount, 1)
+          .open(MeshTextures)
+          .chunkStr(TextureName, "second list")
+          .end()
+          .close();
     }));
     ASSERT_EQ(walk.result, 1);
     const auto& textures = walk.mesh(0).textures;
@@ -152,7 +198,8 @@ TEST(TextureWalker, HugeCountsCostNeitherTimeNorMemory) {
 }
 
 TEST(TextureWalker, ListWithoutCountRunsOnlyTheClosingWalk) {
-  Walk walk(meshFile([](KxmWriter& w) { w.open(128).chunkStr(141, "x").end().close(); }));
+  Walk walk(meshFile(
+      [](KxmWriter& w) { w.open(MeshTextures).chunkStr(TextureName, "x").end().close(); }));
   ASSERT_EQ(walk.result, 1);
   EXPECT_EQ(walk.mesh(0).textures.count(), 0u);
   // The closing walk shows a field chunk by its bare name and keeps its name buffer empty.
@@ -162,9 +209,25 @@ TEST(TextureWalker, ListWithoutCountRunsOnlyTheClosingWalk) {
 TEST(ElementWalkers, ClosingWalkReadsNoFieldButShowsWalkState) {
   // Field chunks with truncated payloads: nothing is read from them, so nothing fails.
   Walk walk(meshFile([](KxmWriter& w) {
-    w.open(128).head(141, 0).head(152, 0).chunkI32(146, 3).end().close();
-    w.open(139).head(161, 0).head(162, 0).head(165, 0).end().close();
-    w.open(122).head(301, 0).chunkI32(302, 2).head(303, 0).head(304, 0).head(305, 0).end();
+    w.open(MeshTextures)
+        .head(TextureName, 0)
+        .head(TexturePrimitiveStart, 0)
+        .chunkI32(TextureAddressU, 3)
+        .end()
+        .close();
+    w.open(MultipleMaterials)
+        .head(MultiMaterialName, 0)
+        .head(MultiMaterialMaterial, 0)
+        .head(MultiMaterialPolygonCount, 0)
+        .end()
+        .close();
+    w.open(MeshBonesData)
+        .head(BonesName, 0)
+        .chunkI32(BonesNumInfluences, 2)
+        .head(BonesVertices, 0)
+        .head(BonesWeights, 0)
+        .head(BonesTranslationMatrix, 0)
+        .end();
     w.close().end();
   }));
   ASSERT_EQ(walk.result, 1);
@@ -180,13 +243,18 @@ TEST(ElementWalkers, ClosingWalkReadsNoFieldButShowsWalkState) {
             "    END Mesh\n");
   // A walk-state chunk is still read in the closing walk, and fails when it cannot be.
   KxmWriter cut;
-  cut.head(1, 100).head(103, 90).head(128, 60).head(142, 4).u16(0);
+  cut.head(FrameRoot, 100).head(FrameMesh, 90).head(MeshTextures, 60).head(TextureStage, 4).u16(0);
   EXPECT_EQ(load(cut).result, 0);
 }
 
 TEST(MultiMaterialWalker, MaterialCutShortFailsAndKeepsTheDefault) {
   KxmWriter cut;
-  cut.head(1, 200).head(103, 190).chunkI32(124, 1).head(139, 100).head(162, 68).zeros(60);
+  cut.head(FrameRoot, 200)
+      .head(FrameMesh, 190)
+      .chunkI32(MultipleMaterialCount, 1)
+      .head(MultipleMaterials, 100)
+      .head(MultiMaterialMaterial, layout::kMaterial.size)
+      .zeros(60);
   Walk walk(cut);
   EXPECT_EQ(walk.result, 0);
   const MultiMaterial& m = walk.mesh(0).multiMaterials.at(0);
@@ -197,8 +265,14 @@ TEST(MultiMaterialWalker, MaterialCutShortFailsAndKeepsTheDefault) {
 
 TEST(MultiMaterialWalker, LongestNameLabelIsNotCut) {
   const std::string name(127, 'm');
-  Walk walk(meshFile(
-      [&](KxmWriter& w) { w.chunkI32(124, 1).open(139).chunkStr(161, name).end().end().close(); }));
+  Walk walk(meshFile([&](KxmWriter& w) {
+    w.chunkI32(MultipleMaterialCount, 1)
+        .open(MultipleMaterials)
+        .chunkStr(MultiMaterialName, name)
+        .end()
+        .end()
+        .close();
+  }));
   ASSERT_EQ(walk.result, 1);
   EXPECT_EQ(listNodes(walk), "MultiMaterial Name: \"" + name + "\"\nEND MultiMaterial \"" + name +
                                  "\"\nEND MultiMaterial \"\"\n");

@@ -8,8 +8,8 @@
 #include <limits>
 #include <map>
 #include <optional>
-#include <string_view>
 #include <random>
+#include <string_view>
 
 #include "export/gltf_export.h"
 #include "export/gltf_file.h"
@@ -18,6 +18,9 @@
 #include "tests/support/walk.h"
 
 namespace kxm::gltf {
+
+using namespace kxm::chunk;  // the codes our files are written with, by name
+
 namespace {
 
 using test::KxmWriter;
@@ -47,10 +50,22 @@ std::array<double, 3> mirrored(std::array<double, 3> p) {
 // A quaternion's rotation as a column-vector matrix (glTF's meaning of x, y, z, w).
 Matrix4 rotationMatrix(const Quat& q) {
   const double x = q[0], y = q[1], z = q[2], w = q[3];
-  const double m[16] = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w), 2 * (x * z - y * w), 0,
-                        2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w), 0,
-                        2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y), 0,
-                        0, 0, 0, 1};
+  const double m[16] = {1 - 2 * (y * y + z * z),
+                        2 * (x * y + z * w),
+                        2 * (x * z - y * w),
+                        0,
+                        2 * (x * y - z * w),
+                        1 - 2 * (x * x + z * z),
+                        2 * (y * z + x * w),
+                        0,
+                        2 * (x * z + y * w),
+                        2 * (y * z - x * w),
+                        1 - 2 * (x * x + y * y),
+                        0,
+                        0,
+                        0,
+                        0,
+                        1};
   Matrix4 r{};
   for (std::size_t i = 0; i < 16; ++i) r[i] = static_cast<float>(m[i]);
   return r;
@@ -172,7 +187,7 @@ KxmWriter meshOf(std::int32_t type, std::uint32_t vertices,
   return test::meshFile([&](KxmWriter& w) {
     w.positions(xyz);
     if (indices.size() > 0) w.indices(indices);
-    w.chunkI32(117, type).end();
+    w.chunkI32(MeshPrimitiveType, type).end();
   });
 }
 
@@ -193,7 +208,12 @@ TEST(Export, PrimitivesAsGltfDrawsThem) {
       {"points", 1, 3, {2, 0}, 0, {2, 0}, 0},
       {"lines, a remainder left out", 2, 3, {0, 1, 2}, 1, {0, 1}, 1},
       {"line strip", 3, 3, {}, 3, {0, 1, 2}, 0},
-      {"a repeated vertex and one past the end", 4, 3, {0, 0, 1, 0, 1, 5, 0, 1, 2}, 4, {0, 2, 1},
+      {"a repeated vertex and one past the end",
+       4,
+       3,
+       {0, 0, 1, 0, 1, 5, 0, 1, 2},
+       4,
+       {0, 2, 1},
        2},
       {"an unknown type: no mesh, and so an empty scene", 7, 3, {}, -1, {}, 2},
   };
@@ -218,8 +238,11 @@ TEST(Export, OverlappingRangesAreHeldToABudget) {
   for (int i = 0; i < kIndices; ++i) indices.push_back(static_cast<std::uint16_t>(i % 3));
   KxmWriter w = test::meshFile([&](KxmWriter& m) {
     m.positions({0, 0, 0, 1, 0, 0, 0, 1, 0}).indices(indices);
-    m.chunkI32(117, 4).chunkI32(124, kRanges).open(139);
-    for (int r = 0; r < kRanges; ++r) m.chunkI32(163, 0).chunkI32(164, kIndices).end();
+    m.chunkI32(MeshPrimitiveType, 4)
+        .chunkI32(MultipleMaterialCount, kRanges)
+        .open(MultipleMaterials);
+    for (int r = 0; r < kRanges; ++r)
+      m.chunkI32(MultiMaterialIndexStart, 0).chunkI32(MultiMaterialIndexCount, kIndices).end();
     m.end().close().end();
   });
   Warnings warnings;
@@ -232,9 +255,13 @@ TEST(Export, OverlappingRangesAreHeldToABudget) {
 
 TEST(Export, FramesBecomeNodesAndTheMatrixWinsOverParts) {
   KxmWriter w;
-  w.open(1).chunkStr(101, "Caf\xE9");
-  w.chunkFloats(106, {9, 9, 9}).chunkFloats(102, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1});
-  w.open(104).chunkStr(101, "Child").chunkFloats(106, {0, 0, 4}).chunkFloats(108, {2, 2, 2});
+  w.open(FrameRoot).chunkStr(FrameName, "Caf\xE9");
+  w.chunkFloats(FrameOffset, {9, 9, 9})
+      .chunkFloats(FrameMatrix, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1});
+  w.open(FrameChild)
+      .chunkStr(FrameName, "Child")
+      .chunkFloats(FrameOffset, {0, 0, 4})
+      .chunkFloats(FrameScale, {2, 2, 2});
   w.end().close().end().close();
   Warnings warnings;
   const Document doc = build(w, warnings);
@@ -256,8 +283,13 @@ TEST(Export, AScalePastTheFloatRangeIsLeftOutNotWrittenAsNull) {
   const float big = std::numeric_limits<float>::max();
   const std::initializer_list<float> matrix = {big, big, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1};
   KxmWriter w;
-  w.open(1).chunkStr(101, "Huge").chunkFloats(102, matrix).end().close();
-  w.open(2).chunkStr(201, "Grow").open(203).chunkStr(211, "Huge").chunkU32(218, 2).open(219);
+  w.open(FrameRoot).chunkStr(FrameName, "Huge").chunkFloats(FrameMatrix, matrix).end().close();
+  w.open(AnimationSetRoot)
+      .chunkStr(AnimationSetName, "Grow")
+      .open(AnimationSetData)
+      .chunkStr(AnimBoneName, "Huge")
+      .chunkU32(MatrixKeyCount, 2)
+      .open(MatrixData);
   w.u32(0).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).zeros(64);
   w.u32(10).floats(matrix).zeros(64);
   w.close().end().close().end().close();
@@ -267,24 +299,52 @@ TEST(Export, AScalePastTheFloatRangeIsLeftOutNotWrittenAsNull) {
   const auto& node = doc.json["nodes"][0];
   EXPECT_FALSE(node.contains("scale") || node.contains("translation")) << node.dump();
   EXPECT_EQ(doc.json["accessors"][0]["count"], 1);  // the key that could be written
-  ASSERT_EQ(warnings.count(), 3u);  // and no mesh: an empty scene
+  ASSERT_EQ(warnings.count(), 3u);                  // and no mesh: an empty scene
   EXPECT_EQ(warnings.kept()[0].code, IssueCode::TransformDropped);
   EXPECT_NE(warnings.kept()[0].message.find("past the float range"), std::string::npos);
   EXPECT_EQ(warnings.kept()[1].code, IssueCode::KeysDropped);
-  EXPECT_NE(warnings.kept()[1].message.find("1 matrix key(s) with a scale past"), std::string::npos);
+  EXPECT_NE(warnings.kept()[1].message.find("1 matrix key(s) with a scale past"),
+            std::string::npos);
 }
 
 TEST(Export, BonesBecomeASkinAtTheRoot) {
   KxmWriter w;
-  w.open(1).chunkStr(101, "Body").open(104).chunkStr(101, "Hand").end().close();
-  w.open(103).positions({0, 0, 0, 1, 0, 0, 0, 1, 0}).chunkI32(117, 4).chunkI32(121, 2).open(122);
+  w.open(FrameRoot)
+      .chunkStr(FrameName, "Body")
+      .open(FrameChild)
+      .chunkStr(FrameName, "Hand")
+      .end()
+      .close();
+  w.open(FrameMesh)
+      .positions({0, 0, 0, 1, 0, 0, 0, 1, 0})
+      .chunkI32(MeshPrimitiveType, 4)
+      .chunkI32(MeshBoneCount, 2)
+      .open(MeshBonesData);
   // Vertex 0 has five influences: the smallest goes, the rest sum to 1. Vertex 2 has none.
-  w.chunkStr(301, "Hand").chunkI32(302, 4).open(303).i32(0).i32(0).i32(0).i32(1).close();
-  w.open(304).floats({1, 1, 0.5f, 2}).close();
-  w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 5, 1}).close().end();
-  w.chunkStr(301, "Body").chunkI32(302, 2).open(303).i32(0).i32(0).close();
-  w.open(304).floats({1, 0.25f}).close();
-  w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).close().end();
+  w.chunkStr(BonesName, "Hand")
+      .chunkI32(BonesNumInfluences, 4)
+      .open(BonesVertices)
+      .i32(0)
+      .i32(0)
+      .i32(0)
+      .i32(1)
+      .close();
+  w.open(BonesWeights).floats({1, 1, 0.5f, 2}).close();
+  w.open(BonesTranslationMatrix)
+      .floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 5, 1})
+      .close()
+      .end();
+  w.chunkStr(BonesName, "Body")
+      .chunkI32(BonesNumInfluences, 2)
+      .open(BonesVertices)
+      .i32(0)
+      .i32(0)
+      .close();
+  w.open(BonesWeights).floats({1, 0.25f}).close();
+  w.open(BonesTranslationMatrix)
+      .floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1})
+      .close()
+      .end();
   w.end().close().end().close();
   w.end().close();
   Warnings warnings;
@@ -314,12 +374,17 @@ TEST(Export, BonesBecomeASkinAtTheRoot) {
 
 TEST(Export, AnimationTimesInSecondsRepairedWhenTheyGoBack) {
   KxmWriter w;
-  w.open(1).chunkStr(101, "Arm").end().close();
-  w.open(2).chunkStr(201, "Wave").open(203).chunkStr(211, "Arm").chunkU32(212, 4).open(213);
+  w.open(FrameRoot).chunkStr(FrameName, "Arm").end().close();
+  w.open(AnimationSetRoot)
+      .chunkStr(AnimationSetName, "Wave")
+      .open(AnimationSetData)
+      .chunkStr(AnimBoneName, "Arm")
+      .chunkU32(PositionKeyCount, 4)
+      .open(PositionData);
   for (std::uint32_t t : {300u, 100u, 100u, 200u}) {
     w.u32(t).floats({static_cast<float>(t), 0, 0}).zeros(12);
   }
-  w.close().chunkU32(218, 1).open(219).u32(50);
+  w.close().chunkU32(MatrixKeyCount, 1).open(MatrixData).u32(50);
   w.floats({0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).zeros(64).close();
   w.end().close().end().close();
   Warnings warnings;
@@ -336,7 +401,7 @@ TEST(Export, AnimationTimesInSecondsRepairedWhenTheyGoBack) {
   EXPECT_EQ(animation["channels"][1]["target"]["path"], "rotation");
   const auto turn = values<float>(doc, animation["samplers"][1]["output"]);
   EXPECT_NEAR(std::fabs(turn[2]), std::sqrt(0.5f), 1e-6);  // a quarter turn about z
-  ASSERT_EQ(warnings.count(), 2u);  // and no mesh: an empty scene
+  ASSERT_EQ(warnings.count(), 2u);                         // and no mesh: an empty scene
   EXPECT_EQ(warnings.kept()[0].code, IssueCode::KeysSorted);
   EXPECT_NE(warnings.kept()[0].message.find("do not strictly increase"), std::string::npos);
 }
@@ -373,10 +438,13 @@ class NamedImages final : public ImageResolver {
 
 KxmWriter texturedMesh(std::initializer_list<const char*> textures) {
   return test::meshFile([&](KxmWriter& m) {
-    m.chunkU32(111, 0x102).chunkI32(112, 20).chunkI32(113, 3).open(115);
-    m.floats({0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1}).close().chunkI32(117, 4);
-    m.chunkI32(127, static_cast<std::int32_t>(textures.size())).open(128);
-    for (const char* name : textures) m.chunkStr(141, name).end();
+    m.chunkU32(MeshFvfFlags, 0x102)
+        .chunkI32(MeshFvfSize, 20)
+        .chunkI32(MeshVertexCount, 3)
+        .open(MeshVertexData);
+    m.floats({0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1}).close().chunkI32(MeshPrimitiveType, 4);
+    m.chunkI32(MeshTextureCount, static_cast<std::int32_t>(textures.size())).open(MeshTextures);
+    for (const char* name : textures) m.chunkStr(TextureName, name).end();
     m.end().close().end();
   });
 }
@@ -439,8 +507,8 @@ TEST_F(ExportFiles, GltfImagesTakeNamesThatCollideWithNothing) {
   options.images = &images;
   for (int round = 0; round < 2; ++round) {
     Warnings warnings;
-    Document doc = build(texturedMesh({"a/skin.png", "b/skin.png", "c/skin.png"}), warnings,
-                         options);
+    Document doc =
+        build(texturedMesh({"a/skin.png", "b/skin.png", "c/skin.png"}), warnings, options);
     std::string error;
     ASSERT_TRUE(writeDocument(doc, dir / "my model.gltf", false, error)) << error;
     const auto json = nlohmann::json::parse(read(dir / "my model.gltf"));
@@ -481,8 +549,9 @@ TEST_F(ExportFiles, AFailedExportLeavesNoNewFileAndTheOldOnesAsTheyWere) {
   Document broken = build(meshOf(4, 3, {}), warnings);
   broken.json["nodes"][0]["scale"] = {1.0, std::nan(""), 1.0};
   EXPECT_FALSE(writeDocument(broken, dir / "broken.glb", true, error));
-  EXPECT_EQ(error, "the document would hold a number that is not finite at /nodes/0/scale/1; "
-                   "nothing written");
+  EXPECT_EQ(error,
+            "the document would hold a number that is not finite at /nodes/0/scale/1; "
+            "nothing written");
   EXPECT_FALSE(std::filesystem::exists(dir / "broken.glb"));
 
   EXPECT_FALSE(writeDocument(doc, dir / "no such folder" / "x.glb", true, error));

@@ -7,16 +7,20 @@
 #include "tests/support/walk.h"
 
 namespace kxm::test {
+
+using namespace kxm::chunk;  // the codes our files are written with, by name
+
 namespace {
 
 // Frame 0 (name, matrix, CHILD, END); its child frame 1 (name, offset, MESH, SIBLING, END);
 // the sibling, frame 2 (name, END).
 KxmWriter nestedFrames() {
   return rootFrame([](KxmWriter& w) {
-    w.chunkStr(101, "root").chunkFloats(102, {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 1, 2, 3, 1});
-    w.open(104).chunkStr(101, "child").chunkFloats(106, {1, 2, 3});
-    w.open(103).end().close();
-    w.open(105).chunkStr(101, "sibling").end().close();
+    w.chunkStr(FrameName, "root")
+        .chunkFloats(FrameMatrix, {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 1, 2, 3, 1});
+    w.open(FrameChild).chunkStr(FrameName, "child").chunkFloats(FrameOffset, {1, 2, 3});
+    w.open(FrameMesh).end().close();
+    w.open(FrameSibling).chunkStr(FrameName, "sibling").end().close();
     w.end().close();
     w.end();
   });
@@ -55,8 +59,8 @@ TEST(FrameWalker, NestedFramesGiveTheTreeAndRowsOfTheFile) {
 
 TEST(FrameWalker, UnnamedFramesKeepTheirRowNameAndShowEmptyQuotes) {
   KxmWriter w;
-  w.open(1).close();  // empty payload: a row, no node below the root
-  w.open(1).chunkFloats(106, {0, 0, 0}).end().close();
+  w.open(FrameRoot).close();  // empty payload: a row, no node below the root
+  w.open(FrameRoot).chunkFloats(FrameOffset, {0, 0, 0}).end().close();
   Walk walk(w);
   EXPECT_EQ(walk.result, 1);
   EXPECT_EQ(walk.frames(),
@@ -70,7 +74,7 @@ TEST(FrameWalker, UnnamedFramesKeepTheirRowNameAndShowEmptyQuotes) {
 }
 
 TEST(FrameWalker, FrameWithoutEndIsNotRelabelled) {
-  Walk walk(rootFrame([](KxmWriter& w) { w.chunkStr(101, "open"); }));
+  Walk walk(rootFrame([](KxmWriter& w) { w.chunkStr(FrameName, "open"); }));
   EXPECT_EQ(walk.result, 1);
   EXPECT_EQ(walk.frames(), "Frame ROOT\n  Frame Name: \"open\"\n");
 }
@@ -78,7 +82,7 @@ TEST(FrameWalker, FrameWithoutEndIsNotRelabelled) {
 TEST(FrameWalker, FixedPayloadIsReadWhateverTheLengthSays) {
   // A matrix chunk of length 0 followed by 64 zero bytes: those are the matrix, and then they
   // are read again as chunks from the chunk's end: the first is an END.
-  Walk walk(rootFrame([](KxmWriter& w) { w.head(102, 0).zeros(64); }));
+  Walk walk(rootFrame([](KxmWriter& w) { w.head(FrameMatrix, 0).zeros(64); }));
   EXPECT_EQ(walk.result, 1);
   EXPECT_EQ(walk.frames(), "Frame ROOT: \"\"\n  Frame Matrix\n  END Frame \"\"\n");
   EXPECT_EQ(walk.frame(0).matrix[0], 0.0f);
@@ -87,7 +91,15 @@ TEST(FrameWalker, FixedPayloadIsReadWhateverTheLengthSays) {
 
 TEST(FrameWalker, CodesOfOtherLevelsAreNamedAndPassedOver) {
   Walk walk(rootFrame([](KxmWriter& w) {
-    w.open(1).zeros(8).close().open(406).zeros(4).close().open(141).str("x").close();
+    w.open(FrameRoot)
+        .zeros(8)
+        .close()
+        .open(CustomData)
+        .zeros(4)
+        .close()
+        .open(TextureName)
+        .str("x")
+        .close();
     w.open(109).close().open(0x80000000u).close().end();
   }));
   EXPECT_EQ(walk.result, 1);
@@ -100,7 +112,7 @@ TEST(FrameWalker, CodesOfOtherLevelsAreNamedAndPassedOver) {
 TEST(TopLevel, CustomDataAndUnknownChunks) {
   KxmWriter w;
   w.open(3).zeros(5).close();
-  w.open(406).zeros(12).close();
+  w.open(CustomData).zeros(12).close();
   w.head(7, 1000);  // runs past the end of the file: no node, success
   for (DisplayOptions shown : {options(false, false), options(true, true)}) {
     Walk walk(w, shown);
@@ -115,7 +127,7 @@ TEST(TopLevel, WalkGoesOnFromWhereAFrameOrSetEnded) {
   // the top level.
   for (std::uint32_t root : {1u, 2u}) {
     KxmWriter w;
-    w.open(root).head(0, 16).open(406).zeros(8).close().close();
+    w.open(root).head(End, 16).open(CustomData).zeros(8).close().close();
     Walk walk(w);
     EXPECT_EQ(walk.result, 1) << root;
     EXPECT_EQ(walk.under(walk.tree.customDataRoot), "chunk_length: 8\n") << root;
@@ -124,7 +136,11 @@ TEST(TopLevel, WalkGoesOnFromWhereAFrameOrSetEnded) {
 
 TEST(FrameWalker, FailurePartWayKeepsTheNodesBeforeIt) {
   KxmWriter w;
-  w.head(1, 100).chunkStr(101, "cut").head(104, 50).head(106, 12).zeros(8);
+  w.head(FrameRoot, 100)
+      .chunkStr(FrameName, "cut")
+      .head(FrameChild, 50)
+      .head(FrameOffset, 12)
+      .zeros(8);
   const Loaded loaded = load(w);
   EXPECT_EQ(loaded.result, 0);
   EXPECT_NE(loaded.dump.find("Frames\n"

@@ -16,6 +16,9 @@
 #endif
 
 namespace kxm::test {
+
+using namespace kxm::chunk;  // the codes our files are written with, by name
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -112,9 +115,12 @@ TEST_F(KxmDump, MissingFileOrFolderPrintsTheFourRoots) {
 // Files of every outcome: loaded, names with every kind of byte, failed part-way, missing.
 std::vector<fs::path> outcomeFiles(const fs::path& dir) {
   KxmWriter names;
-  names.open(1).chunkStr(101, std::string("a\\b\t\"c\x80\xff\0z", 10)).end().close();
+  names.open(FrameRoot).chunkStr(FrameName, std::string("a\\b\t\"c\x80\xff\0z", 10)).end().close();
   KxmWriter cut;
-  cut.head(2, 100).chunkStr(201, "cut").head(202, 4).u16(1);
+  cut.head(AnimationSetRoot, 100)
+      .chunkStr(AnimationSetName, "cut")
+      .head(AnimationSetLength, 4)
+      .u16(1);
   EXPECT_TRUE(names.save((dir / "names.kxm").string()));
   EXPECT_TRUE(cut.save((dir / "cut.kxm").string()));
   return {fs::path(KXM_SAMPLE), dir / "names.kxm", dir / "cut.kxm", dir / "missing.kxm"};
@@ -219,8 +225,9 @@ TEST_F(Kxm, OffsetsStandBeforeEveryLine) {
   std::string line, stripped;
   while (std::getline(lines, line)) stripped += line.substr(18) + "\n";
   EXPECT_EQ(stripped, plain.out);
-  EXPECT_EQ(offsets.out.rfind("-------- -------- FileHeader\n00000000 --------   str_length: 8\n", 0),
-            0u);
+  EXPECT_EQ(
+      offsets.out.rfind("-------- -------- FileHeader\n00000000 --------   str_length: 8\n", 0),
+      0u);
   EXPECT_NE(offsets.out.find("\n00000018 00000E1A   Frame ROOT: \"Lamp\"\n"), std::string::npos);
 }
 
@@ -231,11 +238,11 @@ TEST_F(Kxm, JsonIsTheTextDumpNodeForNode) {
   const std::vector<fs::path> files = outcomeFiles(dir);
   for (std::size_t i = 0; i < files.size(); ++i) {
     const std::string file = " \"" + files[i].string() + "\"";
-    ASSERT_TRUE(KxmWriter::bare().raw(run("dump --json" + file, KXM).out).save((dir / "j").string()));
+    ASSERT_TRUE(
+        KxmWriter::bare().raw(run("dump --json" + file, KXM).out).save((dir / "j").string()));
     ASSERT_TRUE(KxmWriter::bare().raw(run("dump" + file, KXM).out).save((dir / "t").string()));
-    const DumpRun compared = run("tree \"" + (dir / "j").string() + "\" \"" +
-                                     (dir / "t").string() + "\"",
-                                 KXM_CHECK_JSON);
+    const DumpRun compared = run(
+        "tree \"" + (dir / "j").string() + "\" \"" + (dir / "t").string() + "\"", KXM_CHECK_JSON);
     EXPECT_EQ(compared.out, std::string(outcomes[i]) + "\n") << files[i] << compared.err;
   }
 }
@@ -243,12 +250,17 @@ TEST_F(Kxm, JsonIsTheTextDumpNodeForNode) {
 TEST_F(Kxm, CheckReportsAsJson) {
   outcomeFiles(dir);
   KxmWriter warned;
-  warned.open(1).head(200, 0).head(201, 0).head(202, 0).end().close();
+  warned.open(FrameRoot)
+      .head(200, 0)
+      .head(AnimationSetName, 0)
+      .head(AnimationSetLength, 0)
+      .end()
+      .close();
   ASSERT_TRUE(warned.save((dir / "warned.kxm").string()));
-  const DumpRun r = run("check --json --max-issues 2 \"" + std::string(KXM_SAMPLE) + "\" \"" +
-                            (dir / "warned.kxm").string() + "\" \"" + (dir / "cut.kxm").string() +
-                            "\"",
-                        KXM);
+  const DumpRun r =
+      run("check --json --max-issues 2 \"" + std::string(KXM_SAMPLE) + "\" \"" +
+              (dir / "warned.kxm").string() + "\" \"" + (dir / "cut.kxm").string() + "\"",
+          KXM);
   EXPECT_EQ(r.status, 1);
   ASSERT_TRUE(KxmWriter::bare().raw(r.out).save((dir / "report.json").string()));
   EXPECT_EQ(run("report \"" + (dir / "report.json").string() + "\"", KXM_CHECK_JSON).out,
@@ -263,8 +275,8 @@ TEST_F(Kxm, CheckReportsAsJson) {
 
 TEST_F(Kxm, CheckSaysEachFindingAsCompilersDo) {
   KxmWriter w;
-  w.open(1).chunkStr(101, "Scene").open(103).chunkI32(114, 2);
-  w.open(116).u16(0).u16(3).close().end().close().end().close();
+  w.open(FrameRoot).chunkStr(FrameName, "Scene").open(FrameMesh).chunkI32(MeshIndexCount, 2);
+  w.open(MeshIndexData).u16(0).u16(3).close().end().close().end().close();
   ASSERT_TRUE(w.save((dir / "scene.kxm").string()));
   const std::string file = (dir / "scene.kxm").string();
   const DumpRun r = run("check \"" + hostPath(file) + "\"", KXM);
@@ -286,35 +298,54 @@ TEST_F(Kxm, CheckSaysEachFindingAsCompilersDo) {
 
 TEST_F(Kxm, InfoSummarisesTheModel) {
   KxmWriter w;
-  w.open(1).chunkStr(101, "root").open(104).chunkStr(101, "arm").open(103);
+  w.open(FrameRoot)
+      .chunkStr(FrameName, "root")
+      .open(FrameChild)
+      .chunkStr(FrameName, "arm")
+      .open(FrameMesh);
   w.positions({0, 0, 0, 2, 0, 0, 0, -1, 5}).indices({0, 1, 2});
-  w.chunkI32(117, 4).chunkI32(127, 2).open(128);
-  w.chunkStr(141, "skin.png").chunkI32(152, 0).chunkI32(153, 1).end().chunkStr(141, "gone.png");
+  w.chunkI32(MeshPrimitiveType, 4).chunkI32(MeshTextureCount, 2).open(MeshTextures);
+  w.chunkStr(TextureName, "skin.png")
+      .chunkI32(TexturePrimitiveStart, 0)
+      .chunkI32(TexturePrimitiveCount, 1)
+      .end()
+      .chunkStr(TextureName, "gone.png");
   w.end().end().close().end().close().end().close().end().close();
-  w.open(2).chunkStr(201, "wave").chunkU32(202, 30).open(203).chunkStr(211, "arm");
-  w.chunkU32(212, 2).open(213).u32(10).floats({0, 0, 0}).zeros(12).u32(30).floats({1, 0, 0});
+  w.open(AnimationSetRoot)
+      .chunkStr(AnimationSetName, "wave")
+      .chunkU32(AnimationSetLength, 30)
+      .open(AnimationSetData)
+      .chunkStr(AnimBoneName, "arm");
+  w.chunkU32(PositionKeyCount, 2)
+      .open(PositionData)
+      .u32(10)
+      .floats({0, 0, 0})
+      .zeros(12)
+      .u32(30)
+      .floats({1, 0, 0});
   w.zeros(12).close().end().close().end().close();
   ASSERT_TRUE(w.save((dir / "arm.kxm").string()));
   ASSERT_TRUE(KxmWriter::bare().raw("png").save((dir / "skin.png").string()));
   const std::string file = hostPath((dir / "arm.kxm").string());
   const DumpRun r = run("info \"" + file + "\"", KXM);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, file +
-                       "\nframes (2):\n"
-                       "  \"root\"\n"
-                       "    \"arm\"\n"
-                       "      mesh 0: P, 3 vertices, 3 indices, 1 triangle (triangle list)\n"
-                       "        bounds: (0, -1, 0) to (2, 0, 5)\n"
-                       "        material: diffuse 1 1 1 1, emissive 0 0 0, power 128\n"
-                       "        textures (2):\n"
-                       "          \"skin.png\": file \"skin.png\", primitives 0 to 1\n"
-                       "          \"gone.png\": no file: no such image beside the model or in a "
-                       "texture folder, primitives 0 to 0\n"
-                       "animation sets (1):\n"
-                       "  \"wave\" length 30, 1 animation\n"
-                       "    \"arm\": 2 position, 0 rotation, 0 scale, 0 matrix keys, time 10 to 30\n"
-                       "totals: 2 frames, 1 mesh, 3 vertices, 3 indices, 1 triangle, 2 textures, "
-                       "0 multi-materials, 0 bones, 1 animation set, 1 animation, 2 keys\n");
+  EXPECT_EQ(r.out,
+            file +
+                "\nframes (2):\n"
+                "  \"root\"\n"
+                "    \"arm\"\n"
+                "      mesh 0: P, 3 vertices, 3 indices, 1 triangle (triangle list)\n"
+                "        bounds: (0, -1, 0) to (2, 0, 5)\n"
+                "        material: diffuse 1 1 1 1, emissive 0 0 0, power 128\n"
+                "        textures (2):\n"
+                "          \"skin.png\": file \"skin.png\", primitives 0 to 1\n"
+                "          \"gone.png\": no file: no such image beside the model or in a "
+                "texture folder, primitives 0 to 0\n"
+                "animation sets (1):\n"
+                "  \"wave\" length 30, 1 animation\n"
+                "    \"arm\": 2 position, 0 rotation, 0 scale, 0 matrix keys, time 10 to 30\n"
+                "totals: 2 frames, 1 mesh, 3 vertices, 3 indices, 1 triangle, 2 textures, "
+                "0 multi-materials, 0 bones, 1 animation set, 1 animation, 2 keys\n");
   const DumpRun failed = run("info \"" + hostPath((dir / "nowhere.kxm").string()) + "\"", KXM);
   EXPECT_EQ(failed.status, 1);
   EXPECT_EQ(failed.out, "");
@@ -335,7 +366,13 @@ TEST_F(Kxm, ExportWritesTheWholeFileOrNothing) {
 
   // A file that fails part-way exports nothing, not even what loaded before the failure.
   KxmWriter cutFile;
-  cutFile.open(1).chunkStr(101, "cut").open(103).chunkI32(114, 3).head(116, 4).u16(1).u16(2);
+  cutFile.open(FrameRoot)
+      .chunkStr(FrameName, "cut")
+      .open(FrameMesh)
+      .chunkI32(MeshIndexCount, 3)
+      .head(MeshIndexData, 4)
+      .u16(1)
+      .u16(2);
   ASSERT_TRUE(cutFile.closeAll().save((dir / "cut.kxm").string()));
   const DumpRun cut = run("export " + quoted(dir / "cut.kxm") + " " + quoted(dir / "cut.glb"), KXM);
   EXPECT_EQ(cut.status, 1);
@@ -348,8 +385,8 @@ TEST_F(Kxm, ExportWritesTheWholeFileOrNothing) {
   EXPECT_NE(wrong.err.find("must end in .glb or .gltf"), std::string::npos);
   // Key times must stay finite numbers of seconds.
   for (const char* ticks : {"0", "nan", "inf", "1e-30"}) {
-    const DumpRun bad = run(std::string("export --ticks-per-second ") + ticks + " " + sample +
-                                " " + quoted(dir / "x.glb"),
+    const DumpRun bad = run(std::string("export --ticks-per-second ") + ticks + " " + sample + " " +
+                                quoted(dir / "x.glb"),
                             KXM);
     EXPECT_EQ(bad.status, 2) << ticks;
     EXPECT_NE(bad.err.find("--ticks-per-second wants a positive number, not '"), std::string::npos)
@@ -363,8 +400,12 @@ TEST_F(Kxm, ExportWritesTheWholeFileOrNothing) {
 TEST_F(Kxm, DiffAlignsTheTreesThenComparesTheContent) {
   auto model = [&](const char* name, std::vector<float> positions, bool primitiveType) {
     KxmWriter w;
-    w.open(1).chunkStr(101, "root").open(103).positions(std::move(positions)).indices({0, 1, 2});
-    if (primitiveType) w.chunkI32(117, 4);
+    w.open(FrameRoot)
+        .chunkStr(FrameName, "root")
+        .open(FrameMesh)
+        .positions(std::move(positions))
+        .indices({0, 1, 2});
+    if (primitiveType) w.chunkI32(MeshPrimitiveType, 4);
     w.end().close().end().close();
     EXPECT_TRUE(w.save((dir / name).string()));
     return " \"" + hostPath((dir / name).string()) + "\"";
@@ -380,8 +421,9 @@ TEST_F(Kxm, DiffAlignsTheTreesThenComparesTheContent) {
       {a + a, 0, "the files hold the same\n"},
       // The chunk B adds is one difference: the chunks after it still meet theirs.
       {a + b, 1,
-       mesh + "Mesh Vertex Data: vertex 1 position (2, 0, 0) -> (2, 0.25, 0) at 0x00000070 -> "
-              "0x00000070\n" +
+       mesh +
+           "Mesh Vertex Data: vertex 1 position (2, 0, 0) -> (2, 0.25, 0) at 0x00000070 -> "
+           "0x00000070\n" +
            mesh + "Mesh Primitive Type: 4: only in the second file\n2 differences\n"},
       {"--epsilon 0.5" + a + b, 1,
        mesh + "Mesh Primitive Type: 4: only in the second file\n1 difference\n"},
@@ -405,8 +447,9 @@ TEST_F(Kxm, UsageErrorsSayWhatIsWantedAndWhereHelpIs) {
     const char* err;  // the start of stderr
   } cases[] = {
       {"", "kxm: A subcommand is required\nRun 'kxm --help'"},
-      {"bogus", "kxm: 'bogus' is not a subcommand; the subcommands are check, diff, dump, export, "
-                "help and info\nRun 'kxm --help'"},
+      {"bogus",
+       "kxm: 'bogus' is not a subcommand; the subcommands are check, diff, dump, export, "
+       "help and info\nRun 'kxm --help'"},
       {"diff a", "kxm: A B: At least 2 required but received 1\nRun 'kxm diff --help'"},
       {"diff --epsilon -1 a b", "kxm: --epsilon wants a number of 0 or more, not '-1'"},
       {"dump", "kxm: INPUT is required\nRun 'kxm dump --help'"},
@@ -471,8 +514,8 @@ TEST_F(Kxm, ReadmeAndManPageShowTheSynopsesOfHelp) {
   }
   for (const std::string& line : usage) {
     EXPECT_NE(readme.find("\n    " + line + "\n"), std::string::npos) << line;
-    EXPECT_NE(("\n" + man + "\n").find("\n" + line + "\n"), std::string::npos)
-        << line << "\nin\n" << man;
+    EXPECT_NE(("\n" + man + "\n").find("\n" + line + "\n"), std::string::npos) << line << "\nin\n"
+                                                                               << man;
   }
 }
 
@@ -490,7 +533,13 @@ class KxmFolders : public Kxm {
     fs::copy_file(KXM_SAMPLE, models / "a b \xc3\xa9.KXM");
     fs::copy_file(KXM_SAMPLE, dir / "game" / "notes.txt");
     KxmWriter cut;
-    cut.open(1).chunkStr(101, "cut").open(103).chunkI32(114, 3).head(116, 4).u16(1).u16(2);
+    cut.open(FrameRoot)
+        .chunkStr(FrameName, "cut")
+        .open(FrameMesh)
+        .chunkI32(MeshIndexCount, 3)
+        .head(MeshIndexData, 4)
+        .u16(1)
+        .u16(2);
     ASSERT_TRUE(cut.closeAll().save((models / "sub" / "cut.kxm").string()));
     fs::create_directory_symlink("../..", models / "sub" / "loop");
   }
@@ -513,7 +562,7 @@ TEST_F(KxmFolders, AFolderIsWalkedForKxmFilesInSortedOrder) {
             "game/Models/a b \xc3\xa9.KXM: 0 errors, 0 warnings\n"
             "game/Models/b.kxm: 0 errors, 0 warnings\n" +
                 std::string(kCutError) +
-            "3 files: 2 loaded, 1 failed to load, 1 with warnings; 1 error, 1 warning\n");
+                "3 files: 2 loaded, 1 failed to load, 1 with warnings; 1 error, 1 warning\n");
   // Quiet: the problems and the totals. A named file is taken whatever its name; a named folder
   // without models is a warning.
   const DumpRun quiet = in("check --quiet game/notes.txt game/empty game/Models/sub");

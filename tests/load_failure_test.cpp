@@ -8,6 +8,9 @@
 #include "tests/support/walk.h"
 
 namespace kxm::test {
+
+using namespace kxm::chunk;  // the codes our files are written with, by name
+
 namespace {
 
 struct Explained {
@@ -39,63 +42,101 @@ std::vector<Explained> explainedFailures() {
   add("top-level chunk head cut short", KxmWriter().zeros(3), cut, 24, "",
       "chunk head needs 8 bytes, 3 are left");
 
-  add("frame matrix cut short", rootFrame([](KxmWriter& w) { w.head(102, 64).zeros(60); }), cut, 40,
-      "Frame ROOT > Frame Matrix", "Frame Matrix needs 64 bytes, 60 are left");
-  add("frame name cut short", rootFrame([](KxmWriter& w) { w.head(101, 8).u32(6).raw("ab"); }), cut,
-      44, "Frame ROOT > Frame Name", "frame name needs 6 bytes, 2 are left");
-  add("chunk head cut short in a frame", rootFrame([](KxmWriter& w) { w.u32(101).u16(0); }), cut,
-      32, "Frame ROOT", "chunk head needs 8 bytes, 6 are left");
+  add("frame matrix cut short", rootFrame([](KxmWriter& w) { w.head(FrameMatrix, 64).zeros(60); }),
+      cut, 40, "Frame ROOT > Frame Matrix", "Frame Matrix needs 64 bytes, 60 are left");
+  add("frame name cut short",
+      rootFrame([](KxmWriter& w) { w.head(FrameName, 8).u32(6).raw("ab"); }), cut, 44,
+      "Frame ROOT > Frame Name", "frame name needs 6 bytes, 2 are left");
+  add("chunk head cut short in a frame", rootFrame([](KxmWriter& w) { w.u32(FrameName).u16(0); }),
+      cut, 32, "Frame ROOT", "chunk head needs 8 bytes, 6 are left");
   // The name of a frame read before the failure names it in the path.
   add("frame value cut short", written([](KxmWriter& w) {
-        w.open(1).chunkStr(101, "Scene").open(104).chunkStr(101, "Body");
-        w.mark().head(106, 12).f32(1).closeAll();
+        w.open(FrameRoot).chunkStr(FrameName, "Scene").open(FrameChild).chunkStr(FrameName, "Body");
+        w.mark().head(FrameOffset, 12).f32(1).closeAll();
       }),
       cut, 8, "Frame ROOT \"Scene\" > Frame CHILD \"Body\" > Frame Offset",
       "Frame Offset needs 12 bytes, 4 are left");
   for (const std::int32_t n : {3, -1, 0x7FFFFFFF}) {  // -1 and up: counts of 2^31 or more
     add("index count past the file", written([n](KxmWriter& w) {
-          w.open(1).open(103).chunkI32(114, n).mark().head(116, 4).u16(1).u16(2).closeAll();
+          w.open(FrameRoot)
+              .open(FrameMesh)
+              .chunkI32(MeshIndexCount, n)
+              .mark()
+              .head(MeshIndexData, 4)
+              .u16(1)
+              .u16(2)
+              .closeAll();
         }),
         count, 8, "Frame ROOT > Frame MESH > Mesh Index Data",
         "index data needs " + std::to_string(2 * std::uint64_t{static_cast<std::uint32_t>(n)}) +
             " bytes, 4 are left");
   }
   const KxmWriter thousand = written([](KxmWriter& w) {
-    w.open(1).open(103).chunkI32(113, 1000).mark().open(115).zeros(16).closeAll();
+    w.open(FrameRoot)
+        .open(FrameMesh)
+        .chunkI32(MeshVertexCount, 1000)
+        .mark()
+        .open(MeshVertexData)
+        .zeros(16)
+        .closeAll();
   });
   add("vertex count above the file size", thousand, count, 8,
       "Frame ROOT > Frame MESH > Mesh Vertex Data",
       "vertex count 1000 is above the file's size of " + std::to_string(thousand.size()) +
           " bytes");
   add("second vertex outside the file", written([](KxmWriter& w) {
-        w.open(1).open(103).chunkU32(111, 0x002).chunkI32(112, 100).chunkI32(113, 2);
-        w.mark().open(115).zeros(12).closeAll();
+        w.open(FrameRoot)
+            .open(FrameMesh)
+            .chunkU32(MeshFvfFlags, 0x002)
+            .chunkI32(MeshFvfSize, 100)
+            .chunkI32(MeshVertexCount, 2);
+        w.mark().open(MeshVertexData).zeros(12).closeAll();
       }),
       FailureCause::VertexOutsideFile, 8 + 100, "Frame ROOT > Frame MESH > Mesh Vertex Data",
       "vertex 1 of 2 (stride 100, 12 bytes of components) lies outside the file");
   add("negative stride below the file's start", meshFile([](KxmWriter& w) {
-        w.chunkU32(111, 0x002).chunkI32(112, -0x40000000).chunkI32(113, 2);
-        w.open(115).floats({1, 2, 3}).close();
+        w.chunkU32(MeshFvfFlags, 0x002)
+            .chunkI32(MeshFvfSize, -0x40000000)
+            .chunkI32(MeshVertexCount, 2);
+        w.open(MeshVertexData).floats({1, 2, 3}).close();
       }),
       FailureCause::VertexOutsideFile, 0, "Frame ROOT > Frame MESH > Mesh Vertex Data",
       "vertex 1 of 2 (stride -1073741824, 12 bytes of components) lies outside the file");
   // An element is named in the path by the name read in it so far.
   add("texture field cut short", written([](KxmWriter& w) {
-        w.open(1).open(103).chunkI32(127, 2).open(128).chunkStr(141, "wood.png").end();
-        w.chunkStr(141, "stone.png").mark().head(152, 4).u16(0).closeAll();
+        w.open(FrameRoot)
+            .open(FrameMesh)
+            .chunkI32(MeshTextureCount, 2)
+            .open(MeshTextures)
+            .chunkStr(TextureName, "wood.png")
+            .end();
+        w.chunkStr(TextureName, "stone.png")
+            .mark()
+            .head(TexturePrimitiveStart, 4)
+            .u16(0)
+            .closeAll();
       }),
       cut, 8, "Frame ROOT > Frame MESH > Mesh TEXTURES \"stone.png\" > Texture Primitive Start",
       "Texture Primitive Start needs 4 bytes, 2 are left");
   add("rotation keys past the file", written([](KxmWriter& w) {
-        w.open(2).chunkStr(201, "Walk").open(203).chunkStr(211, "Arm").open(220).chunkU32(214, 2);
-        w.mark().open(215).zeros(20).closeAll();
+        w.open(AnimationSetRoot)
+            .chunkStr(AnimationSetName, "Walk")
+            .open(AnimationSetData)
+            .chunkStr(AnimBoneName, "Arm")
+            .open(NextAnimation)
+            .chunkU32(RotationKeyCount, 2);
+        w.mark().open(RotationData).zeros(20).closeAll();
       }),
       count, 8,
       "AnimationSet ROOT \"Walk\" > AnimationSet DATA \"Arm\" > Next ANIMATION > Rotation Data",
       "keys needs 40 bytes, 20 are left");
   add("negative influence count", written([](KxmWriter& w) {
-        w.open(1).open(103).chunkI32(121, 1).open(122).chunkI32(302, -1);
-        w.mark().open(303).zeros(8).closeAll();
+        w.open(FrameRoot)
+            .open(FrameMesh)
+            .chunkI32(MeshBoneCount, 1)
+            .open(MeshBonesData)
+            .chunkI32(BonesNumInfluences, -1);
+        w.mark().open(BonesVertices).zeros(8).closeAll();
       }),
       count, 8, "Frame ROOT > Frame MESH > Mesh BONES DATA > Bones Vertices",
       "bone vertex indices needs 17179869180 bytes, 8 are left");
@@ -120,14 +161,20 @@ TEST(LoadFailure, EachCauseSaysWhereAndInWhichChunks) {
 
 TEST(LoadFailure, DescriptionNamesTheInnermostChunkAndEscapesNames) {
   KxmWriter w;
-  w.open(1).chunkStr(101, "Sc\xe9ne\n").open(103).chunkI32(114, 3).head(116, 4).u16(1).u16(2);
+  w.open(FrameRoot)
+      .chunkStr(FrameName, "Sc\xe9ne\n")
+      .open(FrameMesh)
+      .chunkI32(MeshIndexCount, 3)
+      .head(MeshIndexData, 4)
+      .u16(1)
+      .u16(2);
   w.closeAll();
   const LoadFailure f = load(w).outcome.failure;
   EXPECT_EQ(describeFailure(f),
             "count-exceeds-file at 0x0000004E in Frame ROOT \"Sc\\xe9ne\\x0a\" > Frame MESH > "
             "Mesh Index Data (chunk at 0x00000046): index data needs 6 bytes, 4 are left");
   ASSERT_NE(f.chunk(), nullptr);
-  EXPECT_EQ(f.chunk()->code, 116u);
+  EXPECT_EQ(f.chunk()->code, MeshIndexData);
   // Outside any chunk, the offset alone.
   EXPECT_EQ(describeFailure(load(KxmWriter::bare()).outcome.failure),
             "truncated at 0x00000000: str_length needs 4 bytes, 0 are left");
@@ -135,9 +182,9 @@ TEST(LoadFailure, DescriptionNamesTheInnermostChunkAndEscapesNames) {
 
 TEST(LoadFailure, AThousandDeepPathKeepsItsEnds) {
   KxmWriter w;
-  w.open(1);
-  for (int i = 0; i < 1000; ++i) w.open(104);
-  w.head(106, 12).closeAll();
+  w.open(FrameRoot);
+  for (int i = 0; i < 1000; ++i) w.open(FrameChild);
+  w.head(FrameOffset, 12).closeAll();
   const LoadFailure f = load(w).outcome.failure;
   ASSERT_EQ(f.path.size(), 1002u);
   EXPECT_EQ(describePath(f.path),
@@ -169,7 +216,7 @@ TEST(LoadFailure, FilesThatCannotBeHad) {
 }
 
 TEST(ChunkLimit, FuzzedNestingFilesFailFast) {
-  for (std::uint32_t code : {220u, 104u}) {
+  for (std::uint32_t code : {NextAnimation, FrameChild}) {
     for (int levels : {22, 26}) {  // 400 and 464 bytes with the header
       const KxmWriter w = overflowingChain(code, levels);
       const auto start = std::chrono::steady_clock::now();
@@ -186,17 +233,17 @@ TEST(ChunkLimit, FuzzedNestingFilesFailFast) {
 TEST(ChunkLimit, HoldsAtExactlyTheLimit) {
   // Measure the heads the walk reads, with padding enough to stay under the limit...
   const std::uint32_t roomy = 200000;
-  const Loaded measured = load(overflowingChain(220, 16, roomy));
+  const Loaded measured = load(overflowingChain(NextAnimation, 16, roomy));
   ASSERT_EQ(measured.result, 1);
   const std::uint64_t heads = measured.outcome.usage.chunkHeads;  // the padding's head included
-  const std::uint64_t sizeWithout = overflowingChain(220, 16, roomy).size() - 8 - roomy;
+  const std::uint64_t sizeWithout = overflowingChain(NextAnimation, 16, roomy).size() - 8 - roomy;
   // ...then pad so that the limit, 65536 plus the file's size, is exactly those heads.
   ASSERT_GT(heads, 65536 + sizeWithout + 8);
   const auto padding = static_cast<std::uint32_t>(heads - 65536 - sizeWithout - 8);
-  const Loaded atLimit = load(overflowingChain(220, 16, padding));
+  const Loaded atLimit = load(overflowingChain(NextAnimation, 16, padding));
   EXPECT_EQ(atLimit.result, 1);
   EXPECT_EQ(atLimit.outcome.usage.chunkHeads, heads);
-  const Loaded over = load(overflowingChain(220, 16, padding - 1));
+  const Loaded over = load(overflowingChain(NextAnimation, 16, padding - 1));
   EXPECT_EQ(over.result, 0);
   EXPECT_EQ(over.outcome.failure.cause, FailureCause::ChunkLimit);
   // The head that passes the limit gets no node.
@@ -209,8 +256,13 @@ TEST(ChunkLimit, HoldsAtExactlyTheLimit) {
 KxmWriter chargedMesh(std::int32_t vertices, std::int32_t indices) {
   KxmWriter w;
   w.head(3, 2000000).zeros(2000000);
-  w.open(1).open(103).chunkU32(111, 0).chunkI32(112, 0).chunkI32(113, vertices).head(115, 0);
-  w.chunkI32(114, indices).head(116, 64).zeros(64);
+  w.open(FrameRoot)
+      .open(FrameMesh)
+      .chunkU32(MeshFvfFlags, 0)
+      .chunkI32(MeshFvfSize, 0)
+      .chunkI32(MeshVertexCount, vertices)
+      .head(MeshVertexData, 0);
+  w.chunkI32(MeshIndexCount, indices).head(MeshIndexData, 64).zeros(64);
   return w.closeAll();
 }
 
@@ -236,13 +288,29 @@ TEST(MemoryLimit, ArraysThatReadTheSameBytesAgainLoad) {
   // a stride of 0 reads one vertex again and again (what it reads is in mesh_walker_test): all
   // legal, all within the limit.
   KxmWriter indices;
-  indices.open(1).open(103).chunkI32(114, 2).head(116, 0).chunkI32(117, 4).end().closeAll();
+  indices.open(FrameRoot)
+      .open(FrameMesh)
+      .chunkI32(MeshIndexCount, 2)
+      .head(MeshIndexData, 0)
+      .chunkI32(MeshPrimitiveType, 4)
+      .end()
+      .closeAll();
   KxmWriter keys;
-  keys.open(2).open(203).chunkU32(212, 1).head(213, 0).open(213).u32(5).floats({1, 2, 3});
+  keys.open(AnimationSetRoot)
+      .open(AnimationSetData)
+      .chunkU32(PositionKeyCount, 1)
+      .head(PositionData, 0)
+      .open(PositionData)
+      .u32(5)
+      .floats({1, 2, 3});
   keys.zeros(12).close().end().close().end().close();
   KxmWriter stride;
-  stride.open(1).open(103).chunkU32(111, 0x002).chunkI32(112, 0).chunkI32(113, 50);
-  stride.open(115).floats({1, 2, 3}).close().end().closeAll();
+  stride.open(FrameRoot)
+      .open(FrameMesh)
+      .chunkU32(MeshFvfFlags, 0x002)
+      .chunkI32(MeshFvfSize, 0)
+      .chunkI32(MeshVertexCount, 50);
+  stride.open(MeshVertexData).floats({1, 2, 3}).close().end().closeAll();
   for (const KxmWriter* w : {&indices, &keys, &stride}) {
     Walk walk(*w);
     EXPECT_EQ(walk.result, 1) << describeFailure(walk.failure());

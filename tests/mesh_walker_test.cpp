@@ -8,6 +8,9 @@
 #include "tests/support/walk.h"
 
 namespace kxm::test {
+
+using namespace kxm::chunk;  // the codes our files are written with, by name
+
 namespace {
 
 // The nodes below the one mesh's node.
@@ -37,23 +40,39 @@ TEST(MeshWalker, ValueLabelsOfEveryChunk) {
     std::uint32_t code, bits;
     const char* label;
   } cases[] = {
-      {112, i, "Mesh FVF Size: -7"}, {113, i, "Mesh Vertex Count: -7"},
-      {114, i, "Mesh Index Count: -7"}, {117, i, "Mesh Primitive Type: -7"},
-      {118, i, "Mesh Draw Vertex Count: -7"}, {119, i, "Mesh Draw Primitive Count: -7"},
-      {121, i, "Mesh Bone Count: -7"}, {123, b, "Use Multiple Materials: 249"},
-      {124, i, "Multiple Material Count: -7"}, {125, b, "Mesh Uses Material: 249"},
-      {127, i, "Mesh Texture Count: -7"}, {129, b, "Mesh Wireframe: 249"},
-      {130, b, "Mesh Light: 249"}, {131, b, "Mesh Cull: 249"}, {132, b, "Mesh Fog: 249"},
-      {133, b, "Mesh Ambient: 249"}, {134, b, "Mesh Transparency: 249"},
-      {135, b, "Mesh Ghost: 249"}, {136, i, "Mesh Ghost Mode: -7"},
-      {137, b, "Mesh Linked - skip: 249"}, {138, i, "Mesh Sub Frames - skip: -7"},
-      {140, b, "Mesh Visible: 249"}, {155, f, "Mesh Arbitrary Value: -2.500000"},
-      {156, b, "Mesh Z Bias Flag: 249"}, {157, f, "Mesh Z Bias Slope: -2.500000"},
-      {158, f, "Mesh Z Bias Depth: -2.500000"}, {159, b, "Mesh Z Read: 249"},
-      {160, b, "Mesh Z Write: 249"}, {166, f, "Mesh Alpha Test Value: -2.500000"},
+      {MeshFvfSize, i, "Mesh FVF Size: -7"},
+      {MeshVertexCount, i, "Mesh Vertex Count: -7"},
+      {MeshIndexCount, i, "Mesh Index Count: -7"},
+      {MeshPrimitiveType, i, "Mesh Primitive Type: -7"},
+      {MeshDrawVertexCount, i, "Mesh Draw Vertex Count: -7"},
+      {MeshDrawPrimitiveCount, i, "Mesh Draw Primitive Count: -7"},
+      {MeshBoneCount, i, "Mesh Bone Count: -7"},
+      {UseMultipleMaterials, b, "Use Multiple Materials: 249"},
+      {MultipleMaterialCount, i, "Multiple Material Count: -7"},
+      {MeshUsesMaterial, b, "Mesh Uses Material: 249"},
+      {MeshTextureCount, i, "Mesh Texture Count: -7"},
+      {MeshWireframe, b, "Mesh Wireframe: 249"},
+      {MeshLight, b, "Mesh Light: 249"},
+      {MeshCull, b, "Mesh Cull: 249"},
+      {MeshFog, b, "Mesh Fog: 249"},
+      {MeshAmbient, b, "Mesh Ambient: 249"},
+      {MeshTransparency, b, "Mesh Transparency: 249"},
+      {MeshGhost, b, "Mesh Ghost: 249"},
+      {MeshGhostMode, i, "Mesh Ghost Mode: -7"},
+      {MeshLinkedSkip, b, "Mesh Linked - skip: 249"},
+      {MeshSubFramesSkip, i, "Mesh Sub Frames - skip: -7"},
+      {MeshVisible, b, "Mesh Visible: 249"},
+      {MeshArbitraryValue, f, "Mesh Arbitrary Value: -2.500000"},
+      {MeshZBiasFlag, b, "Mesh Z Bias Flag: 249"},
+      {MeshZBiasSlope, f, "Mesh Z Bias Slope: -2.500000"},
+      {MeshZBiasDepth, f, "Mesh Z Bias Depth: -2.500000"},
+      {MeshZRead, b, "Mesh Z Read: 249"},
+      {MeshZWrite, b, "Mesh Z Write: 249"},
+      {MeshAlphaTestValue, f, "Mesh Alpha Test Value: -2.500000"},
       // The flags in hex and the letters of their components.
-      {111, 0x152, "Mesh FVF Flags: 00000152 (PNC1)"}, {111, 0, "Mesh FVF Flags: 00000000 ()"},
-      {111, 0xFFFFFFFF, "Mesh FVF Flags: FFFFFFFF (NC)"},
+      {MeshFvfFlags, 0x152, "Mesh FVF Flags: 00000152 (PNC1)"},
+      {MeshFvfFlags, 0, "Mesh FVF Flags: 00000000 ()"},
+      {MeshFvfFlags, 0xFFFFFFFF, "Mesh FVF Flags: FFFFFFFF (NC)"},
       {111, 0x00090212, "Mesh FVF Flags: 00090212 (PN)"},
       // Floats print alike on every platform.
       {155, 0x7FC00000u, "Mesh Arbitrary Value: nan"},
@@ -77,7 +96,10 @@ TEST(MeshWalker, ValueLabelsOfEveryChunk) {
 TEST(MeshWalker, StoredValuesReachTheMeshWhateverIsShown) {
   for (DisplayOptions shown : {options(false, false), options(true, true)}) {
     Walk walk(meshFile([](KxmWriter& w) {
-                w.chunkI32(117, 4).chunkI32(118, 30).chunkI32(119, 10).end();
+                w.chunkI32(MeshPrimitiveType, 4)
+                    .chunkI32(MeshDrawVertexCount, 30)
+                    .chunkI32(MeshDrawPrimitiveCount, 10)
+                    .end();
               }),
               shown);
     EXPECT_EQ(walk.mesh(0).primitiveType, 4);
@@ -90,8 +112,8 @@ TEST(MeshWalker, SevenValueChunksContinueRightAfterTheirValue) {
   // "Mesh FVF Size" says 8 bytes but its value is 4: the next head is read from the byte after
   // the value, inside the chunk.
   Walk walk(meshFile([](KxmWriter& w) {
-    w.head(112, 8).i32(36).u32(113).u32(4).i32(7);
-    w.head(121, 8).i32(2).zeros(4).end();  // and one that does go to its end
+    w.head(MeshFvfSize, 8).i32(36).u32(MeshVertexCount).u32(4).i32(7);
+    w.head(MeshBoneCount, 8).i32(2).zeros(4).end();  // and one that does go to its end
   }));
   ASSERT_EQ(walk.result, 1);
   EXPECT_EQ(meshNodes(walk),
@@ -101,7 +123,10 @@ TEST(MeshWalker, SevenValueChunksContinueRightAfterTheirValue) {
 TEST(MeshWalker, VerticesAreConvertedAtTheirComponentOffsets) {
   // Flags 0x112: position, normal, one two-float set; 32 bytes apart.
   Walk walk(meshFile([](KxmWriter& w) {
-    w.chunkU32(111, 0x112).chunkI32(112, 32).chunkI32(113, 2).open(115);
+    w.chunkU32(MeshFvfFlags, 0x112)
+        .chunkI32(MeshFvfSize, 32)
+        .chunkI32(MeshVertexCount, 2)
+        .open(MeshVertexData);
     w.floats({1, 2, 3}).floats({0, 0, 1}).floats({0.25f, 0.75f});
     w.floats({-4, -5, -6}).floats({0, 1, 0}).floats({1, 0});
     w.close().end();
@@ -121,8 +146,12 @@ TEST(MeshWalker, VerticesAreConvertedAtTheirComponentOffsets) {
 
 TEST(MeshWalker, VertexDataNeedsItsCountFirst) {
   Walk walk(meshFile([](KxmWriter& w) {
-    w.chunkU32(111, 0x002).chunkI32(112, 12).open(115).floats({1, 2, 3}).close();
-    w.chunkI32(113, 1).end();
+    w.chunkU32(MeshFvfFlags, 0x002)
+        .chunkI32(MeshFvfSize, 12)
+        .open(MeshVertexData)
+        .floats({1, 2, 3})
+        .close();
+    w.chunkI32(MeshVertexCount, 1).end();
   }));
   EXPECT_EQ(walk.result, 1);
   EXPECT_EQ(walk.mesh(0).vertices.count(), 0);
@@ -130,14 +159,24 @@ TEST(MeshWalker, VertexDataNeedsItsCountFirst) {
 
 TEST(MeshWalker, VertexStrideCanBeZeroOrNegativeInsideTheImage) {
   Walk zero(meshFile([](KxmWriter& w) {
-    w.chunkU32(111, 0x002).chunkI32(112, 0).chunkI32(113, 3).open(115).floats({7, 8, 9}).close();
+    w.chunkU32(MeshFvfFlags, 0x002)
+        .chunkI32(MeshFvfSize, 0)
+        .chunkI32(MeshVertexCount, 3)
+        .open(MeshVertexData)
+        .floats({7, 8, 9})
+        .close();
   }));
   ASSERT_EQ(zero.result, 1);
   EXPECT_EQ(zero.mesh(0).vertices[2].position[0], 7.0f);
 
   // A stride of -12 walks back over the count's value and the data chunk's head.
   Walk back(meshFile([](KxmWriter& w) {
-    w.chunkU32(111, 0x002).chunkI32(112, -12).chunkI32(113, 2).open(115).floats({1, 2, 3}).close();
+    w.chunkU32(MeshFvfFlags, 0x002)
+        .chunkI32(MeshFvfSize, -12)
+        .chunkI32(MeshVertexCount, 2)
+        .open(MeshVertexData)
+        .floats({1, 2, 3})
+        .close();
   }));
   ASSERT_EQ(back.result, 1);
   EXPECT_EQ(back.mesh(0).vertices[0].position[0], 1.0f);
@@ -147,7 +186,7 @@ TEST(MeshWalker, VertexStrideCanBeZeroOrNegativeInsideTheImage) {
 
 TEST(MeshWalker, IndicesWidenTo32Bits) {
   Walk walk(meshFile([](KxmWriter& w) {
-    w.chunkI32(114, 3).open(116).u16(0).u16(0xFFFF).u16(0x1234).close().end();
+    w.chunkI32(MeshIndexCount, 3).open(MeshIndexData).u16(0).u16(0xFFFF).u16(0x1234).close().end();
   }));
   ASSERT_EQ(walk.result, 1);
   const Mesh& mesh = walk.mesh(0);
@@ -158,7 +197,9 @@ TEST(MeshWalker, IndicesWidenTo32Bits) {
 
 TEST(MeshWalker, MaterialIsReadWholeOrNotAtAll) {
   Walk whole(meshFile([](KxmWriter& w) {
-    w.open(126).floats({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}).close();
+    w.open(MeshMaterial)
+        .floats({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17})
+        .close();
   }));
   ASSERT_EQ(whole.result, 1);
   EXPECT_EQ(whole.mesh(0).material.diffuse[0], 1.0f);
@@ -166,7 +207,7 @@ TEST(MeshWalker, MaterialIsReadWholeOrNotAtAll) {
   EXPECT_EQ(whole.mesh(0).material.power, 17.0f);
 
   KxmWriter cut;
-  cut.head(1, 100).head(103, 90).head(126, 68).zeros(60);
+  cut.head(FrameRoot, 100).head(FrameMesh, 90).head(MeshMaterial, layout::kMaterial.size).zeros(60);
   Walk failed(cut);
   EXPECT_EQ(failed.result, 0);
   EXPECT_EQ(failed.mesh(0).material.diffuse[0], 1.0f);
@@ -175,8 +216,8 @@ TEST(MeshWalker, MaterialIsReadWholeOrNotAtAll) {
 
 TEST(MeshWalker, EachMeshHasItsOwnWalkState) {
   Walk walk(rootFrame([](KxmWriter& w) {
-    w.open(103).positions({1, 1, 1}).end().close();
-    w.open(103).open(115).floats({2, 2, 2}).close().end().close();
+    w.open(FrameMesh).positions({1, 1, 1}).end().close();
+    w.open(FrameMesh).open(MeshVertexData).floats({2, 2, 2}).close().end().close();
   }));
   ASSERT_EQ(walk.result, 1);
   ASSERT_EQ(walk.frame(0).meshes.count(), 2u);
@@ -186,8 +227,16 @@ TEST(MeshWalker, EachMeshHasItsOwnWalkState) {
 
 TEST(MeshWalker, UnhandledCodesAreNamedAndSkipped) {
   Walk walk(meshFile([](KxmWriter& w) {
-    w.open(200).zeros(4).close().open(120).zeros(9).close().open(154).str("fx").close();
-    w.open(141).str("t").close().open(161).close().end();
+    w.open(200)
+        .zeros(4)
+        .close()
+        .open(MeshVertexDeclaration)
+        .zeros(9)
+        .close()
+        .open(MeshFxEffectName)
+        .str("fx")
+        .close();
+    w.open(TextureName).str("t").close().open(MultiMaterialName).close().end();
   }));
   EXPECT_EQ(walk.result, 1);
   EXPECT_EQ(meshNodes(walk),
@@ -197,7 +246,7 @@ TEST(MeshWalker, UnhandledCodesAreNamedAndSkipped) {
 
 TEST(MeshWalker, ValueReadPastTheImageKeepsTheBareName) {
   KxmWriter file;
-  file.head(1, 50).head(103, 40).head(131, 1);
+  file.head(FrameRoot, 50).head(FrameMesh, 40).head(MeshCull, 1);
   const Loaded loaded = load(file);
   EXPECT_EQ(loaded.result, 0);
   EXPECT_NE(loaded.dump.find("    Frame MESH\n      Mesh Cull\nAnimationSets"), std::string::npos);

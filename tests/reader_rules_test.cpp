@@ -8,6 +8,9 @@
 #include "tests/support/walk.h"
 
 namespace kxm::test {
+
+using namespace kxm::chunk;  // the codes our files are written with, by name
+
 namespace {
 
 constexpr const char* kFourRoots = "FileHeader\nFrames\nAnimationSets\nCustomData\n";
@@ -57,12 +60,12 @@ TEST(ReadString, Rules) {
     std::uint32_t offsetAfter;
     const char* name;
   } cases[] = {
-      {"short string, no terminator written", KxmWriter::bare().str("abc").u8('x').bytes(), 0,
-       true, 7, "abc"},
+      {"short string, no terminator written", KxmWriter::bare().str("abc").u8('x').bytes(), 0, true,
+       7, "abc"},
       {"128 bytes are skipped", KxmWriter::bare().str(std::string(128, 'a')).u32(42).bytes(), 0,
        true, 132, ""},
-      {"running past the image, length consumed", KxmWriter::bare().u32(10).raw("abc").bytes(),
-       0, false, 4, ""},
+      {"running past the image, length consumed", KxmWriter::bare().u32(10).raw("abc").bytes(), 0,
+       false, 4, ""},
       {"a huge skip saturates", KxmWriter::bare().u32(0).u32(0xFFFFFFFCu).bytes(), 4, true,
        0xFFFFFFFFu, ""},
   };
@@ -99,7 +102,9 @@ TEST(Header, FileIdRules) {
   EXPECT_EQ(nine.result, 1);
   EXPECT_EQ(nine.under(nine.tree.fileHeaderRoot).rfind("str_length: 9\n", 0), 0u);
   // 127 bytes pass the length test; only the first nine are compared.
-  const std::pair<std::string, int> ids[] = {{"MAGICKXMX", 0}, {"MAGICKX", 0}, {"magickxm", 0},
+  const std::pair<std::string, int> ids[] = {{"MAGICKXMX", 0},
+                                             {"MAGICKX", 0},
+                                             {"magickxm", 0},
                                              {"MAGICKXM\0"s + std::string(118, 'z'), 1},
                                              {"MAGICKXM\0"s + std::string(119, 'z'), 0}};
   for (const auto& [id, result] : ids)
@@ -110,7 +115,7 @@ TEST(TopLevel, ChunkLengthsThatWouldWrapNeverMoveTheCursorBack) {
   // A chunk claiming nearly 4 GiB inside a frame: its end is held at the top of the range, the
   // frame ends there, and nothing after it is read again.
   KxmWriter w;
-  w.open(1).head(500, 0xFFFFFFF0u).zeros(16).close();
+  w.open(FrameRoot).head(500, 0xFFFFFFF0u).zeros(16).close();
   Walk walk(w);
   EXPECT_EQ(walk.result, 1);
   EXPECT_EQ(walk.frames(), "Frame ROOT\n  UNKNOWN\n");
@@ -124,17 +129,16 @@ TEST(TopLevel, ChunkLengthsThatWouldWrapNeverMoveTheCursorBack) {
 class LoadFromFile : public ::testing::Test {
  protected:
   // One folder per test: CTest runs the tests of this fixture side by side.
-  std::filesystem::path dir =
-      std::filesystem::temp_directory_path() /
-      (std::string("kxm-reader-test-") +
-       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                              (std::string("kxm-reader-test-") +
+                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
   void SetUp() override { std::filesystem::create_directories(dir); }
   void TearDown() override { std::filesystem::remove_all(dir); }
 };
 
 TEST_F(LoadFromFile, ReadsTheFileWhole) {
   KxmWriter w;
-  w.open(406).zeros(3).close();
+  w.open(CustomData).zeros(3).close();
   ASSERT_TRUE(w.save((dir / "a.kxm").string()));
   const Loaded loaded = loadPath((dir / "a.kxm").string());
   EXPECT_EQ(loaded.result, 1);

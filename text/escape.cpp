@@ -30,6 +30,37 @@ std::string quotedLabel(std::string_view label) {
   return out + "\"";
 }
 
+std::string latin1ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out += c;
+    } else {
+      out += static_cast<char>(0xC0 | (byte >> 6));
+      out += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  return out;
+}
+
+void appendJsonString(std::string& out, std::string_view bytes) {
+  static const char kHex[] = "0123456789abcdef";
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '"' || byte == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte >= 0x20 && byte <= 0x7E) {
+      out += c;
+    } else {
+      const char escaped[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
+      out.append(escaped, sizeof escaped);
+    }
+  }
+}
+
 bool isValidUtf8(std::string_view bytes) {
   std::size_t i = 0;
   while (i < bytes.size()) {

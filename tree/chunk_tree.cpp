@@ -3,6 +3,8 @@
 #include <limits>
 #include <vector>
 
+#include "reader/chunk_sink.h"
+
 namespace kxm {
 
 bool ChunkTree::Attach(TreeControl* control) {
@@ -10,9 +12,9 @@ bool ChunkTree::Attach(TreeControl* control) {
   keepsSources_ = control != nullptr && control->keepsSources();
   source_ = {};
   NodeHandle* roots[] = {&fileHeaderRoot, &framesRoot, &animationSetsRoot, &customDataRoot};
-  const char* names[] = {"FileHeader", "Frames", "AnimationSets", "CustomData"};
-  for (int i = 0; i < 4; ++i) {
-    *roots[i] = treeControl != nullptr ? treeControl->insertItem(0, names[i], -1) : 0;
+  for (const SinkRoot root : kSinkRoots) {
+    *roots[static_cast<int>(root)] =
+        treeControl != nullptr ? treeControl->insertItem(0, rootName(root), -1) : 0;
   }
   return true;
 }

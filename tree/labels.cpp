@@ -1,7 +1,7 @@
 #include "tree/labels.h"
 
-#include "reader/chunk_catalogue.h"
-#include "reader/vertex_format.h"
+#include "format/chunk_catalogue.h"
+#include "format/vertex_format.h"
 
 #include <charconv>
 #include <cmath>
@@ -98,8 +98,8 @@ void headerLabel(Label& label, const char* field, const ChunkValue& value) {
 
 void topLevelLabel(Label& label, SinkRoot root, const ChunkHead& head) {
   switch (root) {
-    case SinkRoot::Frames: label.add(topLevelNameOf(1)); break;
-    case SinkRoot::AnimationSets: label.add(topLevelNameOf(2)); break;
+    case SinkRoot::Frames: label.add(topLevelNameOf(chunk::FrameRoot)); break;
+    case SinkRoot::AnimationSets: label.add(topLevelNameOf(chunk::AnimationSetRoot)); break;
     case SinkRoot::CustomData:
       label.add("chunk_length: ").addInt(static_cast<std::int32_t>(head.length));
       break;

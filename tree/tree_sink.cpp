@@ -9,7 +9,7 @@ void TreeSink::headerField(std::uint32_t offset, const char* field, const ChunkV
   tree_.InsertNode(label.c_str(), tree_.fileHeaderRoot, -1);
 }
 
-SinkNode TreeSink::topLevelChunk(SinkRoot root, const ChunkHead& head) {
+SinkNode TreeSink::topLevelChunk(SinkRoot root, const ChunkHead& head, const RecordStart&) {
   source(head);
   Label label;
   topLevelLabel(label, root, head);
@@ -20,7 +20,8 @@ SinkNode TreeSink::topLevelChunk(SinkRoot root, const ChunkHead& head) {
   return tree_.InsertNode(label.c_str(), parent, -1);
 }
 
-SinkNode TreeSink::chunk(SinkNode parent, const ChunkHead& head, const ChunkValue& value) {
+SinkNode TreeSink::chunk(SinkNode parent, const ChunkHead& head, const ChunkValue& value,
+                         const RecordStart&) {
   source(head);
   Label label;
   chunkLabel(label, options_, head, value);

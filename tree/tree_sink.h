@@ -18,8 +18,9 @@ class TreeSink final : public ChunkSink {
   TreeSink(ChunkTree& tree, const DisplayOptions& options) : tree_(tree), options_(options) {}
 
   void headerField(std::uint32_t offset, const char* field, const ChunkValue& value) override;
-  SinkNode topLevelChunk(SinkRoot root, const ChunkHead& head) override;
-  SinkNode chunk(SinkNode parent, const ChunkHead& head, const ChunkValue& value) override;
+  SinkNode topLevelChunk(SinkRoot root, const ChunkHead& head, const RecordStart&) override;
+  SinkNode chunk(SinkNode parent, const ChunkHead& head, const ChunkValue& value,
+                 const RecordStart&) override;
   void end(SinkNode parent, const ChunkHead& head, EndKind kind, const char* objectName) override;
   void frameNamed(SinkNode frameNode, std::uint32_t holder, bool topLevel,
                   const char* frameName) override;

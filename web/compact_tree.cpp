@@ -25,14 +25,6 @@ std::uint32_t LabelStream::append(std::string_view label) {
   return start;
 }
 
-// -1 for a row that starts no record.
-std::int32_t Records::indexOf(SinkNode node) const {
-  const auto row = static_cast<std::uint32_t>(node - 1);
-  const auto at = std::lower_bound(starts.begin(), starts.end(), row,
-                                   [](const Record& r, std::uint32_t x) { return r.row < x; });
-  return at != starts.end() && at->row == row ? at->index : -1;
-}
-
 // A chunk that runs past its parent is walked again, so one chunk may start a record more than
 // once: the first, the one walked whole, stays first.
 void Records::finish() {
@@ -47,9 +39,7 @@ const Record* Records::atOffset(std::uint32_t offset) const {
 }
 
 CompactSink::CompactSink(const DisplayOptions& options) : options_(options) {
-  for (const char* root : {"FileHeader", "Frames", "AnimationSets", "CustomData"}) {
-    add(0, Root, 0, root);
-  }
+  for (const SinkRoot root : kSinkRoots) add(0, Root, 0, rootName(root));
 }
 
 void CompactSink::headerField(std::uint32_t offset, const char* field, const ChunkValue& value) {
@@ -62,48 +52,21 @@ void CompactSink::headerField(std::uint32_t offset, const char* field, const Chu
   add(1, HeaderField, offset, label.view());
 }
 
-SinkNode CompactSink::topLevelChunk(SinkRoot root, const ChunkHead& head) {
+SinkNode CompactSink::topLevelChunk(SinkRoot root, const ChunkHead& head,
+                                    const RecordStart& record) {
   Label label;
   topLevelLabel(label, root, head);
   const SinkNode node = add(static_cast<SinkNode>(root) + 1, Chunk, head.offset, label.view());
-  if (root == SinkRoot::Frames) addFrame(node, head.offset);
-  if (root == SinkRoot::AnimationSets) {
-    startRecord(node, head.offset, Record::Set,
-                static_cast<std::int32_t>(records.setAnimations.size()));
-    records.setAnimations.push_back(0);
-  }
+  startRecord(node, head.offset, record);
   return node;
 }
 
-SinkNode CompactSink::chunk(SinkNode parent, const ChunkHead& head, const ChunkValue& value) {
+SinkNode CompactSink::chunk(SinkNode parent, const ChunkHead& head, const ChunkValue& value,
+                            const RecordStart& record) {
   Label label;
   chunkLabel(label, options_, head, value);
   const SinkNode node = add(parent, Chunk, head.offset, label.view());
-  // Which record of the model the chunk starts, as the walkers add them: a frame where a
-  // frame or the Frames root holds it, a mesh in a frame, an animation in a set or after
-  // another animation.
-  const Record::Kind holder =
-      parent == static_cast<SinkNode>(SinkRoot::Frames) + 1 ? Record::Frame : recordOf(parent);
-  if ((head.code == kChildFrame || head.code == kSiblingFrame) && holder == Record::Frame) {
-    addFrame(node, head.offset);
-  } else if (head.code == kFrameMesh && holder == Record::Frame) {
-    // The Frames root holds frames as a frame does, but starts no record: none of its meshes.
-    const std::int32_t frame = records.indexOf(parent);
-    if (frame < 0) return node;
-    const std::int32_t mesh = records.frameMeshes[static_cast<std::size_t>(frame)]++;
-    startRecord(node, head.offset, Record::Mesh, static_cast<std::int32_t>(records.meshes.size()));
-    records.meshes.push_back({frame, mesh});
-  } else if ((head.code == kFirstAnimation && holder == Record::Set) ||
-             (head.code == kNextAnimation && holder == Record::Animation)) {
-    const std::int32_t held = records.indexOf(parent);
-    if (held < 0) return node;
-    const std::int32_t set =
-        holder == Record::Set ? held : records.animations[static_cast<std::size_t>(held)].first;
-    const std::int32_t animation = records.setAnimations[static_cast<std::size_t>(set)]++;
-    startRecord(node, head.offset, Record::Animation,
-                static_cast<std::int32_t>(records.animations.size()));
-    records.animations.push_back({set, animation});
-  }
+  startRecord(node, head.offset, record);
   return node;
 }
 
@@ -127,23 +90,27 @@ void CompactSink::frameNamed(SinkNode frameNode, std::uint32_t holder, bool topL
   a.block.labelLength[a.index] = static_cast<std::uint32_t>(label.view().size());
 }
 
-Record::Kind CompactSink::recordOf(SinkNode node) const {
-  if (node == 0 || node > rows_) return Record::None;
-  const At a = at(node);
-  return a.block.record[a.index];
-}
-
-void CompactSink::startRecord(SinkNode node, std::uint32_t offset, Record::Kind kind,
-                              std::int32_t index) {
-  const At a = at(node);
-  a.block.record[a.index] = kind;
-  records.add(static_cast<std::uint32_t>(node - 1), offset, kind, index);
-}
-
-void CompactSink::addFrame(SinkNode node, std::uint32_t offset) {
-  startRecord(node, offset, Record::Frame, static_cast<std::int32_t>(frameRows.size()));
-  frameRows.push_back(static_cast<std::uint32_t>(node - 1));
-  records.frameMeshes.push_back(0);
+void CompactSink::startRecord(SinkNode node, std::uint32_t offset, const RecordStart& record) {
+  const auto row = static_cast<std::uint32_t>(node - 1);
+  const auto owner = static_cast<std::int32_t>(record.owner);
+  const auto index = static_cast<std::int32_t>(record.index);
+  switch (record.kind) {
+    case RecordStart::Kind::None: break;
+    case RecordStart::Kind::Frame:
+      records.add(row, offset, Record::Frame, index);
+      frameRows.push_back(row);
+      break;
+    case RecordStart::Kind::Mesh:
+      records.add(row, offset, Record::Mesh, static_cast<std::int32_t>(records.meshes.size()));
+      records.meshes.push_back({owner, index});
+      break;
+    case RecordStart::Kind::AnimationSet: records.add(row, offset, Record::Set, index); break;
+    case RecordStart::Kind::Animation:
+      records.add(row, offset, Record::Animation,
+                  static_cast<std::int32_t>(records.animations.size()));
+      records.animations.push_back({owner, index});
+      break;
+  }
 }
 
 SinkNode CompactSink::add(SinkNode parentNode, RowKind rowKind, std::uint32_t offset,
@@ -159,7 +126,6 @@ SinkNode CompactSink::add(SinkNode parentNode, RowKind rowKind, std::uint32_t of
   b.labelStart[index] = labelStart;
   b.labelLength[index] = static_cast<std::uint32_t>(label.size());
   b.kind[index] = rowKind;
-  b.record[index] = Record::None;
   return ++rows_;
 }
 

@@ -37,9 +37,9 @@ class LabelStream {
   std::uint64_t size_ = 0;
 };
 
-// The model record a chunk starts, so that a data chunk's values can be taken from the model
-// the walk filled: frames, meshes (frame, mesh of the frame), animation sets and animations
-// (set, animation of the set), counted as the walkers add them.
+// The model record a chunk starts, as the reader told it, so that a data chunk's values can be
+// taken from the model the walk filled: frames, meshes (an entry of `meshes`), animation sets
+// and animations (an entry of `animations`).
 struct Record {
   enum Kind : std::uint8_t { None, Frame, Mesh, Set, Animation };
   std::uint32_t row = 0, offset = 0;
@@ -49,14 +49,12 @@ struct Record {
 
 struct Records {
   std::vector<Record> starts;  // the rows that start a record, in row order
-  std::vector<std::int32_t> frameMeshes;    // meshes so far, per frame
-  std::vector<std::int32_t> setAnimations;  // animations so far, per set
+  // (frame, mesh of the frame) and (set, animation of the set), in the order told.
   std::vector<std::pair<std::int32_t, std::int32_t>> meshes, animations;
 
   void add(std::uint32_t row, std::uint32_t offset, Record::Kind kind, std::int32_t index) {
     starts.push_back({row, offset, kind, index});
   }
-  std::int32_t indexOf(SinkNode node) const;
   // Once the load is done: the records by the offset of the chunk that starts them.
   void finish();
   const Record* atOffset(std::uint32_t offset) const;
@@ -71,7 +69,6 @@ struct RowBlock {
   std::uint32_t labelStart[kRows];
   std::uint32_t labelLength[kRows];
   std::uint8_t kind[kRows];
-  Record::Kind record[kRows];  // the record the row starts, while the load runs
 };
 
 class CompactSink final : public ChunkSink {
@@ -79,8 +76,9 @@ class CompactSink final : public ChunkSink {
   explicit CompactSink(const DisplayOptions& options);
 
   void headerField(std::uint32_t offset, const char* field, const ChunkValue& value) override;
-  SinkNode topLevelChunk(SinkRoot root, const ChunkHead& head) override;
-  SinkNode chunk(SinkNode parent, const ChunkHead& head, const ChunkValue& value) override;
+  SinkNode topLevelChunk(SinkRoot root, const ChunkHead& head, const RecordStart& record) override;
+  SinkNode chunk(SinkNode parent, const ChunkHead& head, const ChunkValue& value,
+                 const RecordStart& record) override;
   void end(SinkNode parent, const ChunkHead& head, EndKind endKind,
            const char* objectName) override;
   void frameNamed(SinkNode frameNode, std::uint32_t holder, bool topLevel,
@@ -100,9 +98,6 @@ class CompactSink final : public ChunkSink {
   Records records;
 
  private:
-  static constexpr std::uint32_t kFrameMesh = 103, kChildFrame = 104, kSiblingFrame = 105,
-                                 kFirstAnimation = 203, kNextAnimation = 220;
-
   // A told row's place in its block.
   struct At {
     RowBlock& block;
@@ -112,11 +107,8 @@ class CompactSink final : public ChunkSink {
     const auto row = static_cast<std::uint32_t>(node - 1);
     return {*blocks_[row / RowBlock::kRows], row % RowBlock::kRows};
   }
-  Record::Kind recordOf(SinkNode node) const;
-  void startRecord(SinkNode node, std::uint32_t offset, Record::Kind kind, std::int32_t index);
-  void addFrame(SinkNode node, std::uint32_t offset);
-  SinkNode add(SinkNode parentNode, RowKind rowKind, std::uint32_t offset,
-               std::string_view label);
+  void startRecord(SinkNode node, std::uint32_t offset, const RecordStart& record);
+  SinkNode add(SinkNode parentNode, RowKind rowKind, std::uint32_t offset, std::string_view label);
 
   DisplayOptions options_;
   std::vector<std::unique_ptr<RowBlock>> blocks_;

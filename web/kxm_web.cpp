@@ -21,7 +21,7 @@
 
 #include "model/model.h"
 #include "reader/findings.h"
-#include "reader/little_endian.h"
+#include "format/little_endian.h"
 #include "reader/load.h"
 #include "tree/labels.h"
 #include "web/compact_tree.h"

@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "export/model_export.h"
-#include "reader/chunk_catalogue.h"
-#include "reader/issue_codes.h"
-#include "reader/vertex_format.h"
+#include "format/chunk_catalogue.h"
+#include "format/issue_codes.h"
+#include "format/vertex_format.h"
 #include "textures/folder_images.h"
 
 #ifndef KXM_VERSION
@@ -24,13 +24,11 @@ namespace {
 // asset.generator as kxm export writes it: the page's GLB is kxm export's, byte for byte.
 constexpr const char* kGenerator = "kxm " KXM_VERSION;
 
+// As every front end writes a chunk of a path (reader/load_failure.h).
 nlohmann::ordered_json chunkJson(const ChunkRef& ref) {
-  nlohmann::ordered_json out;
-  out["offset"] = ref.offset;
-  out["code"] = ref.code;
-  out["name"] = bytesAsText(ref.name);
-  if (ref.hasObjectName) out["objectName"] = bytesAsText(ref.objectName);
-  return out;
+  std::string text;
+  appendJson(text, ref);
+  return nlohmann::ordered_json::parse(text);
 }
 
 nlohmann::ordered_json pathJson(const std::vector<ChunkRef>& path) {
@@ -41,30 +39,10 @@ nlohmann::ordered_json pathJson(const std::vector<ChunkRef>& path) {
 
 }  // namespace
 
-// (gltf::nameToUtf8 does the same for names, which it holds to a name's 127 bytes.)
-std::string bytesAsText(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      out += c;
-    } else {
-      out += static_cast<char>(0xC0 | (byte >> 6));
-      out += static_cast<char>(0x80 | (byte & 0x3F));
-    }
-  }
-  return out;
-}
-
 nlohmann::ordered_json failureJson(const LoadFailure& failure) {
-  nlohmann::ordered_json out;
-  out["cause"] = std::string(causeName(failure.cause));
-  out["offset"] = failure.hasOffset ? nlohmann::ordered_json(failure.offset) : nullptr;
-  out["message"] = bytesAsText(failure.message);
-  out["chunk"] = failure.chunk() ? chunkJson(*failure.chunk()) : nlohmann::ordered_json(nullptr);
-  out["path"] = pathJson(failure.path);
-  return out;
+  std::string text;
+  appendJson(text, failure);
+  return nlohmann::ordered_json::parse(text);
 }
 
 nlohmann::ordered_json findingsJson(const IssueList& issues) {

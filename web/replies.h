@@ -14,14 +14,15 @@
 #include "reader/findings.h"
 #include "reader/load.h"
 #include "reader/load_failure.h"
+#include "text/escape.h"
 #include "web/compact_tree.h"
 
 namespace kxm::web {
 
 // Bytes as JSON text: each byte the code point of its value, as kxm dump --json gives names.
-std::string bytesAsText(std::string_view bytes);
+inline std::string bytesAsText(std::string_view bytes) { return latin1ToUtf8(bytes); }
 
-// As kxm dump --json writes a failure.
+// As kxm dump --json writes a failure (reader/load_failure.h), for the worker's JSON.
 nlohmann::ordered_json failureJson(const LoadFailure& failure);
 
 // kxm check's findings, once the list is finished: the counts and the messages listed.

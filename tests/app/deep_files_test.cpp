@@ -14,6 +14,9 @@
 #include "tests/support/sample_model.h"
 
 namespace kxm::test {
+
+using namespace kxm::chunk;  // the codes our files are written with, by name
+
 namespace {
 
 constexpr int kDeep = 1000000;
@@ -62,16 +65,16 @@ class DeepFiles : public ::testing::Test {
 
 TEST_F(DeepFiles, ChildChainAMillionDeepFailsAtTheControlsDepth) {
   KxmWriter w;
-  w.open(1);
-  for (int i = 1; i < kDeep; ++i) w.open(104);
+  w.open(FrameRoot);
+  for (int i = 1; i < kDeep; ++i) w.open(FrameChild);
   for (int i = 0; i < kDeep; ++i) w.end().close();
   loadThenReplace(w, "Error reading: ", 1024);
 }
 
 TEST_F(DeepFiles, AnimationChainAMillionDeepFailsAtTheControlsDepth) {
   KxmWriter w;
-  w.open(2).open(203);
-  for (int i = 1; i < kDeep; ++i) w.open(220);
+  w.open(AnimationSetRoot).open(AnimationSetData);
+  for (int i = 1; i < kDeep; ++i) w.open(NextAnimation);
   for (int i = 0; i < kDeep; ++i) w.end().close();
   w.close();
   loadThenReplace(w, "Error reading: ", 1024);
@@ -82,8 +85,8 @@ TEST_F(DeepFiles, SiblingChainShowsFlat) {
   // message costs time in proportion to the items already there, so this one stays at 10,000.
   constexpr int kSiblings = 10000;
   KxmWriter w;
-  w.open(1);
-  for (int i = 1; i < kSiblings; ++i) w.open(105);
+  w.open(FrameRoot);
+  for (int i = 1; i < kSiblings; ++i) w.open(FrameSibling);
   for (int i = 0; i < kSiblings; ++i) w.end().close();
   loadThenReplace(w, "Ready.", 3);
 }

@@ -15,6 +15,9 @@
 #include "tests/support/sample_model.h"
 
 namespace kxm::test {
+
+using namespace kxm::chunk;  // the codes our files are written with, by name
+
 namespace {
 
 constexpr const char* kFourRoots = "FileHeader\nFrames\nAnimationSets\nCustomData\n";
@@ -127,7 +130,11 @@ TEST_F(MainDialog, FailurePartWayKeepsItsNodesExpanded) {
   Dialog dialog(shell);
   const std::string cut = folder.path("cut.kxm");
   KxmWriter w;
-  w.head(1, 100).chunkStr(101, "kept").head(104, 60).head(106, 12).zeros(4);
+  w.head(FrameRoot, 100)
+      .chunkStr(FrameName, "kept")
+      .head(FrameChild, 60)
+      .head(FrameOffset, 12)
+      .zeros(4);
   ASSERT_TRUE(w.save(cut));
   dialog.load(cut);
   EXPECT_EQ(dialog.text(IDC_STATUS), "Error reading: \"" + cut + "\"");

@@ -10,6 +10,9 @@
 #include "tests/support/sample_model.h"
 
 namespace kxm::test {
+
+using namespace kxm::chunk;  // the codes our files are written with, by name
+
 namespace {
 
 std::vector<std::pair<std::string, KxmWriter>> files() {
@@ -17,20 +20,30 @@ std::vector<std::pair<std::string, KxmWriter>> files() {
   out.emplace_back("sample.kxm", KxmWriter::bare().raw(sampleModel()));
 
   KxmWriter names;  // escaped bytes, the longest labels, an unknown chunk
-  names.open(1).chunkStr(101, std::string("tab\there\x01\xff\\", 13));
-  names.open(103).chunkI32(124, 1).open(139).chunkStr(161, std::string(127, 'm')).end().end();
+  names.open(FrameRoot).chunkStr(FrameName, std::string("tab\there\x01\xff\\", 13));
+  names.open(FrameMesh)
+      .chunkI32(MultipleMaterialCount, 1)
+      .open(MultipleMaterials)
+      .chunkStr(MultiMaterialName, std::string(127, 'm'))
+      .end()
+      .end();
   names.close().open(900).close().end().close().end().close();
   out.emplace_back("names.kxm", names);
 
   KxmWriter cut;  // fails part-way
-  cut.head(2, 200).chunkStr(201, "cut").head(203, 100).chunkU32(212, 9).head(213, 28).zeros(20);
+  cut.head(AnimationSetRoot, 200)
+      .chunkStr(AnimationSetName, "cut")
+      .head(AnimationSetData, 100)
+      .chunkU32(PositionKeyCount, 9)
+      .head(PositionData, layout::kPositionKey.size)
+      .zeros(20);
   out.emplace_back("cut.kxm", cut);
 
   KxmWriter deep;  // nested chains and top-level nodes in every root
-  deep.open(1);
-  for (int i = 0; i < 200; ++i) deep.open(i % 2 ? 104 : 105).chunkStr(101, std::to_string(i));
+  deep.open(FrameRoot);
+  for (int i = 0; i < 200; ++i) deep.open(i % 2 ? 104 : 105).chunkStr(FrameName, std::to_string(i));
   for (int i = 0; i < 200; ++i) deep.end().close();
-  deep.end().close().open(406).zeros(3).close().open(406).close();
+  deep.end().close().open(CustomData).zeros(3).close().open(CustomData).close();
   out.emplace_back("deep.kxm", deep);
   return out;
 }

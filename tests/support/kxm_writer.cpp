@@ -1,5 +1,7 @@
 #include "tests/support/kxm_writer.h"
 
+#include "format/vertex_format.h"
+
 #include <bit>
 #include <cstdio>
 #include <stdexcept>
@@ -94,14 +96,17 @@ KxmWriter& KxmWriter::head(std::uint32_t code, std::uint32_t length) {
 }
 
 KxmWriter& KxmWriter::positions(const std::vector<float>& xyz) {
-  chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, static_cast<std::int32_t>(xyz.size() / 3));
-  open(115);
+  chunkU32(chunk::MeshFvfFlags, kFvfPosition)
+      .chunkI32(chunk::MeshFvfSize, static_cast<std::int32_t>(layout::kVector.size))
+      .chunkI32(chunk::MeshVertexCount, static_cast<std::int32_t>(xyz.size() / 3));
+  open(chunk::MeshVertexData);
   for (float v : xyz) f32(v);
   return close();
 }
 
 KxmWriter& KxmWriter::indices(const std::vector<std::uint16_t>& list) {
-  chunkI32(114, static_cast<std::int32_t>(list.size())).open(116);
+  chunkI32(chunk::MeshIndexCount, static_cast<std::int32_t>(list.size()))
+      .open(chunk::MeshIndexData);
   for (std::uint16_t i : list) u16(i);
   return close();
 }
@@ -116,8 +121,9 @@ bool KxmWriter::save(const std::string& path) const {
 KxmWriter overflowingChain(std::uint32_t code, int levels, std::uint32_t padding) {
   KxmWriter w;
   if (padding != 0) w.head(3, padding).zeros(padding);  // a top-level chunk passed over
-  w.open(code == 220 ? 2 : 1);  // an animation set, or a root frame
-  if (code == 220) w.open(203);
+  const bool animations = code == chunk::NextAnimation;
+  w.open(animations ? chunk::AnimationSetRoot : chunk::FrameRoot);
+  if (animations) w.open(chunk::AnimationSetData);
   for (int i = 0; i < levels; ++i) {
     w.head(code, 8).head(code, static_cast<std::uint32_t>(16 * (levels - i - 1) + 8));
   }

@@ -7,6 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "format/chunk_catalogue.h"
+#include "format/record_layouts.h"
+
 namespace kxm::test {
 
 class KxmWriter {
@@ -28,8 +31,9 @@ class KxmWriter {
   // A length-prefixed string.
   KxmWriter& str(std::string_view text);
   // The usual header with chosen fields.
-  KxmWriter& header(std::string_view fileId = "MAGICKXM", std::int32_t version = 1,
-                    std::int32_t reserved1 = 0, std::int32_t reserved2 = 0);
+  KxmWriter& header(std::string_view fileId = layout::kFileId,
+                    std::int32_t version = layout::kFileVersion, std::int32_t reserved1 = 0,
+                    std::int32_t reserved2 = 0);
 
   // Opens a chunk; its length is written when it is closed.
   KxmWriter& open(std::uint32_t code);

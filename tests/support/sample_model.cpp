@@ -115,8 +115,9 @@ void putGeometry(KxmWriter& w, const Shape& s, std::uint32_t fvf, std::int32_t p
                  std::int32_t primitives, bool indexed = true) {
   const bool normal = (fvf & 0x010) != 0, colour = (fvf & 0x040) != 0, uv = (fvf & 0x100) != 0;
   const std::int32_t size = 12 + (normal ? 12 : 0) + (colour ? 4 : 0) + (uv ? 8 : 0);
-  w.chunkU32(111, fvf).chunkI32(112, size);
-  w.chunkI32(113, static_cast<std::int32_t>(s.vertices.size())).open(115);
+  w.chunkU32(chunk::MeshFvfFlags, fvf).chunkI32(chunk::MeshFvfSize, size);
+  w.chunkI32(chunk::MeshVertexCount, static_cast<std::int32_t>(s.vertices.size()))
+      .open(chunk::MeshVertexData);
   for (const Vertex& v : s.vertices) {
     for (double c : v.position) w.f32(static_cast<float>(c));
     if (normal)
@@ -126,12 +127,14 @@ void putGeometry(KxmWriter& w, const Shape& s, std::uint32_t fvf, std::int32_t p
   }
   w.close();
   if (indexed) {
-    w.chunkI32(114, static_cast<std::int32_t>(s.indices.size())).open(116);
+    w.chunkI32(chunk::MeshIndexCount, static_cast<std::int32_t>(s.indices.size()))
+        .open(chunk::MeshIndexData);
     for (std::uint16_t i : s.indices) w.u16(i);
     w.close();
   }
-  w.chunkI32(117, primitiveType);
-  w.chunkI32(118, static_cast<std::int32_t>(s.vertices.size())).chunkI32(119, primitives);
+  w.chunkI32(chunk::MeshPrimitiveType, primitiveType);
+  w.chunkI32(chunk::MeshDrawVertexCount, static_cast<std::int32_t>(s.vertices.size()))
+      .chunkI32(chunk::MeshDrawPrimitiveCount, primitives);
 }
 
 void putMaterial(KxmWriter& w, std::uint32_t code, std::array<float, 4> diffuse, float power,
@@ -161,22 +164,34 @@ void baseMesh(KxmWriter& w) {
   s.face({{{x, 0, -z}, {x, 0, z}, {x, y, z}, {x, y, -z}}}, {1, 0, 0}, shade);
   s.face({{{-x, 0, z}, {x, 0, z}, {x, 0, -z}, {-x, 0, -z}}}, {0, -1, 0}, shade);
 
-  w.open(103);  // Frame MESH
+  w.open(chunk::FrameMesh);
   putGeometry(w, s, 0x152, 4, 12);
-  putMaterial(w, 126, {0.9f, 0.75f, 0.55f, 1}, 32);
-  w.chunkU8(125, 1).chunkU8(129, 0).chunkU8(130, 1).chunkU8(131, 2).chunkU8(140, 1);
-  w.chunkF32(157, 0.5f).chunkF32(166, 0.25f);
-  w.chunkI32(127, 1).open(128);  // Mesh TEXTURES
-  w.chunkStr(141, kSampleTextureName).chunkI32(142, 0).chunkI32(143, 4);
-  w.chunkI32(152, 0).chunkI32(153, 12).end();
+  putMaterial(w, chunk::MeshMaterial, {0.9f, 0.75f, 0.55f, 1}, 32);
+  w.chunkU8(chunk::MeshUsesMaterial, 1)
+      .chunkU8(chunk::MeshWireframe, 0)
+      .chunkU8(chunk::MeshLight, 1)
+      .chunkU8(chunk::MeshCull, 2)
+      .chunkU8(chunk::MeshVisible, 1);
+  w.chunkF32(chunk::MeshZBiasSlope, 0.5f).chunkF32(chunk::MeshAlphaTestValue, 0.25f);
+  w.chunkI32(chunk::MeshTextureCount, 1).open(chunk::MeshTextures);
+  w.chunkStr(chunk::TextureName, kSampleTextureName)
+      .chunkI32(chunk::TextureStage, 0)
+      .chunkI32(chunk::TextureBlendMode, 4);
+  w.chunkI32(chunk::TexturePrimitiveStart, 0).chunkI32(chunk::TexturePrimitiveCount, 12).end();
   w.end().close();
-  w.chunkI32(124, 2).open(139);  // Multiple MATERIALS
-  w.chunkStr(161, "Varnish");
-  putMaterial(w, 162, {1, 0.9f, 0.7f, 1}, 64);
-  w.chunkI32(163, 0).chunkI32(164, 6).chunkI32(165, 2).end();
-  w.chunkStr(161, "Oak");
-  putMaterial(w, 162, {0.75f, 0.55f, 0.35f, 1}, 16);
-  w.chunkI32(163, 6).chunkI32(164, 30).chunkI32(165, 10).end();
+  w.chunkI32(chunk::MultipleMaterialCount, 2).open(chunk::MultipleMaterials);
+  w.chunkStr(chunk::MultiMaterialName, "Varnish");
+  putMaterial(w, chunk::MultiMaterialMaterial, {1, 0.9f, 0.7f, 1}, 64);
+  w.chunkI32(chunk::MultiMaterialIndexStart, 0)
+      .chunkI32(chunk::MultiMaterialIndexCount, 6)
+      .chunkI32(chunk::MultiMaterialPolygonCount, 2)
+      .end();
+  w.chunkStr(chunk::MultiMaterialName, "Oak");
+  putMaterial(w, chunk::MultiMaterialMaterial, {0.75f, 0.55f, 0.35f, 1}, 16);
+  w.chunkI32(chunk::MultiMaterialIndexStart, 6)
+      .chunkI32(chunk::MultiMaterialIndexCount, 30)
+      .chunkI32(chunk::MultiMaterialPolygonCount, 10)
+      .end();
   w.end().close();
   w.end().close();
 }
@@ -217,10 +232,10 @@ void armMesh(KxmWriter& w, const Rows& armWorld, const Rows& forearmWorld) {
   s.triangle(at(2, 0), at(2, 1), at(2, 2), up);
   s.triangle(at(2, 0), at(2, 2), at(2, 3), up);
 
-  w.open(103);
+  w.open(chunk::FrameMesh);
   putGeometry(w, s, 0x052, 4, static_cast<std::int32_t>(s.indices.size() / 3));
-  putMaterial(w, 126, {1, 1, 1, 1}, 48);
-  w.chunkI32(121, 2).open(122);  // Mesh BONES DATA
+  putMaterial(w, chunk::MeshMaterial, {1, 1, 1, 1}, 48);
+  w.chunkI32(chunk::MeshBoneCount, 2).open(chunk::MeshBonesData);
   // Each bone holds its own ring whole and the elbow's ring half; its matrix undoes its frame.
   const struct {
     const char* name;
@@ -230,9 +245,15 @@ void armMesh(KxmWriter& w, const Rows& armWorld, const Rows& forearmWorld) {
   } bones[] = {{"UpperArm", 0, {1, 1, 1, 1, 0.5f, 0.5f, 0.5f, 0.5f}, armWorld},
                {"Forearm", 4, {0.5f, 0.5f, 0.5f, 0.5f, 1, 1, 1, 1}, forearmWorld}};
   for (const auto& bone : bones) {
-    w.chunkStr(301, bone.name).chunkI32(302, 8).open(303);
+    w.chunkStr(chunk::BonesName, bone.name)
+        .chunkI32(chunk::BonesNumInfluences, 8)
+        .open(chunk::BonesVertices);
     for (std::int32_t v = bone.firstVertex; v < bone.firstVertex + 8; ++v) w.i32(v);
-    w.close().open(304).floats(bone.weights).close().open(305);
+    w.close()
+        .open(chunk::BonesWeights)
+        .floats(bone.weights)
+        .close()
+        .open(chunk::BonesTranslationMatrix);
     putMatrix(w, inverseRigid(bone.world));
     w.close().end();
   }
@@ -254,9 +275,9 @@ void headMesh(KxmWriter& w) {
     const Vec& c = corners[turn ? i % 4 : (4 - i) % 4];
     s.add({c, minus(c, centre), 0xFFFFC030});
   }
-  w.open(103);
+  w.open(chunk::FrameMesh);
   putGeometry(w, s, 0x042, 6, 4, false);
-  putMaterial(w, 126, {1, 0.85f, 0.3f, 1}, 64, {0.6f, 0.5f, 0.1f});
+  putMaterial(w, chunk::MeshMaterial, {1, 0.85f, 0.3f, 1}, 64, {0.6f, 0.5f, 0.1f});
   w.end().close();
 }
 
@@ -266,9 +287,9 @@ void plateMesh(KxmWriter& w) {
   for (double x : {-0.8, 0.8}) {
     for (double z : {-1.6, -1.1}) s.add({{x, 0.01, z}, {0, 1, 0}, x < 0 ? 0xFF3060C0 : 0xFF60A0E0});
   }
-  w.open(103);
+  w.open(chunk::FrameMesh);
   putGeometry(w, s, 0x042, 5, 2, false);
-  putMaterial(w, 126, {1, 1, 1, 0.8f}, 8);
+  putMaterial(w, chunk::MeshMaterial, {1, 1, 1, 0.8f}, 8);
   w.end().close();
 }
 
@@ -286,43 +307,69 @@ std::vector<std::uint8_t> sampleModel() {
   const Rows forearmWorld = multiply(local(kElbow, kForearmTurn), armWorld);
 
   KxmWriter w;
-  w.open(1).chunkStr(101, "Lamp").open(102);  // Frame ROOT
+  w.open(chunk::FrameRoot).chunkStr(chunk::FrameName, "Lamp").open(chunk::FrameMatrix);
   putMatrix(w, identity());
-  w.close().open(104);  // Frame CHILD
-  w.chunkStr(101, "Base").chunkFloats(106, {0, 0, 0}).chunkFloats(107, {0, 0, 0});
-  w.chunkFloats(108, {1, 1, 1});
+  w.close().open(chunk::FrameChild);
+  w.chunkStr(chunk::FrameName, "Base")
+      .chunkFloats(chunk::FrameOffset, {0, 0, 0})
+      .chunkFloats(chunk::FrameRotation, {0, 0, 0});
+  w.chunkFloats(chunk::FrameScale, {1, 1, 1});
   baseMesh(w);
-  w.open(104).chunkStr(101, "UpperArm").chunkFloats(106, {0, 0.4f, 0});
-  w.chunkFloats(107, {0, 0, static_cast<float>(kArmTurn)});
+  w.open(chunk::FrameChild)
+      .chunkStr(chunk::FrameName, "UpperArm")
+      .chunkFloats(chunk::FrameOffset, {0, 0.4f, 0});
+  w.chunkFloats(chunk::FrameRotation, {0, 0, static_cast<float>(kArmTurn)});
   armMesh(w, armWorld, forearmWorld);
-  w.open(104).chunkStr(101, "Forearm").chunkFloats(106, {0, 1.5f, 0});
-  w.chunkFloats(107, {0, 0, static_cast<float>(kForearmTurn)});
-  w.open(104).chunkStr(101, "Head").chunkFloats(106, {0, 1.3f, 0}).chunkFloats(107, {0, 0, -2.0f});
+  w.open(chunk::FrameChild)
+      .chunkStr(chunk::FrameName, "Forearm")
+      .chunkFloats(chunk::FrameOffset, {0, 1.5f, 0});
+  w.chunkFloats(chunk::FrameRotation, {0, 0, static_cast<float>(kForearmTurn)});
+  w.open(chunk::FrameChild)
+      .chunkStr(chunk::FrameName, "Head")
+      .chunkFloats(chunk::FrameOffset, {0, 1.3f, 0})
+      .chunkFloats(chunk::FrameRotation, {0, 0, -2.0f});
   headMesh(w);
   w.end().close().end().close();
-  w.open(105).chunkStr(101, "Plate");  // Frame SIBLING: beside the arm, on the base
+  w.open(chunk::FrameSibling)
+      .chunkStr(chunk::FrameName, "Plate");  // Frame SIBLING: beside the arm, on the base
   plateMesh(w);
   w.end().close().end().close().end().close().end().close();
 
-  w.open(2).chunkStr(201, "Wave").chunkU32(202, 2000);  // AnimationSet ROOT
-  w.open(203).chunkStr(211, "UpperArm").chunkU32(214, 3).open(215);  // AnimationSet DATA
+  w.open(chunk::AnimationSetRoot)
+      .chunkStr(chunk::AnimationSetName, "Wave")
+      .chunkU32(chunk::AnimationSetLength, 2000);
+  w.open(chunk::AnimationSetData)
+      .chunkStr(chunk::AnimBoneName, "UpperArm")
+      .chunkU32(chunk::RotationKeyCount, 3)
+      .open(chunk::RotationData);
   turnKey(w, 0, kArmTurn), turnKey(w, 1000, kArmTurn - 0.4), turnKey(w, 2000, kArmTurn);
-  w.close().open(220);  // Next ANIMATION
-  w.chunkStr(211, "Forearm").chunkU32(212, 2).open(213);
+  w.close().open(chunk::NextAnimation);
+  w.chunkStr(chunk::AnimBoneName, "Forearm")
+      .chunkU32(chunk::PositionKeyCount, 2)
+      .open(chunk::PositionData);
   w.u32(0).floats({0, 1.5f, 0}).zeros(12).u32(2000).floats({0, 1.5f, 0}).zeros(12).close();
-  w.chunkU32(214, 3).open(215);
+  w.chunkU32(chunk::RotationKeyCount, 3).open(chunk::RotationData);
   turnKey(w, 0, kForearmTurn), turnKey(w, 1000, kForearmTurn + 0.6);
   turnKey(w, 2000, kForearmTurn);
-  w.close().open(220).chunkStr(211, "Head").chunkU32(216, 3).open(217);
+  w.close()
+      .open(chunk::NextAnimation)
+      .chunkStr(chunk::AnimBoneName, "Head")
+      .chunkU32(chunk::ScaleKeyCount, 3)
+      .open(chunk::ScaleData);
   w.u32(0).floats({1, 1, 1}).zeros(12).u32(1000).floats({1.3f, 1.3f, 1.3f}).zeros(12);
-  w.u32(2000).floats({1, 1, 1}).zeros(12).close().chunkU32(218, 2).open(219);
+  w.u32(2000)
+      .floats({1, 1, 1})
+      .zeros(12)
+      .close()
+      .chunkU32(chunk::MatrixKeyCount, 2)
+      .open(chunk::MatrixData);
   for (std::uint32_t time : {0u, 2000u}) {
     const float c = std::cos(-2.0f), s = std::sin(-2.0f);  // the head's own place and turn
     w.u32(time).floats({c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, 0, 1.3f, 0, 1}).zeros(64);
   }
   w.close().end().close().end().close().end().close().end().close();
 
-  w.open(406).raw("exporter=sample").close();  // custom data
+  w.open(chunk::CustomData).raw("exporter=sample").close();  // custom data
   return w.bytes();
 }
 

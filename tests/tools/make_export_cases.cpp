@@ -35,6 +35,7 @@ using kxm::test::texturedQuad;
 using Json = nlohmann::ordered_json;
 
 namespace {
+using namespace kxm::chunk;  // the codes our files are written with, by name
 
 struct Bone {
   std::string name;
@@ -149,10 +150,11 @@ Mesh Cases::randomMesh(const std::string& texture, const std::vector<std::string
 }
 
 void Cases::writeMesh(KxmWriter& w, const Mesh& mesh) {
-  w.open(103)
-      .chunkU32(111, mesh.fvf)
-      .chunkI32(112, static_cast<std::int32_t>(vertexSize(mesh.fvf)));
-  w.chunkI32(113, static_cast<std::int32_t>(mesh.positions.size())).open(115);
+  w.open(FrameMesh)
+      .chunkU32(MeshFvfFlags, mesh.fvf)
+      .chunkI32(MeshFvfSize, static_cast<std::int32_t>(vertexSize(mesh.fvf)));
+  w.chunkI32(MeshVertexCount, static_cast<std::int32_t>(mesh.positions.size()))
+      .open(MeshVertexData);
   for (const auto& p : mesh.positions) {
     w.floats({p[0], p[1], p[2]});
     if (mesh.fvf & 0x010) w.floats({0, 0, 1});
@@ -162,36 +164,48 @@ void Cases::writeMesh(KxmWriter& w, const Mesh& mesh) {
   }
   w.close();
   if (!mesh.indices.empty()) w.indices(mesh.indices);
-  w.chunkI32(117, mesh.type);
-  w.open(126).floats({0.8f, 0.7f, 0.6f, chance(0.2) ? 0.5f : 1.0f}).floats({0.1f, 0.1f, 0.1f, 1});
+  w.chunkI32(MeshPrimitiveType, mesh.type);
+  w.open(MeshMaterial)
+      .floats({0.8f, 0.7f, 0.6f, chance(0.2) ? 0.5f : 1.0f})
+      .floats({0.1f, 0.1f, 0.1f, 1});
   w.floats({0.5f, 0.5f, 0.5f, 1}).floats({0, 0, 0, 1}).f32(16).close();
   if (!mesh.texture.empty()) {
-    w.chunkI32(127, 1).open(128).chunkStr(141, mesh.texture).chunkI32(142, 0);
-    w.chunkI32(152, 0).chunkI32(153, 1).end().end().close();
+    w.chunkI32(MeshTextureCount, 1)
+        .open(MeshTextures)
+        .chunkStr(TextureName, mesh.texture)
+        .chunkI32(TextureStage, 0);
+    w.chunkI32(TexturePrimitiveStart, 0).chunkI32(TexturePrimitiveCount, 1).end().end().close();
   }
   if (!mesh.ranges.empty()) {
-    w.chunkI32(124, static_cast<std::int32_t>(mesh.ranges.size())).open(139);
+    w.chunkI32(MultipleMaterialCount, static_cast<std::int32_t>(mesh.ranges.size()))
+        .open(MultipleMaterials);
     int k = 0;
     for (const auto& [start, count] : mesh.ranges) {
-      w.chunkStr(161, "Part " + std::to_string(++k));
-      w.open(162).floats({0.2f * static_cast<float>(k), 0.5f, 0.5f, 1}).floats({0, 0, 0, 1});
+      w.chunkStr(MultiMaterialName, "Part " + std::to_string(++k));
+      w.open(MultiMaterialMaterial)
+          .floats({0.2f * static_cast<float>(k), 0.5f, 0.5f, 1})
+          .floats({0, 0, 0, 1});
       w.floats({1, 1, 1, 1}).floats({0, 0, 0, 1}).f32(8).close();
-      w.chunkI32(163, start).chunkI32(164, count).chunkI32(165, count / 3).end();
+      w.chunkI32(MultiMaterialIndexStart, start)
+          .chunkI32(MultiMaterialIndexCount, count)
+          .chunkI32(MultiMaterialPolygonCount, count / 3)
+          .end();
     }
     w.end().close();
   }
   if (!mesh.bones.empty()) {
-    w.chunkI32(121, static_cast<std::int32_t>(mesh.bones.size())).open(122);
+    w.chunkI32(MeshBoneCount, static_cast<std::int32_t>(mesh.bones.size())).open(MeshBonesData);
     for (const Bone& bone : mesh.bones) {
-      w.chunkStr(301, bone.name).chunkI32(302, static_cast<std::int32_t>(bone.vertices.size()));
+      w.chunkStr(BonesName, bone.name)
+          .chunkI32(BonesNumInfluences, static_cast<std::int32_t>(bone.vertices.size()));
       if (!bone.vertices.empty()) {
-        w.open(303);
+        w.open(BonesVertices);
         for (std::int32_t v : bone.vertices) w.i32(v);
-        w.close().open(304);
+        w.close().open(BonesWeights);
         for (float weight : bone.weights) w.f32(weight);
         w.close();
       }
-      w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0});
+      w.open(BonesTranslationMatrix).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0});
       w.floats({coordinate(), coordinate(), coordinate(), 1}).close().end();
     }
     w.end().close();
@@ -201,20 +215,20 @@ void Cases::writeMesh(KxmWriter& w, const Mesh& mesh) {
 
 // A frame's payload and its subtree, children as CHILD chunks; the caller opened its chunk.
 void Cases::writeFrame(KxmWriter& w, const std::vector<Frame>& frames, std::size_t f) {
-  w.chunkStr(101, frames[f].name);
+  w.chunkStr(FrameName, frames[f].name);
   if (chance(0.5)) {
     const float a = static_cast<float>(pick(0, 12)) * 0.5f;  // a turn about y, and a move
     const float c = std::cos(a), s = std::sin(a);
-    w.chunkFloats(
-        102, {c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, coordinate(), coordinate(), coordinate(), 1});
+    w.chunkFloats(FrameMatrix, {c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, coordinate(), coordinate(),
+                                coordinate(), 1});
   } else {
-    w.chunkFloats(106, {coordinate(), coordinate(), coordinate()});
-    w.chunkFloats(
-        107, {static_cast<float>(pick(-3, 3)) * 0.25f, static_cast<float>(pick(-3, 3)) * 0.25f, 0});
-    w.chunkFloats(108, {1, 1, static_cast<float>(pick(1, 3))});
+    w.chunkFloats(FrameOffset, {coordinate(), coordinate(), coordinate()});
+    w.chunkFloats(FrameRotation, {static_cast<float>(pick(-3, 3)) * 0.25f,
+                                  static_cast<float>(pick(-3, 3)) * 0.25f, 0});
+    w.chunkFloats(FrameScale, {1, 1, static_cast<float>(pick(1, 3))});
   }
   for (const Mesh& mesh : frames[f].meshes) writeMesh(w, mesh);
-  for (std::size_t child : frames[f].children) writeFrame(w.open(104), frames, child);
+  for (std::size_t child : frames[f].children) writeFrame(w.open(FrameChild), frames, child);
   w.end().close();
 }
 
@@ -256,7 +270,7 @@ bool Cases::randomCase(int n) {
   }
 
   KxmWriter w;
-  writeFrame(w.open(1), frames, 0);
+  writeFrame(w.open(FrameRoot), frames, 0);
   Json expect = {{"file", name + ".kxm"},
                  {"meshes", Json::array()},
                  {"skins", Json::array()},
@@ -296,12 +310,15 @@ bool Cases::randomCase(int n) {
   // Animation sets: tracks for some frames, each part from its own keys or from matrix keys.
   // Each animation after the first is a Next ANIMATION chunk inside the one before.
   for (int s = 0, sets = pick(0, 2); s < sets; ++s) {
-    w.open(2).chunkStr(201, "Take " + std::to_string(s + 1)).chunkU32(202, 2000).open(203);
+    w.open(AnimationSetRoot)
+        .chunkStr(AnimationSetName, "Take " + std::to_string(s + 1))
+        .chunkU32(AnimationSetLength, 2000)
+        .open(AnimationSetData);
     Json keyCounts = Json::array();
     int nested = 0;
     for (std::size_t f = 0; f < frames.size(); ++f) {
       if (!chance(0.6) && !(f + 1 == frames.size() && keyCounts.empty())) continue;
-      if (!keyCounts.empty() && ++nested) w.open(220);
+      if (!keyCounts.empty() && ++nested) w.open(NextAnimation);
       std::array<std::size_t, 4> keys;  // position, rotation, scale, matrix
       for (std::size_t k = 0; k < 4; ++k)
         keys[k] = static_cast<std::size_t>(pick(0, k < 2 ? 4 : 3));
@@ -426,10 +443,11 @@ bool Cases::textureCases() {
 
 void Cases::writeTrack(KxmWriter& w, const std::string& bone,
                        const std::array<std::size_t, 4>& counts) {
-  w.chunkStr(211, bone);
+  w.chunkStr(AnimBoneName, bone);
   for (std::uint32_t kind = 0; kind < 4; ++kind) {
     if (counts[kind] == 0) continue;
-    const std::uint32_t code = 212 + 2 * kind;  // the count; the keys follow in code + 1
+    const std::uint32_t code =
+        PositionKeyCount + 2 * kind;  // the count; the keys follow in code + 1
     w.chunkU32(code, static_cast<std::uint32_t>(counts[kind])).open(code + 1);
     auto time = static_cast<std::uint32_t>(pick(0, 100));
     for (std::size_t k = 0; k < counts[kind];
@@ -462,51 +480,102 @@ bool Cases::hostileCases() {
 
   {  // indices past the vertices, a triangle naming a vertex twice, a remainder
     KxmWriter w;
-    w.open(1).chunkStr(101, "Bad indices").open(103).positions({0, 0, 0, 1, 0, 0, 0, 1, 0});
-    w.indices({0, 1, 2, 0, 1, 7, 0, 0, 1, 2, 1}).chunkI32(117, 4).end().close();
+    w.open(FrameRoot)
+        .chunkStr(FrameName, "Bad indices")
+        .open(FrameMesh)
+        .positions({0, 0, 0, 1, 0, 0, 0, 1, 0});
+    w.indices({0, 1, 2, 0, 1, 7, 0, 0, 1, 2, 1}).chunkI32(MeshPrimitiveType, 4).end().close();
     // A line strip that leaves the vertices.
-    w.open(103).positions({0, 0, 0, 1, 0, 0}).indices({0, 1, 9}).chunkI32(117, 3).end().close();
+    w.open(FrameMesh)
+        .positions({0, 0, 0, 1, 0, 0})
+        .indices({0, 1, 9})
+        .chunkI32(MeshPrimitiveType, 3)
+        .end()
+        .close();
     w.end().close();
     ok &= save("hostile-indices", w);
   }
   {  // numbers that are not finite: positions, a frame matrix, a material, a bone matrix
     KxmWriter w;
-    w.open(1).chunkStr(101, "Not finite");
-    w.chunkFloats(102, {nan, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).open(103);
-    w.positions({nan, 0, 0, 1, inf, 0, 0, 1, 0}).chunkI32(117, 4).open(126);
+    w.open(FrameRoot).chunkStr(FrameName, "Not finite");
+    w.chunkFloats(FrameMatrix, {nan, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).open(FrameMesh);
+    w.positions({nan, 0, 0, 1, inf, 0, 0, 1, 0}).chunkI32(MeshPrimitiveType, 4).open(MeshMaterial);
     w.floats({nan, 2, -1, 1}).floats({0, 0, 0, 1}).floats({0, 0, 0, 1}).floats({inf, 0, 0, 1});
     w.f32(nan).close();
-    w.chunkI32(121, 1).open(122).chunkStr(301, "Not finite").chunkI32(302, 3);
-    w.open(303).i32(0).i32(1).i32(2).close().open(304).floats({nan, -1, 0}).close();
-    w.open(305).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, inf, 0, 0, 1}).close();
+    w.chunkI32(MeshBoneCount, 1)
+        .open(MeshBonesData)
+        .chunkStr(BonesName, "Not finite")
+        .chunkI32(BonesNumInfluences, 3);
+    w.open(BonesVertices)
+        .i32(0)
+        .i32(1)
+        .i32(2)
+        .close()
+        .open(BonesWeights)
+        .floats({nan, -1, 0})
+        .close();
+    w.open(BonesTranslationMatrix)
+        .floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, inf, 0, 0, 1})
+        .close();
     w.end().end().close().end().close().end().close();
     ok &= save("hostile-not-finite", w);
   }
   {  // transforms glTF cannot hold: shear, projection; bones that name no frame
     KxmWriter w;
-    w.open(1).chunkStr(101, "Sheared");
-    w.chunkFloats(102, {1, 0, 0, 0, 0.5f, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
-    w.open(104).chunkStr(101, "Projected");
-    w.chunkFloats(102, {1, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 2}).open(103);
-    w.positions({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}).chunkI32(117, 4).chunkI32(121, 3).open(122);
-    w.chunkStr(301, "Nobody").chunkI32(302, 1).open(303).i32(0).close().open(304).f32(1).close();
-    w.open(305).floats(identity).close().end();
-    w.chunkStr(301, "Sheared").chunkI32(302, 2).open(303).i32(1).i32(40).close();
-    w.open(304).floats({0.5f, 1}).close();
-    w.open(305).floats({1, 0, 0, 0.25f, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).close().end();
-    w.chunkStr(301, "Sheared").chunkI32(302, 1).open(303).i32(1).close();
-    w.open(304).f32(0.5f).close().open(305).floats(identity).close().end();
+    w.open(FrameRoot).chunkStr(FrameName, "Sheared");
+    w.chunkFloats(FrameMatrix, {1, 0, 0, 0, 0.5f, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+    w.open(FrameChild).chunkStr(FrameName, "Projected");
+    w.chunkFloats(FrameMatrix, {1, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 2}).open(FrameMesh);
+    w.positions({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0})
+        .chunkI32(MeshPrimitiveType, 4)
+        .chunkI32(MeshBoneCount, 3)
+        .open(MeshBonesData);
+    w.chunkStr(BonesName, "Nobody")
+        .chunkI32(BonesNumInfluences, 1)
+        .open(BonesVertices)
+        .i32(0)
+        .close()
+        .open(BonesWeights)
+        .f32(1)
+        .close();
+    w.open(BonesTranslationMatrix).floats(identity).close().end();
+    w.chunkStr(BonesName, "Sheared")
+        .chunkI32(BonesNumInfluences, 2)
+        .open(BonesVertices)
+        .i32(1)
+        .i32(40)
+        .close();
+    w.open(BonesWeights).floats({0.5f, 1}).close();
+    w.open(BonesTranslationMatrix)
+        .floats({1, 0, 0, 0.25f, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1})
+        .close()
+        .end();
+    w.chunkStr(BonesName, "Sheared")
+        .chunkI32(BonesNumInfluences, 1)
+        .open(BonesVertices)
+        .i32(1)
+        .close();
+    w.open(BonesWeights)
+        .f32(0.5f)
+        .close()
+        .open(BonesTranslationMatrix)
+        .floats(identity)
+        .close()
+        .end();
     w.end().close().end().close().end().close().end().close();
     ok &= save("hostile-transforms", w);
   }
   {  // primitive types: unknown, a strip too short, a fan; a mesh with nothing
     KxmWriter w;
-    w.open(1).chunkStr(101, "Types").open(103).positions({0, 0, 0, 1, 0, 0, 0, 1, 0});
-    w.chunkI32(117, 9).end().close();
-    w.open(103).positions({0, 0, 0, 1, 0, 0}).chunkI32(117, 5).end().close();
-    w.open(103).chunkI32(117, 4).end().close();
-    w.open(103).positions({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, -1, 1, 0});
-    w.chunkI32(117, 6).end().close().end().close();
+    w.open(FrameRoot)
+        .chunkStr(FrameName, "Types")
+        .open(FrameMesh)
+        .positions({0, 0, 0, 1, 0, 0, 0, 1, 0});
+    w.chunkI32(MeshPrimitiveType, 9).end().close();
+    w.open(FrameMesh).positions({0, 0, 0, 1, 0, 0}).chunkI32(MeshPrimitiveType, 5).end().close();
+    w.open(FrameMesh).chunkI32(MeshPrimitiveType, 4).end().close();
+    w.open(FrameMesh).positions({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, -1, 1, 0});
+    w.chunkI32(MeshPrimitiveType, 6).end().close().end().close();
     ok &= save("hostile-primitive-types", w);
   }
   {  // 65,535 used as an index; a list that claims four billion ranges; ranges out of bounds
@@ -514,24 +583,50 @@ bool Cases::hostileCases() {
     for (int v = 0; v < 65536; ++v)
       grid.insert(grid.end(), {static_cast<float>(v % 256), static_cast<float>(v / 256), 0});
     KxmWriter w;
-    w.open(1).chunkStr(101, "Big").open(103).positions(grid).indices({0, 1, 65535, 65535, 256, 0});
-    w.chunkI32(117, 4).chunkI32(124, 2000000000).open(139);
-    w.chunkStr(161, "Past the end").chunkI32(163, 3).chunkI32(164, 30).end();
-    w.chunkStr(161, "Negative").chunkI32(163, -3).chunkI32(164, 3).end();
-    w.chunkStr(161, "Whole").chunkI32(163, 0).chunkI32(164, 6).end().end().close();
-    w.chunkI32(127, 1).open(128).chunkStr(141, "hostile-image.png").end().end().close();
+    w.open(FrameRoot)
+        .chunkStr(FrameName, "Big")
+        .open(FrameMesh)
+        .positions(grid)
+        .indices({0, 1, 65535, 65535, 256, 0});
+    w.chunkI32(MeshPrimitiveType, 4)
+        .chunkI32(MultipleMaterialCount, 2000000000)
+        .open(MultipleMaterials);
+    w.chunkStr(MultiMaterialName, "Past the end")
+        .chunkI32(MultiMaterialIndexStart, 3)
+        .chunkI32(MultiMaterialIndexCount, 30)
+        .end();
+    w.chunkStr(MultiMaterialName, "Negative")
+        .chunkI32(MultiMaterialIndexStart, -3)
+        .chunkI32(MultiMaterialIndexCount, 3)
+        .end();
+    w.chunkStr(MultiMaterialName, "Whole")
+        .chunkI32(MultiMaterialIndexStart, 0)
+        .chunkI32(MultiMaterialIndexCount, 6)
+        .end()
+        .end()
+        .close();
+    w.chunkI32(MeshTextureCount, 1)
+        .open(MeshTextures)
+        .chunkStr(TextureName, "hostile-image.png")
+        .end()
+        .end()
+        .close();
     w.end().close().end().close();
     ok &= save("hostile-indices-32", w);
   }
   {  // textures: missing, not PNG or JPEG, outside the input's folder, absolute, one usable
     KxmWriter w;
-    w.open(1).chunkStr(101, "Textures");
-    w.open(103).chunkU32(111, 0x102).chunkI32(112, 20).chunkI32(113, 3).open(115);
+    w.open(FrameRoot).chunkStr(FrameName, "Textures");
+    w.open(FrameMesh)
+        .chunkU32(MeshFvfFlags, 0x102)
+        .chunkI32(MeshFvfSize, 20)
+        .chunkI32(MeshVertexCount, 3)
+        .open(MeshVertexData);
     w.floats({0, 0, 0, 0, 0}).floats({1, 0, 0, 1, 0}).floats({0, 1, 0, 0, 1}).close();
-    w.chunkI32(117, 4).chunkI32(127, 5).open(128);
+    w.chunkI32(MeshPrimitiveType, 4).chunkI32(MeshTextureCount, 5).open(MeshTextures);
     for (const char* name : {"missing.png", "hostile-not-an-image.bmp", "../hostile-image.png",
                              "/etc/hostname", "hostile-image.png"}) {
-      w.chunkStr(141, name).end();
+      w.chunkStr(TextureName, name).end();
     }
     w.end().close().end().close().end().close();
     ok &= save("hostile-textures", w);
@@ -541,25 +636,37 @@ bool Cases::hostileCases() {
     const float big = std::numeric_limits<float>::max();
     const std::initializer_list<float> huge = {big, big, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     KxmWriter w;
-    w.open(1).chunkStr(101, "Largest").chunkFloats(102, huge).open(103);
-    w.positions({0, 0, 0, 1, 0, 0, 0, 1, 0}).chunkI32(117, 4).end().close().end().close();
-    w.open(2).chunkStr(201, "Largest").open(203).chunkStr(211, "Largest").chunkU32(218, 2);
-    w.open(219).u32(0).floats(identity).zeros(64).u32(10).floats(huge).zeros(64).close();
+    w.open(FrameRoot).chunkStr(FrameName, "Largest").chunkFloats(FrameMatrix, huge).open(FrameMesh);
+    w.positions({0, 0, 0, 1, 0, 0, 0, 1, 0})
+        .chunkI32(MeshPrimitiveType, 4)
+        .end()
+        .close()
+        .end()
+        .close();
+    w.open(AnimationSetRoot)
+        .chunkStr(AnimationSetName, "Largest")
+        .open(AnimationSetData)
+        .chunkStr(AnimBoneName, "Largest")
+        .chunkU32(MatrixKeyCount, 2);
+    w.open(MatrixData).u32(0).floats(identity).zeros(64).u32(10).floats(huge).zeros(64).close();
     w.end().close().end().close();
     ok &= save("hostile-float-max", w);
   }
   {  // animation keys: times that go back and repeat, zero and non-finite rotations, a bone
      // that names no frame, a second track for one frame
     KxmWriter w;
-    w.open(1).chunkStr(101, "Animated").end().close();
-    w.open(2).chunkStr(201, "Broken").open(203);
-    w.chunkStr(211, "Animated").chunkU32(212, 4).open(213);
+    w.open(FrameRoot).chunkStr(FrameName, "Animated").end().close();
+    w.open(AnimationSetRoot).chunkStr(AnimationSetName, "Broken").open(AnimationSetData);
+    w.chunkStr(AnimBoneName, "Animated").chunkU32(PositionKeyCount, 4).open(PositionData);
     for (std::uint32_t t : {300u, 100u, 100u, 200u})
       w.u32(t).floats({static_cast<float>(t), 0, 0}).zeros(12);
-    w.close().chunkU32(214, 3).open(215).u32(0).floats({0, 0, 0, 0});
+    w.close().chunkU32(RotationKeyCount, 3).open(RotationData).u32(0).floats({0, 0, 0, 0});
     w.u32(10).floats({nan, 0, 0, 1}).u32(20).floats({0, 0, 0, 2}).close();
     for (const char* bone : {"Nobody", "Animated"}) {  // each inside the one before
-      w.open(220).chunkStr(211, bone).chunkU32(212, 1).open(213);
+      w.open(NextAnimation)
+          .chunkStr(AnimBoneName, bone)
+          .chunkU32(PositionKeyCount, 1)
+          .open(PositionData);
       w.u32(0).floats({1, 2, 3}).zeros(12).close();
     }
     w.end().close().end().close().end().close().end().close();

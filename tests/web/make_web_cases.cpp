@@ -23,23 +23,24 @@
 using kxm::test::KxmWriter;
 
 namespace {
+using namespace kxm::chunk;  // the codes our files are written with, by name
 
 KxmWriter hostileName() {
   KxmWriter w;
-  w.open(1).chunkStr(101, "<img src=x onerror=alert(1)>");
-  w.open(104).chunkStr(101, "\"quoted\" & \\back\\ \x01\xe9").end().close();
+  w.open(FrameRoot).chunkStr(FrameName, "<img src=x onerror=alert(1)>");
+  w.open(FrameChild).chunkStr(FrameName, "\"quoted\" & \\back\\ \x01\xe9").end().close();
   w.end().close();
   return w;
 }
 
 KxmWriter cut() {
   KxmWriter w;
-  w.open(1).chunkStr(101, "Scene").open(103);
-  w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 2);
-  w.open(115).floats({0, 0, 0, 1, 1, 1}).close();
-  w.chunkI32(114, 3);
+  w.open(FrameRoot).chunkStr(FrameName, "Scene").open(FrameMesh);
+  w.chunkU32(MeshFvfFlags, 0x002).chunkI32(MeshFvfSize, 12).chunkI32(MeshVertexCount, 2);
+  w.open(MeshVertexData).floats({0, 0, 0, 1, 1, 1}).close();
+  w.chunkI32(MeshIndexCount, 3);
   // Index data says 6 bytes and the file ends after 4 of them.
-  w.head(116, 6).u16(0).u16(1);
+  w.head(MeshIndexData, 6).u16(0).u16(1);
   w.closeAll();
   return w;
 }
@@ -47,18 +48,23 @@ KxmWriter cut() {
 KxmWriter findings() {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   KxmWriter w;
-  w.open(1).chunkStr(101, "Root");
-  w.head(200, 0);                      // unknown-chunk
-  w.chunkI32(142, 1);                  // misplaced-chunk
-  w.open(106).floats({1, 2, 3, 4}).close();  // value-size-mismatch
-  w.chunkFloats(108, {nan, 1, 1});     // non-finite-float
-  w.open(103);
-  w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 2);
-  w.open(115).floats({0, 0, 0, 1, 1, 1}).close();
-  w.chunkI32(114, 3).open(116).u16(0).u16(1).u16(5).close();  // index-out-of-range
+  w.open(FrameRoot).chunkStr(FrameName, "Root");
+  w.head(200, 0);                                    // unknown-chunk
+  w.chunkI32(TextureStage, 1);                       // misplaced-chunk
+  w.open(FrameOffset).floats({1, 2, 3, 4}).close();  // value-size-mismatch
+  w.chunkFloats(FrameScale, {nan, 1, 1});            // non-finite-float
+  w.open(FrameMesh);
+  w.chunkU32(MeshFvfFlags, 0x002).chunkI32(MeshFvfSize, 12).chunkI32(MeshVertexCount, 2);
+  w.open(MeshVertexData).floats({0, 0, 0, 1, 1, 1}).close();
+  w.chunkI32(MeshIndexCount, 3)
+      .open(MeshIndexData)
+      .u16(0)
+      .u16(1)
+      .u16(5)
+      .close();  // index-out-of-range
   w.end().close();
   w.end().close();
-  w.open(406).raw("custom").close();
+  w.open(CustomData).raw("custom").close();
   return w;
 }
 
@@ -67,13 +73,13 @@ KxmWriter findings() {
 // under every option setting.
 KxmWriter lateName() {
   KxmWriter w;
-  w.open(1).open(103);
-  w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 2);
-  for (int i = 0; i < 120000; ++i) w.chunkU8(131, static_cast<std::uint8_t>(i % 3));
-  w.open(115).floats({0, 0, 0, 1, 2, 3}).close();
+  w.open(FrameRoot).open(FrameMesh);
+  w.chunkU32(MeshFvfFlags, 0x002).chunkI32(MeshFvfSize, 12).chunkI32(MeshVertexCount, 2);
+  for (int i = 0; i < 120000; ++i) w.chunkU8(MeshCull, static_cast<std::uint8_t>(i % 3));
+  w.open(MeshVertexData).floats({0, 0, 0, 1, 2, 3}).close();
   w.end().close();
-  w.chunkStr(101, "Named late");
-  w.open(104).chunkStr(101, "Child").end().close();
+  w.chunkStr(FrameName, "Named late");
+  w.open(FrameChild).chunkStr(FrameName, "Child").end().close();
   w.end().close();
   return w;
 }
@@ -134,16 +140,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string folder = std::string(argv[1]) + "/";
-  const bool ok = save(folder + "hostile-name.kxm", hostileName().bytes()) &&
-                  save(folder + "cut.kxm", cut().bytes()) &&
-                  save(folder + "findings.kxm", findings().bytes()) &&
-                  save(folder + "chain.kxm", kxm::test::overflowingChain(220, 40).bytes()) &&
-                  save(folder + "late-name.kxm", lateName().bytes()) &&
-                  save(folder + "deep.kxm", kxm::bench::animationChainFile(3000)) &&
-                  save(folder + "small-chunks.kxm", kxm::bench::smallChunksFile(1000000)) &&
-                  save(folder + "textured.kxm", textured().bytes()) &&
-                  madeFolder(folder + "textures") &&
-                  save(folder + "textures/Brick.bmp", brickBmp()) &&
-                  save(folder + "textures/Brick.png", brickPng());
+  const bool ok =
+      save(folder + "hostile-name.kxm", hostileName().bytes()) &&
+      save(folder + "cut.kxm", cut().bytes()) &&
+      save(folder + "findings.kxm", findings().bytes()) &&
+      save(folder + "chain.kxm", kxm::test::overflowingChain(NextAnimation, 40).bytes()) &&
+      save(folder + "late-name.kxm", lateName().bytes()) &&
+      save(folder + "deep.kxm", kxm::bench::animationChainFile(3000)) &&
+      save(folder + "small-chunks.kxm", kxm::bench::smallChunksFile(1000000)) &&
+      save(folder + "textured.kxm", textured().bytes()) && madeFolder(folder + "textures") &&
+      save(folder + "textures/Brick.bmp", brickBmp()) &&
+      save(folder + "textures/Brick.png", brickPng());
   return ok ? 0 : 1;
 }

@@ -1,4 +1,4 @@
-#include "reader/issue_codes.h"
+#include "format/issue_codes.h"
 
 #include <array>
 #include <cstddef>

@@ -1,6 +1,6 @@
-#include "reader/vertex_format.h"
+#include "format/vertex_format.h"
 
-#include "reader/little_endian.h"
+#include "format/little_endian.h"
 
 #include <algorithm>
 #include <bit>

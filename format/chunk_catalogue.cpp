@@ -1,4 +1,4 @@
-#include "reader/chunk_catalogue.h"
+#include "format/chunk_catalogue.h"
 
 #include <array>
 
