@@ -197,7 +197,7 @@ nlohmann::ordered_json exportJson(std::span<const std::uint8_t> bytes, const cha
   nlohmann::ordered_json out;
   glb.clear();
   // Found among the dropped files, which the worker put in the in-memory file system.
-  FolderImages images(TextureFolders{std::filesystem::path(folder), {}});
+  FolderImages images(TextureFolders{std::filesystem::path(folder), {}, nullptr});
   gltf::ExportOptions options;
   options.images = &images;
   options.generator = kGenerator;
