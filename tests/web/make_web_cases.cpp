@@ -10,6 +10,9 @@
 //   textured.kxm      a curved quad with its own normals and a texture named as Windows saw it,
 //                     "Textures\\BRICK.tga", whose image is textures/Brick.png or, to be
 //                     converted, textures/Brick.bmp (other capitals, another extension)
+//   game/             a folder of models as a game ships them, for the folder list: names in
+//                     other capitals, nested folders, files that load, warn and fail, and
+//                     files that are no model (gameFolder below)
 #include <cstdio>
 #include <filesystem>
 #include <limits>
@@ -48,10 +51,10 @@ KxmWriter findings() {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   KxmWriter w;
   w.open(1).chunkStr(101, "Root");
-  w.head(200, 0);                      // unknown-chunk
-  w.chunkI32(142, 1);                  // misplaced-chunk
+  w.head(200, 0);                            // unknown-chunk
+  w.chunkI32(142, 1);                        // misplaced-chunk
   w.open(106).floats({1, 2, 3, 4}).close();  // value-size-mismatch
-  w.chunkFloats(108, {nan, 1, 1});     // non-finite-float
+  w.chunkFloats(108, {nan, 1, 1});           // non-finite-float
   w.open(103);
   w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 2);
   w.open(115).floats({0, 0, 0, 1, 1, 1}).close();
@@ -126,6 +129,25 @@ bool save(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   return std::fclose(file) == 0 && ok;
 }
 
+// A folder whose paths sort otherwise by folder than by path (" " < "-" < "/" byte by byte),
+// with a name in UTF-8 that sorts after every ASCII name, and names that are not models: a
+// ".kxm" with nothing before the dot, ".kxm.bak", a text file, an image.
+bool gameFolder(const std::string& game) {
+  const std::vector<std::uint8_t> empty;
+  KxmWriter badVersion = KxmWriter::bare();
+  badVersion.header("MAGICKXM", 2);
+  return madeFolder(game + "a") && madeFolder(game + "Z/deep") && madeFolder(game + "textures") &&
+         save(game + "Lamp.KXM", textured().bytes()) &&
+         save(game + "a b.kxm", findings().bytes()) && save(game + "a-b.kxm", cut().bytes()) &&
+         save(game + "a/b.kxm", hostileName().bytes()) && save(game + "Z/deep/x.Kxm", empty) &&
+         save(game + "bad-version.kxm", badVersion.bytes()) &&
+         save(game + "\xc3\xa9t\xc3\xa9.kxm", hostileName().bytes()) &&
+         save(game + ".kxm", hostileName().bytes()) &&
+         save(game + "a.kxm.bak", hostileName().bytes()) &&
+         save(game + "readme.txt", std::vector<std::uint8_t>{'h', 'i', '\n'}) &&
+         save(game + "textures/Brick.png", brickPng());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,6 +166,7 @@ int main(int argc, char** argv) {
                   save(folder + "textured.kxm", textured().bytes()) &&
                   madeFolder(folder + "textures") &&
                   save(folder + "textures/Brick.bmp", brickBmp()) &&
-                  save(folder + "textures/Brick.png", brickPng());
+                  save(folder + "textures/Brick.png", brickPng()) && madeFolder(folder + "game") &&
+                  gameFolder(folder + "game/");
   return ok ? 0 : 1;
 }
