@@ -227,6 +227,48 @@ describe("the values of data chunks", () => {
     assert.equal((await valuesTable(page)).title, "Values");
   });
 
+  test("a row of values picked with the mouse or the keys marks its bytes in the hex pane", async () => {
+    const { page } = browser;
+    await openBytes(page, read(samplePath), "sample.kxm");
+    await clickRow(page, "Mesh Vertex Data");
+    await valuesTable(page);
+    const { offset } = chunkAt("Mesh Vertex Data");
+    const marked = () => page.$$eval("#hex [data-offset].value-row", (c) => c.map((e) => Number(e.dataset.offset)));
+    const vertex = (k) => Array.from({ length: 36 }, (_, i) => offset + 8 + 36 * k + i);
+    await page.click('#values .values-row[data-row="2"]');
+    assert.deepEqual(await marked(), vertex(2));
+    await page.keyboard.press("ArrowDown");
+    assert.deepEqual(await marked(), vertex(3));
+    await page.keyboard.press("Home");
+    assert.deepEqual(await marked(), vertex(0));
+    assert.equal(await page.evaluate(() => window.kxmViewer.markedByte()), offset + 8);
+    // Indices, two bytes each.
+    await clickRow(page, "Mesh Index Data");
+    await valuesTable(page);
+    const index = chunkAt("Mesh Index Data");
+    await page.click('#values .values-row[data-row="5"]');
+    assert.deepEqual(await marked(), [index.offset + 8 + 10, index.offset + 8 + 11]);
+  });
+
+  test("every number shows whole in its column, the largest float and its negative too", async () => {
+    const { page } = browser;
+    await openBytes(page, read(casePath("wide-values.kxm")), "wide-values.kxm");
+    await clickRow(page, "Mesh Vertex Data");
+    const table = await valuesTable(page);
+    assert.deepEqual(table.rows.map((r) => r.slice(1)), [
+      [(3.4028234663852886e38).toFixed(6), Math.fround(-9.0e20).toFixed(6), f6(0.5)],
+      [f6(-0.25), f6(1), f6(2)],
+      [f6(0), f6(0), (-3.4028234663852886e38).toFixed(6)],
+    ]);
+    const cut = await page.$$eval("#values [role=cell]", (cells) =>
+      cells.filter((c) => c.scrollWidth > c.clientWidth).map((c) => c.textContent));
+    assert.deepEqual(cut, []);
+    // Each column is as wide for its head as for its rows.
+    const lefts = await page.$$eval("#values [role=row]", (rows) =>
+      rows.map((r) => Array.from(r.querySelectorAll("[role=cell]"), (c) => Math.round(c.getBoundingClientRect().left))));
+    lefts.forEach((l) => assert.deepEqual(l, lefts[0]));
+  });
+
   test("the vertices of a mesh whose row was made 120,000 rows before them", async () => {
     const { page } = browser;
     await openBytes(page, read(casePath("late-name.kxm")), "late-name.kxm");

@@ -10,6 +10,8 @@
 //   textured.kxm      a curved quad with its own normals and a texture named as Windows saw it,
 //                     "Textures\\BRICK.tga", whose image is textures/Brick.png or, to be
 //                     converted, textures/Brick.bmp (other capitals, another extension)
+//   wide-values.kxm   vertices whose numbers take every width: the largest float, one just
+//                     below 1e21 and negative, and small ones
 //   game/             a folder of models as a game ships them, for the folder list: names in
 //                     other capitals, nested folders, files that load, warn and fail, and
 //                     files that are no model (gameFolder below)
@@ -129,6 +131,17 @@ bool save(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   return std::fclose(file) == 0 && ok;
 }
 
+KxmWriter wideValues() {
+  const float largest = std::numeric_limits<float>::max();
+  KxmWriter w;
+  w.open(1).chunkStr(101, "Wide").open(103);
+  w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 3);
+  w.open(115).floats({largest, -9.0e20f, 0.5f, -0.25f, 1.0f, 2.0f, 0, 0, -largest}).close();
+  w.end().close();
+  w.end().close();
+  return w;
+}
+
 // A folder whose paths sort otherwise by folder than by path (" " < "-" < "/" byte by byte),
 // with a name in UTF-8 that sorts after every ASCII name, and names that are not models: a
 // ".kxm" with nothing before the dot, ".kxm.bak", a text file, an image.
@@ -164,6 +177,7 @@ int main(int argc, char** argv) {
                   save(folder + "deep.kxm", kxm::bench::animationChainFile(3000)) &&
                   save(folder + "small-chunks.kxm", kxm::bench::smallChunksFile(1000000)) &&
                   save(folder + "textured.kxm", textured().bytes()) &&
+                  save(folder + "wide-values.kxm", wideValues().bytes()) &&
                   madeFolder(folder + "textures") &&
                   save(folder + "textures/Brick.bmp", brickBmp()) &&
                   save(folder + "textures/Brick.png", brickPng()) && madeFolder(folder + "game") &&

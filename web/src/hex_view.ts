@@ -43,6 +43,8 @@ export class HexView {
   private extent: Extent = NONE;
   // The byte marked (gone to, clicked, the cursor), -1 for none.
   private marked = -1;
+  // The bytes of the row picked in the values table: [start, end).
+  private valueRow = [0, 0];
   private readonly spacer: HTMLDivElement;
   private readonly layer: HTMLDivElement;
   private frame = 0;
@@ -70,6 +72,7 @@ export class HexView {
     this.bytes = bytes;
     this.extent = NONE;
     this.marked = -1;
+    this.valueRow = [0, 0];
     this.spacer.style.height = Math.min(this.lineCount() * LINE_HEIGHT, MAX_SCROLL_HEIGHT) + "px";
     this.box.scrollTop = 0;
     this.render();
@@ -78,6 +81,7 @@ export class HexView {
   // Shows a node's bytes in colour; with `scroll`, its first byte's line goes to the top.
   show(extent: Extent, scroll: boolean): void {
     const clamp = (n: number) => Math.max(0, Math.min(n, this.bytes.length));
+    this.valueRow = [0, 0];
     this.extent = {
       start: clamp(extent.start),
       headEnd: clamp(extent.headEnd),
@@ -97,6 +101,12 @@ export class HexView {
     const first = this.firstLine();
     if (line < first || line >= first + this.pageLines()) this.setFirstLine(Math.max(0, line - 1));
     this.render();
+  }
+
+  // Marks the bytes [start, end) of a row of values, its first byte the cursor.
+  markRange(start: number, end: number): void {
+    this.valueRow = [start, Math.min(end, this.bytes.length)];
+    this.mark(start);
   }
 
   get markedByte(): number {
@@ -146,6 +156,7 @@ export class HexView {
     if (i >= x.start && i < x.headEnd) c += " head";
     else if (i >= x.headEnd && i < x.end) c += " payload";
     else if (i >= x.parentStart && i < x.parentEnd) c += " parent";
+    if (i >= this.valueRow[0] && i < this.valueRow[1]) c += " value-row";
     return i === this.marked ? c + " marked" : c;
   }
 

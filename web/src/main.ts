@@ -139,6 +139,15 @@ function frameNodeOf(row: number): number | null {
 }
 
 treeView.onSelect = onSelect;
+// A row of values: its bytes, where the chunk's payload holds the rows at one size each.
+valuesView.onPick = (k) => {
+  const r = treeView.rows?.rows;
+  const count = valuesView.count;
+  if (!r || treeView.selectedRow < 0 || count === 0) return;
+  const { headEnd, end } = extentOf(r, fileBytes, treeView.selectedRow);
+  const size = (end - headEnd) / count;
+  if (Number.isInteger(size) && size > 0) hexView.markRange(headEnd + k * size, headEnd + (k + 1) * size);
+};
 hexView.onPick = (offset) => {
   pickedInHex = true;
   try {
