@@ -4,7 +4,7 @@ import assert from "node:assert/strict";
 import { after, before, describe } from "node:test";
 import { openFirefoxPage } from "./browser.mjs";
 import { viewerHtml } from "./support.mjs";
-import { failureCases, folderCases, searchCases } from "./workbench_cases.mjs";
+import { failureCases, folderCases, keyboardCases, searchCases } from "./workbench_cases.mjs";
 
 let browser;
 before(async () => {
@@ -17,6 +17,7 @@ after(async () => {
 });
 
 describe("in Firefox, a folder as a list of files", () => folderCases(() => browser.page));
+describe("in Firefox, the keyboard", () => keyboardCases(() => browser.page));
 describe("in Firefox, search and go to offset", () => {
   searchCases(() => browser.page);
   failureCases(() => browser.page);

@@ -7,7 +7,7 @@ import { join } from "node:path";
 import { after, before, describe, test } from "node:test";
 import { openBytes, openPage, sourceDir } from "./browser.mjs";
 import { casePath, read, samplePath, viewerHtml } from "./support.mjs";
-import { failureCases, folderCases, nativeFolderStates, searchCases } from "./workbench_cases.mjs";
+import { failureCases, folderCases, keyboardCases, nativeFolderStates, searchCases } from "./workbench_cases.mjs";
 
 let browser;
 before(async () => {
@@ -34,6 +34,17 @@ describe("a folder as a list of files", () => {
 describe("search and go to offset", () => {
   searchCases(() => browser.page);
   failureCases(() => browser.page);
+});
+
+describe("the keyboard", () => {
+  keyboardCases(() => browser.page);
+
+  test("Ctrl+O opens the file picker", async () => {
+    const { page } = browser;
+    await page.focus("#tree");
+    const [chooser] = await Promise.all([page.waitForEvent("filechooser"), page.keyboard.press("Control+o")]);
+    assert.equal(chooser.isMultiple(), true);
+  });
 });
 
 describe("axe-core", () => {

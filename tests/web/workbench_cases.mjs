@@ -244,3 +244,72 @@ export function failureCases(page) {
     assert.equal(await p.evaluate(() => window.kxmViewer.markedByte()), 0x91);
   });
 }
+
+export function keyboardCases(page) {
+  test("Tab reaches every control; a finding followed with Enter selects its chunk", async () => {
+    const p = page();
+    await openBytes(p, read(casePath("findings.kxm")), "findings.kxm");
+    await p.evaluate(() => window.kxmViewer.sceneReady());
+    await p.focus("#open-file");
+    const wanted = ["open-file", "open-folder", "show-names", "show-values", "expand-all", "search", "match-case",
+      "find-previous", "find-next", "tree", "split-sides", "wireframe", "download", "split-scene", "hex", "values", "finding"];
+    if (!(await p.$eval("#file-pane", (e) => e.hidden))) wanted.push("files", "previous-file", "next-file", "failed-only");
+    // From the first control on, once through the page and not out of it: past its end the
+    // browser's own controls take the focus, and Firefox's window may not give it back.
+    const reached = ["open-file"];
+    for (let i = 0; i < 60 && !wanted.every((id) => reached.includes(id)); ++i) {
+      await press(p, "Tab");
+      reached.push(await p.evaluate(() => {
+        const e = document.activeElement;
+        return e.id || (e.closest("#findings") ? "finding" : e.tagName);
+      }));
+    }
+    for (const id of wanted) assert.ok(reached.includes(id), `${id} is reached: ${reached.join(" ")}`);
+    // The fifth finding, followed from the keyboard.
+    await p.focus("#findings li:nth-child(5) button");
+    await press(p, "Enter");
+    for (let i = 0; i < 100 && (await selectedLabel(p)) !== "Mesh Index Data"; ++i) await settle(p);
+    assert.equal(await selectedLabel(p), "Mesh Index Data");
+  });
+
+  test("the splitters resize the tree and the 3D view from the keyboard", async () => {
+    const p = page();
+    const width = () => p.$eval("#tree-pane", (e) => e.getBoundingClientRect().width);
+    const height = () => p.$eval("#scene-pane", (e) => e.getBoundingClientRect().height);
+    const w = await width();
+    await p.focus("#split-sides");
+    for (let i = 0; i < 3; ++i) await press(p, "ArrowRight");
+    assert.ok(Math.abs((await width()) - (w + 48)) <= 1, `${w} to ${await width()}`);
+    await press(p, "ArrowLeft");
+    assert.ok(Math.abs((await width()) - (w + 32)) <= 1);
+    const h = await height();
+    await p.focus("#split-scene");
+    await press(p, "ArrowUp");
+    await press(p, "ArrowUp");
+    assert.ok(Math.abs((await height()) - (h - 32)) <= 1, `${h} to ${await height()}`);
+  });
+
+  test("a label longer than the pane scrolls sideways and is not cut", async () => {
+    const p = page();
+    await p.evaluate(() => window.kxmViewer.setOptions({ showNames: true, showValues: true, expandAll: true }));
+    await openBytes(p, read(casePath("deep.kxm")), "deep.kxm");
+    // The row that reaches furthest right: deepest and longest.
+    const lines = (await p.evaluate(() => window.kxmViewer.treeText())).split("\n");
+    const reach = (l) => 8 * (l.length - l.trimStart().length) + l.trimStart().length;
+    const row = lines.reduce((best, l, i) => (reach(l) > reach(lines[best]) ? i : best), 0);
+    await p.evaluate((r) => window.kxmViewer.selectRow(r), row);
+    const seen = await p.evaluate(() => {
+      const tree = document.getElementById("tree");
+      const label = tree.querySelector("[aria-selected=true] .label");
+      const row = label.parentElement;
+      tree.scrollLeft = tree.scrollWidth;
+      const t = tree.getBoundingClientRect();
+      const l = label.getBoundingClientRect();
+      const r = row.getBoundingClientRect();
+      return { scrolls: tree.scrollWidth > tree.clientWidth, labelRight: l.right, rowRight: r.right, treeRight: t.right, width: l.width };
+    });
+    assert.ok(seen.scrolls, "the tree scrolls sideways");
+    assert.ok(seen.width > 0 && seen.labelRight <= seen.treeRight + 1, JSON.stringify(seen));
+    assert.ok(seen.rowRight >= seen.labelRight - 1, `the row holds its label: ${JSON.stringify(seen)}`);
+  });
+}

@@ -4,6 +4,7 @@
 // goes in as text (textContent), never as markup.
 import type { ExportResult, FailureJson, FindingsJson, Reply, ViewResult } from "./protocol";
 import { emptyRows, TreeRows } from "./rows";
+import { showWarnings } from "./findings_view";
 import { TreeView } from "./tree_view";
 import { HexView } from "./hex_view";
 import { SceneView } from "./scene_view";
@@ -14,7 +15,6 @@ import { ask, stopWorker } from "./worker_client";
 import { Workbench } from "./workbench";
 import { showExplanation } from "./explanation";
 import { extentOf, payloadLength } from "./search";
-import type { ListedFile } from "./folder_list";
 
 export interface OpenResult {
   outcome: "loaded" | "failed" | "missing";
@@ -168,6 +168,7 @@ sceneView.onTime = (time, duration) => {
 async function showModel(): Promise<void> {
   exported = null;
   sceneView.clear();
+  showWarnings([]);
   playButton.disabled = timeSlider.disabled = downloadButton.disabled = true;
   timeText.textContent = "";
   sceneNote.textContent = sceneView.error;
@@ -182,6 +183,7 @@ async function showModel(): Promise<void> {
   const warnings = exported.warnings.length;
   sceneNote.textContent = warnings === 0 ? "" : `${warnings} export ${warnings === 1 ? "warning" : "warnings"}`;
   sceneNote.title = exported.warnings.join("\n");
+  showWarnings(exported.warnings);
   sceneView.frames = frameRows.length;
   await sceneView.show(exported.glb);
   const animated = sceneView.animationDuration > 0;
@@ -352,23 +354,8 @@ const api = {
   selectedRow: () => treeView.selectedRow,
   selectRow: (row: number) => treeView.select(row),
   // Counts the rows whose labels hold `text` and selects the first: {count, rows}.
-  search: (text: string, caseSensitive = false) => {
-    ($("match-case") as HTMLInputElement).checked = caseSensitive;
-    return workbench.search.search(text);
-  },
-  // Selects the innermost node whose bytes hold `offset`: its row, -1 for none.
-  goToOffset: (offset: number): number => workbench.search.goToOffset(offset),
+  ...workbench.api(),
   markedByte: (): number => hexView.markedByte,
-  // Lists the files as an opened folder: {relativePath: bytes}, null for one that cannot be read.
-  openFolder: (files: { [path: string]: Uint8Array | null }) =>
-    workbench.openFolder(
-      Object.entries(files).map(([path, bytes]): ListedFile => ({ path, read: async () => bytes && bytes.slice() })),
-    ),
-  // The folder's files in list order with what kxm check says of each, once all are checked.
-  folder: () => workbench.states(),
-  openListed: (index: number) => workbench.openListed(index),
-  nextFile: () => workbench.step(1),
-  previousFile: () => workbench.step(-1),
   // Settles when the values pane shows the selected row's values (or that it has none).
   valuesReady: (): Promise<void> => valuesDone,
   // Bytes the page holds in arrays: the file, the rows and their layout, the GLB.

@@ -7,6 +7,7 @@ import { FolderList, type FileState, type ListedFile } from "./folder_list";
 import type { Files } from "./open_files";
 import type { Rows } from "./protocol";
 import { SearchBar } from "./search_bar";
+import { splitter } from "./splitter";
 
 // The images the export may take for a model: those in its folder and below.
 const IMAGE = /\.(dds|png|tga|bmp|jpe?g)$/i;
@@ -46,6 +47,8 @@ export class Workbench<Result> {
     $("open-file").addEventListener("click", () => $("file-input").click());
     $("open-folder").addEventListener("click", () => $("folder-input").click());
     document.addEventListener("keydown", (e) => this.key(e));
+    splitter($("split-sides"), document.querySelector("main") as HTMLElement, "--tree-width", $("tree-pane"), 200);
+    splitter($("split-scene"), $("side"), "--scene-height", $("scene-pane"), 120);
   }
 
   // Lists the folder's .kxm files, starts checking them and opens the first.
@@ -96,6 +99,29 @@ export class Workbench<Result> {
     return this.folder
       .checked()
       .then(() => this.folder.files.map((f, i) => ({ path: f.path, state: this.folder.states[i] })));
+  }
+
+  // What window.kxmViewer offers of the workbench.
+  api() {
+    return {
+      // Counts the rows whose labels hold `text` and selects the first: {count, rows}.
+      search: (text: string, caseSensitive = false) => {
+        $<HTMLInputElement>("match-case").checked = caseSensitive;
+        return this.search.search(text);
+      },
+      // Selects the innermost node whose bytes hold `offset`: its row, -1 for none.
+      goToOffset: (offset: number): number => this.search.goToOffset(offset),
+      // Lists files as an opened folder: {relativePath: bytes}, null for one that cannot be read.
+      openFolder: (files: { [path: string]: Uint8Array | null }) =>
+        this.openFolder(
+          Object.entries(files).map(([path, bytes]) => ({ path, read: async () => bytes && bytes.slice() })),
+        ),
+      // The folder's files in list order with what kxm check says of each, once all are checked.
+      folder: () => this.states(),
+      openListed: (index: number) => this.openListed(index),
+      nextFile: () => this.step(1),
+      previousFile: () => this.step(-1),
+    };
   }
 
   private key(e: KeyboardEvent): void {
