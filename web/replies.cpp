@@ -193,11 +193,13 @@ nlohmann::ordered_json valuesJson(const Model& model, const Records& records,
 }
 
 nlohmann::ordered_json exportJson(std::span<const std::uint8_t> bytes, const char* folder,
+                                  const std::vector<std::string>& textureFolders,
                                   std::vector<std::uint8_t>& glb) {
   nlohmann::ordered_json out;
   glb.clear();
   // Found among the dropped files, which the worker put in the in-memory file system.
-  FolderImages images(TextureFolders{std::filesystem::path(folder), {}, nullptr});
+  FolderImages images(TextureFolders{
+      std::filesystem::path(folder), {textureFolders.begin(), textureFolders.end()}, nullptr});
   gltf::ExportOptions options;
   options.images = &images;
   options.generator = kGenerator;

@@ -34,9 +34,11 @@ nlohmann::ordered_json valuesJson(const Model& model, const Records& records,
                                   const Record& parent, std::uint32_t chunkCode,
                                   std::vector<double>& values);
 
-// The model in `bytes` as a GLB into `glb`, with the images found among the files in `folder`.
-// Returns {ok, error, warnings, images}, or {ok: false, error} when the load fails.
+// The model in `bytes` as a GLB into `glb`, with the images found among the files in `folder`,
+// then in `textureFolders`. Returns {ok, error, warnings, images}, or {ok: false, error} when
+// the load fails.
 nlohmann::ordered_json exportJson(std::span<const std::uint8_t> bytes, const char* folder,
+                                  const std::vector<std::string>& textureFolders,
                                   std::vector<std::uint8_t>& glb);
 
 }  // namespace kxm::web

@@ -142,14 +142,30 @@ KxmWriter wideValues() {
   return w;
 }
 
+// A quad whose texture, "brick.png", is not beside it: only a texture folder has it.
+KxmWriter crate() {
+  KxmWriter w;
+  w.open(1).chunkStr(101, "Crate").open(103);
+  w.chunkU32(111, 0x102).chunkI32(112, 20).chunkI32(113, 4).open(115);
+  w.floats({-1, -1, 0, 0, 1, 1, -1, 0, 1, 1, 1, 1, 0, 1, 0, -1, 1, 0, 0, 0}).close();
+  w.chunkI32(114, 6).open(116).u16(0).u16(1).u16(2).u16(0).u16(2).u16(3).close();
+  w.chunkI32(117, 4);
+  w.chunkI32(127, 1).open(128).chunkStr(141, "brick.png").end().end().close();
+  w.end().close();
+  w.end().close();
+  return w;
+}
+
 // A folder whose paths sort otherwise by folder than by path (" " < "-" < "/" byte by byte),
-// with a name in UTF-8 that sorts after every ASCII name, and names that are not models: a
-// ".kxm" with nothing before the dot, ".kxm.bak", a text file, an image.
+// with a name in UTF-8 that sorts after every ASCII name, a model whose texture is only in the
+// texture folder, and names that are not models: a ".kxm" with nothing before the dot,
+// ".kxm.bak", a text file, an image.
 bool gameFolder(const std::string& game) {
   const std::vector<std::uint8_t> empty;
   KxmWriter badVersion = KxmWriter::bare();
   badVersion.header("MAGICKXM", 2);
   return madeFolder(game + "a") && madeFolder(game + "Z/deep") && madeFolder(game + "textures") &&
+         madeFolder(game + "models") && save(game + "models/crate.kxm", crate().bytes()) &&
          save(game + "Lamp.KXM", textured().bytes()) &&
          save(game + "a b.kxm", findings().bytes()) && save(game + "a-b.kxm", cut().bytes()) &&
          save(game + "a/b.kxm", hostileName().bytes()) && save(game + "Z/deep/x.Kxm", empty) &&

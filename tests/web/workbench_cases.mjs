@@ -3,8 +3,9 @@
 // opened one by one; the search over every label; go to offset against the offsets kxm dump
 // --offsets gives; and the keys that reach all of it. `page()` is the page of either driver.
 import assert from "node:assert/strict";
-import { readdirSync, statSync } from "node:fs";
-import { join } from "node:path";
+import { mkdtempSync, readdirSync, readFileSync, rmSync, statSync } from "node:fs";
+import { tmpdir } from "node:os";
+import { dirname, join } from "node:path";
 import { test } from "node:test";
 import { openBytes } from "./browser.mjs";
 import { casePath, casesDir, nativeDump, nativeKxm, read, samplePath } from "./support.mjs";
@@ -55,6 +56,27 @@ async function opened(page, path) {
   return openPath(page);
 }
 
+// kxm export of the crate in the game folder, with these options.
+function nativeGlb(options) {
+  const out = join(mkdtempSync(join(tmpdir(), "kxm-web-crate-")), "crate.glb");
+  const run = spawnSync(nativeKxm, ["export", "--quiet", ...options, "game/models/crate.kxm", out], { cwd: casesDir });
+  assert.equal(run.status, 0, String(run.stderr));
+  const glb = readFileSync(out);
+  rmSync(dirname(out), { recursive: true, force: true });
+  return glb;
+}
+
+// The page's GLB, as base64 on the way.
+async function pageGlb(page) {
+  const base64 = await page.evaluate(() => {
+    const glb = window.kxmViewer.glb();
+    let text = "";
+    for (let at = 0; at < glb.length; at += 0x8000) text += String.fromCharCode(...glb.subarray(at, at + 0x8000));
+    return btoa(text);
+  });
+  return Buffer.from(base64, "base64");
+}
+
 export function folderCases(page) {
   test("a folder lists every .kxm in kxm's order, each with the state kxm check --json gives", async () => {
     const p = page();
@@ -76,7 +98,7 @@ export function folderCases(page) {
         numWarnings: doc.issues.numWarnings,
       };
     });
-    assert.equal(native.length, 7);
+    assert.equal(native.length, 8);
     assert.deepEqual(states.map(asNative), native);
     // The first file is opened: its path in the title, the status bar and the list.
     assert.equal(result.status, "Ready.");
@@ -87,8 +109,27 @@ export function folderCases(page) {
     assert.deepEqual(rows.map((r) => r[0]), native.map((n) => n.path));
     assert.deepEqual(rows.map((r) => r[1]), [
       "loaded", "failed: truncated at 0x00000000", "loaded with 5 warnings", "failed: count-exceeds-file at 0x00000091",
-      "loaded", "failed: bad-header at 0x0000000C", "loaded",
+      "loaded", "failed: bad-header at 0x0000000C", "loaded", "loaded",
     ]);
+  });
+
+  test("textures are found in the texture folders chosen, as kxm export --texture-dir finds them", async () => {
+    const p = page();
+    const offered = await p.$$eval("#texture-folders label", (l) => l.map((e) => [e.textContent.trim(), e.querySelector("input").checked]));
+    assert.deepEqual(offered, [["game/textures", true]]);
+    const states = await p.evaluate(() => window.kxmViewer.folder());
+    const crate = states.findIndex((s) => s.path === "game/models/crate.kxm");
+    await p.evaluate((i) => window.kxmViewer.openListed(i), crate);
+    await p.evaluate(() => window.kxmViewer.sceneReady());
+    assert.deepEqual(await pageGlb(p), nativeGlb(["--texture-dir", "game/textures"]));
+    assert.equal((await p.evaluate(() => window.kxmViewer.textures())).length, 1);
+    // Without the folder, nothing stands in for the texture.
+    await p.click("#texture-folders input");
+    for (let i = 0; i < 100 && (await p.evaluate(() => window.kxmViewer.textures())).length > 0; ++i) await settle(p);
+    await p.evaluate(() => window.kxmViewer.sceneReady());
+    assert.deepEqual(await p.evaluate(() => window.kxmViewer.textures()), []);
+    assert.deepEqual(await pageGlb(p), nativeGlb([]));
+    await p.click("#texture-folders input");
   });
 
   test("next and previous move through the list; Failed only shows the broken files", async () => {

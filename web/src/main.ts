@@ -15,6 +15,7 @@ import { ask, stopWorker } from "./worker_client";
 import { Workbench } from "./workbench";
 import { showExplanation } from "./explanation";
 import { extentOf, payloadLength } from "./search";
+import { joinPath } from "./texture_folders";
 
 export interface OpenResult {
   outcome: "loaded" | "failed" | "missing";
@@ -198,7 +199,12 @@ function statusFor(outcome: OpenResult["outcome"], name: string): string {
   return `Error reading: "${name}"`;
 }
 
-async function open(bytes: Uint8Array | null, name: string, files: Files = {}): Promise<OpenResult> {
+async function open(
+  bytes: Uint8Array | null,
+  name: string,
+  files: Files = {},
+  textureFolders: string[] = [],
+): Promise<OpenResult> {
   const ticket = ++loading;
   fileName = name;
   workbench.opened(name);
@@ -231,13 +237,14 @@ async function open(bytes: Uint8Array | null, name: string, files: Files = {}): 
     const forWorker = bytes.slice();
     // The files beside the model go where they lie below the model's folder.
     const folder = fileFolder(name);
-    const placed = folder ? Object.fromEntries(Object.entries(files).map(([k, v]) => [folder + "/" + k, v])) : files;
+    const placed = Object.fromEntries(Object.entries(files).map(([k, v]) => [joinPath(folder, k), v]));
     reply = await ask(
       {
         type: "open",
         bytes: forWorker,
         files: placed,
         modelFolder: folder,
+        textureFolders,
         showNames: options.showNames,
         showValues: options.showValues,
       },

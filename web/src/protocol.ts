@@ -96,6 +96,8 @@ export type Request =
       bytes: Uint8Array;
       files: { [relativePath: string]: Uint8Array };
       modelFolder: string;
+      // Folders below the files' root where textures are looked for after the model's own.
+      textureFolders: string[];
       showNames: boolean;
       showValues: boolean;
     }

@@ -8,12 +8,10 @@ import type { Files } from "./open_files";
 import type { Rows } from "./protocol";
 import { SearchBar } from "./search_bar";
 import { splitter } from "./splitter";
-
-// The images the export may take for a model: those in its folder and below.
-const IMAGE = /\.(dds|png|tga|bmp|jpe?g)$/i;
+import { IMAGE, relativeTo, TextureFolders } from "./texture_folders";
 
 export interface Page<Result> {
-  open(bytes: Uint8Array | null, name: string, files: Files): Promise<Result>;
+  open(bytes: Uint8Array | null, name: string, files: Files, textureFolders: string[]): Promise<Result>;
   rows(): Rows | null;
   file(): Uint8Array;
   select(row: number): void;
@@ -26,6 +24,7 @@ export class Workbench<Result> {
   readonly folder = new FolderList();
   readonly pane: FilePane;
   readonly search: SearchBar;
+  readonly textures = new TextureFolders($("texture-folders"));
   private opening: Promise<Result | null> = Promise.resolve(null);
 
   constructor(private readonly page: Page<Result>) {
@@ -47,6 +46,8 @@ export class Workbench<Result> {
     $("open-file").addEventListener("click", () => $("file-input").click());
     $("open-folder").addEventListener("click", () => $("folder-input").click());
     document.addEventListener("keydown", (e) => this.key(e));
+    // Another choice of texture folders shows in the open file at once.
+    this.textures.onChange = () => void (this.pane.current >= 0 && this.openListed(this.pane.current));
     splitter($("split-sides"), document.querySelector("main") as HTMLElement, "--tree-width", $("tree-pane"), 200);
     splitter($("split-scene"), $("side"), "--scene-height", $("scene-pane"), 120);
   }
@@ -54,12 +55,14 @@ export class Workbench<Result> {
   // Lists the folder's .kxm files, starts checking them and opens the first.
   async openFolder(files: ListedFile[]): Promise<Result | null> {
     this.folder.set(files);
+    this.textures.set(this.folder.others);
     this.pane.current = -1;
     this.pane.refresh();
     return this.folder.files.length > 0 ? this.openListed(0) : null;
   }
 
-  // Opens the file at `index` of the list, with the images of its folder and below.
+  // Opens the file at `index` of the list, with the images of its folder and below, and of the
+  // texture folders chosen.
   openListed(index: number): Promise<Result | null> {
     const file = this.folder.files[index];
     if (!file) return Promise.resolve(null);
@@ -67,15 +70,18 @@ export class Workbench<Result> {
     const run = async () => {
       const slash = file.path.lastIndexOf("/");
       const folder = slash < 0 ? "" : file.path.slice(0, slash + 1);
+      const chosen = this.textures.ordered;
+      const wanted = (path: string) =>
+        path.startsWith(folder) || chosen.some((f) => path.startsWith(f === "" ? "" : f + "/"));
       const files: Files = {};
       for (const other of this.folder.others) {
-        if (!other.path.startsWith(folder) || !IMAGE.test(other.path)) continue;
+        if (!IMAGE.test(other.path) || !wanted(other.path)) continue;
         const bytes = await other.read();
-        if (bytes) files[other.path.slice(folder.length)] = bytes;
+        if (bytes) files[relativeTo(folder.slice(0, -1), other.path)] = bytes;
       }
       // A later choice wins: the list moved on while the images were read.
       if (this.pane.current !== index) return null;
-      return this.page.open(await file.read(), file.path, files);
+      return this.page.open(await file.read(), file.path, files, chosen);
     };
     this.opening = run();
     return this.opening;

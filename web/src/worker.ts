@@ -27,7 +27,7 @@ interface CoreModule {
   _kxm_label_block(i: number): number;
   _kxm_view_array(which: number): number;
   _kxm_view_release(): void;
-  _kxm_export(folder: number): number;
+  _kxm_export(folder: number, textureFolders: number): number;
   _kxm_glb_data(): number;
   _kxm_glb_size(): number;
   _kxm_values(offset: number, parentOffset: number): number;
@@ -47,6 +47,7 @@ declare const self: DedicatedWorkerGlobalScope;
 
 const core: Promise<CoreModule> = KxmCore();
 let modelFolder = "/files";
+let textureFolders: string[] = [];
 
 function view(m: CoreModule, showNames: boolean, showValues: boolean, check: boolean): ViewResult {
   const started = performance.now();
@@ -149,12 +150,15 @@ function cString(m: CoreModule, text: string): number {
 
 function exportModel(m: CoreModule): ExportResult {
   const folder = cString(m, modelFolder);
+  let folders = 0;
   let result: ExportResult;
   try {
-    result = JSON.parse(m.UTF8ToString(unsigned(m._kxm_export(folder))));
+    folders = cString(m, textureFolders.join("\n"));
+    result = JSON.parse(m.UTF8ToString(unsigned(m._kxm_export(folder, folders))));
   } finally {
-    // An export that throws (the core out of memory) must not keep the path for good.
+    // An export that throws (the core out of memory) must not keep the paths for good.
     m._free(folder);
+    if (folders) m._free(folders);
   }
   if (!result.ok) return result;
   const start = unsigned(m._kxm_glb_data());
@@ -214,6 +218,7 @@ self.onmessage = async (event: MessageEvent<Request>) => {
       if (pointer === 0) throw new RangeError(`no memory left for the file's ${request.bytes.length} bytes`);
       m.HEAPU8.set(request.bytes, pointer);
       putFiles(m, request.files, request.modelFolder);
+      textureFolders = request.textureFolders.map((f) => "/files/" + f);
       const result = view(m, request.showNames, request.showValues, true);
       reply = { type: "view", id: request.id, result };
       transfer = transferables(result.rows);
