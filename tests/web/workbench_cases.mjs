@@ -113,6 +113,21 @@ export function folderCases(page) {
     ]);
   });
 
+  test("a folder without models says so and keeps the open file", async () => {
+    const p = page();
+    const before = await openPath(p);
+    const none = await p.evaluate(() => window.kxmViewer.openFolder({ "art/readme.txt": new Uint8Array([104, 105]) }));
+    assert.equal(none, null);
+    assert.equal(await p.$eval("#files-title", (e) => e.textContent), "Files: no .kxm files in this folder");
+    assert.equal(await openPath(p), before);
+    assert.deepEqual(await p.evaluate(() => window.kxmViewer.folder()), []);
+    // The game folder again, for the cases that follow.
+    await p.evaluate(async (files) => {
+      const decode = (b64) => Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
+      return window.kxmViewer.openFolder(Object.fromEntries(Object.entries(files).map(([k, v]) => [k, decode(v)])));
+    }, folderFiles(casePath("game"), "game"));
+  });
+
   test("textures are found in the texture folders chosen, as kxm export --texture-dir finds them", async () => {
     const p = page();
     const offered = await p.$$eval("#texture-folders label", (l) => l.map((e) => [e.textContent.trim(), e.querySelector("input").checked]));

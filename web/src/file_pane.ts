@@ -35,7 +35,15 @@ export class FilePane {
       const row = (e.target as HTMLElement).closest?.("[data-index]") as HTMLElement | null;
       if (row) this.onOpen(Number(row.dataset.index));
     });
-    list.onChange = () => this.refresh();
+    // A state a file: the pane is made again once a frame, however many came in it.
+    let frame = 0;
+    list.onChange = () => {
+      if (frame) return;
+      frame = requestAnimationFrame(() => {
+        frame = 0;
+        this.refresh();
+      });
+    };
   }
 
   setFailedOnly(on: boolean): void {
@@ -77,7 +85,7 @@ export class FilePane {
 
   refresh(): void {
     const { files, states } = this.list;
-    this.pane.hidden = files.length === 0;
+    this.pane.hidden = !this.list.opened;
     this.shown = [];
     let failed = 0;
     let warned = 0;
@@ -91,8 +99,10 @@ export class FilePane {
     }
     this.cursor = Math.max(0, Math.min(this.cursor, this.shown.length - 1));
     this.title.textContent =
-      `Files: ${files.length}, ${failed} failed, ${warned} with warnings` +
-      (checking ? `, ${checking} being checked` : "");
+      files.length === 0
+        ? "Files: no .kxm files in this folder"
+        : `Files: ${files.length}, ${failed} failed, ${warned} with warnings` +
+          (checking ? `, ${checking} being checked` : "");
     this.spacer.style.height = this.shown.length * ROW_HEIGHT + "px";
     this.render();
   }

@@ -51,6 +51,8 @@ export class FolderList {
   states: FileState[] = [];
   // Every file that came with the folder, .kxm or not, by path: where textures are found.
   others: ListedFile[] = [];
+  // Whether a folder was opened, with .kxm files or without.
+  opened = false;
   onChange: () => void = () => {};
   private readonly checker = new WorkerClient();
   private generation = 0;
@@ -59,6 +61,7 @@ export class FolderList {
   // Lists the .kxm files among `all` and starts checking them.
   set(all: ListedFile[]): void {
     ++this.generation;
+    this.opened = true;
     this.checker.end("replaced");
     this.files = all.filter((f) => isModelPath(f.path)).sort((a, b) => byteOrder(a.path, b.path));
     this.others = all.filter((f) => !isModelPath(f.path));

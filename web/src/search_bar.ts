@@ -50,8 +50,7 @@ export class SearchBar {
     if (this.input.value !== "" && offsetOf(this.input.value) === null) this.update(false);
   }
 
-  // Searches the labels for `text`; with `jump`, the first match at or after the selection is
-  // selected.
+  // Searches the labels for `text`; with `jump`, the first match is selected.
   search(text: string, jump = true): { count: number; rows: number[] } {
     this.input.value = text;
     this.update(jump);

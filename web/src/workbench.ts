@@ -101,10 +101,11 @@ export class Workbench<Result> {
     if (!current || current.path !== name) this.pane.setCurrent(-1);
   }
 
-  states(): Promise<{ path: string; state: FileState }[]> {
-    return this.folder
-      .checked()
-      .then(() => this.folder.files.map((f, i) => ({ path: f.path, state: this.folder.states[i] })));
+  // Once every file is checked (and the pane shows it): each file's path and state.
+  async states(): Promise<{ path: string; state: FileState }[]> {
+    await this.folder.checked();
+    this.pane.refresh();
+    return this.folder.files.map((f, i) => ({ path: f.path, state: this.folder.states[i] }));
   }
 
   // What window.kxmViewer offers of the workbench.
