@@ -298,6 +298,11 @@ export function failureCases(page) {
     await p.click("#explanation .offset-link");
     assert.equal(await selectedLabel(p), "Mesh Index Data");
     assert.equal(await p.evaluate(() => window.kxmViewer.markedByte()), 0x91);
+    // A header that fails makes no node: nothing is selected, the byte is marked all the same.
+    const header = await openBytes(p, read(casePath("game/bad-version.kxm")), "bad-version.kxm");
+    assert.equal(header.failure.offset, 0x0c);
+    assert.equal(await p.evaluate(() => window.kxmViewer.selectedRow()), -1);
+    assert.equal(await p.evaluate(() => window.kxmViewer.markedByte()), 0x0c);
   });
 }
 

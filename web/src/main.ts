@@ -67,10 +67,12 @@ function setStatus(text: string, why: string): void {
   showExplanation(explanation, why, (offset) => workbench.search.goToOffset(offset));
 }
 
-// A failed load: the deepest chunk read is selected and the failing byte marked.
+// A failed load: the deepest chunk read is selected (else the node that holds the failing
+// byte, if any) and the failing byte marked.
 function showFailure(failure: FailureJson | null): void {
   if (!failure) return;
   if (failure.chunk) selectChunk(failure.chunk.offset);
+  else if (failure.offset !== null) workbench.search.goToOffset(failure.offset);
   if (failure.offset !== null) hexView.mark(failure.offset);
 }
 
