@@ -175,8 +175,8 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_values(std::uint32_t offset, std::uint32_t 
     out["count"] = 0;
     return remember(out);
   }
-  const std::uint32_t code = loadU32Le(fileBytes.data() + offset);
-  return remember(valuesJson(currentModel, currentRecords, *parent, code, values));
+  return remember(valuesJson(currentModel, currentRecords, *parent,
+                             std::span<const std::uint8_t>(fileBytes), offset, values));
 }
 
 EMSCRIPTEN_KEEPALIVE const double* kxm_values_data() { return values.data(); }

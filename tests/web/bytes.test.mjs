@@ -187,14 +187,14 @@ describe("the values of data chunks", () => {
     return { offset: parseInt(line.slice(0, 8), 16), length: parseInt(line.slice(9, 17), 16) };
   }
 
-  test("a mesh's vertices: position, colour and texture set, as the file holds them", async () => {
+  test("a mesh's vertices: position, normal, colour and texture set, as the file holds them", async () => {
     const { page } = browser;
     const bytes = read(samplePath);
     await openBytes(page, bytes, "sample.kxm");
     await clickRow(page, "Mesh Vertex Data");
     const table = await valuesTable(page);
     assert.equal(table.title, "Vertices: 24");
-    assert.deepEqual(table.head, ["#", "x", "y", "z", "r", "g", "b", "a", "u0", "v0"]);
+    assert.deepEqual(table.head, ["#", "x", "y", "z", "nx", "ny", "nz", "r", "g", "b", "a", "u0", "v0"]);
     // Format 0x152: position, normal, colour (ARGB bytes), one texture set; 36 bytes a vertex.
     const { offset } = chunkAt("Mesh Vertex Data");
     assert.ok(table.rows.length > 3);
@@ -203,6 +203,7 @@ describe("the values of data chunks", () => {
       const colour = bytes.readUInt32LE(at + 24);
       assert.deepEqual(row, [String(k),
         f6(bytes.readFloatLE(at)), f6(bytes.readFloatLE(at + 4)), f6(bytes.readFloatLE(at + 8)),
+        f6(bytes.readFloatLE(at + 12)), f6(bytes.readFloatLE(at + 16)), f6(bytes.readFloatLE(at + 20)),
         f6(((colour >> 16) & 255) / 255), f6(((colour >> 8) & 255) / 255), f6((colour & 255) / 255), f6((colour >>> 24) / 255),
         f6(bytes.readFloatLE(at + 28)), f6(bytes.readFloatLE(at + 32))], `vertex ${k}`);
     });
