@@ -1,7 +1,9 @@
 // Benchmarks of the browser's viewer in headless chromium, printed, not asserted: the
 // 1,000,000-small-chunk file from open to its first rows on screen (and the core's load in
 // the worker against native kxm-dump's on the same file), Expand all, the jump to the last row
-// (End), and the memory of the page and its worker, each heap collected first.
+// (End), the memory of the page and its worker, each heap collected first; then the search for
+// a label that occurs once (its match selected) and for one that occurs a million times
+// (counted), go to offset and a click on a byte of the hex pane.
 //
 //   node web/bench.mjs PAGE.html SMALL-CHUNKS.kxm NATIVE-KXM-DUMP
 import { execFileSync } from "node:child_process";
@@ -58,11 +60,15 @@ session.on("Target.receivedMessageFromTarget", (event) => {
   answers.delete(message.id);
 });
 await session.send("Target.setAutoAttach", { autoAttach: true, waitForDebuggerOnStart: false, flatten: false });
-const inWorker = (method) => new Promise((resolve) => {
-  const id = nextId++;
-  answers.set(id, resolve);
-  session.send("Target.sendMessageToTarget", { sessionId: workerSessions.at(-1), message: JSON.stringify({ id, method }) });
-});
+const inWorker = (method) =>
+  new Promise((resolve) => {
+    const id = nextId++;
+    answers.set(id, resolve);
+    session.send("Target.sendMessageToTarget", {
+      sessionId: workerSessions.at(-1),
+      message: JSON.stringify({ id, method }),
+    });
+  });
 // Both heaps collected, then what they hold: objects and the arrays' bytes.
 async function heldByHeaps() {
   await session.send("HeapProfiler.collectGarbage");
@@ -118,6 +124,39 @@ for (let i = 0; i < runs; ++i) {
   endMs.push(endDone - endStarted);
 }
 
+// Search, go to offset and a hex click on the file as it stands (Expand all on), timed in the page.
+const searchOnceMs = [];
+const searchManyMs = [];
+const goToMs = [];
+const hexClickMs = [];
+for (let i = 0; i < runs; ++i) {
+  await page.evaluate(() => window.kxmViewer.selectRow(0));
+  const measured = await page.evaluate(async (size) => {
+    const viewer = window.kxmViewer;
+    const time = (run) => {
+      const started = performance.now();
+      const result = run();
+      return { ms: performance.now() - started, result };
+    };
+    const once = time(() => viewer.search("end mesh").count);
+    const selected = document.querySelector("#tree [aria-selected=true] .label")?.textContent;
+    if (once.result !== 1 || selected !== "END Mesh")
+      throw new Error(`search found ${once.result}, selected ${selected}`);
+    const many = time(() => viewer.search("mesh ").count);
+    if (many.result !== 1000000) throw new Error(`search counted ${many.result}`);
+    const goTo = time(() => viewer.goToOffset(size - 20));
+    // A click on a byte of the selected chunk's payload.
+    const byte = document.querySelectorAll("#hex [data-offset]")[8];
+    const click = time(() => byte?.dispatchEvent(new MouseEvent("click", { bubbles: true })));
+    await new Promise((resolve) => requestAnimationFrame(resolve));
+    return { once: once.ms, many: many.ms, goTo: goTo.ms, click: byte ? click.ms : NaN };
+  }, size);
+  searchOnceMs.push(measured.once);
+  searchManyMs.push(measured.many);
+  goToMs.push(measured.goTo);
+  hexClickMs.push(measured.click);
+}
+
 const heaps = await heldByHeaps();
 const { wasmBytes } = await page.evaluate(() => window.kxmViewer.lastLoad());
 const held = await page.evaluate(() => window.kxmViewer.heldBytes());
@@ -130,12 +169,22 @@ const ms = (v) => v.toFixed(0) + " ms";
 const budget = 4 * size + 100 * 1048576;
 console.log(`file: ${file}, ${mb(size)}, ${rows} rows; median of ${runs} runs`);
 console.log(`native kxm-dump, load and print:        ${ms(median(nativeMs))}`);
-console.log(`WebAssembly load in the worker (rows):  ${ms(median(coreMs))}  (${(median(coreMs) / median(nativeMs)).toFixed(2)} x native; at most 2 x)`);
+console.log(
+  `WebAssembly load in the worker (rows):  ${ms(median(coreMs))}  (${(median(coreMs) / median(nativeMs)).toFixed(2)} x native; at most 2 x)`,
+);
 console.log(`open to first rows on screen:           ${ms(median(firstRowsMs))}  (at most 1500 ms)`);
 console.log(`Expand all:                             ${ms(median(expandMs))}  (at most 1000 ms)`);
 console.log(`jump to the last row (End):             ${ms(median(endMs))}  (at most 1000 ms)`);
+console.log(`search, a label found once, selected:   ${ms(median(searchOnceMs))}  (at most 300 ms)`);
+console.log(`search, a label found 1,000,000 times:  ${ms(median(searchManyMs))}  (at most 1000 ms)`);
+console.log(`go to offset:                           ${ms(median(goToMs))}  (at most 100 ms)`);
+console.log(`a click on a byte of the hex pane:      ${ms(median(hexClickMs))}  (at most 100 ms)`);
 console.log(`page: JavaScript heap and arrays:       ${mb(heaps.page + held)}`);
 console.log(`worker: JavaScript heap and arrays:     ${mb(heaps.worker)}`);
 console.log(`worker: WebAssembly memory:             ${mb(wasmBytes)}`);
-console.log(`page and worker together:               ${mb(heaps.page + held + heaps.worker + wasmBytes)}  (at most 4 x file + 100 MB = ${mb(budget)})`);
-console.log(`renderer processes, resident:           +${mb(rendererAfter - rendererBefore)} with the file open (${mb(rendererBefore)} with a 64-byte file)`);
+console.log(
+  `page and worker together:               ${mb(heaps.page + held + heaps.worker + wasmBytes)}  (at most 4 x file + 100 MB = ${mb(budget)})`,
+);
+console.log(
+  `renderer processes, resident:           +${mb(rendererAfter - rendererBefore)} with the file open (${mb(rendererBefore)} with a 64-byte file)`,
+);

@@ -8,12 +8,14 @@
 // One file at a time: the worker owns this module and asks in turn, so plain statics serve.
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <memory>
 #include <new>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -173,17 +175,23 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_values(std::uint32_t offset, std::uint32_t 
     out["count"] = 0;
     return remember(out);
   }
-  const std::uint32_t code = loadU32Le(fileBytes.data() + offset);
-  return remember(valuesJson(currentModel, currentRecords, *parent, code, values));
+  return remember(valuesJson(currentModel, currentRecords, *parent,
+                             std::span<const std::uint8_t>(fileBytes), offset, values));
 }
 
 EMSCRIPTEN_KEEPALIVE const double* kxm_values_data() { return values.data(); }
 
 // The model as a GLB with its images inside, the images found among the files in `folder`
-// (where the worker put the files that came with the model). Returns {ok, error, warnings};
-// the bytes by kxm_glb_data and kxm_glb_size.
-EMSCRIPTEN_KEEPALIVE const char* kxm_export(const char* folder) {
-  return remember(exportJson(std::span<const std::uint8_t>(fileBytes), folder, glb));
+// (where the worker put the files that came with the model), then in the texture folders, one
+// a line. Returns {ok, error, warnings}; the bytes by kxm_glb_data and kxm_glb_size.
+EMSCRIPTEN_KEEPALIVE const char* kxm_export(const char* folder, const char* textureFolders) {
+  std::vector<std::string> folders;
+  for (std::string_view rest(textureFolders); !rest.empty();) {
+    const std::size_t end = std::min(rest.find('\n'), rest.size());
+    if (end > 0) folders.emplace_back(rest.substr(0, end));
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+  }
+  return remember(exportJson(std::span<const std::uint8_t>(fileBytes), folder, folders, glb));
 }
 
 EMSCRIPTEN_KEEPALIVE const std::uint8_t* kxm_glb_data() { return glb.data(); }

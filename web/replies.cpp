@@ -5,11 +5,13 @@
 #include <filesystem>
 #include <initializer_list>
 #include <iterator>
+#include <new>
 #include <utility>
 
 #include "export/model_export.h"
 #include "format/chunk_catalogue.h"
 #include "format/issue_codes.h"
+#include "format/little_endian.h"
 #include "format/vertex_format.h"
 #include "textures/folder_images.h"
 
@@ -65,11 +67,38 @@ nlohmann::ordered_json findingsJson(const IssueList& issues) {
   return findings;
 }
 
-// A mesh's vertices (position, colour, texture sets) or indices, a frame's matrix, a material,
-// an animation's keys: what the walk read into the model for the chunk.
-nlohmann::ordered_json valuesJson(const Model& model, const Records& records,
-                                  const Record& parent, std::uint32_t chunkCode,
+namespace {
+
+// The normals of a mesh's vertex data chunk at `at`, read from the file where its payload holds
+// the vertices at one stride; none where the format has none or the payload says otherwise.
+std::vector<Normal> fileNormals(const Mesh& mesh, std::span<const std::uint8_t> file,
+                                std::uint32_t at) {
+  const std::int32_t normalOffset = fvfComponentOffset(mesh.fvfFlags, kFvfNormal, 0);
+  const auto count = static_cast<std::uint32_t>(mesh.vertices.count());
+  if (normalOffset < 0 || count == 0 || file.size() < 8 || at > file.size() - 8) return {};
+  const std::uint32_t payload = loadU32Le(file.data() + at + 4);
+  const std::uint32_t stride = payload / count;
+  if (payload % count != 0 || stride > 0x7FFFFFFFu) return {};
+  std::vector<Normal> normals;
+  try {
+    normals.resize(count);
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+  const auto read =
+      readNormals(file.data(), static_cast<std::uint32_t>(file.size()), std::int64_t{at} + 8,
+                  static_cast<std::int32_t>(stride), count, normalOffset, normals.data());
+  return read == count ? normals : std::vector<Normal>{};
+}
+
+}  // namespace
+
+// A mesh's vertices (position, normal, colour, texture sets) or indices, a frame's matrix, a
+// material, an animation's keys: what the walk read into the model for the chunk.
+nlohmann::ordered_json valuesJson(const Model& model, const Records& records, const Record& parent,
+                                  std::span<const std::uint8_t> file, std::uint32_t chunkOffset,
                                   std::vector<double>& values) {
+  const std::uint32_t chunkCode = loadU32Le(file.data() + chunkOffset);
   nlohmann::ordered_json out;
   out["count"] = 0;
   const Record::Kind holder = parent.kind;
@@ -115,12 +144,16 @@ nlohmann::ordered_json valuesJson(const Model& model, const Records& records,
     title = "Vertices";
     const bool colour = (mesh->fvfFlags & kFvfDiffuse) != 0;
     const std::uint32_t sets = std::min<std::uint32_t>(fvfTexCoordSets(mesh->fvfFlags), 2);
+    const std::vector<Normal> normals = fileNormals(*mesh, file, chunkOffset);
     columns = {"x", "y", "z"};
+    if (!normals.empty()) columns.insert(columns.end(), {"nx", "ny", "nz"});
     if (colour) columns.insert(columns.end(), {"r", "g", "b", "a"});
     if (sets >= 1) columns.insert(columns.end(), {"u0", "v0"});
     if (sets >= 2) columns.insert(columns.end(), {"u1", "v1"});
-    for (const MeshVertex& v : mesh->vertices) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(mesh->vertices.count()); ++i) {
+      const MeshVertex& v = mesh->vertices[i];
       push({v.position[0], v.position[1], v.position[2]});
+      if (!normals.empty()) push({normals[i].value[0], normals[i].value[1], normals[i].value[2]});
       if (colour) push({v.diffuse[0], v.diffuse[1], v.diffuse[2], v.diffuse[3]});
       if (sets >= 1) push({v.texCoord0[0], v.texCoord0[1]});
       if (sets >= 2) push({v.texCoord1[0], v.texCoord1[1]});
@@ -171,13 +204,13 @@ nlohmann::ordered_json valuesJson(const Model& model, const Records& records,
 }
 
 nlohmann::ordered_json exportJson(std::span<const std::uint8_t> bytes, const char* folder,
+                                  const std::vector<std::string>& textureFolders,
                                   std::vector<std::uint8_t>& glb) {
   nlohmann::ordered_json out;
   glb.clear();
   // Found among the dropped files, which the worker put in the in-memory file system.
-  TextureFolders folders;
-  folders.model = std::filesystem::path(folder);
-  FolderImages images(folders);
+  FolderImages images(TextureFolders{
+      std::filesystem::path(folder), {textureFolders.begin(), textureFolders.end()}, nullptr});
   gltf::ExportOptions options;
   options.images = &images;
   options.generator = kGenerator;

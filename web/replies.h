@@ -28,16 +28,19 @@ nlohmann::ordered_json failureJson(const LoadFailure& failure);
 // kxm check's findings, once the list is finished: the counts and the messages listed.
 nlohmann::ordered_json findingsJson(const IssueList& issues);
 
-// The values of the data chunk `chunkCode` in the record its parent chunk starts, taken from
-// the model the same load filled. The numbers go into `values`, row after row; returns
-// {count, title, columns, rowLabels}, or {count: 0} when it holds none.
-nlohmann::ordered_json valuesJson(const Model& model, const Records& records,
-                                  const Record& parent, std::uint32_t chunkCode,
+// The values of the data chunk at `chunkOffset` of `file` (its head at least inside it) in the
+// record its parent chunk starts, taken from the model the same load filled, and a mesh's
+// normals from the file. The numbers go into `values`, row after row; returns {count, title,
+// columns, rowLabels}, or {count: 0} when it holds none.
+nlohmann::ordered_json valuesJson(const Model& model, const Records& records, const Record& parent,
+                                  std::span<const std::uint8_t> file, std::uint32_t chunkOffset,
                                   std::vector<double>& values);
 
-// The model in `bytes` as a GLB into `glb`, with the images found among the files in `folder`.
-// Returns {ok, error, warnings, images}, or {ok: false, error} when the load fails.
+// The model in `bytes` as a GLB into `glb`, with the images found among the files in `folder`,
+// then in `textureFolders`. Returns {ok, error, warnings, images}, or {ok: false, error} when
+// the load fails.
 nlohmann::ordered_json exportJson(std::span<const std::uint8_t> bytes, const char* folder,
+                                  const std::vector<std::string>& textureFolders,
                                   std::vector<std::uint8_t>& glb);
 
 }  // namespace kxm::web

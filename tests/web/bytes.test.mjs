@@ -1,5 +1,6 @@
-// The bytes of a node in the hex pane (a chunk's 8-byte head and payload, a header field's
-// bytes) at their offsets, and what kxm check finds beside the tree: the same findings as
+// The hex pane: the whole file, the selected node's bytes in colour (a chunk's 8-byte head and
+// payload, a header field's bytes) at their offsets, a byte clicked or moved to selecting the
+// node that holds it; and what kxm check finds beside the tree: the same findings as
 // `kxm check --json`, each of which selects its chunk.
 import assert from "node:assert/strict";
 import { after, before, describe, test } from "node:test";
@@ -41,23 +42,47 @@ async function clickRow(page, label) {
 }
 
 const hexLines = (page) => page.$$eval("#hex .hexline", (lines) => lines.map((l) => l.textContent.trimEnd()));
+// The bytes of the hex pane shown in a colour: the offsets of the head's, payload's or parent's.
+const coloured = (page, kind) =>
+  page.$$eval(`#hex [data-offset].${kind}`, (cells) => cells.map((c) => Number(c.dataset.offset)));
+// Their digits, as the pane shows them.
+const colouredText = (page, kind) =>
+  page.$$eval(`#hex [data-offset].${kind}`, (cells) => cells.map((c) => c.textContent).join(" "));
+const range = (from, to) => Array.from({ length: to - from }, (_, i) => from + i);
+
+// The sample's nodes as kxm dump --offsets places them: line, depth, label, chunk offset, length.
+function nodesWithOffsets() {
+  return nativeDump(samplePath, ["--offsets"]).stdout.split("\n").filter((l) => l !== "").map((line, row) => {
+    const text = line.slice(18);
+    const label = text.trimStart();
+    const chunk = /^[0-9A-F]{8} [0-9A-F]{8}$/.test(line.slice(0, 17));
+    return { row, depth: (text.length - label.length) / 2, label, offset: chunk ? parseInt(line.slice(0, 8), 16) : -1,
+      length: chunk ? parseInt(line.slice(9, 17), 16) : -1 };
+  });
+}
 
 describe("the hex pane", () => {
-  test("a chunk's head and payload, at the offsets kxm dump --offsets gives", async () => {
+  test("the whole file, the selected chunk's head and payload in colour, its parent's extent shaded", async () => {
     const { page } = browser;
     const bytes = read(samplePath);
     await openBytes(page, bytes, "sample.kxm");
-    const line = nativeDump(samplePath, ["--offsets"]).stdout.split("\n").find((l) => l.endsWith("Mesh Vertex Count: 24"));
-    const offset = parseInt(line.slice(0, 8), 16);
-    const length = parseInt(line.slice(9, 17), 16);
-    assert.equal(length, 4);
+    const nodes = nodesWithOffsets();
+    const node = nodes.find((n) => n.label === "Mesh Vertex Count: 24");
+    const parent = nodes.slice(0, node.row).reverse().find((n) => n.depth === node.depth - 1);
+    assert.equal(node.length, 4);
     await clickRow(page, "Mesh Vertex Count: 24");
-    const end = offset + 8 + length;
-    const expected = [];
-    for (let at = offset; at < end; at += 16) expected.push(expectedLine(bytes, at, end).trimEnd());
-    assert.deepEqual(await hexLines(page), expected);
+    // Scrolled to the chunk's first byte; the lines are the file's, sixteen bytes from 0 on.
+    const lines = await hexLines(page);
+    assert.equal(lines[0], expectedLine(bytes, node.offset - (node.offset % 16), bytes.length).trimEnd());
+    lines.forEach((line, k) => assert.equal(line, expectedLine(bytes, parseInt(line.slice(0, 8), 16), bytes.length).trimEnd(), `line ${k}`));
+    assert.deepEqual(await coloured(page, "head"), range(node.offset, node.offset + 8));
+    assert.deepEqual(await coloured(page, "payload"), range(node.offset + 8, node.offset + 12));
     // The head: code 113, length 4; the value 24.
-    assert.match(expected[0], /^[0-9A-F]{8} {2}71 00 00 00 04 00 00 00 18 00 00 00/);
+    assert.equal(await colouredText(page, "head"), "71 00 00 00 04 00 00 00");
+    assert.equal(await colouredText(page, "payload"), "18 00 00 00");
+    const shaded = await coloured(page, "parent");
+    assert.ok(shaded.length > 0);
+    assert.ok(shaded.every((o) => o >= parent.offset && o < parent.offset + 8 + parent.length), "shaded inside the parent");
   });
 
   test("a header field's bytes", async () => {
@@ -65,21 +90,50 @@ describe("the hex pane", () => {
     const bytes = read(samplePath);
     await openBytes(page, bytes, "sample.kxm");
     await clickRow(page, 'file_id: "MAGICKXM"');
-    assert.deepEqual(await hexLines(page), [expectedLine(bytes, 4, 12).trimEnd()]);
-    assert.match((await hexLines(page))[0], /^00000004 {2}4D 41 47 49 43 4B 58 4D {26}MAGICKXM$/);
+    assert.equal((await hexLines(page))[0], expectedLine(bytes, 0, bytes.length).trimEnd());
+    assert.deepEqual(await coloured(page, "payload"), range(4, 12));
+    assert.deepEqual(await coloured(page, "head"), []);
   });
 
-  test("a chunk of many lines makes only the lines that show", async () => {
+  test("a file of many lines makes only the lines that show, and every line can be reached", async () => {
+    const { page } = browser;
+    const bytes = read(casePath("late-name.kxm"));
+    await openBytes(page, bytes, "late-name.kxm");
+    const all = Math.ceil(bytes.length / 16);
+    assert.ok(all > 50000, `the file's ${all} lines`);
+    const lines = await hexLines(page);
+    assert.ok(lines.length > 3 && lines.length < 100, `${lines.length} lines made`);
+    // The last bytes of the file, past any cap.
+    const last = await page.evaluate((size) => {
+      window.kxmViewer.goToOffset(size - 1);
+      return Array.from(document.querySelectorAll("#hex .hexline"), (l) => l.textContent.trimEnd());
+    }, bytes.length);
+    const lastAt = (all - 1) * 16;
+    assert.ok(last.includes(expectedLine(bytes, lastAt, bytes.length).trimEnd()), "the last line shows");
+  });
+
+  test("a click on a byte and the byte cursor's keys select the innermost node that holds it", async () => {
     const { page } = browser;
     const bytes = read(samplePath);
     await openBytes(page, bytes, "sample.kxm");
-    await clickRow(page, 'Frame ROOT: "Lamp"');
-    const lines = await hexLines(page);
-    const all = Math.ceil((8 + bytes.readUInt32LE(0x18 + 4)) / 16);
-    assert.ok(all > 200, `the frame's ${all} lines`);
-    assert.ok(lines.length > 3 && lines.length < 100, `${lines.length} lines made`);
-    assert.equal(lines[0], expectedLine(bytes, 0x18, 0x18 + 8 + bytes.readUInt32LE(0x1c)));
-    assert.match(lines[0], /^00000018 {2}01 00 00 00 /);
+    const nodes = nodesWithOffsets();
+    const node = nodes.find((n) => n.label === "Mesh Vertex Count: 24");
+    await page.evaluate((o) => window.kxmViewer.goToOffset(o), node.offset - 1);
+    await page.click(`#hex [data-offset="${node.offset + 9}"]`);
+    assert.equal(await page.evaluate(() => window.kxmViewer.selectedRow()), node.row);
+    assert.equal(await page.evaluate(() => window.kxmViewer.markedByte()), node.offset + 9);
+    // The innermost chunk that holds a byte, from the offsets alone.
+    const innermost = (o) => nodes.filter((n) => n.offset >= 0 && n.offset <= o && o < n.offset + 8 + n.length)
+      .reduce((a, b) => (b.depth > a.depth ? b : a)).row;
+    // Ten to the left: out of the chunk, into the one before it; a line down: the chunk after.
+    for (let i = 0; i < 10; ++i) await page.keyboard.press("ArrowLeft");
+    assert.equal(await page.evaluate(() => window.kxmViewer.markedByte()), node.offset - 1);
+    assert.equal(await page.evaluate(() => window.kxmViewer.selectedRow()), innermost(node.offset - 1));
+    assert.notEqual(innermost(node.offset - 1), node.row);
+    await page.keyboard.press("ArrowDown");
+    assert.equal(await page.evaluate(() => window.kxmViewer.markedByte()), node.offset + 15);
+    assert.equal(await page.evaluate(() => window.kxmViewer.selectedRow()), innermost(node.offset + 15));
+    assert.notEqual(innermost(node.offset + 15), node.row);
   });
 });
 
@@ -104,7 +158,9 @@ describe("findings", () => {
     assert.equal(await page.$eval("#tree [aria-selected=true] .label", (e) => e.textContent), "Mesh Index Data");
     await page.click("#findings li:nth-child(2)");
     assert.equal(await page.$eval("#tree [aria-selected=true] .label", (e) => e.textContent), "Texture Stage");
-    assert.match((await hexLines(page))[0], /^00000038 {2}8E 00 00 00 04 00 00 00 01 00 00 00/);
+    assert.deepEqual(await coloured(page, "head"), range(0x38, 0x40));
+    assert.equal(await colouredText(page, "head"), "8E 00 00 00 04 00 00 00");
+    assert.equal(await colouredText(page, "payload"), "01 00 00 00");
   });
 });
 
@@ -131,14 +187,14 @@ describe("the values of data chunks", () => {
     return { offset: parseInt(line.slice(0, 8), 16), length: parseInt(line.slice(9, 17), 16) };
   }
 
-  test("a mesh's vertices: position, colour and texture set, as the file holds them", async () => {
+  test("a mesh's vertices: position, normal, colour and texture set, as the file holds them", async () => {
     const { page } = browser;
     const bytes = read(samplePath);
     await openBytes(page, bytes, "sample.kxm");
     await clickRow(page, "Mesh Vertex Data");
     const table = await valuesTable(page);
     assert.equal(table.title, "Vertices: 24");
-    assert.deepEqual(table.head, ["#", "x", "y", "z", "r", "g", "b", "a", "u0", "v0"]);
+    assert.deepEqual(table.head, ["#", "x", "y", "z", "nx", "ny", "nz", "r", "g", "b", "a", "u0", "v0"]);
     // Format 0x152: position, normal, colour (ARGB bytes), one texture set; 36 bytes a vertex.
     const { offset } = chunkAt("Mesh Vertex Data");
     assert.ok(table.rows.length > 3);
@@ -147,6 +203,7 @@ describe("the values of data chunks", () => {
       const colour = bytes.readUInt32LE(at + 24);
       assert.deepEqual(row, [String(k),
         f6(bytes.readFloatLE(at)), f6(bytes.readFloatLE(at + 4)), f6(bytes.readFloatLE(at + 8)),
+        f6(bytes.readFloatLE(at + 12)), f6(bytes.readFloatLE(at + 16)), f6(bytes.readFloatLE(at + 20)),
         f6(((colour >> 16) & 255) / 255), f6(((colour >> 8) & 255) / 255), f6((colour & 255) / 255), f6((colour >>> 24) / 255),
         f6(bytes.readFloatLE(at + 28)), f6(bytes.readFloatLE(at + 32))], `vertex ${k}`);
     });
@@ -169,6 +226,48 @@ describe("the values of data chunks", () => {
       ...[0, 1, 2, 3].map((c) => f6(bytes.readFloatLE(matrix.offset + 8 + 4 * (4 * r + c))))]));
     await clickRow(page, "Mesh FVF Size: 36");
     assert.equal((await valuesTable(page)).title, "Values");
+  });
+
+  test("a row of values picked with the mouse or the keys marks its bytes in the hex pane", async () => {
+    const { page } = browser;
+    await openBytes(page, read(samplePath), "sample.kxm");
+    await clickRow(page, "Mesh Vertex Data");
+    await valuesTable(page);
+    const { offset } = chunkAt("Mesh Vertex Data");
+    const marked = () => page.$$eval("#hex [data-offset].value-row", (c) => c.map((e) => Number(e.dataset.offset)));
+    const vertex = (k) => Array.from({ length: 36 }, (_, i) => offset + 8 + 36 * k + i);
+    await page.click('#values .values-row[data-row="2"]');
+    assert.deepEqual(await marked(), vertex(2));
+    await page.keyboard.press("ArrowDown");
+    assert.deepEqual(await marked(), vertex(3));
+    await page.keyboard.press("Home");
+    assert.deepEqual(await marked(), vertex(0));
+    assert.equal(await page.evaluate(() => window.kxmViewer.markedByte()), offset + 8);
+    // Indices, two bytes each.
+    await clickRow(page, "Mesh Index Data");
+    await valuesTable(page);
+    const index = chunkAt("Mesh Index Data");
+    await page.click('#values .values-row[data-row="5"]');
+    assert.deepEqual(await marked(), [index.offset + 8 + 10, index.offset + 8 + 11]);
+  });
+
+  test("every number shows whole in its column, the largest float and its negative too", async () => {
+    const { page } = browser;
+    await openBytes(page, read(casePath("wide-values.kxm")), "wide-values.kxm");
+    await clickRow(page, "Mesh Vertex Data");
+    const table = await valuesTable(page);
+    assert.deepEqual(table.rows.map((r) => r.slice(1)), [
+      [(3.4028234663852886e38).toFixed(6), Math.fround(-9.0e20).toFixed(6), f6(0.5)],
+      [f6(-0.25), f6(1), f6(2)],
+      [f6(0), f6(0), (-3.4028234663852886e38).toFixed(6)],
+    ]);
+    const cut = await page.$$eval("#values [role=cell]", (cells) =>
+      cells.filter((c) => c.scrollWidth > c.clientWidth).map((c) => c.textContent));
+    assert.deepEqual(cut, []);
+    // Each column is as wide for its head as for its rows.
+    const lefts = await page.$$eval("#values [role=row]", (rows) =>
+      rows.map((r) => Array.from(r.querySelectorAll("[role=cell]"), (c) => Math.round(c.getBoundingClientRect().left))));
+    lefts.forEach((l) => assert.deepEqual(l, lefts[0]));
   });
 
   test("the vertices of a mesh whose row was made 120,000 rows before them", async () => {

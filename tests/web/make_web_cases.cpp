@@ -10,6 +10,11 @@
 //   textured.kxm      a curved quad with its own normals and a texture named as Windows saw it,
 //                     "Textures\\BRICK.tga", whose image is textures/Brick.png or, to be
 //                     converted, textures/Brick.bmp (other capitals, another extension)
+//   wide-values.kxm   vertices whose numbers take every width: the largest float, one just
+//                     below 1e21 and negative, and small ones
+//   game/             a folder of models as a game ships them, for the folder list: names in
+//                     other capitals, nested folders, files that load, warn and fail, and
+//                     files that are no model (gameFolder below)
 #include <cstdio>
 #include <filesystem>
 #include <limits>
@@ -132,6 +137,52 @@ bool save(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   return std::fclose(file) == 0 && ok;
 }
 
+KxmWriter wideValues() {
+  const float largest = std::numeric_limits<float>::max();
+  KxmWriter w;
+  w.open(1).chunkStr(101, "Wide").open(103);
+  w.chunkU32(111, 0x002).chunkI32(112, 12).chunkI32(113, 3);
+  w.open(115).floats({largest, -9.0e20f, 0.5f, -0.25f, 1.0f, 2.0f, 0, 0, -largest}).close();
+  w.end().close();
+  w.end().close();
+  return w;
+}
+
+// A quad whose texture, "brick.png", is not beside it: only a texture folder has it.
+KxmWriter crate() {
+  KxmWriter w;
+  w.open(1).chunkStr(101, "Crate").open(103);
+  w.chunkU32(111, 0x102).chunkI32(112, 20).chunkI32(113, 4).open(115);
+  w.floats({-1, -1, 0, 0, 1, 1, -1, 0, 1, 1, 1, 1, 0, 1, 0, -1, 1, 0, 0, 0}).close();
+  w.chunkI32(114, 6).open(116).u16(0).u16(1).u16(2).u16(0).u16(2).u16(3).close();
+  w.chunkI32(117, 4);
+  w.chunkI32(127, 1).open(128).chunkStr(141, "brick.png").end().end().close();
+  w.end().close();
+  w.end().close();
+  return w;
+}
+
+// A folder whose paths sort otherwise by folder than by path (" " < "-" < "/" byte by byte),
+// with a name in UTF-8 that sorts after every ASCII name, a model whose texture is only in the
+// texture folder, and names that are not models: a ".kxm" with nothing before the dot,
+// ".kxm.bak", a text file, an image.
+bool gameFolder(const std::string& game) {
+  const std::vector<std::uint8_t> empty;
+  KxmWriter badVersion = KxmWriter::bare();
+  badVersion.header("MAGICKXM", 2);
+  return madeFolder(game + "a") && madeFolder(game + "Z/deep") && madeFolder(game + "textures") &&
+         madeFolder(game + "models") && save(game + "models/crate.kxm", crate().bytes()) &&
+         save(game + "Lamp.KXM", textured().bytes()) &&
+         save(game + "a b.kxm", findings().bytes()) && save(game + "a-b.kxm", cut().bytes()) &&
+         save(game + "a/b.kxm", hostileName().bytes()) && save(game + "Z/deep/x.Kxm", empty) &&
+         save(game + "bad-version.kxm", badVersion.bytes()) &&
+         save(game + "\xc3\xa9t\xc3\xa9.kxm", hostileName().bytes()) &&
+         save(game + ".kxm", hostileName().bytes()) &&
+         save(game + "a.kxm.bak", hostileName().bytes()) &&
+         save(game + "readme.txt", std::vector<std::uint8_t>{'h', 'i', '\n'}) &&
+         save(game + "textures/Brick.png", brickPng());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -150,6 +201,8 @@ int main(int argc, char** argv) {
       save(folder + "small-chunks.kxm", kxm::bench::smallChunksFile(1000000)) &&
       save(folder + "textured.kxm", textured().bytes()) && madeFolder(folder + "textures") &&
       save(folder + "textures/Brick.bmp", brickBmp()) &&
-      save(folder + "textures/Brick.png", brickPng());
+      save(folder + "wide-values.kxm", wideValues().bytes()) &&
+      save(folder + "textures/Brick.png", brickPng()) && madeFolder(folder + "game") &&
+      gameFolder(folder + "game/");
   return ok ? 0 : 1;
 }

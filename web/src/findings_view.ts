@@ -1,4 +1,5 @@
-// What kxm check finds in the open file, a line a finding; a click on one selects its chunk.
+// What kxm check finds in the open file, a line a finding; a click on one (or Enter) selects
+// its chunk.
 // Messages and paths come from the file, so they go in as text.
 import type { FindingsJson } from "./protocol";
 
@@ -7,7 +8,10 @@ export class FindingsView {
   findings: FindingsJson | null = null;
   onPick: (offset: number | null) => void = () => {};
 
-  constructor(private readonly list: HTMLUListElement, private readonly title: HTMLElement) {}
+  constructor(
+    private readonly list: HTMLUListElement,
+    private readonly title: HTMLElement,
+  ) {}
 
   show(shown: FindingsJson | undefined): void {
     this.findings = shown ?? null;
@@ -15,10 +19,16 @@ export class FindingsView {
     for (const f of shown?.messages ?? []) {
       const li = document.createElement("li");
       li.className = f.severity;
+      // A button, so that the keyboard reaches each finding and Enter follows it.
+      const follow = document.createElement("button");
+      follow.type = "button";
       const at = f.offset === null ? "" : "0x" + f.offset.toString(16).toUpperCase().padStart(8, "0") + ": ";
-      const where = f.path.length ? " in " + f.path.map((c) => c.name + (c.objectName !== undefined ? ' "' + c.objectName + '"' : "")).join(" > ") : "";
-      li.textContent = `${at}${f.severity}: ${f.message} [${f.code}]${where}`;
-      li.addEventListener("click", () => this.onPick(f.chunk ? f.chunk.offset : f.offset));
+      const where = f.path.length
+        ? " in " + f.path.map((c) => c.name + (c.objectName !== undefined ? ' "' + c.objectName + '"' : "")).join(" > ")
+        : "";
+      follow.textContent = `${at}${f.severity}: ${f.message} [${f.code}]${where}`;
+      follow.addEventListener("click", () => this.onPick(f.chunk ? f.chunk.offset : f.offset));
+      li.append(follow);
       items.push(li);
     }
     this.list.replaceChildren(...items);
@@ -29,4 +39,18 @@ export class FindingsView {
         (shown.truncated ? ` (${errors + warnings - shown.messages.length} not listed)` : "")
       : "Findings";
   }
+}
+
+// The export's warnings as a list under the 3D view, each item reachable with the keyboard.
+export function showWarnings(warnings: string[]): void {
+  const list = document.getElementById("export-warnings") as HTMLUListElement;
+  list.replaceChildren(
+    ...warnings.map((w) => {
+      const li = document.createElement("li");
+      li.tabIndex = 0;
+      li.textContent = w;
+      return li;
+    }),
+  );
+  list.hidden = warnings.length === 0;
 }

@@ -3,7 +3,8 @@
 // bytes of the selected node, what kxm check finds and the model in 3D. Every name from a file
 // goes in as text (textContent), never as markup.
 import type { ExportResult, FailureJson, FindingsJson, Reply, ViewResult } from "./protocol";
-import { TreeRows } from "./rows";
+import { emptyRows, TreeRows } from "./rows";
+import { showWarnings } from "./findings_view";
 import { TreeView } from "./tree_view";
 import { HexView } from "./hex_view";
 import { SceneView } from "./scene_view";
@@ -11,6 +12,10 @@ import { ValuesView } from "./values_view";
 import { FindingsView } from "./findings_view";
 import { fileFolder, listenForFiles, type Files } from "./open_files";
 import { ask, stopWorker } from "./worker_client";
+import { Workbench } from "./workbench";
+import { showExplanation } from "./explanation";
+import { extentOf, payloadLength } from "./search";
+import { joinPath } from "./texture_folders";
 
 export interface OpenResult {
   outcome: "loaded" | "failed" | "missing";
@@ -45,30 +50,6 @@ const sceneView = new SceneView($<HTMLCanvasElement>("scene"));
 const valuesView = new ValuesView($("values"), $("values-title"));
 const findingsView = new FindingsView($<HTMLUListElement>("findings"), $<HTMLHeadingElement>("findings-title"));
 
-// The rows of the four empty roots, before any file and after a missing one.
-function emptyRows(): ViewResult["rows"] {
-  const names = ["FileHeader", "Frames", "AnimationSets", "CustomData"];
-  const labelStart = new Uint32Array(5);
-  names.forEach((n, i) => { labelStart[i + 1] = labelStart[i] + n.length; });
-  return {
-    count: 4,
-    parent: new Int32Array([-1, -1, -1, -1]),
-    depth: new Uint32Array(4),
-    subtreeEnd: new Uint32Array([1, 2, 3, 4]),
-    offset: new Uint32Array(4),
-    kind: new Uint8Array(4),
-    labelStart,
-    labels: new TextEncoder().encode(names.join("")),
-    fieldBytes: new Uint32Array(0),
-  };
-}
-
-// A chunk's payload length: the four bytes after its code, as the file holds them.
-function payloadLength(offset: number): number {
-  if (offset + 8 > fileBytes.length) return 0;
-  return new DataView(fileBytes.buffer, fileBytes.byteOffset + offset + 4, 4).getUint32(0, true);
-}
-
 // What the page holds of the open file.
 let fileName = "";
 let fileBytes: Uint8Array = new Uint8Array(0);
@@ -83,7 +64,16 @@ let loading = 0;
 
 function setStatus(text: string, why: string): void {
   statusLine.textContent = text;
-  explanation.textContent = why;
+  showExplanation(explanation, why, (offset) => workbench.search.goToOffset(offset));
+}
+
+// A failed load: the deepest chunk read is selected (else the node that holds the failing
+// byte, if any) and the failing byte marked.
+function showFailure(failure: FailureJson | null): void {
+  if (!failure) return;
+  if (failure.chunk) selectChunk(failure.chunk.offset);
+  else if (failure.offset !== null) workbench.search.goToOffset(failure.offset);
+  if (failure.offset !== null) hexView.mark(failure.offset);
 }
 
 function showTree(result: ViewResult["rows"], keep: boolean): void {
@@ -92,6 +82,7 @@ function showTree(result: ViewResult["rows"], keep: boolean): void {
   if (!previous || previous.count !== result.count) tree.setAll(options.expandAll);
   treeView.show(tree, keep);
   document.body.dataset.rows = String(result.count);
+  workbench.search.refresh();
 }
 
 // Selects the chunk row whose head is at `offset`.
@@ -106,21 +97,22 @@ function selectChunk(offset: number | null): void {
   }
 }
 
+// Set while a byte picked in the hex pane selects its node: the pane stays where it is.
+let pickedInHex = false;
+
 function onSelect(row: number): void {
   const tree = treeView.rows;
   if (!tree) return;
   const r = tree.rows;
+  const extent = extentOf(r, fileBytes, row);
+  const parent = extentOf(r, fileBytes, r.parent[row]);
   if (r.kind[row] === 2) {
-    const length = payloadLength(r.offset[row]);
+    const length = payloadLength(fileBytes, r.offset[row]);
     bytesTitle.textContent = `Bytes of ${tree.label(row)}: head at 0x${r.offset[row].toString(16).toUpperCase().padStart(8, "0")}, ${length} bytes of payload`;
-    hexView.show(fileBytes, r.offset[row], r.offset[row] + 8 + length);
-  } else if (r.kind[row] === 1) {
-    bytesTitle.textContent = `Bytes of ${tree.label(row)}`;
-    hexView.show(fileBytes, r.offset[row], r.offset[row] + (r.fieldBytes[row - 1] ?? 0));
   } else {
-    bytesTitle.textContent = "Bytes";
-    hexView.show(fileBytes, 0, 0);
+    bytesTitle.textContent = r.kind[row] === 1 ? `Bytes of ${tree.label(row)}` : "Bytes";
   }
+  hexView.show({ ...extent, parentStart: parent.start, parentEnd: parent.end }, !pickedInHex);
   sceneView.highlight(frameNodeOf(row));
   valuesDone = showValues(row);
 }
@@ -150,6 +142,23 @@ function frameNodeOf(row: number): number | null {
 }
 
 treeView.onSelect = onSelect;
+// A row of values: its bytes, where the chunk's payload holds the rows at one size each.
+valuesView.onPick = (k) => {
+  const r = treeView.rows?.rows;
+  const count = valuesView.count;
+  if (!r || treeView.selectedRow < 0 || count === 0) return;
+  const { headEnd, end } = extentOf(r, fileBytes, treeView.selectedRow);
+  const size = (end - headEnd) / count;
+  if (Number.isInteger(size) && size > 0) hexView.markRange(headEnd + k * size, headEnd + (k + 1) * size);
+};
+hexView.onPick = (offset) => {
+  pickedInHex = true;
+  try {
+    workbench.search.goToOffset(offset);
+  } finally {
+    pickedInHex = false;
+  }
+};
 findingsView.onPick = selectChunk;
 sceneView.onPick = (frame) => {
   if (frame >= 0 && frame < frameRows.length) treeView.select(frameRows[frame]);
@@ -162,6 +171,7 @@ sceneView.onTime = (time, duration) => {
 async function showModel(): Promise<void> {
   exported = null;
   sceneView.clear();
+  showWarnings([]);
   playButton.disabled = timeSlider.disabled = downloadButton.disabled = true;
   timeText.textContent = "";
   sceneNote.textContent = sceneView.error;
@@ -176,6 +186,7 @@ async function showModel(): Promise<void> {
   const warnings = exported.warnings.length;
   sceneNote.textContent = warnings === 0 ? "" : `${warnings} export ${warnings === 1 ? "warning" : "warnings"}`;
   sceneNote.title = exported.warnings.join("\n");
+  showWarnings(exported.warnings);
   sceneView.frames = frameRows.length;
   await sceneView.show(exported.glb);
   const animated = sceneView.animationDuration > 0;
@@ -190,30 +201,57 @@ function statusFor(outcome: OpenResult["outcome"], name: string): string {
   return `Error reading: "${name}"`;
 }
 
-async function open(bytes: Uint8Array | null, name: string, files: Files = {}): Promise<OpenResult> {
+async function open(
+  bytes: Uint8Array | null,
+  name: string,
+  files: Files = {},
+  textureFolders: string[] = [],
+): Promise<OpenResult> {
   const ticket = ++loading;
   fileName = name;
+  workbench.opened(name);
   frameRows = [];
   frameOfRow = new Map();
   sceneView.clear();
-  hexView.show(new Uint8Array(0), 0, 0);
+  hexView.setFile(new Uint8Array(0));
   if (bytes === null) {
     // Nothing could be read under that name: the four empty roots, as the viewer shows them.
     fileBytes = new Uint8Array(0);
-    const failure: FailureJson = { cause: "file-not-found", offset: null, message: "No such file or directory", chunk: null, path: [] };
+    const failure: FailureJson = {
+      cause: "file-not-found",
+      offset: null,
+      message: "No such file or directory",
+      chunk: null,
+      path: [],
+    };
     showTree(emptyRows(), false);
     findingsView.show(undefined);
     setStatus(statusFor("missing", name), "file-not-found: No such file or directory");
     return { outcome: "missing", status: statusLine.textContent ?? "", failure };
   }
   fileBytes = bytes.slice();
+  hexView.setFile(fileBytes);
   $("busy-name").textContent = name;
   busy.hidden = false;
   let reply: Reply;
   try {
     // The worker's copy is handed over, not copied again on the way.
     const forWorker = bytes.slice();
-    reply = await ask({ type: "open", bytes: forWorker, files, modelFolder: fileFolder(name), showNames: options.showNames, showValues: options.showValues }, [forWorker.buffer]);
+    // The files beside the model go where they lie below the model's folder.
+    const folder = fileFolder(name);
+    const placed = Object.fromEntries(Object.entries(files).map(([k, v]) => [joinPath(folder, k), v]));
+    reply = await ask(
+      {
+        type: "open",
+        bytes: forWorker,
+        files: placed,
+        modelFolder: folder,
+        textureFolders,
+        showNames: options.showNames,
+        showValues: options.showValues,
+      },
+      [forWorker.buffer],
+    );
   } catch (error) {
     if ((error as Error).message === "cancelled") throw error;
     // The worker itself failed: memory it could not have. The page goes on.
@@ -230,7 +268,11 @@ async function open(bytes: Uint8Array | null, name: string, files: Files = {}): 
   showTree(result.rows, false);
   findingsView.show(result.findings);
   setStatus(statusFor(result.outcome, name), result.outcome === "loaded" ? "" : result.explanation);
-  if (result.outcome === "loaded") sceneDone = showModel().catch((e) => { sceneNote.textContent = String(e); });
+  showFailure(result.failure);
+  if (result.outcome === "loaded")
+    sceneDone = showModel().catch((e) => {
+      sceneNote.textContent = String(e);
+    });
   return { outcome: result.outcome, status: statusLine.textContent ?? "", failure: result.failure };
 }
 
@@ -265,7 +307,11 @@ async function setOptions(next: Partial<Options>): Promise<void> {
 
 for (const box of [showNamesBox, showValuesBox, expandAllBox]) {
   box.addEventListener("change", () => {
-    void setOptions({ showNames: showNamesBox.checked, showValues: showValuesBox.checked, expandAll: expandAllBox.checked });
+    void setOptions({
+      showNames: showNamesBox.checked,
+      showValues: showValuesBox.checked,
+      expandAll: expandAllBox.checked,
+    });
   });
 }
 $("cancel").addEventListener("click", cancel);
@@ -278,12 +324,22 @@ timeSlider.addEventListener("input", () => {
   playButton.textContent = "Play";
   sceneView.seek(Number(timeSlider.value) * sceneView.animationDuration);
 });
-$<HTMLInputElement>("wireframe").addEventListener("change", (e) => sceneView.setWireframe((e.target as HTMLInputElement).checked));
+$<HTMLInputElement>("wireframe").addEventListener("change", (e) =>
+  sceneView.setWireframe((e.target as HTMLInputElement).checked),
+);
 downloadButton.addEventListener("click", () => {
-  if (exported?.glb) sceneView.download(exported.glb, (fileName.split("/").pop() ?? "model").replace(/\.kxm$/i, "") + ".glb");
+  if (exported?.glb)
+    sceneView.download(exported.glb, (fileName.split("/").pop() ?? "model").replace(/\.kxm$/i, "") + ".glb");
 });
 
-listenForFiles(open);
+const workbench = new Workbench<OpenResult>({
+  open,
+  rows: () => treeView.rows?.rows ?? null,
+  file: () => fileBytes,
+  select: (row) => treeView.select(row),
+  markByte: (offset) => hexView.mark(offset),
+});
+listenForFiles(open, (files) => workbench.openFolder(files));
 
 showTree(emptyRows(), false);
 
@@ -306,6 +362,9 @@ const api = {
   animation: () => ({ playing: sceneView.isPlaying, time: sceneView.time, duration: sceneView.animationDuration }),
   selectedRow: () => treeView.selectedRow,
   selectRow: (row: number) => treeView.select(row),
+  // Counts the rows whose labels hold `text` and selects the first: {count, rows}.
+  ...workbench.api(),
+  markedByte: (): number => hexView.markedByte,
   // Settles when the values pane shows the selected row's values (or that it has none).
   valuesReady: (): Promise<void> => valuesDone,
   // Bytes the page holds in arrays: the file, the rows and their layout, the GLB.
@@ -314,7 +373,8 @@ const api = {
     let bytes = fileBytes.byteLength + (exported?.glb?.byteLength ?? 0);
     if (tree) {
       const r = tree.rows;
-      for (const a of [r.parent, r.depth, r.subtreeEnd, r.offset, r.kind, r.labelStart, r.labels, r.fieldBytes]) bytes += a.byteLength;
+      for (const a of [r.parent, r.depth, r.subtreeEnd, r.offset, r.kind, r.labelStart, r.labels, r.fieldBytes])
+        bytes += a.byteLength;
       bytes += tree.expanded.byteLength + tree.visible.buffer.byteLength;
     }
     return bytes;

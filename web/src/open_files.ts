@@ -1,10 +1,26 @@
-// Files from the picker or a drop: the first .kxm (or the first file) is the model, every file
-// goes with it under its path relative to the model's folder, so that its textures are found.
-// Folders dropped are read through; the page's open() does the rest.
+// Files from the picker or a drop. A folder, or several .kxm files, is a list of files: the
+// page lists them and opens the first. Otherwise the first .kxm (or the first file) is the
+// model, every file goes with it under its path relative to the model's folder, so that its
+// textures are found. Folders dropped are read through; the page's open() does the rest.
+import { isModelPath, type ListedFile } from "./folder_list";
 
 export type Files = { [relativePath: string]: Uint8Array };
 export type Open = (bytes: Uint8Array | null, name: string, files?: Files) => Promise<unknown>;
+export type OpenFolder = (files: ListedFile[]) => Promise<unknown>;
 type Entry = { path: string; file: File };
+
+const listed = (entries: Entry[]): ListedFile[] =>
+  entries.map((e) => ({
+    path: e.path,
+    read: () =>
+      e.file.arrayBuffer().then(
+        (b) => new Uint8Array(b),
+        () => null,
+      ),
+  }));
+
+// A folder, or more than one model: a list of files.
+const isList = (entries: Entry[], folder: boolean) => folder || entries.filter((e) => isModelPath(e.path)).length > 1;
 
 export function fileFolder(name: string): string {
   const slash = name.lastIndexOf("/");
@@ -54,11 +70,13 @@ async function entriesOf(entry: FileSystemEntry, out: Entry[]): Promise<void> {
 }
 
 // Opens what the two pickers give and what is dropped on the page.
-export function listenForFiles(open: Open): void {
+export function listenForFiles(open: Open, openFolder: OpenFolder): void {
   for (const id of ["file-input", "folder-input"]) {
     const input = document.getElementById(id) as HTMLInputElement;
     input.addEventListener("change", () => {
-      void openFiles(open, pickerEntries(input));
+      const entries = pickerEntries(input);
+      if (isList(entries, id === "folder-input")) void openFolder(listed(entries));
+      else void openFiles(open, entries);
       input.value = "";
     });
   }
@@ -82,7 +100,14 @@ export function listenForFiles(open: Open): void {
         await open(null, entries[0].name);
         return;
       }
-      await openFiles(open, out);
+      if (
+        isList(
+          out,
+          entries.some((entry) => entry.isDirectory),
+        )
+      )
+        await openFolder(listed(out));
+      else await openFiles(open, out);
     })();
   });
 }

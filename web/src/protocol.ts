@@ -81,6 +81,14 @@ export interface ValuesResult {
   data: Float64Array;
 }
 
+// What kxm check says of one file of a folder: its outcome, its failure, its findings counted.
+export interface CheckResult {
+  outcome: "loaded" | "failed";
+  failure: FailureJson | null;
+  numErrors: number;
+  numWarnings: number;
+}
+
 export type Request =
   | {
       type: "open";
@@ -88,6 +96,8 @@ export type Request =
       bytes: Uint8Array;
       files: { [relativePath: string]: Uint8Array };
       modelFolder: string;
+      // Folders below the files' root where textures are looked for after the model's own.
+      textureFolders: string[];
       showNames: boolean;
       showValues: boolean;
     }
@@ -95,12 +105,15 @@ export type Request =
   | { type: "export"; id: number }
   // The chunk whose head is at `offset`, in the record its parent chunk (at `parentOffset`, -1
   // for none) starts.
-  | { type: "values"; id: number; offset: number; parentOffset: number };
+  | { type: "values"; id: number; offset: number; parentOffset: number }
+  // Loads the bytes as kxm check does and keeps nothing of them.
+  | { type: "check"; id: number; bytes: Uint8Array };
 
 export type Reply =
   | { type: "view"; id: number; result: ViewResult }
   | { type: "export"; id: number; result: ExportResult }
   | { type: "values"; id: number; result: ValuesResult }
+  | { type: "check"; id: number; result: CheckResult }
   // The worker could not answer: `cause` "out-of-memory" when memory ran out, "worker-error"
   // for anything else.
   | { type: "error"; id: number; cause: string; message: string };

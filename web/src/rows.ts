@@ -97,3 +97,23 @@ export class TreeRows {
     return parts.join("");
   }
 }
+
+// The rows of the four empty roots, before any file and after a missing one.
+export function emptyRows(): Rows {
+  const names = ["FileHeader", "Frames", "AnimationSets", "CustomData"];
+  const labelStart = new Uint32Array(5);
+  names.forEach((n, i) => {
+    labelStart[i + 1] = labelStart[i] + n.length;
+  });
+  return {
+    count: 4,
+    parent: new Int32Array([-1, -1, -1, -1]),
+    depth: new Uint32Array(4),
+    subtreeEnd: new Uint32Array([1, 2, 3, 4]),
+    offset: new Uint32Array(4),
+    kind: new Uint8Array(4),
+    labelStart,
+    labels: new TextEncoder().encode(names.join("")),
+    fieldBytes: new Uint32Array(0),
+  };
+}

@@ -176,6 +176,8 @@ export class TreeView {
   }
 
   private key(e: KeyboardEvent): void {
+    // Keys with a modifier are the page's (Alt+Down opens the next file of a folder).
+    if (e.altKey || e.ctrlKey || e.metaKey) return;
     const tree = this.tree;
     if (!tree || tree.visible.length === 0) return;
     const position = this.selected >= 0 ? tree.positionOf(this.selected) : -1;
@@ -183,12 +185,24 @@ export class TreeView {
     const go = (p: number) => this.select(tree.visible[Math.max(0, Math.min(last, p))]);
     const row = this.selected;
     switch (e.key) {
-      case "ArrowDown": go(position + 1); break;
-      case "ArrowUp": go(position < 0 ? 0 : position - 1); break;
-      case "Home": go(0); break;
-      case "End": go(last); break;
-      case "PageDown": go(position + this.pageRows() - 1); break;
-      case "PageUp": go(position - this.pageRows() + 1); break;
+      case "ArrowDown":
+        go(position + 1);
+        break;
+      case "ArrowUp":
+        go(position < 0 ? 0 : position - 1);
+        break;
+      case "Home":
+        go(0);
+        break;
+      case "End":
+        go(last);
+        break;
+      case "PageDown":
+        go(position + this.pageRows() - 1);
+        break;
+      case "PageUp":
+        go(position - this.pageRows() + 1);
+        break;
       case "ArrowRight":
         if (row < 0) go(0);
         else if (tree.hasChildren(row) && !tree.expanded[row]) this.toggle(row, true);
@@ -199,9 +213,14 @@ export class TreeView {
         else if (tree.hasChildren(row) && tree.expanded[row]) this.toggle(row, false);
         else if (tree.rows.parent[row] >= 0) this.select(tree.rows.parent[row]);
         break;
-      case "+": if (row >= 0) this.toggle(row, true); break;
-      case "-": if (row >= 0) this.toggle(row, false); break;
-      default: return;
+      case "+":
+        if (row >= 0) this.toggle(row, true);
+        break;
+      case "-":
+        if (row >= 0) this.toggle(row, false);
+        break;
+      default:
+        return;
     }
     e.preventDefault();
   }

@@ -1,7 +1,7 @@
 // The worker: the core compiled to WebAssembly, the file's bytes and every load. The page asks,
 // the worker answers with whole arrays handed over, so the page never waits on a load and can
 // end one by ending the worker.
-import type { ExportResult, Reply, Request, Rows, ValuesResult, ViewResult } from "./protocol";
+import type { CheckResult, ExportResult, Reply, Request, Rows, ValuesResult, ViewResult } from "./protocol";
 import { LABEL_BLOCK, preOrder, type ToldBlock } from "./row_order";
 
 interface CoreModule {
@@ -27,7 +27,7 @@ interface CoreModule {
   _kxm_label_block(i: number): number;
   _kxm_view_array(which: number): number;
   _kxm_view_release(): void;
-  _kxm_export(folder: number): number;
+  _kxm_export(folder: number, textureFolders: number): number;
   _kxm_glb_data(): number;
   _kxm_glb_size(): number;
   _kxm_values(offset: number, parentOffset: number): number;
@@ -47,6 +47,7 @@ declare const self: DedicatedWorkerGlobalScope;
 
 const core: Promise<CoreModule> = KxmCore();
 let modelFolder = "/files";
+let textureFolders: string[] = [];
 
 function view(m: CoreModule, showNames: boolean, showValues: boolean, check: boolean): ViewResult {
   const started = performance.now();
@@ -77,15 +78,54 @@ function view(m: CoreModule, showNames: boolean, showValues: boolean, check: boo
     labelBlocks.push(new Uint8Array(heap, unsigned(m._kxm_label_block(i)), LABEL_BLOCK));
   }
   const numbers = (which: number, n: number) => new Uint32Array(heap, unsigned(m._kxm_view_array(which)), n);
-  const ordered = preOrder(count, blockRows, blocks, labelBlocks, numbers(1, 2 * json.fieldBytes),
-    numbers(0, json.frameRows));
+  const ordered = preOrder(
+    count,
+    blockRows,
+    blocks,
+    labelBlocks,
+    numbers(1, 2 * json.fieldBytes),
+    numbers(0, json.frameRows),
+  );
   m._kxm_view_release();
-  return { outcome: json.outcome, failure: json.failure, explanation: json.explanation, rows: ordered.rows, frameRows: ordered.frameRows, findings: json.findings, loadMs, wasmBytes: m.HEAPU8.length };
+  return {
+    outcome: json.outcome,
+    failure: json.failure,
+    explanation: json.explanation,
+    rows: ordered.rows,
+    frameRows: ordered.frameRows,
+    findings: json.findings,
+    loadMs,
+    wasmBytes: m.HEAPU8.length,
+  };
+}
+
+// One file of a folder, checked: the rows the core made go again at once.
+function check(m: CoreModule, bytes: Uint8Array): CheckResult {
+  const pointer = unsigned(m._kxm_file_buffer(bytes.length));
+  if (pointer === 0) throw new RangeError(`no memory left for the file's ${bytes.length} bytes`);
+  m.HEAPU8.set(bytes, pointer);
+  const json = JSON.parse(m.UTF8ToString(unsigned(m._kxm_view(1, 1, 1))));
+  m._kxm_view_release();
+  m._kxm_file_buffer(0);
+  return {
+    outcome: json.outcome,
+    failure: json.failure,
+    numErrors: json.findings?.numErrors ?? 0,
+    numWarnings: json.findings?.numWarnings ?? 0,
+  };
 }
 
 function transferables(rows: Rows): Transferable[] {
-  return [rows.parent, rows.depth, rows.subtreeEnd, rows.offset, rows.kind, rows.labelStart,
-    rows.labels, rows.fieldBytes].map((a) => a.buffer);
+  return [
+    rows.parent,
+    rows.depth,
+    rows.subtreeEnd,
+    rows.offset,
+    rows.kind,
+    rows.labelStart,
+    rows.labels,
+    rows.fieldBytes,
+  ].map((a) => a.buffer);
 }
 
 function valuesOf(m: CoreModule, offset: number, parentOffset: number): ValuesResult {
@@ -110,12 +150,15 @@ function cString(m: CoreModule, text: string): number {
 
 function exportModel(m: CoreModule): ExportResult {
   const folder = cString(m, modelFolder);
+  let folders = 0;
   let result: ExportResult;
   try {
-    result = JSON.parse(m.UTF8ToString(unsigned(m._kxm_export(folder))));
+    folders = cString(m, textureFolders.join("\n"));
+    result = JSON.parse(m.UTF8ToString(unsigned(m._kxm_export(folder, folders))));
   } finally {
-    // An export that throws (the core out of memory) must not keep the path for good.
+    // An export that throws (the core out of memory) must not keep the paths for good.
     m._free(folder);
+    if (folders) m._free(folders);
   }
   if (!result.ok) return result;
   const start = unsigned(m._kxm_glb_data());
@@ -175,6 +218,7 @@ self.onmessage = async (event: MessageEvent<Request>) => {
       if (pointer === 0) throw new RangeError(`no memory left for the file's ${request.bytes.length} bytes`);
       m.HEAPU8.set(request.bytes, pointer);
       putFiles(m, request.files, request.modelFolder);
+      textureFolders = request.textureFolders.map((f) => "/files/" + f);
       const result = view(m, request.showNames, request.showValues, true);
       reply = { type: "view", id: request.id, result };
       transfer = transferables(result.rows);
@@ -182,6 +226,8 @@ self.onmessage = async (event: MessageEvent<Request>) => {
       const result = view(m, request.showNames, request.showValues, false);
       reply = { type: "view", id: request.id, result };
       transfer = transferables(result.rows);
+    } else if (request.type === "check") {
+      reply = { type: "check", id: request.id, result: check(m, request.bytes) };
     } else if (request.type === "values") {
       const result = valuesOf(m, request.offset, request.parentOffset);
       reply = { type: "values", id: request.id, result };
@@ -194,7 +240,12 @@ self.onmessage = async (event: MessageEvent<Request>) => {
   } catch (error) {
     // Arrays the worker could not have, or a file the core had no room for, throw RangeError.
     const memory = error instanceof RangeError;
-    reply = { type: "error", id: request.id, cause: memory ? "out-of-memory" : "worker-error", message: memory ? error.message : String(error) };
+    reply = {
+      type: "error",
+      id: request.id,
+      cause: memory ? "out-of-memory" : "worker-error",
+      message: memory ? error.message : String(error),
+    };
   }
   self.postMessage(reply, transfer);
 };
