@@ -71,7 +71,7 @@ input_case dev-zero /dev/zero "not-a-file"
 input_case missing gone/t.kxm "file-not-found"
 
 # Folders and files in each other's place.
-row folder-diff 2 "not folders" -- diff folder.kxm t.kxm
+row folder-diff 2 "two files or two folders, not a folder and a file" -- diff folder.kxm t.kxm
 row folder-export 2 "--out-dir" -- export folder.kxm o.glb
 row file-out-dir 2 "out-dir" -- export --out-dir t.kxm t.kxm
 row file-texture-dir 2 "texture-dir" -- info --texture-dir t.kxm t.kxm
