@@ -41,7 +41,8 @@ class Diff final : public Subcommand {
         ->type_name("E");
     command_
         ->add_option("--max-differences", request_.maxDifferences,
-                     "List at most N differences; the count is never capped (default 100).")
+                     "List at most N differences of each pair of files; the count is never capped "
+                     "(default 100).")
         ->check(wholeNumber(0))
         ->type_name("N");
     command_->add_flag("--json", request_.json,
