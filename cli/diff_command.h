@@ -1,6 +1,8 @@
 // kxm diff: what differs between two KXM files, as a person comparing two versions of a model
-// wants it: the chunk trees aligned by chunk path (a chunk in one file only is added or removed,
-// not every later line changed), then, for chunks in both, their content element by element.
+// wants it: frames, animation sets and animations paired by name, other chunks by code and place
+// (a chunk in one file only is added or removed, not every later line changed), then a value
+// chunk's two values, a data chunk's elements; a file that fails to load compared as far as it
+// loaded. Two folders: their files paired by relative path.
 #pragma once
 
 #include <cstdint>
@@ -14,13 +16,21 @@ namespace kxm {
 struct DiffRequest {
   bool showNames = true;
   bool showValues = true;
-  double epsilon = 0;                 // floats this close are the same
-  std::uint64_t maxDifferences = 100;  // listed; the count is always whole
+  double epsilon = 0;                  // floats this close are the same
+  std::uint64_t maxDifferences = 100;  // listed, of each pair of files; the count is always whole
   bool json = false;
+  unsigned jobs = 1;      // pairs of files compared at once
+  bool progress = false;  // a progress line over folders
 };
 
-// Returns the exit status as diff(1) does: 0 when the files hold the same, 1 when they differ,
-// 2 when one cannot be loaded whole (explained on err).
+// Returns the exit status as diff(1) does: 0 when the files hold the same, 1 when they differ
+// (a file that fails to load differs: its failure is one more difference), 2 when one cannot be
+// read at all (explained on err).
 int runDiff(const DiffRequest& request, const Input& a, const Input& b, Output& out, Output& err);
+
+// The same over two folders: the .kxm files of one only, then each pair's differences, each line
+// under the pair's relative path, then the totals (on err with --json).
+int runFolderDiff(const DiffRequest& request, const std::string& a, const std::string& b,
+                  Output& out, Output& err);
 
 }  // namespace kxm

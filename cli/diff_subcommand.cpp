@@ -27,11 +27,13 @@ class Diff final : public Subcommand {
   explicit Diff(CommandLine& line)
       : Subcommand(line.add(
             "diff",
-            "Say what differs between the files A and B: their trees aligned by chunk path, "
-            "then the content of the chunks in both, element by element. Exit 0 when they hold "
-            "the same, 1 when they differ, 2 on trouble.",
+            "Say what differs between the files A and B: frames, animation sets and animations "
+            "paired by name, other chunks by place; then each value, and the content of data "
+            "chunks element by element. A file that fails to load is compared as far as it "
+            "loaded, its failure one more difference. Two folders: their .kxm files paired by "
+            "path below them. Exit 0 when they hold the same, 1 when they differ, 2 on trouble.",
             {"kxm diff [--no-names] [--no-values] [--epsilon E] [--max-differences N] [--json] "
-             "A B"})) {
+             "[-j N] [--quiet] A B"})) {
     addShowFlags(command_, request_.showNames, request_.showValues);
     command_
         ->add_option("--epsilon", request_.epsilon, "Floats this close are the same (default 0).")
@@ -39,29 +41,46 @@ class Diff final : public Subcommand {
         ->type_name("E");
     command_
         ->add_option("--max-differences", request_.maxDifferences,
-                     "List at most N differences; the count is never capped (default 100).")
+                     "List at most N differences of each pair of files; the count is never capped "
+                     "(default 100).")
         ->check(wholeNumber(0))
         ->type_name("N");
-    command_->add_flag("--json", request_.json, "Print one JSON document.");
-    command_->add_option("A B", files_, "The two KXM files (one of them may be -).")
+    command_->add_flag("--json", request_.json,
+                       "Print one JSON document; over folders, one per file, each on a line.");
+    addRunFlags(command_, flags_,
+                "List no differences: only how many, of each pair that differs, and the totals.");
+    command_->add_option("A B", files_, "The two KXM files (one of them may be -), or folders.")
         ->required()
         ->expected(2);
   }
 
   int run(Output& out, Output& err) override {
+    request_.jobs = flags_.jobs;
+    request_.progress = !flags_.quiet;
+    if (flags_.quiet) request_.maxDifferences = 0;
+    int folders = 0;
+    std::string folder;
     for (const std::string& file : files_) {
       std::error_code ignored;  // what cannot be looked at, the load explains
-      if (file != "-" && std::filesystem::is_directory(file, ignored)) {
-        return usageError(file + ": diff compares two files, not folders", "diff");
-      }
+      if (file != "-" && std::filesystem::is_directory(file, ignored)) ++folders, folder = file;
     }
-    const InputList inputs = expandInputs(files_, stdin);
-    const int status = runDiff(request_, inputs.files[0], inputs.files[1], out, err);
+    if (folders == 1) {
+      return usageError(
+          folder + ": diff compares two files or two folders, not a folder and a file", "diff");
+    }
+    int status = 0;
+    if (folders == 2) {
+      status = runFolderDiff(request_, files_[0], files_[1], out, err);
+    } else {
+      const InputList inputs = expandInputs(files_, stdin);
+      status = runDiff(request_, inputs.files[0], inputs.files[1], out, err);
+    }
     return written(out) ? status : 2;  // as diff(1): trouble is 2
   }
 
  private:
   DiffRequest request_;
+  RunFlags flags_;
   std::vector<std::string> files_;
 };
 

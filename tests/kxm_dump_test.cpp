@@ -412,7 +412,7 @@ TEST_F(Kxm, DiffAlignsTheTreesThenComparesTheContent) {
   };
   const std::string a = model("a.kxm", {0, 0, 0, 2, 0, 0, 0, -1, 5}, false);
   const std::string b = model("b.kxm", {0, 0, 0, 2, 0.25f, 0, 0, -1, 5}, true);
-  const std::string mesh = "Frames > Frame ROOT: \"root\" > Frame MESH > ";
+  const std::string mesh = "Frames > Frame ROOT: \"root\" > Frame MESH \"root\" > ";
   const struct {
     std::string arguments;
     int status;

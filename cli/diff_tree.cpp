@@ -1,0 +1,313 @@
+// kxm diff's walk: two trees paired from the roots down, as a person would pair them: frames,
+// animation sets and animations by name, then by place; every other chunk by its code and its
+// place among the chunks of that code. A chunk in one file only is one difference, and the
+// chunks after it still meet their counterparts.
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <map>
+#include <tuple>
+#include <vector>
+
+#include "cli/diff_tree.h"
+#include "format/chunk_catalogue.h"
+#include "text/escape.h"
+
+namespace kxm {
+
+void DiffReport::add(const std::string& path, const char* kind, const std::string& text) {
+  if (count_++ >= most_) return;
+  if (json_ != nullptr) {
+    json_->beginObject().key("kind").string(kind).key("path").string(path);
+    json_->key("text").string(text).endObject();
+  } else {
+    std::string line = prefix_.empty() ? std::string() : prefix_ + ": ";
+    line += path.empty() ? text : path + ": " + text;
+    out_.write(line + "\n");
+  }
+}
+
+namespace {
+
+std::vector<NodeHandle> childrenOf(MemoryTreeControl& tree, NodeHandle node) {
+  std::vector<NodeHandle> children;
+  for (NodeHandle c = tree.firstChild(node); c != 0; c = tree.nextSibling(c)) children.push_back(c);
+  return children;
+}
+
+// What pairs a node with its counterpart: its kind and code (CHILD and SIBLING frames alike, the
+// first animation of a chain and the next alike), and a frame's, set's or animation's name.
+struct Key {
+  NodeSource::Kind kind;
+  std::uint32_t code;
+  bool named;
+  std::string_view name;
+  bool operator<(const Key& o) const {
+    return std::tie(kind, code, named, name) < std::tie(o.kind, o.code, o.named, o.name);
+  }
+  bool operator==(const Key& o) const {
+    return kind == o.kind && code == o.code && named == o.named && name == o.name;
+  }
+};
+
+Key keyOf(const DiffSide& side, NodeHandle node) {
+  const NodeSource s = side.source(node);
+  // Header fields and roots are told apart by their place alone.
+  if (s.kind != NodeSource::Kind::Chunk) return {s.kind, 0, false, {}};
+  Key key{s.kind, s.code, false, {}};
+  if (s.code == chunk::FrameSibling) key.code = chunk::FrameChild;
+  if (s.code == chunk::NextAnimation) key.code = chunk::AnimationSetData;
+  if (const auto name = side.objectName(node)) key.named = true, key.name = *name;
+  return key;
+}
+
+// "2 of 3": the node's place among its siblings of its kind (CHILD and SIBLING frames alike),
+// where there are several; empty where it is the only one.
+std::string placeAmong(DiffSide& side, NodeHandle node) {
+  auto kind = [&](NodeHandle n) {
+    const std::uint32_t code = side.source(n).code;
+    return code == chunk::FrameSibling    ? chunk::FrameChild
+           : code == chunk::NextAnimation ? chunk::AnimationSetData
+                                          : code;
+  };
+  const std::uint32_t own = kind(node);
+  std::size_t place = 0, count = 0;
+  for (NodeHandle c = side.tree.firstChild(side.tree.parent(node)); c != 0;
+       c = side.tree.nextSibling(c)) {
+    if (kind(c) != own) continue;
+    ++count;
+    if (c == node) place = count;
+  }
+  return count > 1 ? " " + std::to_string(place) + " of " + std::to_string(count) : "";
+}
+
+// An element of a path: a frame, set or animation by its name (by its place where it has none),
+// a mesh by its frame's name and its place among that frame's meshes where there are several,
+// any other node by its label.
+void appendElement(std::string& path, DiffSide& side, NodeHandle node, bool names) {
+  const NodeSource s = side.source(node);
+  const NodeHandle parent = side.tree.parent(node);
+  if (side.isNamedObject(node)) {
+    const bool top = side.source(parent).kind == NodeSource::Kind::None;
+    path += top ? topLevelNameOf(s.code) : chunkNameOf(s.code);
+    const auto name = side.objectName(node);
+    path += names && name ? ": " + quotedLabel(*name) : placeAmong(side, node);
+    return;
+  }
+  if (s.kind == NodeSource::Kind::Chunk && s.code == chunk::FrameMesh &&
+      side.isNamedObject(parent)) {
+    path += chunkNameOf(s.code);
+    const auto frame = side.objectName(parent);
+    if (names && frame) path += " " + quotedLabel(*frame);
+    path += placeAmong(side, node);
+    return;
+  }
+  appendEscapedLabel(path, side.label(node));
+}
+
+}  // namespace
+
+// The middle of a very deep path is left out, so that a difference costs what its depth costs,
+// and no more than a few dozen elements.
+std::string diffPath(DiffSide& side, NodeHandle node, bool names) {
+  std::vector<NodeHandle> up;
+  for (NodeHandle n = node; n != 0; n = side.tree.parent(n)) up.push_back(n);
+  constexpr std::size_t kEnds = 6;
+  std::string path;
+  for (std::size_t i = up.size(); i-- > 0;) {
+    const std::size_t depth = up.size() - 1 - i;
+    if (up.size() > 2 * kEnds && depth >= kEnds && i >= kEnds) {
+      if (depth == kEnds) path += " > ... (" + std::to_string(up.size() - 2 * kEnds) + " more)";
+      continue;
+    }
+    if (!path.empty()) path += " > ";
+    appendElement(path, side, up[i], names);
+  }
+  return path;
+}
+
+namespace {
+
+struct Pair {
+  NodeHandle a, b;     // 0 on the side that lacks it
+  bool moved = false;  // B has it before one that comes before it in A
+};
+
+class Walk {
+ public:
+  Walk(const DiffRequest& request, DiffSide& a, DiffSide& b, DiffReport& report)
+      : request_(request), a_(a), b_(b), report_(report) {}
+
+  void run() {
+    std::vector<Pair> stack;
+    pushChildren({0, 0}, stack);
+    while (!stack.empty()) {
+      const Pair pair = stack.back();
+      stack.pop_back();
+      if (pair.b == 0) {
+        if (!pastFailure(a_, pair.a, b_)) say(pathOf(pair), "removed", "only in the first file");
+      } else if (pair.a == 0) {
+        if (!pastFailure(b_, pair.b, a_)) say(pathOf(pair), "added", "only in the second file");
+      } else {
+        if (pair.moved) say(pathOf(pair), "moved", "in another place in the second file");
+        compare(pair);
+        pushChildren(pair, stack);
+      }
+    }
+  }
+
+ private:
+  void compare(const Pair& pair);
+  void pushChildren(const Pair& pair, std::vector<Pair>& stack);
+  std::vector<Pair> pairRest(const std::vector<NodeHandle>& as, const std::vector<NodeHandle>& bs,
+                             std::size_t from);
+
+  std::function<std::string()> pathOf(const Pair& pair) {
+    return [this, pair] {
+      return pair.a != 0 ? diffPath(a_, pair.a, request_.showNames)
+                         : diffPath(b_, pair.b, request_.showNames);
+    };
+  }
+  // A value's path: its holder's, then the value's own name.
+  std::function<std::string()> valuePath(NodeHandle a, std::string name) {
+    return [this, a, name] {
+      const NodeHandle parent = a_.tree.parent(a);
+      return (parent != 0 ? diffPath(a_, parent, request_.showNames) + " > " : "") + name;
+    };
+  }
+  void say(const std::function<std::string()>& path, const char* kind, const std::string& text) {
+    if (!report_.listing()) return report_.skip();
+    report_.add(path(), kind, text);
+  }
+
+  // Whether a node the other side lacks lies where that side had already failed to load: its
+  // failure says why it is missing, and one line says it for all of them.
+  static bool pastFailure(const DiffSide& side, NodeHandle node, const DiffSide& other) {
+    const NodeSource s = side.source(node);
+    return other.failure && s.kind != NodeSource::Kind::None && s.offset >= other.failure.offset;
+  }
+
+  const DiffRequest& request_;
+  DiffSide& a_;
+  DiffSide& b_;
+  DiffReport& report_;
+};
+
+// A value is one line with its two values; a frame, set or animation says no more than a change
+// of kind (its name is its name chunk's line); a data chunk is compared element by element.
+void Walk::compare(const Pair& pair) {
+  const NodeSource sa = a_.source(pair.a), sb = b_.source(pair.b);
+  const std::string_view la = a_.label(pair.a), lb = b_.label(pair.b);
+  if (sa.kind == NodeSource::Kind::HeaderField) {
+    if (la == lb) return;
+    const std::size_t colon = la.find(": ");
+    const std::string field(la.substr(0, colon));
+    const std::size_t from = colon == std::string_view::npos ? 0 : colon + 2;
+    say(valuePath(pair.a, field), "value",
+        std::string(la.substr(from)) + " -> " + std::string(lb.substr(std::min(from, lb.size()))));
+    return;
+  }
+  if (isValueChunk(a_, pair.a)) {
+    if (sameValue(a_, pair.a, b_, pair.b, request_.epsilon)) return;
+    say(valuePath(pair.a, chunkNameOf(sa.code)), "value",
+        valueText(a_, pair.a).value_or("") + " -> " + valueText(b_, pair.b).value_or(""));
+    return;
+  }
+  if (a_.isNamedObject(pair.a)) {
+    if (sa.code != sb.code) {
+      say(pathOf(pair), "changed",
+          std::string(chunkNameOf(sa.code)) + " -> " + chunkNameOf(sb.code));
+    }
+    return;
+  }
+  if (sa.kind == NodeSource::Kind::Chunk && sa.code == chunk::End) return;  // says names
+  if (a_.tree.firstChild(pair.a) == 0 && b_.tree.firstChild(pair.b) == 0) {
+    const auto [pa, na] = a_.payload(pair.a);
+    const auto [pb, nb] = b_.payload(pair.b);
+    if (na != nb || (na != 0 && std::memcmp(pa, pb, na) != 0)) {
+      compareElements(request_, a_, pair.a, b_, pair.b, pathOf(pair), report_);
+    }
+    return;
+  }
+  if (la != lb) say(pathOf(pair), "changed", quotedLabel(la) + " -> " + quotedLabel(lb));
+}
+
+// Siblings pair by place while their keys agree, which is all of them in a file and its copy;
+// past the first disagreement, by key and occurrence.
+void Walk::pushChildren(const Pair& pair, std::vector<Pair>& stack) {
+  const std::vector<NodeHandle> as = childrenOf(a_.tree, pair.a);
+  const std::vector<NodeHandle> bs = childrenOf(b_.tree, pair.b);
+  std::size_t same = 0;
+  while (same < as.size() && same < bs.size() && keyOf(a_, as[same]) == keyOf(b_, bs[same])) {
+    ++same;
+  }
+  std::vector<Pair> pairs;
+  pairs.reserve(std::max(as.size(), bs.size()));
+  for (std::size_t i = 0; i < same; ++i) pairs.push_back({as[i], bs[i]});
+  if (same < as.size() || same < bs.size()) {
+    const std::vector<Pair> rest = pairRest(as, bs, same);
+    pairs.insert(pairs.end(), rest.begin(), rest.end());
+  }
+  // Pushed last first, so that the differences come out in file order.
+  stack.insert(stack.end(), pairs.rbegin(), pairs.rend());
+}
+
+// The siblings from `from` on: by key and occurrence (the first frame of a name with the first
+// of that name); frames, sets and animations left over then by place among their kind; what is
+// in B only goes where B has it.
+std::vector<Pair> Walk::pairRest(const std::vector<NodeHandle>& as,
+                                 const std::vector<NodeHandle>& bs, std::size_t from) {
+  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  std::map<std::pair<Key, std::size_t>, std::size_t> inB;  // (key, occurrence): place in B
+  std::map<Key, std::size_t> seen;
+  for (std::size_t j = from; j < bs.size(); ++j) {
+    const Key key = keyOf(b_, bs[j]);
+    inB.emplace(std::make_pair(key, seen[key]++), j);
+  }
+  std::vector<std::size_t> match(as.size(), kNone);
+  std::vector<bool> taken(bs.size(), false), moved(as.size(), false);
+  seen.clear();
+  std::size_t furthest = 0;
+  for (std::size_t i = from; i < as.size(); ++i) {
+    const Key key = keyOf(a_, as[i]);
+    const auto found = inB.find({key, seen[key]++});
+    if (found == inB.end()) continue;
+    match[i] = found->second, taken[found->second] = true;
+    moved[i] = found->second < furthest;
+    furthest = std::max(furthest, found->second);
+  }
+  std::map<std::pair<NodeSource::Kind, std::uint32_t>, std::deque<std::size_t>> leftB;
+  for (std::size_t j = from; j < bs.size(); ++j) {
+    if (taken[j] || !b_.isNamedObject(bs[j])) continue;
+    const Key key = keyOf(b_, bs[j]);
+    leftB[{key.kind, key.code}].push_back(j);
+  }
+  for (std::size_t i = from; i < as.size(); ++i) {
+    if (match[i] != kNone || !a_.isNamedObject(as[i])) continue;
+    const Key key = keyOf(a_, as[i]);
+    auto& pool = leftB[{key.kind, key.code}];
+    if (!pool.empty()) match[i] = pool.front(), taken[pool.front()] = true, pool.pop_front();
+  }
+  std::vector<Pair> pairs;
+  std::size_t nextB = from;  // B's own are said before the first pair that comes after them
+  for (std::size_t i = from; i < as.size(); ++i) {
+    for (; match[i] != kNone && nextB < match[i]; ++nextB) {
+      if (!taken[nextB]) pairs.push_back({0, bs[nextB]});
+    }
+    if (match[i] != kNone) nextB = std::max(nextB, match[i] + 1);
+    pairs.push_back({as[i], match[i] == kNone ? 0 : bs[match[i]], moved[i]});
+  }
+  for (; nextB < bs.size(); ++nextB) {
+    if (!taken[nextB]) pairs.push_back({0, bs[nextB]});
+  }
+  return pairs;
+}
+
+}  // namespace
+
+void diffTrees(const DiffRequest& request, DiffSide& a, DiffSide& b, DiffReport& report) {
+  Walk(request, a, b, report).run();
+}
+
+}  // namespace kxm
