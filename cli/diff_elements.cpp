@@ -143,7 +143,7 @@ void compareElements(const DiffRequest& request, DiffSide& a, NodeHandle na, Dif
       std::string from, to;
       if (!fieldDiffers(field, pa + at, pb + at, request.epsilon, from, to)) continue;
       std::string text = std::string(shape.one) + " " + std::to_string(k);
-      if (!field.name.empty()) text += " " + std::string(field.name);
+      if (!field.name.empty()) text.append(" ").append(field.name);
       say("content",
           text + " " + from + " -> " + to + " at " + hex8(offA + at) + " -> " + hex8(offB + at));
     }

@@ -79,7 +79,8 @@ std::string placeAmong(DiffSide& side, NodeHandle node) {
     ++count;
     if (c == node) place = count;
   }
-  return count > 1 ? " " + std::to_string(place) + " of " + std::to_string(count) : "";
+  if (count <= 1) return "";
+  return std::string(" ").append(std::to_string(place)).append(" of ").append(std::to_string(count));
 }
 
 // An element of a path: a frame, set or animation by its name (by its place where it has none),
@@ -92,14 +93,18 @@ void appendElement(std::string& path, DiffSide& side, NodeHandle node, bool name
     const bool top = side.source(parent).kind == NodeSource::Kind::None;
     path += top ? topLevelNameOf(s.code) : chunkNameOf(s.code);
     const auto name = side.objectName(node);
-    path += names && name ? ": " + quotedLabel(*name) : placeAmong(side, node);
+    if (names && name) {
+      path.append(": ").append(quotedLabel(*name));
+    } else {
+      path += placeAmong(side, node);
+    }
     return;
   }
   if (s.kind == NodeSource::Kind::Chunk && s.code == chunk::FrameMesh &&
       side.isNamedObject(parent)) {
     path += chunkNameOf(s.code);
     const auto frame = side.objectName(parent);
-    if (names && frame) path += " " + quotedLabel(*frame);
+    if (names && frame) path.append(" ").append(quotedLabel(*frame));
     path += placeAmong(side, node);
     return;
   }
@@ -118,7 +123,9 @@ std::string diffPath(DiffSide& side, NodeHandle node, bool names) {
   for (std::size_t i = up.size(); i-- > 0;) {
     const std::size_t depth = up.size() - 1 - i;
     if (up.size() > 2 * kEnds && depth >= kEnds && i >= kEnds) {
-      if (depth == kEnds) path += " > ... (" + std::to_string(up.size() - 2 * kEnds) + " more)";
+      if (depth == kEnds) {
+        path.append(" > ... (").append(std::to_string(up.size() - 2 * kEnds)).append(" more)");
+      }
       continue;
     }
     if (!path.empty()) path += " > ";
