@@ -5,6 +5,7 @@
 
 #include "cli/command_line.h"
 #include "cli/diff_command.h"
+#include "files/paths.h"
 
 namespace kxm {
 
@@ -51,7 +52,7 @@ class Diff final : public Subcommand {
   int run(Output& out, Output& err) override {
     for (const std::string& file : files_) {
       std::error_code ignored;  // what cannot be looked at, the load explains
-      if (file != "-" && std::filesystem::is_directory(file, ignored)) {
+      if (file != "-" && std::filesystem::is_directory(files::pathFromText(file), ignored)) {
         return usageError(file + ": diff compares two files, not folders", "diff");
       }
     }

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "files/paths.h"
 #include "text/format.h"
 
 namespace kxm {
@@ -14,7 +15,7 @@ const FolderIndex::Entries& FolderIndex::entriesOf(const fs::path& folder) {
   Entries entries;
   std::error_code error;
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    std::string entry = it->path().filename().string();
+    std::string entry = files::textFromPath(it->path().filename());
     const auto [at, fresh] = entries.emplace(asciiLower(entry), entry);
     if (!fresh && entry < at->second) at->second = std::move(entry);
   }
@@ -28,7 +29,7 @@ std::optional<fs::path> FolderIndex::entryIgnoringCase(const fs::path& folder,
   const Entries& entries = entriesOf(folder);
   const auto found = entries.find(asciiLower(name));
   if (found == entries.end()) return std::nullopt;
-  return folder / found->second;
+  return folder / files::pathFromText(found->second);
 }
 
 }  // namespace kxm
