@@ -1,8 +1,7 @@
 // Paths as text. Every path the programs take, find, open, print or write is UTF-8 text to the
-// rest of the code, whatever the system's own form: on Windows a path is UTF-16, and the narrow
-// forms of std::filesystem (a path made from a std::string, path.string()) go through the ANSI
-// code page, which holds few of the names users give their files; elsewhere a path is bytes, and
-// is taken and given back as it is.
+// rest of the code, whatever the system's own form: on Windows a path is UTF-16, and a path made
+// from a std::string reads it in the C library's code page, not as UTF-8, so that a name outside
+// ASCII becomes another name; elsewhere a path is bytes, and is taken and given back as it is.
 #pragma once
 
 #include <filesystem>
