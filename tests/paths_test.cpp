@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 #include "files/paths.h"
@@ -66,29 +67,42 @@ TEST(Utf8Paths, BytesThatAreNoUtf8BecomeOneReplacementEach) {
   for (const auto& c : cases) EXPECT_EQ(utf16FromUtf8(c.utf8), c.utf16) << c.utf8;
 }
 
-// A folder of its own below the temporary folder, removed after the test.
+// A folder of its own below the temporary folder. What the test makes there is removed one by
+// one, deepest first: remove_all lists folders through directory_iterator, which stops at
+// MAX_PATH on Windows and so left the long path's folders behind.
 class Utf8PathFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / "kxm-utf8-paths-test";
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
+    folder_ = fs::temp_directory_path() /
+              ("kxm-utf8-paths-test-" + std::to_string(std::random_device{}()));
+    made_.push_back(folder_);
+    fs::create_directory(folder_);
   }
   void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(files::longPathForm(folder_), ignored);
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
+      std::error_code error;
+      fs::remove(files::longPathForm(*it), error);
+      EXPECT_FALSE(error) << textFromPath(*it) << ": " << error.message();
+    }
   }
   // Writes the sample at `below` (UTF-8, '/' between folders) and gives its UTF-8 path.
   std::string writeSample(const std::string& below) {
-    const fs::path path = folder_ / pathFromText(below);
-    fs::create_directories(files::longPathForm(path.parent_path()));
+    const fs::path relative = pathFromText(below);
+    fs::path path = folder_;
+    for (const fs::path& part : relative.parent_path()) {
+      path /= part;
+      if (fs::create_directory(files::longPathForm(path))) made_.push_back(path);
+    }
+    path /= relative.filename();
     const std::vector<std::uint8_t> bytes = test::sampleModel();
     std::ofstream(files::longPathForm(path), std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
+    made_.push_back(path);
     return textFromPath(path);
   }
   fs::path folder_;
+  std::vector<fs::path> made_;  // the folder and below it, in the order made
 };
 
 TEST_F(Utf8PathFiles, NamesOutsideTheAnsiCodePageLoadByTheirUtf8Path) {
