@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
-#include "cli/folder_entries.h"
+#include "files/folder_entries.h"
 #include "files/paths.h"
 #include "reader/byte_cursor.h"
 #include "text/format.h"
@@ -60,15 +60,15 @@ struct Pending {
 bool listOne(const fs::path& root, const Pending& folder,
              std::vector<std::pair<std::string, Input>>& found, std::vector<Pending>& pending,
              std::error_code& error) {
-  std::vector<FolderEntry> entries;
-  const bool whole = listFolder(root / folder.relative, entries, error);
-  for (const FolderEntry& entry : entries) {
+  std::vector<files::FolderEntry> entries;
+  const bool whole = files::listFolder(root / folder.relative, entries, error);
+  for (const files::FolderEntry& entry : entries) {
     const std::string name = files::textFromPath(entry.name);
     Pending below{folder.relative / entry.name, joined(folder.shown, name, kSeparator),
                   folder.key.empty() ? name : joined(folder.key, name, '/')};
-    if (entry.kind == FolderEntry::Kind::Folder) {
+    if (entry.kind == files::FolderEntry::Kind::Folder) {
       pending.push_back(std::move(below));
-    } else if (entry.kind == FolderEntry::Kind::File && endsInKxm(entry.name)) {
+    } else if (entry.kind == files::FolderEntry::Kind::File && endsInKxm(entry.name)) {
       Input input;
       input.path = below.shown;
       input.shown = below.shown;

@@ -1,7 +1,9 @@
 #include "textures/folder_index.h"
 
 #include <system_error>
+#include <vector>
 
+#include "files/folder_entries.h"
 #include "files/paths.h"
 #include "text/format.h"
 
@@ -13,9 +15,11 @@ const FolderIndex::Entries& FolderIndex::entriesOf(const fs::path& folder) {
   const auto known = folders_.find(folder);
   if (known != folders_.end()) return known->second;
   Entries entries;
+  std::vector<files::FolderEntry> listed;
   std::error_code error;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    std::string entry = files::textFromPath(it->path().filename());
+  files::listFolder(folder, listed, error);
+  for (const files::FolderEntry& found : listed) {
+    std::string entry = files::textFromPath(found.name);
     const auto [at, fresh] = entries.emplace(asciiLower(entry), entry);
     if (!fresh && entry < at->second) at->second = std::move(entry);
   }

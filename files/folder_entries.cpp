@@ -1,4 +1,4 @@
-#include "cli/folder_entries.h"
+#include "files/folder_entries.h"
 
 #include "files/paths.h"
 
@@ -6,7 +6,7 @@
 #include <windows.h>
 #endif
 
-namespace kxm {
+namespace kxm::files {
 
 namespace fs = std::filesystem;
 
@@ -23,7 +23,7 @@ FolderEntry::Kind kindOf(const WIN32_FIND_DATAW& found, const fs::path& folder) 
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     if (isFolder) return FolderEntry::Kind::Other;
     std::error_code error;
-    return fs::is_regular_file(files::longPathForm(folder / found.cFileName), error)
+    return fs::is_regular_file(longPathForm(folder / found.cFileName), error)
                ? FolderEntry::Kind::File
                : FolderEntry::Kind::Other;
   }
@@ -36,7 +36,7 @@ FolderEntry::Kind kindOf(const WIN32_FIND_DATAW& found, const fs::path& folder) 
 
 bool listFolder(const fs::path& folder, std::vector<FolderEntry>& entries, std::error_code& error) {
   // libstdc++'s directory_iterator goes through _wfindfirst, which stops at MAX_PATH.
-  const fs::path pattern = files::longPathForm(folder / L"*");
+  const fs::path pattern = longPathForm(folder / L"*");
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
                                    nullptr, FIND_FIRST_EX_LARGE_FETCH);
@@ -80,4 +80,4 @@ bool listFolder(const fs::path& folder, std::vector<FolderEntry>& entries, std::
 
 #endif
 
-}  // namespace kxm
+}  // namespace kxm::files
