@@ -24,6 +24,8 @@ cp "$sample" "extra/模型 ✓.kxm"
 long=extra/$(printf 'd%.0s' {1..100})/$(printf 'e%.0s' {1..100})/$(printf 'f%.0s' {1..100})
 mkdir -p "$long"
 cp "$sample" "$long/épée.kxm"
+# Its texture in other capitals: found by listing the long folder.
+cp "$(dirname "$sample")/wood.png" "$long/WOOD.PNG"
 longfile=$long/épée.kxm
 windows_long="Z:$(pwd)/$longfile"
 windows_long=${windows_long//\//\\}
@@ -81,6 +83,8 @@ grep -qxF 'extra\模型 ✓.kxm' extra.out || fail "info extra: no 'extra\\模�
 grep -qxF "${longfile//\//\\}" extra.out || fail "info extra: the long path is not listed"
 grep -qxF "extra/模型 ✓.kxm" extra.out || fail "info: 'extra/模型 ✓.kxm' not as typed"
 grep -qxF "$longfile" extra.out || fail "info: the long path not as typed"
+[ "$(grep -cF 'file "WOOD.PNG" (other capitals)' extra.out)" = 2 ] ||
+  fail "info: the texture in the long folder is not found"
 [ "$(tail -n 1 extra.out)" = "4 files: 4 loaded, 0 failed to load" ] ||
   fail "info extra: $(tail -n 1 extra.out)"
 run long-info wine "$exe" info "$windows_long"

@@ -36,4 +36,11 @@ std::optional<fs::path> FolderIndex::entryIgnoringCase(const fs::path& folder,
   return folder / files::pathFromText(found->second);
 }
 
+bool FolderIndex::holdsExactly(const fs::path& folder, const std::string& name) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const Entries& entries = entriesOf(folder);
+  const auto found = entries.find(asciiLower(name));
+  return found != entries.end() && found->second == name;
+}
+
 }  // namespace kxm

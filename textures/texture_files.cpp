@@ -62,9 +62,19 @@ bool inside(const fs::path& folder, const fs::path& path) {
   return true;
 }
 
-std::optional<fs::path> exactly(const fs::path& folder, const std::vector<std::string>& parts) {
+std::optional<fs::path> exactly(FolderIndex& index, const fs::path& folder,
+                                const std::vector<std::string>& parts) {
   fs::path path = folder;
-  for (const std::string& part : parts) path /= files::pathFromText(part);
+  for (const std::string& part : parts) {
+#if defined(_WIN32)
+    // Windows' disks find a name in other capitals too; exactly is as the folder holds it, as
+    // elsewhere, so that a lookup says the same on every system.
+    if (!index.holdsExactly(path, part)) return std::nullopt;
+#else
+    (void)index;
+#endif
+    path /= files::pathFromText(part);
+  }
   std::error_code error;
   if (fs::is_regular_file(path, error)) return path;
   return std::nullopt;
@@ -117,7 +127,7 @@ TextureFile findTexture(const TextureFolders& folders, std::string_view name) {
     return true;
   };
   for (const fs::path& folder : searched) {
-    if (accept(folder, exactly(folder, parts), TextureFile::Match::Exact)) return result;
+    if (accept(folder, exactly(*index, folder, parts), TextureFile::Match::Exact)) return result;
   }
   for (const fs::path& folder : searched) {
     if (accept(folder, ignoringCase(*index, folder, parts), TextureFile::Match::OtherCase))
