@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/resource.h"
+#include "files/paths.h"
 #include "reader/load.h"
 #include "tree/labels.h"
 #include "tree/tree_sink.h"
@@ -16,6 +17,16 @@ namespace {
 
 void showWarning(Shell& shell, const char* text) {
   shell.messageBox(GetFocus(), text, "Error", MB_OK | MB_ICONWARNING);
+}
+
+// The path box's text is in the ANSI code page, as the viewer shows it; a load takes UTF-8.
+std::string utf8FromAnsi(const char* text) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  if (length <= 1) return {};
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
+  wide.pop_back();  // the terminating null
+  return files::utf8FromUtf16(std::u16string(wide.begin(), wide.end()));
 }
 
 std::int32_t checked(HWND dialog, int id) {
@@ -80,7 +91,7 @@ int LoadFile(HWND dialog, Shell& shell) {
   // not shown, since the viewer's texts are fixed, but the shell keeps it.
   TreeSink sink(shell.tree, options);
   Model model;
-  shell.lastLoad = load(shell.currentPath, model, &sink);
+  shell.lastLoad = load(utf8FromAnsi(shell.currentPath).c_str(), model, &sink);
   if (!shell.lastLoad.loaded) {
     SetDlgItemTextA(dialog, IDC_STATUS, ("Error reading: \"" + path + "\"").c_str());
     showWarning(shell, "There was an error reading the file.");

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "cli/process.h"
+#include "files/paths.h"
 #include "text/format.h"
 
 namespace kxm {
@@ -141,8 +142,9 @@ void addTextureDirs(CLI::App* command, std::vector<std::string>& dirs) {
   const CLI::Validator folder(
       [](std::string& text) -> std::string {
         std::error_code error;
-        if (std::filesystem::is_directory(text, error)) return {};
-        return std::filesystem::exists(text, error)
+        const std::filesystem::path path = files::longPathForm(files::pathFromText(text));
+        if (std::filesystem::is_directory(path, error)) return {};
+        return std::filesystem::exists(path, error)
                    ? "wants a folder, not the file '" + text + "'"
                    : "wants a folder that exists, not '" + text + "'";
       },

@@ -5,6 +5,7 @@
 
 #include "cli/command_line.h"
 #include "cli/diff_command.h"
+#include "files/paths.h"
 
 namespace kxm {
 
@@ -62,7 +63,8 @@ class Diff final : public Subcommand {
     std::string folder;
     for (const std::string& file : files_) {
       std::error_code ignored;  // what cannot be looked at, the load explains
-      if (file != "-" && std::filesystem::is_directory(file, ignored)) ++folders, folder = file;
+      if (file != "-" && std::filesystem::is_directory(files::pathFromText(file), ignored))
+        ++folders, folder = file;
     }
     if (folders == 1) {
       return usageError(

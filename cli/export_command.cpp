@@ -7,6 +7,7 @@
 #include "cli/huge_page_blocks.h"
 #include "export/gltf_file.h"
 #include "export/model_export.h"
+#include "files/paths.h"
 #include "model/model.h"
 #include "text/format.h"
 #include "textures/folder_images.h"
@@ -44,7 +45,7 @@ bool sameFile(const fs::path& input, const fs::path& output) {
 
 // What an export to `out` writes besides the main file: a .gltf's .bin.
 std::vector<fs::path> filesWritten(const fs::path& out) {
-  if (asciiLower(out.extension().string()) == ".glb") return {out};
+  if (asciiLower(files::textFromPath(out.extension())) == ".glb") return {out};
   return {out, gltf::binaryPathFor(out)};
 }
 
@@ -54,15 +55,16 @@ std::vector<fs::path> planOutputs(const std::vector<Input>& inputs, const std::s
                                   const std::string& outDir, bool binary, std::string& error) {
   std::vector<fs::path> outputs;
   if (outDir.empty()) {
-    const std::string ext = asciiLower(fs::path(output).extension().string());
+    const std::string ext =
+        asciiLower(files::textFromPath(files::pathFromText(output).extension()));
     if (ext != ".glb" && ext != ".gltf") {
       error = output + ": the output must end in .glb or .gltf";
       return {};
     }
-    outputs.assign(inputs.size(), fs::path(output));
+    outputs.assign(inputs.size(), files::pathFromText(output));
   } else {
     for (const Input& input : inputs) {
-      fs::path out = fs::path(outDir) / input.relative;
+      fs::path out = files::pathFromText(outDir) / input.relative;
       out.replace_extension(binary ? ".glb" : ".gltf");
       outputs.push_back(out.lexically_normal());
     }
@@ -70,14 +72,16 @@ std::vector<fs::path> planOutputs(const std::vector<Input>& inputs, const std::s
   std::map<std::string, std::size_t> claimed;  // a written file's name, lowered: whose it is
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     for (const fs::path& written : filesWritten(outputs[i])) {
-      if (!inputs[i].bytes && sameFile(inputs[i].path, written)) {
-        error =
-            inputs[i].shown + ": the output " + written.string() + " is the input; nothing written";
+      if (!inputs[i].bytes && sameFile(files::pathFromText(inputs[i].path), written)) {
+        error = inputs[i].shown + ": the output " + files::textFromPath(written) +
+                " is the input; nothing written";
         return {};
       }
-      const auto [at, fresh] = claimed.emplace(asciiLower(written.generic_string()), i);
+      // One name whichever separators it was written with.
+      const fs::path named = fs::path(written).make_preferred();
+      const auto [at, fresh] = claimed.emplace(asciiLower(files::textFromPath(named)), i);
       if (!fresh && at->second != i) {
-        error = written.string() + ": both " + inputs[at->second].shown + " and " +
+        error = files::textFromPath(written) + ": both " + inputs[at->second].shown + " and " +
                 inputs[i].shown + " would be written here; nothing written";
         return {};
       }
@@ -108,7 +112,8 @@ Tally exportFile(const ExportRequest& request, const Input& input, const fs::pat
   }
   printWarnings(request, input, done.warnings, err);
   if (!done.ok() ||
-      !gltf::writeFiles(done, output, asciiLower(output.extension().string()) == ".glb")) {
+      !gltf::writeFiles(done, output,
+                        asciiLower(files::textFromPath(output.extension())) == ".glb")) {
     err.write(diagnosticLine(input.shown, {done.failureCode, true, false, 0, {}, done.failure}));
     tally.errors = 1;
     return tally;

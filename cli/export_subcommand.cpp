@@ -3,12 +3,13 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <system_error>
 #include <limits>
+#include <system_error>
 
 #include "cli/command_line.h"
 #include "cli/export_command.h"
 #include "cli/process.h"
+#include "files/paths.h"
 
 namespace kxm {
 
@@ -66,11 +67,12 @@ class Export final : public Subcommand {
       return usageError("export wants FILE and OUT, or --out-dir DIR and the inputs", "export");
     }
     std::error_code error;  // what cannot be looked at, the load explains
-    if (single && std::filesystem::is_directory(named[0], error)) {
+    if (single && std::filesystem::is_directory(files::pathFromText(named[0]), error)) {
       return usageError(named[0] + ": a folder is exported with --out-dir DIR", "export");
     }
-    if (!single && std::filesystem::exists(outDir_, error) &&
-        !std::filesystem::is_directory(outDir_, error)) {
+    const std::filesystem::path outDir = files::pathFromText(outDir_);
+    if (!single && std::filesystem::exists(outDir, error) &&
+        !std::filesystem::is_directory(outDir, error)) {
       return usageError("--out-dir wants a folder, not the file '" + outDir_ + "'", "export");
     }
     if (single) named.pop_back();

@@ -16,7 +16,9 @@
 namespace kxm {
 
 struct Input {
-  std::string path;                // as named, or as found below a named folder; "-" for stdin
+  // UTF-8, as named, or as found below a named folder: the folder as typed, then the system's
+  // separator between the names below it; "-" for stdin.
+  std::string path;
   std::string shown;               // in messages and reports: the path, or "<stdin>"
   std::filesystem::path relative;  // below its named folder; a named file's own name
   // Standard input's bytes, read once however often "-" is named; null for a path.
@@ -35,10 +37,10 @@ struct InputList {
 };
 
 // A named folder is walked below for files whose names end in ".kxm" in any case, in sorted path
-// order, without following links to folders (so no walk goes round in a circle); a folder of it
-// that cannot be read is an error, and the walk goes on. A named file is
-// taken whatever its name; one that does not exist is kept, for its load to say so. `in` is
-// read whole for "-".
+// order (the same on every system), without following links or junctions to folders (so no walk
+// goes round in a circle); a folder of it that cannot be read is an error, and the walk goes on. A
+// named file is taken whatever its name; one that does not exist is kept, for its load to say so.
+// `in` is read whole for "-".
 InputList expandInputs(const std::vector<std::string>& named, std::FILE* in);
 
 // Loads an input as `load` loads a path, from standard input's bytes for "-".

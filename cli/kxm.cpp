@@ -31,9 +31,7 @@ int run(int argc, char** argv) {
   return 2;  // the parse asks for one subcommand
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int start(int argc, char** argv) {
   kxm::files::removeTemporariesOnStop();  // before any thread starts
   kxm::useBinaryOutput();
   // Whatever a file or the system throws past the guards of each file ends the run with its
@@ -47,3 +45,17 @@ int main(int argc, char** argv) {
   }
   return 2;
 }
+
+}  // namespace
+
+// On Windows the arguments come wide (-municode), as UTF-8 for the rest of the program.
+#if defined(_WIN32)
+int wmain(int argc, wchar_t** argv) {
+  kxm::Utf8Arguments arguments(argc, argv);
+  return start(arguments.argc(), arguments.argv());
+}
+#else
+int main(int argc, char** argv) {
+  return start(argc, argv);
+}
+#endif

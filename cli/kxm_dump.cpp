@@ -27,9 +27,7 @@ int usageError(const char* message, const char* argument) {
   return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int start(int argc, char** argv) {
   kxm::useBinaryOutput();
   kxm::DisplayOptions options;
   const char* path = nullptr;
@@ -66,3 +64,17 @@ int main(int argc, char** argv) {
   request.showValues = options.ShowValuesOption == 1;
   return kxm::runDump("kxm-dump", request, stdout, stderr);
 }
+
+}  // namespace
+
+// On Windows the arguments come wide (-municode), as UTF-8 for the rest of the program.
+#if defined(_WIN32)
+int wmain(int argc, wchar_t** argv) {
+  kxm::Utf8Arguments arguments(argc, argv);
+  return start(arguments.argc(), arguments.argv());
+}
+#else
+int main(int argc, char** argv) {
+  return start(argc, argv);
+}
+#endif

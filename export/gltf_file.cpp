@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "files/output_set.h"
+#include "files/paths.h"
 
 namespace kxm::gltf {
 
@@ -50,8 +51,8 @@ void embedImages(Document& doc) {
 // The GLB's JSON chunk, padded with spaces, and the file's length; false when it is too large.
 bool glbLayout(const Document& doc, std::string& text, std::uint64_t& total, std::string& error) {
   if (const auto pointer = nonFiniteNumber(doc.json)) {
-    error = "the document would hold a number that is not finite at " + *pointer +
-            "; nothing written";
+    error =
+        "the document would hold a number that is not finite at " + *pointer + "; nothing written";
     return false;
   }
   text = doc.json.dump();
@@ -65,8 +66,7 @@ bool glbLayout(const Document& doc, std::string& text, std::uint64_t& total, std
   return true;
 }
 
-void putGlb(std::ostream& out, const Document& doc, const std::string& text,
-            std::uint64_t total) {
+void putGlb(std::ostream& out, const Document& doc, const std::string& text, std::uint64_t total) {
   out.write("glTF", 4);
   putU32(out, 2);
   putU32(out, static_cast<std::uint32_t>(total));
@@ -85,10 +85,9 @@ bool sameBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
   if (fs::file_size(path, error) != bytes.size() || error) return false;
   std::ifstream file(path, std::ios::binary);
   std::vector<char> held((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  return held.size() == bytes.size() && std::equal(held.begin(), held.end(), bytes.begin(),
-                                                   [](char a, std::uint8_t b) {
-                                                     return static_cast<std::uint8_t>(a) == b;
-                                                   });
+  return held.size() == bytes.size() &&
+         std::equal(held.begin(), held.end(), bytes.begin(),
+                    [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
 }
 
 // "wood.png", then "wood-2.png", "wood-3.png", ...
@@ -119,7 +118,7 @@ bool stageImages(Document& doc, const fs::path& out, files::OutputSet& files, st
       name = withSuffix(image.fileName, n);
       if (taken.count(name) != 0) continue;
       std::error_code ignored;
-      const fs::path target = folder / name;
+      const fs::path target = folder / files::pathFromText(name);
       if (!fs::exists(target, ignored)) break;
       if (fs::is_regular_file(target, ignored) && sameBytes(target, image.bytes)) {
         present = true;
@@ -127,9 +126,10 @@ bool stageImages(Document& doc, const fs::path& out, files::OutputSet& files, st
       }
     }
     taken[name] = true;
-    doc.json["images"][i] = {{"uri", uriOf(folder.filename().string() + "/" + name)},
+    doc.json["images"][i] = {{"uri", uriOf(files::textFromPath(folder.filename()) + "/" + name)},
                              {"mimeType", image.mimeType}};
-    if (!present && !files.stage(folder / name, error, [&](std::ostream& file) {
+    if (!present &&
+        !files.stage(folder / files::pathFromText(name), error, [&](std::ostream& file) {
           file.write(reinterpret_cast<const char*>(image.bytes.data()),
                      static_cast<std::streamsize>(image.bytes.size()));
         })) {
@@ -191,8 +191,8 @@ bool glbBytes(Document& doc, std::vector<std::uint8_t>& bytes, std::string& erro
 
 bool writeDocument(Document& doc, const fs::path& out, bool binary, std::string& error) {
   if (const auto pointer = nonFiniteNumber(doc.json)) {
-    error = "the document would hold a number that is not finite at " + *pointer +
-            "; nothing written";
+    error =
+        "the document would hold a number that is not finite at " + *pointer + "; nothing written";
     return false;
   }
   files::OutputSet files;
@@ -206,7 +206,7 @@ bool writeDocument(Document& doc, const fs::path& out, bool binary, std::string&
   }
   if (!stageImages(doc, out, files, error)) return false;
   if (doc.binaryLength > 0) {
-    doc.json["buffers"][0]["uri"] = uriOf(binaryPathFor(out).filename().string());
+    doc.json["buffers"][0]["uri"] = uriOf(files::textFromPath(binaryPathFor(out).filename()));
     if (!files.stage(binaryPathFor(out), error,
                      [&](std::ostream& file) { putBinary(file, doc); })) {
       return false;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "export/gltf_file.h"
+#include "files/paths.h"
 #include "model/model.h"
 
 namespace kxm::gltf {
@@ -69,8 +70,11 @@ bool writeFiles(Export& done, const fs::path& out, bool binary) {
   std::string error;
   try {
     std::error_code made;
-    if (out.has_parent_path()) fs::create_directories(out.parent_path(), made);
-    if (made) return fail(done, "write-error", out.parent_path().string() + ": " + made.message());
+    if (out.has_parent_path()) fs::create_directories(files::longPathForm(out.parent_path()), made);
+    if (made) {
+      return fail(done, "write-error",
+                  files::textFromPath(out.parent_path()) + ": " + made.message());
+    }
     const bool written = writeDocument(*done.document, out, binary, error);
     done.document.reset();
     if (!written) return fail(done, "write-error", error);

@@ -1,4 +1,5 @@
 #include "files/output_set.h"
+#include "files/paths.h"
 
 #include <array>
 #include <cerrno>
@@ -35,11 +36,10 @@ std::error_code lastError() {
 // ".kxm-" and eight hexadecimal digits that no other process or thread is likely to draw.
 fs::path temporaryName() {
   thread_local std::mt19937_64 engine = [] {
-    std::seed_seq seed{static_cast<std::uint64_t>(
-                           std::chrono::steady_clock::now().time_since_epoch().count()),
-                       static_cast<std::uint64_t>(
-                           std::chrono::system_clock::now().time_since_epoch().count()),
-                       static_cast<std::uint64_t>(std::random_device{}())};
+    std::seed_seq seed{
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()),
+        static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()),
+        static_cast<std::uint64_t>(std::random_device{}())};
     return std::mt19937_64(seed);
   }();
   char name[32];
@@ -59,7 +59,7 @@ class NewFile final : public std::streambuf {
   // Makes the file; false (with `error`) when anything is at `path`, a link above all.
   bool create(const fs::path& path) {
 #if defined(_WIN32)
-    handle_ = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    handle_ = CreateFileW(longPathForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle_ == INVALID_HANDLE_VALUE) error_ = lastError();
     return handle_ != INVALID_HANDLE_VALUE;
@@ -69,7 +69,9 @@ class NewFile final : public std::streambuf {
     return fd_ >= 0;
 #endif
   }
-  bool exists() const { return error_ == std::errc::file_exists; }
+  bool exists() const {
+    return error_ == std::errc::file_exists;
+  }
 
   // Writes what is buffered and flushes the file to disk, then closes it.
   bool finish() {
@@ -81,7 +83,9 @@ class NewFile final : public std::streambuf {
 #endif
     return close() && ok;
   }
-  std::error_code error() const { return error_; }
+  std::error_code error() const {
+    return error_;
+  }
 
  protected:
   int_type overflow(int_type c) override {
@@ -89,7 +93,9 @@ class NewFile final : public std::streambuf {
     if (!traits_type::eq_int_type(c, traits_type::eof())) sputc(traits_type::to_char_type(c));
     return traits_type::not_eof(c);
   }
-  int sync() override { return flushBuffer() ? 0 : -1; }
+  int sync() override {
+    return flushBuffer() ? 0 : -1;
+  }
 
  private:
   bool fail() {
@@ -144,7 +150,8 @@ class NewFile final : public std::streambuf {
 // the rename fails.
 bool replace(const fs::path& from, const fs::path& to, std::error_code& error) {
 #if defined(_WIN32)
-  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (MoveFileExW(longPathForm(from).c_str(), longPathForm(to).c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return true;
   }
 #else
@@ -167,7 +174,7 @@ void flushFolder(const fs::path& folder) {
 }
 
 std::string cannotWrite(const fs::path& target, const std::string& reason) {
-  return "cannot write " + target.string() + ": " + reason;
+  return "cannot write " + textFromPath(target) + ": " + reason;
 }
 
 }  // namespace
@@ -177,17 +184,12 @@ std::string outputRefusal(const fs::path& target) {
   const fs::file_status status = fs::symlink_status(target, error);
   if (error) return error == std::errc::no_such_file_or_directory ? "" : error.message();
   switch (status.type()) {
-    case fs::file_type::directory:
-      return std::make_error_code(std::errc::is_a_directory).message();
-    case fs::file_type::fifo:
-      return "is a FIFO, not a file";
-    case fs::file_type::socket:
-      return "is a socket, not a file";
+    case fs::file_type::directory: return std::make_error_code(std::errc::is_a_directory).message();
+    case fs::file_type::fifo: return "is a FIFO, not a file";
+    case fs::file_type::socket: return "is a socket, not a file";
     case fs::file_type::block:
-    case fs::file_type::character:
-      return "is a device, not a file";
-    default:
-      return "";
+    case fs::file_type::character: return "is a device, not a file";
+    default: return "";
   }
 }
 
@@ -195,7 +197,7 @@ bool OutputSet::makeFolder(const fs::path& folder, std::string& error) {
   std::error_code failed;
   if (fs::is_directory(folder, failed)) return true;
   if (!fs::create_directory(folder, failed)) {
-    error = "cannot make " + folder.string() + ": " +
+    error = "cannot make " + textFromPath(folder) + ": " +
             (failed ? failed.message() : outputRefusal(folder));
     return false;
   }

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <system_error>
 
+#include "files/paths.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #elif !defined(__EMSCRIPTEN__)
@@ -89,15 +91,17 @@ void removeTemporariesOnStop() {
 
 std::uint64_t createTemporary(const std::filesystem::path& path,
                               const std::function<bool()>& create) {
+  // Kept as a stop removes it: on Windows past MAX_PATH when it is that long.
+  const std::filesystem::path held = longPathForm(path);
   Registry& r = registry();
   std::lock_guard<std::mutex> lock(r.mutex);
   if (!create()) return 0;
   const std::uint64_t token = r.next++;
   try {
-    r.live.emplace(token, path);
+    r.live.emplace(token, held);
   } catch (...) {
     std::error_code ignored;
-    std::filesystem::remove(path, ignored);
+    std::filesystem::remove(held, ignored);
     throw;
   }
   return token;

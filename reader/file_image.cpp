@@ -7,6 +7,7 @@
 #include <memory>
 #include <system_error>
 
+#include "files/paths.h"
 #include "reader/byte_cursor.h"
 
 #if !defined(_WIN32)
@@ -37,11 +38,11 @@ std::int64_t measureFile(std::FILE* file) {
 // Opens the file for reading when it is a regular file, null otherwise (errno 0 when it is there
 // but something else). What was a file when it was looked at may have been replaced since: the
 // open does not wait for a FIFO's writer, and the check is made again on what was opened.
-std::FILE* openRegular(const char* path) {
+std::FILE* openRegular(const std::filesystem::path& path) {
 #if defined(_WIN32)
-  return std::fopen(path, "rb");
+  return _wfopen(path.c_str(), L"rb");
 #else
-  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -74,12 +75,14 @@ bool fileFailure(LoadFailure& failure, FailureCause cause, std::string message) 
 bool FileImage::read(const char* path, LoadFailure& failure, const BlockSource& blocks) {
   release();
   if (path == nullptr) return fileFailure(failure, FailureCause::FileNotFound, "no path given");
+  // The path is UTF-8 text; on Windows a long one is opened past MAX_PATH.
+  const std::filesystem::path file = files::longPathForm(files::pathFromText(path));
   std::error_code error;
-  const auto status = std::filesystem::status(std::filesystem::path(path), error);
+  const auto status = std::filesystem::status(file, error);
   if (!std::filesystem::exists(status)) {
     if (!error) error = std::make_error_code(std::errc::no_such_file_or_directory);
-    const bool missing = error == std::errc::no_such_file_or_directory ||
-                         error == std::errc::not_a_directory;
+    const bool missing =
+        error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
     // The portable words for a missing file, the same on every system.
     if (missing) error = std::make_error_code(std::errc::no_such_file_or_directory);
     return fileFailure(failure, missing ? FailureCause::FileNotFound : FailureCause::ReadError,
@@ -93,12 +96,12 @@ bool FileImage::read(const char* path, LoadFailure& failure, const BlockSource& 
   }
 
   errno = 0;
-  std::unique_ptr<std::FILE, FileCloser> file(openRegular(path));
-  if (!file) {
+  std::unique_ptr<std::FILE, FileCloser> opened(openRegular(file));
+  if (!opened) {
     if (errno == 0) return fileFailure(failure, FailureCause::NotAFile, "Not a regular file");
     return fileFailure(failure, FailureCause::ReadError, std::strerror(errno));
   }
-  const std::int64_t length = measureFile(file.get());
+  const std::int64_t length = measureFile(opened.get());
   if (length < 0) {
     return fileFailure(failure, FailureCause::ReadError, "its size cannot be measured");
   }
@@ -111,12 +114,12 @@ bool FileImage::read(const char* path, LoadFailure& failure, const BlockSource& 
     return fileFailure(failure, FailureCause::OutOfMemory,
                        "no memory for an image of " + std::to_string(bytes) + " bytes");
   }
-  const std::size_t got = std::fread(block_.get(), 1, bytes, file.get());
+  const std::size_t got = std::fread(block_.get(), 1, bytes, opened.get());
   if (got != bytes) {
     release();
-    return fileFailure(failure, FailureCause::ReadError,
-                       "read " + std::to_string(got) + " of its " + std::to_string(bytes) +
-                           " bytes");
+    return fileFailure(
+        failure, FailureCause::ReadError,
+        "read " + std::to_string(got) + " of its " + std::to_string(bytes) + " bytes");
   }
   size_ = static_cast<std::uint32_t>(length);
   return true;

@@ -15,8 +15,9 @@ class FileImage {
   std::span<const std::uint8_t> bytes() const {
     return {static_cast<const std::uint8_t*>(block_.get()), size_};
   }
-  // Reads the file at path whole; false with the failure said (file-not-found, not-a-file,
-  // read-error, file-too-large, out-of-memory) when it cannot. The image comes from `blocks`.
+  // Reads the file at path (UTF-8 text on every system) whole; false with the failure said
+  // (file-not-found, not-a-file, read-error, file-too-large, out-of-memory) when it cannot. The
+  // image comes from `blocks`.
   bool read(const char* path, LoadFailure& failure, const BlockSource& blocks = systemBlocks());
   void release() {
     block_.reset();

@@ -26,10 +26,11 @@ struct LoadOutcome {
 const char* outcomeName(const LoadOutcome& outcome);
 
 // Fills `model` (the caller's, released when the caller lets it go; one that held records is
-// emptied first), tells `sink` every node (nullptr: nothing is told) and `observer` every
-// finding (nullptr: nothing is checked), within `limits` (LoadLimits::forFileSize by default),
-// with the file's image and the model's arrays from `blocks`. Nothing of it is process-wide. A failure keeps what was told and filled before it. The file's
-// image is released before the call returns.
+// emptied first) from the file at `path` (UTF-8 text on every system) or from `bytes`, tells `sink`
+// every node (nullptr: nothing is told) and `observer` every finding (nullptr: nothing is checked),
+// within `limits` (LoadLimits::forFileSize by default), with the file's image and the model's
+// arrays from `blocks`. Nothing of it is process-wide. A failure keeps what was told and filled
+// before it. The file's image is released before the call returns.
 [[nodiscard]] LoadOutcome load(const char* path, Model& model, ChunkSink* sink = nullptr,
                                LoadObserver* observer = nullptr,
                                std::optional<LoadLimits> limits = std::nullopt,

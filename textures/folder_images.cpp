@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "files/paths.h"
 #include "image/image.h"
 
 namespace kxm {
@@ -35,17 +36,18 @@ std::optional<gltf::ResolvedImage> FolderImages::resolve(std::string_view name,
                  what + ": " + file.shown + " cannot be read; not referenced");
     return std::nullopt;
   }
-  image::Prepared prepared = image::prepareForGltf(bytes, file.path.filename().string());
+  image::Prepared prepared =
+      image::prepareForGltf(bytes, files::textFromPath(file.path.filename()));
   if (prepared.status != image::Status::Ok) {
     warnings.add(IssueCode::TextureUnreadable,
                  what + ": " + file.shown + ": " + prepared.detail + "; not referenced");
     return std::nullopt;
   }
-  std::string fileName = file.path.filename().string();
+  std::string fileName = files::textFromPath(file.path.filename());
   if (prepared.converted) {
     warnings.add(IssueCode::TextureConverted,
                  what + ": " + file.shown + " (" + prepared.detail + ") converted to PNG");
-    fileName = file.path.stem().string() + ".png";
+    fileName = files::textFromPath(file.path.stem()) + ".png";
   }
   found_.push_back(file.shown);
   return gltf::ResolvedImage{fileName, prepared.mimeType, std::move(prepared.bytes)};

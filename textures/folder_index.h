@@ -18,6 +18,8 @@ class FolderIndex {
   // differ only in case, the first in sorted order, whatever order the system lists them in.
   std::optional<std::filesystem::path> entryIgnoringCase(const std::filesystem::path& folder,
                                                          const std::string& name);
+  // Whether `folder` holds an entry named `name` in exactly these capitals.
+  bool holdsExactly(const std::filesystem::path& folder, const std::string& name);
 
  private:
   using Entries = std::unordered_map<std::string, std::string>;  // lower-cased -> as on disk

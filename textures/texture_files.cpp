@@ -5,6 +5,7 @@
 #include <memory>
 #include <system_error>
 
+#include "files/paths.h"
 #include "text/format.h"
 
 namespace kxm {
@@ -61,9 +62,19 @@ bool inside(const fs::path& folder, const fs::path& path) {
   return true;
 }
 
-std::optional<fs::path> exactly(const fs::path& folder, const std::vector<std::string>& parts) {
+std::optional<fs::path> exactly(FolderIndex& index, const fs::path& folder,
+                                const std::vector<std::string>& parts) {
   fs::path path = folder;
-  for (const std::string& part : parts) path /= part;
+  for (const std::string& part : parts) {
+#if defined(_WIN32)
+    // Windows' disks find a name in other capitals too; exactly is as the folder holds it, as
+    // elsewhere, so that a lookup says the same on every system.
+    if (!index.holdsExactly(path, part)) return std::nullopt;
+#else
+    (void)index;
+#endif
+    path /= files::pathFromText(part);
+  }
   std::error_code error;
   if (fs::is_regular_file(path, error)) return path;
   return std::nullopt;
@@ -106,15 +117,21 @@ TextureFile findTexture(const TextureFolders& folders, std::string_view name) {
     }
     result.match = match;
     result.path = *path;
-    const std::string below = path->lexically_relative(folder).generic_string();
-    result.shown = &folder == &searched.front() ? below : folder.generic_string() + "/" + below;
+    // The same text on every system: '/' between names.
+    const std::string below = files::textFromPath(
+        path->lexically_relative(folder).generic_string<fs::path::value_type>());
+    result.shown =
+        &folder == &searched.front()
+            ? below
+            : files::textFromPath(folder.generic_string<fs::path::value_type>()) + "/" + below;
     return true;
   };
   for (const fs::path& folder : searched) {
-    if (accept(folder, exactly(folder, parts), TextureFile::Match::Exact)) return result;
+    if (accept(folder, exactly(*index, folder, parts), TextureFile::Match::Exact)) return result;
   }
   for (const fs::path& folder : searched) {
-    if (accept(folder, ignoringCase(*index, folder, parts), TextureFile::Match::OtherCase)) return result;
+    if (accept(folder, ignoringCase(*index, folder, parts), TextureFile::Match::OtherCase))
+      return result;
   }
   const std::string last = parts.back();
   const std::size_t dot = last.rfind('.');
