@@ -334,7 +334,7 @@ TEST_F(Kxm, InfoSummarisesTheModel) {
                 "\nframes (2):\n"
                 "  \"root\"\n"
                 "    \"arm\"\n"
-                "      mesh 0: P, 3 vertices, 3 indices, 1 triangle (triangle list)\n"
+                "      mesh 1: P, 3 vertices, 3 indices, 1 triangle (triangle list)\n"
                 "        bounds: (0, -1, 0) to (2, 0, 5)\n"
                 "        material: diffuse 1 1 1 1, emissive 0 0 0, power 128\n"
                 "        textures (2):\n"

@@ -44,7 +44,7 @@ std::optional<gltf::ResolvedImage> FolderImages::resolve(std::string_view name,
   std::string fileName = file.path.filename().string();
   if (prepared.converted) {
     warnings.add(IssueCode::TextureConverted,
-                 what + ": " + file.shown + " (" + prepared.detail + ") converted to PNG");
+                 what + ": " + file.shown + " (" + prepared.detail + ")");
     fileName = file.path.stem().string() + ".png";
   }
   found_.push_back(file.shown);
