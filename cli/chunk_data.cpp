@@ -33,7 +33,7 @@ void writeField(const Field& field, std::string_view name, const std::uint8_t* r
       std::array<float, 16> values{};
       const std::uint32_t n = std::min<std::uint32_t>(field.count, 16);
       loadFloatsLe(record + field.offset, values.data(), n);
-      out.floats(name, {values.data(), n});
+      out.floats(name, {values.data(), n}, n != 1);
       break;
     }
     case FieldType::UInt32: out.integer(name, loadU32Le(record + field.offset)); break;
@@ -93,17 +93,17 @@ void writeVertices(std::span<const std::uint8_t> payload, const VertexContext& c
     out.beginElement(i);
     if ((flags & 0x00E) != 0) {
       loadFloatsLe(v + position, f.data(), 3);
-      out.floats("position", {f.data(), 3});
+      out.floats("position", {f.data(), 3}, true);
     }
     if (normal >= 0) {
       loadFloatsLe(v + normal, f.data(), 3);
-      out.floats("normal", {f.data(), 3});
+      out.floats("normal", {f.data(), 3}, true);
     }
     if (colour >= 0) out.argb("colour", loadU32Le(v + colour));
     for (std::uint32_t s = 0; s < sets; ++s) {
       const auto n = static_cast<std::uint32_t>(fvfTexCoordSize(flags, s) / 4);
       loadFloatsLe(v + fvfTexCoordOffset(flags, s), f.data(), n);
-      out.floats(kSets[s], {f.data(), n});
+      out.floats(kSets[s], {f.data(), n}, true);
     }
     out.endElement();
   }

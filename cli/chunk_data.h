@@ -25,7 +25,8 @@ class DataEmitter {
   virtual ~DataEmitter() = default;
   virtual void begin(std::string_view kind, std::string_view element, std::uint64_t count) = 0;
   virtual void beginElement(std::uint64_t index) = 0;
-  virtual void floats(std::string_view name, std::span<const float> values) = 0;
+  // A list of floats, or (`list` false) the one float it holds.
+  virtual void floats(std::string_view name, std::span<const float> values, bool list) = 0;
   virtual void integer(std::string_view name, std::int64_t value) = 0;
   // A colour as the file holds it: 0xAARRGGBB.
   virtual void argb(std::string_view name, std::uint32_t value) = 0;

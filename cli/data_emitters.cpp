@@ -54,9 +54,9 @@ void TextDataEmitter::fieldName(std::string_view name) {
   buffer_ += ' ';
 }
 
-void TextDataEmitter::floats(std::string_view name, std::span<const float> values) {
+void TextDataEmitter::floats(std::string_view name, std::span<const float> values, bool list) {
   fieldName(name);
-  if (values.size() == 1) {
+  if (!list && !values.empty()) {
     appendShortest(buffer_, values[0]);
     return;
   }
@@ -114,9 +114,9 @@ void JsonDataEmitter::field(std::string_view name) {
   json_.key(name);
 }
 
-void JsonDataEmitter::floats(std::string_view name, std::span<const float> values) {
+void JsonDataEmitter::floats(std::string_view name, std::span<const float> values, bool list) {
   field(name);
-  if (values.size() == 1) {
+  if (!list && !values.empty()) {
     json_.real(values[0]);
     return;
   }

@@ -21,7 +21,7 @@ class TextDataEmitter final : public DataEmitter {
 
   void begin(std::string_view kind, std::string_view element, std::uint64_t count) override;
   void beginElement(std::uint64_t index) override;
-  void floats(std::string_view name, std::span<const float> values) override;
+  void floats(std::string_view name, std::span<const float> values, bool list) override;
   void integer(std::string_view name, std::int64_t value) override;
   void argb(std::string_view name, std::uint32_t value) override;
   void endElement() override;
@@ -48,7 +48,7 @@ class JsonDataEmitter final : public DataEmitter {
 
   void begin(std::string_view kind, std::string_view element, std::uint64_t count) override;
   void beginElement(std::uint64_t) override { opened_ = false; }
-  void floats(std::string_view name, std::span<const float> values) override;
+  void floats(std::string_view name, std::span<const float> values, bool list) override;
   void integer(std::string_view name, std::int64_t value) override;
   void argb(std::string_view name, std::uint32_t value) override;
   void endElement() override;
