@@ -9,9 +9,9 @@
 #include "cli/json_writer.h"
 #include "model/model.h"
 #include "model/summary.h"
-#include "text/format.h"
 #include "reader/findings.h"
 #include "reader/load.h"
+#include "text/format.h"
 
 namespace kxm {
 
@@ -26,11 +26,11 @@ struct FileReport {
   const char* outcome = "loaded";
   IssueList issues;
   Stats stats;
-  explicit FileReport(std::size_t cap) : issues(cap) {}
+  FileReport(std::size_t cap, Severity least) : issues(cap, least) {}
 };
 
-FileReport check(const Input& input, std::size_t cap) {
-  FileReport report(cap);
+FileReport check(const Input& input, std::size_t cap, Severity least) {
+  FileReport report(cap, least);
   report.path = input.shown;
   // The walk is the viewer's; the tree is not needed for what it finds, so none is built.
   Model model;
@@ -39,18 +39,28 @@ FileReport check(const Input& input, std::size_t cap) {
   report.issues.finish(outcome.failure);
 
   const ModelStats counted = statsOf(model);
-  report.stats = {outcome.usage.chunkHeads, counted.frames,   counted.meshes,
-                  counted.vertices,         counted.indices,  counted.animationSets};
+  report.stats = {outcome.usage.chunkHeads, counted.frames,  counted.meshes,
+                  counted.vertices,         counted.indices, counted.animationSets};
   return report;
 }
 
-void printText(const FileReport& report, bool quiet, Output& out) {
+void printText(const FileReport& report, const CheckRequest& request, Output& out) {
+  if (request.failedOnly) {
+    // A file that failed is said by its first error; the rest of what is wrong is a plain
+    // check's to list.
+    if (const ListedIssue* first = report.issues.firstError()) {
+      out.write(diagnosticLine(report.path, *first));
+    }
+    return;
+  }
   std::string text;
   for (const ListedIssue& issue : report.issues.listed) text += diagnosticLine(report.path, issue);
-  const std::uint64_t found = report.issues.errors + report.issues.warnings;
-  if (!quiet || found > 0) {
-    text += report.path + ": " + plural(report.issues.errors, "error", "errors") + ", " +
-            plural(report.issues.warnings, "warning", "warnings");
+  const IssueList& issues = report.issues;
+  const std::uint64_t found = issues.errors + issues.warnings + issues.notes;
+  if (!request.quiet || found > 0) {
+    text += report.path + ": " + plural(issues.errors, "error", "errors") + ", " +
+            plural(issues.warnings, "warning", "warnings");
+    if (issues.notes > 0) text += ", " + plural(issues.notes, "note", "notes");
     if (report.issues.truncated()) {
       text += " (" + std::to_string(found - report.issues.listed.size()) + " not listed)";
     }
@@ -66,12 +76,13 @@ void writeJson(JsonWriter& json, const FileReport& report) {
   json.key("issues").beginObject();
   json.key("numErrors").number(report.issues.errors);
   json.key("numWarnings").number(report.issues.warnings);
+  json.key("numNotes").number(report.issues.notes);
   json.key("truncated").boolean(report.issues.truncated());
   json.key("messages").beginArray();
   for (const ListedIssue& issue : report.issues.listed) {
     json.beginObject();
     json.key("code").string(issue.code);
-    json.key("severity").string(issue.error ? "error" : "warning");
+    json.key("severity").string(severityName(issue.severity));
     json.key("offset");
     if (issue.hasOffset) {
       json.number(std::uint64_t{issue.offset});
@@ -107,13 +118,13 @@ void writeJson(JsonWriter& json, const FileReport& report) {
 }  // namespace
 
 Tally checkFile(const CheckRequest& request, std::size_t index, const Input& input, Output& out) {
-  const FileReport report = check(input, request.maxIssues);
+  const FileReport report = check(input, request.maxIssues, request.least);
   if (request.json) {
     if (index > 0) out.write(",");
     JsonWriter json(out);
     writeJson(json, report);
   } else {
-    printText(report, request.quiet, out);
+    printText(report, request, out);
   }
   Tally tally;
   tally.files = 1;
@@ -122,6 +133,7 @@ Tally checkFile(const CheckRequest& request, std::size_t index, const Input& inp
   tally.failed = loaded ? 0 : 1;
   tally.errors = report.issues.errors;
   tally.warnings = report.issues.warnings;
+  tally.notes = report.issues.notes;
   tally.withWarnings = report.issues.warnings > 0 ? 1 : 0;
   tally.failedRun = report.issues.errors > 0 || (request.strict && report.issues.warnings > 0);
   return tally;

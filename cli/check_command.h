@@ -6,14 +6,17 @@
 #include <cstddef>
 
 #include "cli/file_runner.h"
+#include "format/issue_codes.h"
 
 namespace kxm {
 
 struct CheckRequest {
   bool json = false;
-  bool quiet = false;           // no line for a file without findings
-  std::size_t maxIssues = 100;  // listed per file; the counts are never capped
-  bool strict = false;          // warnings fail the check too
+  bool quiet = false;               // no line for a file without findings
+  std::size_t maxIssues = 100;      // listed per file; the counts are never capped
+  bool strict = false;              // warnings fail the check too
+  bool failedOnly = false;          // one line for each file with an error, its first; nothing else
+  Severity least = Severity::Note;  // findings less severe go unsaid and uncounted
 };
 
 // Checks one file: its findings, and the line that counts them, to `out`; as JSON, its report,

@@ -11,14 +11,22 @@ class Check final : public Subcommand {
   explicit Check(CommandLine& line)
       : Subcommand(line.add(
             "check", "Report everything wrong in each INPUT, with where it is, as compilers do.",
-            {"kxm check [--json] [--max-issues N] [--strict] [-j N] [--quiet] INPUT..."})) {
-    command_->add_flag("--json", request_.json, "Print a JSON array of one report per file.");
+            {"kxm check [--json] [--failed] [--max-issues N] [--strict] [--min-severity S] "
+             "[-j N] [--quiet] INPUT..."})) {
+    CLI::Option* json =
+        command_->add_flag("--json", request_.json, "Print a JSON array of one report per file.");
+    command_
+        ->add_flag("--failed", request_.failedOnly,
+                   "List only the files that fail to load or have errors, each on one line with "
+                   "its first error; then the totals.")
+        ->excludes(json);
     command_
         ->add_option("--max-issues", request_.maxIssues,
                      "List at most N findings per file; the counts are never capped (default 100).")
         ->check(wholeNumber(0))
         ->type_name("N");
     command_->add_flag("--strict", request_.strict, "Warnings fail the check too.");
+    addMinSeverity(command_, request_.least);
     addRunFlags(command_, flags_,
                 "Print only the findings and the totals: no line for a file without findings.");
     addInputs(command_, flags_);

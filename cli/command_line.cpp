@@ -158,6 +158,16 @@ void addTextureDirs(CLI::App* command, std::vector<std::string>& dirs) {
       ->type_name("DIR");
 }
 
+void addMinSeverity(CLI::App* command, Severity& least) {
+  command
+      ->add_option_function<std::string>(
+          "--min-severity", [&least](const std::string& name) { severityNamed(name, least); },
+          "Say and count only findings of severity S or graver: error, warning or note "
+          "(the default: note, all of them).")
+      ->check(CLI::IsMember({"error", "warning", "note"}))
+      ->type_name("S");
+}
+
 void addRunFlags(CLI::App* command, RunFlags& flags, const char* quietMeans) {
   command->add_option("-j,--jobs", flags.jobs, "Work on N files at once (default: one per core).")
       ->check(wholeNumber(1))
@@ -197,6 +207,7 @@ void writeTotals(const InputList& inputs, const Tally& total, Totals counts, Out
     line += ", " + std::to_string(total.withWarnings) + " with warnings; " +
             plural(total.errors, "error", "errors") + ", " +
             plural(total.warnings, "warning", "warnings");
+    if (total.notes > 0) line += ", " + plural(total.notes, "note", "notes");
   }
   to.write(line + "\n");
 }

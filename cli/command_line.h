@@ -16,6 +16,7 @@
 #include "cli/file_runner.h"
 #include "cli/inputs.h"
 #include "cli/output.h"
+#include "format/issue_codes.h"
 
 namespace kxm {
 
@@ -68,6 +69,8 @@ CLI::Validator wholeNumber(std::uint64_t least);
 // The viewer's Show names and Show values, turned off as kxm-dump turns them off.
 void addShowFlags(CLI::App* command, bool& showNames, bool& showValues);
 void addTextureDirs(CLI::App* command, std::vector<std::string>& dirs);
+// --min-severity error|warning|note: the least severe finding said and counted (default note).
+void addMinSeverity(CLI::App* command, Severity& least);
 
 // What every subcommand that runs over inputs takes.
 struct RunFlags {
@@ -86,7 +89,8 @@ Tally runInputs(const InputList& inputs, const RunFlags& flags, const FileWork& 
 
 // What the totals line counts: loads, a check's findings too, or exports.
 enum class Totals { Loaded, Checked, Exported };
-// "N files: ..." on `to`, where the run was over several inputs.
+// "N files: ..." on `to`, where the run was over several inputs; ", N notes" ends a check's only
+// where there were notes, so that a run without any reads as it always did.
 void writeTotals(const InputList& inputs, const Tally& total, Totals counts, Output& to);
 // The exit status of a run over files.
 int runStatus(const Tally& total, const Output& out);

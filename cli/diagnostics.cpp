@@ -10,7 +10,9 @@ std::string diagnosticLine(std::string_view shownPath, const ListedIssue& issue)
     line += ':';
     line += hex8(issue.offset);
   }
-  line += issue.error ? ": error: " : ": warning: ";
+  line += ": ";
+  line += severityName(issue.severity);
+  line += ": ";
   line += issue.message + " [" + issue.code + "]";
   if (!issue.path.empty()) line += " in " + describePath(issue.path);
   line += '\n';

@@ -5,10 +5,12 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/data_emitters.h"
 #include "cli/diagnostics.h"
 #include "cli/huge_page_blocks.h"
 #include "cli/json_writer.h"
 #include "model/model.h"
+#include "reader/file_image.h"
 #include "reader/load.h"
 #include "tree/chunk_tree.h"
 #include "tree/memory_tree.h"
@@ -36,25 +38,41 @@ void appendOffsets(std::string& out, const NodeSource& source) {
   out += text;
 }
 
-bool writeOffsetsText(MemoryTreeControl& control, Output& out) {
+// The tree line by line, with offsets in front where asked, and with `file` each data chunk's
+// values on lines one level deeper (under offsets, blank columns).
+bool writeLinesText(MemoryTreeControl& control, bool offsets, std::span<const std::uint8_t> file,
+                    bool data, Output& out) {
   std::string buffer;
+  TextDataEmitter values(buffer, out);
+  std::vector<VertexContext> formats(1);  // by depth: the vertex format of the open mesh
   bool written = true;
   visitPreOrder(control, 0, [&](NodeHandle node, std::size_t depth) {
-    appendOffsets(buffer, control.itemSource(node));
+    const NodeSource source = control.itemSource(node);
+    if (offsets) appendOffsets(buffer, source);
     buffer.append(2 * depth, ' ');
     appendEscapedLabel(buffer, control.text(node));
     buffer += '\n';
+    if (data) {
+      formats.resize(depth + 2);
+      formats[depth + 1] = {};
+      noteVertexFormat(file, source, formats[depth]);
+      values.setIndent((offsets ? 18 : 0) + 2 * depth + 2);
+      writeChunkData(file, source, formats[depth], values);
+    }
     if (buffer.size() >= 64 * 1024) {
-      written = out.write(buffer);
+      written = values.written() && out.write(buffer);
       buffer.clear();
     }
-    return written;
+    return written && values.written();
   });
-  return written && out.write(buffer);
+  return written && values.written() && out.write(buffer);
 }
 
 // The tree as nested nodes, pre-order on an explicit stack of open child lists.
-void writeJsonTree(JsonWriter& json, MemoryTreeControl& control) {
+void writeJsonTree(JsonWriter& json, MemoryTreeControl& control, std::span<const std::uint8_t> file,
+                   bool data) {
+  JsonDataEmitter values(json);
+  std::vector<VertexContext> formats(1);  // by depth: the vertex format of the open mesh
   json.beginArray();
   std::vector<NodeHandle> next{control.firstChild(0)};
   while (!next.empty()) {
@@ -80,6 +98,13 @@ void writeJsonTree(JsonWriter& json, MemoryTreeControl& control) {
     chunk ? json.number(std::uint64_t{source.code}) : json.null();
     json.key("length");
     chunk ? json.number(std::uint64_t{source.length}) : json.null();
+    if (data) {
+      const std::size_t depth = next.size() - 1;
+      formats.resize(depth + 2);
+      formats[depth + 1] = {};
+      noteVertexFormat(file, source, formats[depth]);
+      writeChunkData(file, source, formats[depth], values);
+    }
     json.key("children").beginArray();
     next.push_back(control.firstChild(node));
   }
@@ -89,6 +114,22 @@ void writeJsonTree(JsonWriter& json, MemoryTreeControl& control) {
 
 namespace {
 
+// The load of the input; with `keep`, from an image of it that stays, whose bytes `file` is.
+LoadOutcome loadKeeping(bool keep, const Input& input, Model& model, TreeSink& sink,
+                        FileImage& image, std::span<const std::uint8_t>& file) {
+  if (!keep || input.stdinUnreadable) {
+    return loadInput(input, model, &sink, nullptr, hugePageBlocks());
+  }
+  if (input.bytes) {
+    file = *input.bytes;
+  } else {
+    LoadOutcome failed;
+    if (!image.read(input.path.c_str(), failed.failure, hugePageBlocks())) return failed;
+    file = image.bytes();
+  }
+  return load(file, model, &sink, nullptr, std::nullopt, hugePageBlocks());
+}
+
 // As the Load command: a fresh tree with its four roots, then the load. The model goes with the
 // load; the tree is what is printed. False in `written` when `out` failed.
 LoadOutcome dumpTo(const DumpRequest& request, std::size_t index, const Input& input, Output& out,
@@ -96,14 +137,17 @@ LoadOutcome dumpTo(const DumpRequest& request, std::size_t index, const Input& i
   DisplayOptions options;
   options.ShowNamesOption = request.showNames ? 1 : 0;
   options.ShowValuesOption = request.showValues ? 1 : 0;
-  MemoryTreeControl control(request.json || request.offsets, hugePageBlocks());
+  MemoryTreeControl control(request.json || request.offsets || request.data, hugePageBlocks());
   ChunkTree tree;
   tree.Attach(&control);
   TreeSink sink(tree, options);
   LoadOutcome outcome;
+  // With --data the file's bytes outlive the load: the values are read from them.
+  FileImage image;
+  std::span<const std::uint8_t> file;
   {
     Model model;
-    outcome = loadInput(input, model, &sink, nullptr, hugePageBlocks());
+    outcome = loadKeeping(request.data, input, model, sink, image, file);
   }
   if (request.quiet) {
     written = true;
@@ -116,16 +160,17 @@ LoadOutcome dumpTo(const DumpRequest& request, std::size_t index, const Input& i
     json.key("options").beginObject();
     json.key("names").boolean(request.showNames);
     json.key("values").boolean(request.showValues);
+    json.key("data").boolean(request.data);
     json.endObject();
     json.key("tree");
-    writeJsonTree(json, control);
+    writeJsonTree(json, control, file, request.data);
     json.endObject();
     written = json.finish();
     return outcome;
   }
   if (request.headed) out.write((index > 0 ? "\n==> " : "==> ") + input.shown + " <==\n");
-  if (request.offsets) {
-    written = writeOffsetsText(control, out);
+  if (request.offsets || request.data) {
+    written = writeLinesText(control, request.offsets, file, request.data, out);
   } else {
     written = dumpTree(control, [&out](std::string_view piece) { return out.write(piece); });
   }

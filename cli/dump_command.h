@@ -18,6 +18,7 @@ struct DumpRequest {
   bool offsets = false;
   bool headed = false;  // text of several files: each tree after a "==> PATH <==" line
   bool quiet = false;   // no trees: only what failed
+  bool data = false;    // kxm dump --data: each data chunk's values under it
 };
 
 // Prints the tree to out and the status line and explanation of a failed load to err, each

@@ -11,7 +11,7 @@ class Dump final : public Subcommand {
   explicit Dump(CommandLine& line)
       : Subcommand(line.add(
             "dump", "Print the chunk tree of each INPUT as the viewer shows it, one node per line.",
-            {"kxm dump [--no-names] [--no-values] [--json] [--offsets] [-j N] [--quiet] "
+            {"kxm dump [--no-names] [--no-values] [--json] [--offsets] [--data] [-j N] [--quiet] "
              "INPUT..."})) {
     addShowFlags(command_, request_.showNames, request_.showValues);
     command_->add_flag("--json", request_.json,
@@ -20,6 +20,9 @@ class Dump final : public Subcommand {
                        "codes and lengths.");
     command_->add_flag("--offsets", request_.offsets,
                        "Put each node's file offset and length field in hex before its line.");
+    command_->add_flag("--data", request_.data,
+                       "Under each data chunk, its values: vertices, indices, bone vertices and "
+                       "weights, keys, matrices, materials, custom data as hex.");
     addRunFlags(command_, flags_, "Print no trees: only what failed, and the totals.");
     addInputs(command_, flags_);
   }

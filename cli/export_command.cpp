@@ -22,13 +22,19 @@ void printWarnings(const ExportRequest& request, const Input& input, const gltf:
                    Output& err) {
   if (request.quiet) return;
   std::string text;
-  for (const gltf::Warnings::Warning& warning : warnings.kept()) {
-    text += diagnosticLine(
-        input.shown, {std::string(issueName(warning.code)), false, false, 0, {}, warning.message});
+  std::uint64_t said = 0, sayable = 0;
+  for (const Severity severity : {Severity::Warning, Severity::Note}) {
+    if (atLeast(severity, request.least)) sayable += warnings.count(severity);
   }
-  if (warnings.count() > warnings.kept().size()) {
-    text += input.shown + ": " + std::to_string(warnings.count() - warnings.kept().size()) +
-            " more warnings not shown\n";
+  for (const gltf::Warnings::Warning& warning : warnings.kept()) {
+    const IssueKind& kind = issueKind(warning.code);
+    if (!atLeast(kind.severity, request.least)) continue;
+    text += diagnosticLine(input.shown,
+                           {std::string(kind.name), kind.severity, false, 0, {}, warning.message});
+    ++said;
+  }
+  if (sayable > said) {
+    text += input.shown + ": " + std::to_string(sayable - said) + " more not shown\n";
   }
   err.write(text);
 }
@@ -114,15 +120,18 @@ Tally exportFile(const ExportRequest& request, const Input& input, const fs::pat
   if (!done.ok() ||
       !gltf::writeFiles(done, output,
                         asciiLower(files::textFromPath(output.extension())) == ".glb")) {
-    err.write(diagnosticLine(input.shown, {done.failureCode, true, false, 0, {}, done.failure}));
+    err.write(diagnosticLine(input.shown,
+                             {done.failureCode, Severity::Error, false, 0, {}, done.failure}));
     tally.errors = 1;
     return tally;
   }
   tally.loaded = 1;
   tally.failed = 0;
   tally.failedRun = false;
-  tally.warnings = done.warnings.count();
-  tally.withWarnings = done.warnings.count() > 0 ? 1 : 0;
+  tally.warnings =
+      atLeast(Severity::Warning, request.least) ? done.warnings.count(Severity::Warning) : 0;
+  tally.notes = atLeast(Severity::Note, request.least) ? done.warnings.count(Severity::Note) : 0;
+  tally.withWarnings = tally.warnings > 0 ? 1 : 0;
   return tally;
 }
 

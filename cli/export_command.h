@@ -9,13 +9,15 @@
 #include <vector>
 
 #include "cli/file_runner.h"
+#include "format/issue_codes.h"
 
 namespace kxm {
 
 struct ExportRequest {
   std::vector<std::string> textureDirs;  // where images are looked for after the model's folder
   double ticksPerSecond = 1000;
-  bool quiet = false;  // no warnings
+  bool quiet = false;               // no warnings
+  Severity least = Severity::Note;  // what the export did that is less severe goes unsaid
   std::string generator = "kxm";
   // The texture folders' listings, made once for the whole run and shared by its files.
   std::shared_ptr<FolderIndex> folders = std::make_shared<FolderIndex>();
@@ -27,9 +29,8 @@ struct ExportRequest {
 // or would be written by two inputs (names that differ only in capitals count as the same, as
 // they are on Windows' and macOS' disks): nothing is then written.
 std::vector<std::filesystem::path> planOutputs(const std::vector<Input>& inputs,
-                                               const std::string& output,
-                                               const std::string& outDir, bool binary,
-                                               std::string& error);
+                                               const std::string& output, const std::string& outDir,
+                                               bool binary, std::string& error);
 
 // Exports one input to `output` (its folders made as needed), the export's warnings and a failure
 // on `err`. Nothing is written for a file that does not load whole.

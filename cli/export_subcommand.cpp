@@ -38,10 +38,10 @@ class Export final : public Subcommand {
             "export",
             "Write the model in FILE as glTF 2.0 (OUT.glb, or OUT.gltf with OUT.bin), or each "
             "INPUT's to DIR/RELATIVE_PATH.glb, mirroring the folders below each named folder.",
-            {"kxm export [--ticks-per-second N] [--texture-dir DIR]... [--quiet] FILE "
-             "OUT.glb|OUT.gltf",
+            {"kxm export [--ticks-per-second N] [--texture-dir DIR]... [--min-severity S] "
+             "[--quiet] FILE OUT.glb|OUT.gltf",
              "kxm export --out-dir DIR [--format glb|gltf] [--ticks-per-second N] "
-             "[--texture-dir DIR]... [-j N] [--quiet] INPUT..."})) {
+             "[--texture-dir DIR]... [--min-severity S] [-j N] [--quiet] INPUT..."})) {
     request_.generator = std::string("kxm ") + toolVersion();
     command_
         ->add_option("--ticks-per-second", request_.ticksPerSecond,
@@ -54,6 +54,7 @@ class Export final : public Subcommand {
     command_->add_option("--format", format_, "With --out-dir: glb (the default) or gltf.")
         ->check(CLI::IsMember({"glb", "gltf"}))
         ->type_name("glb|gltf");
+    addMinSeverity(command_, request_.least);
     addRunFlags(command_, flags_, "Say nothing of what the export left out or repaired.");
     command_
         ->add_option("INPUT", flags_.inputs, "FILE and OUT; with --out-dir, KXM files and folders.")

@@ -27,6 +27,7 @@ Tally& Tally::operator+=(const Tally& other) {
   withWarnings += other.withWarnings;
   errors += other.errors;
   warnings += other.warnings;
+  notes += other.notes;
   failedRun = failedRun || other.failedRun;
   return *this;
 }
@@ -56,7 +57,9 @@ class Progress {
     }
 #endif
   }
-  ~Progress() { clear(); }
+  ~Progress() {
+    clear();
+  }
 
   // Draws the line, at most ten times a second.
   void show(std::size_t done, const std::string& current) {
@@ -75,7 +78,9 @@ class Progress {
     std::fflush(stderr);
     shown_ = true;
   }
-  bool sharesStdout() const { return stdoutTerminal_; }
+  bool sharesStdout() const {
+    return stdoutTerminal_;
+  }
   void clear() {
     if (!shown_) return;
     std::fputs("\r\033[K", stderr);
@@ -129,7 +134,10 @@ Tally safely(const FileWork& work, std::size_t i, const Input& input, Output& ou
 class Pool {
  public:
   Pool(const std::vector<Input>& inputs, const FileWork& work, std::size_t workers)
-      : inputs_(inputs), work_(work), workers_(workers), slots_(inputs.size()),
+      : inputs_(inputs),
+        work_(work),
+        workers_(workers),
+        slots_(inputs.size()),
         outOfMemory_(inputs.size(), 0) {}
 
   void work() {

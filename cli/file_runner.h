@@ -15,12 +15,13 @@ namespace kxm {
 // What became of one file, or of every file of a run.
 struct Tally {
   std::uint64_t files = 0;
-  std::uint64_t loaded = 0;   // loaded whole
-  std::uint64_t failed = 0;   // did not load (missing ones included), or could not be written
+  std::uint64_t loaded = 0;  // loaded whole
+  std::uint64_t failed = 0;  // did not load (missing ones included), or could not be written
   std::uint64_t withWarnings = 0;
   std::uint64_t errors = 0;
   std::uint64_t warnings = 0;
-  bool failedRun = false;  // makes the exit status 1 (check --strict fails on warnings too)
+  std::uint64_t notes = 0;  // what was done that loses nothing: never counted as warnings
+  bool failedRun = false;   // makes the exit status 1 (check --strict fails on warnings too)
 
   Tally& operator+=(const Tally& other);
 };
@@ -32,8 +33,8 @@ struct RunSettings {
 
 // Works on one file: what it prints goes to `out` and `err` (collected, or straight to the
 // streams when it is the only file). `index` is the file's place in the input order.
-using FileWork = std::function<Tally(std::size_t index, const Input& input, Output& out,
-                                     Output& err)>;
+using FileWork =
+    std::function<Tally(std::size_t index, const Input& input, Output& out, Output& err)>;
 
 // Works on every input, `settings.jobs` at a time, holding at most that many files' results
 // (and so models) at once, and writes each file's out and err in input order. Returns the sum.

@@ -11,13 +11,13 @@
 #include "cli/diagnostics.h"
 #include "cli/huge_page_blocks.h"
 #include "cli/json_writer.h"
-#include "textures/texture_files.h"
+#include "format/vertex_format.h"
 #include "model/model.h"
 #include "model/primitive_type.h"
 #include "model/summary.h"
-#include "format/vertex_format.h"
 #include "text/escape.h"
 #include "text/format.h"
+#include "textures/texture_files.h"
 
 namespace kxm {
 
@@ -145,11 +145,13 @@ void Summary::meshText(std::string& out, const Mesh& mesh, std::size_t m,
                        const std::string& pad) const {
   char letters[6];
   fvfComponentLetters(mesh.fvfFlags, letters);
-  out += pad + "mesh " + std::to_string(m) + ": " + (letters[0] ? letters : "no components") +
+  // Meshes are counted from 1 in every message of kxm's, as a person counts them
+  // ("the first mesh"): info, check, the export's warnings and diff say the same number.
+  out += pad + "mesh " + std::to_string(m + 1) + ": " + (letters[0] ? letters : "no components") +
          ", " + plural(static_cast<std::uint64_t>(mesh.vertices.count()), "vertex", "vertices") +
-         ", " + plural(static_cast<std::uint64_t>(mesh.indices.count()), "index", "indices") + ", " +
-         plural(static_cast<std::uint64_t>(trianglesOf(mesh)), "triangle", "triangles") + " (" +
-         primitiveTypeName(primitiveTypeOf(mesh.primitiveType)) + ")\n";
+         ", " + plural(static_cast<std::uint64_t>(mesh.indices.count()), "index", "indices") +
+         ", " + plural(static_cast<std::uint64_t>(trianglesOf(mesh)), "triangle", "triangles") +
+         " (" + primitiveTypeName(primitiveTypeOf(mesh.primitiveType)) + ")\n";
   const Bounds b = boundsOf(mesh);
   if (!b.empty) {
     out += pad + "  bounds: (" + number(b.min[0]) + ", " + number(b.min[1]) + ", " +
@@ -217,15 +219,15 @@ void Summary::text(std::string& out) const {
     }
   }
   const ModelStats t = statsOf(model_);
-  out += "totals: " + plural(t.frames, "frame", "frames") + ", " +
-         plural(t.meshes, "mesh", "meshes") + ", " + plural(t.vertices, "vertex", "vertices") + ", " +
-         plural(t.indices, "index", "indices") + ", " + plural(t.triangles, "triangle", "triangles") +
-         ", " + plural(t.textures, "texture", "textures") + ", " +
-         plural(t.multiMaterials, "multi-material", "multi-materials") + ", " +
-         plural(t.bones, "bone", "bones") + ", " +
-         plural(t.animationSets, "animation set", "animation sets") + ", " +
-         plural(t.animations, "animation", "animations") + ", " + plural(t.keys, "key", "keys") +
-         "\n";
+  out +=
+      "totals: " + plural(t.frames, "frame", "frames") + ", " + plural(t.meshes, "mesh", "meshes") +
+      ", " + plural(t.vertices, "vertex", "vertices") + ", " +
+      plural(t.indices, "index", "indices") + ", " + plural(t.triangles, "triangle", "triangles") +
+      ", " + plural(t.textures, "texture", "textures") + ", " +
+      plural(t.multiMaterials, "multi-material", "multi-materials") + ", " +
+      plural(t.bones, "bone", "bones") + ", " +
+      plural(t.animationSets, "animation set", "animation sets") + ", " +
+      plural(t.animations, "animation", "animations") + ", " + plural(t.keys, "key", "keys") + "\n";
 }
 
 void Summary::meshJson(JsonWriter& json, const Mesh& mesh) const {
@@ -352,7 +354,8 @@ Tally infoFile(const InfoRequest& request, const Input& input, Output& out, Outp
     JsonWriter json(out);
     json.beginObject();
     writeLoadHead(json, input.shown, outcome);
-    if (outcome.loaded) Summary(model, textureFoldersFor(input, request.textureDirs, request.folders)).json(json);
+    if (outcome.loaded)
+      Summary(model, textureFoldersFor(input, request.textureDirs, request.folders)).json(json);
     json.endObject();
     json.finish();
   } else if (outcome.loaded) {

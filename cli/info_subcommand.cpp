@@ -12,11 +12,14 @@ class Info final : public Subcommand {
       : Subcommand(line.add("info",
                             "Summarise the model in each INPUT: frames, meshes, materials, "
                             "textures, bones, animations.",
-                            {"kxm info [--json] [--texture-dir DIR]... [-j N] [--quiet] "
-                             "INPUT..."})) {
+                            {"kxm info [--json] [--texture-dir DIR]... [--min-severity S] "
+                             "[-j N] [--quiet] INPUT..."})) {
     command_->add_flag("--json", request_.json,
                        "Print one JSON document per file, each on a line.");
     addTextureDirs(command_, request_.textureDirs);
+    // What info says of a file is its summary or the error that stopped its load, which every
+    // minimum shows; taken as check and export take it, so that one line of options fits all.
+    addMinSeverity(command_, least_);
     addRunFlags(command_, flags_, "Print no summaries: only what failed, and the totals.");
     addInputs(command_, flags_);
   }
@@ -38,6 +41,7 @@ class Info final : public Subcommand {
  private:
   InfoRequest request_;
   RunFlags flags_;
+  Severity least_ = Severity::Note;
 };
 
 }  // namespace

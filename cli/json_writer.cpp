@@ -155,7 +155,14 @@ void writeJson(JsonWriter& json, const ChunkRef& chunk) {
 
 void writeJson(JsonWriter& json, const LoadFailure& failure) {
   std::string text;
-  appendJson(text, failure);
+  if (failure.plainMessage.empty()) {
+    appendJson(text, failure);
+  } else {
+    // kxm's words, as its diagnostics say them.
+    LoadFailure plain = failure;
+    plain.message = failure.plainMessage;
+    appendJson(text, plain);
+  }
   json.prepared(text);
 }
 

@@ -64,8 +64,7 @@ Document Builder::build() {
   return std::move(doc_);
 }
 
-Piece::Piece(std::size_t used, const BlockSource& blocks)
-    : size_((used + 3) / 4 * 4), used_(used) {
+Piece::Piece(std::size_t used, const BlockSource& blocks) : size_((used + 3) / 4 * 4), used_(used) {
   // Zero-filled, so the padding is zero too.
   if (!block_.allocate(size_, blocks)) throw std::bad_alloc();
 }
@@ -73,6 +72,7 @@ Piece::Piece(std::size_t used, const BlockSource& blocks)
 void Warnings::add(IssueCode code, std::string message) {
   if (kept_.size() < kKept) kept_.push_back({code, std::move(message)});
   ++count_;
+  ++bySeverity_[static_cast<std::size_t>(issueKind(code).severity)];
 }
 
 std::string nameToUtf8(const char* name) {

@@ -8,6 +8,7 @@
 // their attributes), materials.cpp (materials and textures), skins.cpp, animations.cpp.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,8 +18,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "model/model.h"
 #include "format/issue_codes.h"
+#include "model/model.h"
 
 namespace kxm::gltf {
 
@@ -34,10 +35,15 @@ class Warnings {
   void add(IssueCode code, std::string message);
   const std::vector<Warning>& kept() const { return kept_; }
   std::uint64_t count() const { return count_; }
+  // How many of that severity (a conversion that loses nothing is a note).
+  std::uint64_t count(Severity severity) const {
+    return bySeverity_[static_cast<std::size_t>(severity)];
+  }
 
  private:
   std::vector<Warning> kept_;
   std::uint64_t count_ = 0;
+  std::array<std::uint64_t, 3> bySeverity_{};
 };
 
 // The image a texture name stands for, as glTF can hold it: PNG or JPEG bytes.

@@ -9,6 +9,7 @@ namespace {
 
 using enum IssueCode;
 constexpr Severity kWarning = Severity::Warning;
+constexpr Severity kNote = Severity::Note;
 
 constexpr std::array kKinds = {
     IssueKind{ChunkPastParent, "chunk-past-parent", kWarning,
@@ -45,8 +46,8 @@ constexpr std::array kKinds = {
               "texture \"NAME\": no such image beside the input or in a texture folder"},
     IssueKind{TextureUnreadable, "texture-unreadable", kWarning,
               "texture \"NAME\": FILE cannot be read: WHY; not referenced"},
-    IssueKind{TextureConverted, "texture-converted", kWarning,
-              "texture \"NAME\": FILE (KIND, W x H) converted to PNG"},
+    IssueKind{TextureConverted, "texture-converted", kNote,
+              "texture \"NAME\": FILE (KIND, W x H, converted to PNG)"},
     IssueKind{TextureSubstituted, "texture-substituted", kWarning,
               "texture \"NAME\": not found; FILE stands in"},
     IssueKind{TextureUnused, "texture-unused", kWarning,
@@ -55,14 +56,16 @@ constexpr std::array kKinds = {
               "WHAT: N normals of length 0 or not finite; written as (0, 1, 0)"},
     IssueKind{IndicesDropped, "indices-dropped", kWarning, "WHAT: N elements ...; left out"},
     IssueKind{MeshDropped, "mesh-dropped", kWarning, "WHAT: ...; the mesh is left out"},
-    IssueKind{NumberRepaired, "number-repaired", kWarning, "WHAT: N numbers not finite; written as 0"},
+    IssueKind{NumberRepaired, "number-repaired", kWarning,
+              "WHAT: N numbers not finite; written as 0"},
     IssueKind{TransformApproximated, "transform-approximated", kWarning,
               "WHAT: its matrix is not a translation, rotation and scale; written as the nearest"},
     IssueKind{TransformDropped, "transform-dropped", kWarning,
               "WHAT: its transform cannot be written; left out"},
     IssueKind{BoneDropped, "bone-dropped", kWarning, "WHAT: bone \"NAME\" names no frame; ..."},
-    IssueKind{KeysSorted, "keys-sorted", kWarning,
-              "WHAT: key times do not strictly increase; sorted, of keys at one time the last kept"},
+    IssueKind{
+        KeysSorted, "keys-sorted", kWarning,
+        "WHAT: key times do not strictly increase; sorted, of keys at one time the last kept"},
     IssueKind{KeysDropped, "keys-dropped", kWarning,
               "WHAT: N keys with numbers that are not finite; left out"},
     IssueKind{AnimationDropped, "animation-dropped", kWarning, "WHAT: names no frame; left out"},
@@ -79,7 +82,23 @@ constexpr bool inCodeOrder() {
 static_assert(inCodeOrder(), "one row per code, in the order of IssueCode");
 static_assert(kKinds.size() == static_cast<std::size_t>(SceneEmpty) + 1);
 
+constexpr std::array<std::string_view, 3> kSeverityNames = {"error", "warning", "note"};
+
 }  // namespace
+
+std::string_view severityName(Severity severity) {
+  return kSeverityNames[static_cast<std::size_t>(severity)];
+}
+
+bool severityNamed(std::string_view name, Severity& severity) {
+  for (std::size_t i = 0; i < kSeverityNames.size(); ++i) {
+    if (kSeverityNames[i] == name) {
+      severity = static_cast<Severity>(i);
+      return true;
+    }
+  }
+  return false;
+}
 
 std::span<const IssueKind> issueKinds() {
   return kKinds;

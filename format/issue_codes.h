@@ -31,7 +31,7 @@ enum class IssueCode {
   // Said by the export.
   TextureMissing,         // no image for a texture name, or one outside the folders searched
   TextureUnreadable,      // an image that cannot be read, or costs more than allowed
-  TextureConverted,       // an image turned into PNG
+  TextureConverted,       // an image turned into PNG, nothing lost (a note)
   TextureSubstituted,     // an image of another name or extension stands in
   TextureUnused,          // a texture on a mesh without texture coordinates
   NormalInvalid,          // a normal of length 0 or with numbers that are not finite
@@ -47,7 +47,19 @@ enum class IssueCode {
   SceneEmpty,             // a model with nothing to draw: an empty scene
 };
 
-enum class Severity { Error, Warning };
+// As compilers have them: an error stops a file from loading or being written, a warning says
+// something is wrong or was left out, a note says what was done that loses nothing. Ordered from
+// the gravest, so that a minimum compares.
+enum class Severity { Error, Warning, Note };
+
+// "error", "warning", "note".
+std::string_view severityName(Severity severity);
+// The severity of that name, false when it names none.
+bool severityNamed(std::string_view name, Severity& severity);
+// Whether a finding of `severity` is shown under `least`, the least severe shown.
+constexpr bool atLeast(Severity severity, Severity least) {
+  return severity <= least;
+}
 
 struct IssueKind {
   IssueCode code;
@@ -59,6 +71,8 @@ struct IssueKind {
 // Every kind, in the order of IssueCode.
 std::span<const IssueKind> issueKinds();
 const IssueKind& issueKind(IssueCode code);
-inline std::string_view issueName(IssueCode code) { return issueKind(code).name; }
+inline std::string_view issueName(IssueCode code) {
+  return issueKind(code).name;
+}
 
 }  // namespace kxm

@@ -19,6 +19,9 @@ std::uint32_t sizeBits(std::uint32_t code, std::uint32_t i) {
   return i < 8 ? code << (16 + 2 * i) : 0u;
 }
 
+// Bytes of the position block, by the position bits (1 to 3) of the flags.
+constexpr std::int32_t kPositionBytes[8] = {0, 12, 16, 16, 20, 24, 28, 32};
+
 }  // namespace
 
 std::int32_t fvfTexCoordSize(std::uint32_t flags, std::uint32_t i) {
@@ -37,8 +40,7 @@ std::int32_t fvfComponentOffset(std::uint32_t flags, std::uint32_t component, st
   const std::uint32_t positionBits = flags & 0x00E;
   if (component != 0 && component == positionBits) return 0;
 
-  static constexpr std::int32_t kPositionBlock[8] = {0, 12, 16, 16, 20, 24, 28, 32};
-  std::int32_t offset = kPositionBlock[positionBits >> 1];
+  std::int32_t offset = kPositionBytes[positionBits >> 1];
   if (component == 0x010) return offset;
   if (flags & 0x010) offset += 12;
   if (component == 0x020) return offset;
@@ -70,6 +72,23 @@ std::int32_t fvfComponentOffset(std::uint32_t flags, std::uint32_t component, st
     }
   }
   return -1;
+}
+
+std::int32_t fvfTexCoordOffset(std::uint32_t flags, std::uint32_t set) {
+  if (flags == 0 || set >= fvfTexCoordSets(flags)) return -1;
+  // Past the last component before the sets: the specular colour, else what comes before it.
+  std::int32_t offset = 0;
+  for (const std::uint32_t component : {0x080u, 0x040u, 0x020u, 0x010u}) {
+    if ((flags & component) != 0) {
+      offset = fvfComponentOffset(flags, component, 0) + (component == 0x010 ? 12 : 4);
+      break;
+    }
+  }
+  if (offset == 0 && (flags & 0x00E) != 0) {
+    offset = fvfComponentOffset(flags, flags & 0x00E, 0) + kPositionBytes[(flags & 0x00E) >> 1];
+  }
+  for (std::uint32_t i = 0; i < set; ++i) offset += fvfTexCoordSize(flags, i);
+  return offset;
 }
 
 void fvfComponentLetters(std::uint32_t flags, char (&letters)[6]) {

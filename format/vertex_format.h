@@ -14,7 +14,9 @@ inline constexpr std::uint32_t kFvfNormal = 0x010;
 inline constexpr std::uint32_t kFvfDiffuse = 0x040;
 
 // How many texture coordinate sets the flags give (bits 8 to 11), 0 to 15.
-inline std::uint32_t fvfTexCoordSets(std::uint32_t flags) { return (flags >> 8) & 0xF; }
+inline std::uint32_t fvfTexCoordSets(std::uint32_t flags) {
+  return (flags >> 8) & 0xF;
+}
 
 // Bytes of texture coordinate set i: 4, 8, 12 or 16; 0 when the flags have no sets.
 std::int32_t fvfTexCoordSize(std::uint32_t flags, std::uint32_t i);
@@ -22,6 +24,9 @@ std::int32_t fvfTexCoordSize(std::uint32_t flags, std::uint32_t i);
 // Offset of a component from the start of a vertex, -1 when the format lacks it. A two-float
 // texture set is asked for by component 0 and its index.
 std::int32_t fvfComponentOffset(std::uint32_t flags, std::uint32_t component, std::uint8_t texSet);
+
+// Offset of texture coordinate set `set` (of fvfTexCoordSize bytes), -1 past the flags' sets.
+std::int32_t fvfTexCoordOffset(std::uint32_t flags, std::uint32_t set);
 
 // "P", "N", "C", "1", "2" for the components present, in that order, into a buffer of six.
 void fvfComponentLetters(std::uint32_t flags, char (&letters)[6]);

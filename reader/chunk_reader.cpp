@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "format/little_endian.h"
+#include "text/escape.h"
 
 namespace kxm {
 
@@ -34,19 +35,40 @@ bool ChunkReader::parseImage() {
   return readHeader() && walkTopLevel();
 }
 
+namespace {
+
+// A header whose length field could not start a KXM file: the file is something else, and its
+// first bytes (a PNG's "\x89PNG", a ZIP's "PK\x03\x04") say what.
+std::string notKxm(std::span<const std::uint8_t> image) {
+  const std::size_t shown = std::min<std::size_t>(image.size(), 4);
+  return "not a KXM file: it starts with " +
+         quotedLabel({reinterpret_cast<const char*>(image.data()), shown});
+}
+
+}  // namespace
+
 bool ChunkReader::readHeader() {
   std::uint32_t strLength = 0;
   if (!cursor.readU32Le(strLength, "str_length")) return false;
   if (strLength >= kStringCapacity) {
-    return fail(FailureCause::BadHeader, 0,
-                "str_length is " + std::to_string(strLength) + ", 128 or more");
+    fail(FailureCause::BadHeader, 0,
+         "str_length is " + std::to_string(strLength) + ", 128 or more");
+    failure_.plainMessage = notKxm(cursor.image());
+    return false;
   }
   // The id goes into a zero-filled buffer: eight letters and a zero byte pass, whatever follows.
   char fileId[kStringCapacity] = {};
   if (!cursor.readBytes(fileId, strLength, "file_id")) return false;
   if (std::memcmp(fileId, layout::kFileId, sizeof layout::kFileId) != 0) {
-    return fail(FailureCause::BadHeader, layout::kFileIdOffset,
-                "file_id is not \"" + std::string(layout::kFileId) + "\"");
+    const std::string wanted = quotedLabel(layout::kFileId);
+    fail(FailureCause::BadHeader, layout::kFileIdOffset, "file_id is not " + wanted);
+    // Shorter than the id, it is no id at all; otherwise the magic is wrong, and shown.
+    constexpr std::uint32_t kIdLength = sizeof layout::kFileId - 1;
+    failure_.plainMessage =
+        strLength < kIdLength
+            ? notKxm(cursor.image())
+            : "file_id is " + quotedLabel({fileId, std::min(strLength, 16u)}) + ", not " + wanted;
+    return false;
   }
   const std::uint32_t tail = cursor.offset();
   std::int32_t fileVersion = 0, reserved1 = 0, reserved2 = 0;

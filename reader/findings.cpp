@@ -5,20 +5,40 @@
 namespace kxm {
 
 void IssueList::onFinding(Finding finding) {
-  ++warnings;
+  const IssueKind& kind = issueKind(finding.code);
+  if (!atLeast(kind.severity, least_)) return;
+  switch (kind.severity) {
+    case Severity::Error: ++errors; break;
+    case Severity::Warning: ++warnings; break;
+    case Severity::Note: ++notes; break;
+  }
   if (listed.size() >= cap_) return;
-  listed.push_back({std::string(issueName(finding.code)), false, true, finding.offset,
+  listed.push_back({std::string(kind.name), kind.severity, true, finding.offset,
                     std::move(finding.path), std::move(finding.message)});
 }
 
 ListedIssue issueOf(const LoadFailure& failure) {
-  return {std::string(causeName(failure.cause)), true, failure.hasOffset, failure.offset,
-          failure.path, failure.message};
+  // kxm's own words where the viewer's would not say what is wrong.
+  const std::string& message =
+      failure.plainMessage.empty() ? failure.message : failure.plainMessage;
+  return {std::string(causeName(failure.cause)),
+          Severity::Error,
+          failure.hasOffset,
+          failure.offset,
+          failure.path,
+          message};
+}
+
+const ListedIssue* IssueList::firstError() const {
+  for (const ListedIssue& issue : listed) {
+    if (issue.severity == Severity::Error) return &issue;
+  }
+  return nullptr;
 }
 
 void IssueList::finish(const LoadFailure& failure) {
   if (failure) {
-    errors = 1;
+    ++errors;
     listed.push_back(issueOf(failure));
   }
   // A file that could not be had has no offset: its error comes first.

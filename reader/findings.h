@@ -35,10 +35,11 @@ class LoadObserver {
 
 // What kxm check reports of one load, and the browser beside its tree: every finding counted,
 // the first `cap` kept whole (a hostile file may have millions, and the check must cost no
-// more than the load), and a failed load's cause as the one error, always listed.
+// more than the load), and a failed load's cause as the one error, always listed. Findings less
+// severe than `least` are neither listed nor counted, as a compiler's -w leaves warnings out.
 struct ListedIssue {
   std::string code;
-  bool error = false;
+  Severity severity = Severity::Warning;
   bool hasOffset = true;
   std::uint32_t offset = 0;
   std::vector<ChunkRef> path;
@@ -50,7 +51,7 @@ ListedIssue issueOf(const LoadFailure& failure);
 
 class IssueList final : public LoadObserver {
  public:
-  explicit IssueList(std::size_t cap) : cap_(cap) {}
+  explicit IssueList(std::size_t cap, Severity least = Severity::Note) : cap_(cap), least_(least) {}
   void onFinding(Finding finding) override;
   bool wantsDetail() const override { return listed.size() < cap_; }
   // The failure, if the load failed, then everything in file order.
@@ -59,10 +60,14 @@ class IssueList final : public LoadObserver {
   std::vector<ListedIssue> listed;
   std::uint64_t errors = 0;
   std::uint64_t warnings = 0;
-  bool truncated() const { return listed.size() < errors + warnings; }
+  std::uint64_t notes = 0;
+  bool truncated() const { return listed.size() < errors + warnings + notes; }
+  // The first error in file order, or nullptr.
+  const ListedIssue* firstError() const;
 
  private:
   std::size_t cap_;
+  Severity least_;
 };
 
 }  // namespace kxm

@@ -22,9 +22,9 @@ enum class FailureCause {
   CountExceedsFile,   // a count whose entries cannot fit in what is left of the file
   VertexOutsideFile,  // a vertex component outside the file
   OutOfMemory,
-  MemoryLimit,      // the arrays of one load would pass 64 MiB plus 8 times the file's size
-  ChunkLimit,       // one load would read more than 65,536 plus the file's size chunk heads
-  NestingTooDeep,   // deeper than the tree control can hold
+  MemoryLimit,     // the arrays of one load would pass 64 MiB plus 8 times the file's size
+  ChunkLimit,      // one load would read more than 65,536 plus the file's size chunk heads
+  NestingTooDeep,  // deeper than the tree control can hold
 };
 
 // The name a cause goes by in messages and reports: "file-not-found", "truncated", ...
@@ -44,6 +44,9 @@ struct LoadFailure {
   bool hasOffset = true;     // false when the file itself could not be had
   std::uint32_t offset = 0;  // where the failed read or check began
   std::string message;       // what failed, in a person's words
+  // What kxm's diagnostics say instead, where the viewers' words (which stay as they are) would
+  // not tell a person what is wrong: "not a KXM file: it starts with \"\x89PNG\"". Mostly empty.
+  std::string plainMessage;
   // The chunks enclosing the failure, outermost first; the last one is the chunk whose payload
   // was being read. Empty at the top level and in the header.
   std::vector<ChunkRef> path;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <map>
 
 #include "tests/support/sample_model.h"
 #include "tests/support/walk.h"
@@ -231,6 +232,46 @@ TEST(Findings, EachCodeAtItsOffsetAndChunk) {
     }
     // A load with no observer walks the same way to the same outcome.
     EXPECT_EQ(load(c.file).result, 1) << c.rule;
+  }
+}
+
+// Every code the walk can report has a file above that makes it, and the first one says, word
+// for word, what its message template promises.
+TEST(Findings, EveryCodeOfTheWalkHasACaseAndItsExactWords) {
+  const std::map<std::string, std::string> words = {
+      {"chunk-past-parent",
+       "its payload of 20 bytes ends at 60, past the end of the chunk that holds it at 52"},
+      {"unknown-chunk", "code 200 has no name; passed over"},
+      {"misplaced-chunk", "Texture Stage (142) does not belong here; passed over"},
+      {"value-size-mismatch", "its length field says 20 bytes, its value takes 12"},
+      {"name-too-long", "frame name of 200 bytes is skipped: names hold at most 127"},
+      {"data-without-count", "vertex data with no vertex count chunk before it: nothing is stored"},
+      {"list-count-mismatch",
+       "its count is 2, but it holds 1 element and its closing END, read as one more; the rest "
+       "are new records"},
+      {"missing-end", "the frame ends without an END chunk"},
+      {"data-size-mismatch", "its length field says 6 bytes; 2 indices of 2 bytes take 4"},
+      {"stride-too-small",
+       "the vertex size (stride) is 8, but the format's components take 12 bytes"},
+      {"index-out-of-range", "3 indices refer to vertices past the mesh's 2 (first: 7)"},
+      {"range-out-of-bounds", "indices 0 to 6 lie past the mesh's 3 indices"},
+      {"bone-vertex-out-of-range", "vertex index 5 (entry 0) is past the mesh's 2 vertices"},
+      {"bone-weights-mismatch", "1 weight for 2 vertex indices"},
+      {"non-finite-float", "Frame Offset value 0 is NaN"},
+      {"key-times-not-increasing", "key 1 at time 5 does not come after key 0 at 5"},
+      {"rotation-not-unit", "rotation key 0 has length 2, not 1"},
+  };
+  std::map<std::string, std::string> said;  // each code's first message
+  for (const Case& c : cases()) {
+    const Recorder r = check(c.file);
+    for (std::size_t i = 0; i < r.found.size(); ++i) said.emplace(r.found[i].code, r.messages[i]);
+  }
+  for (const IssueKind& kind : issueKinds()) {
+    if (kind.code > IssueCode::RotationNotUnit) break;  // the export's codes follow the walk's
+    const std::string name(kind.name);
+    ASSERT_TRUE(said.count(name)) << name << " has no case";
+    EXPECT_EQ(said[name], words.at(name)) << name;
+    EXPECT_EQ(kind.severity, Severity::Warning) << name;
   }
 }
 

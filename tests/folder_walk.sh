@@ -29,6 +29,7 @@ same() {
 
 same check check game
 same check-json check --json game
+same check-failed check --failed game
 same info info game
 same info-json info --json game
 same dump dump --no-values game
@@ -42,6 +43,10 @@ diff -r out1 out2 > /dev/null || fail "export: -j 1 and -j 2 wrote different fil
 totals="300 files: 270 loaded, 30 failed to load"
 [ "$(tail -n 1 check.1.out)" = "$totals, 15 with warnings; 30 errors, 15 warnings" ] ||
   fail "check totals: $(tail -n 1 check.1.out)"
+# Only the broken files, one line each with its first error, then the same totals.
+[ "$(wc -l < check-failed.1.out)" = 31 ] && [ "$(grep -c ': error: ' check-failed.1.out)" = 30 ] &&
+  [ "$(tail -n 1 check-failed.1.out)" = "$(tail -n 1 check.1.out)" ] ||
+  fail "check --failed: $(wc -l < check-failed.1.out) lines, $(grep -c ': error: ' check-failed.1.out) errors"
 [ "$(tail -n 1 info.1.out)" = "$totals" ] || fail "info totals: $(tail -n 1 info.1.out)"
 [ "$(tail -n 1 dump.1.err)" = "$totals" ] || fail "dump totals: $(tail -n 1 dump.1.err)"
 [ "$(tail -n 1 export.1.err)" = "300 files: 270 exported, 30 failed" ] ||

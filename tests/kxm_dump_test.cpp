@@ -10,7 +10,9 @@
 #include <sstream>
 
 #include "files/paths.h"
+#include "tests/support/image_writers.h"
 #include "tests/support/kxm_writer.h"
+#include "tests/support/textured_quad.h"
 
 #if !defined(_WIN32)
 #include <sys/wait.h>
@@ -346,7 +348,7 @@ TEST_F(Kxm, InfoSummarisesTheModel) {
                 "\nframes (2):\n"
                 "  \"root\"\n"
                 "    \"arm\"\n"
-                "      mesh 0: P, 3 vertices, 3 indices, 1 triangle (triangle list)\n"
+                "      mesh 1: P, 3 vertices, 3 indices, 1 triangle (triangle list)\n"
                 "        bounds: (0, -1, 0) to (2, 0, 5)\n"
                 "        material: diffuse 1 1 1 1, emissive 0 0 0, power 128\n"
                 "        textures (2):\n"
@@ -406,6 +408,47 @@ TEST_F(Kxm, ExportWritesTheWholeFileOrNothing) {
   }
   for (const auto& entry : fs::directory_iterator(dir)) {
     EXPECT_NE(entry.path().extension(), ".partial") << entry.path();
+  }
+}
+
+// A texture converted without loss is a note: said as one, not counted as a warning, and left
+// out under --min-severity warning; a stand-in stays a warning under it.
+TEST_F(Kxm, AConvertedTextureIsANoteAndTheMinimumSeverityLeavesItOut) {
+  const std::vector<std::uint8_t> bmp = bmpImage({2, 2, 24}, {0, 0, 0, 0});
+  std::ofstream(dir / "wall.bmp", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+  ASSERT_TRUE(texturedQuad("wall.bmp").save((dir / "exact.kxm").string()));
+  ASSERT_TRUE(texturedQuad("wall.tga").save((dir / "other.kxm").string()));
+  const std::string note =
+      "exact.kxm: note: texture \"wall.bmp\": wall.bmp (BMP 24-bit, 2 x 2, "
+      "converted to PNG) [texture-converted]\n";
+  const std::string standIn =
+      "other.kxm: warning: texture \"wall.tga\": not found; wall.bmp stands in "
+      "[texture-substituted]\n";
+  const struct {
+    const char* options;
+    std::string file;
+    bool saysNote, saysStandIn;
+  } cases[] = {
+      {"", "exact.kxm", true, false},
+      {"--min-severity note ", "exact.kxm", true, false},
+      {"--min-severity warning ", "exact.kxm", false, false},
+      {"--min-severity warning ", "other.kxm", false, true},
+      {"--min-severity error ", "other.kxm", false, false},
+  };
+  for (const auto& c : cases) {
+    const DumpRun done = run(
+        "export " + std::string(c.options) + quoted(dir / c.file) + " " + quoted(dir / "out.glb"),
+        KXM);
+    EXPECT_EQ(done.status, 0) << done.err;
+    // The messages name the inputs by the paths given: compare from their file names on.
+    std::string err = done.err;
+    for (std::size_t at; (at = err.find((dir / "").string())) != std::string::npos;) {
+      err.erase(at, (dir / "").string().size());
+    }
+    EXPECT_EQ(err.find(note) != std::string::npos, c.saysNote) << c.options << err;
+    EXPECT_EQ(err.find(standIn) != std::string::npos, c.saysStandIn) << c.options << err;
+    EXPECT_EQ(err.find("converted to PNG) converted"), std::string::npos) << err;
   }
 }
 

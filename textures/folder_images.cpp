@@ -46,7 +46,7 @@ std::optional<gltf::ResolvedImage> FolderImages::resolve(std::string_view name,
   std::string fileName = files::textFromPath(file.path.filename());
   if (prepared.converted) {
     warnings.add(IssueCode::TextureConverted,
-                 what + ": " + file.shown + " (" + prepared.detail + ") converted to PNG");
+                 what + ": " + file.shown + " (" + prepared.detail + ")");
     fileName = files::textFromPath(file.path.stem()) + ".png";
   }
   found_.push_back(file.shown);

@@ -56,9 +56,10 @@ nlohmann::ordered_json findingsJson(const IssueList& issues) {
   for (const ListedIssue& issue : issues.listed) {
     nlohmann::ordered_json m;
     m["code"] = issue.code;
-    m["severity"] = issue.error ? "error" : "warning";
+    m["severity"] = std::string(severityName(issue.severity));
     m["offset"] = issue.hasOffset ? nlohmann::ordered_json(issue.offset) : nullptr;
-    m["chunk"] = issue.path.empty() ? nlohmann::ordered_json(nullptr) : chunkJson(issue.path.back());
+    m["chunk"] =
+        issue.path.empty() ? nlohmann::ordered_json(nullptr) : chunkJson(issue.path.back());
     m["path"] = pathJson(issue.path);
     m["message"] = bytesAsText(issue.message);
     messages.push_back(std::move(m));
@@ -174,7 +175,8 @@ nlohmann::ordered_json valuesJson(const Model& model, const Records& records, co
   } else if (animation && chunkCode == chunk::PositionData) {
     title = "Position keys";
     columns = {"time", "x", "y", "z"};
-    for (const PositionKey& k : animation->positionKeys) push({k.time, k.value[0], k.value[1], k.value[2]});
+    for (const PositionKey& k : animation->positionKeys)
+      push({k.time, k.value[0], k.value[1], k.value[2]});
   } else if (animation && chunkCode == chunk::RotationData) {
     title = "Rotation keys";
     columns = {"time", "x", "y", "z", "w"};
@@ -184,7 +186,8 @@ nlohmann::ordered_json valuesJson(const Model& model, const Records& records, co
   } else if (animation && chunkCode == chunk::ScaleData) {
     title = "Scale keys";
     columns = {"time", "x", "y", "z"};
-    for (const ScaleKey& k : animation->scaleKeys) push({k.time, k.value[0], k.value[1], k.value[2]});
+    for (const ScaleKey& k : animation->scaleKeys)
+      push({k.time, k.value[0], k.value[1], k.value[2]});
   } else if (animation && chunkCode == chunk::MatrixData) {
     title = "Matrix keys";
     columns = {"time"};
