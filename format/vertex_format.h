@@ -14,10 +14,15 @@ inline constexpr std::uint32_t kFvfNormal = 0x010;
 inline constexpr std::uint32_t kFvfDiffuse = 0x040;
 
 // How many texture coordinate sets the flags give (bits 8 to 11), 0 to 15.
-inline std::uint32_t fvfTexCoordSets(std::uint32_t flags) { return (flags >> 8) & 0xF; }
+inline std::uint32_t fvfTexCoordSets(std::uint32_t flags) {
+  return (flags >> 8) & 0xF;
+}
 
 // Bytes of texture coordinate set i: 4, 8, 12 or 16; 0 when the flags have no sets.
 std::int32_t fvfTexCoordSize(std::uint32_t flags, std::uint32_t i);
+
+// Bytes of one whole vertex of the format: every component it names, texture sets included.
+std::int32_t fvfVertexSize(std::uint32_t flags);
 
 // Offset of a component from the start of a vertex, -1 when the format lacks it. A two-float
 // texture set is asked for by component 0 and its index.
