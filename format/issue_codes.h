@@ -45,6 +45,10 @@ enum class IssueCode {
   KeysDropped,            // keys that cannot be written, left out
   AnimationDropped,       // an animation or a track that has no node to move, left out
   SceneEmpty,             // a model with nothing to draw: an empty scene
+  // Said by the repair.
+  PartLeftOut,   // a mesh or animation set cut off, or the rest of a cut file, left out
+  PartCutShort,  // a frame cut off, kept with what was read of it
+  WrittenAnew,   // a finding the file written again no longer has
 };
 
 enum class Severity { Error, Warning };
@@ -59,6 +63,8 @@ struct IssueKind {
 // Every kind, in the order of IssueCode.
 std::span<const IssueKind> issueKinds();
 const IssueKind& issueKind(IssueCode code);
-inline std::string_view issueName(IssueCode code) { return issueKind(code).name; }
+inline std::string_view issueName(IssueCode code) {
+  return issueKind(code).name;
+}
 
 }  // namespace kxm
