@@ -101,5 +101,6 @@ std::unique_ptr<Subcommand> addCheck(CommandLine& line);
 std::unique_ptr<Subcommand> addInfo(CommandLine& line);
 std::unique_ptr<Subcommand> addExport(CommandLine& line);
 std::unique_ptr<Subcommand> addDiff(CommandLine& line);
+std::unique_ptr<Subcommand> addRepair(CommandLine& line);
 
 }  // namespace kxm

@@ -39,7 +39,14 @@ void printWarnings(const ExportRequest& request, const Input& input, const gltf:
   err.write(text);
 }
 
-// Whether writing `output` would write over `input`: the same path, or the same file by another.
+// What an export to `out` writes besides the main file: a .gltf's .bin.
+std::vector<fs::path> filesWritten(const fs::path& out) {
+  if (asciiLower(files::textFromPath(out.extension())) == ".glb") return {out};
+  return {out, gltf::binaryPathFor(out)};
+}
+
+}  // namespace
+
 bool sameFile(const fs::path& input, const fs::path& output) {
   std::error_code error;
   if (fs::equivalent(input, output, error)) return true;
@@ -48,14 +55,6 @@ bool sameFile(const fs::path& input, const fs::path& output) {
   const fs::path b = fs::weakly_canonical(output, error);
   return !error && a == b;
 }
-
-// What an export to `out` writes besides the main file: a .gltf's .bin.
-std::vector<fs::path> filesWritten(const fs::path& out) {
-  if (asciiLower(files::textFromPath(out.extension())) == ".glb") return {out};
-  return {out, gltf::binaryPathFor(out)};
-}
-
-}  // namespace
 
 std::vector<fs::path> planOutputs(const std::vector<Input>& inputs, const std::string& output,
                                   const std::string& outDir, bool binary, std::string& error) {

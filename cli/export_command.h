@@ -28,6 +28,9 @@ struct ExportRequest {
 // with the reason in `error`, when an output has the wrong extension, would write over an input,
 // or would be written by two inputs (names that differ only in capitals count as the same, as
 // they are on Windows' and macOS' disks): nothing is then written.
+// Whether writing `output` would write over `input`: the same path, or the same file by another.
+bool sameFile(const std::filesystem::path& input, const std::filesystem::path& output);
+
 std::vector<std::filesystem::path> planOutputs(const std::vector<Input>& inputs,
                                                const std::string& output, const std::string& outDir,
                                                bool binary, std::string& error);

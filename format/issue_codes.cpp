@@ -71,6 +71,10 @@ constexpr std::array kKinds = {
     IssueKind{AnimationDropped, "animation-dropped", kWarning, "WHAT: names no frame; left out"},
     IssueKind{SceneEmpty, "scene-empty", kWarning,
               "the model has nothing to draw; the scene is empty"},
+    IssueKind{PartLeftOut, "part-left-out", kWarning, "WHAT: cut off at O; left out"},
+    IssueKind{PartCutShort, "part-cut-short", kWarning,
+              "WHAT: cut off at O; kept with what was read before"},
+    IssueKind{WrittenAnew, "written-anew", kWarning, "CODE: MESSAGE; written anew"},
 };
 
 constexpr bool inCodeOrder() {
@@ -80,7 +84,7 @@ constexpr bool inCodeOrder() {
   return true;
 }
 static_assert(inCodeOrder(), "one row per code, in the order of IssueCode");
-static_assert(kKinds.size() == static_cast<std::size_t>(SceneEmpty) + 1);
+static_assert(kKinds.size() == static_cast<std::size_t>(WrittenAnew) + 1);
 
 constexpr std::array<std::string_view, 3> kSeverityNames = {"error", "warning", "note"};
 

@@ -45,6 +45,10 @@ enum class IssueCode {
   KeysDropped,            // keys that cannot be written, left out
   AnimationDropped,       // an animation or a track that has no node to move, left out
   SceneEmpty,             // a model with nothing to draw: an empty scene
+  // Said by the repair.
+  PartLeftOut,   // a mesh or animation set cut off, or the rest of a cut file, left out
+  PartCutShort,  // a frame cut off, kept with what was read of it
+  WrittenAnew,   // a finding the file written again no longer has
 };
 
 // As compilers have them: an error stops a file from loading or being written, a warning says

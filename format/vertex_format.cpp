@@ -34,6 +34,17 @@ std::int32_t fvfTexCoordSize(std::uint32_t flags, std::uint32_t i) {
   }
 }
 
+std::int32_t fvfVertexSize(std::uint32_t flags) {
+  static constexpr std::int32_t kPositionBlock[8] = {0, 12, 16, 16, 20, 24, 28, 32};
+  std::int32_t size = kPositionBlock[(flags & 0x00E) >> 1];
+  if (flags & 0x010) size += 12;
+  for (std::uint32_t bit : {0x020u, 0x040u, 0x080u}) {
+    if (flags & bit) size += 4;  // point size, diffuse, specular
+  }
+  for (std::uint32_t i = 0; i < fvfTexCoordSets(flags); ++i) size += fvfTexCoordSize(flags, i);
+  return size;
+}
+
 std::int32_t fvfComponentOffset(std::uint32_t flags, std::uint32_t component, std::uint8_t texSet) {
   if (flags == 0) return -1;
   if (component != 0 && (flags & component) != component) return -1;

@@ -21,6 +21,9 @@ inline std::uint32_t fvfTexCoordSets(std::uint32_t flags) {
 // Bytes of texture coordinate set i: 4, 8, 12 or 16; 0 when the flags have no sets.
 std::int32_t fvfTexCoordSize(std::uint32_t flags, std::uint32_t i);
 
+// Bytes of one whole vertex of the format: every component it names, texture sets included.
+std::int32_t fvfVertexSize(std::uint32_t flags);
+
 // Offset of a component from the start of a vertex, -1 when the format lacks it. A two-float
 // texture set is asked for by component 0 and its index.
 std::int32_t fvfComponentOffset(std::uint32_t flags, std::uint32_t component, std::uint8_t texSet);

@@ -19,6 +19,8 @@ AnimationSet* Model::addAnimationSet() {
 void Model::clearModel() {
   frames.clear();
   animationSets.clear();
+  customData.clear();
+  customData.shrink_to_fit();
 }
 
 }  // namespace kxm

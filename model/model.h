@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "model/record_table.h"
 #include "model/value_array.h"
@@ -47,10 +48,19 @@ struct Normal {
   float value[3] = {0, 0, 0};
 };
 
+// A value the viewer only shows (a mesh's render state, a texture's stage or filter): its code
+// and its bytes as the file has them, 1 or 4 of them. Kept, in file order, only where the model
+// asks to be written again (keepForWriting).
+struct ShownState {
+  std::uint32_t code = 0;
+  std::uint32_t raw = 0;  // a byte's value, or the 32 bits of an integer or a float
+};
+
 struct Texture {
   char name[kNameSize] = {};
   std::int32_t primitiveStart = 0;
   std::int32_t primitiveCount = 0;
+  std::vector<ShownState> states;  // keepForWriting only
 };
 
 struct MultiMaterial {
@@ -80,6 +90,7 @@ struct Mesh {
   std::int32_t drawPrimitiveCount = 0;
   std::int32_t primitiveType = 0;
   ValueArray<std::uint32_t> indices;
+  std::vector<ShownState> renderStates;  // keepForWriting only
 };
 
 struct Frame {
@@ -90,6 +101,7 @@ struct Frame {
   float rotation[3] = {0, 0, 0};  // radians, as stored
   float scale[3] = {1, 1, 1};
   bool hasMatrix = false;  // a matrix chunk was read; it then wins over offset, rotation and scale
+  bool hasOffset = false, hasRotation = false, hasScale = false;  // their chunks were read
   RecordTable<Mesh> meshes;
 };
 
@@ -131,6 +143,11 @@ struct Model {
   // Whether a load keeps the normals the vertex format has (the export writes them). The viewer
   // and kxm-dump never ask, and allocate what they always did.
   bool keepNormals = false;
+  // Whether a load keeps what only writing the file again needs: the values the viewer only
+  // shows (ShownState) and the custom data. Off for the viewer, kxm-dump and the export.
+  bool keepForWriting = false;
+  // The payloads of the top-level custom data chunks, in file order; keepForWriting only.
+  std::vector<std::vector<std::uint8_t>> customData;
 
   // Appends a frame row with its initial values (name "NoName", identity matrix, unit scale);
   // nullptr when memory runs out.

@@ -81,6 +81,13 @@ class RecordTable {
     return record;
   }
 
+  // Destroys the last record; its block stays for the next append.
+  void removeLast() {
+    if (count_ == 0) return;
+    slot(count_ - 1)->~T();
+    --count_;
+  }
+
   // Destroys the records in index order and releases every block.
   void clear() {
     for (std::size_t i = 0; i < count_; ++i) slot(i)->~T();

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <new>
 #include <span>
 #include <string>
 #include <vector>
@@ -174,6 +175,15 @@ class ChunkReader {
     usage_.arrayBytes += bytes;
     return true;
   }
+  // A value the viewer only shows, kept for writing the file again where the model asks for
+  // it and the load's allowance has room; the load goes on without it otherwise.
+  void keepShown(std::vector<ShownState>& states, ChunkCode code, std::uint32_t raw) {
+    if (!model.keepForWriting || !allowArray(1, sizeof(ShownState))) return;
+    try {
+      states.push_back({code, raw});
+    } catch (const std::bad_alloc&) {
+    }
+  }
   // The whole road of an array read from the file at a count: the count checked against the
   // file, the allowance charged, the array allocated (replacing what it held).
   template <class T>
@@ -213,6 +223,7 @@ class ChunkReader {
 
   // The walkers, one family per file.
   bool walkTopLevel();
+  void keepCustomData(const ChunkHead& head);
   bool readFrame(std::uint32_t end, SinkNode frameItem);
   bool readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem);
   bool readBoneList(const ChunkHead& list, Mesh& mesh, std::int32_t count, SinkNode listItem,

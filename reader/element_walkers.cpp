@@ -118,7 +118,14 @@ Field textureField(ElementWalk<Texture>& walk, ChunkCode code) {
       return texture ? walk.integer(&texture->primitiveCount) : Field::NotHandled;
     default:
       // 142 to 151: stage, blend mode, arguments, address modes, filters, coordinate mode
-      if (code >= chunk::TextureStage && code <= chunk::TextureTcMode) return walk.integer(nullptr);
+      if (code >= chunk::TextureStage && code <= chunk::TextureTcMode) {
+        std::int32_t value = 0;
+        const Field read = walk.integer(&value);
+        if (texture != nullptr && read == Field::Handled) {
+          walk.r.keepShown(texture->states, code, static_cast<std::uint32_t>(value));
+        }
+        return read;
+      }
       return Field::NotHandled;
   }
 }

@@ -120,6 +120,9 @@ struct FrameWalker {
                         : head.code == chunk::FrameRotation ? frame.rotation
                                                             : frame.scale;
         std::memcpy(target, v, sizeof v);
+        (head.code == chunk::FrameOffset     ? frame.hasOffset
+         : head.code == chunk::FrameRotation ? frame.hasRotation
+                                             : frame.hasScale) = true;
         r.tell(parent, head, ChunkValue::vector(v));
         return NestedStep::Handled;
       }

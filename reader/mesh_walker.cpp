@@ -2,6 +2,7 @@
 // from their flexible vertex format, indices widened to 32 bits; the three element lists go to
 // the element walkers.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -134,6 +135,7 @@ struct MeshChunk {
   ChunkReader& r;
   const ChunkHead& head;
   SinkNode parentItem;
+  Mesh& mesh;
 
   SinkNode bare() { return r.tell(parentItem, head); }
   Next failed() {
@@ -158,17 +160,21 @@ struct MeshChunk {
         std::uint8_t value = 0;
         if (!r.cursor.readU8(value)) return failed();
         r.expectLength(head, 1);
+        r.keepShown(mesh.renderStates, head.code, value);
         r.tell(parentItem, head, ChunkValue::number(value));
         return Next::AtChunkEnd;
       }
       case ShownValue::Int32: {
         std::int32_t shown = 0;
-        return integer(shown, Next::AtChunkEnd);
+        const Next next = integer(shown, Next::AtChunkEnd);
+        r.keepShown(mesh.renderStates, head.code, static_cast<std::uint32_t>(shown));
+        return next;
       }
       case ShownValue::Float32: {
         float value = 0;
         if (!r.cursor.readF32Le(value)) return failed();
         r.expectLength(head, 4);
+        r.keepShown(mesh.renderStates, head.code, std::bit_cast<std::uint32_t>(value));
         r.tell(parentItem, head, ChunkValue::real(value));
         return Next::AtChunkEnd;
       }
@@ -203,7 +209,7 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem)
   MeshChecks checks(*this);
   auto onEnd = [&](const ChunkHead& head) { tellEnd(parentItem, head, EndKind::Mesh, ""); };
   const bool walked = walkChunks(end, Family::Mesh, "mesh", onEnd, [&](const ChunkHead& head) {
-    MeshChunk c{*this, head, parentItem};
+    MeshChunk c{*this, head, parentItem, mesh};
     switch (head.code) {
       // These seven go on right after their value, whatever their length says.
       case chunk::MeshFvfFlags: {

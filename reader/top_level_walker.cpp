@@ -3,7 +3,21 @@
 // chunk that runs past the end of the file ends the walk with success.
 #include "reader/chunk_reader.h"
 
+#include <new>
+#include <span>
+
 namespace kxm {
+
+// Custom data is kept only for writing the file again, whole and within the load's allowance.
+void ChunkReader::keepCustomData(const ChunkHead& head) {
+  if (!model.keepForWriting || head.end > cursor.size() || !allowArray(head.length, 1)) return;
+  const std::span<const std::uint8_t> payload =
+      cursor.image().subspan(head.end - head.length, head.length);
+  try {
+    model.customData.emplace_back(payload.begin(), payload.end());
+  } catch (const std::bad_alloc&) {
+  }
+}
 
 bool ChunkReader::walkTopLevel() {
   while (cursor.offset() < cursor.size()) {
@@ -29,6 +43,7 @@ bool ChunkReader::walkTopLevel() {
       }
       case chunk::CustomData:  // custom data: its payload is not read
         if (sink != nullptr) sink->topLevelChunk(SinkRoot::CustomData, head, {});
+        keepCustomData(head);
         cursor.seek(head.end);
         break;
       default: cursor.seek(head.end); break;
