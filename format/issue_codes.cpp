@@ -55,19 +55,31 @@ constexpr std::array kKinds = {
               "WHAT: N normals of length 0 or not finite; written as (0, 1, 0)"},
     IssueKind{IndicesDropped, "indices-dropped", kWarning, "WHAT: N elements ...; left out"},
     IssueKind{MeshDropped, "mesh-dropped", kWarning, "WHAT: ...; the mesh is left out"},
-    IssueKind{NumberRepaired, "number-repaired", kWarning, "WHAT: N numbers not finite; written as 0"},
+    IssueKind{NumberRepaired, "number-repaired", kWarning,
+              "WHAT: N numbers not finite; written as 0"},
     IssueKind{TransformApproximated, "transform-approximated", kWarning,
               "WHAT: its matrix is not a translation, rotation and scale; written as the nearest"},
     IssueKind{TransformDropped, "transform-dropped", kWarning,
               "WHAT: its transform cannot be written; left out"},
     IssueKind{BoneDropped, "bone-dropped", kWarning, "WHAT: bone \"NAME\" names no frame; ..."},
-    IssueKind{KeysSorted, "keys-sorted", kWarning,
-              "WHAT: key times do not strictly increase; sorted, of keys at one time the last kept"},
+    IssueKind{
+        KeysSorted, "keys-sorted", kWarning,
+        "WHAT: key times do not strictly increase; sorted, of keys at one time the last kept"},
     IssueKind{KeysDropped, "keys-dropped", kWarning,
               "WHAT: N keys with numbers that are not finite; left out"},
     IssueKind{AnimationDropped, "animation-dropped", kWarning, "WHAT: names no frame; left out"},
     IssueKind{SceneEmpty, "scene-empty", kWarning,
               "the model has nothing to draw; the scene is empty"},
+    IssueKind{ImportLeftOut, "import-left-out", kWarning,
+              "WHAT: the model has no place for it; left out"},
+    IssueKind{TexCoordSetsDropped, "texcoord-sets-dropped", kWarning,
+              "WHAT: N texture coordinate sets past the two a vertex holds; left out"},
+    IssueKind{InfluencesDropped, "influences-dropped", kWarning,
+              "WHAT: joint influences past the first four of a vertex; left out"},
+    IssueKind{KeysSampled, "keys-sampled", kWarning,
+              "WHAT: cubic spline keys kept as their values at the key times"},
+    IssueKind{TextureKept, "texture-kept", kWarning,
+              "image I: WHY; written as FILE, or not written"},
 };
 
 constexpr bool inCodeOrder() {
@@ -77,7 +89,7 @@ constexpr bool inCodeOrder() {
   return true;
 }
 static_assert(inCodeOrder(), "one row per code, in the order of IssueCode");
-static_assert(kKinds.size() == static_cast<std::size_t>(SceneEmpty) + 1);
+static_assert(kKinds.size() == static_cast<std::size_t>(TextureKept) + 1);
 
 }  // namespace
 

@@ -45,6 +45,12 @@ enum class IssueCode {
   KeysDropped,            // keys that cannot be written, left out
   AnimationDropped,       // an animation or a track that has no node to move, left out
   SceneEmpty,             // a model with nothing to draw: an empty scene
+  // Said by the import.
+  ImportLeftOut,        // cameras, lights, morph targets, extensions the model has no place for
+  TexCoordSetsDropped,  // texture coordinate sets past the two a vertex holds
+  InfluencesDropped,    // joint influences past the first four of a vertex
+  KeysSampled,          // cubic spline keys kept as their values at the key times
+  TextureKept,          // an image kept under a name of its own, or not written
 };
 
 enum class Severity { Error, Warning };
@@ -59,6 +65,8 @@ struct IssueKind {
 // Every kind, in the order of IssueCode.
 std::span<const IssueKind> issueKinds();
 const IssueKind& issueKind(IssueCode code);
-inline std::string_view issueName(IssueCode code) { return issueKind(code).name; }
+inline std::string_view issueName(IssueCode code) {
+  return issueKind(code).name;
+}
 
 }  // namespace kxm
