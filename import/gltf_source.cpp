@@ -26,10 +26,11 @@ bool inside(const Folder& folder, const std::string& name, std::filesystem::path
   return end == folder.root.end() && rest != resolved.end();
 }
 
+// A path outside the folder is said to exist, so that its read is refused with the reason.
 bool fileExists(const std::string& name, void* user) {
   std::filesystem::path resolved;
   std::error_code error;
-  return inside(*static_cast<Folder*>(user), name, resolved) &&
+  return !inside(*static_cast<Folder*>(user), name, resolved) ||
          std::filesystem::is_regular_file(resolved, error);
 }
 

@@ -44,6 +44,7 @@ bool Importer::fillVertices(const tinygltf::Primitive& prim, const std::string& 
   const std::vector<float> xyz = readFloats(doc_, position);
   for (std::size_t v = 0; v < n; ++v) {
     const double p[3] = {xyz[v * 3], xyz[v * 3 + 1], xyz[v * 3 + 2]};
+    mesh.vertices[v] = MeshVertex{};  // white where the glTF has no colours, as the reader says
     pointFromGltf(p, mesh.vertices[v].position);
   }
   mesh.fvfFlags = kFvfPosition;
