@@ -97,5 +97,7 @@ std::unique_ptr<Subcommand> addCheck(CommandLine& line);
 std::unique_ptr<Subcommand> addInfo(CommandLine& line);
 std::unique_ptr<Subcommand> addExport(CommandLine& line);
 std::unique_ptr<Subcommand> addDiff(CommandLine& line);
+// Built where the KXM writer is (writer/kxm_file.cpp).
+std::unique_ptr<Subcommand> addImport(CommandLine& line);
 
 }  // namespace kxm

@@ -23,6 +23,9 @@ int run(int argc, char** argv) {
   for (auto add : {kxm::addDump, kxm::addCheck, kxm::addInfo, kxm::addExport, kxm::addDiff}) {
     subcommands.push_back(add(line));
   }
+#ifdef KXM_HAS_IMPORT
+  subcommands.push_back(kxm::addImport(line));
+#endif
   if (const std::optional<int> status = line.parse(argc, argv)) return *status;
   kxm::Output out(stdout), err(stderr);
   for (const auto& subcommand : subcommands) {

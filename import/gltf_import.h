@@ -52,14 +52,14 @@ class ImportWarnings {
 
 // A texture's image, to be written beside the KXM file under `name` (the name a mesh's texture
 // list gives it: a plain file name, never a path).
-struct TextureFile {
+struct ImportedImage {
   std::string name;
   std::vector<std::uint8_t> bytes;
 };
 
 struct Imported {
   Model model;
-  std::vector<TextureFile> textures;
+  std::vector<ImportedImage> textures;
 };
 
 // Reads `in` into `out` (emptied first); false with the reason in `error` ("/accessors/2/count:

@@ -95,7 +95,7 @@ std::string Importer::textureFile(int i) {
   const std::size_t dot = name.find_last_of('.');
   const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
   std::string file = stem + extension;
-  TextureFile out{file, {}};
+  ImportedImage out{file, {}};
   if (options_.textures == TextureFormat::Keep &&
       (kind == image::Kind::Png || kind == image::Kind::Jpeg)) {
     out.bytes = gi.image;
@@ -118,7 +118,7 @@ std::string Importer::textureFile(int i) {
     out.name = file = stem + ".png";
     out.bytes = image::encodePng(decoded.pixels);
   }
-  for (const TextureFile& t : out_.textures) {  // two images of one name: the second renamed
+  for (const ImportedImage& t : out_.textures) {  // two images of one name: the second renamed
     if (t.name == out.name) out.name = file = stem + "_" + std::to_string(i) + extension;
   }
   out_.textures.push_back(std::move(out));
@@ -145,7 +145,7 @@ void Importer::addTextures(const tinygltf::Mesh& gm, const tinygltf::Primitive& 
   if (names.empty() && !image.empty()) names.push_back(image);
   if (!names.empty() && !image.empty() && names.front() != image) {
     // The image keeps the name the texture list gives it.
-    for (TextureFile& file : out_.textures)
+    for (ImportedImage& file : out_.textures)
       if (file.name == image) file.name = plainName(names.front());
   }
   for (const std::string& name : names) {
