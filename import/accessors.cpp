@@ -198,6 +198,22 @@ bool checkAccessor(const tinygltf::Model& model, std::size_t a, std::string& err
   return !accessor.sparse.isSparse || checkSparse(model, a, size * n, error);
 }
 
+bool imageBytes(const tinygltf::Model& model, std::size_t i, std::vector<std::uint8_t>& out,
+                std::string& error) {
+  const tinygltf::Image& image = model.images[i];
+  if (image.bufferView < 0) {
+    out = image.image;
+    return true;
+  }
+  const std::string where = "/images/" + std::to_string(i);
+  if (!fits(model, image.bufferView, 0, 0, 1, 1, where, error)) return false;
+  const auto& view = model.bufferViews[static_cast<std::size_t>(image.bufferView)];
+  const auto& data = model.buffers[static_cast<std::size_t>(view.buffer)].data;
+  out.assign(data.begin() + static_cast<std::ptrdiff_t>(view.byteOffset),
+             data.begin() + static_cast<std::ptrdiff_t>(view.byteOffset + view.byteLength));
+  return true;
+}
+
 std::vector<float> readFloats(const tinygltf::Model& model, std::size_t a) {
   const tinygltf::Accessor& accessor = model.accessors[a];
   const auto n = static_cast<std::size_t>(componentsOf(accessor.type));

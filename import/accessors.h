@@ -29,4 +29,9 @@ std::vector<float> readFloats(const tinygltf::Model& model, std::size_t a);
 // The accessor's values as unsigned integers (indices, joints).
 std::vector<std::uint32_t> readUnsigned(const tinygltf::Model& model, std::size_t a);
 
+// An image's bytes: its buffer view's, checked against the buffer, or those its URI gave; false
+// with the pointer of the fault in `error`.
+bool imageBytes(const tinygltf::Model& model, std::size_t i, std::vector<std::uint8_t>& out,
+                std::string& error);
+
 }  // namespace kxm::gltfin

@@ -59,9 +59,12 @@ bool refuseWrite(std::string* err, const std::string&, const std::vector<unsigne
   return false;
 }
 
-// Images are kept as bytes; they are decoded, if at all, when they are written.
+// Images are kept as bytes; they are decoded, if at all, when they are written. The bytes of an
+// image in a buffer view are handed over unchecked against the buffer: they are taken later,
+// from the view once it is checked (imageBytes), never here.
 bool keepImage(tinygltf::Image* image, const int, std::string*, std::string*, int, int,
                const unsigned char* bytes, int size, void*) {
+  if (image->bufferView >= 0) return true;
   image->image.assign(bytes, bytes + size);
   image->as_is = true;
   return true;

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "image/image.h"
+#include "import/accessors.h"
 #include "import/importer.h"
 
 namespace kxm::gltfin {
@@ -88,7 +89,13 @@ std::string Importer::textureFile(int i) {
   if (found != imageFiles_.end()) return found->second;
   const tinygltf::Image& gi = doc_.images[static_cast<std::size_t>(i)];
   const std::string what = "image " + std::to_string(i);
-  const image::Kind kind = image::identify(gi.image, gi.uri);
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  if (!imageBytes(doc_, static_cast<std::size_t>(i), bytes, error)) {
+    warn(IssueCode::TextureUnreadable, what + ": " + error + "; not written");
+    return imageFiles_[i] = "";
+  }
+  const image::Kind kind = image::identify(bytes, gi.uri);
   std::string name = plainName(!gi.name.empty() ? gi.name : gi.uri);
   if (name.empty()) name = "image" + std::to_string(i);
   const std::string extension = extensionOf(options_.textures, kind);
@@ -98,13 +105,13 @@ std::string Importer::textureFile(int i) {
   ImportedImage out{file, {}};
   if (options_.textures == TextureFormat::Keep &&
       (kind == image::Kind::Png || kind == image::Kind::Jpeg)) {
-    out.bytes = gi.image;
+    out.bytes = bytes;
     if (dot != std::string::npos && name.substr(dot) != extension && kind == image::Kind::Jpeg &&
         (name.substr(dot) == ".jpeg" || name.substr(dot) == ".JPG"))
       out.name = file = name;
   } else if (options_.textures == TextureFormat::Keep || options_.textures == TextureFormat::Png) {
     const image::Decoded decoded =
-        image::decode(gi.image, kind, image::Limits::forFileSize(gi.image.size()));
+        image::decode(bytes, kind, image::Limits::forFileSize(bytes.size()));
     if (decoded.status != image::Status::Ok) {
       warn(IssueCode::TextureUnreadable, what + ": cannot be read; not written");
       return imageFiles_[i] = "";
@@ -113,7 +120,7 @@ std::string Importer::textureFile(int i) {
   } else {
     warn(IssueCode::TextureKept, what + ": written as PNG, as no writer of that kind is built");
     const image::Decoded decoded =
-        image::decode(gi.image, kind, image::Limits::forFileSize(gi.image.size()));
+        image::decode(bytes, kind, image::Limits::forFileSize(bytes.size()));
     if (decoded.status != image::Status::Ok) return imageFiles_[i] = "";
     out.name = file = stem + ".png";
     out.bytes = image::encodePng(decoded.pixels);

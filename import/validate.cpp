@@ -164,6 +164,10 @@ bool checkSkinsAndTextures(const tinygltf::Model& model, std::string& error) {
       }
     }
   }
+  for (std::size_t i = 0; i < model.images.size(); ++i) {
+    std::vector<std::uint8_t> bytes;
+    if (model.images[i].bufferView >= 0 && !imageBytes(model, i, bytes, error)) return false;
+  }
   for (std::size_t t = 0; t < model.textures.size(); ++t) {
     const int source = model.textures[t].source;
     if (source >= 0 &&
