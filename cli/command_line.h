@@ -102,5 +102,6 @@ std::unique_ptr<Subcommand> addInfo(CommandLine& line);
 std::unique_ptr<Subcommand> addExport(CommandLine& line);
 std::unique_ptr<Subcommand> addDiff(CommandLine& line);
 std::unique_ptr<Subcommand> addRepair(CommandLine& line);
+std::unique_ptr<Subcommand> addImport(CommandLine& line);
 
 }  // namespace kxm

@@ -20,8 +20,8 @@ namespace {
 int run(int argc, char** argv) {
   kxm::CommandLine line;
   std::vector<std::unique_ptr<kxm::Subcommand>> subcommands;
-  for (auto add :
-       {kxm::addDump, kxm::addCheck, kxm::addInfo, kxm::addExport, kxm::addDiff, kxm::addRepair}) {
+  for (auto add : {kxm::addDump, kxm::addCheck, kxm::addInfo, kxm::addExport, kxm::addImport,
+                   kxm::addDiff, kxm::addRepair}) {
     subcommands.push_back(add(line));
   }
   if (const std::optional<int> status = line.parse(argc, argv)) return *status;

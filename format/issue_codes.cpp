@@ -75,6 +75,16 @@ constexpr std::array kKinds = {
     IssueKind{PartCutShort, "part-cut-short", kWarning,
               "WHAT: cut off at O; kept with what was read before"},
     IssueKind{WrittenAnew, "written-anew", kWarning, "CODE: MESSAGE; written anew"},
+    IssueKind{ImportLeftOut, "import-left-out", kWarning,
+              "WHAT: the model has no place for it; left out"},
+    IssueKind{TexCoordSetsDropped, "texcoord-sets-dropped", kWarning,
+              "WHAT: N texture coordinate sets past the two a vertex holds; left out"},
+    IssueKind{InfluencesDropped, "influences-dropped", kWarning,
+              "WHAT: joint influences past the first four of a vertex; left out"},
+    IssueKind{KeysSampled, "keys-sampled", kWarning,
+              "WHAT: cubic spline keys kept as their values at the key times"},
+    IssueKind{TextureKept, "texture-kept", kWarning,
+              "image I: WHY; written as FILE, or not written"},
 };
 
 constexpr bool inCodeOrder() {
@@ -84,7 +94,7 @@ constexpr bool inCodeOrder() {
   return true;
 }
 static_assert(inCodeOrder(), "one row per code, in the order of IssueCode");
-static_assert(kKinds.size() == static_cast<std::size_t>(WrittenAnew) + 1);
+static_assert(kKinds.size() == static_cast<std::size_t>(TextureKept) + 1);
 
 constexpr std::array<std::string_view, 3> kSeverityNames = {"error", "warning", "note"};
 

@@ -49,6 +49,12 @@ enum class IssueCode {
   PartLeftOut,   // a mesh or animation set cut off, or the rest of a cut file, left out
   PartCutShort,  // a frame cut off, kept with what was read of it
   WrittenAnew,   // a finding the file written again no longer has
+  // Said by the import.
+  ImportLeftOut,        // cameras, lights, morph targets, extensions the model has no place for
+  TexCoordSetsDropped,  // texture coordinate sets past the two a vertex holds
+  InfluencesDropped,    // joint influences past the first four of a vertex
+  KeysSampled,          // cubic spline keys kept as their values at the key times
+  TextureKept,          // an image kept under a name of its own, or not written
 };
 
 // As compilers have them: an error stops a file from loading or being written, a warning says

@@ -1,0 +1,23 @@
+// The glTF document as tinygltf parses it, read only through our own file callbacks: the input
+// itself, and the buffers and images it names inside the input's folder, each within a size.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <tiny_gltf.h>
+
+namespace kxm::gltfin {
+
+// Parses `bytes` (a GLB when they start with "glTF", else JSON); `folder` is where the outside
+// files it names may be (none are read when it is empty). false with the reason in `error`.
+bool parseGltf(const std::vector<std::uint8_t>& bytes, const std::filesystem::path& folder,
+               std::uint64_t maxFileBytes, tinygltf::Model& model, std::string& error);
+
+// Reads a whole file of at most `maxBytes`; false with the reason in `error`.
+bool readWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes,
+                   std::vector<std::uint8_t>& bytes, std::string& error);
+
+}  // namespace kxm::gltfin

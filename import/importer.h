@@ -1,0 +1,78 @@
+// The import's parts share this: the parsed document, the model being filled, the frame each
+// node became, and the conversions from glTF's space back to the file's. Each part has its own
+// file: frames.cpp, meshes.cpp, materials.cpp, skins.cpp, animations.cpp.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <tiny_gltf.h>
+
+#include "import/gltf_import.h"
+
+namespace kxm::gltfin {
+
+// Mirroring z (S = diag(1, 1, -1)) is its own inverse: kxm export's conversions, applied again,
+// give the file's numbers back.
+inline void pointFromGltf(const double in[3], float out[3]) {
+  out[0] = static_cast<float>(in[0]);
+  out[1] = static_cast<float>(in[1]);
+  out[2] = static_cast<float>(-in[2]) + 0.0f;
+}
+// A column-major glTF matrix as the file's 16 floats (row vectors, row by row): S M S.
+void matrixFromGltf(const double in[16], float out[16]);
+// A glTF rotation as the file's Euler angles in radians (about x, then y, then z).
+void eulerFromGltf(const double q[4], float out[3]);
+
+// A name as the model holds it: the UTF-8 of kxm export back to its bytes where every code
+// point is below 256, else the UTF-8 itself; at most 127 bytes.
+void copyName(const std::string& utf8, char (&out)[kNameSize]);
+
+class Importer {
+ public:
+  Importer(const tinygltf::Model& doc, const ImportOptions& options, Imported& out,
+           ImportWarnings& warnings)
+      : doc_(doc), options_(options), out_(out), model_(out.model), warnings_(warnings) {}
+
+  bool run(std::string& error);
+
+ private:
+  // frames.cpp
+  void addFrames();
+  void addNode(std::size_t node, std::int32_t parentFrame);
+  int frameOfMeshNode(std::size_t node, std::int32_t parentFrame) const;
+  void setTransform(const tinygltf::Node& node, Frame& frame);
+  // meshes.cpp
+  bool addMeshes(std::string& error);
+  bool addMesh(std::size_t node, std::size_t frame, std::string& error);
+  bool fillVertices(const tinygltf::Primitive& prim, const std::string& where, Mesh& mesh);
+  bool appendIndices(const tinygltf::Primitive& prim, const std::string& where,
+                     std::uint32_t vertices, std::vector<std::uint32_t>& out, std::string& error);
+  // materials.cpp
+  void setMaterial(int material, Material& out);
+  void addTextures(const tinygltf::Mesh& gm, const tinygltf::Primitive& prim, Mesh& mesh);
+  std::string textureFile(int image);
+  // skins.cpp
+  bool addBones(std::size_t node, std::size_t frame, const tinygltf::Primitive& prim, Mesh& mesh,
+                std::string& error);
+  // animations.cpp
+  bool addAnimations(std::string& error);
+  bool addChannel(std::size_t a, std::size_t c, AnimationSet& set, std::string& error);
+
+  void warn(IssueCode code, std::string text) { warnings_.add(code, std::move(text)); }
+  void leftOut();
+
+  const tinygltf::Model& doc_;
+  const ImportOptions& options_;
+  Imported& out_;
+  Model& model_;
+  ImportWarnings& warnings_;
+  bool ours_ = false;                      // written by kxm export: its own conventions are undone
+  std::vector<int> frameOf_;               // node -> frame, -1 for a node that is not one
+  std::vector<int> meshFrameOf_;           // node -> the frame its mesh goes on
+  std::map<int, std::string> imageFiles_;  // image -> its file's name, "" when not written
+};
+
+}  // namespace kxm::gltfin
