@@ -109,9 +109,12 @@ std::string benchFolder() {
     const char* name;
     Generator generate;
     std::int64_t n;
-  } kinds[] = {{"mesh", meshFile, 10000},          {"flat", flatMeshFile, 10000},
-               {"textures", textureListFile, 2000}, {"animations", animationChainFile, 2000},
-               {"siblings", siblingChainFile, 2000}, {"chunks", smallChunksFile, 20000}};
+  } kinds[] = {{"mesh", meshFile, 10000},
+               {"flat", flatMeshFile, 10000},
+               {"textures", textureListFile, 2000},
+               {"animations", animationChainFile, 2000},
+               {"siblings", siblingChainFile, 2000},
+               {"chunks", smallChunksFile, 20000}};
   if (fs::exists(folder / "done")) return folder.string();
   fs::create_directories(folder);
   for (int i = 0; i < 1000; ++i) {
@@ -119,7 +122,8 @@ std::string benchFolder() {
     const auto bytes = kind.generate(kind.n + i);
     std::ofstream(folder / (std::string(kind.name) + "-" + std::to_string(i) + ".kxm"),
                   std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
   }
   std::ofstream(folder / "done") << "1000 files\n";
   return folder.string();

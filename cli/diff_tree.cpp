@@ -80,7 +80,10 @@ std::string placeAmong(DiffSide& side, NodeHandle node) {
     if (c == node) place = count;
   }
   if (count <= 1) return "";
-  return std::string(" ").append(std::to_string(place)).append(" of ").append(std::to_string(count));
+  return std::string(" ")
+      .append(std::to_string(place))
+      .append(" of ")
+      .append(std::to_string(count));
 }
 
 // An element of a path: a frame, set or animation by its name (by its place where it has none),

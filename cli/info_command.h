@@ -13,8 +13,8 @@ namespace kxm {
 
 struct InfoRequest {
   std::vector<std::string> textureDirs;  // where images are looked for after the model's folder
-  bool json = false;   // one document per file, each on a line of its own
-  bool quiet = false;  // no summaries: only what failed
+  bool json = false;                     // one document per file, each on a line of its own
+  bool quiet = false;                    // no summaries: only what failed
   // The texture folders' listings, made once for the whole run and shared by its files.
   std::shared_ptr<FolderIndex> folders = std::make_shared<FolderIndex>();
 };

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "export/builder.h"
-#include "model/primitive_type.h"
 #include "format/vertex_format.h"
+#include "model/primitive_type.h"
 
 namespace kxm::gltf {
 

@@ -114,7 +114,16 @@ enum : ChunkCode {
 // Which walker reads a catalogued code; Unknown for a code the catalogue does not list. Frame
 // bone codes are named but read by no walker: the frame walker passes them over.
 enum class ChunkFamily {
-  Unknown, End, Frame, FrameBone, Mesh, Texture, MultiMaterial, Bone, AnimationSet, Animation
+  Unknown,
+  End,
+  Frame,
+  FrameBone,
+  Mesh,
+  Texture,
+  MultiMaterial,
+  Bone,
+  AnimationSet,
+  Animation
 };
 
 // The render states of a mesh: a value the mesh walker shows and stores nowhere, of one byte, a

@@ -155,8 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   FindingChecker checker(size);
   kxm::Model model;
-  const kxm::LoadOutcome kept =
-      kxm::load({data, size}, model, nullptr, &checker, kLimits);
+  const kxm::LoadOutcome kept = kxm::load({data, size}, model, nullptr, &checker, kLimits);
   if (kept.loaded) {
     const kxm::gltf::ExportOptions options;  // no image resolver: no texture is ever looked up
     kxm::gltf::Warnings warnings;

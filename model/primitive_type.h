@@ -6,8 +6,15 @@
 
 namespace kxm {
 
-enum class PrimitiveType { Unknown, PointList, LineList, LineStrip, TriangleList, TriangleStrip,
-                           TriangleFan };
+enum class PrimitiveType {
+  Unknown,
+  PointList,
+  LineList,
+  LineStrip,
+  TriangleList,
+  TriangleStrip,
+  TriangleFan
+};
 
 // 1 to 6 as Direct3D numbers them; every other value is Unknown.
 constexpr PrimitiveType primitiveTypeOf(std::int32_t value) {

@@ -68,7 +68,8 @@ class ByteCursor {
   [[nodiscard]] bool readString(char (&dest)[kStringCapacity], const char* what = nullptr);
   // `bytes` bytes from the offset on, bounded by the image; the cursor moves past them. For arrays
   // already checked against the file and charged to the load's limits.
-  [[nodiscard]] bool takeSpan(std::uint64_t bytes, std::span<const std::uint8_t>& out, const char* what);
+  [[nodiscard]] bool takeSpan(std::uint64_t bytes, std::span<const std::uint8_t>& out,
+                              const char* what);
 
  private:
   // True when n bytes from the offset lie inside the image; otherwise records the shortfall.

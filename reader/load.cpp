@@ -18,8 +18,8 @@ LoadOutcome load(std::span<const std::uint8_t> bytes, Model& model, ChunkSink* s
     return outcome;
   }
   const auto size = static_cast<std::uint32_t>(bytes.size());
-  ChunkReader reader(bytes, model, sink, observer,
-                     limits.value_or(LoadLimits::forFileSize(size)), blocks);
+  ChunkReader reader(bytes, model, sink, observer, limits.value_or(LoadLimits::forFileSize(size)),
+                     blocks);
   outcome.loaded = reader.parseImage();
   if (!outcome.loaded) outcome.failure = reader.explainFailure();
   outcome.usage = reader.usage();
@@ -30,7 +30,7 @@ const char* outcomeName(const LoadOutcome& outcome) {
   if (outcome.loaded) return "loaded";
   const FailureCause cause = outcome.failure.cause;
   return cause == FailureCause::FileNotFound || cause == FailureCause::NotAFile ? "missing"
-                                                                                 : "failed";
+                                                                                : "failed";
 }
 
 LoadOutcome load(const char* path, Model& model, ChunkSink* sink, LoadObserver* observer,

@@ -27,7 +27,8 @@ MeshChecks::Place MeshChecks::placeOf(const ChunkHead& head, const char* element
 
 void MeshChecks::elementField(const ChunkHead& head, const Bone* bone) {
   if (!r_.observing() || bone == nullptr || lists_.empty()) return;
-  if ((head.code == chunk::BonesVertices || head.code == chunk::BonesWeights) && (bones_.empty() || bones_.back().record != bone)) {
+  if ((head.code == chunk::BonesVertices || head.code == chunk::BonesWeights) &&
+      (bones_.empty() || bones_.back().record != bone)) {
     bones_.push_back({bone, placeOf(head, bone->name)});
   }
 }
@@ -42,7 +43,8 @@ void MeshChecks::elementField(const ChunkHead& head, const Texture* texture) {
 
 void MeshChecks::elementField(const ChunkHead& head, const MultiMaterial* entry) {
   if (!r_.observing() || entry == nullptr || lists_.empty()) return;
-  if ((head.code == chunk::MultiMaterialIndexStart || head.code == chunk::MultiMaterialIndexCount) &&
+  if ((head.code == chunk::MultiMaterialIndexStart ||
+       head.code == chunk::MultiMaterialIndexCount) &&
       (multiMaterials_.empty() || multiMaterials_.back().record != entry)) {
     multiMaterials_.push_back({entry, placeOf(head, entry->name)});
   }
@@ -86,8 +88,8 @@ void MeshChecks::meshComplete(const Mesh& mesh) {
     if (start >= 0 && count >= 0 && end <= limit) return;
     observer.onFinding({FindingCode::RangeOutOfBounds, place.field.offset, pathOf(place),
                         std::string(what) + " " + std::to_string(start) + " to " +
-                            std::to_string(end) + " lie past the mesh's " +
-                            std::to_string(limit) + " " + what});
+                            std::to_string(end) + " lie past the mesh's " + std::to_string(limit) +
+                            " " + what});
   };
   for (const auto& [entry, place] : multiMaterials_) {
     checkRange(entry->indexStart, entry->indexCount, indices, "indices", place);

@@ -51,9 +51,12 @@ TEST(ElementTable, DefaultRunsStandBetweenStoredRecords) {
   table.append()->primitiveStart = 3;
   EXPECT_EQ(table.count(), 1000000000005ull);
   EXPECT_EQ(table.storedCount(), 3u);
-  const std::pair<std::uint64_t, int> starts[] = {
-      {0, 1}, {1, 0}, {1000000000000ull, 0}, {1000000000001ull, 2}, {1000000000003ull, 0},
-      {1000000000004ull, 3}};
+  const std::pair<std::uint64_t, int> starts[] = {{0, 1},
+                                                  {1, 0},
+                                                  {1000000000000ull, 0},
+                                                  {1000000000001ull, 2},
+                                                  {1000000000003ull, 0},
+                                                  {1000000000004ull, 3}};
   for (const auto& [index, start] : starts) EXPECT_EQ(table.at(index).primitiveStart, start);
   EXPECT_EQ(table.lastStored().primitiveStart, 3);
 }

@@ -4,10 +4,10 @@
 #include <bit>
 #include <utility>
 
-#include "model/block.h"
 #include <cstring>
 #include <limits>
 #include <new>
+#include "model/block.h"
 
 namespace kxm {
 
@@ -37,9 +37,8 @@ MemoryTreeControl::Node& MemoryTreeControl::nodeAt(std::size_t i) {
     return static_cast<Node*>(nodeBlocks_[block].get())[i - first];
   }
   const std::size_t rest = i - kInGrowing;
-  return static_cast<Node*>(
-      nodeBlocks_[kGrowingBlocks + (rest >> kLastBlockBits)]
-          .get())[rest & ((std::size_t{1} << kLastBlockBits) - 1)];
+  return static_cast<Node*>(nodeBlocks_[kGrowingBlocks + (rest >> kLastBlockBits)]
+                                .get())[rest & ((std::size_t{1} << kLastBlockBits) - 1)];
 }
 
 bool MemoryTreeControl::isLive(NodeHandle node) const {

@@ -55,7 +55,7 @@ class MemoryTreeControl : public TreeControl {
 
  private:
   using Index = std::uint32_t;  // node index + 1; 0 is none
-  struct Node {  // 32 bytes: 131,072 of them fill a 4 MiB block
+  struct Node {                 // 32 bytes: 131,072 of them fill a 4 MiB block
     Index parent = 0;
     Index firstChild = 0;
     Index lastChild = 0;

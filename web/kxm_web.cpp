@@ -21,9 +21,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "format/little_endian.h"
 #include "model/model.h"
 #include "reader/findings.h"
-#include "format/little_endian.h"
 #include "reader/load.h"
 #include "tree/labels.h"
 #include "web/compact_tree.h"
@@ -123,7 +123,9 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_view(int showNames, int showValues, int che
 // The rows in the order told: how many blocks (kxm_block_rows rows each, the last the rest),
 // and where column `which` of a block is: 0 parent, 1 offset, 2 label start, 3 label length
 // (32-bit each), 4 kind (bytes).
-EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_block_rows() { return RowBlock::kRows; }
+EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_block_rows() {
+  return RowBlock::kRows;
+}
 EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_row_blocks() {
   return currentSink ? static_cast<std::uint32_t>(currentSink->blocks()) : 0;
 }
@@ -141,7 +143,9 @@ EMSCRIPTEN_KEEPALIVE const void* kxm_row_column(std::uint32_t block, int which) 
 }
 
 // The label stream's blocks, kxm_label_block_bytes each.
-EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_label_block_bytes() { return LabelStream::kBlock; }
+EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_label_block_bytes() {
+  return LabelStream::kBlock;
+}
 EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_label_blocks() {
   return currentSink ? static_cast<std::uint32_t>(currentSink->labels.blocks()) : 0;
 }
@@ -161,7 +165,9 @@ EMSCRIPTEN_KEEPALIVE const void* kxm_view_array(int which) {
 }
 
 // Lets the rows go once the worker has them in pre-order; what values need stays.
-EMSCRIPTEN_KEEPALIVE void kxm_view_release() { currentSink.reset(); }
+EMSCRIPTEN_KEEPALIVE void kxm_view_release() {
+  currentSink.reset();
+}
 
 // The values a data chunk holds, as the walk read them into the model: the chunk whose head
 // is at `offset`, in the record that the chunk at `parentOffset` starts. Returns {title,
@@ -179,7 +185,9 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_values(std::uint32_t offset, std::uint32_t 
                              std::span<const std::uint8_t>(fileBytes), offset, values));
 }
 
-EMSCRIPTEN_KEEPALIVE const double* kxm_values_data() { return values.data(); }
+EMSCRIPTEN_KEEPALIVE const double* kxm_values_data() {
+  return values.data();
+}
 
 // The model as a GLB with its images inside, the images found among the files in `folder`
 // (where the worker put the files that came with the model), then in the texture folders, one
@@ -194,7 +202,11 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_export(const char* folder, const char* text
   return remember(exportJson(std::span<const std::uint8_t>(fileBytes), folder, folders, glb));
 }
 
-EMSCRIPTEN_KEEPALIVE const std::uint8_t* kxm_glb_data() { return glb.data(); }
-EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_glb_size() { return static_cast<std::uint32_t>(glb.size()); }
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* kxm_glb_data() {
+  return glb.data();
+}
+EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_glb_size() {
+  return static_cast<std::uint32_t>(glb.size());
+}
 
 }  // extern "C"

@@ -20,7 +20,9 @@
 namespace kxm::web {
 
 // Bytes as JSON text: each byte the code point of its value, as kxm dump --json gives names.
-inline std::string bytesAsText(std::string_view bytes) { return latin1ToUtf8(bytes); }
+inline std::string bytesAsText(std::string_view bytes) {
+  return latin1ToUtf8(bytes);
+}
 
 // As kxm dump --json writes a failure (reader/load_failure.h), for the worker's JSON.
 nlohmann::ordered_json failureJson(const LoadFailure& failure);

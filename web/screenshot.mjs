@@ -13,7 +13,9 @@ if (!output) {
 }
 const browser = await openPage(html, { width: 1280, height: 800 });
 const { page } = browser;
-const result = await openBytes(page, readFileSync(sample), "sample.kxm", { "wood.png": readFileSync(join(dirname(sample), "wood.png")) });
+const result = await openBytes(page, readFileSync(sample), "sample.kxm", {
+  "wood.png": readFileSync(join(dirname(sample), "wood.png")),
+});
 if (result.outcome !== "loaded") throw new Error(`the sample did not load: ${result.status}`);
 await page.evaluate(() => window.kxmViewer.sceneReady());
 await page.evaluate(() => {

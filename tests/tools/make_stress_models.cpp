@@ -15,7 +15,8 @@ namespace {
 
 bool save(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }
 
@@ -37,8 +38,7 @@ int main(int argc, char** argv) {
   const std::string folder = argv[1];
   const long long vertices = argc > 2 ? std::atoll(argv[2]) : 1000000;
   if (!save(folder + "/large.kxm", kxm::bench::meshFile(vertices)) ||
-      !save(folder + "/textures.kxm", kxm::bench::textureListFile(2000)) ||
-      !saveChunks(folder)) {
+      !save(folder + "/textures.kxm", kxm::bench::textureListFile(2000)) || !saveChunks(folder)) {
     std::fprintf(stderr, "make-stress-models: cannot write into %s\n", folder.c_str());
     return 1;
   }

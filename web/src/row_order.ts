@@ -19,8 +19,14 @@ export interface ToldBlock {
 // `blocks` hold `count` rows, `blockRows` to a block; `labelBlocks` are the stream's blocks of
 // LABEL_BLOCK bytes. `fieldBytes`: (row, bytes) for each header field; `frameRows`: frame k's
 // row. Rows in both are in the order told.
-export function preOrder(count: number, blockRows: number, blocks: ToldBlock[], labelBlocks: Uint8Array[],
-  fieldBytes: Uint32Array, frameRows: Uint32Array): { rows: Rows; frameRows: number[] } {
+export function preOrder(
+  count: number,
+  blockRows: number,
+  blocks: ToldBlock[],
+  labelBlocks: Uint8Array[],
+  fieldBytes: Uint32Array,
+  frameRows: Uint32Array,
+): { rows: Rows; frameRows: number[] } {
   const n = count;
   const block = (i: number) => blocks[Math.floor(i / blockRows)];
   // Subtree sizes: a parent is told before its children, so one pass backwards adds every

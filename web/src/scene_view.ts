@@ -155,7 +155,7 @@ export class SceneView {
       if (own) objects.push(own);
       for (let node = this.frames; node < this.nodeNames.length; ++node) {
         const object = this.nodeObjects.get(node);
-        if (object &&  this.nodeNames[node] === this.nodeNames[frame]) {
+        if (object && this.nodeNames[node] === this.nodeNames[frame]) {
           objects.push(object);
         }
       }
@@ -199,8 +199,10 @@ export class SceneView {
   private pick(e: MouseEvent): void {
     if (!this.root) return;
     const rect = this.canvas.getBoundingClientRect();
-    const pointer = new THREE.Vector2(((e.clientX - rect.left) / rect.width) * 2 - 1,
-      -((e.clientY - rect.top) / rect.height) * 2 + 1);
+    const pointer = new THREE.Vector2(
+      ((e.clientX - rect.left) / rect.width) * 2 - 1,
+      -((e.clientY - rect.top) / rect.height) * 2 + 1,
+    );
     const ray = new THREE.Raycaster();
     ray.setFromCamera(pointer, this.camera);
     const hit = ray.intersectObject(this.root, true)[0];
