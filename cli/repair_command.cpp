@@ -47,24 +47,6 @@ class Findings final : public LoadObserver {
   std::vector<Finding> found;
 };
 
-// What writing the model again makes true: framing, counts, lengths, places. What the model holds
-// (indices past the vertices, times out of order, numbers that are not finite) it keeps.
-bool settledByWriting(IssueCode code) {
-  switch (code) {
-    case IssueCode::ChunkPastParent:
-    case IssueCode::UnknownChunk:
-    case IssueCode::MisplacedChunk:
-    case IssueCode::ValueSizeMismatch:
-    case IssueCode::NameTooLong:
-    case IssueCode::DataWithoutCount:
-    case IssueCode::ListCountMismatch:
-    case IssueCode::MissingEnd:
-    case IssueCode::DataSizeMismatch:
-    case IssueCode::StrideTooSmall: return true;
-    default: return false;
-  }
-}
-
 struct Repair {
   Model model;
   std::vector<ListedIssue> warnings;

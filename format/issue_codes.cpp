@@ -122,4 +122,20 @@ const IssueKind& issueKind(IssueCode code) {
   return kKinds[static_cast<std::size_t>(code)];
 }
 
+bool settledByWriting(IssueCode code) {
+  switch (code) {
+    case IssueCode::ChunkPastParent:
+    case IssueCode::UnknownChunk:
+    case IssueCode::MisplacedChunk:
+    case IssueCode::ValueSizeMismatch:
+    case IssueCode::NameTooLong:
+    case IssueCode::DataWithoutCount:
+    case IssueCode::ListCountMismatch:
+    case IssueCode::MissingEnd:
+    case IssueCode::DataSizeMismatch:
+    case IssueCode::StrideTooSmall: return true;
+    default: return false;
+  }
+}
+
 }  // namespace kxm

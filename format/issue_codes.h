@@ -79,6 +79,11 @@ struct IssueKind {
 };
 
 // Every kind, in the order of IssueCode.
+// Whether the finding is about framing, counts, lengths or places, which a file written anew
+// from its model can never have; what the model itself holds (indices past the vertices, times
+// out of order, numbers that are not finite) stays true of it.
+bool settledByWriting(IssueCode code);
+
 std::span<const IssueKind> issueKinds();
 const IssueKind& issueKind(IssueCode code);
 inline std::string_view issueName(IssueCode code) {
