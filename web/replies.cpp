@@ -92,6 +92,128 @@ std::vector<Normal> fileNormals(const Mesh& mesh, std::span<const std::uint8_t> 
   return read == count ? normals : std::vector<Normal>{};
 }
 
+// The records a values table may come from: the chunk's parent's, where the model has it.
+struct Holder {
+  const Frame* frame = nullptr;
+  const Mesh* mesh = nullptr;
+  const Animation* animation = nullptr;
+};
+
+Holder holderOf(const Model& model, const Records& records, const Record& parent) {
+  Holder held;
+  const auto entry = static_cast<std::size_t>(parent.index);
+  if (parent.kind == Record::Frame && parent.index >= 0 && entry < model.frames.count()) {
+    held.frame = &model.frames[entry];
+  }
+  // A load that ran out of memory may have stopped between a record and its entry.
+  if (parent.kind == Record::Mesh && parent.index >= 0 && entry < records.meshes.size()) {
+    const auto [f, m] = records.meshes[entry];
+    const auto frame = static_cast<std::size_t>(f), mesh = static_cast<std::size_t>(m);
+    if (frame < model.frames.count() && mesh < model.frames[frame].meshes.count()) {
+      held.mesh = &model.frames[frame].meshes[mesh];
+    }
+  }
+  if (parent.kind == Record::Animation && parent.index >= 0 && entry < records.animations.size()) {
+    const auto [set, a] = records.animations[entry];
+    const auto s = static_cast<std::size_t>(set), anim = static_cast<std::size_t>(a);
+    if (s < model.animationSets.count() && anim < model.animationSets[s].animations.count()) {
+      held.animation = &model.animationSets[s].animations[anim];
+    }
+  }
+  return held;
+}
+
+struct Table {
+  std::string title;
+  std::vector<std::string> columns, rowLabels;
+  std::vector<double>& values;
+
+  void push(std::initializer_list<double> numbers) {
+    values.insert(values.end(), numbers.begin(), numbers.end());
+  }
+};
+
+void vertexTable(const Mesh& mesh, std::span<const std::uint8_t> file, std::uint32_t at,
+                 Table& table) {
+  table.title = "Vertices";
+  const bool colour = (mesh.fvfFlags & kFvfDiffuse) != 0;
+  const std::uint32_t sets = std::min<std::uint32_t>(fvfTexCoordSets(mesh.fvfFlags), 2);
+  const std::vector<Normal> normals = fileNormals(mesh, file, at);
+  table.columns = {"x", "y", "z"};
+  if (!normals.empty()) table.columns.insert(table.columns.end(), {"nx", "ny", "nz"});
+  if (colour) table.columns.insert(table.columns.end(), {"r", "g", "b", "a"});
+  if (sets >= 1) table.columns.insert(table.columns.end(), {"u0", "v0"});
+  if (sets >= 2) table.columns.insert(table.columns.end(), {"u1", "v1"});
+  for (std::size_t i = 0; i < static_cast<std::size_t>(mesh.vertices.count()); ++i) {
+    const MeshVertex& v = mesh.vertices[i];
+    table.push({v.position[0], v.position[1], v.position[2]});
+    if (!normals.empty()) {
+      table.push({normals[i].value[0], normals[i].value[1], normals[i].value[2]});
+    }
+    if (colour) table.push({v.diffuse[0], v.diffuse[1], v.diffuse[2], v.diffuse[3]});
+    if (sets >= 1) table.push({v.texCoord0[0], v.texCoord0[1]});
+    if (sets >= 2) table.push({v.texCoord1[0], v.texCoord1[1]});
+  }
+}
+
+// A mesh's vertices, indices or material; false for another chunk.
+bool meshTable(const Mesh& mesh, std::uint32_t code, std::span<const std::uint8_t> file,
+               std::uint32_t at, Table& table) {
+  if (code == chunk::MeshVertexData) {
+    vertexTable(mesh, file, at, table);
+  } else if (code == chunk::MeshIndexData) {
+    table.title = "Indices";
+    table.columns = {"index"};
+    for (const std::uint32_t i : mesh.indices) table.values.push_back(i);
+  } else if (code == chunk::MeshMaterial) {
+    table.title = "Material";
+    table.columns = {"r", "g", "b", "a"};
+    table.rowLabels = {"diffuse", "ambient", "specular", "emissive", "power"};
+    const Material& m = mesh.material;
+    for (const float* colour : {m.diffuse, m.ambient, m.specular, m.emissive}) {
+      table.push({colour[0], colour[1], colour[2], colour[3]});
+    }
+    table.push({m.power, NAN, NAN, NAN});
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// An animation's keys of one kind; false for another chunk.
+bool keyTable(const Animation& animation, std::uint32_t code, Table& table) {
+  if (code == chunk::PositionData) {
+    table.title = "Position keys";
+    table.columns = {"time", "x", "y", "z"};
+    for (const PositionKey& k : animation.positionKeys) {
+      table.push({k.time, k.value[0], k.value[1], k.value[2]});
+    }
+  } else if (code == chunk::RotationData) {
+    table.title = "Rotation keys";
+    table.columns = {"time", "x", "y", "z", "w"};
+    for (const RotationKey& k : animation.rotationKeys) {
+      table.push({k.time, k.value[0], k.value[1], k.value[2], k.value[3]});
+    }
+  } else if (code == chunk::ScaleData) {
+    table.title = "Scale keys";
+    table.columns = {"time", "x", "y", "z"};
+    for (const ScaleKey& k : animation.scaleKeys) {
+      table.push({k.time, k.value[0], k.value[1], k.value[2]});
+    }
+  } else if (code == chunk::MatrixData) {
+    table.title = "Matrix keys";
+    table.columns = {"time"};
+    for (int i = 1; i <= 16; ++i) table.columns.push_back("m" + std::to_string(i));
+    for (const MatrixKey& k : animation.matrixKeys) {
+      table.values.push_back(k.time);
+      table.values.insert(table.values.end(), std::begin(k.matrix), std::end(k.matrix));
+    }
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 // A mesh's vertices (position, normal, colour, texture sets) or indices, a frame's matrix, a
@@ -102,107 +224,25 @@ nlohmann::ordered_json valuesJson(const Model& model, const Records& records, co
   const std::uint32_t chunkCode = loadU32Le(file.data() + chunkOffset);
   nlohmann::ordered_json out;
   out["count"] = 0;
-  const Record::Kind holder = parent.kind;
-  const std::int32_t holderIndex = parent.index;
-  std::vector<std::string> columns;
-  std::vector<std::string> rowLabels;
-  auto push = [&values](std::initializer_list<double> numbers) {
-    values.insert(values.end(), numbers.begin(), numbers.end());
-  };
-  const Frame* frame = nullptr;
-  const Mesh* mesh = nullptr;
-  const Animation* animation = nullptr;
-  if (holder == Record::Frame && static_cast<std::size_t>(holderIndex) < model.frames.count()) {
-    frame = &model.frames[static_cast<std::size_t>(holderIndex)];
+  const Holder held = holderOf(model, records, parent);
+  Table table{{}, {}, {}, values};
+  bool made = false;
+  if (held.frame && chunkCode == chunk::FrameMatrix) {
+    table.title = "Frame matrix";
+    table.columns = {"1", "2", "3", "4"};
+    table.rowLabels = {"row 1", "row 2", "row 3", "row 4"};
+    values.insert(values.end(), std::begin(held.frame->matrix), std::end(held.frame->matrix));
+    made = true;
+  } else if (held.mesh) {
+    made = meshTable(*held.mesh, chunkCode, file, chunkOffset, table);
+  } else if (held.animation) {
+    made = keyTable(*held.animation, chunkCode, table);
   }
-  // A load that ran out of memory may have stopped between a record and its entry.
-  const auto entry = static_cast<std::size_t>(holderIndex);
-  if (holder == Record::Mesh && holderIndex >= 0 && entry < records.meshes.size()) {
-    const auto [f, m] = records.meshes[entry];
-    if (static_cast<std::size_t>(f) < model.frames.count() &&
-        static_cast<std::size_t>(m) < model.frames[static_cast<std::size_t>(f)].meshes.count()) {
-      mesh = &model.frames[static_cast<std::size_t>(f)].meshes[static_cast<std::size_t>(m)];
-    }
-  }
-  if (holder == Record::Animation && holderIndex >= 0 && entry < records.animations.size()) {
-    const auto [set, a] = records.animations[entry];
-    if (static_cast<std::size_t>(set) < model.animationSets.count()) {
-      const AnimationSet& s = model.animationSets[static_cast<std::size_t>(set)];
-      if (static_cast<std::size_t>(a) < s.animations.count()) {
-        animation = &s.animations[static_cast<std::size_t>(a)];
-      }
-    }
-  }
-  std::string title;
-  if (frame && chunkCode == chunk::FrameMatrix) {
-    title = "Frame matrix";
-    columns = {"1", "2", "3", "4"};
-    rowLabels = {"row 1", "row 2", "row 3", "row 4"};
-    for (int r = 0; r < 4; ++r) {
-      for (int c = 0; c < 4; ++c) values.push_back(frame->matrix[4 * r + c]);
-    }
-  } else if (mesh && chunkCode == chunk::MeshVertexData) {
-    title = "Vertices";
-    const bool colour = (mesh->fvfFlags & kFvfDiffuse) != 0;
-    const std::uint32_t sets = std::min<std::uint32_t>(fvfTexCoordSets(mesh->fvfFlags), 2);
-    const std::vector<Normal> normals = fileNormals(*mesh, file, chunkOffset);
-    columns = {"x", "y", "z"};
-    if (!normals.empty()) columns.insert(columns.end(), {"nx", "ny", "nz"});
-    if (colour) columns.insert(columns.end(), {"r", "g", "b", "a"});
-    if (sets >= 1) columns.insert(columns.end(), {"u0", "v0"});
-    if (sets >= 2) columns.insert(columns.end(), {"u1", "v1"});
-    for (std::size_t i = 0; i < static_cast<std::size_t>(mesh->vertices.count()); ++i) {
-      const MeshVertex& v = mesh->vertices[i];
-      push({v.position[0], v.position[1], v.position[2]});
-      if (!normals.empty()) push({normals[i].value[0], normals[i].value[1], normals[i].value[2]});
-      if (colour) push({v.diffuse[0], v.diffuse[1], v.diffuse[2], v.diffuse[3]});
-      if (sets >= 1) push({v.texCoord0[0], v.texCoord0[1]});
-      if (sets >= 2) push({v.texCoord1[0], v.texCoord1[1]});
-    }
-  } else if (mesh && chunkCode == chunk::MeshIndexData) {
-    title = "Indices";
-    columns = {"index"};
-    for (const std::uint32_t i : mesh->indices) values.push_back(i);
-  } else if (mesh && chunkCode == chunk::MeshMaterial) {
-    title = "Material";
-    columns = {"r", "g", "b", "a"};
-    rowLabels = {"diffuse", "ambient", "specular", "emissive", "power"};
-    const Material& m = mesh->material;
-    for (const float* colour : {m.diffuse, m.ambient, m.specular, m.emissive}) {
-      push({colour[0], colour[1], colour[2], colour[3]});
-    }
-    push({m.power, NAN, NAN, NAN});
-  } else if (animation && chunkCode == chunk::PositionData) {
-    title = "Position keys";
-    columns = {"time", "x", "y", "z"};
-    for (const PositionKey& k : animation->positionKeys)
-      push({k.time, k.value[0], k.value[1], k.value[2]});
-  } else if (animation && chunkCode == chunk::RotationData) {
-    title = "Rotation keys";
-    columns = {"time", "x", "y", "z", "w"};
-    for (const RotationKey& k : animation->rotationKeys) {
-      push({k.time, k.value[0], k.value[1], k.value[2], k.value[3]});
-    }
-  } else if (animation && chunkCode == chunk::ScaleData) {
-    title = "Scale keys";
-    columns = {"time", "x", "y", "z"};
-    for (const ScaleKey& k : animation->scaleKeys)
-      push({k.time, k.value[0], k.value[1], k.value[2]});
-  } else if (animation && chunkCode == chunk::MatrixData) {
-    title = "Matrix keys";
-    columns = {"time"};
-    for (int i = 1; i <= 16; ++i) columns.push_back("m" + std::to_string(i));
-    for (const MatrixKey& k : animation->matrixKeys) {
-      values.push_back(k.time);
-      values.insert(values.end(), std::begin(k.matrix), std::end(k.matrix));
-    }
-  } else {
-    return out;
-  }
-  out["title"] = title;
-  out["columns"] = columns;
-  out["rowLabels"] = rowLabels;
-  out["count"] = columns.empty() ? 0 : values.size() / columns.size();
+  if (!made) return out;
+  out["title"] = table.title;
+  out["columns"] = table.columns;
+  out["rowLabels"] = table.rowLabels;
+  out["count"] = table.columns.empty() ? 0 : values.size() / table.columns.size();
   return out;
 }
 
