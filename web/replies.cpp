@@ -51,6 +51,7 @@ nlohmann::ordered_json findingsJson(const IssueList& issues) {
   nlohmann::ordered_json findings;
   findings["numErrors"] = issues.errors;
   findings["numWarnings"] = issues.warnings;
+  findings["numNotes"] = issues.notes;
   findings["truncated"] = issues.truncated();
   auto messages = nlohmann::ordered_json::array();
   for (const ListedIssue& issue : issues.listed) {

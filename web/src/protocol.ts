@@ -20,7 +20,7 @@ export interface FailureJson {
 // As `kxm check --json` gives a file's issues.
 export interface FindingJson {
   code: string;
-  severity: "error" | "warning";
+  severity: "error" | "warning" | "note";
   offset: number | null;
   chunk: ChunkRefJson | null;
   path: ChunkRefJson[];
