@@ -30,9 +30,48 @@ void DiffReport::add(const std::string& path, const char* kind, const std::strin
 
 namespace {
 
-std::vector<NodeHandle> childrenOf(MemoryTreeControl& tree, NodeHandle node) {
+// The code of the links of a chain that `node` heads or is part of, or 0: a child frame's
+// siblings hang under its node, and each animation of a set under the one before it.
+std::uint32_t linkCodeOf(const DiffSide& side, NodeHandle node) {
+  const NodeSource s = side.source(node);
+  if (node == 0 || s.kind != NodeSource::Kind::Chunk) return 0;
+  if (s.code == chunk::FrameChild) return chunk::FrameSibling;
+  if (s.code == chunk::AnimationSetData || s.code == chunk::NextAnimation) {
+    return chunk::NextAnimation;
+  }
+  return 0;
+}
+
+bool isLink(const DiffSide& side, NodeHandle node, std::uint32_t linkCode) {
+  const NodeSource s = side.source(node);
+  return linkCode != 0 && s.kind == NodeSource::Kind::Chunk && s.code == linkCode;
+}
+
+// The nodes that pair with the other side's at this level. The links of a chain are peers,
+// however the tree nests them: each head is followed by its links in file order, and a link is
+// no child of the node it hangs under.
+std::vector<NodeHandle> childrenOf(DiffSide& side, NodeHandle node) {
+  MemoryTreeControl& tree = side.tree;
+  const std::uint32_t ownLinks = linkCodeOf(side, node);
   std::vector<NodeHandle> children;
-  for (NodeHandle c = tree.firstChild(node); c != 0; c = tree.nextSibling(c)) children.push_back(c);
+  std::vector<NodeHandle> links;  // links still to visit, the next one last
+  for (NodeHandle c = tree.firstChild(node); c != 0; c = tree.nextSibling(c)) {
+    if (isLink(side, c, ownLinks)) continue;
+    children.push_back(c);
+    const std::uint32_t linkCode = linkCodeOf(side, c);
+    if (linkCode == 0) continue;
+    links.push_back(c);
+    while (!links.empty()) {
+      const NodeHandle link = links.back();
+      links.pop_back();
+      if (link != c) children.push_back(link);
+      const std::size_t mark = links.size();
+      for (NodeHandle l = tree.firstChild(link); l != 0; l = tree.nextSibling(l)) {
+        if (isLink(side, l, linkCode)) links.push_back(l);
+      }
+      std::reverse(links.begin() + static_cast<std::ptrdiff_t>(mark), links.end());
+    }
+  }
   return children;
 }
 
@@ -225,7 +264,8 @@ void Walk::compare(const Pair& pair) {
     return;
   }
   if (a_.isNamedObject(pair.a)) {
-    if (sa.code != sb.code) {
+    // CHILD or SIBLING, chain head or next link: how a chain is written, not what it holds.
+    if (keyOf(a_, pair.a).code != keyOf(b_, pair.b).code) {
       say(pathOf(pair), "changed",
           std::string(chunkNameOf(sa.code)) + " -> " + chunkNameOf(sb.code));
     }
@@ -246,8 +286,8 @@ void Walk::compare(const Pair& pair) {
 // Siblings pair by place while their keys agree, which is all of them in a file and its copy;
 // past the first disagreement, by key and occurrence.
 void Walk::pushChildren(const Pair& pair, std::vector<Pair>& stack) {
-  const std::vector<NodeHandle> as = childrenOf(a_.tree, pair.a);
-  const std::vector<NodeHandle> bs = childrenOf(b_.tree, pair.b);
+  const std::vector<NodeHandle> as = childrenOf(a_, pair.a);
+  const std::vector<NodeHandle> bs = childrenOf(b_, pair.b);
   std::size_t same = 0;
   while (same < as.size() && same < bs.size() && keyOf(a_, as[same]) == keyOf(b_, bs[same])) {
     ++same;

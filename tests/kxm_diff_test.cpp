@@ -145,6 +145,52 @@ TEST_F(KxmDiff, FramesPairByNameThenByPlace) {
   }
 }
 
+// Animations are a chain, each nested in the one before, and frames may be a chain of siblings:
+// one animation or frame put in front of a chain is still one difference, and whether a link is
+// written as the chain's head or as a next link is how the chain is written, not a difference.
+std::vector<std::uint8_t> chains(const std::vector<std::string>& names) {
+  KxmWriter w;
+  w.open(FrameRoot).chunkStr(FrameName, "knight");
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    w.open(i == 0 ? FrameChild : FrameSibling).chunkStr(FrameName, names[i]);
+  }
+  for (std::size_t i = 0; i < names.size(); ++i) w.end().close();
+  w.end().close();
+  w.open(AnimationSetRoot).chunkStr(AnimationSetName, "walk");
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    w.open(i == 0 ? AnimationSetData : NextAnimation).chunkStr(AnimBoneName, names[i]);
+    w.chunkI32(PositionKeyCount, 1).open(PositionData).u32(0);
+    w.f32(0).f32(0).f32(static_cast<float>(names[i].size())).zeros(12).close();
+  }
+  for (std::size_t i = 0; i < names.size(); ++i) w.close();
+  w.end().close();
+  return w.bytes();
+}
+
+TEST_F(KxmDiff, ChainsPairByNameWhereverTheyAreLinked) {
+  const std::string set = "AnimationSets > AnimationSet ROOT: \"walk\" > ";
+  const struct {
+    std::vector<std::string> a, b;
+    std::string out;
+  } cases[] = {
+      {{"Arm", "Leg", "Head"}, {"Arm", "Leg", "Head"}, "the files hold the same\n"},
+      {{"Arm", "Leg", "Head"},
+       {"Tail", "Arm", "Leg", "Head"},
+       kKnight + "Frame CHILD: \"Tail\": only in the second file\n" + set +
+           "AnimationSet DATA: \"Tail\": only in the second file\n2 differences\n"},
+      {{"Arm", "Leg", "Head"},
+       {"Arm", "Head"},
+       kKnight + "Frame CHILD: \"Arm\" > Frame SIBLING: \"Leg\": only in the first file\n" + set +
+           "AnimationSet DATA: \"Arm\" > Next ANIMATION: \"Leg\": only in the first file\n"
+           "2 differences\n"},
+  };
+  for (const auto& c : cases) {
+    const DiffRun r = diff(save("a.kxm", chains(c.a)) + save("b.kxm", chains(c.b)));
+    EXPECT_EQ(r.out, c.out) << c.a.size() << " against " << c.b.size();
+    EXPECT_EQ(r.err, "");
+  }
+}
+
 TEST_F(KxmDiff, AValueIsOneLineWithBothValuesAndAPathThatFindsIt) {
   using Write = std::function<void(KxmWriter&, bool second)>;
   // The knight with a helmet that `write` changes in the second file.
