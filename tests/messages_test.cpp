@@ -59,7 +59,7 @@ TEST(Messages, ATextureConvertedIsANoteSaidOnceAndAStandInAWarning) {
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   const std::vector<std::uint8_t> bmp = bmpImage({4, 2, 24}, std::vector<std::uint32_t>(8, 0));
-  for (const char* name : {"wall.bmp", "roof.bmp"}) {
+  for (const char* name : {"wall.bmp", "roof.bmp", "Door.bmp"}) {
     std::ofstream(dir / name, std::ios::binary)
         .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
   }
@@ -72,6 +72,9 @@ TEST(Messages, ATextureConvertedIsANoteSaidOnceAndAStandInAWarning) {
       {"roof.tga",
        {{IssueCode::TextureSubstituted, "texture: not found; roof.bmp stands in"},
         {IssueCode::TextureConverted, "texture: roof.bmp (BMP 24-bit, 4 x 2, converted to PNG)"}}},
+      {"DOOR.BMP",
+       {{IssueCode::TextureSubstituted, "texture: not found; Door.bmp stands in"},
+        {IssueCode::TextureConverted, "texture: Door.bmp (BMP 24-bit, 4 x 2, converted to PNG)"}}},
   };
   for (const auto& c : cases) {
     FolderImages images(TextureFolders{dir, {}, nullptr});

@@ -27,7 +27,9 @@ std::optional<gltf::ResolvedImage> FolderImages::resolve(std::string_view name,
     warnings.add(IssueCode::TextureMissing, what + ": " + file.why + "; not referenced");
     return std::nullopt;
   }
-  if (file.match == TextureFile::Match::OtherExtension) {
+  // A file in other capitals is found only where the lookup forgives them; the game may not.
+  if (file.match == TextureFile::Match::OtherExtension ||
+      file.match == TextureFile::Match::OtherCase) {
     warnings.add(IssueCode::TextureSubstituted, what + ": not found; " + file.shown + " stands in");
   }
   std::vector<std::uint8_t> bytes;
