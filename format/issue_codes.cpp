@@ -43,7 +43,8 @@ constexpr std::array kKinds = {
               "key I at time T does not come after key J at U"},
     IssueKind{RotationNotUnit, "rotation-not-unit", kWarning, "rotation key I has length L, not 1"},
     IssueKind{TextureMissing, "texture-missing", kWarning,
-              "texture \"NAME\": no such image beside the input or in a texture folder"},
+              "texture \"NAME\": no such image beside the model or in a texture folder; not "
+              "referenced"},
     IssueKind{TextureUnreadable, "texture-unreadable", kWarning,
               "texture \"NAME\": FILE cannot be read: WHY; not referenced"},
     IssueKind{TextureConverted, "texture-converted", kNote,

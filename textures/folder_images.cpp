@@ -41,8 +41,8 @@ std::optional<gltf::ResolvedImage> FolderImages::resolve(std::string_view name,
   image::Prepared prepared =
       image::prepareForGltf(bytes, files::textFromPath(file.path.filename()));
   if (prepared.status != image::Status::Ok) {
-    warnings.add(IssueCode::TextureUnreadable,
-                 what + ": " + file.shown + ": " + prepared.detail + "; not referenced");
+    warnings.add(IssueCode::TextureUnreadable, what + ": " + file.shown + " cannot be read: " +
+                                                   prepared.detail + "; not referenced");
     return std::nullopt;
   }
   std::string fileName = files::textFromPath(file.path.filename());
