@@ -1,6 +1,8 @@
 #include "cli/repair_command.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -8,6 +10,9 @@
 #include "cli/diagnostics.h"
 #include "cli/export_command.h"
 #include "files/paths.h"
+#include "format/chunk_catalogue.h"
+#include "format/little_endian.h"
+#include "format/record_layouts.h"
 #include "reader/load.h"
 #include "writer/kxm_file.h"
 
@@ -47,7 +52,43 @@ class Findings final : public LoadObserver {
   std::vector<Finding> found;
 };
 
+// The indices a mesh's index data chunk at `at` holds before the file ends: its payload as far
+// as the file goes, bounded by the chunk's own length, so by the file.
+std::vector<std::uint32_t> indicesBeforeTheCut(const std::filesystem::path& in, std::uint32_t at) {
+  std::ifstream file(in, std::ios::binary | std::ios::ate);
+  const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : 0;
+  std::uint8_t head[8];
+  if (size < std::streamoff{at} + 8 || !file.seekg(at) ||
+      !file.read(reinterpret_cast<char*>(head), sizeof head)) {
+    return {};
+  }
+  const auto left = static_cast<std::uint64_t>(size - (std::streamoff{at} + 8));
+  const std::uint64_t bytes = std::min<std::uint64_t>(loadU32Le(head + 4), left);
+  std::vector<std::uint8_t> payload(static_cast<std::size_t>(bytes));
+  if (!file.read(reinterpret_cast<char*>(payload.data()), static_cast<std::streamsize>(bytes))) {
+    return {};
+  }
+  std::vector<std::uint32_t> indices(payload.size() / layout::kIndex.size);
+  for (std::size_t k = 0; k < indices.size(); ++k) {
+    indices[k] = loadU16Le(payload.data() + k * layout::kIndex.size);
+  }
+  return indices;
+}
+
+// How many of `n` indices draw whole triangles: the list's whole threes, a strip's or fan's all
+// from the third on; 0 for other primitives.
+std::size_t wholeTriangleIndices(std::int32_t primitiveType, std::size_t n) {
+  if (primitiveType == 4) return n / 3 * 3;
+  if (primitiveType == 5 || primitiveType == 6) return n >= 3 ? n : 0;
+  return 0;
+}
+
+Mesh& lastMesh(Frame& frame) {
+  return frame.meshes[frame.meshes.count() - 1];
+}
+
 struct Repair {
+  std::filesystem::path input;
   Model model;
   std::vector<ListedIssue> warnings;
   std::size_t leftOut = 0, cutShort = 0, settled = 0;
@@ -75,6 +116,10 @@ struct Repair {
           ++cutShort;
           break;
         case RecordStart::Kind::Mesh:
+          if (keepWholeTriangles(failure, lastMesh(model.frames[record.owner]), *ref, at)) {
+            ++cutShort;
+            break;
+          }
           model.frames[record.owner].meshes.removeLast();
           warn(IssueCode::PartLeftOut, ref->offset, what + ": cut off" + at + "; left out");
           ++leftOut;
@@ -90,6 +135,33 @@ struct Repair {
     warn(IssueCode::PartLeftOut, failure.offset,
          "the file from here on could not be read (" + describeFailure(failure) + "); left out");
     ++leftOut;
+  }
+
+  // A mesh cut in its index data, after whole vertices, keeps the whole triangles read before
+  // the cut. Its primitive type comes after its indices where our writer writes it: a mesh cut
+  // before it is taken for the commonest, a triangle list, and the warning says so.
+  bool keepWholeTriangles(const LoadFailure& failure, Mesh& mesh, const ChunkRef& meshRef,
+                          const std::string& at) {
+    const ChunkRef* chunk = failure.chunk();
+    if (chunk == nullptr || chunk->code != chunk::MeshIndexData || mesh.vertices.empty()) {
+      return false;
+    }
+    const bool typed = mesh.primitiveType != 0;
+    const std::int32_t type = typed ? mesh.primitiveType : 4;
+    std::vector<std::uint32_t> read = indicesBeforeTheCut(input, chunk->offset);
+    const std::size_t kept = wholeTriangleIndices(type, read.size());
+    for (std::size_t i = 0; i < kept; ++i) {
+      if (read[i] >= static_cast<std::uint32_t>(mesh.vertices.count())) return false;
+    }
+    if (kept == 0 || !mesh.indices.allocate(static_cast<std::int32_t>(kept))) return false;
+    std::copy(read.begin(), read.begin() + static_cast<std::ptrdiff_t>(kept), mesh.indices.begin());
+    mesh.primitiveType = type;
+    const std::size_t triangles = type == 4 ? kept / 3 : kept - 2;
+    warn(IssueCode::PartCutShort, meshRef.offset,
+         meshRef.name + ": cut off" + at + " in its index data; kept with its " +
+             std::to_string(triangles) + " whole triangle(s) read before" +
+             (typed ? "" : ", as a triangle list: its primitive type lay past the cut"));
+    return true;
   }
 
   void settle(const std::vector<Finding>& found) {
@@ -113,6 +185,7 @@ int repairFile(const std::filesystem::path& in, const std::filesystem::path& out
     return 2;
   }
   Repair repair;
+  repair.input = in;
   repair.model.keepNormals = repair.model.keepForWriting = true;
   RecordStarts starts;
   Findings findings;

@@ -6,6 +6,9 @@
 #include <fstream>
 
 #include "cli/repair_command.h"
+#include "format/chunk_catalogue.h"
+#include "format/little_endian.h"
+#include "format/record_layouts.h"
 #include "reader/load.h"
 #include "tests/support/sample_model.h"
 
@@ -54,6 +57,55 @@ TEST_F(Repair, CutFilesComeOutWhole) {
     ASSERT_TRUE(load((dir / "fixed.kxm").string().c_str(), model, nullptr, &issues).loaded);
     EXPECT_EQ(issues.errors + issues.warnings, 0u);
     EXPECT_FALSE(model.empty());
+    fs::remove(dir / "fixed.kxm");
+  }
+}
+
+// The offset of the first index data chunk's payload: the chunk after an index count of n whose
+// length is n indices.
+std::size_t firstIndexData(const std::vector<std::uint8_t>& file) {
+  auto u32 = [&](std::size_t at) { return loadU32Le(file.data() + at); };
+  for (std::size_t at = 0; at + 20 <= file.size(); ++at) {
+    if (u32(at) == chunk::MeshIndexCount && u32(at + 4) == 4 &&
+        u32(at + 12) == chunk::MeshIndexData && u32(at + 16) == u32(at + 8) * layout::kIndex.size) {
+      return at + 20;
+    }
+  }
+  return 0;
+}
+
+// A mesh cut in its index data keeps the whole triangles read before the cut; one with none
+// whole is left out.
+TEST_F(Repair, AMeshCutInItsIndicesKeepsItsWholeTriangles) {
+  const std::vector<std::uint8_t> sample = test::sampleModel();
+  const std::size_t data = firstIndexData(sample);
+  ASSERT_NE(data, 0u);
+  const struct {
+    std::size_t indices;  // read before the cut
+    std::int32_t kept;    // indices of the mesh as repaired; -1: left out
+  } cases[] = {{10, 9}, {3, 3}, {2, -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.indices) + " indices before the cut");
+    const std::size_t cut = data + c.indices * layout::kIndex.size + 1;
+    const fs::path in = file("cut.kxm", {sample.begin(), sample.begin() + static_cast<long>(cut)});
+    Output out, err;
+    ASSERT_EQ(repairFile(in, dir / "fixed.kxm", false, out, err), 0) << err.text();
+    const bool kept = c.kept >= 0;
+    EXPECT_EQ(
+        err.text().find("whole triangle(s) read before, as a triangle list") != std::string::npos,
+        kept)
+        << err.text();
+    Model model;
+    IssueList issues(16);
+    ASSERT_TRUE(load((dir / "fixed.kxm").string().c_str(), model, nullptr, &issues).loaded);
+    EXPECT_EQ(issues.errors + issues.warnings, 0u);
+    ASSERT_GE(model.frames.count(), 2u);
+    const auto& meshes = model.frames[1].meshes;  // the sample's base
+    ASSERT_EQ(meshes.count(), kept ? 1u : 0u);
+    if (kept) {
+      EXPECT_EQ(meshes[0].indices.count(), c.kept);
+      EXPECT_EQ(meshes[0].primitiveType, 4);
+    }
     fs::remove(dir / "fixed.kxm");
   }
 }
