@@ -67,14 +67,4 @@ int start(int argc, char** argv) {
 
 }  // namespace
 
-// On Windows the arguments come wide (-municode), as UTF-8 for the rest of the program.
-#if defined(_WIN32)
-int wmain(int argc, wchar_t** argv) {
-  kxm::Utf8Arguments arguments(argc, argv);
-  return start(arguments.argc(), arguments.argv());
-}
-#else
-int main(int argc, char** argv) {
-  return start(argc, argv);
-}
-#endif
+KXM_MAIN(start)

@@ -20,6 +20,21 @@ class Utf8Arguments {
   std::vector<char*> pointers_;  // into text_, then a null as argv ends
 };
 
+// The program's entry point, calling `start` with UTF-8 arguments: on Windows they come wide
+// (-municode) and are converted; elsewhere they are passed on as they are.
+#if defined(_WIN32)
+#define KXM_MAIN(start)                               \
+  int wmain(int argc, wchar_t** argv) {               \
+    kxm::Utf8Arguments arguments(argc, argv);         \
+    return start(arguments.argc(), arguments.argv()); \
+  }
+#else
+#define KXM_MAIN(start)             \
+  int main(int argc, char** argv) { \
+    return start(argc, argv);       \
+  }
+#endif
+
 // The version the build gives (KXM_VERSION, from the project), "0" where it gives none.
 const char* toolVersion();
 

@@ -1,29 +1,19 @@
 #!/usr/bin/env bash
-# kxm diff over two copies of a game's folder of 300 models (made as folder_walk.sh makes it),
+# kxm diff over two copies of a game's folder of 300 models (tests/game_folder.sh's),
 # the second with three models changed, one added and one removed: exactly those five are named,
 # with one job as with two, and the totals count them.
 #
 #   tests/diff_folders.sh KXM SAMPLE WORK
 set -euo pipefail
 kxm=$1 sample=$2 work=$3
+here=$(dirname "$(readlink -f "$0")")
 rm -rf "$work" && mkdir -p "$work"
 cd "$work"
-folders=("Game Data/Modèles" "Game Data/Modèles/Personnages" "Game Data/Props & Décor"
-         "levels/niveau 1" "levels/niveau 2/Été" "levels")
-stems=("model " "Lampe é " "prop_") extensions=(.kxm .KXM .Kxm)
-name() { echo "${folders[$1 % 6]}/${stems[$1 % 3]}$(printf %03d "$1")${extensions[$1 % 3]}"; }
-for folder in "${folders[@]}"; do mkdir -p "game/$folder"; echo "not a model" > "game/$folder/notes.txt"; done
+# shellcheck source=tests/game_folder.sh
+source "$here/game_folder.sh"
+make_game_folder "$sample"
+name() { game_model "$1"; }
 size=$(stat -c %s "$sample")
-for i in $(seq 0 299); do
-  file="game/$(name "$i")"
-  # Each model its own: the last byte of its custom data, which closes the file, is its number.
-  { head -c $((size - 1)) "$sample"; printf "\\$(printf %03o "$i")"; } > "$file"
-  if [ $((i % 20)) = 9 ]; then
-    truncate -s $((24 + i * 7 % (size - 24))) "$file"
-  elif [ $((i % 10)) = 9 ]; then
-    printf X | dd of="$file" bs=1 seek=8 conv=notrunc status=none
-  fi
-done
 cp -r game game2
 removed=$(name 0) added="levels/niveau 1/nouveau.kxm"
 rm "game2/$removed"
