@@ -1,15 +1,15 @@
-// kxm diff's values: a value chunk's one value, read by its code's type, and a data chunk's
-// payload compared element by element, each field by its type in the record layouts.
+// A diff's values: a value chunk's one value, read by its code's type; a chunk's payload and the
+// name a frame, set or animation goes by, read from the file's bytes.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "cli/diff_tree.h"
 #include "format/chunk_catalogue.h"
 #include "format/little_endian.h"
 #include "format/record_layouts.h"
 #include "text/escape.h"
 #include "text/format.h"
+#include "tree/tree_diff.h"
 
 namespace kxm {
 
