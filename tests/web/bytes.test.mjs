@@ -3,19 +3,15 @@
 // node that holds it; and what kxm check finds beside the tree: the same findings as
 // `kxm check --json`, each of which selects its chunk.
 import assert from "node:assert/strict";
-import { after, before, describe, test } from "node:test";
-import { openBytes, openPage } from "./browser.mjs";
-import { casePath, nativeCheckJson, nativeDump, read, samplePath, viewerHtml } from "./support.mjs";
+import { describe, test } from "node:test";
+import { openBytes } from "./browser.mjs";
+import { pageSession } from "./session.mjs";
+import { casePath, nativeCheckJson, nativeDump, read, samplePath } from "./support.mjs";
 
-let browser;
-before(async () => {
-  browser = await openPage(viewerHtml, { width: 1280, height: 1000 });
-  await browser.page.evaluate(() => window.kxmViewer.setOptions({ showNames: true, showValues: true, expandAll: true }));
-});
-after(async () => {
-  assert.deepEqual(browser.requests, [], "no request leaves the page");
-  assert.deepEqual(browser.errors, []);
-  await browser.close();
+const browser = pageSession({
+  width: 1280,
+  height: 1000,
+  setUp: (page) => page.evaluate(() => window.kxmViewer.setOptions({ showNames: true, showValues: true, expandAll: true })),
 });
 
 // A line as the hex pane shows it, made here from the file's bytes.

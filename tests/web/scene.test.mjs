@@ -3,23 +3,18 @@
 // selecting its frame's node, a frame's node lighting its mesh up, and Download .glb.
 import assert from "node:assert/strict";
 import { readFileSync } from "node:fs";
-import { after, before, describe, test } from "node:test";
-import { drawn, openBytes, openPage } from "./browser.mjs";
-import { read, samplePath, sampleTexture, viewerHtml } from "./support.mjs";
+import { describe, test } from "node:test";
+import { drawn, openBytes } from "./browser.mjs";
+import { pageSession } from "./session.mjs";
+import { read, samplePath, sampleTexture } from "./support.mjs";
 
-let browser;
-before(async () => {
-  browser = await openPage(viewerHtml);
-  const { page } = browser;
-  await page.evaluate(() => window.kxmViewer.setOptions({ showNames: true, showValues: true, expandAll: true }));
-  const result = await openBytes(page, read(samplePath), "sample.kxm", { "wood.png": sampleTexture() });
-  assert.equal(result.status, "Ready.");
-  await page.evaluate(() => window.kxmViewer.sceneReady());
-});
-after(async () => {
-  assert.deepEqual(browser.requests, [], "no request leaves the page");
-  assert.deepEqual(browser.errors, []);
-  await browser.close();
+const browser = pageSession({
+  setUp: async (page) => {
+    await page.evaluate(() => window.kxmViewer.setOptions({ showNames: true, showValues: true, expandAll: true }));
+    const result = await openBytes(page, read(samplePath), "sample.kxm", { "wood.png": sampleTexture() });
+    assert.equal(result.status, "Ready.");
+    await page.evaluate(() => window.kxmViewer.sceneReady());
+  },
 });
 
 describe("the 3D view", () => {
