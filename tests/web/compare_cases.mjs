@@ -143,6 +143,8 @@ export function compareCases(page) {
 
   test("two models dropped together are compared; a file opened then is compared with the second; Close ends it", async () => {
     const p = page();
+    // No comparison before the drop: what the page then compares is the drop's.
+    await p.evaluate(() => window.kxmViewer.closeComparison());
     await p.evaluate(
       ([a, b]) => {
         const decode = (b64) => Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
