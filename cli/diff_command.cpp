@@ -3,62 +3,58 @@
 #include <new>
 
 #include "cli/diagnostics.h"
-#include "cli/diff_tree.h"
+#include "cli/huge_page_blocks.h"
+#include "cli/json_writer.h"
+#include "reader/file_image.h"
 #include "text/escape.h"
 #include "text/format.h"
-#include "tree/chunk_tree.h"
-#include "tree/tree_sink.h"
 
 namespace kxm {
 
 namespace {
 
+// The differences as kxm diff writes them: each a line (after `prefix`, a pair's relative path
+// in a folder run, where there is one), or an object of the JSON document's array.
+class WrittenReport final : public DiffReport {
+ public:
+  WrittenReport(std::uint64_t most, Output& out, JsonWriter* json, std::string prefix = {})
+      : DiffReport(most), out_(out), json_(json), prefix_(std::move(prefix)) {}
+
+ protected:
+  void list(const Difference& d) override {
+    if (json_ != nullptr) {
+      json_->beginObject().key("kind").string(d.kind).key("path").string(d.path);
+      json_->key("text").string(d.text).endObject();
+      return;
+    }
+    std::string line = prefix_.empty() ? std::string() : prefix_ + ": ";
+    line += d.path.empty() ? d.text : d.path + ": " + d.text;
+    out_.write(line + "\n");
+  }
+
+ private:
+  Output& out_;
+  JsonWriter* json_;
+  std::string prefix_;
+};
+
 // Loads a side as far as it loads; false, with the reason on err, only for a file that could not
 // be read at all.
-bool loadSide(const DiffRequest& request, const Input& input, DiffSide& side, Output& err) {
-  DisplayOptions options;
-  options.ShowNamesOption = request.showNames ? 1 : 0;
-  options.ShowValuesOption = request.showValues ? 1 : 0;
-  ChunkTree tree;
-  tree.Attach(&side.tree);
-  TreeSink sink(tree, options);
-  Model model;
+bool loadSide(const DiffRequest& request, const Input& input, FileImage& image, DiffSide& side,
+              Output& err) {
   LoadOutcome outcome;
-  if (input.bytes) {
-    side.bytes = *input.bytes;
-    outcome = loadInput(input, model, &sink, nullptr, hugePageBlocks());
-  } else if (side.image.read(input.path.c_str(), outcome.failure, hugePageBlocks())) {
+  if (input.stdinUnreadable) {
+    Model model;
+    outcome = loadInput(input, model, nullptr, nullptr, hugePageBlocks());
+  } else if (input.bytes) {
+    outcome = side.load(*input.bytes, request, hugePageBlocks());
+  } else if (image.read(input.path.c_str(), outcome.failure, hugePageBlocks())) {
     // The file is read once: the load walks these bytes and the content is compared in them.
-    side.bytes = side.image.bytes();
-    outcome = load(side.bytes, model, &sink, nullptr, std::nullopt, hugePageBlocks());
+    outcome = side.load(image.bytes(), request, hugePageBlocks());
   }
-  if (outcome.loaded) return true;
-  if (!outcome.failure.hasOffset) {
-    err.write(diagnosticLine(input.shown, issueOf(outcome.failure)));
-    return false;
-  }
-  side.failure = outcome.failure;
-  return true;
-}
-
-bool sameFailure(const LoadFailure& x, const LoadFailure& y) {
-  return x.cause == y.cause && x.offset == y.offset && x.message == y.message;
-}
-
-// A failure as one difference: where, why, and in which chunks.
-void reportFailure(const char* which, const LoadFailure& failure, DiffReport& report) {
-  std::string text = std::string("the ") + which + " file fails to load at " +
-                     hex8(failure.offset) + ": " + std::string(causeName(failure.cause));
-  if (!failure.path.empty()) text += " in " + describePath(failure.path);
-  report.add("", "failed", text + ": " + failure.message);
-}
-
-// What two loaded sides differ in; both failing alike is no difference.
-void diffSides(const DiffRequest& request, DiffSide& a, DiffSide& b, DiffReport& report) {
-  diffTrees(request, a, b, report);
-  if (a.failure && b.failure && sameFailure(a.failure, b.failure)) return;
-  if (a.failure) reportFailure("first", a.failure, report);
-  if (b.failure) reportFailure("second", b.failure, report);
+  if (outcome.loaded || outcome.failure.hasOffset) return true;
+  err.write(diagnosticLine(input.shown, issueOf(outcome.failure)));
+  return false;
 }
 
 }  // namespace
@@ -67,8 +63,11 @@ void diffSides(const DiffRequest& request, DiffSide& a, DiffSide& b, DiffReport&
 // every line (a pair's relative path in a folder run); -1 for a file that could not be read.
 int diffPair(const DiffRequest& request, const Input& a, const Input& b, const std::string& prefix,
              Output& out, Output& err) {
-  DiffSide sideA, sideB;
-  if (!loadSide(request, a, sideA, err) || !loadSide(request, b, sideB, err)) return -1;
+  FileImage imageA, imageB;
+  DiffSide sideA(hugePageBlocks()), sideB(hugePageBlocks());
+  if (!loadSide(request, a, imageA, sideA, err) || !loadSide(request, b, imageB, sideB, err)) {
+    return -1;
+  }
   if (request.json) {
     JsonWriter json(out);
     json.beginObject();
@@ -81,8 +80,8 @@ int diffPair(const DiffRequest& request, const Input& a, const Input& b, const s
       json.key("otherFileIsBytes").boolean(true);
     }
     json.key("differences").beginArray();
-    DiffReport report(request.maxDifferences, out, &json);
-    diffSides(request, sideA, sideB, report);
+    WrittenReport report(request.maxDifferences, out, &json);
+    diffFiles(request, sideA, sideB, report);
     json.endArray();
     json.key("count").number(report.count());
     json.key("truncated").boolean(report.count() > request.maxDifferences);
@@ -90,8 +89,8 @@ int diffPair(const DiffRequest& request, const Input& a, const Input& b, const s
     json.finish();
     return report.count() == 0 ? 0 : 1;
   }
-  DiffReport report(request.maxDifferences, out, nullptr, prefix);
-  diffSides(request, sideA, sideB, report);
+  WrittenReport report(request.maxDifferences, out, nullptr, prefix);
+  diffFiles(request, sideA, sideB, report);
   const std::uint64_t count = report.count(), listed = std::min(count, request.maxDifferences);
   const std::string total =
       plural(count, "difference", "differences") +

@@ -2,7 +2,8 @@
 // wants it: frames, animation sets and animations paired by name, other chunks by code and place
 // (a chunk in one file only is added or removed, not every later line changed), then a value
 // chunk's two values, a data chunk's elements; a file that fails to load compared as far as it
-// loaded. Two folders: their files paired by relative path.
+// loaded (tree/tree_diff.h, the pairing the browser's viewer shares). Two folders: their files
+// paired by relative path.
 #pragma once
 
 #include <cstdint>
@@ -10,13 +11,11 @@
 
 #include "cli/inputs.h"
 #include "cli/output.h"
+#include "tree/tree_diff.h"
 
 namespace kxm {
 
-struct DiffRequest {
-  bool showNames = true;
-  bool showValues = true;
-  double epsilon = 0;                  // floats this close are the same
+struct DiffRequest : DiffOptions {
   std::uint64_t maxDifferences = 100;  // listed, of each pair of files; the count is always whole
   bool json = false;
   unsigned jobs = 1;      // pairs of files compared at once
@@ -32,5 +31,11 @@ int runDiff(const DiffRequest& request, const Input& a, const Input& b, Output& 
 // under the pair's relative path, then the totals (on err with --json).
 int runFolderDiff(const DiffRequest& request, const std::string& a, const std::string& b,
                   Output& out, Output& err);
+
+// Compares a pair of files, writing one JSON document or the lines and a count (a folder run's
+// pair: its lines under `prefix`, a count only where some are not listed). The exit status;
+// -1 when a file could not be read (said on err).
+int diffPair(const DiffRequest& request, const Input& a, const Input& b, const std::string& prefix,
+             Output& out, Output& err);
 
 }  // namespace kxm

@@ -5,8 +5,9 @@
 #include <new>
 #include <vector>
 
-#include "cli/diff_tree.h"
+#include "cli/diff_command.h"
 #include "cli/file_runner.h"
+#include "cli/json_writer.h"
 #include "text/format.h"
 
 namespace kxm {

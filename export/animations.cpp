@@ -167,9 +167,15 @@ void Builder::addBoneChannels(const AnimationSet& set, const Animation& anim, An
 }
 
 void Builder::addAnimations() {
-  for (const AnimationSet& set : model_.animationSets) {
+  using Kind = Warnings::Subject::Kind;
+  for (std::size_t s = 0; s < model_.animationSets.count(); ++s) {
+    const AnimationSet& set = model_.animationSets[s];
     AnimationOut out;
-    for (const Animation& anim : set.animations) addBoneChannels(set, anim, out);
+    for (std::size_t a = 0; a < set.animations.count(); ++a) {
+      warnings_.about({Kind::Animation, s, a});
+      addBoneChannels(set, set.animations[a], out);
+    }
+    warnings_.about({Kind::AnimationSet, s, 0});
     if (out.channels.empty()) {
       if (set.animations.count() > 0) {
         warn(IssueCode::AnimationDropped,
@@ -181,6 +187,7 @@ void Builder::addAnimations() {
                            {"channels", std::move(out.channels)},
                            {"samplers", std::move(out.samplers)}});
   }
+  warnings_.about({});
 }
 
 }  // namespace kxm::gltf

@@ -70,7 +70,7 @@ Piece::Piece(std::size_t used, const BlockSource& blocks) : size_((used + 3) / 4
 }
 
 void Warnings::add(IssueCode code, std::string message) {
-  if (kept_.size() < kKept) kept_.push_back({code, std::move(message)});
+  if (kept_.size() < kKept) kept_.push_back({code, std::move(message), subject_});
   ++count_;
   ++bySeverity_[static_cast<std::size_t>(issueKind(code).severity)];
 }

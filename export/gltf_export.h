@@ -23,16 +23,26 @@
 
 namespace kxm::gltf {
 
-// What the export left out or repaired, each with its code. A hostile file can make millions,
-// so the first ones are kept and the rest only counted.
+// What the export left out or repaired, each with its code and the record of the model it is
+// about. A hostile file can make millions, so the first ones are kept and the rest only counted.
 class Warnings {
  public:
+  // The record a warning is about: frame `first`, mesh `second` of frame `first`, animation set
+  // `first`, animation `second` of set `first`; none for the model as a whole.
+  struct Subject {
+    enum class Kind : std::uint8_t { None, Frame, Mesh, AnimationSet, Animation };
+    Kind kind = Kind::None;
+    std::uint64_t first = 0, second = 0;
+  };
   struct Warning {
     IssueCode code;
     std::string message;
+    Subject subject;
   };
   static constexpr std::size_t kKept = 1000;
   void add(IssueCode code, std::string message);
+  // What the warnings added from now on are about, whoever adds them (the images' too).
+  void about(Subject subject) { subject_ = subject; }
   const std::vector<Warning>& kept() const { return kept_; }
   std::uint64_t count() const { return count_; }
   // How many of that severity (a conversion that loses nothing is a note).
@@ -44,6 +54,7 @@ class Warnings {
   std::vector<Warning> kept_;
   std::uint64_t count_ = 0;
   std::array<std::uint64_t, 3> bySeverity_{};
+  Subject subject_;
 };
 
 // The image a texture name stands for, as glTF can hold it: PNG or JPEG bytes.

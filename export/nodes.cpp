@@ -23,6 +23,7 @@ void Builder::addFrames() {
     const Frame& frame = model_.frames[f];
     frameByName_.try_emplace(std::string(nameOf(frame.name)), f);
     frameNode_[f] = static_cast<int>(nodes_.size());
+    warnings_.about({Warnings::Subject::Kind::Frame, f, 0});
     nodes_.push_back(nodeFor(f));
     if (const auto parent = parentRow(model_, f)) {
       nodes_[static_cast<std::size_t>(frameNode_[*parent])]["children"].push_back(frameNode_[f]);
@@ -30,6 +31,7 @@ void Builder::addFrames() {
       roots_.push_back(frameNode_[f]);
     }
   }
+  warnings_.about({});
 }
 
 // Nodes always carry translation, rotation and scale: an animated node must, and a matrix that
@@ -67,7 +69,9 @@ void Builder::placeMeshes() {
     const Frame& frame = model_.frames[f];
     std::vector<int> plain;
     for (std::size_t m = 0; m < frame.meshes.count(); ++m) {
+      warnings_.about({Warnings::Subject::Kind::Mesh, f, m});
       const MeshOut out = addMesh(f, m);
+      warnings_.about({});
       if (out.mesh < 0) continue;
       if (out.skin >= 0) {
         // A skinned mesh's node sits at the root without a transform: its joints place it.

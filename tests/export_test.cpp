@@ -406,6 +406,44 @@ TEST(Export, AnimationTimesInSecondsRepairedWhenTheyGoBack) {
   EXPECT_NE(warnings.kept()[0].message.find("do not strictly increase"), std::string::npos);
 }
 
+// A viewer follows a warning to its chunk: each says the record of the model it is about.
+TEST(Export, EachWarningSaysTheRecordItIsAbout) {
+  using Kind = Warnings::Subject::Kind;
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  KxmWriter w;
+  w.open(FrameRoot).chunkStr(FrameName, "Body");
+  w.open(FrameMesh).positions({0, 0, 0, 1, 0, 0, 0, 1, 0}).indices({0, 1, 2});
+  w.chunkI32(MeshPrimitiveType, 4).end().close();
+  w.open(FrameMesh).end().close();  // draws nothing
+  w.open(FrameChild).chunkStr(FrameName, "Arm");
+  w.chunkFloats(FrameMatrix, {nan, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).end().close();
+  w.end().close();
+  w.open(AnimationSetRoot).chunkStr(AnimationSetName, "Wave");
+  w.open(AnimationSetData).chunkStr(AnimBoneName, "Body");
+  w.open(NextAnimation).chunkStr(AnimBoneName, "Tail").end().close();
+  w.end().close().end().close();
+  Warnings warnings;
+  build(w, warnings);
+  const struct {
+    IssueCode code;
+    Kind kind;
+    std::uint64_t first, second;
+  } expected[] = {
+      {IssueCode::TransformDropped, Kind::Frame, 1, 0},
+      {IssueCode::MeshDropped, Kind::Mesh, 0, 1},
+      {IssueCode::AnimationDropped, Kind::Animation, 0, 1},     // names no frame
+      {IssueCode::AnimationDropped, Kind::AnimationSet, 0, 0},  // nothing to animate
+  };
+  ASSERT_EQ(warnings.kept().size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    const Warnings::Warning& got = warnings.kept()[i];
+    EXPECT_EQ(got.code, expected[i].code) << got.message;
+    EXPECT_EQ(got.subject.kind, expected[i].kind) << got.message;
+    EXPECT_EQ(got.subject.first, expected[i].first) << got.message;
+    EXPECT_EQ(got.subject.second, expected[i].second) << got.message;
+  }
+}
+
 class ExportFiles : public ::testing::Test {
  protected:
   std::filesystem::path dir =

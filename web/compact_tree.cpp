@@ -5,6 +5,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "format/chunk_catalogue.h"
+
 namespace kxm::web {
 
 std::uint32_t LabelStream::append(std::string_view label) {
@@ -67,6 +69,7 @@ SinkNode CompactSink::chunk(SinkNode parent, const ChunkHead& head, const ChunkV
   chunkLabel(label, options_, head, value);
   const SinkNode node = add(parent, Chunk, head.offset, label.view());
   startRecord(node, head.offset, record);
+  boneField(parent, node, head);
   return node;
 }
 
@@ -75,6 +78,22 @@ void CompactSink::end(SinkNode parent, const ChunkHead& head, EndKind endKind,
   Label label;
   endLabel(label, options_, endKind, objectName);
   add(parent, Chunk, head.offset, label.view());
+  if (endKind == EndKind::Bone && parent == boneList_) ++bone_;
+}
+
+// A mesh's bones are one list of field chunks, each bone's closed by an END: the bone a chunk of
+// vertices or weights is of is the number of ENDs told before it, as the reader counts them.
+void CompactSink::boneField(SinkNode parent, SinkNode node, const ChunkHead& head) {
+  if (head.code == chunk::MeshBonesData) {
+    boneList_ = node;
+    boneMesh_ = parent == meshNode_ ? meshEntry_ : -1;
+    bone_ = 0;
+  } else if (parent == boneList_ && boneMesh_ >= 0 &&
+             (head.code == chunk::BonesVertices || head.code == chunk::BonesWeights)) {
+    records.add(static_cast<std::uint32_t>(node - 1), head.offset, Record::Bone,
+                static_cast<std::int32_t>(records.bones.size()));
+    records.bones.push_back({boneMesh_, bone_});
+  }
 }
 
 void CompactSink::frameNamed(SinkNode frameNode, std::uint32_t holder, bool topLevel,
@@ -101,7 +120,9 @@ void CompactSink::startRecord(SinkNode node, std::uint32_t offset, const RecordS
       frameRows.push_back(row);
       break;
     case RecordStart::Kind::Mesh:
-      records.add(row, offset, Record::Mesh, static_cast<std::int32_t>(records.meshes.size()));
+      meshNode_ = node;
+      meshEntry_ = static_cast<std::int32_t>(records.meshes.size());
+      records.add(row, offset, Record::Mesh, meshEntry_);
       records.meshes.push_back({owner, index});
       break;
     case RecordStart::Kind::AnimationSet: records.add(row, offset, Record::Set, index); break;

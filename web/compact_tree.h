@@ -39,9 +39,10 @@ class LabelStream {
 
 // The model record a chunk starts, as the reader told it, so that a data chunk's values can be
 // taken from the model the walk filled: frames, meshes (an entry of `meshes`), animation sets
-// and animations (an entry of `animations`).
+// and animations (an entry of `animations`); and the bone whose vertices or weights a chunk holds
+// (an entry of `bones`), at that chunk.
 struct Record {
-  enum Kind : std::uint8_t { None, Frame, Mesh, Set, Animation };
+  enum Kind : std::uint8_t { None, Frame, Mesh, Set, Animation, Bone };
   std::uint32_t row = 0, offset = 0;
   Kind kind = None;
   std::int32_t index = -1;
@@ -49,8 +50,9 @@ struct Record {
 
 struct Records {
   std::vector<Record> starts;  // the rows that start a record, in row order
-  // (frame, mesh of the frame) and (set, animation of the set), in the order told.
-  std::vector<std::pair<std::int32_t, std::int32_t>> meshes, animations;
+  // (frame, mesh of the frame), (set, animation of the set) and (entry of `meshes`, bone of the
+  // mesh), in the order told.
+  std::vector<std::pair<std::int32_t, std::int32_t>> meshes, animations, bones;
 
   void add(std::uint32_t row, std::uint32_t offset, Record::Kind kind, std::int32_t index) {
     starts.push_back({row, offset, kind, index});
@@ -108,9 +110,14 @@ class CompactSink final : public ChunkSink {
     return {*blocks_[row / RowBlock::kRows], row % RowBlock::kRows};
   }
   void startRecord(SinkNode node, std::uint32_t offset, const RecordStart& record);
+  void boneField(SinkNode parent, SinkNode node, const ChunkHead& head);
   SinkNode add(SinkNode parentNode, RowKind rowKind, std::uint32_t offset, std::string_view label);
 
   DisplayOptions options_;
+  // The last mesh told (its node and entry), and the bone list being told: its node, its mesh's
+  // entry, and the bone its next field chunks are of.
+  SinkNode meshNode_ = 0, boneList_ = 0;
+  std::int32_t meshEntry_ = -1, boneMesh_ = -1, bone_ = 0;
   std::vector<std::unique_ptr<RowBlock>> blocks_;
   std::uint32_t rows_ = 0;
 };

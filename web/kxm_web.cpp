@@ -27,6 +27,7 @@
 #include "reader/load.h"
 #include "tree/labels.h"
 #include "web/compact_tree.h"
+#include "web/compare.h"
 #include "web/replies.h"
 
 namespace kxm::web {
@@ -47,6 +48,9 @@ Records currentRecords;
 // The last view's rows, until the worker has put them into pre-order.
 std::unique_ptr<CompactSink> currentSink;
 std::vector<double> values;
+// A comparison's first file, and the offsets of the nodes it paired.
+std::vector<std::uint8_t> firstBytes;
+std::vector<std::uint32_t> pairs;
 std::string resultText;
 std::vector<std::uint8_t> glb;
 
@@ -170,18 +174,21 @@ EMSCRIPTEN_KEEPALIVE void kxm_view_release() {
 }
 
 // The values a data chunk holds, as the walk read them into the model: the chunk whose head
-// is at `offset`, in the record that the chunk at `parentOffset` starts. Returns {title,
-// columns, rowLabels, count} and the numbers, row after row, by kxm_values_data; {count: 0} for
-// a chunk that holds none.
+// is at `offset`, in the record that the chunk at `parentOffset` starts (a bone's vertices and
+// weights: in the bone the chunk itself is of). Returns {title, columns, integer, rowLabels,
+// count} and the numbers, row after row, by kxm_values_data; {count: 0} for a chunk that holds
+// none.
 EMSCRIPTEN_KEEPALIVE const char* kxm_values(std::uint32_t offset, std::uint32_t parentOffset) {
   values.clear();
-  const Record* parent = currentRecords.atOffset(parentOffset);
-  if (parent == nullptr || fileBytes.size() < 4 || offset > fileBytes.size() - 4) {
+  const Record* own = currentRecords.atOffset(offset);
+  const Record* holder =
+      own != nullptr && own->kind == Record::Bone ? own : currentRecords.atOffset(parentOffset);
+  if (holder == nullptr || fileBytes.size() < 4 || offset > fileBytes.size() - 4) {
     nlohmann::ordered_json out;
     out["count"] = 0;
     return remember(out);
   }
-  return remember(valuesJson(currentModel, currentRecords, *parent,
+  return remember(valuesJson(currentModel, currentRecords, *holder,
                              std::span<const std::uint8_t>(fileBytes), offset, values));
 }
 
@@ -199,7 +206,8 @@ EMSCRIPTEN_KEEPALIVE const char* kxm_export(const char* folder, const char* text
     if (end > 0) folders.emplace_back(rest.substr(0, end));
     rest.remove_prefix(std::min(end + 1, rest.size()));
   }
-  return remember(exportJson(std::span<const std::uint8_t>(fileBytes), folder, folders, glb));
+  return remember(
+      exportJson(std::span<const std::uint8_t>(fileBytes), folder, folders, currentRecords, glb));
 }
 
 EMSCRIPTEN_KEEPALIVE const std::uint8_t* kxm_glb_data() {
@@ -207,6 +215,42 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* kxm_glb_data() {
 }
 EMSCRIPTEN_KEEPALIVE std::uint32_t kxm_glb_size() {
   return static_cast<std::uint32_t>(glb.size());
+}
+
+// Room for the first file of a comparison, which the worker copies in before kxm_compare: the
+// file held (kxm_file_buffer) is the second. Null when the module has no room for it.
+EMSCRIPTEN_KEEPALIVE std::uint8_t* kxm_first_buffer(std::uint32_t size) {
+  firstBytes = {};
+  try {
+    firstBytes.assign(size, 0);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  return firstBytes.data();
+}
+
+// The first file compared with the one held, as kxm diff compares them under the options, at
+// most `most` differences listed (web/compare.h); the pairs by kxm_compare_pairs. The first
+// file's bytes go once it is compared. {error} when memory ran out.
+EMSCRIPTEN_KEEPALIVE const char* kxm_compare(int showNames, int showValues, std::uint32_t most) {
+  DiffOptions options;
+  options.showNames = showNames == 1;
+  options.showValues = showValues == 1;
+  pairs = {};
+  nlohmann::ordered_json out;
+  try {
+    out = compareJson(firstBytes, fileBytes, options, most, pairs);
+  } catch (const std::bad_alloc&) {
+    pairs = {};
+    out = nlohmann::ordered_json::object();
+    out["error"] = "no memory left to compare the two files";
+  }
+  firstBytes = {};
+  return remember(out);
+}
+
+EMSCRIPTEN_KEEPALIVE const std::uint32_t* kxm_compare_pairs() {
+  return pairs.data();
 }
 
 }  // extern "C"

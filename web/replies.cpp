@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <initializer_list>
 #include <iterator>
+#include <map>
 #include <new>
+#include <tuple>
 #include <utility>
 
 #include "export/model_export.h"
@@ -93,12 +95,22 @@ std::vector<Normal> fileNormals(const Mesh& mesh, std::span<const std::uint8_t> 
   return read == count ? normals : std::vector<Normal>{};
 }
 
-// The records a values table may come from: the chunk's parent's, where the model has it.
+// The records a values table may come from, where the model has them.
 struct Holder {
   const Frame* frame = nullptr;
   const Mesh* mesh = nullptr;
   const Animation* animation = nullptr;
+  const Bone* bone = nullptr;
 };
+
+// Mesh `entry` of the records; null where the load stopped before the model had it.
+const Mesh* meshOf(const Model& model, const Records& records, std::int32_t entry) {
+  if (entry < 0 || static_cast<std::size_t>(entry) >= records.meshes.size()) return nullptr;
+  const auto [f, m] = records.meshes[static_cast<std::size_t>(entry)];
+  const auto frame = static_cast<std::size_t>(f), mesh = static_cast<std::size_t>(m);
+  if (f < 0 || m < 0 || frame >= model.frames.count()) return nullptr;
+  return mesh < model.frames[frame].meshes.count() ? &model.frames[frame].meshes[mesh] : nullptr;
+}
 
 Holder holderOf(const Model& model, const Records& records, const Record& parent) {
   Holder held;
@@ -107,11 +119,12 @@ Holder holderOf(const Model& model, const Records& records, const Record& parent
     held.frame = &model.frames[entry];
   }
   // A load that ran out of memory may have stopped between a record and its entry.
-  if (parent.kind == Record::Mesh && parent.index >= 0 && entry < records.meshes.size()) {
-    const auto [f, m] = records.meshes[entry];
-    const auto frame = static_cast<std::size_t>(f), mesh = static_cast<std::size_t>(m);
-    if (frame < model.frames.count() && mesh < model.frames[frame].meshes.count()) {
-      held.mesh = &model.frames[frame].meshes[mesh];
+  if (parent.kind == Record::Mesh) held.mesh = meshOf(model, records, parent.index);
+  if (parent.kind == Record::Bone && parent.index >= 0 && entry < records.bones.size()) {
+    const auto [meshEntry, bone] = records.bones[entry];
+    const Mesh* mesh = meshOf(model, records, meshEntry);
+    if (mesh != nullptr && bone >= 0 && static_cast<std::uint64_t>(bone) < mesh->bones.count()) {
+      held.bone = &mesh->bones.at(static_cast<std::uint64_t>(bone));
     }
   }
   if (parent.kind == Record::Animation && parent.index >= 0 && entry < records.animations.size()) {
@@ -128,6 +141,7 @@ struct Table {
   std::string title;
   std::vector<std::string> columns, rowLabels;
   std::vector<double>& values;
+  std::vector<bool> integer;  // the columns of whole numbers; none where empty
 
   void push(std::initializer_list<double> numbers) {
     values.insert(values.end(), numbers.begin(), numbers.end());
@@ -165,6 +179,7 @@ bool meshTable(const Mesh& mesh, std::uint32_t code, std::span<const std::uint8_
   } else if (code == chunk::MeshIndexData) {
     table.title = "Indices";
     table.columns = {"index"};
+    table.integer = {true};
     for (const std::uint32_t i : mesh.indices) table.values.push_back(i);
   } else if (code == chunk::MeshMaterial) {
     table.title = "Material";
@@ -215,18 +230,35 @@ bool keyTable(const Animation& animation, std::uint32_t code, Table& table) {
   return true;
 }
 
+// A bone's influences, from either of its two chunks: the vertices it moves and the weight of
+// each, side by side (a count chunk between the two may have made one list longer).
+void boneTable(const Bone& bone, Table& table) {
+  table.title = "Bone vertices and weights";
+  table.columns = {"vertex", "weight"};
+  table.integer = {true, false};
+  const std::int32_t n = std::max(bone.vertexIndices.count(), bone.weights.count());
+  for (std::int32_t i = 0; i < n; ++i) {
+    const auto k = static_cast<std::size_t>(i);
+    const double vertex =
+        i < bone.vertexIndices.count() ? static_cast<double>(bone.vertexIndices[k]) : NAN;
+    const double weight = i < bone.weights.count() ? static_cast<double>(bone.weights[k]) : NAN;
+    table.push({vertex, weight});
+  }
+}
+
 }  // namespace
 
 // A mesh's vertices (position, normal, colour, texture sets) or indices, a frame's matrix, a
-// material, an animation's keys: what the walk read into the model for the chunk.
-nlohmann::ordered_json valuesJson(const Model& model, const Records& records, const Record& parent,
+// material, an animation's keys, a bone's vertices and weights: what the walk read into the
+// model for the chunk.
+nlohmann::ordered_json valuesJson(const Model& model, const Records& records, const Record& holder,
                                   std::span<const std::uint8_t> file, std::uint32_t chunkOffset,
                                   std::vector<double>& values) {
   const std::uint32_t chunkCode = loadU32Le(file.data() + chunkOffset);
   nlohmann::ordered_json out;
   out["count"] = 0;
-  const Holder held = holderOf(model, records, parent);
-  Table table{{}, {}, {}, values};
+  const Holder held = holderOf(model, records, holder);
+  Table table{{}, {}, {}, values, {}};
   bool made = false;
   if (held.frame && chunkCode == chunk::FrameMatrix) {
     table.title = "Frame matrix";
@@ -238,18 +270,68 @@ nlohmann::ordered_json valuesJson(const Model& model, const Records& records, co
     made = meshTable(*held.mesh, chunkCode, file, chunkOffset, table);
   } else if (held.animation) {
     made = keyTable(*held.animation, chunkCode, table);
+  } else if (held.bone) {
+    boneTable(*held.bone, table);
+    made = true;
   }
   if (!made) return out;
   out["title"] = table.title;
   out["columns"] = table.columns;
+  out["integer"] = table.integer.empty() ? std::vector<bool>(table.columns.size()) : table.integer;
   out["rowLabels"] = table.rowLabels;
   out["count"] = table.columns.empty() ? 0 : values.size() / table.columns.size();
   return out;
 }
 
+namespace {
+
+// The chunk that starts the record each warning is about, by the records of a load of the same
+// bytes: the export's frames, meshes, sets and animations are that load's, in the same order.
+nlohmann::ordered_json warningChunks(const std::vector<gltf::Warnings::Warning>& warnings,
+                                     const Records& records) {
+  using Kind = gltf::Warnings::Subject::Kind;
+  using Key = std::tuple<Kind, std::int64_t, std::int64_t>;
+  constexpr std::uint32_t kNone = 0xFFFFFFFF;
+  const auto keyOf = [](Kind kind, std::uint64_t first, std::uint64_t second) {
+    return Key{kind, static_cast<std::int64_t>(first), static_cast<std::int64_t>(second)};
+  };
+  std::map<Key, std::uint32_t> wanted;
+  for (const auto& w : warnings) {
+    if (w.subject.kind != Kind::None) {
+      wanted.emplace(keyOf(w.subject.kind, w.subject.first, w.subject.second), kNone);
+    }
+  }
+  const auto entry = [](const auto& list, std::int32_t index) {
+    return index >= 0 && static_cast<std::size_t>(index) < list.size()
+               ? list[static_cast<std::size_t>(index)]
+               : std::pair<std::int32_t, std::int32_t>{-1, -1};
+  };
+  for (const Record& r : records.starts) {
+    Key key{Kind::None, r.index, 0};
+    if (r.kind == Record::Frame) std::get<0>(key) = Kind::Frame;
+    if (r.kind == Record::Set) std::get<0>(key) = Kind::AnimationSet;
+    if (r.kind == Record::Mesh || r.kind == Record::Animation) {
+      const auto [first, second] =
+          entry(r.kind == Record::Mesh ? records.meshes : records.animations, r.index);
+      key = Key{r.kind == Record::Mesh ? Kind::Mesh : Kind::Animation, first, second};
+    }
+    const auto found = wanted.find(key);
+    if (found != wanted.end() && found->second == kNone) found->second = r.offset;
+  }
+  auto chunks = nlohmann::ordered_json::array();
+  for (const auto& w : warnings) {
+    const auto found = wanted.find(keyOf(w.subject.kind, w.subject.first, w.subject.second));
+    const bool known = found != wanted.end() && found->second != kNone;
+    chunks.push_back(known ? nlohmann::ordered_json(found->second) : nullptr);
+  }
+  return chunks;
+}
+
+}  // namespace
+
 nlohmann::ordered_json exportJson(std::span<const std::uint8_t> bytes, const char* folder,
                                   const std::vector<std::string>& textureFolders,
-                                  std::vector<std::uint8_t>& glb) {
+                                  const Records& records, std::vector<std::uint8_t>& glb) {
   nlohmann::ordered_json out;
   glb.clear();
   // Found among the dropped files, which the worker put in the in-memory file system.
@@ -272,6 +354,7 @@ nlohmann::ordered_json exportJson(std::span<const std::uint8_t> bytes, const cha
     kept.push_back(bytesAsText(w.message) + " [" + std::string(issueName(w.code)) + "]");
   }
   out["warnings"] = std::move(kept);
+  out["warningChunks"] = warningChunks(done.warnings.kept(), records);
   // The images the GLB holds, for the page to say which textures it drew.
   out["images"] = ok ? images.found() : std::vector<std::string>{};
   return out;

@@ -39,10 +39,11 @@ nlohmann::ordered_json valuesJson(const Model& model, const Records& records, co
                                   std::vector<double>& values);
 
 // The model in `bytes` as a GLB into `glb`, with the images found among the files in `folder`,
-// then in `textureFolders`. Returns {ok, error, warnings, images}, or {ok: false, error} when
-// the load fails.
+// then in `textureFolders`. Returns {ok, error, warnings, warningChunks, images}, or {ok: false,
+// error} when the load fails: each warning's chunk is the offset of the chunk that starts the
+// record it is about, by `records` (a view's load of the same bytes), or null.
 nlohmann::ordered_json exportJson(std::span<const std::uint8_t> bytes, const char* folder,
                                   const std::vector<std::string>& textureFolders,
-                                  std::vector<std::uint8_t>& glb);
+                                  const Records& records, std::vector<std::uint8_t>& glb);
 
 }  // namespace kxm::web

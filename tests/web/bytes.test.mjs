@@ -3,19 +3,15 @@
 // node that holds it; and what kxm check finds beside the tree: the same findings as
 // `kxm check --json`, each of which selects its chunk.
 import assert from "node:assert/strict";
-import { after, before, describe, test } from "node:test";
-import { openBytes, openPage } from "./browser.mjs";
-import { casePath, nativeCheckJson, nativeDump, read, samplePath, viewerHtml } from "./support.mjs";
+import { describe, test } from "node:test";
+import { openBytes } from "./browser.mjs";
+import { pageSession } from "./session.mjs";
+import { casePath, nativeCheckJson, nativeDump, read, samplePath } from "./support.mjs";
 
-let browser;
-before(async () => {
-  browser = await openPage(viewerHtml, { width: 1280, height: 1000 });
-  await browser.page.evaluate(() => window.kxmViewer.setOptions({ showNames: true, showValues: true, expandAll: true }));
-});
-after(async () => {
-  assert.deepEqual(browser.requests, [], "no request leaves the page");
-  assert.deepEqual(browser.errors, []);
-  await browser.close();
+const browser = pageSession({
+  width: 1280,
+  height: 1000,
+  setUp: (page) => page.evaluate(() => window.kxmViewer.setOptions({ showNames: true, showValues: true, expandAll: true })),
 });
 
 // A line as the hex pane shows it, made here from the file's bytes.
@@ -29,12 +25,12 @@ function expectedLine(bytes, at, end) {
   return at.toString(16).toUpperCase().padStart(8, "0") + "  " + codes.join(" ") + "  " + text;
 }
 
-// Clicks the row with this label, scrolling the tree to it with the keyboard.
-async function clickRow(page, label) {
-  const row = await page.evaluate((wanted) => {
+// Clicks the row with this label (the nth of that label), scrolling the tree to it.
+async function clickRow(page, label, nth = 0) {
+  const row = await page.evaluate(([wanted, n]) => {
     const lines = window.kxmViewer.treeText().split("\n");
-    return lines.findIndex((l) => l.trimStart() === wanted);
-  }, label);
+    return lines.findIndex((l, i) => l.trimStart() === wanted && lines.slice(0, i).filter((x) => x.trimStart() === wanted).length === n);
+  }, [label, nth]);
   assert.ok(row >= 0, `no row ${label}`);
   await page.evaluate((r) => window.kxmViewer.selectRow(r), row);
   await page.click(`#row-${row} .label`);
@@ -179,9 +175,10 @@ const valuesTable = (page) =>
 const f6 = (v) => v.toFixed(6);
 
 describe("the values of data chunks", () => {
-  // The chunk of this label inside the sample's "Base" frame, by kxm dump --offsets.
-  function chunkAt(label, after = 'Frame CHILD: "Base"') {
-    const lines = nativeDump(samplePath, ["--offsets"]).stdout.split("\n");
+  // The chunk of this label inside the sample's "Base" frame (or after another line of another
+  // file), by kxm dump --offsets.
+  function chunkAt(label, after = 'Frame CHILD: "Base"', path = samplePath) {
+    const lines = nativeDump(path, ["--offsets"]).stdout.split("\n");
     const from = lines.findIndex((l) => l.endsWith(after));
     const line = lines.slice(from).find((l) => l.trimEnd().endsWith(label));
     return { offset: parseInt(line.slice(0, 8), 16), length: parseInt(line.slice(9, 17), 16) };
@@ -265,6 +262,51 @@ describe("the values of data chunks", () => {
       cells.filter((c) => c.scrollWidth > c.clientWidth).map((c) => c.textContent));
     assert.deepEqual(cut, []);
     // Each column is as wide for its head as for its rows.
+    const lefts = await page.$$eval("#values [role=row]", (rows) =>
+      rows.map((r) => Array.from(r.querySelectorAll("[role=cell]"), (c) => Math.round(c.getBoundingClientRect().left))));
+    lefts.forEach((l) => assert.deepEqual(l, lefts[0]));
+  });
+
+  test("a bone's vertices and weights, from either of its chunks, as the file holds them", async () => {
+    const { page } = browser;
+    const bytes = read(samplePath);
+    await openBytes(page, bytes, "sample.kxm");
+    const vertices = chunkAt("Bones Vertices", 'Bones Name: "Forearm"');
+    const weights = chunkAt("Bones Weights", 'Bones Name: "Forearm"');
+    const expected = Array.from({ length: 8 }, (_, k) => [String(k),
+      String(bytes.readInt32LE(vertices.offset + 8 + 4 * k)), f6(bytes.readFloatLE(weights.offset + 8 + 4 * k))]);
+    // The arm's second bone, "Forearm".
+    for (const label of ["Bones Vertices", "Bones Weights"]) {
+      await clickRow(page, label, 1);
+      const table = await valuesTable(page);
+      assert.equal(table.title, "Bone vertices and weights: 8", label);
+      assert.deepEqual(table.head, ["#", "vertex", "weight"], label);
+      assert.deepEqual(table.rows, expected, label);
+    }
+    // A row picked marks its four bytes of the chunk selected.
+    await page.click('#values .values-row[data-row="3"]');
+    const marked = await page.$$eval("#hex [data-offset].value-row", (c) => c.map((e) => Number(e.dataset.offset)));
+    assert.deepEqual(marked, range(weights.offset + 8 + 12, weights.offset + 8 + 16));
+    // Whatever their weights, chunks of other kinds beside them have no table.
+    await clickRow(page, "Bones Num Influences: 8", 1);
+    assert.equal((await valuesTable(page)).title, "Values");
+  });
+
+  test("vertex indices at both ends of 32 bits and the largest weights show whole in their columns", async () => {
+    const { page } = browser;
+    await openBytes(page, read(casePath("bones.kxm")), "bones.kxm");
+    await clickRow(page, "Bones Weights", 1);
+    const table = await valuesTable(page);
+    const largest = 3.4028234663852886e38;
+    assert.deepEqual(table.rows, [
+      ["0", "2147483647", f6(0.5)],
+      ["1", "-2147483648", (-largest).toFixed(6)],
+      ["2", "7", largest.toFixed(6)],
+      ["3", "0", Math.fround(-0.000001).toFixed(6)],
+    ]);
+    const cut = await page.$$eval("#values [role=cell]", (cells) =>
+      cells.filter((c) => c.scrollWidth > c.clientWidth).map((c) => c.textContent));
+    assert.deepEqual(cut, []);
     const lefts = await page.$$eval("#values [role=row]", (rows) =>
       rows.map((r) => Array.from(r.querySelectorAll("[role=cell]"), (c) => Math.round(c.getBoundingClientRect().left))));
     lefts.forEach((l) => assert.deepEqual(l, lefts[0]));

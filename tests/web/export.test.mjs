@@ -6,9 +6,10 @@ import { spawnSync } from "node:child_process";
 import { copyFileSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { basename, dirname, join } from "node:path";
-import { after, before, describe, test } from "node:test";
-import { openBytes, openPage } from "./browser.mjs";
-import { casePath, nativeKxm, read, samplePath, viewerHtml } from "./support.mjs";
+import { describe, test } from "node:test";
+import { openBytes } from "./browser.mjs";
+import { pageSession } from "./session.mjs";
+import { casePath, nativeKxm, read, samplePath } from "./support.mjs";
 
 const models = [
   // `smooth`: the meshes whose vertices carry normals in the file.
@@ -60,15 +61,7 @@ function glbParts(glb) {
   return { json: JSON.parse(glb.subarray(20, 20 + jsonLength).toString("utf8")), bin: glb.subarray(28 + jsonLength) };
 }
 
-let browser;
-before(async () => {
-  browser = await openPage(viewerHtml);
-});
-after(async () => {
-  assert.deepEqual(browser.requests, [], "no request leaves the page");
-  assert.deepEqual(browser.errors, []);
-  await browser.close();
-});
+const browser = pageSession();
 
 describe("the page's GLB", () => {
   for (const model of models) {

@@ -3,21 +3,14 @@
 // rows than the core keeps in a block, a failure's status and explanation, the findings, the
 // hex pane, the 3D view drawing and playing, a hostile name as text, and no request leaving.
 import assert from "node:assert/strict";
-import { after, before, describe, test } from "node:test";
-import { drawn, openBytes, openFirefoxPage } from "./browser.mjs";
+import { describe, test } from "node:test";
+import { drawn, openBytes } from "./browser.mjs";
+import { pageSession } from "./session.mjs";
 import {
-  casePath, golden, nativeCheckJson, nativeDump, nativeDumpJson, read, samplePath, sampleTexture, settings, viewerHtml,
+  casePath, golden, nativeCheckJson, nativeDump, nativeDumpJson, read, samplePath, sampleTexture, settings,
 } from "./support.mjs";
 
-let browser;
-before(async () => {
-  browser = await openFirefoxPage(viewerHtml);
-});
-after(async () => {
-  assert.deepEqual(browser.requests, [], "no request leaves the page");
-  assert.deepEqual(browser.errors, []);
-  await browser.close();
-});
+const browser = pageSession({ firefox: true });
 
 const treeText = () => browser.page.evaluate(() => window.kxmViewer.treeText());
 const setOptions = (options) => browser.page.evaluate((o) => window.kxmViewer.setOptions(o), options);

@@ -12,6 +12,9 @@
 //                     converted, textures/Brick.bmp (other capitals, another extension)
 //   wide-values.kxm   vertices whose numbers take every width: the largest float, one just
 //                     below 1e21 and negative, and small ones
+//   bones.kxm         a mesh whose two bones influence vertices of every width of index, with
+//                     weights as wide as floats go
+//   knight*.kxm       versions of one model to compare (knightVersion below)
 //   game/             a folder of models as a game ships them, for the folder list: names in
 //                     other capitals, nested folders, files that load, warn and fail, and
 //                     files that are no model (gameFolder below)
@@ -148,6 +151,53 @@ KxmWriter wideValues() {
   return w;
 }
 
+// A triangle with two bones; the second's vertex indices and weights take every width.
+KxmWriter bones() {
+  const float largest = std::numeric_limits<float>::max();
+  KxmWriter w;
+  w.open(1).chunkStr(101, "Skinned").open(103);
+  w.positions({0, 0, 0, 1, 0, 0, 0, 1, 0}).indices({0, 1, 2});
+  w.chunkI32(MeshBoneCount, 2).open(MeshBonesData);
+  w.chunkStr(BonesName, "Hand").chunkI32(BonesNumInfluences, 2);
+  w.open(BonesVertices).i32(0).i32(1).close().open(BonesWeights).floats({1, 0.25f}).close();
+  w.end();
+  w.chunkStr(BonesName, "Wide").chunkI32(BonesNumInfluences, 4);
+  w.open(BonesVertices).i32(2147483647).i32(-2147483647 - 1).i32(7).i32(0).close();
+  w.open(BonesWeights).floats({0.5f, -largest, largest, -0.000001f}).close();
+  w.end().end().close();
+  w.end().close();
+  w.end().close();
+  return w;
+}
+
+// One model in the versions an exporter's author compares: the first as written; with a frame
+// inserted before the others (one difference); with a render state changed and a vertex moved
+// besides; and the first cut short in its mesh's index data.
+enum class Version { First, Inserted, Changed, Cut };
+
+KxmWriter knightVersion(Version v) {
+  KxmWriter w;
+  w.open(FrameRoot).chunkStr(FrameName, "knight");
+  if (v == Version::Inserted || v == Version::Changed) {
+    w.open(FrameChild).chunkStr(FrameName, "Sword").end().close();
+  }
+  w.open(FrameChild).chunkStr(FrameName, "Arm").open(FrameMesh);
+  w.positions({0, 0, 0, 1, v == Version::Changed ? 0.5f : 0.0f, 0, 0, 1, 0});
+  if (v == Version::Cut) {
+    // Index data says 6 bytes and the file ends after 4 of them.
+    w.chunkI32(MeshIndexCount, 3).head(MeshIndexData, 6).u16(0).u16(1).closeAll();
+    return w;
+  }
+  w.indices({0, 1, 2}).chunkI32(MeshGhostMode, v == Version::Changed ? 2 : -1);
+  w.end().close().end().close();
+  w.open(FrameChild).chunkStr(FrameName, "Leg").end().close();
+  w.end().close();
+  w.open(AnimationSetRoot).chunkStr(AnimationSetName, "Walk");
+  w.open(AnimationSetData).chunkStr(AnimBoneName, "Leg").end().close();
+  w.end().close();
+  return w;
+}
+
 // A quad whose texture, "brick.png", is not beside it: only a texture folder has it.
 KxmWriter crate() {
   KxmWriter w;
@@ -202,6 +252,11 @@ int main(int argc, char** argv) {
       save(folder + "textured.kxm", textured().bytes()) && madeFolder(folder + "textures") &&
       save(folder + "textures/Brick.bmp", brickBmp()) &&
       save(folder + "wide-values.kxm", wideValues().bytes()) &&
+      save(folder + "bones.kxm", bones().bytes()) &&
+      save(folder + "knight.kxm", knightVersion(Version::First).bytes()) &&
+      save(folder + "knight-inserted.kxm", knightVersion(Version::Inserted).bytes()) &&
+      save(folder + "knight-changed.kxm", knightVersion(Version::Changed).bytes()) &&
+      save(folder + "knight-cut.kxm", knightVersion(Version::Cut).bytes()) &&
       save(folder + "textures/Brick.png", brickPng()) && madeFolder(folder + "game") &&
       gameFolder(folder + "game/");
   return ok ? 0 : 1;

@@ -7,25 +7,24 @@ import { copyFileSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from "node
 import { tmpdir } from "node:os";
 import { createServer } from "node:http";
 import { dirname, join } from "node:path";
-import { after, before, describe, test } from "node:test";
+import { after, describe, test } from "node:test";
 import { openBytes, openPage } from "./browser.mjs";
+import { pageSession } from "./session.mjs";
 import { casePath, nativeDump, nativeDumpJson, nativeDumpStderr, read, samplePath, viewerHtml } from "./support.mjs";
 
-let browser;
+// The page's own errors are the worker's that these files make on purpose.
 const dialogs = [];
-before(async () => {
-  browser = await openPage(viewerHtml);
-  browser.page.on("dialog", (dialog) => {
-    dialogs.push(dialog.message());
-    void dialog.dismiss();
-  });
-  await browser.page.evaluate(() => window.kxmViewer.setOptions({ showNames: true, showValues: true, expandAll: true }));
+const browser = pageSession({
+  errors: false,
+  setUp: async (page) => {
+    page.on("dialog", (dialog) => {
+      dialogs.push(dialog.message());
+      void dialog.dismiss();
+    });
+    await page.evaluate(() => window.kxmViewer.setOptions({ showNames: true, showValues: true, expandAll: true }));
+  },
 });
-after(async () => {
-  assert.deepEqual(browser.requests, [], "no request leaves the page");
-  assert.deepEqual(dialogs, [], "no script of a file ran");
-  await browser.close();
-});
+after(() => assert.deepEqual(dialogs, [], "no script of a file ran"));
 
 const statusLine = () => browser.page.$eval("#status", (e) => e.textContent);
 const explanationLine = () => browser.page.$eval("#explanation", (e) => e.textContent);

@@ -1,25 +1,21 @@
 // The model in 3D: the sample exported in memory by our exporter and drawn by three.js (pixels
 // other than the background), its animation playing, pausing and seeking, a click on a mesh
-// selecting its frame's node, a frame's node lighting its mesh up, and Download .glb.
+// selecting its frame's node, a frame's node lighting its mesh up, Download .glb, and the
+// export's warnings, each followed from the keyboard to the chunk it is about.
 import assert from "node:assert/strict";
 import { readFileSync } from "node:fs";
-import { after, before, describe, test } from "node:test";
-import { drawn, openBytes, openPage } from "./browser.mjs";
-import { read, samplePath, sampleTexture, viewerHtml } from "./support.mjs";
+import { describe, test } from "node:test";
+import { drawn, openBytes } from "./browser.mjs";
+import { pageSession } from "./session.mjs";
+import { casePath, read, samplePath, sampleTexture } from "./support.mjs";
 
-let browser;
-before(async () => {
-  browser = await openPage(viewerHtml);
-  const { page } = browser;
-  await page.evaluate(() => window.kxmViewer.setOptions({ showNames: true, showValues: true, expandAll: true }));
-  const result = await openBytes(page, read(samplePath), "sample.kxm", { "wood.png": sampleTexture() });
-  assert.equal(result.status, "Ready.");
-  await page.evaluate(() => window.kxmViewer.sceneReady());
-});
-after(async () => {
-  assert.deepEqual(browser.requests, [], "no request leaves the page");
-  assert.deepEqual(browser.errors, []);
-  await browser.close();
+const browser = pageSession({
+  setUp: async (page) => {
+    await page.evaluate(() => window.kxmViewer.setOptions({ showNames: true, showValues: true, expandAll: true }));
+    const result = await openBytes(page, read(samplePath), "sample.kxm", { "wood.png": sampleTexture() });
+    assert.equal(result.status, "Ready.");
+    await page.evaluate(() => window.kxmViewer.sceneReady());
+  },
 });
 
 describe("the 3D view", () => {
@@ -105,5 +101,30 @@ describe("the 3D view", () => {
     assert.equal(result.status, "Ready.");
     await page.evaluate(() => window.kxmViewer.sceneReady());
     assert.deepEqual(await page.evaluate(() => window.kxmViewer.textures()), ["wood.png"]);
+  });
+
+  test("the export's warnings are kxm export's, each a button that Enter follows to its chunk", async () => {
+    const { page } = browser;
+    await openBytes(page, read(casePath("knight.kxm")), "knight.kxm");
+    await page.evaluate(() => window.kxmViewer.sceneReady());
+    const items = await page.$$eval("#export-warnings li button", (b) => b.map((e) => e.textContent));
+    assert.deepEqual(items, [
+      'frame "Arm" mesh 1: primitive type 0 is not one of 1 to 6; the mesh is left out [mesh-dropped]',
+      'animation set "Walk": nothing to animate; left out [animation-dropped]',
+      "the model has nothing to draw; the scene is empty [scene-empty]",
+    ]);
+    const selected = () => page.$eval("#tree [aria-selected=true] .label", (e) => e.textContent).catch(() => null);
+    // Each from the keyboard: the mesh, the animation set; the one about the whole model goes
+    // nowhere and says so.
+    for (const [n, label] of [[1, "Frame MESH"], [2, "AnimationSet ROOT"]]) {
+      await page.evaluate(() => window.kxmViewer.selectRow(0));
+      await page.focus(`#export-warnings li:nth-child(${n}) button`);
+      await page.keyboard.press("Enter");
+      assert.equal(await selected(), label, `warning ${n}`);
+    }
+    await page.focus("#export-warnings li:nth-child(3) button");
+    assert.equal(await page.evaluate(() => document.activeElement.getAttribute("aria-disabled")), "true");
+    await page.keyboard.press("Enter");
+    assert.equal(await selected(), "AnimationSet ROOT");
   });
 });

@@ -7,8 +7,9 @@ import { mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { after, before, describe, test } from "node:test";
-import { openBytes, openPage } from "./browser.mjs";
-import { nativeKxm, viewerHtml } from "./support.mjs";
+import { openBytes } from "./browser.mjs";
+import { pageSession } from "./session.mjs";
+import { nativeKxm } from "./support.mjs";
 
 const models = process.env.KXM_DXT_MODELS;
 if (!models) throw new Error("KXM_DXT_MODELS is not set; run the browser tests through ctest --preset web");
@@ -26,17 +27,12 @@ function glbImages(glb) {
   });
 }
 
-let browser, work;
-before(async () => {
-  browser = await openPage(viewerHtml);
+const browser = pageSession();
+let work;
+before(() => {
   work = mkdtempSync(join(tmpdir(), "kxm-dxt-"));
 });
-after(async () => {
-  assert.deepEqual(browser.requests, [], "no request leaves the page");
-  assert.deepEqual(browser.errors, []);
-  await browser.close();
-  rmSync(work, { recursive: true, force: true });
-});
+after(() => rmSync(work, { recursive: true, force: true }));
 
 describe("DXT textures", () => {
   for (const name of ["dxt1", "dxt3", "dxt5"]) {

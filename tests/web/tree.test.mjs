@@ -3,9 +3,10 @@
 // at once from the bytes already read; the ARIA tree answers the keys of a native tree view and
 // makes rows only where they show.
 import assert from "node:assert/strict";
-import { after, before, describe, test } from "node:test";
-import { openBytes, openPage } from "./browser.mjs";
-import { casePath, golden, nativeDump, read, samplePath, settings, viewerHtml } from "./support.mjs";
+import { describe, test } from "node:test";
+import { openBytes } from "./browser.mjs";
+import { pageSession } from "./session.mjs";
+import { casePath, golden, nativeDump, read, samplePath, settings } from "./support.mjs";
 
 // The rows the DOM holds: level and label text, in screen order.
 const domRows = (page) =>
@@ -19,15 +20,7 @@ const goldenRows = (text) =>
     return { level: indent / 2 + 1, text: line.slice(indent) };
   });
 
-let browser;
-before(async () => {
-  browser = await openPage(viewerHtml);
-});
-after(async () => {
-  assert.deepEqual(browser.requests, [], "no request leaves the page");
-  assert.deepEqual(browser.errors, []);
-  await browser.close();
-});
+const browser = pageSession();
 
 describe("the sample under each option setting equals kxm-dump's golden dump", () => {
   for (const s of settings) {

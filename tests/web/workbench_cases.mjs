@@ -312,7 +312,7 @@ export function keyboardCases(page) {
     await openBytes(p, read(casePath("findings.kxm")), "findings.kxm");
     await p.evaluate(() => window.kxmViewer.sceneReady());
     await p.focus("#open-file");
-    const wanted = ["open-file", "open-folder", "show-names", "show-values", "expand-all", "search", "match-case",
+    const wanted = ["open-file", "open-folder", "compare-file", "show-names", "show-values", "expand-all", "search", "match-case",
       "find-previous", "find-next", "tree", "split-sides", "wireframe", "download", "split-scene", "hex", "values", "finding"];
     if (!(await p.$eval("#file-pane", (e) => e.hidden))) wanted.push("files", "previous-file", "next-file", "failed-only");
     // From the first control on, once through the page and not out of it: past its end the

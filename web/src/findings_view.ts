@@ -41,16 +41,28 @@ export class FindingsView {
   }
 }
 
-// The export's warnings as a list under the 3D view, each item reachable with the keyboard.
-export function showWarnings(warnings: string[]): void {
-  const list = document.getElementById("export-warnings") as HTMLUListElement;
-  list.replaceChildren(
-    ...warnings.map((w) => {
-      const li = document.createElement("li");
-      li.tabIndex = 0;
-      li.textContent = w;
-      return li;
-    }),
-  );
-  list.hidden = warnings.length === 0;
+// The export's warnings as a list under the 3D view, each a button, so that the keyboard reaches
+// it and Enter (or a click) follows it to the chunk it is about: its frame, mesh, animation set
+// or animation. One about the whole model goes nowhere.
+export class WarningsView {
+  onPick: (offset: number) => void = () => {};
+
+  constructor(private readonly list: HTMLUListElement) {}
+
+  show(warnings: string[], chunks: (number | null)[] = []): void {
+    this.list.replaceChildren(
+      ...warnings.map((w, i) => {
+        const li = document.createElement("li");
+        const follow = document.createElement("button");
+        follow.type = "button";
+        follow.textContent = w;
+        const chunk = chunks[i] ?? null;
+        if (chunk === null) follow.setAttribute("aria-disabled", "true");
+        else follow.addEventListener("click", () => this.onPick(chunk));
+        li.append(follow);
+        return li;
+      }),
+    );
+    this.list.hidden = warnings.length === 0;
+  }
 }

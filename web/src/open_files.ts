@@ -1,26 +1,27 @@
-// Files from the picker or a drop. A folder, or several .kxm files, is a list of files: the
-// page lists them and opens the first. Otherwise the first .kxm (or the first file) is the
-// model, every file goes with it under its path relative to the model's folder, so that its
-// textures are found. Folders dropped are read through; the page's open() does the rest.
+// Files from the picker or a drop. A folder, or more than two .kxm files, is a list of files:
+// the page lists them and opens the first. Two .kxm files are compared: the first is opened, the
+// second compared with it. Otherwise the first .kxm (or the first file) is the model, every file
+// goes with it under its path relative to the model's folder, so that its textures are found.
+// Folders dropped are read through; the page's open() does the rest.
 import { isModelPath, type ListedFile } from "./folder_list";
 
 export type Files = { [relativePath: string]: Uint8Array };
 export type Open = (bytes: Uint8Array | null, name: string, files?: Files) => Promise<unknown>;
 export type OpenFolder = (files: ListedFile[]) => Promise<unknown>;
+export type Compare = (bytes: Uint8Array | null, name: string) => Promise<unknown>;
 type Entry = { path: string; file: File };
 
-const listed = (entries: Entry[]): ListedFile[] =>
-  entries.map((e) => ({
-    path: e.path,
-    read: () =>
-      e.file.arrayBuffer().then(
-        (b) => new Uint8Array(b),
-        () => null,
-      ),
-  }));
+const bytesOf = (entry: Entry) =>
+  entry.file.arrayBuffer().then(
+    (b) => new Uint8Array(b),
+    () => null,
+  );
 
-// A folder, or more than one model: a list of files.
-const isList = (entries: Entry[], folder: boolean) => folder || entries.filter((e) => isModelPath(e.path)).length > 1;
+const listed = (entries: Entry[]): ListedFile[] => entries.map((e) => ({ path: e.path, read: () => bytesOf(e) }));
+
+const models = (entries: Entry[]) => entries.filter((e) => isModelPath(e.path));
+// A folder, or more than two models: a list of files.
+const isList = (entries: Entry[], folder: boolean) => folder || models(entries).length > 2;
 
 export function fileFolder(name: string): string {
   const slash = name.lastIndexOf("/");
@@ -51,6 +52,19 @@ async function openFiles(open: Open, entries: Entry[]): Promise<void> {
   await open(bytes, model.path.slice(folder ? folder.length + 1 : 0), files).catch(() => {});
 }
 
+// What a pick or a drop gives: a list (a folder, or more than two models), two models compared,
+// or one model with the files beside it.
+async function openEntries(open: Open, openFolder: OpenFolder, compare: Compare, entries: Entry[], folder: boolean) {
+  if (isList(entries, folder)) return openFolder(listed(entries));
+  const pair = models(entries);
+  if (pair.length < 2) return openFiles(open, entries);
+  await openFiles(
+    open,
+    entries.filter((e) => e !== pair[1]),
+  );
+  return compare(await bytesOf(pair[1]), pair[1].path).catch(() => {});
+}
+
 function pickerEntries(input: HTMLInputElement): Entry[] {
   return Array.from(input.files ?? []).map((file) => ({ path: file.webkitRelativePath || file.name, file }));
 }
@@ -69,17 +83,22 @@ async function entriesOf(entry: FileSystemEntry, out: Entry[]): Promise<void> {
   }
 }
 
-// Opens what the two pickers give and what is dropped on the page.
-export function listenForFiles(open: Open, openFolder: OpenFolder): void {
+// Opens what the pickers give and what is dropped on the page; "Compare with..." compares the
+// file it picks with the open one.
+export function listenForFiles(open: Open, openFolder: OpenFolder, compare: Compare): void {
   for (const id of ["file-input", "folder-input"]) {
     const input = document.getElementById(id) as HTMLInputElement;
     input.addEventListener("change", () => {
-      const entries = pickerEntries(input);
-      if (isList(entries, id === "folder-input")) void openFolder(listed(entries));
-      else void openFiles(open, entries);
+      void openEntries(open, openFolder, compare, pickerEntries(input), id === "folder-input");
       input.value = "";
     });
   }
+  const other = document.getElementById("compare-input") as HTMLInputElement;
+  other.addEventListener("change", () => {
+    const [entry] = pickerEntries(other);
+    if (entry) void bytesOf(entry).then((bytes) => compare(bytes, entry.path));
+    other.value = "";
+  });
 
   document.addEventListener("dragover", (e) => {
     e.preventDefault();
@@ -100,14 +119,13 @@ export function listenForFiles(open: Open, openFolder: OpenFolder): void {
         await open(null, entries[0].name);
         return;
       }
-      if (
-        isList(
-          out,
-          entries.some((entry) => entry.isDirectory),
-        )
-      )
-        await openFolder(listed(out));
-      else await openFiles(open, out);
+      await openEntries(
+        open,
+        openFolder,
+        compare,
+        out,
+        entries.some((entry) => entry.isDirectory),
+      );
     })();
   });
 }

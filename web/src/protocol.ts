@@ -67,6 +67,9 @@ export interface ExportResult {
   ok: boolean;
   error: string;
   warnings: string[];
+  // The offset of the chunk each warning is about (its frame, mesh, animation set or
+  // animation), null for one about the whole model.
+  warningChunks: (number | null)[];
   glb?: Uint8Array;
   // The files whose images the GLB holds, as named below the model's folder.
   images: string[];
@@ -76,6 +79,8 @@ export interface ExportResult {
 export interface ValuesResult {
   title: string;
   columns: string[];
+  // Whether a column holds whole numbers.
+  integer: boolean[];
   rowLabels: string[];
   count: number;
   data: Float64Array;
@@ -87,6 +92,35 @@ export interface CheckResult {
   failure: FailureJson | null;
   numErrors: number;
   numWarnings: number;
+}
+
+// Where a difference lies in one file: its node's offset (null for none) and the byte its
+// bytes start at, where that is not the node's own start (an element's field, a failure).
+export interface PlaceJson {
+  offset: number | null;
+  byte: number | null;
+}
+
+// One difference as kxm diff --json gives it (kind, path, text), with its two values and where
+// it lies in the first file (a) and the second (b); null where that file has nothing of it.
+export interface DifferenceJson {
+  kind: string;
+  path: string;
+  text: string;
+  from: string;
+  to: string;
+  a: PlaceJson | null;
+  b: PlaceJson | null;
+}
+
+// A comparison as kxm diff --json gives it, and the nodes it paired by their offsets: (first,
+// second) in the first file's order, and (second, first) in the second's.
+export interface CompareResult {
+  differences: DifferenceJson[];
+  count: number;
+  truncated: boolean;
+  byFirst: Uint32Array;
+  bySecond: Uint32Array;
 }
 
 export type Request =
@@ -107,13 +141,16 @@ export type Request =
   // for none) starts.
   | { type: "values"; id: number; offset: number; parentOffset: number }
   // Loads the bytes as kxm check does and keeps nothing of them.
-  | { type: "check"; id: number; bytes: Uint8Array };
+  | { type: "check"; id: number; bytes: Uint8Array }
+  // Compares `first` with the file the worker holds, which is the second, listing at most `most`.
+  | { type: "compare"; id: number; first: Uint8Array; showNames: boolean; showValues: boolean; most: number };
 
 export type Reply =
   | { type: "view"; id: number; result: ViewResult }
   | { type: "export"; id: number; result: ExportResult }
   | { type: "values"; id: number; result: ValuesResult }
   | { type: "check"; id: number; result: CheckResult }
+  | { type: "compare"; id: number; result: CompareResult }
   // The worker could not answer: `cause` "out-of-memory" when memory ran out, "worker-error"
   // for anything else.
   | { type: "error"; id: number; cause: string; message: string };

@@ -1,10 +1,15 @@
 // The chunk tree on screen: an ARIA tree whose rows are made only where the scroll box shows
 // them, so a million rows scroll as smoothly as ten. Keys as in a native tree view: Up, Down,
 // Home, End, Page Up, Page Down, Right (expand, then to the first child), Left (collapse, then
-// to the parent), + and - (expand, collapse).
+// to the parent), + and - (expand, collapse). Rows can be marked: one that differs from its
+// counterpart in another file, and one that holds such a row.
 import { TreeRows } from "./rows";
 
 export const ROW_HEIGHT = 20;
+
+// A row's mark.
+export const DIFFERS = 1;
+export const HOLDS_DIFFERENCE = 2;
 // Browsers cap an element's height; past this the scroll position is scaled onto the rows.
 const MAX_SCROLL_HEIGHT = 10_000_000;
 
@@ -14,11 +19,18 @@ export class TreeView {
   private readonly spacer: HTMLDivElement;
   private readonly layer: HTMLDivElement;
   private frame = 0;
+  // Each row's mark (DIFFERS, HOLDS_DIFFERENCE), none when null.
+  private marks: Uint8Array | null = null;
   onSelect: (row: number) => void = () => {};
 
-  constructor(private readonly box: HTMLElement) {
+  // Rows have the ids `idPrefix` and their number.
+  constructor(
+    private readonly box: HTMLElement,
+    label = "Chunks",
+    private readonly idPrefix = "row-",
+  ) {
     box.setAttribute("role", "tree");
-    box.setAttribute("aria-label", "Chunks");
+    box.setAttribute("aria-label", label);
     box.tabIndex = 0;
     this.spacer = document.createElement("div");
     this.spacer.className = "spacer";
@@ -43,7 +55,14 @@ export class TreeView {
   show(tree: TreeRows, keepSelection: boolean): void {
     this.tree = tree;
     if (!keepSelection || this.selected >= tree.count) this.selected = -1;
+    if (this.marks && this.marks.length !== tree.count) this.marks = null;
     this.relayout();
+  }
+
+  // Marks rows (a mark a row, as many as the tree has), or none.
+  setMarks(marks: Uint8Array | null): void {
+    this.marks = marks && this.tree && marks.length === this.tree.count ? marks : null;
+    this.render();
   }
 
   // After the expanded rows changed: the spacer's height, then the rows on screen.
@@ -60,14 +79,15 @@ export class TreeView {
     this.relayout();
   }
 
-  select(row: number, scroll = true): void {
+  // Selects the row; with `tell`, onSelect hears of it.
+  select(row: number, scroll = true, tell = true): void {
     if (!this.tree || row < 0 || row >= this.tree.count) return;
     this.tree.reveal(row);
     this.selected = row;
     this.relayout();
     if (scroll) this.scrollTo(this.tree.positionOf(row));
     this.render();
-    this.onSelect(row);
+    if (tell) this.onSelect(row);
   }
 
   // Scrolls so that the visible row at `position` is inside the box.
@@ -126,7 +146,7 @@ export class TreeView {
       const row = tree.visible[first + i];
       const item = document.createElement("div");
       item.className = "treeitem";
-      item.id = "row-" + row;
+      item.id = this.idPrefix + row;
       item.dataset.row = String(row);
       item.setAttribute("role", "treeitem");
       item.setAttribute("aria-level", String(tree.rows.depth[row] + 1));
@@ -140,6 +160,14 @@ export class TreeView {
       label.className = "label";
       label.textContent = tree.label(row);
       item.append(twisty, label);
+      const mark = this.marks ? this.marks[row] : 0;
+      if (mark) {
+        item.classList.add(mark === DIFFERS ? "differs" : "holds-difference");
+        const badge = document.createElement("span");
+        badge.className = "mark";
+        badge.textContent = mark === DIFFERS ? " \u2260 differs" : " \u2022";
+        item.append(badge);
+      }
       items.push(item);
       if (row === this.selected) active = item.id;
     }

@@ -1,7 +1,7 @@
-// The values of the selected data chunk as a table (a vertex, an index, a key a row), its rows
-// made only where the box shows them, each column as wide as its widest number. A row picked
-// with the mouse or the keys (Up, Down, Home, End, Page Up, Page Down) is told, so that its
-// bytes can be marked.
+// The values of the selected data chunk as a table (a vertex, an index, a key, a bone's vertex
+// and weight a row), its rows made only where the box shows them, each column (the rows' keys
+// too) as wide as its widest number. A row picked with the mouse or the keys (Up, Down, Home,
+// End, Page Up, Page Down) is told, so that its bytes can be marked.
 import type { ValuesResult } from "./protocol";
 
 const ROW_HEIGHT = 18;
@@ -15,34 +15,44 @@ function cell(text: string, className = "", width = ""): HTMLSpanElement {
   return span;
 }
 
-function format(value: number, column: string): string {
+function format(value: number, integer: boolean): string {
   if (Number.isNaN(value)) return "";
-  return column === "index" ? String(value) : value.toFixed(6);
+  return integer ? String(value) : value.toFixed(6);
+}
+
+const width = (chars: number) => `calc(${chars}ch + 12px)`;
+
+// The row keys' width: the widest row label or row number.
+function keyWidth(v: ValuesResult): string {
+  const labels = v.rowLabels.reduce((w, l) => Math.max(w, l.length), 0);
+  return width(Math.max(labels, String(Math.max(0, v.count - 1)).length, 1));
 }
 
 // Each column's width in characters: its head's, or its widest number's (the largest in size,
 // with a sign where any is negative; toFixed grows with the size).
 function widths(v: ValuesResult): string[] {
-  const width = v.columns.length;
-  const largest = new Float64Array(width);
-  const negative = new Uint8Array(width);
-  for (let i = 0; i < v.count * width; ++i) {
+  const columns = v.columns.length;
+  const largest = new Float64Array(columns);
+  const negative = new Uint8Array(columns);
+  for (let i = 0; i < v.count * columns; ++i) {
     const x = v.data[i];
-    const c = i % width;
+    const c = i % columns;
     if (Math.abs(x) > largest[c]) largest[c] = Math.abs(x);
     if (x < 0) negative[c] = 1;
   }
   return v.columns.map((name, c) => {
+    const integer = v.integer[c] ?? false;
     // From 1e21 on, toFixed writes an exponent: shorter than the 28 characters just below it.
-    const below = largest[c] >= 1e21 ? format(999999999999999999999, name).length : 0;
-    const chars = Math.max(name.length, format(largest[c], name).length + negative[c], below + negative[c], 4);
-    return `calc(${chars}ch + 12px)`;
+    const below = largest[c] >= 1e21 ? format(999999999999999999999, integer).length : 0;
+    const shown = format(largest[c], integer).length + negative[c];
+    return width(Math.max(name.length, shown, below + negative[c], 4));
   });
 }
 
 export class ValuesView {
   private values: ValuesResult | null = null;
   private columnWidths: string[] = [];
+  private keyWidth = "";
   private selected = -1;
   private readonly head: HTMLDivElement;
   private readonly spacer: HTMLDivElement;
@@ -83,10 +93,11 @@ export class ValuesView {
     this.values = values && values.count > 0 ? values : null;
     this.selected = -1;
     this.columnWidths = this.values ? widths(this.values) : [];
+    this.keyWidth = this.values ? keyWidth(this.values) : "";
     this.title.textContent = this.values ? `${this.values.title}: ${this.values.count}` : "Values";
     this.head.replaceChildren(
       ...(this.values
-        ? [cell("#", "key"), ...this.values.columns.map((c, i) => cell(c, "", this.columnWidths[i]))]
+        ? [cell("#", "key", this.keyWidth), ...this.values.columns.map((c, i) => cell(c, "", this.columnWidths[i]))]
         : []),
     );
     this.box.scrollTop = 0;
@@ -115,7 +126,7 @@ export class ValuesView {
       this.layer.replaceChildren();
       return;
     }
-    const width = v.columns.length;
+    const columns = v.columns.length;
     const first = Math.floor(this.box.scrollTop / ROW_HEIGHT);
     const count = Math.max(0, Math.min(v.count - first, Math.ceil(this.box.clientHeight / ROW_HEIGHT) + 1));
     this.layer.style.transform = `translateY(${first * ROW_HEIGHT}px)`;
@@ -126,9 +137,9 @@ export class ValuesView {
       row.className = k === this.selected ? "values-row picked" : "values-row";
       row.dataset.row = String(k);
       row.setAttribute("role", "row");
-      row.append(cell(v.rowLabels[k] ?? String(k), "key"));
-      for (let c = 0; c < width; ++c) {
-        row.append(cell(format(v.data[k * width + c], v.columns[c]), "", this.columnWidths[c]));
+      row.append(cell(v.rowLabels[k] ?? String(k), "key", this.keyWidth));
+      for (let c = 0; c < columns; ++c) {
+        row.append(cell(format(v.data[k * columns + c], v.integer[c] ?? false), "", this.columnWidths[c]));
       }
       rows.push(row);
     }

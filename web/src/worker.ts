@@ -1,7 +1,16 @@
 // The worker: the core compiled to WebAssembly, the file's bytes and every load. The page asks,
 // the worker answers with whole arrays handed over, so the page never waits on a load and can
 // end one by ending the worker.
-import type { CheckResult, ExportResult, Reply, Request, Rows, ValuesResult, ViewResult } from "./protocol";
+import type {
+  CheckResult,
+  CompareResult,
+  ExportResult,
+  Reply,
+  Request,
+  Rows,
+  ValuesResult,
+  ViewResult,
+} from "./protocol";
 import { LABEL_BLOCK, preOrder, type ToldBlock } from "./row_order";
 
 interface CoreModule {
@@ -32,6 +41,9 @@ interface CoreModule {
   _kxm_glb_size(): number;
   _kxm_values(offset: number, parentOffset: number): number;
   _kxm_values_data(): number;
+  _kxm_first_buffer(size: number): number;
+  _kxm_compare(showNames: number, showValues: number, most: number): number;
+  _kxm_compare_pairs(): number;
   stringToNewUTF8?(text: string): number;
   _malloc(size: number): number;
   _free(pointer: number): void;
@@ -134,7 +146,34 @@ function valuesOf(m: CoreModule, offset: number, parentOffset: number): ValuesRe
   const width = count > 0 ? json.columns.length : 0;
   const start = unsigned(m._kxm_values_data());
   const data = new Float64Array(m.HEAPU8.buffer.slice(start, start + count * width * 8));
-  return { title: json.title ?? "", columns: json.columns ?? [], rowLabels: json.rowLabels ?? [], count, data };
+  const columns: string[] = json.columns ?? [];
+  const integer: boolean[] = json.integer ?? columns.map(() => false);
+  return { title: json.title ?? "", columns, integer, rowLabels: json.rowLabels ?? [], count, data };
+}
+
+// The first file compared with the one held, by kxm diff's pairing in the core.
+function compare(
+  m: CoreModule,
+  first: Uint8Array,
+  showNames: boolean,
+  showValues: boolean,
+  most: number,
+): CompareResult {
+  const pointer = unsigned(m._kxm_first_buffer(first.length));
+  if (pointer === 0 && first.length > 0) throw new RangeError(`no memory left for the file's ${first.length} bytes`);
+  if (first.length > 0) m.HEAPU8.set(first, pointer);
+  const json = JSON.parse(m.UTF8ToString(unsigned(m._kxm_compare(showNames ? 1 : 0, showValues ? 1 : 0, most))));
+  if (json.error) throw new RangeError(json.error);
+  const n: number = json.pairs;
+  const start = unsigned(m._kxm_compare_pairs());
+  const pairs = new Uint32Array(m.HEAPU8.buffer.slice(start, start + 16 * n));
+  return {
+    differences: json.differences,
+    count: json.count,
+    truncated: json.truncated,
+    byFirst: pairs.subarray(0, 2 * n),
+    bySecond: pairs.subarray(2 * n),
+  };
 }
 
 // A copy of `text` in the core's memory, which the caller frees. No room for it is a RangeError,
@@ -228,6 +267,10 @@ self.onmessage = async (event: MessageEvent<Request>) => {
       transfer = transferables(result.rows);
     } else if (request.type === "check") {
       reply = { type: "check", id: request.id, result: check(m, request.bytes) };
+    } else if (request.type === "compare") {
+      const result = compare(m, request.first, request.showNames, request.showValues, request.most);
+      reply = { type: "compare", id: request.id, result };
+      transfer = [result.byFirst.buffer];
     } else if (request.type === "values") {
       const result = valuesOf(m, request.offset, request.parentOffset);
       reply = { type: "values", id: request.id, result };

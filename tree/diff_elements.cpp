@@ -1,14 +1,15 @@
-// kxm diff's data chunks: a payload divided into elements by the record layouts (vertices by the
+// A diff's data chunks: a payload divided into elements by the record layouts (vertices by the
 // mesh's vertex format), compared field by field; custom data and unknown chunks byte by byte.
 #include <algorithm>
+#include <optional>
 #include <vector>
 
-#include "cli/diff_tree.h"
 #include "format/chunk_catalogue.h"
 #include "format/little_endian.h"
 #include "format/record_layouts.h"
 #include "format/vertex_format.h"
 #include "text/format.h"
+#include "tree/tree_diff.h"
 
 namespace kxm {
 
@@ -121,7 +122,7 @@ bool fieldDiffers(const layout::Field& field, const std::uint8_t* x, const std::
 
 }  // namespace
 
-void compareElements(const DiffRequest& request, DiffSide& a, NodeHandle na, DiffSide& b,
+void compareElements(const DiffOptions& options, DiffSide& a, NodeHandle na, DiffSide& b,
                      NodeHandle nb, const std::function<std::string()>& path, DiffReport& report) {
   const auto [pa, sizeA] = a.payload(na);
   const auto [pb, sizeB] = b.payload(nb);
@@ -129,23 +130,29 @@ void compareElements(const DiffRequest& request, DiffSide& a, NodeHandle na, Dif
   const std::uint32_t offB = b.source(nb).offset + layout::kChunkHead.size;
   const Layout shape = layoutOf(a, na);
   const std::uint32_t countA = sizeA / shape.size, countB = sizeB / shape.size;
-  auto say = [&](const char* kind, const std::string& text) {
+  // Where the bytes differ, `at` bytes into both payloads: an element's field.
+  auto say = [&](const char* kind, std::string text, std::string from, std::string to,
+                 std::optional<std::uint32_t> at) {
     if (!report.listing()) return report.skip();
-    report.add(path(), kind, text);
+    Difference difference{kind,          path(),   std::move(text), std::move(from),
+                          std::move(to), {na, {}}, {nb, {}}};
+    if (at) difference.a.byte = offA + *at, difference.b.byte = offB + *at;
+    report.add(difference);
   };
   if (countA != countB) {
-    say("count",
-        plural(countA, shape.one, shape.many) + " -> " + plural(countB, shape.one, shape.many));
+    const std::string from = plural(countA, shape.one, shape.many);
+    const std::string to = plural(countB, shape.one, shape.many);
+    say("count", from + " -> " + to, from, to, std::nullopt);
   }
   for (std::uint32_t k = 0; k < std::min(countA, countB); ++k) {
     for (const layout::Field& field : shape.fields) {
       const std::uint32_t at = k * shape.size + field.offset;
       std::string from, to;
-      if (!fieldDiffers(field, pa + at, pb + at, request.epsilon, from, to)) continue;
+      if (!fieldDiffers(field, pa + at, pb + at, options.epsilon, from, to)) continue;
       std::string text = std::string(shape.one) + " " + std::to_string(k);
       if (!field.name.empty()) text.append(" ").append(field.name);
-      say("content",
-          text + " " + from + " -> " + to + " at " + hex8(offA + at) + " -> " + hex8(offB + at));
+      text += " " + from + " -> " + to + " at " + hex8(offA + at) + " -> " + hex8(offB + at);
+      say("content", std::move(text), std::move(from), std::move(to), at);
     }
   }
 }

@@ -1,15 +1,17 @@
-// kxm diff's values: a value chunk's one value, read by its code's type, and a data chunk's
-// payload compared element by element, each field by its type in the record layouts.
+// A diff's values: a value chunk's one value, read by its code's type; a chunk's payload and the
+// name a frame, set or animation goes by, read from the file's bytes.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "cli/diff_tree.h"
 #include "format/chunk_catalogue.h"
 #include "format/little_endian.h"
 #include "format/record_layouts.h"
 #include "text/escape.h"
 #include "text/format.h"
+#include "tree/chunk_tree.h"
+#include "tree/tree_diff.h"
+#include "tree/tree_sink.h"
 
 namespace kxm {
 
@@ -212,6 +214,21 @@ std::optional<std::string_view> DiffSide::objectName(NodeHandle node) const {
   }
   if (name && name->empty()) return std::nullopt;
   return name;
+}
+
+LoadOutcome DiffSide::load(std::span<const std::uint8_t> file, const DiffOptions& options,
+                           const BlockSource& blocks) {
+  DisplayOptions display;
+  display.ShowNamesOption = options.showNames ? 1 : 0;
+  display.ShowValuesOption = options.showValues ? 1 : 0;
+  ChunkTree chunkTree;
+  chunkTree.Attach(&tree);
+  TreeSink sink(chunkTree, display);
+  Model model;
+  bytes = file;
+  LoadOutcome outcome = kxm::load(file, model, &sink, nullptr, std::nullopt, blocks);
+  if (!outcome.loaded && outcome.failure.hasOffset) failure = outcome.failure;
+  return outcome;
 }
 
 }  // namespace kxm

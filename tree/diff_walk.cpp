@@ -1,7 +1,7 @@
-// kxm diff's walk: two trees paired from the roots down, as a person would pair them: frames,
-// animation sets and animations by name, then by place; every other chunk by its code and its
-// place among the chunks of that code. A chunk in one file only is one difference, and the
-// chunks after it still meet their counterparts.
+// The walk of a diff: two trees paired from the roots down, as a person would pair them:
+// frames, animation sets and animations by name, then by place; every other chunk by its code
+// and its place among the chunks of that code. A chunk in one file only is one difference, and
+// the chunks after it still meet their counterparts.
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -10,23 +10,12 @@
 #include <tuple>
 #include <vector>
 
-#include "cli/diff_tree.h"
 #include "format/chunk_catalogue.h"
 #include "text/escape.h"
+#include "text/format.h"
+#include "tree/tree_diff.h"
 
 namespace kxm {
-
-void DiffReport::add(const std::string& path, const char* kind, const std::string& text) {
-  if (count_++ >= most_) return;
-  if (json_ != nullptr) {
-    json_->beginObject().key("kind").string(kind).key("path").string(path);
-    json_->key("text").string(text).endObject();
-  } else {
-    std::string line = prefix_.empty() ? std::string() : prefix_ + ": ";
-    line += path.empty() ? text : path + ": " + text;
-    out_.write(line + "\n");
-  }
-}
 
 namespace {
 
@@ -185,8 +174,8 @@ struct Pair {
 
 class Walk {
  public:
-  Walk(const DiffRequest& request, DiffSide& a, DiffSide& b, DiffReport& report)
-      : request_(request), a_(a), b_(b), report_(report) {}
+  Walk(const DiffOptions& options, DiffSide& a, DiffSide& b, DiffReport& report)
+      : options_(options), a_(a), b_(b), report_(report) {}
 
   void run() {
     std::vector<Pair> stack;
@@ -195,11 +184,14 @@ class Walk {
       const Pair pair = stack.back();
       stack.pop_back();
       if (pair.b == 0) {
-        if (!pastFailure(a_, pair.a, b_)) say(pathOf(pair), "removed", "only in the first file");
+        if (!pastFailure(a_, pair.a, b_))
+          say(pair, pathOf(pair), "removed", "only in the first file");
       } else if (pair.a == 0) {
-        if (!pastFailure(b_, pair.b, a_)) say(pathOf(pair), "added", "only in the second file");
+        if (!pastFailure(b_, pair.b, a_))
+          say(pair, pathOf(pair), "added", "only in the second file");
       } else {
-        if (pair.moved) say(pathOf(pair), "moved", "in another place in the second file");
+        report_.paired(pair.a, pair.b);
+        if (pair.moved) say(pair, pathOf(pair), "moved", "in another place in the second file");
         compare(pair);
         pushChildren(pair, stack);
       }
@@ -214,20 +206,31 @@ class Walk {
 
   std::function<std::string()> pathOf(const Pair& pair) {
     return [this, pair] {
-      return pair.a != 0 ? diffPath(a_, pair.a, request_.showNames)
-                         : diffPath(b_, pair.b, request_.showNames);
+      return pair.a != 0 ? diffPath(a_, pair.a, options_.showNames)
+                         : diffPath(b_, pair.b, options_.showNames);
     };
   }
   // A value's path: its holder's, then the value's own name.
   std::function<std::string()> valuePath(NodeHandle a, std::string name) {
     return [this, a, name] {
       const NodeHandle parent = a_.tree.parent(a);
-      return (parent != 0 ? diffPath(a_, parent, request_.showNames) + " > " : "") + name;
+      return (parent != 0 ? diffPath(a_, parent, options_.showNames) + " > " : "") + name;
     };
   }
-  void say(const std::function<std::string()>& path, const char* kind, const std::string& text) {
+  // A difference of the pair that says `text`.
+  void say(const Pair& pair, const std::function<std::string()>& path, const char* kind,
+           std::string text) {
     if (!report_.listing()) return report_.skip();
-    report_.add(path(), kind, text);
+    Difference difference{kind, path(), std::move(text), {}, {}, {pair.a, {}}, {pair.b, {}}};
+    report_.add(difference);
+  }
+  // A difference of the pair's two values: "FROM -> TO".
+  void sayValues(const Pair& pair, const std::function<std::string()>& path, const char* kind,
+                 std::string from, std::string to) {
+    if (!report_.listing()) return report_.skip();
+    Difference difference{kind,          path(),       from + " -> " + to, std::move(from),
+                          std::move(to), {pair.a, {}}, {pair.b, {}}};
+    report_.add(difference);
   }
 
   // Whether a node the other side lacks lies where that side had already failed to load: its
@@ -237,7 +240,7 @@ class Walk {
     return other.failure && s.kind != NodeSource::Kind::None && s.offset >= other.failure.offset;
   }
 
-  const DiffRequest& request_;
+  const DiffOptions& options_;
   DiffSide& a_;
   DiffSide& b_;
   DiffReport& report_;
@@ -253,21 +256,20 @@ void Walk::compare(const Pair& pair) {
     const std::size_t colon = la.find(": ");
     const std::string field(la.substr(0, colon));
     const std::size_t from = colon == std::string_view::npos ? 0 : colon + 2;
-    say(valuePath(pair.a, field), "value",
-        std::string(la.substr(from)) + " -> " + std::string(lb.substr(std::min(from, lb.size()))));
+    sayValues(pair, valuePath(pair.a, field), "value", std::string(la.substr(from)),
+              std::string(lb.substr(std::min(from, lb.size()))));
     return;
   }
   if (isValueChunk(a_, pair.a)) {
-    if (sameValue(a_, pair.a, b_, pair.b, request_.epsilon)) return;
-    say(valuePath(pair.a, chunkNameOf(sa.code)), "value",
-        valueText(a_, pair.a).value_or("") + " -> " + valueText(b_, pair.b).value_or(""));
+    if (sameValue(a_, pair.a, b_, pair.b, options_.epsilon)) return;
+    sayValues(pair, valuePath(pair.a, chunkNameOf(sa.code)), "value",
+              valueText(a_, pair.a).value_or(""), valueText(b_, pair.b).value_or(""));
     return;
   }
   if (a_.isNamedObject(pair.a)) {
     // CHILD or SIBLING, chain head or next link: how a chain is written, not what it holds.
     if (keyOf(a_, pair.a).code != keyOf(b_, pair.b).code) {
-      say(pathOf(pair), "changed",
-          std::string(chunkNameOf(sa.code)) + " -> " + chunkNameOf(sb.code));
+      sayValues(pair, pathOf(pair), "changed", chunkNameOf(sa.code), chunkNameOf(sb.code));
     }
     return;
   }
@@ -276,11 +278,11 @@ void Walk::compare(const Pair& pair) {
     const auto [pa, na] = a_.payload(pair.a);
     const auto [pb, nb] = b_.payload(pair.b);
     if (na != nb || (na != 0 && std::memcmp(pa, pb, na) != 0)) {
-      compareElements(request_, a_, pair.a, b_, pair.b, pathOf(pair), report_);
+      compareElements(options_, a_, pair.a, b_, pair.b, pathOf(pair), report_);
     }
     return;
   }
-  if (la != lb) say(pathOf(pair), "changed", quotedLabel(la) + " -> " + quotedLabel(lb));
+  if (la != lb) sayValues(pair, pathOf(pair), "changed", quotedLabel(la), quotedLabel(lb));
 }
 
 // Siblings pair by place while their keys agree, which is all of them in a file and its copy;
@@ -354,10 +356,28 @@ std::vector<Pair> Walk::pairRest(const std::vector<NodeHandle>& as,
   return pairs;
 }
 
+bool sameFailure(const LoadFailure& x, const LoadFailure& y) {
+  return x.cause == y.cause && x.offset == y.offset && x.message == y.message;
+}
+
+// A failure as one difference: where, why, and in which chunks.
+void reportFailure(bool first, const LoadFailure& failure, DiffReport& report) {
+  std::string text = std::string("the ") + (first ? "first" : "second") +
+                     " file fails to load at " + hex8(failure.offset) + ": " +
+                     std::string(causeName(failure.cause));
+  if (!failure.path.empty()) text += " in " + describePath(failure.path);
+  Difference difference{"failed", "", text + ": " + failure.message, {}, {}, {}, {}};
+  (first ? difference.a : difference.b).byte = failure.offset;
+  report.add(difference);
+}
+
 }  // namespace
 
-void diffTrees(const DiffRequest& request, DiffSide& a, DiffSide& b, DiffReport& report) {
-  Walk(request, a, b, report).run();
+void diffFiles(const DiffOptions& options, DiffSide& a, DiffSide& b, DiffReport& report) {
+  Walk(options, a, b, report).run();
+  if (a.failure && b.failure && sameFailure(a.failure, b.failure)) return;
+  if (a.failure) reportFailure(true, a.failure, report);
+  if (b.failure) reportFailure(false, b.failure, report);
 }
 
 }  // namespace kxm

@@ -1,5 +1,10 @@
-// The parts of kxm diff: each file's side (its bytes, its tree, how its load went), the report the
-// differences go to, and the walk that pairs two trees and says what differs.
+// What differs between two KXM files, as a person comparing two versions of a model wants it:
+// each file's tree as the viewer shows it, the two trees paired from the roots down (frames,
+// animation sets and animations by name, then by place; other chunks by code and place, so that
+// a chunk in one file only is added or removed, not every later line changed), then a value
+// chunk's two values and a data chunk's elements; a file that fails to load compared as far as
+// it loaded. kxm diff writes the differences as lines or JSON, the browser marks them in both
+// trees: one pairing for both.
 #pragma once
 
 #include <cstdint>
@@ -10,22 +15,32 @@
 #include <string_view>
 #include <utility>
 
-#include "cli/diff_command.h"
-#include "cli/huge_page_blocks.h"
-#include "cli/json_writer.h"
-#include "reader/file_image.h"
+#include "model/block.h"
+#include "reader/load.h"
 #include "reader/load_failure.h"
 #include "tree/memory_tree.h"
 
 namespace kxm {
 
+struct DiffOptions {
+  bool showNames = true;
+  bool showValues = true;
+  double epsilon = 0;  // floats this close are the same
+};
+
 // One file: its bytes and the tree the viewer shows of them, with each node's source; a file that
 // failed to load keeps the tree as far as it loaded.
 struct DiffSide {
-  FileImage image;  // a path's bytes; standard input's are the input's
-  std::span<const std::uint8_t> bytes;
-  mutable MemoryTreeControl tree{true, hugePageBlocks()};  // read only; its walk is not const
-  LoadFailure failure;                                     // none when the file loaded whole
+  explicit DiffSide(const BlockSource& blocks = systemBlocks()) : tree(true, blocks) {}
+
+  std::span<const std::uint8_t> bytes;  // the caller's, kept while the side is compared
+  mutable MemoryTreeControl tree;       // read only; its walk is not const
+  LoadFailure failure;                  // none when the file loaded whole
+
+  // Loads `file` into the tree under the options' Show names and Show values. The outcome; a
+  // failure with an offset is kept as the side's (what was read before it is compared).
+  LoadOutcome load(std::span<const std::uint8_t> file, const DiffOptions& options,
+                   const BlockSource& blocks = systemBlocks());
 
   std::string_view label(NodeHandle node) const { return tree.text(node); }
   NodeSource source(NodeHandle node) const { return tree.itemSource(node); }
@@ -42,35 +57,48 @@ struct DiffSide {
   bool isNamedObject(NodeHandle node) const;
 };
 
-// Where the differences go: listed up to the request's limit, every one counted; each line after
-// `prefix` (a pair's relative path in a folder run), when there is one.
+// Where a difference lies in one file: the node (0 where the file has none) and the byte it
+// starts at, where that is more than the node's own start (an element's field, a failure).
+struct DiffPlace {
+  NodeHandle node = 0;
+  std::optional<std::uint32_t> byte;
+};
+
+struct Difference {
+  const char* kind = "";  // added, removed, moved, changed, value, count, content, failed
+  std::string path;       // empty for a failure
+  std::string text;
+  std::string from, to;  // the two values, where they are what differs
+  DiffPlace a, b;
+};
+
+// Where the differences go: listed up to a limit, every one counted.
 class DiffReport {
  public:
-  DiffReport(std::uint64_t most, Output& out, JsonWriter* json, std::string prefix = {})
-      : most_(most), out_(out), json_(json), prefix_(std::move(prefix)) {}
+  explicit DiffReport(std::uint64_t most) : most_(most) {}
+  virtual ~DiffReport() = default;
 
   // Whether the next difference is listed: only then is its path worth making.
   bool listing() const { return count_ < most_; }
-  void add(const std::string& path, const char* kind, const std::string& text);
+  void add(const Difference& difference) {
+    if (count_++ < most_) list(difference);
+  }
   void skip() { ++count_; }
   std::uint64_t count() const { return count_; }
+  // Each pair of nodes the walk pairs, present in both files; a view keeps its trees in step.
+  virtual void paired(NodeHandle, NodeHandle) {}
+
+ protected:
+  virtual void list(const Difference& difference) = 0;
 
  private:
   std::uint64_t most_;
-  Output& out_;
-  JsonWriter* json_;
-  std::string prefix_;
   std::uint64_t count_ = 0;
 };
 
-// Compares a pair of files, writing one JSON document or the lines and a count (a folder run's
-// pair: its lines under `prefix`, a count only where some are not listed). The exit status;
-// -1 when a file could not be read (said on err).
-int diffPair(const DiffRequest& request, const Input& a, const Input& b, const std::string& prefix,
-             Output& out, Output& err);
-
-// Pairs the two trees from their roots down and reports what differs.
-void diffTrees(const DiffRequest& request, DiffSide& a, DiffSide& b, DiffReport& report);
+// Pairs the two trees from their roots down and reports what differs, then each file's failure
+// (both failing alike is no difference).
+void diffFiles(const DiffOptions& options, DiffSide& a, DiffSide& b, DiffReport& report);
 
 // The path of a node as a difference names it: from the root down, each frame with its name and
 // each mesh with its frame's name and its place among the frame's meshes.
@@ -91,7 +119,7 @@ std::string floatsText(const float* v, std::uint32_t n);
 
 // Compares two data chunks' payloads element by element (vertices, keys, materials; bytes for
 // custom data and unknown chunks), reporting under the chunk's path, made only for a listed line.
-void compareElements(const DiffRequest& request, DiffSide& a, NodeHandle na, DiffSide& b,
+void compareElements(const DiffOptions& options, DiffSide& a, NodeHandle na, DiffSide& b,
                      NodeHandle nb, const std::function<std::string()>& path, DiffReport& report);
 
 }  // namespace kxm
