@@ -1,6 +1,6 @@
 // The import's parts share this: the parsed document, the model being filled, the frame each
 // node became, and the conversions from glTF's space back to the file's. Each part has its own
-// file: frames.cpp, meshes.cpp, materials.cpp, skins.cpp, animations.cpp.
+// file: frames.cpp, meshes.cpp, materials.cpp (with texture_files.cpp), skins.cpp, animations.cpp.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 
 #include <tiny_gltf.h>
 
+#include "image/image.h"
 #include "import/gltf_import.h"
 
 namespace kxm::gltfin {
@@ -54,6 +55,10 @@ class Importer {
   void setMaterial(int material, Material& out);
   void addTextures(const tinygltf::Mesh& gm, const tinygltf::Primitive& prim, Mesh& mesh);
   std::string textureFile(int image);
+  // texture_files.cpp
+  bool convertImage(const std::vector<std::uint8_t>& bytes, image::Kind kind,
+                    const std::string& what, std::vector<std::uint8_t>& out);
+  std::string convertedName(const std::string& name) const;
   // skins.cpp
   bool addBones(std::size_t node, std::size_t frame, const tinygltf::Primitive& prim, Mesh& mesh,
                 std::string& error);
