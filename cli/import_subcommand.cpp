@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "cli/command_line.h"
+#include "cli/huge_page_blocks.h"
 #include "files/output_set.h"
 #include "import/gltf_import.h"
 #include "writer/kxm_file.h"
@@ -66,6 +67,7 @@ class Import final : public Subcommand {
                                                         {"tga", TextureFormat::Tga},
                                                         {"dds", TextureFormat::Dds}};
     if (!textures_.empty()) options_.textures = kinds.at(textures_);
+    options_.blocks = &hugePageBlocks();
     if (sameFile(in_, out_)) return usageError(out_ + ": the output is the input", "import");
     Imported imported;
     ImportWarnings warnings;

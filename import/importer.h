@@ -11,6 +11,7 @@
 #include <tiny_gltf.h>
 
 #include "image/image.h"
+#include "import/accessors.h"
 #include "import/gltf_import.h"
 
 namespace kxm::gltfin {
@@ -67,6 +68,11 @@ class Importer {
   bool addChannel(std::size_t a, std::size_t c, AnimationSet& set, std::string& error);
 
   void warn(IssueCode code, std::string text) { warnings_.add(code, std::move(text)); }
+  // An accessor's values as floats, in a vector kept for the next: valid until the next call.
+  const std::vector<float>& floats(std::size_t accessor);
+  const BlockSource& blocks() const {
+    return options_.blocks != nullptr ? *options_.blocks : systemBlocks();
+  }
   void leftOut();
 
   const tinygltf::Model& doc_;
@@ -78,6 +84,7 @@ class Importer {
   std::vector<int> frameOf_;               // node -> frame, -1 for a node that is not one
   std::vector<int> meshFrameOf_;           // node -> the frame its mesh goes on
   std::map<int, std::string> imageFiles_;  // image -> its file's name, "" when not written
+  std::vector<float> scratch_;             // floats(): one attribute's values at a time
 };
 
 }  // namespace kxm::gltfin
