@@ -95,7 +95,9 @@ std::vector<std::uint8_t> encodeDds(const Pixels& p) {
   try {
     if (!fits(p)) return {};
     const bool dxt1 = oneBitAlpha(p);
-    const int flags = (dxt1 ? squish::kDxt1 : squish::kDxt5) | squish::kColourClusterFit;
+    // squish's range fit: a 2048 x 2048 texture in 0.3 s, where its cluster fit takes 15 s for an
+    // error (root mean square) of 1.5 against range fit's 1.7 steps of 255.
+    const int flags = (dxt1 ? squish::kDxt1 : squish::kDxt5) | squish::kColourRangeFit;
     const std::uint32_t blockBytes = dxt1 ? 8 : 16;
     const std::uint64_t blocks = std::uint64_t{(p.width + 3) / 4} * ((p.height + 3) / 4);
     std::vector<std::uint8_t> out(kDataOffset + blocks * blockBytes);
