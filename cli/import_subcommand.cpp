@@ -56,7 +56,7 @@ class Import final : public Subcommand {
                      "Key times are ticks; this many make a second (default 1000).")
         ->check(CLI::PositiveNumber)
         ->type_name("N");
-    command_->add_flag("--quiet", quiet_, "Say nothing of what the import left out.");
+    command_->add_flag("-q,--quiet", quiet_, "Say nothing of what the import left out.");
     command_->add_option("IN", in_, "The glTF file.")->required();
     command_->add_option("OUT", out_, "The KXM file to write.")->required();
   }

@@ -113,7 +113,10 @@ std::string Importer::textureFile(int i) {
     return imageFiles_[i] = "";
   }
   for (const ImportedImage& t : out_.textures) {  // two images of one name: the second renamed
-    if (t.name == out.name) out.name = file = stem + "_" + std::to_string(i) + extension;
+    if (t.name != out.name) continue;
+    out.name = file = stem + "_" + std::to_string(i) + extension;
+    warn(IssueCode::TextureKept,
+         what + ": another image is named " + t.name + "; written as " + file);
   }
   out_.textures.push_back(std::move(out));
   return imageFiles_[i] = file;

@@ -84,6 +84,18 @@ function normalized(doc) {
   place(doc, doc.createNode('Wall').setMesh(doc.createMesh('Wall').addPrimitive(prim)));
 }
 
+// Two meshes, each with an image of its own, the two images of one name.
+function sameNames(doc) {
+  for (const [n, side] of [[0, 4], [1, 8]]) {
+    const prim = columnPrimitive(doc);
+    const count = prim.getAttribute('POSITION').getCount();
+    prim.setAttribute('TEXCOORD_0', accessor(doc, 'VEC2', new Float32Array(count * 2).fill(0.5)));
+    const texture = doc.createTexture('Bricks').setImage(texturePng(side, side)).setMimeType('image/png');
+    prim.setMaterial(doc.createMaterial(`Brick${n}`).setBaseColorTexture(texture));
+    place(doc, doc.createNode(`Wall${n}`).setMesh(doc.createMesh(`Wall${n}`).addPrimitive(prim)));
+  }
+}
+
 // Positions mostly zero (one vertex in three kept), written sparse as asked, or left for
 // glTF Transform's sparse() to find.
 function mostlyZero(doc, flagged) {
@@ -178,6 +190,7 @@ const MODELS = [
   { name: 'left-out', make: leftOut,
     warnings: ['import-left-out camera', 'import-left-out KHR_lights_punctual', 'import-left-out morph target'] },
   { name: 'skinned', make: skinned },
+  { name: 'same-names', make: sameNames, warnings: ['texture-kept another image is named Bricks.png'] },
   { name: 'dedup-weld', make: duplicated, passes: [dedup(), weld()] },
   { name: 'quantized', make: normalized, passes: [quantize({ quantizePosition: 14 })] },
   { name: 'sparse-pass', make: (doc) => mostlyZero(doc, false), passes: [sparse({ ratio: 0.5 })] },
