@@ -2,6 +2,7 @@
 // libstb-dev), DDS as DXT blocks through libsquish's encoder; and encode(), which picks the
 // writer by kind. What each writes, this floor's decoders read back.
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -100,7 +101,9 @@ std::vector<std::uint8_t> encodeDds(const Pixels& p) {
     const int flags = (dxt1 ? squish::kDxt1 : squish::kDxt5) | squish::kColourRangeFit;
     const std::uint32_t blockBytes = dxt1 ? 8 : 16;
     const std::uint64_t blocks = std::uint64_t{(p.width + 3) / 4} * ((p.height + 3) / 4);
-    std::vector<std::uint8_t> out(kDataOffset + blocks * blockBytes);
+    const std::uint64_t size = kDataOffset + blocks * blockBytes;
+    if (size > SIZE_MAX) return {};
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(size));
     std::uint8_t* header = out.data();
     std::memcpy(header, "DDS ", 4);
     putU32Le(header + 4, kHeaderSize);
