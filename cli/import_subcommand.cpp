@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "cli/command_line.h"
+#include "cli/huge_page_blocks.h"
 #include "files/output_set.h"
 #include "import/gltf_import.h"
 #include "writer/kxm_file.h"
@@ -55,7 +56,7 @@ class Import final : public Subcommand {
                      "Key times are ticks; this many make a second (default 1000).")
         ->check(CLI::PositiveNumber)
         ->type_name("N");
-    command_->add_flag("--quiet", quiet_, "Say nothing of what the import left out.");
+    command_->add_flag("-q,--quiet", quiet_, "Say nothing of what the import left out.");
     command_->add_option("IN", in_, "The glTF file.")->required();
     command_->add_option("OUT", out_, "The KXM file to write.")->required();
   }
@@ -66,6 +67,7 @@ class Import final : public Subcommand {
                                                         {"tga", TextureFormat::Tga},
                                                         {"dds", TextureFormat::Dds}};
     if (!textures_.empty()) options_.textures = kinds.at(textures_);
+    options_.blocks = &hugePageBlocks();
     if (sameFile(in_, out_)) return usageError(out_ + ": the output is the input", "import");
     Imported imported;
     ImportWarnings warnings;

@@ -1,7 +1,6 @@
 // libFuzzer target over the glTF import: any bytes, as a GLB or a .gltf's JSON, end in a model
 // or an error, never a crash, a leak or an allocation the bytes cannot pay for. No folder is
-// given, so no outside file is read. Seeds: the GLB of every model of the load corpus (kxm
-// export) and the hostile documents of the import tests.
+// given, so no outside file is read. Seeds: fuzz/make_import_corpus.cpp.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::uint8_t> bytes(data, data + size);
   kxm::ImportOptions options;
   options.maxFileBytes = 1 << 20;
+  // Each kind of texture file in turn, by the input's size: images decoded and written anew.
+  options.textures = static_cast<kxm::TextureFormat>(size % 5);
   kxm::Imported out;
   kxm::ImportWarnings warnings;
   std::string error;

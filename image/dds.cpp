@@ -16,17 +16,7 @@ using detail::Failure;
 
 namespace {
 
-// The file: "DDS ", a 124-byte header, then the pixels of the first image (mip level 0, face 0).
-constexpr std::size_t kMagicSize = 4;
-constexpr std::uint32_t kHeaderSize = 124;
-constexpr std::size_t kDataOffset = kMagicSize + kHeaderSize;
-
-constexpr std::uint32_t kFlagDepth = 0x800000;      // header flags: depth is valid
-constexpr std::uint32_t kPixelFourCC = 0x4;         // compressed, named by its FourCC
-constexpr std::uint32_t kPixelRgb = 0x40;           // masks for red, green, blue
-constexpr std::uint32_t kPixelLuminance = 0x20000;  // one grey channel in the red mask
-constexpr std::uint32_t kCaps2CubeMap = 0x200;
-constexpr std::uint32_t kCaps2Volume = 0x200000;
+using namespace detail::dds;
 
 constexpr std::uint32_t fourCC(const char (&code)[5]) {
   return static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) |

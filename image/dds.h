@@ -18,6 +18,28 @@ Decoded decodeDds(std::span<const std::uint8_t> bytes, const Limits& limits);
 
 namespace detail {
 
+// The DDS layout the reader and the writer share: "DDS ", a 124-byte header, then the pixels of
+// the first image (mip level 0, face 0).
+namespace dds {
+constexpr std::size_t kMagicSize = 4;
+constexpr std::uint32_t kHeaderSize = 124;
+constexpr std::size_t kDataOffset = kMagicSize + kHeaderSize;
+constexpr std::uint32_t kPixelFormatSize = 32;
+
+// Header flags: which fields are valid.
+constexpr std::uint32_t kFlagCaps = 0x1, kFlagHeight = 0x2, kFlagWidth = 0x4;
+constexpr std::uint32_t kFlagPixelFormat = 0x1000, kFlagLinearSize = 0x80000;
+constexpr std::uint32_t kFlagDepth = 0x800000;
+// Pixel format flags.
+constexpr std::uint32_t kPixelFourCC = 0x4;         // compressed, named by its FourCC
+constexpr std::uint32_t kPixelRgb = 0x40;           // masks for red, green, blue
+constexpr std::uint32_t kPixelLuminance = 0x20000;  // one grey channel in the red mask
+// Caps.
+constexpr std::uint32_t kCapsTexture = 0x1000;
+constexpr std::uint32_t kCaps2CubeMap = 0x200;
+constexpr std::uint32_t kCaps2Volume = 0x200000;
+}  // namespace dds
+
 struct Failure {
   Status status;
   std::string detail;

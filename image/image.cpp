@@ -116,7 +116,7 @@ Decoded failed(Failure f) {
   return d;
 }
 
-// PNG, BMP and TGA, after our own checks of what the kind needs.
+// PNG, JPEG, BMP and TGA, after our own checks of what the kind needs.
 Decoded decodeWithStb(std::span<const std::uint8_t> bytes, Kind kind, const Limits& limits) {
   const char* name = kindName(kind);
   std::string what = name;
@@ -134,6 +134,11 @@ Decoded decodeWithStb(std::span<const std::uint8_t> bytes, Kind kind, const Limi
     case Kind::Bmp:
       if (!startsWith(bytes, kBmpSignature)) return failed({Status::Unreadable, "not a BMP file"});
       if (auto f = detail::checkBmp(bytes, limits, what)) return failed(std::move(*f));
+      break;
+    case Kind::Jpeg:
+      if (!startsWith(bytes, kJpegSignature))
+        return failed({Status::Unreadable, "not a JPEG file"});
+      if (auto f = detail::checkJpeg(bytes)) return failed(std::move(*f));
       break;
     case Kind::Tga:
       if (auto f = detail::checkTga(bytes, limits)) return failed(std::move(*f));
@@ -219,9 +224,6 @@ Decoded decode(std::span<const std::uint8_t> bytes, Kind kind, const Limits& lim
     switch (kind) {
       case Kind::Dds: out = decodeDds(bytes, limits); break;
       case Kind::Jpeg:
-        // Passed on byte for byte, so never worth the risk of stb's decoder: only its header
-        // is read, for its size.
-        return failed({Status::Unsupported, "a JPEG is passed on as it is, not decoded"});
       case Kind::Png:
       case Kind::Bmp:
       case Kind::Tga: out = decodeWithStb(bytes, kind, limits); break;

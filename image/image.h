@@ -47,12 +47,23 @@ struct Decoded {
 };
 
 // The kind is checked against the bytes, not trusted: a BMP handed over as a PNG is Unreadable.
-// A JPEG is not decoded (Unsupported): glTF takes it as it is.
+// A JPEG is decoded (after detail::checkJpeg) only to be written as another kind: glTF and the
+// export take it as it is.
 Decoded decode(std::span<const std::uint8_t> bytes, Kind kind, const Limits& limits);
 
 // PNG bytes: RGB where every alpha is 255, RGBA otherwise. Empty when memory runs out, when the
 // pixels do not match their dimensions, or past about 500 megapixels (stb counts bytes in int).
 std::vector<std::uint8_t> encodePng(const Pixels& pixels);
+
+// The texture files old games load, each empty where encodePng's would be. BMP and TGA
+// (uncompressed, stored from the bottom): 24-bit where every alpha is 255, else 32-bit with
+// alpha. DDS: one image of DXT blocks, DXT1 where every alpha is 0 or 255 (its one-bit alpha:
+// a pixel of alpha 0 comes back black), DXT5 otherwise.
+std::vector<std::uint8_t> encodeBmp(const Pixels& pixels);
+std::vector<std::uint8_t> encodeTga(const Pixels& pixels);
+std::vector<std::uint8_t> encodeDds(const Pixels& pixels);
+// The writer of that kind: PNG, BMP, TGA or DDS; empty for JPEG and Unknown.
+std::vector<std::uint8_t> encode(const Pixels& pixels, Kind kind);
 
 // For glTF: PNG and JPEG are kept byte for byte (mimeType image/png or image/jpeg, converted
 // false) once their header shows sane dimensions; BMP, TGA, DDS are decoded within

@@ -1,7 +1,8 @@
 // The one translation unit that holds stb_image and stb_image_write (Debian's libstb-dev),
 // compiled with warnings off (image/CMakeLists.txt): their code is not ours to change.
 // stb_image_write writes our PNG files (png_encode.cpp), its deflate and CRC replaced by zlib's
-// through its two hooks; the tests make JPEG files with it.
+// through its two hooks, and our BMP and TGA files (encode.cpp); the tests make JPEG files with
+// it.
 //
 // stb_image reads only what we need (no stdio, four formats, sides of at most kMaxDimension),
 // gives failure reasons in words, and allocates through a per-thread cap: a PNG or JPEG whose
@@ -53,4 +54,6 @@ namespace kxm::image::detail {
 // stb tries all five filters on every row to pick one, which costs more time than it saves
 // bytes on textures; one fixed filter, Sub (the cheapest), is set once before any PNG is written.
 static const bool kPngFilterFixed = (stbi_write_force_png_filter = 1, true);
+// TGA is written uncompressed: many a game's loader reads only raw true colour.
+static const bool kTgaUncompressed = (stbi_write_tga_with_rle = 0, true);
 }  // namespace kxm::image::detail

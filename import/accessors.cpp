@@ -110,17 +110,27 @@ double component(const unsigned char* p, int type, bool normalized) {
   }
 }
 
-// Calls put(element, component, pointer to its bytes) for every value, the sparse ones last.
+// The first byte of the accessor's first element in its view, and the distance between elements.
+const unsigned char* denseBase(const tinygltf::Model& model, const tinygltf::Accessor& accessor,
+                               std::uint64_t& stride) {
+  const auto& view = model.bufferViews[static_cast<std::size_t>(accessor.bufferView)];
+  const std::uint64_t size = componentSize(accessor.componentType) *
+                             static_cast<std::uint64_t>(componentsOf(accessor.type));
+  stride = view.byteStride > 0 ? view.byteStride : size;
+  return model.buffers[static_cast<std::size_t>(view.buffer)].data.data() + view.byteOffset +
+         accessor.byteOffset;
+}
+
+// Calls put(element, component, pointer to its bytes) for every value, the sparse ones last;
+// `dense` false: the sparse ones only.
 template <class Put>
-void walk(const tinygltf::Model& model, std::size_t a, Put put) {
+void walk(const tinygltf::Model& model, std::size_t a, Put put, bool dense = true) {
   const tinygltf::Accessor& accessor = model.accessors[a];
   const auto n = static_cast<std::size_t>(componentsOf(accessor.type));
   const std::uint64_t size = componentSize(accessor.componentType);
-  if (accessor.bufferView >= 0) {
-    const auto& view = model.bufferViews[static_cast<std::size_t>(accessor.bufferView)];
-    const unsigned char* base = model.buffers[static_cast<std::size_t>(view.buffer)].data.data() +
-                                view.byteOffset + accessor.byteOffset;
-    const std::uint64_t stride = view.byteStride > 0 ? view.byteStride : size * n;
+  if (dense && accessor.bufferView >= 0) {
+    std::uint64_t stride = 0;
+    const unsigned char* base = denseBase(model, accessor, stride);
     for (std::size_t e = 0; e < accessor.count; ++e)
       for (std::size_t c = 0; c < n; ++c) put(e, c, base + e * stride + c * size);
   }
@@ -214,13 +224,27 @@ bool imageBytes(const tinygltf::Model& model, std::size_t i, std::vector<std::ui
   return true;
 }
 
-std::vector<float> readFloats(const tinygltf::Model& model, std::size_t a) {
+void readFloats(const tinygltf::Model& model, std::size_t a, std::vector<float>& out) {
   const tinygltf::Accessor& accessor = model.accessors[a];
   const auto n = static_cast<std::size_t>(componentsOf(accessor.type));
-  std::vector<float> out(accessor.count * n, 0.0f);
-  walk(model, a, [&](std::size_t e, std::size_t c, const unsigned char* p) {
+  out.assign(accessor.count * n, 0.0f);
+  auto put = [&](std::size_t e, std::size_t c, const unsigned char* p) {
     out[e * n + c] = static_cast<float>(component(p, accessor.componentType, accessor.normalized));
-  });
+  };
+  // Floats are copied as they are, an element at a time: most of a big mesh's bytes.
+  const bool floats = accessor.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT;
+  if (floats && accessor.bufferView >= 0) {
+    std::uint64_t stride = 0;
+    const unsigned char* base = denseBase(model, accessor, stride);
+    for (std::size_t e = 0; e < accessor.count; ++e)
+      std::memcpy(&out[e * n], base + e * stride, n * sizeof(float));
+  }
+  walk(model, a, put, !(floats && accessor.bufferView >= 0));
+}
+
+std::vector<float> readFloats(const tinygltf::Model& model, std::size_t a) {
+  std::vector<float> out;
+  readFloats(model, a, out);
   return out;
 }
 

@@ -26,6 +26,9 @@ int componentsOf(int type);
 // The accessor's values as floats, `components` per element (normalized integers scaled to 0..1
 // or -1..1). Only for an accessor that checkAccessor passed.
 std::vector<float> readFloats(const tinygltf::Model& model, std::size_t a);
+// The same into `out`, whose memory is used again: read one after another through one vector,
+// the attributes of a million vertices do not each cost fresh pages.
+void readFloats(const tinygltf::Model& model, std::size_t a, std::vector<float>& out);
 // The accessor's values as unsigned integers (indices, joints).
 std::vector<std::uint32_t> readUnsigned(const tinygltf::Model& model, std::size_t a);
 

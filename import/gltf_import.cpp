@@ -1,5 +1,6 @@
 #include "import/gltf_import.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -67,11 +68,22 @@ void copyName(const std::string& utf8, char (&out)[kNameSize]) {
   std::memcpy(out, chosen.data(), std::min<std::size_t>(chosen.size(), kNameSize - 1));
 }
 
+const std::vector<float>& Importer::floats(std::size_t accessor) {
+  const tinygltf::Accessor& a = doc_.accessors[accessor];
+  const std::size_t values = a.count * static_cast<std::size_t>(componentsOf(a.type));
+  if (scratch_.capacity() < values) {
+    scratch_ = {};
+    scratch_.reserve(values);
+    preferHugePages(scratch_.data(), values * sizeof(float));
+  }
+  readFloats(doc_, accessor, scratch_);
+  return scratch_;
+}
+
+// Cameras are said where a node holds one (frames.cpp).
 void Importer::leftOut() {
-  if (!doc_.cameras.empty())
-    warn(IssueCode::ImportLeftOut, std::to_string(doc_.cameras.size()) +
-                                       " camera(s): the model has no place for them; left out");
   for (const std::string& name : doc_.extensionsUsed) {
+    if (understood(name)) continue;
     warn(IssueCode::ImportLeftOut, "extension " + name +
                                        " (lights, variants and the like): "
                                        "the model has no place for it; left out");
@@ -88,35 +100,71 @@ bool Importer::run(std::string& error) {
 
 }  // namespace gltfin
 
-bool importGltfBytes(const std::vector<std::uint8_t>& bytes, const std::filesystem::path& folder,
-                     const ImportOptions& options, Imported& out, ImportWarnings& warnings,
-                     std::string& error) {
-  out.model.clearModel();
-  out.textures.clear();
-  try {
-    tinygltf::Model doc;
-    if (!gltfin::parseGltf(bytes, folder, options.maxFileBytes, doc, error)) return false;
-    if (!gltfin::validate(doc, error)) return false;
-    if (gltfin::Importer(doc, options, out, warnings).run(error)) return true;
-  } catch (const std::bad_alloc&) {
-    error = "out of memory";
-  }
+namespace {
+
+// The document parsed and checked; false with the reason in `error`.
+bool parse(std::span<const std::uint8_t> bytes, const std::filesystem::path& folder,
+           const ImportOptions& options, tinygltf::Model& doc, std::string& error) {
+  return gltfin::parseGltf(bytes, folder, options.maxFileBytes, doc, error) &&
+         gltfin::validate(doc, error);
+}
+
+// What a failed import leaves: nothing.
+bool failed(Imported& out) {
   out.model.clearModel();
   out.textures.clear();
   return false;
 }
 
+}  // namespace
+
+bool importGltfBytes(const std::vector<std::uint8_t>& bytes, const std::filesystem::path& folder,
+                     const ImportOptions& options, Imported& out, ImportWarnings& warnings,
+                     std::string& error) {
+  failed(out);
+  try {
+    tinygltf::Model doc;
+    if (!parse(bytes, folder, options, doc, error)) return failed(out);
+    if (gltfin::Importer(doc, options, out, warnings).run(error)) return true;
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";
+  }
+  return failed(out);
+}
+
+// The file is read into a block from options.blocks and let go once parsed: tinygltf keeps its
+// own copy of the buffers.
 bool importGltf(const std::filesystem::path& in, const ImportOptions& options, Imported& out,
                 ImportWarnings& warnings, std::string& error) {
-  std::vector<std::uint8_t> bytes;
-  if (!gltfin::readWholeFile(in, options.maxFileBytes, bytes, error)) return false;
+  failed(out);
   std::filesystem::path folder = in.parent_path();
   if (folder.empty()) folder = ".";
-  if (!importGltfBytes(bytes, folder, options, out, warnings, error)) {
+  try {
+    tinygltf::Model doc;
+    {
+      Block image;
+      std::size_t size = 0;
+      const BlockSource& blocks = options.blocks != nullptr ? *options.blocks : systemBlocks();
+      auto place = [&](std::size_t bytes) {
+        size = bytes;
+        return image.allocate(std::max<std::size_t>(bytes, 1), blocks)
+                   ? static_cast<std::uint8_t*>(image.get())
+                   : nullptr;
+      };
+      if (!gltfin::readWholeFile(in, options.maxFileBytes, place, error)) return false;
+      const std::span<const std::uint8_t> bytes(static_cast<const std::uint8_t*>(image.get()),
+                                                size);
+      if (!parse(bytes, folder, options, doc, error)) {
+        error = in.string() + ": " + error;
+        return false;
+      }
+    }
+    if (gltfin::Importer(doc, options, out, warnings).run(error)) return true;
     error = in.string() + ": " + error;
-    return false;
+  } catch (const std::bad_alloc&) {
+    error = in.string() + ": out of memory";
   }
-  return true;
+  return failed(out);
 }
 
 }  // namespace kxm

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "format/issue_codes.h"
+#include "model/block.h"
 #include "model/model.h"
 
 namespace kxm {
@@ -28,6 +29,9 @@ struct ImportOptions {
   TextureFormat textures = TextureFormat::Keep;
   // The most bytes one input (and each file it names) may have; past it the input is refused.
   std::uint64_t maxFileBytes = std::uint64_t{1} << 31;
+  // Where the input's bytes and the model's vertex arrays come from (kxm asks for huge pages, as
+  // its load does); null: calloc and free.
+  const BlockSource* blocks = nullptr;
 };
 
 // What the import left out or changed, each with its code; the first ones kept, all counted.

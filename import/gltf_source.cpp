@@ -73,7 +73,7 @@ bool keepImage(tinygltf::Image* image, const int, std::string*, std::string*, in
 }  // namespace
 
 bool readWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes,
-                   std::vector<std::uint8_t>& bytes, std::string& error) {
+                   const std::function<std::uint8_t*(std::size_t)>& place, std::string& error) {
   const std::string shown = path.string();
   std::error_code failed;
   if (!std::filesystem::is_regular_file(path, failed)) {
@@ -89,8 +89,9 @@ bool readWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes,
   }
   try {
     std::ifstream file(path, std::ios::binary);
-    bytes.resize(static_cast<std::size_t>(size));
-    if (!file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
+    std::uint8_t* to = place(static_cast<std::size_t>(size));
+    if (to == nullptr) throw std::bad_alloc();
+    if (!file.read(reinterpret_cast<char*>(to), static_cast<std::streamsize>(size))) {
       error = shown + ": cannot be read";
       return false;
     }
@@ -101,7 +102,18 @@ bool readWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes,
   return true;
 }
 
-bool parseGltf(const std::vector<std::uint8_t>& bytes, const std::filesystem::path& folder,
+bool readWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes,
+                   std::vector<std::uint8_t>& bytes, std::string& error) {
+  return readWholeFile(
+      path, maxBytes,
+      [&](std::size_t size) {
+        bytes.resize(size);
+        return bytes.data();
+      },
+      error);
+}
+
+bool parseGltf(std::span<const std::uint8_t> bytes, const std::filesystem::path& folder,
                std::uint64_t maxFileBytes, tinygltf::Model& model, std::string& error) {
   Folder where{{}, maxFileBytes};
   if (!folder.empty()) {

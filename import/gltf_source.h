@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -13,10 +15,14 @@ namespace kxm::gltfin {
 
 // Parses `bytes` (a GLB when they start with "glTF", else JSON); `folder` is where the outside
 // files it names may be (none are read when it is empty). false with the reason in `error`.
-bool parseGltf(const std::vector<std::uint8_t>& bytes, const std::filesystem::path& folder,
+bool parseGltf(std::span<const std::uint8_t> bytes, const std::filesystem::path& folder,
                std::uint64_t maxFileBytes, tinygltf::Model& model, std::string& error);
 
-// Reads a whole file of at most `maxBytes`; false with the reason in `error`.
+// Reads a whole file of at most `maxBytes` into the memory `place(size)` gives (null: none to be
+// had); false with the reason in `error`.
+bool readWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes,
+                   const std::function<std::uint8_t*(std::size_t)>& place, std::string& error);
+// The same into `bytes`.
 bool readWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes,
                    std::vector<std::uint8_t>& bytes, std::string& error);
 

@@ -1,6 +1,6 @@
 // The import's parts share this: the parsed document, the model being filled, the frame each
 // node became, and the conversions from glTF's space back to the file's. Each part has its own
-// file: frames.cpp, meshes.cpp, materials.cpp, skins.cpp, animations.cpp.
+// file: frames.cpp, meshes.cpp, materials.cpp (with texture_files.cpp), skins.cpp, animations.cpp.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,8 @@
 
 #include <tiny_gltf.h>
 
+#include "image/image.h"
+#include "import/accessors.h"
 #include "import/gltf_import.h"
 
 namespace kxm::gltfin {
@@ -54,6 +56,10 @@ class Importer {
   void setMaterial(int material, Material& out);
   void addTextures(const tinygltf::Mesh& gm, const tinygltf::Primitive& prim, Mesh& mesh);
   std::string textureFile(int image);
+  // texture_files.cpp
+  bool convertImage(const std::vector<std::uint8_t>& bytes, image::Kind kind,
+                    const std::string& what, std::vector<std::uint8_t>& out);
+  std::string convertedName(const std::string& name) const;
   // skins.cpp
   bool addBones(std::size_t node, std::size_t frame, const tinygltf::Primitive& prim, Mesh& mesh,
                 std::string& error);
@@ -62,6 +68,11 @@ class Importer {
   bool addChannel(std::size_t a, std::size_t c, AnimationSet& set, std::string& error);
 
   void warn(IssueCode code, std::string text) { warnings_.add(code, std::move(text)); }
+  // An accessor's values as floats, in a vector kept for the next: valid until the next call.
+  const std::vector<float>& floats(std::size_t accessor);
+  const BlockSource& blocks() const {
+    return options_.blocks != nullptr ? *options_.blocks : systemBlocks();
+  }
   void leftOut();
 
   const tinygltf::Model& doc_;
@@ -73,6 +84,7 @@ class Importer {
   std::vector<int> frameOf_;               // node -> frame, -1 for a node that is not one
   std::vector<int> meshFrameOf_;           // node -> the frame its mesh goes on
   std::map<int, std::string> imageFiles_;  // image -> its file's name, "" when not written
+  std::vector<float> scratch_;             // floats(): one attribute's values at a time
 };
 
 }  // namespace kxm::gltfin

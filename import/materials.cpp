@@ -109,24 +109,14 @@ std::string Importer::textureFile(int i) {
     if (dot != std::string::npos && name.substr(dot) != extension && kind == image::Kind::Jpeg &&
         (name.substr(dot) == ".jpeg" || name.substr(dot) == ".JPG"))
       out.name = file = name;
-  } else if (options_.textures == TextureFormat::Keep || options_.textures == TextureFormat::Png) {
-    const image::Decoded decoded =
-        image::decode(bytes, kind, image::Limits::forFileSize(bytes.size()));
-    if (decoded.status != image::Status::Ok) {
-      warn(IssueCode::TextureUnreadable, what + ": cannot be read; not written");
-      return imageFiles_[i] = "";
-    }
-    out.bytes = image::encodePng(decoded.pixels);
-  } else {
-    warn(IssueCode::TextureKept, what + ": written as PNG, as no writer of that kind is built");
-    const image::Decoded decoded =
-        image::decode(bytes, kind, image::Limits::forFileSize(bytes.size()));
-    if (decoded.status != image::Status::Ok) return imageFiles_[i] = "";
-    out.name = file = stem + ".png";
-    out.bytes = image::encodePng(decoded.pixels);
+  } else if (!convertImage(bytes, kind, what, out.bytes)) {
+    return imageFiles_[i] = "";
   }
   for (const ImportedImage& t : out_.textures) {  // two images of one name: the second renamed
-    if (t.name == out.name) out.name = file = stem + "_" + std::to_string(i) + extension;
+    if (t.name != out.name) continue;
+    out.name = file = stem + "_" + std::to_string(i) + extension;
+    warn(IssueCode::TextureKept,
+         what + ": another image is named " + t.name + "; written as " + file);
   }
   out_.textures.push_back(std::move(out));
   return imageFiles_[i] = file;
@@ -150,6 +140,7 @@ void Importer::addTextures(const tinygltf::Mesh& gm, const tinygltf::Primitive& 
     if (source >= 0) image = textureFile(source);
   }
   if (names.empty() && !image.empty()) names.push_back(image);
+  if (!names.empty() && !image.empty()) names.front() = convertedName(names.front());
   if (!names.empty() && !image.empty() && names.front() != image) {
     // The image keeps the name the texture list gives it.
     for (ImportedImage& file : out_.textures)

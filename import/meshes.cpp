@@ -40,8 +40,8 @@ std::int32_t typeOf(int mode) {
 bool Importer::fillVertices(const tinygltf::Primitive& prim, const std::string& where, Mesh& mesh) {
   const auto position = static_cast<std::size_t>(attribute(prim, "POSITION"));
   const std::size_t n = doc_.accessors[position].count;
-  if (n == 0 || !mesh.vertices.allocate(static_cast<std::int32_t>(n))) return false;
-  const std::vector<float> xyz = readFloats(doc_, position);
+  if (n == 0 || !mesh.vertices.allocate(static_cast<std::int32_t>(n), blocks())) return false;
+  const std::vector<float>& xyz = floats(position);
   for (std::size_t v = 0; v < n; ++v) {
     const double p[3] = {xyz[v * 3], xyz[v * 3 + 1], xyz[v * 3 + 2]};
     mesh.vertices[v] = MeshVertex{};  // white where the glTF has no colours, as the reader says
@@ -49,8 +49,8 @@ bool Importer::fillVertices(const tinygltf::Primitive& prim, const std::string& 
   }
   mesh.fvfFlags = kFvfPosition;
   if (const int a = attribute(prim, "NORMAL"); a >= 0) {
-    const std::vector<float> normals = readFloats(doc_, static_cast<std::size_t>(a));
-    if (!mesh.normals.allocate(static_cast<std::int32_t>(n))) return false;
+    const std::vector<float>& normals = floats(static_cast<std::size_t>(a));
+    if (!mesh.normals.allocate(static_cast<std::int32_t>(n), blocks())) return false;
     for (std::size_t v = 0; v < n; ++v) {
       const double p[3] = {normals[v * 3], normals[v * 3 + 1], normals[v * 3 + 2]};
       pointFromGltf(p, mesh.normals[v].value);
@@ -58,7 +58,7 @@ bool Importer::fillVertices(const tinygltf::Primitive& prim, const std::string& 
     mesh.fvfFlags |= kFvfNormal;
   }
   if (const int a = attribute(prim, "COLOR_0"); a >= 0) {
-    const std::vector<float> colours = readFloats(doc_, static_cast<std::size_t>(a));
+    const std::vector<float>& colours = floats(static_cast<std::size_t>(a));
     const std::size_t k = colours.size() / n;
     for (std::size_t v = 0; v < n; ++v)
       for (std::size_t c = 0; c < k; ++c) mesh.vertices[v].diffuse[c] = colours[v * k + c];
@@ -73,7 +73,7 @@ bool Importer::fillVertices(const tinygltf::Primitive& prim, const std::string& 
   }
   for (std::uint32_t s = 0; s < std::min(sets, 2U); ++s) {
     const auto a = static_cast<std::size_t>(attribute(prim, "TEXCOORD_" + std::to_string(s)));
-    const std::vector<float> uv = readFloats(doc_, a);
+    const std::vector<float>& uv = floats(a);
     for (std::size_t v = 0; v < n; ++v) {
       float* to = s == 0 ? mesh.vertices[v].texCoord0 : mesh.vertices[v].texCoord1;
       to[0] = uv[v * 2], to[1] = uv[v * 2 + 1];

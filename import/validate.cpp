@@ -74,7 +74,14 @@ bool checkNodes(const tinygltf::Model& model, std::string& error) {
   return true;
 }
 
-// An attribute's accessor with one of the types its use allows.
+bool usesQuantization(const tinygltf::Model& model) {
+  for (const std::string& name : model.extensionsUsed)
+    if (name == kMeshQuantization) return true;
+  return false;
+}
+
+// An attribute's accessor with one of the types its use allows; with KHR_mesh_quantization,
+// positions and texture coordinates may be any 8- or 16-bit integers, normals signed normalized.
 bool checkAttribute(const tinygltf::Model& model, const std::string& name, int a,
                     const std::string& at, std::string& error) {
   if (!names(model.accessors, a, at, "accessor", error)) return false;
@@ -83,11 +90,17 @@ bool checkAttribute(const tinygltf::Model& model, const std::string& name, int a
   const bool isFloat = component == TINYGLTF_COMPONENT_TYPE_FLOAT;
   const bool unsignedInt = component == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE ||
                            component == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT;
+  const bool signedInt =
+      component == TINYGLTF_COMPONENT_TYPE_BYTE || component == TINYGLTF_COMPONENT_TYPE_SHORT;
+  const bool quantized = usesQuantization(model);
   bool ok = true;
-  if (name == "POSITION" || name == "NORMAL") {
-    ok = type == TINYGLTF_TYPE_VEC3 && isFloat;
+  if (name == "POSITION") {
+    ok = type == TINYGLTF_TYPE_VEC3 && (isFloat || (quantized && (signedInt || unsignedInt)));
+  } else if (name == "NORMAL") {
+    ok = type == TINYGLTF_TYPE_VEC3 && (isFloat || (quantized && signedInt && accessor.normalized));
   } else if (name.rfind("TEXCOORD_", 0) == 0) {
-    ok = type == TINYGLTF_TYPE_VEC2 && (isFloat || (unsignedInt && accessor.normalized));
+    ok = type == TINYGLTF_TYPE_VEC2 && (isFloat || (unsignedInt && accessor.normalized) ||
+                                        (quantized && (signedInt || unsignedInt)));
   } else if (name.rfind("COLOR_", 0) == 0 || name.rfind("WEIGHTS_", 0) == 0) {
     ok = (type == TINYGLTF_TYPE_VEC4 || (name[0] == 'C' && type == TINYGLTF_TYPE_VEC3)) &&
          (isFloat || (unsignedInt && accessor.normalized));
@@ -221,8 +234,13 @@ bool checkAnimations(const tinygltf::Model& model, std::string& error) {
 
 }  // namespace
 
+bool understood(const std::string& extension) {
+  return extension == kMeshQuantization;
+}
+
 bool validate(const tinygltf::Model& model, std::string& error) {
   for (std::size_t e = 0; e < model.extensionsRequired.size(); ++e) {
+    if (understood(model.extensionsRequired[e])) continue;
     error = "/extensionsRequired/" + std::to_string(e) + ": " + model.extensionsRequired[e] +
             " is required, and the import does not know it";
     return false;

@@ -10,6 +10,13 @@
 
 namespace kxm::gltfin {
 
+// Integer positions, normals and texture coordinates, which the accessors read as they read any.
+inline constexpr const char* kMeshQuantization = "KHR_mesh_quantization";
+
+// Whether the import reads all an extension says, so that a file may require it and nothing of
+// it is left out.
+bool understood(const std::string& extension);
+
 bool validate(const tinygltf::Model& model, std::string& error);
 
 }  // namespace kxm::gltfin

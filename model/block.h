@@ -17,6 +17,10 @@ struct BlockSource {
 // calloc and free.
 const BlockSource& systemBlocks();
 
+// Asks the system (Linux) to back a big buffer that is not a block (a vector's) with huge pages,
+// before it is first touched; only a hint, and elsewhere nothing.
+void preferHugePages(const void* data, std::size_t bytes);
+
 // One owned block of bytes, given back to the source it came from.
 class Block {
  public:

@@ -360,7 +360,9 @@ std::vector<Hostile> hostileCases() {
       {"DDS one byte over the limit", rgba, Kind::Dds, big, "may take 63 bytes", 4 * 4 * 4 - 1},
       {"PNG cut in half", cut(png, png.size() / 2), Kind::Png, bad, "cannot read this PNG"},
       {"PNG claiming 60000 x 60000", pngHuge, Kind::Png, big, "60000 x 60000"},
-      {"a JPEG", jpegImage(), Kind::Jpeg, no, "passed on as it is, not decoded"},
+      {"JPEG whose Huffman table claims 257 codes", jpegWithHuffmanTable(257, false), Kind::Jpeg,
+       bad, "a Huffman table of more than 256 codes"},
+      {"a PNG handed over as a JPEG", png, Kind::Jpeg, bad, "not a JPEG"},
       {"garbage", {1, 2, 3, 4, 5, 6, 7, 8, 9}, Kind::Unknown, bad, "not a PNG, JPEG, BMP"},
       {"a BMP handed over as a PNG", bmp, Kind::Png, bad, "not a PNG"},
   };
@@ -408,6 +410,73 @@ TEST(imagePng, OpaquePixelsBecomeRgbOthersRgbaAndReadBackTheSame) {
     EXPECT_TRUE(back.rgba == p.rgba) << c.what;
     EXPECT_TRUE(crcsHold(png)) << c.what;
   }
+}
+
+// ---- BMP, TGA and DDS out ----
+
+// Each writer's file read back by this module's decoders. BMP and TGA hold every pixel, in 24
+// bits where alpha is all 255; DDS is DXT1 where alpha is 0 or 255 (alpha 0 comes back black),
+// DXT5 otherwise, each within the rounding of its 5-6-5 end points; pixels that do not match
+// their sides give no file.
+TEST(imageEncode, EachKindReadsBackAsWritten) {
+  const Rgba teal{0, 128, 128, 255}, clear{0, 0, 0, 0}, half{200, 100, 40, 128};
+  auto flat = [](std::uint32_t w, std::uint32_t h, std::vector<Rgba> two) {
+    std::vector<Rgba> out;
+    for (std::uint32_t i = 0; i < w * h; ++i) out.push_back(two[(i + i / w) % two.size()]);
+    return Pixels{w, h, test::rgbaBytes(out), false};
+  };
+  const Pixels opaque{kWidth, kHeight, test::rgbaBytes(picture(false)), false};
+  const Pixels alpha{kWidth, kHeight, test::rgbaBytes(picture(true)), false};
+  struct Case {
+    const char* what;
+    Pixels pixels;
+    Kind kind;
+    std::size_t bitsAt;  // where the file says its bits per pixel (0: a DDS)
+    unsigned bits;       // 24, 32; a DDS: 1 for DXT1, 5 for DXT5; 0: no file
+    int tolerance = 0;
+  };
+  const Case cases[] = {
+      {"BMP, opaque", opaque, Kind::Bmp, 28, 24},
+      {"BMP with alpha", alpha, Kind::Bmp, 28, 32},
+      {"TGA, opaque", opaque, Kind::Tga, 16, 24},
+      {"TGA with alpha", alpha, Kind::Tga, 16, 32},
+      {"DDS, opaque, cut blocks", flat(5, 3, {teal, {250, 0, 10, 255}}), Kind::Dds, 0, 1, 4},
+      {"DDS, alpha 0 or 255", flat(9, 9, {teal, clear}), Kind::Dds, 0, 1, 4},
+      {"DDS, alpha between", flat(4, 4, {teal, half}), Kind::Dds, 0, 5, 4},
+      {"DDS of one pixel", flat(1, 1, {half}), Kind::Dds, 0, 5, 4},
+      {"BMP a byte short", Pixels{2, 2, Bytes(15), false}, Kind::Bmp, 0, 0},
+      {"TGA of no pixels", Pixels{0, 0, {}, false}, Kind::Tga, 0, 0},
+      {"DDS a side too long", Pixels{kMaxDimension + 1, 1, Bytes((kMaxDimension + 1) * 4), false},
+       Kind::Dds, 0, 0},
+  };
+  for (const Case& c : cases) {
+    const Bytes file = encode(c.pixels, c.kind);
+    ASSERT_EQ(file.empty(), c.bits == 0) << c.what;
+    if (file.empty()) continue;
+    if (c.bitsAt != 0) {
+      EXPECT_EQ(file[c.bitsAt], c.bits) << c.what;
+    } else {
+      EXPECT_EQ(std::string(file.begin() + 84, file.begin() + 88), "DXT" + std::to_string(c.bits))
+          << c.what;
+    }
+    const Decoded d = decode(file, c.kind, Limits::forFileSize(file.size()));
+    ASSERT_EQ(d.status, Status::Ok) << c.what << ": " << d.detail;
+    ASSERT_EQ(d.pixels.width * 100 + d.pixels.height, c.pixels.width * 100 + c.pixels.height);
+    for (std::size_t i = 0; i < c.pixels.rgba.size(); ++i) {
+      const bool cleared = c.bits == 1 && c.pixels.rgba[i | 3] == 0;
+      ASSERT_NEAR(d.pixels.rgba[i], cleared ? 0 : c.pixels.rgba[i], c.tolerance)
+          << c.what << ", byte " << i;
+    }
+  }
+}
+
+// A JPEG is decoded only to be written as another kind: a flat grey comes back grey.
+TEST(imageEncode, AJpegDecodesForConversion) {
+  const Decoded d = decode(jpegImage(), Kind::Jpeg, Limits::forFileSize(jpegImage().size()));
+  ASSERT_EQ(d.status, Status::Ok) << d.detail;
+  EXPECT_EQ(d.pixels.width * 100 + d.pixels.height, 1608u);
+  for (std::size_t i = 0; i < d.pixels.rgba.size(); ++i)
+    ASSERT_NEAR(d.pixels.rgba[i], i % 4 == 3 ? 255 : 120, 2) << "byte " << i;
 }
 
 // ---- For glTF ----

@@ -533,7 +533,8 @@ TEST_F(Kxm, UsageErrorsSayWhatIsWantedAndWhereHelpIs) {
 // The synopses of the README and of the man page are the usage lines of --help, word for word.
 TEST_F(Kxm, ReadmeAndManPageShowTheSynopsesOfHelp) {
   std::vector<std::string> usage;
-  for (const char* command : {"", "dump ", "check ", "info ", "export ", "diff ", "help "}) {
+  for (const char* command :
+       {"", "dump ", "check ", "info ", "export ", "diff ", "import ", "repair ", "help "}) {
     std::istringstream lines(run(std::string(command) + "--help", KXM).out);
     for (std::string line; std::getline(lines, line);) {
       if (line.rfind("Usage: ", 0) == 0 || line.rfind("   or: ", 0) == 0) {
@@ -541,7 +542,7 @@ TEST_F(Kxm, ReadmeAndManPageShowTheSynopsesOfHelp) {
       }
     }
   }
-  ASSERT_EQ(usage.size(), 9u);
+  ASSERT_EQ(usage.size(), 11u);
   const std::string readme = readFile(fs::path(KXM_SOURCE_DIR) / "README.md");
   // The man page's synopsis, its roff taken away: one line per .br, words joined as man sets them.
   std::string man, synopsis = readFile(fs::path(KXM_SOURCE_DIR) / "docs/kxm.1");

@@ -1,11 +1,13 @@
 #include "writer/chunk_bytes.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <string>
 
 #include "format/record_layouts.h"
+#include "model/block.h"
 #include "model/model.h"
 
 namespace kxm {
@@ -29,6 +31,20 @@ void ChunkBytes::f32(float v) {
 
 void ChunkBytes::floats(const float* values, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) f32(values[i]);
+}
+
+std::uint8_t* ChunkBytes::append(std::size_t count) {
+  const std::size_t at = out_.size();
+  // Half again at least, as push_back grows, so that many appends cost one copy each at most.
+  if (out_.capacity() - at < count) out_.reserve(std::max(at + count, at + at / 2));
+  out_.resize(at + count);
+  return out_.data() + at;
+}
+
+void ChunkBytes::reserve(std::size_t count) {
+  if (out_.capacity() - out_.size() >= count) return;
+  out_.reserve(out_.size() + count);
+  preferHugePages(out_.data(), out_.capacity());  // first touched by the payloads written
 }
 
 void ChunkBytes::name(const char* text) {

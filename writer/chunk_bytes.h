@@ -25,6 +25,11 @@ class ChunkBytes {
   void bytes(const std::uint8_t* data, std::size_t count) {
     out_.insert(out_.end(), data, data + count);
   }
+  // `count` zero bytes appended, to be filled in place: a payload of a million vertices is
+  // written where it stays, not pushed a byte at a time.
+  std::uint8_t* append(std::size_t count);
+  // Room for `count` more bytes, so that the file is not copied as it grows.
+  void reserve(std::size_t count);
   // A length-prefixed string: a name of the model, at most 127 bytes before its zero.
   void name(const char* text);
 

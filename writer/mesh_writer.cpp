@@ -45,18 +45,16 @@ void writeVertices(ChunkBytes& w, const Mesh& mesh) {
   const VertexLayout at = vertexLayout(flags);
   const std::int32_t normalAt = fvfComponentOffset(flags, kFvfNormal, 0);
   const bool normals = normalAt >= 0 && mesh.normals.count() == mesh.vertices.count();
-  std::vector<std::uint8_t> vertex(static_cast<std::size_t>(stride));
-  auto place = [&](std::int32_t offset) { return vertex.data() + offset; };
   w.open(chunk::MeshVertexData);
-  for (std::int32_t i = 0; i < mesh.vertices.count(); ++i) {
+  const auto size = static_cast<std::size_t>(stride);
+  std::uint8_t* vertex = w.append(static_cast<std::size_t>(mesh.vertices.count()) * size);
+  for (std::int32_t i = 0; i < mesh.vertices.count(); ++i, vertex += size) {
     const MeshVertex& v = mesh.vertices[static_cast<std::size_t>(i)];
-    std::fill(vertex.begin(), vertex.end(), std::uint8_t{0});
-    if (at.posOffset >= 0) putFloats(place(at.posOffset), v.position, 3);
-    if (normals) putFloats(place(normalAt), mesh.normals[static_cast<std::size_t>(i)].value, 3);
-    if (at.diffuseOffset >= 0) putColour(place(at.diffuseOffset), v.diffuse);
-    if (at.tex0Offset >= 0) putFloats(place(at.tex0Offset), v.texCoord0, 2);
-    if (at.tex1Offset >= 0) putFloats(place(at.tex1Offset), v.texCoord1, 2);
-    w.bytes(vertex.data(), vertex.size());
+    if (at.posOffset >= 0) putFloats(vertex + at.posOffset, v.position, 3);
+    if (normals) putFloats(vertex + normalAt, mesh.normals[static_cast<std::size_t>(i)].value, 3);
+    if (at.diffuseOffset >= 0) putColour(vertex + at.diffuseOffset, v.diffuse);
+    if (at.tex0Offset >= 0) putFloats(vertex + at.tex0Offset, v.texCoord0, 2);
+    if (at.tex1Offset >= 0) putFloats(vertex + at.tex1Offset, v.texCoord1, 2);
   }
   w.close();
 }
@@ -65,9 +63,11 @@ void writeIndices(ChunkBytes& w, const Mesh& mesh) {
   if (mesh.indices.empty()) return;
   w.chunkI32(chunk::MeshIndexCount, mesh.indices.count());
   w.open(chunk::MeshIndexData);
+  std::uint8_t* at = w.append(static_cast<std::size_t>(mesh.indices.count()) * 2);
   for (std::uint32_t index : mesh.indices) {
     if (index > UINT16_MAX) w.fail("index " + std::to_string(index) + " is above 65535");
-    w.u16(static_cast<std::uint16_t>(index));
+    *at++ = static_cast<std::uint8_t>(index);
+    *at++ = static_cast<std::uint8_t>(index >> 8);
   }
   w.close();
 }

@@ -1,0 +1,53 @@
+// Images written as the kind `--textures` asks for: decoded within the limits their size allows
+// and encoded anew by the image floor; the texture names that point at them take that kind's
+// extension.
+#include "image/image.h"
+#include "import/importer.h"
+
+namespace kxm::gltfin {
+
+namespace {
+
+image::Kind kindOf(TextureFormat format) {
+  switch (format) {
+    case TextureFormat::Bmp: return image::Kind::Bmp;
+    case TextureFormat::Tga: return image::Kind::Tga;
+    case TextureFormat::Dds: return image::Kind::Dds;
+    case TextureFormat::Keep:
+    case TextureFormat::Png: break;
+  }
+  return image::Kind::Png;
+}
+
+}  // namespace
+
+bool Importer::convertImage(const std::vector<std::uint8_t>& bytes, image::Kind kind,
+                            const std::string& what, std::vector<std::uint8_t>& out) {
+  const image::Decoded decoded =
+      image::decode(bytes, kind, image::Limits::forFileSize(bytes.size()));
+  if (decoded.status != image::Status::Ok) {
+    warn(IssueCode::TextureUnreadable, what + ": " + decoded.detail + "; not written");
+    return false;
+  }
+  const image::Kind target = kindOf(options_.textures);
+  out = image::encode(decoded.pixels, target);
+  if (out.empty()) {
+    warn(IssueCode::TextureUnreadable, what + ": " + decoded.detail + " cannot be written as " +
+                                           image::kindName(target) + "; not written");
+    return false;
+  }
+  return true;
+}
+
+std::string Importer::convertedName(const std::string& name) const {
+  if (options_.textures == TextureFormat::Keep) return name;
+  const std::size_t slash = name.find_last_of("/\\");
+  const std::size_t dot = name.find_last_of('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  std::string extension = ".";
+  for (const char c : std::string(image::kindName(kindOf(options_.textures))))
+    extension += static_cast<char>(c - 'A' + 'a');
+  return (hasExtension ? name.substr(0, dot) : name) + extension;
+}
+
+}  // namespace kxm::gltfin
