@@ -242,8 +242,6 @@ TEST_F(ExportMessages, EveryCodeOfTheExportHasACaseAndItsExactWords) {
     const gltf::Warnings warnings = exportOf(w);
     bool found = false;
     for (const auto& warning : warnings.kept()) {
-      std::printf("%s: %s\n", std::string(issueName(warning.code)).c_str(),
-                  warning.message.c_str());
       if (warning.code != c.code || found) continue;
       found = true;
       EXPECT_EQ(warning.message, c.words) << issueName(c.code);

@@ -226,6 +226,17 @@ TEST_F(KxmDiff, AValueIsOneLineWithBothValuesAndAPathThatFindsIt) {
        },
        kKnight + "Frame CHILD: \"Helmet\" > Frame MESH \"Helmet\" 2 of 3 > Mesh Ghost Mode: "
                  "1 -> 7\n1 difference\n"},
+      // Vertices of another format: their format and size chunks say how, and they are not
+      // read at the other file's stride.
+      {[](KxmWriter& w, bool b) {
+         w.chunkU32(MeshFvfFlags, b ? 0x12 : 0x2).chunkI32(MeshFvfSize, b ? 24 : 12);
+         w.chunkI32(MeshVertexCount, 1).open(MeshVertexData).floats({1, 2, 3});
+         if (b) w.floats({0, 1, 0});
+         w.close();
+       },
+       mesh + "Mesh FVF Flags: 0x00000002 -> 0x00000012\n" + mesh + "Mesh FVF Size: 12 -> 24\n" +
+           mesh + "Mesh Vertex Data: vertices of another format; not compared one by one\n" +
+           "3 differences\n"},
       // Custom data and unknown chunks have no values: byte by byte.
       {[](KxmWriter& w, bool b) { w.open(999).u8(1).u8(b ? 3 : 2).close(); },
        mesh + "UNKNOWN: byte 1 0x02 -> 0x03 at "},

@@ -32,12 +32,13 @@ struct Layout {
         fields(record.fields.begin(), record.fields.end()) {}
 };
 
-// The format and stride of vertices are the mesh's, read from the chunks beside the data.
+// The format and stride of vertices are the mesh's, read from the chunks before the data, as
+// the reader reads them.
 Layout verticesOf(DiffSide& side, NodeHandle data) {
   using T = layout::FieldType;
   std::uint32_t flags = 0;
   std::uint32_t stride = 0;
-  for (NodeHandle s = side.tree.firstChild(side.tree.parent(data)); s != 0;
+  for (NodeHandle s = side.tree.firstChild(side.tree.parent(data)); s != 0 && s != data;
        s = side.tree.nextSibling(s)) {
     const auto [p, n] = side.payload(s);
     if (n < 4) continue;
@@ -76,6 +77,16 @@ Layout layoutOf(DiffSide& side, NodeHandle node) {
     case chunk::BonesTranslationMatrix: return {"matrix", "matrices", layout::kMatrix};
     default: return {};  // custom data and the rest: byte by byte
   }
+}
+
+bool sameShape(const Layout& x, const Layout& y) {
+  if (x.size != y.size || x.fields.size() != y.fields.size()) return false;
+  for (std::size_t i = 0; i < x.fields.size(); ++i) {
+    if (x.fields[i].offset != y.fields[i].offset || x.fields[i].name != y.fields[i].name) {
+      return false;
+    }
+  }
+  return true;
 }
 
 // One field's two values as text, or false when they are the same.
@@ -129,6 +140,19 @@ void compareElements(const DiffOptions& options, DiffSide& a, NodeHandle na, Dif
   const std::uint32_t offA = a.source(na).offset + layout::kChunkHead.size;
   const std::uint32_t offB = b.source(nb).offset + layout::kChunkHead.size;
   const Layout shape = layoutOf(a, na);
+  if (!sameShape(shape, layoutOf(b, nb))) {
+    // Vertices of other formats or strides: the format and size chunks say how, and reading the
+    // second file's at the first's stride would only make up differences.
+    if (!report.listing()) return report.skip();
+    report.add(Difference{"content",
+                          path(),
+                          "vertices of another format; not compared one by one",
+                          "",
+                          "",
+                          {na, {}},
+                          {nb, {}}});
+    return;
+  }
   const std::uint32_t countA = sizeA / shape.size, countB = sizeB / shape.size;
   // Where the bytes differ, `at` bytes into both payloads: an element's field.
   auto say = [&](const char* kind, std::string text, std::string from, std::string to,

@@ -35,10 +35,21 @@ export const LISTED = 1000;
 
 const $ = <T extends HTMLElement>(id: string) => document.getElementById(id) as T;
 
-// The row of the header field or chunk at `offset`, -1 for none.
+// Each tree's rows by offset, made once: a selection followed up a deep chain asks at every level.
+const rowsByOffset = new WeakMap<Rows, Map<number, number>>();
+
+// The row of the header field or chunk at `offset`, the first of several, -1 for none.
 function rowAt(rows: Rows, offset: number): number {
-  for (let row = 0; row < rows.count; ++row) if (rows.kind[row] !== 0 && rows.offset[row] === offset) return row;
-  return -1;
+  if (offset < 0) return -1;
+  let index = rowsByOffset.get(rows);
+  if (!index) {
+    index = new Map<number, number>();
+    for (let row = 0; row < rows.count; ++row) {
+      if (rows.kind[row] !== 0 && !index.has(rows.offset[row])) index.set(rows.offset[row], row);
+    }
+    rowsByOffset.set(rows, index);
+  }
+  return index.get(offset) ?? -1;
 }
 
 // The rows of the nodes at these offsets, by one walk over the rows.

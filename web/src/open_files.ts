@@ -3,7 +3,7 @@
 // second compared with it. Otherwise the first .kxm (or the first file) is the model, every file
 // goes with it under its path relative to the model's folder, so that its textures are found.
 // Folders dropped are read through; the page's open() does the rest.
-import { isModelPath, type ListedFile } from "./folder_list";
+import { byteOrder, isModelPath, type ListedFile } from "./folder_list";
 
 export type Files = { [relativePath: string]: Uint8Array };
 export type Open = (bytes: Uint8Array | null, name: string, files?: Files) => Promise<unknown>;
@@ -19,7 +19,10 @@ const bytesOf = (entry: Entry) =>
 
 const listed = (entries: Entry[]): ListedFile[] => entries.map((e) => ({ path: e.path, read: () => bytesOf(e) }));
 
-const models = (entries: Entry[]) => entries.filter((e) => isModelPath(e.path));
+// In the order kxm's walk takes them, so that two models dropped together are compared as
+// `kxm diff` compares them named in that order, whatever order the browser hands them over in.
+const models = (entries: Entry[]) =>
+  entries.filter((e) => isModelPath(e.path)).sort((a, b) => byteOrder(a.path, b.path));
 // A folder, or more than two models: a list of files.
 const isList = (entries: Entry[], folder: boolean) => folder || models(entries).length > 2;
 
