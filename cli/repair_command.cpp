@@ -1,18 +1,15 @@
 #include "cli/repair_command.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "cli/diagnostics.h"
 #include "cli/export_command.h"
+#include "cli/repair_meshes.h"
 #include "files/paths.h"
 #include "format/chunk_catalogue.h"
-#include "format/little_endian.h"
-#include "format/record_layouts.h"
 #include "reader/load.h"
 #include "writer/kxm_file.h"
 
@@ -29,15 +26,20 @@ class RecordStarts final : public ChunkSink {
     note(head, record);
     return 0;
   }
-  SinkNode chunk(SinkNode, const ChunkHead& head, const ChunkValue&,
+  SinkNode chunk(SinkNode, const ChunkHead& head, const ChunkValue& value,
                  const RecordStart& record) override {
     note(head, record);
+    if (record.kind == RecordStart::Kind::Mesh) indexCount = -1;
+    if (head.code == chunk::MeshIndexCount && value.kind == ChunkValue::Kind::Integer) {
+      indexCount = static_cast<std::uint32_t>(value.integer);  // a count is unsigned
+    }
     return 0;
   }
   void end(SinkNode, const ChunkHead&, EndKind, const char*) override {}
   void frameNamed(SinkNode, std::uint32_t, bool, const char*) override {}
 
   std::map<std::uint32_t, RecordStart> at;
+  std::int64_t indexCount = -1;  // the last mesh's, where its count chunk was read
 
  private:
   void note(const ChunkHead& head, const RecordStart& record) {
@@ -51,37 +53,6 @@ class Findings final : public LoadObserver {
   void onFinding(Finding finding) override { found.push_back(std::move(finding)); }
   std::vector<Finding> found;
 };
-
-// The indices a mesh's index data chunk at `at` holds before the file ends: its payload as far
-// as the file goes, bounded by the chunk's own length, so by the file.
-std::vector<std::uint32_t> indicesBeforeTheCut(const std::filesystem::path& in, std::uint32_t at) {
-  std::ifstream file(in, std::ios::binary | std::ios::ate);
-  const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : 0;
-  std::uint8_t head[8];
-  if (size < std::streamoff{at} + 8 || !file.seekg(at) ||
-      !file.read(reinterpret_cast<char*>(head), sizeof head)) {
-    return {};
-  }
-  const auto left = static_cast<std::uint64_t>(size - (std::streamoff{at} + 8));
-  const std::uint64_t bytes = std::min<std::uint64_t>(loadU32Le(head + 4), left);
-  std::vector<std::uint8_t> payload(static_cast<std::size_t>(bytes));
-  if (!file.read(reinterpret_cast<char*>(payload.data()), static_cast<std::streamsize>(bytes))) {
-    return {};
-  }
-  std::vector<std::uint32_t> indices(payload.size() / layout::kIndex.size);
-  for (std::size_t k = 0; k < indices.size(); ++k) {
-    indices[k] = loadU16Le(payload.data() + k * layout::kIndex.size);
-  }
-  return indices;
-}
-
-// How many of `n` indices draw whole triangles: the list's whole threes, a strip's or fan's all
-// from the third on; 0 for other primitives.
-std::size_t wholeTriangleIndices(std::int32_t primitiveType, std::size_t n) {
-  if (primitiveType == 4) return n / 3 * 3;
-  if (primitiveType == 5 || primitiveType == 6) return n >= 3 ? n : 0;
-  return 0;
-}
 
 Mesh& lastMesh(Frame& frame) {
   return frame.meshes[frame.meshes.count() - 1];
@@ -116,7 +87,10 @@ struct Repair {
           ++cutShort;
           break;
         case RecordStart::Kind::Mesh:
-          if (keepWholeTriangles(failure, lastMesh(model.frames[record.owner]), *ref, at)) {
+          if (const auto kept = keepWholeTriangles(
+                  input, failure, static_cast<std::size_t>(failure.path.rend() - ref - 1),
+                  starts.indexCount, lastMesh(model.frames[record.owner]), at)) {
+            warn(IssueCode::PartCutShort, ref->offset, ref->name + ": " + *kept);
             ++cutShort;
             break;
           }
@@ -135,33 +109,6 @@ struct Repair {
     warn(IssueCode::PartLeftOut, failure.offset,
          "the file from here on could not be read (" + describeFailure(failure) + "); left out");
     ++leftOut;
-  }
-
-  // A mesh cut in its index data, after whole vertices, keeps the whole triangles read before
-  // the cut. Its primitive type comes after its indices where our writer writes it: a mesh cut
-  // before it is taken for the commonest, a triangle list, and the warning says so.
-  bool keepWholeTriangles(const LoadFailure& failure, Mesh& mesh, const ChunkRef& meshRef,
-                          const std::string& at) {
-    const ChunkRef* chunk = failure.chunk();
-    if (chunk == nullptr || chunk->code != chunk::MeshIndexData || mesh.vertices.empty()) {
-      return false;
-    }
-    const bool typed = mesh.primitiveType != 0;
-    const std::int32_t type = typed ? mesh.primitiveType : 4;
-    std::vector<std::uint32_t> read = indicesBeforeTheCut(input, chunk->offset);
-    const std::size_t kept = wholeTriangleIndices(type, read.size());
-    for (std::size_t i = 0; i < kept; ++i) {
-      if (read[i] >= static_cast<std::uint32_t>(mesh.vertices.count())) return false;
-    }
-    if (kept == 0 || !mesh.indices.allocate(static_cast<std::int32_t>(kept))) return false;
-    std::copy(read.begin(), read.begin() + static_cast<std::ptrdiff_t>(kept), mesh.indices.begin());
-    mesh.primitiveType = type;
-    const std::size_t triangles = type == 4 ? kept / 3 : kept - 2;
-    warn(IssueCode::PartCutShort, meshRef.offset,
-         meshRef.name + ": cut off" + at + " in its index data; kept with its " +
-             std::to_string(triangles) + " whole triangle(s) read before" +
-             (typed ? "" : ", as a triangle list: its primitive type lay past the cut"));
-    return true;
   }
 
   void settle(const std::vector<Finding>& found) {

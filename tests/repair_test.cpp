@@ -10,6 +10,8 @@
 #include "format/little_endian.h"
 #include "format/record_layouts.h"
 #include "reader/load.h"
+#include "tests/support/image_writers.h"
+#include "tests/support/kxm_writer.h"
 #include "tests/support/sample_model.h"
 
 namespace kxm {
@@ -74,37 +76,67 @@ std::size_t firstIndexData(const std::vector<std::uint8_t>& file) {
   return 0;
 }
 
-// A mesh cut in its index data keeps the whole triangles read before the cut; one with none
-// whole is left out.
-TEST_F(Repair, AMeshCutInItsIndicesKeepsItsWholeTriangles) {
+// A strip typed before its indices, as other writers order a mesh: a root frame "Strip" whose
+// mesh draws four vertices as a strip of two triangles and back.
+std::vector<std::uint8_t> typedStrip() {
+  test::KxmWriter w;
+  w.open(chunk::FrameRoot).chunkStr(chunk::FrameName, "Strip").open(chunk::FrameMesh);
+  w.positions({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}).chunkI32(chunk::MeshPrimitiveType, 5);
+  w.indices({0, 1, 2, 3, 2, 1}).end().close().end().close();
+  return w.bytes();
+}
+
+// A mesh the break cut in its index data keeps the whole triangles read before it, and one cut
+// after its indices keeps them all; an index count past its data keeps what the data holds. One
+// with no whole triangle is left out.
+TEST_F(Repair, AMeshCutInOrAfterItsIndicesKeepsItsWholeTriangles) {
   const std::vector<std::uint8_t> sample = test::sampleModel();
-  const std::size_t data = firstIndexData(sample);
+  const std::size_t data = firstIndexData(sample);  // of the base's 36 indices
   ASSERT_NE(data, 0u);
+  std::vector<std::uint8_t> overcounted = sample;  // 0x7FFFFFFF indices counted, not cut
+  test::putU32Le(overcounted, data - 12, 0x7FFFFFFF);
+  const std::vector<std::uint8_t> strip = typedStrip();
+  const std::size_t stripData = firstIndexData(strip);
   const struct {
-    std::size_t indices;  // read before the cut
-    std::int32_t kept;    // indices of the mesh as repaired; -1: left out
-  } cases[] = {{10, 9}, {3, 3}, {2, -1}};
+    const char* what;
+    const std::vector<std::uint8_t>& file;
+    std::size_t size;
+    std::size_t frame;  // the mesh's
+    const char* said;   // what the warning says of it; nullptr: left out
+    std::int32_t kept, type;
+  } cases[] = {
+      {"10 indices read", sample, data + 21, 1,
+       "in its index data; kept with its 3 whole "
+       "triangle(s), as a triangle list: its primitive type lay past the break",
+       9, 4},
+      {"3 indices read", sample, data + 7, 1, "kept with its 1 whole triangle(s), as a", 3, 4},
+      {"2 indices read", sample, data + 5, 1, nullptr, 0, 0},
+      {"in the primitive type", sample, data + 72 + 10, 1, "after its indices; kept with its 12",
+       36, 4},
+      {"counted past its data", overcounted, overcounted.size(), 1,
+       "its index count runs past its index data at", 36, 4},
+      {"a strip typed before", strip, stripData + 9, 0,
+       "kept with its 2 whole triangle(s) [part-cut-short]", 4, 5},
+  };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.indices) + " indices before the cut");
-    const std::size_t cut = data + c.indices * layout::kIndex.size + 1;
-    const fs::path in = file("cut.kxm", {sample.begin(), sample.begin() + static_cast<long>(cut)});
+    SCOPED_TRACE(c.what);
+    const fs::path in =
+        file("cut.kxm", {c.file.begin(), c.file.begin() + static_cast<long>(c.size)});
     Output out, err;
     ASSERT_EQ(repairFile(in, dir / "fixed.kxm", false, out, err), 0) << err.text();
-    const bool kept = c.kept >= 0;
-    EXPECT_EQ(
-        err.text().find("whole triangle(s) read before, as a triangle list") != std::string::npos,
-        kept)
-        << err.text();
+    if (c.said) {
+      EXPECT_NE(err.text().find(c.said), std::string::npos) << err.text();
+    }
     Model model;
     IssueList issues(16);
     ASSERT_TRUE(load((dir / "fixed.kxm").string().c_str(), model, nullptr, &issues).loaded);
     EXPECT_EQ(issues.errors + issues.warnings, 0u);
-    ASSERT_GE(model.frames.count(), 2u);
-    const auto& meshes = model.frames[1].meshes;  // the sample's base
-    ASSERT_EQ(meshes.count(), kept ? 1u : 0u);
-    if (kept) {
+    ASSERT_GT(model.frames.count(), c.frame);
+    const auto& meshes = model.frames[c.frame].meshes;
+    ASSERT_EQ(meshes.count(), c.said ? 1u : 0u);
+    if (c.said) {
       EXPECT_EQ(meshes[0].indices.count(), c.kept);
-      EXPECT_EQ(meshes[0].primitiveType, 4);
+      EXPECT_EQ(meshes[0].primitiveType, c.type);
     }
     fs::remove(dir / "fixed.kxm");
   }
