@@ -8,6 +8,7 @@
 #include "cli/command_line.h"
 #include "cli/huge_page_blocks.h"
 #include "files/output_set.h"
+#include "files/paths.h"
 #include "import/gltf_import.h"
 #include "writer/kxm_file.h"
 
@@ -34,7 +35,7 @@ bool writeAll(const Imported& imported, const std::filesystem::path& out, std::s
   };
   const std::filesystem::path folder = out.parent_path();
   for (const ImportedImage& texture : imported.textures)
-    if (!put(folder / texture.name, texture.bytes)) return false;
+    if (!put(folder / files::pathFromText(texture.name), texture.bytes)) return false;
   return put(out, bytes) && set.commit(error);
 }
 
@@ -68,11 +69,13 @@ class Import final : public Subcommand {
                                                         {"dds", TextureFormat::Dds}};
     if (!textures_.empty()) options_.textures = kinds.at(textures_);
     options_.blocks = &hugePageBlocks();
-    if (sameFile(in_, out_)) return usageError(out_ + ": the output is the input", "import");
+    // Paths from UTF-8 text: on Windows a std::string would be read in the ANSI code page.
+    const std::filesystem::path in = files::pathFromText(in_), out = files::pathFromText(out_);
+    if (sameFile(in, out)) return usageError(out_ + ": the output is the input", "import");
     Imported imported;
     ImportWarnings warnings;
     std::string error;
-    if (!importGltf(in_, options_, imported, warnings, error)) {
+    if (!importGltf(in, options_, imported, warnings, error)) {
       std::fprintf(stderr, "kxm: %s\n", error.c_str());
       return 1;
     }
@@ -82,7 +85,7 @@ class Import final : public Subcommand {
                      std::string(issueName(w.code)).c_str());
       }
     }
-    if (!writeAll(imported, out_, error)) {
+    if (!writeAll(imported, out, error)) {
       std::fprintf(stderr, "kxm: %s: %s\n", out_.c_str(), error.c_str());
       return 1;
     }

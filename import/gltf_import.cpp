@@ -1,4 +1,5 @@
 #include "import/gltf_import.h"
+#include "files/paths.h"
 
 #include <algorithm>
 #include <cmath>
@@ -155,14 +156,14 @@ bool importGltf(const std::filesystem::path& in, const ImportOptions& options, I
       const std::span<const std::uint8_t> bytes(static_cast<const std::uint8_t*>(image.get()),
                                                 size);
       if (!parse(bytes, folder, options, doc, error)) {
-        error = in.string() + ": " + error;
+        error = files::textFromPath(in) + ": " + error;
         return false;
       }
     }
     if (gltfin::Importer(doc, options, out, warnings).run(error)) return true;
-    error = in.string() + ": " + error;
+    error = files::textFromPath(in) + ": " + error;
   } catch (const std::bad_alloc&) {
-    error = in.string() + ": out of memory";
+    error = files::textFromPath(in) + ": out of memory";
   }
   return failed(out);
 }

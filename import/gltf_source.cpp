@@ -4,6 +4,7 @@
 #include <system_error>
 
 #define TINYGLTF_IMPLEMENTATION
+#include "files/paths.h"
 #include "import/gltf_source.h"
 
 namespace kxm::gltfin {
@@ -19,7 +20,7 @@ struct Folder {
 bool inside(const Folder& folder, const std::string& name, std::filesystem::path& resolved) {
   if (folder.root.empty()) return false;
   std::error_code error;
-  resolved = std::filesystem::weakly_canonical(std::filesystem::path(name), error);
+  resolved = std::filesystem::weakly_canonical(files::pathFromText(name), error);
   if (error) return false;
   const auto [end, rest] =
       std::mismatch(folder.root.begin(), folder.root.end(), resolved.begin(), resolved.end());
@@ -74,7 +75,7 @@ bool keepImage(tinygltf::Image* image, const int, std::string*, std::string*, in
 
 bool readWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes,
                    const std::function<std::uint8_t*(std::size_t)>& place, std::string& error) {
-  const std::string shown = path.string();
+  const std::string shown = files::textFromPath(path);
   std::error_code failed;
   if (!std::filesystem::is_regular_file(path, failed)) {
     error = shown + ": no such file";
@@ -126,7 +127,7 @@ bool parseGltf(std::span<const std::uint8_t> bytes, const std::filesystem::path&
   loader.SetImageLoader(&keepImage, nullptr);
   loader.SetStoreOriginalJSONForExtrasAndExtensions(false);
   std::string err, warn;
-  const std::string base = where.root.empty() ? std::string() : where.root.string();
+  const std::string base = where.root.empty() ? std::string() : files::textFromPath(where.root);
   bool ok = false;
   try {
     if (bytes.size() >= 4 && std::equal(bytes.begin(), bytes.begin() + 4, "glTF")) {

@@ -97,6 +97,13 @@ run name-dump wine "$dump_exe" "extra/模型 ✓.kxm"
 run long-export wine "$exe" export --out-dir "$long/out" "extra/模型 ✓.kxm" "$longfile"
 [ -f "$long/out/模型 ✓.glb" ] && [ -f "$long/out/épée.glb" ] ||
   fail "export to a long folder: $(cat long-export.err)"
+# And back: a glTF named outside the code page imported into a folder so named, beside its texture.
+mkdir -p "导入 ✓"
+run name-import wine "$exe" import "$long/out/épée.glb" "导入 ✓/模型 ✓.kxm"
+[ "$(cat name-import.status)" = 0 ] && [ -f "导入 ✓/模型 ✓.kxm" ] &&
+  [ -f "导入 ✓/wood.png" ] || fail "import of a Unicode name: $(cat name-import.err)"
+run name-check wine "$exe" check "导入 ✓/模型 ✓.kxm"
+grep -qF "0 errors, 0 warnings" name-check.out || fail "the import: $(cat name-check.out)"
 
 # The Linux build's outputs, the separators read as one ('\\' in JSON, '\' elsewhere).
 # Without it the run is reported as skipped (77), not passed: build the gcc preset first.
