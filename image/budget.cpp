@@ -5,10 +5,6 @@
 
 #include "image/dds.h"
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 namespace kxm::image {
 
 namespace detail {
@@ -46,20 +42,6 @@ std::string describeBytes(std::uint64_t bytes) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
   return text;
-}
-
-void preferHugePages(const void* data, std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
-  const auto start = reinterpret_cast<std::uintptr_t>(data);
-  const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
-  const std::uintptr_t end = (start + bytes) & ~(kHugePage - 1);
-  if (data != nullptr && end > first)
-    madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
-#else
-  static_cast<void>(data);
-  static_cast<void>(bytes);
-#endif
 }
 
 std::string describeSize(std::uint64_t width, std::uint64_t height) {

@@ -1,4 +1,5 @@
 #include "image/dds.h"
+#include "model/block.h"
 
 #include <algorithm>
 #include <array>
@@ -41,16 +42,16 @@ struct Header {
 // `bytes` holds at least kDataOffset bytes.
 Header readHeader(std::span<const std::uint8_t> bytes) {
   Header h{};
-  h.size = readU32Le(bytes, 4);
-  h.flags = readU32Le(bytes, 8);
-  h.height = readU32Le(bytes, 12);
-  h.width = readU32Le(bytes, 16);
-  h.depth = readU32Le(bytes, 24);
-  h.pixelFlags = readU32Le(bytes, 80);
-  h.fourCC = readU32Le(bytes, 84);
-  h.bitCount = readU32Le(bytes, 88);
-  for (std::size_t i = 0; i < 4; ++i) h.masks[i] = readU32Le(bytes, 92 + 4 * i);
-  h.caps2 = readU32Le(bytes, 112);
+  h.size = readU32Le(bytes, kAtSize);
+  h.flags = readU32Le(bytes, kAtFlags);
+  h.height = readU32Le(bytes, kAtHeight);
+  h.width = readU32Le(bytes, kAtWidth);
+  h.depth = readU32Le(bytes, kAtDepth);
+  h.pixelFlags = readU32Le(bytes, kAtPixelFlags);
+  h.fourCC = readU32Le(bytes, kAtFourCC);
+  h.bitCount = readU32Le(bytes, kAtBitCount);
+  for (std::size_t i = 0; i < 4; ++i) h.masks[i] = readU32Le(bytes, kAtMasks + 4 * i);
+  h.caps2 = readU32Le(bytes, kAtCaps2);
   return h;
 }
 
@@ -210,7 +211,7 @@ Decoded decodeDds(std::span<const std::uint8_t> bytes, const Limits& limits) {
   out.pixels.height = h.height;
   const std::size_t size = std::size_t{h.width} * h.height * 4;
   out.pixels.rgba.reserve(size);
-  detail::preferHugePages(out.pixels.rgba.data(), size);
+  preferHugePages(out.pixels.rgba.data(), size);
   out.pixels.rgba.resize(size);
   const std::uint8_t* data = bytes.data() + kDataOffset;
   if (format.type == Format::Masked) {

@@ -25,6 +25,11 @@ constexpr std::size_t kMagicSize = 4;
 constexpr std::uint32_t kHeaderSize = 124;
 constexpr std::size_t kDataOffset = kMagicSize + kHeaderSize;
 constexpr std::uint32_t kPixelFormatSize = 32;
+// Where each field lies, from the start of the file (the magic's 4 bytes first).
+constexpr std::size_t kAtSize = 4, kAtFlags = 8, kAtHeight = 12, kAtWidth = 16;
+constexpr std::size_t kAtLinearSize = 20, kAtDepth = 24;
+constexpr std::size_t kAtPixelFormatSize = 76, kAtPixelFlags = 80, kAtFourCC = 84;
+constexpr std::size_t kAtBitCount = 88, kAtMasks = 92, kAtCaps = 108, kAtCaps2 = 112;
 
 // Header flags: which fields are valid.
 constexpr std::uint32_t kFlagCaps = 0x1, kFlagHeight = 0x2, kFlagWidth = 0x4;
@@ -55,11 +60,6 @@ std::string describeBytes(std::uint64_t bytes);
 
 // "256 x 128".
 std::string describeSize(std::uint64_t width, std::uint64_t height);
-
-// Asks the system (Linux) to back a big buffer with huge pages before it is first touched: a
-// 2048 x 2048 texture is 4,096 page faults otherwise, and where they are slow (our virtual
-// machines) they are a third of a conversion. Only a hint; elsewhere it does nothing.
-void preferHugePages(const void* data, std::size_t bytes);
 
 }  // namespace detail
 }  // namespace kxm::image

@@ -106,15 +106,16 @@ std::vector<std::uint8_t> encodeDds(const Pixels& p) {
     std::vector<std::uint8_t> out(static_cast<std::size_t>(size));
     std::uint8_t* header = out.data();
     std::memcpy(header, "DDS ", 4);
-    putU32Le(header + 4, kHeaderSize);
-    putU32Le(header + 8, kFlagCaps | kFlagHeight | kFlagWidth | kFlagPixelFormat | kFlagLinearSize);
-    putU32Le(header + 12, p.height);
-    putU32Le(header + 16, p.width);
-    putU32Le(header + 20, static_cast<std::uint32_t>(blocks * blockBytes));
-    putU32Le(header + 76, kPixelFormatSize);
-    putU32Le(header + 80, kPixelFourCC);
-    std::memcpy(header + 84, dxt1 ? "DXT1" : "DXT5", 4);
-    putU32Le(header + 108, kCapsTexture);
+    putU32Le(header + kAtSize, kHeaderSize);
+    putU32Le(header + kAtFlags,
+             kFlagCaps | kFlagHeight | kFlagWidth | kFlagPixelFormat | kFlagLinearSize);
+    putU32Le(header + kAtHeight, p.height);
+    putU32Le(header + kAtWidth, p.width);
+    putU32Le(header + kAtLinearSize, static_cast<std::uint32_t>(blocks * blockBytes));
+    putU32Le(header + kAtPixelFormatSize, kPixelFormatSize);
+    putU32Le(header + kAtPixelFlags, kPixelFourCC);
+    std::memcpy(header + kAtFourCC, dxt1 ? "DXT1" : "DXT5", 4);
+    putU32Le(header + kAtCaps, kCapsTexture);
     // Block by block, as the decoder reads them (squish's whole-image call is an OpenMP loop);
     // a block cut by the edge leaves its missing pixels out of the fit by the mask.
     std::uint8_t* block = out.data() + kDataOffset;

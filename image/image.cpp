@@ -2,6 +2,7 @@
 // prepareForGltf. The checks on BMP and TGA are in bmp_tga.cpp, the pixel budget in budget.cpp,
 // DDS in dds.cpp, PNG out in png_encode.cpp.
 #include "image/image.h"
+#include "model/block.h"
 
 #include <stb/stb_image.h>
 
@@ -178,7 +179,7 @@ Decoded decodeWithStb(std::span<const std::uint8_t> bytes, Kind kind, const Limi
   out.pixels.height = static_cast<std::uint32_t>(height);
   const std::size_t size = std::size_t{out.pixels.width} * out.pixels.height * 4;
   out.pixels.rgba.reserve(size);
-  detail::preferHugePages(out.pixels.rgba.data(), size);
+  preferHugePages(out.pixels.rgba.data(), size);
   out.pixels.rgba.assign(pixels.get(), pixels.get() + size);
   out.status = Status::Ok;
   out.detail = what + ", " + detail::describeSize(out.pixels.width, out.pixels.height);
