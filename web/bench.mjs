@@ -7,8 +7,9 @@
 //
 //   node web/bench.mjs PAGE.html SMALL-CHUNKS.kxm NATIVE-KXM-DUMP
 import { execFileSync } from "node:child_process";
-import { readdirSync, readFileSync, statSync } from "node:fs";
+import { readFileSync, statSync } from "node:fs";
 import { openPage } from "../tests/web/browser.mjs";
+import { mb, median, ms, rendererBytes, watchHeaps } from "./bench_support.mjs";
 
 const [html, file, nativeDump] = process.argv.slice(2);
 if (!nativeDump) {
@@ -16,7 +17,6 @@ if (!nativeDump) {
   process.exit(2);
 }
 const size = statSync(file).size;
-const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 const runs = 5;
 
 // Native kxm-dump: the whole load and the tree printed, to /dev/null.
@@ -27,55 +27,14 @@ for (let i = 0; i < runs; ++i) {
   nativeMs.push(Number(process.hrtime.bigint() - started) / 1e6);
 }
 
-// The resident memory of the browser's renderer processes on this profile (the page and its
-// worker live in one of them): a check on the figures the page and the core give of
-// themselves, which cannot count everything (compiled code, the DOM, what allocators keep).
-function rendererBytes(profile) {
-  let sum = 0;
-  for (const pid of readdirSync("/proc").filter((name) => /^[0-9]+$/.test(name))) {
-    try {
-      // Chromium rewrites its command line as one string.
-      const args = readFileSync(`/proc/${pid}/cmdline`, "latin1").replaceAll("\0", " ") + " ";
-      if (!args.includes(" --type=renderer ") || !args.includes(` --user-data-dir=${profile} `)) continue;
-      sum += Number(/VmRSS:\s+(\d+) kB/.exec(readFileSync(`/proc/${pid}/status`, "latin1"))?.[1] ?? 0) * 1024;
-    } catch {
-      // It ended while we looked.
-    }
-  }
-  return sum;
-}
-
 const browser = await openPage(html, { width: 1280, height: 800 });
 const { page } = browser;
-// The page's and the worker's JavaScript heaps, reached through the DevTools protocol: the
-// worker's by the session the page's attaches to it.
-const session = await page.context().newCDPSession(page);
-const workerSessions = [];
-const answers = new Map();
-let nextId = 1;
-session.on("Target.attachedToTarget", (event) => workerSessions.push(event.sessionId));
-session.on("Target.receivedMessageFromTarget", (event) => {
-  const message = JSON.parse(event.message);
-  answers.get(message.id)?.(message.result);
-  answers.delete(message.id);
-});
-await session.send("Target.setAutoAttach", { autoAttach: true, waitForDebuggerOnStart: false, flatten: false });
-const inWorker = (method) =>
-  new Promise((resolve) => {
-    const id = nextId++;
-    answers.set(id, resolve);
-    session.send("Target.sendMessageToTarget", {
-      sessionId: workerSessions.at(-1),
-      message: JSON.stringify({ id, method }),
-    });
-  });
-// Both heaps collected, then what they hold: objects and the arrays' bytes.
+// The page's and the worker's heaps, each collected first: the page's objects, the worker's
+// objects and its arrays' bytes.
+const heaps = await watchHeaps(page);
 async function heldByHeaps() {
-  await session.send("HeapProfiler.collectGarbage");
-  await inWorker("HeapProfiler.collectGarbage");
-  const pageHeap = await session.send("Runtime.getHeapUsage");
-  const workerHeap = await inWorker("Runtime.getHeapUsage");
-  return { page: pageHeap.usedSize, worker: workerHeap.usedSize + workerHeap.backingStorageSize };
+  const held = await heaps.held();
+  return { page: held.page, worker: held.worker.get(heaps.workers().at(-1)) ?? 0 };
 }
 
 // The bytes go into the page once, as a drop would hand them over.
@@ -157,15 +116,13 @@ for (let i = 0; i < runs; ++i) {
   hexClickMs.push(measured.click);
 }
 
-const heaps = await heldByHeaps();
+const collected = await heldByHeaps();
 const { wasmBytes } = await page.evaluate(() => window.kxmViewer.lastLoad());
 const held = await page.evaluate(() => window.kxmViewer.heldBytes());
 const rows = await page.evaluate(() => Number(document.body.dataset.rows));
 const rendererAfter = rendererBytes(browser.profile);
 await browser.close();
 
-const mb = (bytes) => (bytes / 1048576).toFixed(1) + " MB";
-const ms = (v) => v.toFixed(0) + " ms";
 const budget = 4 * size + 100 * 1048576;
 console.log(`file: ${file}, ${mb(size)}, ${rows} rows; median of ${runs} runs`);
 console.log(`native kxm-dump, load and print:        ${ms(median(nativeMs))}`);
@@ -179,11 +136,11 @@ console.log(`search, a label found once, selected:   ${ms(median(searchOnceMs))}
 console.log(`search, a label found 1,000,000 times:  ${ms(median(searchManyMs))}  (at most 1000 ms)`);
 console.log(`go to offset:                           ${ms(median(goToMs))}  (at most 100 ms)`);
 console.log(`a click on a byte of the hex pane:      ${ms(median(hexClickMs))}  (at most 100 ms)`);
-console.log(`page: JavaScript heap and arrays:       ${mb(heaps.page + held)}`);
-console.log(`worker: JavaScript heap and arrays:     ${mb(heaps.worker)}`);
+console.log(`page: JavaScript heap and arrays:       ${mb(collected.page + held)}`);
+console.log(`worker: JavaScript heap and arrays:     ${mb(collected.worker)}`);
 console.log(`worker: WebAssembly memory:             ${mb(wasmBytes)}`);
 console.log(
-  `page and worker together:               ${mb(heaps.page + held + heaps.worker + wasmBytes)}  (at most 4 x file + 100 MB = ${mb(budget)})`,
+  `page and worker together:               ${mb(collected.page + held + collected.worker + wasmBytes)}  (at most 4 x file + 100 MB = ${mb(budget)})`,
 );
 console.log(
   `renderer processes, resident:           +${mb(rendererAfter - rendererBefore)} with the file open (${mb(rendererBefore)} with a 64-byte file)`,

@@ -248,6 +248,31 @@ describe("the values of data chunks", () => {
     assert.deepEqual(await marked(), [index.offset + 8 + 10, index.offset + 8 + 11]);
   });
 
+  test("a byte of the selected chunk picked leaves its values where they were, no longer picked", async () => {
+    const { page } = browser;
+    await openBytes(page, read(samplePath), "sample.kxm");
+    const row = await clickRow(page, "Mesh Vertex Data");
+    await valuesTable(page);
+    const { offset } = chunkAt("Mesh Vertex Data");
+    await page.click('#values .values-row[data-row="2"]');
+    await page.keyboard.press("End");
+    const scrolled = await page.$eval("#values", (e) => e.scrollTop);
+    assert.ok(scrolled > 0, "the table scrolled to its last vertex");
+    // A byte of the last vertex, then an offset of the first: both in the chunk selected.
+    await page.click(`#hex [data-offset="${offset + 8 + 36 * 23 + 5}"]`);
+    await page.evaluate((o) => window.kxmViewer.goToOffset(o), offset + 9);
+    assert.equal(await page.evaluate(() => window.kxmViewer.selectedRow()), row);
+    const table = await valuesTable(page);
+    assert.equal(table.title, "Vertices: 24");
+    assert.equal(await page.$eval("#values", (e) => e.scrollTop), scrolled);
+    assert.equal(await page.$$eval("#values .values-row.picked", (rows) => rows.length), 0);
+    assert.equal(await page.$$eval("#hex .value-row", (cells) => cells.length), 0);
+    // Another chunk's values, from the top.
+    await clickRow(page, "Mesh Index Data");
+    assert.equal((await valuesTable(page)).title, "Indices: 36");
+    assert.equal(await page.$eval("#values", (e) => e.scrollTop), 0);
+  });
+
   test("every number shows whole in its column, the largest float and its negative too", async () => {
     const { page } = browser;
     await openBytes(page, read(casePath("wide-values.kxm")), "wide-values.kxm");

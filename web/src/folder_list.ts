@@ -1,6 +1,7 @@
 // A folder as a list of files: every .kxm in it, in the order kxm's folder walk gives (by path,
 // byte by byte), each with what kxm check says of it. A second worker checks them one after
-// another in the background; the list keeps their states, never their trees.
+// another in the background, and ends when all are checked; the list keeps their states, never
+// their trees.
 import type { CheckResult } from "./protocol";
 import { WorkerClient } from "./worker_client";
 
@@ -82,6 +83,9 @@ export class FolderList {
       this.states[i] = state;
       this.onChange();
     }
+    // Every file checked: the worker goes with its core's memory (16 MB at the least), which
+    // nothing needs until another folder, which starts a worker of its own anyway.
+    this.checker.end("checked");
   }
 
   private async checkOne(file: ListedFile): Promise<FileState> {

@@ -19,6 +19,9 @@ export class SceneView {
   private duration = 0;
   private playing = false;
   private highlighted: [THREE.Mesh, THREE.Material | THREE.Material[]][] = [];
+  // The frame whose meshes are lit, null for none; undefined when none was asked for since the
+  // model was shown.
+  private lit: number | null | undefined = undefined;
   readonly error: string = "";
   // The export's node k is frame k; a skinned mesh's node, at the root, bears its frame's name.
   private nodeObjects = new Map<number, THREE.Object3D>();
@@ -78,6 +81,7 @@ export class SceneView {
     this.duration = 0;
     this.playing = false;
     this.highlighted = [];
+    this.lit = undefined;
     this.nodeObjects.clear();
     this.objectNodes.clear();
     this.nodeNames = [];
@@ -146,6 +150,10 @@ export class SceneView {
 
   // Lights up the meshes of frame `frame`, its skinned meshes among them.
   highlight(frame: number | null): void {
+    // The same meshes lit again: nothing to draw anew (a million vertices drawn in software
+    // hold the page up for most of a second).
+    if (frame === this.lit) return;
+    this.lit = frame;
     // Each lit mesh wears a lit copy of its materials; its own come back.
     for (const [mesh, own] of this.highlighted) mesh.material = own;
     this.highlighted = [];

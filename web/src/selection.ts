@@ -4,6 +4,7 @@
 // byte picked in the hex pane, a row of values whose bytes are marked.
 import type { OpenFile } from "./file_state";
 import type { HexView } from "./hex_view";
+import type { TreeRows } from "./rows";
 import type { SceneView } from "./scene_view";
 import { extentOf, payloadLength } from "./search";
 import type { TreeView } from "./tree_view";
@@ -30,6 +31,10 @@ export class Selection {
   private valuesTicket = 0;
   // Set while a byte picked in the hex pane selects its node: the pane stays where it is.
   private pickedInHex = false;
+  // The row of the tree whose values the table shows, or is about to. A row selected again (a
+  // byte of its chunk picked, an offset in it gone to) keeps them: a million vertices are a
+  // while to read and to lay out, and the table keeps its place.
+  private valuesOf: { tree: TreeRows | null; row: number } = { tree: null, row: -1 };
 
   constructor(
     private readonly views: SelectedViews,
@@ -75,7 +80,8 @@ export class Selection {
     }
     hex.show({ ...extent, parentStart: parent.start, parentEnd: parent.end }, !this.pickedInHex);
     scene.highlight(this.frameNodeOf(row));
-    this.valuesDone = this.showValues(row);
+    if (this.valuesOf.tree === tree && this.valuesOf.row === row) this.views.values.unpick();
+    else this.valuesDone = this.showValues(row);
     this.onSelected(row);
   }
 
@@ -84,12 +90,17 @@ export class Selection {
     const ticket = ++this.valuesTicket;
     const values = this.views.values;
     values.show(null);
-    const r = this.views.tree.rows?.rows;
+    const tree = this.views.tree.rows;
+    this.valuesOf = { tree, row };
+    const r = tree?.rows;
     if (!r || r.kind[row] !== 2 || this.file.bytes.length === 0) return;
     const parent = r.parent[row];
     const parentOffset = parent >= 0 && r.kind[parent] === 2 ? r.offset[parent] : -1;
     const reply = await ask({ type: "values", offset: r.offset[row], parentOffset }).catch(() => null);
-    if (reply?.type === "values" && ticket === this.valuesTicket) values.show(reply.result);
+    if (ticket !== this.valuesTicket) return;
+    if (reply?.type === "values") values.show(reply.result);
+    // Asked again when the row is selected again.
+    else this.valuesOf = { tree: null, row: -1 };
   }
 
   // The export's node for a frame row, or for a row inside a frame (its mesh, say).

@@ -105,6 +105,13 @@ export class ValuesView {
     this.render();
   }
 
+  // No row picked any more (its bytes are no longer marked); the table stays where it is.
+  unpick(): void {
+    if (this.selected < 0) return;
+    this.selected = -1;
+    this.render();
+  }
+
   pick(row: number): void {
     if (!this.values || row < 0 || row >= this.values.count) return;
     this.selected = row;
