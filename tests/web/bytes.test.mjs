@@ -223,6 +223,11 @@ describe("the values of data chunks", () => {
       ...[0, 1, 2, 3].map((c) => f6(bytes.readFloatLE(matrix.offset + 8 + 4 * (4 * r + c))))]));
     await clickRow(page, "Mesh FVF Size: 36");
     assert.equal((await valuesTable(page)).title, "Values");
+    // Another file opened: the last file's values go with it.
+    await clickRow(page, "Mesh Index Data");
+    assert.equal((await valuesTable(page)).title, "Indices: 36");
+    await openBytes(page, bytes, "again.kxm");
+    assert.deepEqual(await valuesTable(page), { title: "Values", head: [], rows: [] });
   });
 
   test("a row of values picked with the mouse or the keys marks its bytes in the hex pane", async () => {

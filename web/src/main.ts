@@ -112,6 +112,7 @@ async function load(
   $<HTMLButtonElement>("compare-file").disabled = bytes === null;
   file.setFrames([]);
   model.clear();
+  valuesView.show(null); // the last file's values are not this one's
   hexView.setFile(new Uint8Array(0));
   if (bytes === null) {
     // Nothing could be read under that name: the four empty roots, as the viewer shows them.
