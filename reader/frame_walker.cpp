@@ -98,10 +98,12 @@ struct FrameWalker {
             r.tellStart(parent, head, RecordStart::Kind::Frame, 0, r.model.frames.count());
         const bool child = !sibling;
         nested.end = head.end;
-        if (addFrame(child ? level.index : frame.parentIndex, nested.index) == nullptr) {
+        Frame* added = addFrame(child ? level.index : frame.parentIndex, nested.index);
+        if (added == nullptr) {
           r.outOfMemory("a frame");
           return NestedStep::Failed;
         }
+        added->heldBy = level.index;
         nested.siblingParentItem = child ? node : level.siblingParentItem;
         nested.frameItem = node;
         nested.frameDepth = static_cast<std::uint32_t>(depth);

@@ -1,5 +1,6 @@
 #include "writer/kxm_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <sstream>
@@ -36,9 +37,10 @@ void writeFrameFields(ChunkBytes& w, const Frame& frame) {
 }
 
 // The frames in their rows' order, each nested where the reader adds a row of its parent: a
-// frame at the top opens a "Frame ROOT"; any other goes into the innermost open frame that is its
-// parent (a CHILD) or its parent's child (a SIBLING), the frames inside that one closed first.
-// Rows that name a parent that is not open (never so in a model the reader made) are refused.
+// frame at the top opens a "Frame ROOT"; any other goes into the frame that held it in its file,
+// where that one is open and is its parent (a CHILD) or its parent's child (a SIBLING), else into
+// the innermost open frame that is either, the frames inside that one closed first. Rows that
+// name a parent that is not open (never so in a model the reader made) are refused.
 void writeFrames(ChunkBytes& w, const Model& model) {
   std::vector<std::size_t> open;  // rows whose chunks are open, outermost first
   auto closeOne = [&] {
@@ -53,8 +55,16 @@ void writeFrames(ChunkBytes& w, const Model& model) {
       w.open(chunk::FrameRoot);
     } else {
       auto parentOf = [&](std::size_t r) { return model.frames[r].parentIndex; };
-      while (!open.empty() && static_cast<std::int32_t>(open.back()) != parent &&
-             parentOf(open.back()) != parent) {
+      auto holds = [&](std::size_t r) {
+        return static_cast<std::int32_t>(r) == parent || parentOf(r) == parent;
+      };
+      const std::int32_t heldBy = model.frames[row].heldBy;
+      const bool held =
+          heldBy >= 0 &&
+          std::find(open.begin(), open.end(), static_cast<std::size_t>(heldBy)) != open.end() &&
+          holds(static_cast<std::size_t>(heldBy));
+      while (!open.empty() &&
+             (held ? static_cast<std::int32_t>(open.back()) != heldBy : !holds(open.back()))) {
         closeOne();
       }
       if (open.empty()) {

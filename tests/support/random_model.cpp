@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "format/chunk_catalogue.h"
@@ -82,8 +83,10 @@ void randomElements(Dice& d, Mesh& mesh) {
     Texture& t = *mesh.textures.append();
     d.name(t.name);
     randomStates(d, t.states, chunk::TextureStage, chunk::TextureTcMode);
-    t.primitiveStart = static_cast<std::int32_t>(d.next());
-    t.primitiveCount = static_cast<std::int32_t>(d.below(100));
+    if ((t.hasPrimitiveStart = d.below(4) != 0))
+      t.primitiveStart = static_cast<std::int32_t>(d.next());
+    if ((t.hasPrimitiveCount = d.below(4) != 0))
+      t.primitiveCount = static_cast<std::int32_t>(d.below(100));
   }
   for (std::uint32_t n = d.below(3); n > 0; --n) {
     MultiMaterial& m = *mesh.multiMaterials.append();
@@ -112,28 +115,40 @@ void randomMesh(Dice& d, Mesh& mesh) {
   if (mesh.fvfFlags & kFvfNormal)
     fillArray(mesh.normals, vertices, [&](Normal& n) { d.reals(n.value, 3); });
   fillArray(mesh.indices, d.below(13), [&](std::uint32_t& i) { i = d.below(65536); });
-  mesh.material = randomMaterial(d);
-  mesh.drawVertexCount = static_cast<std::int32_t>(d.next());
-  mesh.drawPrimitiveCount = static_cast<std::int32_t>(d.next());
-  mesh.primitiveType = static_cast<std::int32_t>(d.below(8));
+  // Each value chunk present or not; one that is not leaves its value as a reader starts it.
+  Mesh::Chunks& has = mesh.has;
+  if ((has.material = d.below(4) != 0)) mesh.material = randomMaterial(d);
+  if ((has.drawVertexCount = d.coin())) mesh.drawVertexCount = static_cast<std::int32_t>(d.next());
+  if ((has.drawPrimitiveCount = d.coin()))
+    mesh.drawPrimitiveCount = static_cast<std::int32_t>(d.next());
+  if ((has.primitiveType = d.below(4) != 0))
+    mesh.primitiveType = static_cast<std::int32_t>(d.below(8));
+  if (mesh.vertices.empty() && d.below(4) == 0) {  // no vertices, and no format said
+    has.fvfSize = d.coin();
+    if ((has.fvfFlags = d.coin()) == false) mesh.fvfFlags = 0;
+  }
   randomStates(d, mesh.renderStates, chunk::UseMultipleMaterials, chunk::MeshAlphaTestValue);
   randomElements(d, mesh);
 }
 
-// A parent the nesting can give row `row`: none, or a frame on the way down to the row before.
-std::int32_t randomParent(Dice& d, const Model& model, std::size_t row) {
+// A parent the nesting can give row `row`: none, or a frame on the way down to the row before;
+// and the frame whose chunk holds it: the parent (a CHILD) or the parent's child on that way (a
+// SIBLING).
+std::pair<std::int32_t, std::int32_t> randomParent(Dice& d, const Model& model, std::size_t row) {
   std::vector<std::int32_t> chain;
   for (auto r = static_cast<std::int32_t>(row) - 1; r >= 0;
        r = model.frames[static_cast<std::size_t>(r)].parentIndex) {
     chain.push_back(r);
   }
   const std::uint32_t pick = d.below(static_cast<std::uint32_t>(chain.size()) + 1);
-  return pick == chain.size() ? -1 : chain[pick];
+  if (pick == chain.size()) return {-1, -1};
+  return {chain[pick], pick > 0 && d.coin() ? chain[pick - 1] : chain[pick]};
 }
 
 void randomFrame(Dice& d, Model& model) {
-  const std::int32_t parent = randomParent(d, model, model.frames.count());
+  const auto [parent, heldBy] = randomParent(d, model, model.frames.count());
   Frame& f = *model.addFrame(parent);
+  f.heldBy = heldBy;
   d.name(f.name);
   if ((f.hasMatrix = d.coin())) d.reals(f.matrix, 16);
   if ((f.hasOffset = d.coin())) d.reals(f.offset, 3);
@@ -169,7 +184,7 @@ void randomModel(std::uint32_t seed, Model& model) {
   for (std::uint32_t n = d.below(3); n > 0; --n) {
     AnimationSet& set = *model.addAnimationSet();
     d.name(set.name);
-    set.length = d.ticks();
+    if ((set.hasLength = d.below(4) != 0)) set.length = d.ticks();
     // Now and then more animations than one chain holds.
     const std::uint32_t animations = d.below(10) == 0 ? 300 + d.below(300) : d.below(4);
     for (std::uint32_t i = 0; i < animations; ++i) randomAnimation(d, *set.animations.append());
