@@ -24,6 +24,11 @@ void Builder::addFrames() {
     frameByName_.try_emplace(std::string(nameOf(frame.name)), f);
     frameNode_[f] = static_cast<int>(nodes_.size());
     nodes_.push_back(nodeFor(f));
+    keepTransform(frame, nodes_.back());
+    if (frame.heldBy >= 0 && static_cast<std::size_t>(frame.heldBy) < f) {
+      nodes_.back()["extras"][extras::kKey][extras::kHeldBy] =
+          frameNode_[static_cast<std::size_t>(frame.heldBy)];
+    }
     if (const auto parent = parentRow(model_, f)) {
       nodes_[static_cast<std::size_t>(frameNode_[*parent])]["children"].push_back(frameNode_[f]);
     } else {
@@ -66,8 +71,10 @@ void Builder::placeMeshes() {
   for (std::size_t f = 0; f < model_.frames.count(); ++f) {
     const Frame& frame = model_.frames[f];
     std::vector<int> plain;
+    std::vector<MeshOut> placed;
     for (std::size_t m = 0; m < frame.meshes.count(); ++m) {
       const MeshOut out = addMesh(f, m);
+      placed.push_back(out);
       if (out.mesh < 0) continue;
       if (out.skin >= 0) {
         // A skinned mesh's node sits at the root without a transform: its joints place it.
@@ -87,6 +94,7 @@ void Builder::placeMeshes() {
         nodes_[node]["children"].push_back(nodes_.size() - 1);
       }
     }
+    keepMeshOrder(f, placed);
   }
 }
 
