@@ -83,6 +83,7 @@ bool Importer::run(std::string& error) {
   model_.keepNormals = true;
   leftOut();
   addFrames();
+  addCustomData();
   return addMeshes(error) && addAnimations(error);
 }
 
