@@ -3,6 +3,7 @@
 // load only; the chunk tree is the lasting result.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -113,6 +114,12 @@ struct Frame {
   // The row whose chunk holds this frame's: its parent's for a "Frame CHILD", an earlier
   // sibling's for a "Frame SIBLING"; -1 at the top, or where the writer may choose.
   std::int32_t heldBy = -1;
+  // How many of that row's meshes come before this frame's chunk; -1 for all of them.
+  std::int32_t afterMeshes = -1;
+  // The transform chunks in the order the file has them, those it has first, each once: 0 the
+  // matrix, 1 the offset, 2 the rotation, 3 the scale.
+  std::array<std::uint8_t, 4> transformOrder = {0, 1, 2, 3};
+  bool hasName = true;  // a name chunk was read (where the model keeps what writing needs)
   RecordTable<Mesh> meshes;
 };
 

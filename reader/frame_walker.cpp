@@ -3,6 +3,7 @@
 // Every frame is one row of the model's frame table, added as soon as the walk enters it. A
 // SIBLING's node hangs under the sibling parent handed down the chain, so a chain of siblings
 // nested in the file shows as peers in the tree.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -40,8 +41,20 @@ struct FrameWalker {
     Frame* frame = r.model.addFrame(parentIndex);
     if (frame != nullptr) {
       std::snprintf(frame->name, sizeof frame->name, "NoName%d", static_cast<int>(index));
+      frame->hasName = !r.model.keepForWriting;  // till its chunk comes
     }
     return frame;
+  }
+
+  // A transform chunk met for the first time takes the next place in the frame's order.
+  static void transformChunk(Frame& frame, std::uint8_t which) {
+    const bool has[4] = {frame.hasMatrix, frame.hasOffset, frame.hasRotation, frame.hasScale};
+    if (has[which]) return;
+    const std::size_t next = static_cast<std::size_t>(std::count(has, has + 4, true));
+    auto& order = frame.transformOrder;
+    const auto at =
+        std::find(order.begin() + static_cast<std::ptrdiff_t>(next), order.end(), which);
+    std::rotate(order.begin() + static_cast<std::ptrdiff_t>(next), at, at + 1);
   }
 
   Frame& frameOf(const Level& level) {
@@ -76,13 +89,14 @@ struct FrameWalker {
         char frameName[kStringCapacity] = {};
         if (!r.readName(head, frameName, "frame name")) return failed();
         std::memcpy(frame.name, frameName, sizeof frameName);
-        level.named = true;
+        frame.hasName = level.named = true;
         r.nameChunk(level.chainDepth, frame.name);
         r.tell(parent, head, ChunkValue::name(frameName));
         return NestedStep::Handled;
       }
       case chunk::FrameMatrix:  // Frame Matrix: a whole matrix, whatever the length says
         if (!r.readFloatRecord<layout::kMatrix>(head, frame.matrix, "matrix")) return failed();
+        transformChunk(frame, 0);
         frame.hasMatrix = true;
         r.tell(parent, head);
         return NestedStep::Handled;
@@ -104,6 +118,7 @@ struct FrameWalker {
           return NestedStep::Failed;
         }
         added->heldBy = level.index;
+        added->afterMeshes = static_cast<std::int32_t>(frame.meshes.count());
         nested.siblingParentItem = child ? node : level.siblingParentItem;
         nested.frameItem = node;
         nested.frameDepth = static_cast<std::uint32_t>(depth);
@@ -122,6 +137,9 @@ struct FrameWalker {
                         : head.code == chunk::FrameRotation ? frame.rotation
                                                             : frame.scale;
         std::memcpy(target, v, sizeof v);
+        transformChunk(frame, static_cast<std::uint8_t>(head.code == chunk::FrameOffset     ? 1
+                                                        : head.code == chunk::FrameRotation ? 2
+                                                                                            : 3));
         (head.code == chunk::FrameOffset     ? frame.hasOffset
          : head.code == chunk::FrameRotation ? frame.hasRotation
                                              : frame.hasScale) = true;

@@ -84,7 +84,9 @@ std::string meshDifference(const Mesh& a, const Mesh& b) {
 std::string frameDifference(const Frame& a, const Frame& b) {
   if (!sameName(a.name, b.name)) return "name";
   if (a.parentIndex != b.parentIndex) return "parent";
-  if (a.heldBy != b.heldBy) return "held by";
+  if (a.heldBy != b.heldBy || a.afterMeshes != b.afterMeshes) return "place among the chunks";
+  if (a.hasName != b.hasName) return "name chunk";
+  if (a.transformOrder != b.transformOrder) return "order of the transform chunks";
   if (!sameBits(a.matrix, b.matrix) || a.hasMatrix != b.hasMatrix) return "matrix";
   if (!sameBits(a.offset, b.offset) || !sameBits(a.rotation, b.rotation) ||
       !sameBits(a.scale, b.scale) || a.hasOffset != b.hasOffset || a.hasRotation != b.hasRotation ||

@@ -1,6 +1,8 @@
 #include "tests/support/random_model.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -19,7 +21,13 @@ struct Dice {
   std::uint32_t next() { return static_cast<std::uint32_t>(engine()); }
   std::uint32_t below(std::uint32_t n) { return next() % n; }
   bool coin() { return below(2) == 0; }
-  float real() { return std::uniform_real_distribution<float>(-1000, 1000)(engine); }
+  // Now and then a float no glTF number holds, or one that is easily lost on the way.
+  float real() {
+    if (below(16) != 0) return std::uniform_real_distribution<float>(-1000, 1000)(engine);
+    constexpr std::uint32_t kBits[] = {0x7FC00001, 0xFFC00000, 0x7F800000, 0xFF800000,
+                                       0x80000000, 0x7F7FFFFF, 0x00000001};
+    return std::bit_cast<float>(kBits[below(7)]);
+  }
   void reals(float* out, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) out[i] = real();
   }
@@ -145,15 +153,39 @@ std::pair<std::int32_t, std::int32_t> randomParent(Dice& d, const Model& model, 
   return {chain[pick], pick > 0 && d.coin() ? chain[pick - 1] : chain[pick]};
 }
 
+// Where among its holder's meshes a frame's chunk comes: after those before the frames the
+// holder held earlier, or more.
+std::int32_t randomAfterMeshes(Dice& d, const Model& model, std::int32_t heldBy) {
+  if (heldBy < 0) return -1;
+  std::uint32_t least = 0;
+  for (const Frame& earlier : model.frames) {
+    if (earlier.heldBy == heldBy) least = static_cast<std::uint32_t>(earlier.afterMeshes);
+  }
+  const auto meshes =
+      static_cast<std::uint32_t>(model.frames[static_cast<std::size_t>(heldBy)].meshes.count());
+  return static_cast<std::int32_t>(least + d.below(meshes - least + 1));
+}
+
 void randomFrame(Dice& d, Model& model) {
-  const auto [parent, heldBy] = randomParent(d, model, model.frames.count());
+  const std::size_t row = model.frames.count();
+  const auto [parent, heldBy] = randomParent(d, model, row);
+  const std::int32_t afterMeshes = randomAfterMeshes(d, model, heldBy);
   Frame& f = *model.addFrame(parent);
   f.heldBy = heldBy;
-  d.name(f.name);
+  f.afterMeshes = afterMeshes;
+  if ((f.hasName = d.below(4) != 0))
+    d.name(f.name);
+  else  // as the reader names a frame without a name chunk
+    std::snprintf(f.name, sizeof f.name, "NoName%zu", row);
   if ((f.hasMatrix = d.coin())) d.reals(f.matrix, 16);
   if ((f.hasOffset = d.coin())) d.reals(f.offset, 3);
   if ((f.hasRotation = d.coin())) d.reals(f.rotation, 3);
   if ((f.hasScale = d.coin())) d.reals(f.scale, 3);
+  // Those it has in any order, then those it has not in theirs.
+  const bool has[4] = {f.hasMatrix, f.hasOffset, f.hasRotation, f.hasScale};
+  const auto present = std::stable_partition(f.transformOrder.begin(), f.transformOrder.end(),
+                                             [&](std::uint8_t k) { return has[k]; });
+  std::shuffle(f.transformOrder.begin(), present, d.engine);
   for (std::uint32_t m = d.below(3); m > 0; --m) randomMesh(d, *f.meshes.append());
 }
 
