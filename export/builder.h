@@ -113,6 +113,7 @@ class Builder {
   Json wholeMesh(const Frame& frame, const Mesh& mesh);
   // kept.cpp: what of frames, materials, animation sets and the scene glTF cannot hold
   void keepTransform(const Frame& frame, Json& node);
+  void keepPlace(std::size_t f, Json& node);
   void keepMeshOrder(std::size_t f, const std::vector<MeshOut>& placed);
   Json keptSet(const AnimationSet& set, const Json* animation);
   void keepScene(Json& scene);

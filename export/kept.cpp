@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "export/builder.h"
+#include "format/chunk_catalogue.h"
 #include "text/format.h"
 
 namespace kxm::gltf {
@@ -86,8 +87,31 @@ void Builder::keepTransform(const Frame& frame, Json& node) {
   if (frame.hasOffset) transform[kOffset] = keptFloats(frame.offset, 3);
   if (frame.hasRotation) transform[kRotation] = keptFloats(frame.rotation, 3);
   if (frame.hasScale) transform[kScale] = keptFloats(frame.scale, 3);
+  if (frame.transformOrder != decltype(frame.transformOrder){0, 1, 2, 3}) {
+    const bool has[4] = {frame.hasMatrix, frame.hasOffset, frame.hasRotation, frame.hasScale};
+    const ChunkCode codes[4] = {chunk::FrameMatrix, chunk::FrameOffset, chunk::FrameRotation,
+                                chunk::FrameScale};
+    Json order = Json::array();
+    for (const std::uint8_t k : frame.transformOrder)
+      if (k < 4 && has[k]) order.push_back(codes[k]);
+    transform[kOrder] = std::move(order);
+  }
   transform[kOf] = transformPrint(node).text();
   node["extras"][kKey][kTransform] = std::move(transform);
+}
+
+// Where the frame's chunk stood: in which frame's, after how many of that one's meshes (where
+// not after all of them), and whether it had a name chunk.
+void Builder::keepPlace(std::size_t f, Json& node) {
+  const Frame& frame = model_.frames[f];
+  Json& kept = node["extras"][kKey];
+  if (!frame.hasName) kept[kNameless] = true;
+  if (frame.heldBy < 0 || static_cast<std::size_t>(frame.heldBy) >= f) return;
+  const auto holder = static_cast<std::size_t>(frame.heldBy);
+  kept[kHeldBy] = frameNode_[holder];
+  if (frame.afterMeshes >= 0 &&
+      static_cast<std::size_t>(frame.afterMeshes) != model_.frames[holder].meshes.count())
+    kept[kAfterMeshes] = frame.afterMeshes;
 }
 
 // The frame's meshes in order, where the import could not tell it from the nodes: more than

@@ -10,7 +10,8 @@ namespace kxm::gltf {
 // emissive, metallic 0 and roughness sqrt(2 / (power + 2)), the specular power's usual match.
 // The whole Direct3D material stays in extras, with the fingerprint of the factors it became.
 int Builder::addMaterial(const Material& material, const std::string& name, int texture) {
-  auto unit = [](float v) { return std::clamp(finiteOr(v, 0), 0.0f, 1.0f); };
+  // Within 0 to 1, and +0 for -0: glTF leaves out an emissive factor of zeros.
+  auto unit = [](float v) { return std::clamp(finiteOr(v, 0), 0.0f, 1.0f) + 0.0f; };
   const float* d = material.diffuse;
   const float* e = material.emissive;
   const float power = finiteOr(material.power, 0);

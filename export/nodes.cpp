@@ -25,10 +25,7 @@ void Builder::addFrames() {
     frameNode_[f] = static_cast<int>(nodes_.size());
     nodes_.push_back(nodeFor(f));
     keepTransform(frame, nodes_.back());
-    if (frame.heldBy >= 0 && static_cast<std::size_t>(frame.heldBy) < f) {
-      nodes_.back()["extras"][extras::kKey][extras::kHeldBy] =
-          frameNode_[static_cast<std::size_t>(frame.heldBy)];
-    }
+    keepPlace(f, nodes_.back());
     if (const auto parent = parentRow(model_, f)) {
       nodes_[static_cast<std::size_t>(frameNode_[*parent])]["children"].push_back(frameNode_[f]);
     } else {

@@ -11,8 +11,11 @@
 //
 //   scene      customData     [base64 of each custom data chunk]
 //              animationSets  [the animation each set became, or the whole set where none]
-//   node       transform      {of, matrix, offset, rotation, scale}: the chunks the frame has
-//              heldBy         the node of the frame whose chunk holds the frame's
+//   node       transform      {of, matrix, offset, rotation, scale, order}: the chunks the frame
+//                             has, and their codes in the order it has them where not the usual
+//              heldBy         the node of the frame whose chunk holds the frame's, and
+//              afterMeshes    how many of that frame's meshes come before it, where not all
+//              nameless       true for a frame without a name chunk
 //              meshes         [the mesh each of the frame's meshes became, or the whole mesh]
 //   mesh       renderStates   [[code, value]...], textures [{name, states, start, count}]
 //              absent         [the codes of the value chunks the mesh does not have]
@@ -49,7 +52,10 @@ inline constexpr char kMatrix[] = "matrix";
 inline constexpr char kOffset[] = "offset";
 inline constexpr char kRotation[] = "rotation";
 inline constexpr char kScale[] = "scale";
+inline constexpr char kOrder[] = "order";
 inline constexpr char kHeldBy[] = "heldBy";
+inline constexpr char kAfterMeshes[] = "afterMeshes";
+inline constexpr char kNameless[] = "nameless";
 inline constexpr char kMeshes[] = "meshes";
 // A mesh's.
 inline constexpr char kRenderStates[] = "renderStates";

@@ -67,20 +67,38 @@ void Importer::setTransform(std::size_t n, Frame& frame) {
     for (std::size_t i = 0; i < 3; ++i) frame.scale[i] = static_cast<float>(node.scale[i]);
 }
 
-// The row of the frame whose chunk held the node's frame, as kxm export kept it: a frame made
-// before, which the writer checks for its place; -1 where there is none.
-std::int32_t Importer::keptHeldBy(std::size_t n) {
+// Where the frame's chunk stood, as kxm export kept it: the row of the frame whose chunk held
+// it (one made before, whose place the writer checks again) and after how many of that one's
+// meshes (all, until they are known, where the extras say none); and whether it had a name.
+void Importer::keptPlace(std::size_t n, Frame& frame) {
   const tinygltf::Value* kept = keptIn(doc_.nodes[n].extras);
-  const tinygltf::Value* held = kept ? keptValue(*kept, extras::kHeldBy) : nullptr;
-  std::int32_t node = -1;
-  if (held == nullptr) return -1;
-  if (keptInt(*held, node) && node >= 0 && static_cast<std::size_t>(node) < frameOf_.size() &&
-      frameOf_[static_cast<std::size_t>(node)] >= 0 &&
-      frameOf_[static_cast<std::size_t>(node)] < frameOf_[n]) {
-    return frameOf_[static_cast<std::size_t>(node)];
+  if (kept == nullptr) return;
+  const std::string where = "/nodes/" + std::to_string(n);
+  const tinygltf::Value* nameless = keptValue(*kept, extras::kNameless);
+  frame.hasName = nameless == nullptr || !nameless->IsBool() || !nameless->Get<bool>();
+  const tinygltf::Value* held = keptValue(*kept, extras::kHeldBy);
+  const tinygltf::Value* after = keptValue(*kept, extras::kAfterMeshes);
+  std::int32_t node = -1, meshes = -1;
+  if (held == nullptr) return;
+  if (!keptInt(*held, node) || node < 0 || static_cast<std::size_t>(node) >= frameOf_.size() ||
+      frameOf_[static_cast<std::size_t>(node)] < 0 ||
+      frameOf_[static_cast<std::size_t>(node)] >= frameOf_[n] ||
+      (after != nullptr && (!keptInt(*after, meshes) || meshes < 0))) {
+    ignored(where, "of the frame's place name no frame before it, or no place");
+    return;
   }
-  ignored("/nodes/" + std::to_string(n), "name a frame before it that held it, and none is");
-  return -1;
+  frame.heldBy = frameOf_[static_cast<std::size_t>(node)];
+  frame.afterMeshes = meshes;
+}
+
+// A frame whose place the extras gave without a count of meshes came after all of them.
+void Importer::placeAfterMeshes() {
+  for (Frame& frame : model_.frames) {
+    if (frame.heldBy < 0) continue;
+    const auto held = static_cast<std::int32_t>(
+        model_.frames[static_cast<std::size_t>(frame.heldBy)].meshes.count());
+    if (frame.afterMeshes < 0 || frame.afterMeshes > held) frame.afterMeshes = held;
+  }
 }
 
 // The frame node whose mesh a node of kxm export's own carries, or -1 when the node is a frame:
@@ -175,7 +193,7 @@ void Importer::addFrames() {
       warn(IssueCode::ImportLeftOut, "node " + std::to_string(n) + ": its camera is left out");
     frameOf_[n] = static_cast<int>(model_.frames.count() - 1);
     frameNode_.push_back(node);
-    frame->heldBy = keptHeldBy(n);
+    keptPlace(n, *frame);
   }
   for (std::size_t n = 0; n < nodes; ++n) {
     const int owner = carrierOf[n] >= 0 ? carrierOf[n] : static_cast<int>(n);

@@ -84,7 +84,9 @@ bool Importer::run(std::string& error) {
   leftOut();
   addFrames();
   addCustomData();
-  return addMeshes(error) && addAnimations(error);
+  if (!addMeshes(error)) return false;
+  placeAfterMeshes();
+  return addAnimations(error);
 }
 
 }  // namespace gltfin

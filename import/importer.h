@@ -46,7 +46,8 @@ class Importer {
                               const std::vector<int>& parentNode) const;
   int frameOfMeshNode(std::size_t node, int parentNode) const;
   void setTransform(std::size_t node, Frame& frame);
-  std::int32_t keptHeldBy(std::size_t node);
+  void keptPlace(std::size_t node, Frame& frame);
+  void placeAfterMeshes();
   // meshes.cpp
   bool addMeshes(std::string& error);
   bool addFrameMeshes(std::size_t frame, const std::vector<std::size_t>& nodes, std::string& error);

@@ -2,6 +2,9 @@
 // written beside: their fingerprint is taken again of what the glTF holds now, and only a
 // match lets them in. Extras that do not fit, or are not as the export writes them, are left
 // out with a warning, and the glTF's own data is used.
+#include <algorithm>
+
+#include "format/chunk_catalogue.h"
 #include "format/gltf_extras.h"
 #include "import/accessors.h"
 #include "import/importer.h"
@@ -38,6 +41,37 @@ bool Importer::keptWords(const tinygltf::Value* index, std::size_t count,
   return true;
 }
 
+namespace {
+
+// The order the chunks had, each of them once, as the reader keeps it: those it has first.
+bool keptTransformOrder(const tinygltf::Value& transform, Frame& read) {
+  const tinygltf::Value* order = keptValue(transform, extras::kOrder);
+  if (order == nullptr) return true;
+  const ChunkCode codes[4] = {chunk::FrameMatrix, chunk::FrameOffset, chunk::FrameRotation,
+                              chunk::FrameScale};
+  const bool has[4] = {read.hasMatrix, read.hasOffset, read.hasRotation, read.hasScale};
+  std::array<std::uint8_t, 4> out{};
+  std::size_t placed = 0;
+  for (std::size_t i = 0; i < keptLength(order); ++i) {
+    std::uint32_t code = 0;
+    const auto k = static_cast<std::uint8_t>(keptWord(order->Get(static_cast<int>(i)), code)
+                                                 ? std::find(codes, codes + 4, code) - codes
+                                                 : 4);
+    if (k >= 4 || !has[k] ||
+        std::find(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(placed), k) !=
+            out.begin() + static_cast<std::ptrdiff_t>(placed))
+      return false;
+    out[placed++] = k;
+  }
+  if (placed != static_cast<std::size_t>(std::count(has, has + 4, true))) return false;
+  for (std::uint8_t k = 0; k < 4; ++k)
+    if (!has[k]) out[placed++] = k;
+  read.transformOrder = out;
+  return true;
+}
+
+}  // namespace
+
 bool Importer::keptTransform(std::size_t n, Frame& frame) {
   const tinygltf::Node& node = doc_.nodes[n];
   const tinygltf::Value* kept = keptIn(node.extras);
@@ -70,6 +104,7 @@ bool Importer::keptTransform(std::size_t n, Frame& frame) {
   chunk(extras::kOffset, read.offset, 3, read.hasOffset);
   chunk(extras::kRotation, read.rotation, 3, read.hasRotation);
   chunk(extras::kScale, read.scale, 3, read.hasScale);
+  ok = ok && keptTransformOrder(*transform, read);
   if (!ok) {
     ignored(where, "of the frame's transform are not as kxm export writes them");
     return false;
@@ -78,6 +113,7 @@ bool Importer::keptTransform(std::size_t n, Frame& frame) {
   std::copy(std::begin(read.offset), std::end(read.offset), frame.offset);
   std::copy(std::begin(read.rotation), std::end(read.rotation), frame.rotation);
   std::copy(std::begin(read.scale), std::end(read.scale), frame.scale);
+  frame.transformOrder = read.transformOrder;
   frame.hasMatrix = read.hasMatrix, frame.hasOffset = read.hasOffset;
   frame.hasRotation = read.hasRotation, frame.hasScale = read.hasScale;
   return true;
