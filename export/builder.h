@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -70,10 +72,10 @@ class Builder {
     int material = -1;
     int range = -1;  // the multi-material it draws, if any
   };
-  // What the attributes could not carry exactly: the extras then keep the values whole.
+  // The vertices and normals the attributes could not carry exactly: the extras keep them.
   struct Inexact {
-    bool vertices = false;
-    bool normals = false;
+    std::vector<std::uint32_t> vertices;
+    std::vector<std::uint32_t> normals;
   };
   // One mesh on its way into the document, for the extras that keep what glTF cannot hold.
   struct MeshKept {
@@ -162,6 +164,24 @@ class Builder {
   bool setLeftOut_ = false;        // a set that no animation holds
 };
 
+// The fingerprint of an accessor's values as words: a float's bits, an integer's value.
+template <class T>
+std::uint64_t valuesPrint(const T* values, std::size_t n) {
+  extras::Fingerprint print;
+  std::uint32_t run[1024];
+  for (std::size_t done = 0; done < n;) {
+    const std::size_t words = std::min(n - done, std::size(run));
+    if constexpr (sizeof(T) == 4) {
+      std::memcpy(run, values + done, words * 4);
+    } else {
+      for (std::size_t i = 0; i < words; ++i) run[i] = values[done + i];
+    }
+    print.words(run, words);
+    done += words;
+  }
+  return print.value();
+}
+
 template <class T>
 constexpr int componentTypeOf() {
   if constexpr (std::is_same_v<T, float>) return kFloat;
@@ -176,14 +196,7 @@ int Builder::addAccessor(std::size_t count, std::size_t components, const char* 
   T* values = piece.as<T>();
   fill(values);
   Json accessor = {{"componentType", componentTypeOf<T>()}, {"count", count}, {"type", type}};
-  extras::Fingerprint print;
-  for (std::size_t i = 0; i < count * components; ++i) {
-    if constexpr (std::is_same_v<T, float>)
-      print.real(values[i]);
-    else
-      print.word(values[i]);
-  }
-  prints_.push_back(print.value());
+  prints_.push_back(valuesPrint(values, count * components));
   if (withBounds && count > 0) {
     std::vector<T> lo(values, values + components), hi = lo;
     for (std::size_t e = 1; e < count; ++e) {

@@ -4,6 +4,7 @@
 // custom data.
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "export/builder.h"
 #include "format/chunk_catalogue.h"
@@ -137,7 +138,7 @@ Json Builder::keptSet(const AnimationSet& set, const Json* animation) {
   std::vector<std::uint32_t> words;
   auto append = [&words](const auto& keys) {
     for (const auto& key : keys) {
-      std::uint32_t held[sizeof key / 4];
+      std::uint32_t held[kWords<std::decay_t<decltype(key)>>];
       std::memcpy(held, &key, sizeof key);
       words.insert(words.end(), std::begin(held), std::end(held));
     }

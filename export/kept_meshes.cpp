@@ -36,10 +36,28 @@ Json keptTextures(const Mesh& mesh) {
 // Records of plain floats as the words that hold them.
 template <class Record>
 void appendWords(const Record& record, std::vector<std::uint32_t>& words) {
-  static_assert(sizeof(Record) % 4 == 0);
-  std::uint32_t held[sizeof(Record) / 4];
+  std::uint32_t held[kWords<Record>];
   std::memcpy(held, &record, sizeof(Record));
   words.insert(words.end(), std::begin(held), std::end(held));
+}
+
+// The records named, each as its index and its words.
+template <class Record>
+std::vector<std::uint32_t> recordsAt(const ValueArray<Record>& records,
+                                     const std::vector<std::uint32_t>& which) {
+  std::vector<std::uint32_t> words;
+  words.reserve(which.size() * (1 + kWords<Record>));
+  for (const std::uint32_t i : which) {
+    words.push_back(i);
+    appendWords(records[i], words);
+  }
+  return words;
+}
+
+std::vector<std::uint32_t> everyOne(std::int32_t count) {
+  std::vector<std::uint32_t> all(static_cast<std::size_t>(std::max(count, 0)));
+  for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<std::uint32_t>(i);
+  return all;
 }
 
 // The indices the primitives give back when the import turns them as it reads them.
@@ -79,8 +97,9 @@ Json Builder::keptMesh(const MeshKept& kept) {
 Json Builder::wholeMesh(const Frame& frame, const Mesh& mesh) {
   const std::vector<Primitive> none;
   const Json prims = Json::array(), attributes = Json::object();
-  const bool normals = mesh.normals.count() > 0 && mesh.normals.count() == mesh.vertices.count();
-  Json out = keptMesh({frame, mesh, none, prims, attributes, {true, normals}});
+  const bool normals = mesh.normals.count() == mesh.vertices.count();
+  Inexact all{everyOne(mesh.vertices.count()), everyOne(normals ? mesh.normals.count() : 0)};
+  Json out = keptMesh({frame, mesh, none, prims, attributes, std::move(all)});
   out[kMaterial] = keptMaterial(mesh.material);
   return out;
 }
@@ -102,16 +121,10 @@ Json Builder::keptGeometry(const MeshKept& kept) {
     if (!std::equal(back.begin(), back.end(), mesh.indices.begin(), mesh.indices.end()))
       g[kIndices] = addWords({mesh.indices.begin(), mesh.indices.end()});
   }
-  std::vector<std::uint32_t> words;
-  if (kept.inexact.vertices) {
-    for (const MeshVertex& v : mesh.vertices) appendWords(v, words);
-    if (const int a = addWords(words); a >= 0) g[kVertices] = a;
-  }
-  if (kept.inexact.normals) {
-    words.clear();
-    for (const Normal& n : mesh.normals) appendWords(n, words);
-    if (const int a = addWords(words); a >= 0) g[kNormals] = a;
-  }
+  if (const int a = addWords(recordsAt(mesh.vertices, kept.inexact.vertices)); a >= 0)
+    g[kVertices] = a;
+  if (const int a = addWords(recordsAt(mesh.normals, kept.inexact.normals)); a >= 0)
+    g[kNormals] = a;
   keepRanges(kept, g);
   keepBones(mesh, g);
 

@@ -193,20 +193,23 @@ bool sameBits(const void* a, const void* b, std::size_t bytes) {
   return std::memcmp(a, b, bytes) == 0;
 }
 
-// A vertex as the import makes it again from the attributes written: what the format lacks at
-// its default, what glTF cannot hold as the export wrote it.
-MeshVertex asImported(const Mesh& mesh, const MeshVertex& v, std::uint32_t texCoordSets) {
-  MeshVertex back;
-  const Vec3 p = pointToGltf(v.position);
-  const float written[3] = {finiteOr(p[0], 0), finiteOr(p[1], 0), finiteOr(p[2], 0)};
-  back.position[0] = written[0], back.position[1] = written[1];
-  back.position[2] = -written[2] + 0.0f;
-  if (mesh.fvfFlags & kFvfDiffuse) std::memcpy(back.diffuse, v.diffuse, sizeof back.diffuse);
-  for (std::size_t i = 0; i < 2; ++i) {
-    if (texCoordSets > 0) back.texCoord0[i] = finiteOr(v.texCoord0[i], 0);
-    if (texCoordSets > 1) back.texCoord1[i] = finiteOr(v.texCoord1[i], 0);
+// Whether the import makes the vertex again from the attributes written: every coordinate
+// finite (one that is not is written as 0) and z not -0 (mirrored, it comes back as 0), what the
+// format lacks at its default.
+bool comesBack(const Mesh& mesh, const MeshVertex& v, std::uint32_t texCoordSets) {
+  static const MeshVertex fresh;
+  const float* p = v.position;
+  if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]) ||
+      std::signbit(p[2]) != (p[2] < 0)) {
+    return false;
   }
-  return back;
+  if (!(mesh.fvfFlags & kFvfDiffuse) && !sameBits(v.diffuse, fresh.diffuse, sizeof v.diffuse))
+    return false;
+  auto set = [](const float* uv, const float* none, bool written) {
+    return written ? std::isfinite(uv[0]) && std::isfinite(uv[1]) : sameBits(uv, none, 8);
+  };
+  return set(v.texCoord0, fresh.texCoord0, texCoordSets > 0) &&
+         set(v.texCoord1, fresh.texCoord1, texCoordSets > 1);
 }
 
 }  // namespace
@@ -228,9 +231,8 @@ Builder::Inexact Builder::addAttributes(const Mesh& mesh, const std::string& wha
             if (!std::isfinite(p[i])) ++notFinite;
             out[v * 3 + i] = finiteOr(p[i], 0);
           }
-          const MeshVertex back = asImported(mesh, mesh.vertices[v], texCoordSets);
-          inexact.vertices =
-              inexact.vertices || !sameBits(&back, &mesh.vertices[v], sizeof(MeshVertex));
+          if (!comesBack(mesh, mesh.vertices[v], texCoordSets))
+            inexact.vertices.push_back(static_cast<std::uint32_t>(v));
         }
       });
   warnCount(IssueCode::NumberRepaired, what, notFinite, "coordinate(s) not finite; written as 0");
@@ -251,7 +253,8 @@ Builder::Inexact Builder::addAttributes(const Mesh& mesh, const std::string& wha
               for (std::size_t i = 0; i < 3; ++i) to[i] = static_cast<float>(n[i] / length) + 0.0f;
             }
             const float back[3] = {to[0], to[1], -to[2] + 0.0f};
-            inexact.normals = inexact.normals || !sameBits(back, mesh.normals[v].value, 12);
+            if (!sameBits(back, mesh.normals[v].value, 12))
+              inexact.normals.push_back(static_cast<std::uint32_t>(v));
           }
         });
     warnCount(IssueCode::NormalInvalid, what, invalid,

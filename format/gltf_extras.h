@@ -21,7 +21,9 @@
 //              absent         [the codes of the value chunks the mesh does not have]
 //              material       the mesh's own material where its ranges have their own
 //              geometry       {of, fvf, type, indexed, indices, vertices, normals, drawVertices,
-//                              drawPrimitives, ranges, bones, boneVertices, boneWeights}
+//                              drawPrimitives, ranges, bones, boneVertices, boneWeights}: the
+//                             vertices and normals the attributes do not give back, each as its
+//                             index and its words (every one, of a mesh kept whole)
 //   material   of, diffuse, ambient, specular, emissive, power
 //   animation  of, name, length, animations [{bone, keys: [position, rotation, scale, matrix]}],
 //              keys
@@ -98,15 +100,13 @@ inline constexpr char kKeys[] = "keys";
 inline constexpr const char* kAttributes[] = {"POSITION",   "NORMAL",   "COLOR_0",  "TEXCOORD_0",
                                               "TEXCOORD_1", "JOINTS_0", "WEIGHTS_0"};
 
-// Words of each record kept whole: a vertex as the model holds it, a normal, and the keys (time
-// first, then the values).
-inline constexpr std::size_t kVertexWords = sizeof(MeshVertex) / 4;
-inline constexpr std::size_t kNormalWords = sizeof(Normal) / 4;
-inline constexpr std::size_t kKeyWords[4] = {sizeof(PositionKey) / 4, sizeof(RotationKey) / 4,
-                                             sizeof(ScaleKey) / 4, sizeof(MatrixKey) / 4};
-inline constexpr std::size_t kMaterialFloats = sizeof(Material) / 4;
-static_assert(kVertexWords == 11 && kNormalWords == 3 && kMaterialFloats == 17);
-static_assert(kKeyWords[0] == 4 && kKeyWords[1] == 5 && kKeyWords[2] == 4 && kKeyWords[3] == 17);
+// Words of each record kept whole, as the model holds it: a vertex, a normal, and the keys (the
+// time first, then the values).
+template <class Record>
+inline constexpr std::size_t kWords = sizeof(Record) / 4;
+static_assert(kWords<MeshVertex> == 11 && kWords<Normal> == 3);
+static_assert(kWords<PositionKey> == 4 && kWords<RotationKey> == 5 && kWords<ScaleKey> == 4 &&
+              kWords<MatrixKey> == 17);
 
 // glTF's words as a fingerprint takes them: alpha modes, animation paths and interpolations.
 inline std::uint32_t alphaModeCode(const std::string& mode) {
@@ -119,28 +119,55 @@ inline std::uint32_t interpolationCode(const std::string& interpolation) {
   return interpolation == "STEP" ? 1 : interpolation == "CUBICSPLINE" ? 2 : 0;
 }
 
-// FNV-1a over 32-bit words: not a guard against forgery (the extras are checked as hostile
-// input however they fit), only a sure sign that what it was taken of has changed.
+// FNV-1a over 32-bit words, the words dealt in turn to four lanes that a processor works at
+// once: not a guard against forgery (the extras are checked as hostile input however they fit),
+// only a sure sign that what it was taken of has changed.
 class Fingerprint {
  public:
-  void word(std::uint32_t word) { value_ = (value_ ^ word) * 0x100000001B3ULL; }
+  void word(std::uint32_t word) {
+    std::uint64_t& lane = lanes_[count_++ % 4];
+    lane = (lane ^ word) * kPrime;
+  }
   void real(float value) { word(std::bit_cast<std::uint32_t>(value)); }
+  void words(const std::uint32_t* words, std::size_t count) {
+    std::size_t i = 0;
+    for (; i < count && count_ % 4 != 0; ++i) word(words[i]);
+    const std::size_t start = i;
+    std::uint64_t a = lanes_[0], b = lanes_[1], c = lanes_[2], d = lanes_[3];
+    for (; i + 4 <= count; i += 4) {  // four chains the processor runs side by side
+      a = (a ^ words[i]) * kPrime;
+      b = (b ^ words[i + 1]) * kPrime;
+      c = (c ^ words[i + 2]) * kPrime;
+      d = (d ^ words[i + 3]) * kPrime;
+    }
+    lanes_[0] = a, lanes_[1] = b, lanes_[2] = c, lanes_[3] = d;
+    count_ += i - start;
+    for (; i < count; ++i) word(words[i]);
+  }
   // Another fingerprint taken in, or nothing (0) where there was nothing to take.
   void print(std::uint64_t value) {
     word(static_cast<std::uint32_t>(value));
     word(static_cast<std::uint32_t>(value >> 32));
   }
-  std::uint64_t value() const { return value_; }
+  std::uint64_t value() const {
+    std::uint64_t v = kBasis ^ count_;
+    for (const std::uint64_t lane : lanes_) v = (v ^ lane) * kPrime;
+    return v;
+  }
   // 16 lower-case hexadecimal digits.
   std::string text() const {
     static const char hex[] = "0123456789abcdef";
+    const std::uint64_t v = value();
     std::string out(16, '0');
-    for (std::size_t i = 0; i < 16; ++i) out[15 - i] = hex[(value_ >> (4 * i)) & 0xF];
+    for (std::size_t i = 0; i < 16; ++i) out[15 - i] = hex[(v >> (4 * i)) & 0xF];
     return out;
   }
 
  private:
-  std::uint64_t value_ = 0xCBF29CE484222325ULL;
+  static constexpr std::uint64_t kBasis = 0xCBF29CE484222325ULL;
+  static constexpr std::uint64_t kPrime = 0x100000001B3ULL;
+  std::uint64_t lanes_[4] = {kBasis, kBasis + 1, kBasis + 2, kBasis + 3};
+  std::uint64_t count_ = 0;
 };
 
 }  // namespace kxm::extras

@@ -17,11 +17,7 @@ std::uint64_t Importer::printOf(int accessor) {
   if (found != prints_.end()) return found->second;
   const auto a = static_cast<std::size_t>(accessor);
   extras::Fingerprint print;
-  if (doc_.accessors[a].componentType == TINYGLTF_COMPONENT_TYPE_FLOAT) {
-    for (const float v : readFloats(doc_, a)) print.real(v);
-  } else {
-    for (const std::uint32_t v : readUnsigned(doc_, a)) print.word(v);
-  }
+  readWords(doc_, a, [&](const std::uint32_t* words, std::size_t n) { print.words(words, n); });
   return prints_[accessor] = print.value();
 }
 
@@ -37,7 +33,10 @@ bool Importer::keptWords(const tinygltf::Value* index, std::size_t count,
       accessor.type != TINYGLTF_TYPE_SCALAR || (count != 0 && accessor.count != count)) {
     return false;
   }
-  out = readUnsigned(doc_, static_cast<std::size_t>(a));
+  out.clear();
+  readWords(doc_, static_cast<std::size_t>(a), [&](const std::uint32_t* words, std::size_t n) {
+    out.insert(out.end(), words, words + n);
+  });
   return true;
 }
 

@@ -17,14 +17,23 @@ using namespace extras;
 
 constexpr std::uint32_t kMaxIndex = 65535;  // the file's indices are 16-bit
 
-// Words copied into the records of an array allocated at their count.
+// Records kept as their index and their words, each put in its place in `out`: every index
+// past the one before and below the array's count; or, for a mesh kept whole (`whole`), every
+// record from the first, into an array of their count.
 template <class Record>
-bool fillFrom(const std::vector<std::uint32_t>& words, ValueArray<Record>& out) {
-  constexpr std::size_t per = sizeof(Record) / 4;
+bool patchFrom(const std::vector<std::uint32_t>& words, bool whole, ValueArray<Record>& out) {
+  constexpr std::size_t per = 1 + kWords<Record>;
   const std::size_t n = words.size() / per;
   if (words.size() % per != 0 || n == 0 || n > static_cast<std::size_t>(INT32_MAX)) return false;
-  if (!out.allocate(static_cast<std::int32_t>(n))) throw std::bad_alloc();
-  std::memcpy(static_cast<void*>(out.data()), words.data(), words.size() * 4);
+  if (whole && !out.allocate(static_cast<std::int32_t>(n))) throw std::bad_alloc();
+  std::size_t next = 0;
+  for (std::size_t r = 0; r < n; ++r) {
+    const std::uint32_t at = words[r * per];
+    if (at < next || at >= static_cast<std::size_t>(out.count()) || (whole && at != r))
+      return false;
+    std::memcpy(static_cast<void*>(&out[at]), &words[r * per + 1], sizeof(Record));
+    next = std::size_t{at} + 1;
+  }
   return true;
 }
 
@@ -74,20 +83,17 @@ bool Importer::meshFromKept(const tinygltf::Value& kept, const tinygltf::Mesh* g
       !keptCount(*geometry, kDrawPrimitives, mesh.drawPrimitiveCount)) {
     return false;
   }
-  std::size_t n = 0;  // vertices, as the attributes have them
-  if (gm != nullptr) {
-    if (!fillVertices(gm->primitives.front(), "", mesh)) throw std::bad_alloc();
-    n = static_cast<std::size_t>(mesh.vertices.count());
-  }
+  if (gm != nullptr && !fillVertices(gm->primitives.front(), "", mesh)) throw std::bad_alloc();
   std::vector<std::uint32_t> words;
   if (const tinygltf::Value* vertices = keptValue(*geometry, kVertices)) {
-    if (!keptWords(vertices, n * kVertexWords, words) || !fillFrom(words, mesh.vertices))
+    if (!keptWords(vertices, 0, words) || !patchFrom(words, gm == nullptr, mesh.vertices))
       return false;
-    n = static_cast<std::size_t>(mesh.vertices.count());
   }
   if (const tinygltf::Value* normals = keptValue(*geometry, kNormals)) {
-    if (n == 0 || !keptWords(normals, n * kNormalWords, words) || !fillFrom(words, mesh.normals))
+    if (!keptWords(normals, 0, words) || !patchFrom(words, gm == nullptr, mesh.normals) ||
+        mesh.normals.count() != mesh.vertices.count()) {
       return false;
+    }
   }
   mesh.fvfFlags = flags;
   return keptIndices(*geometry, gm, mesh) && keptRanges(*geometry, gm, mesh) &&

@@ -19,7 +19,7 @@ void fillKeys(const std::vector<std::uint32_t>& words, std::size_t& at, std::int
               ValueArray<Key>& keys) {
   if (count <= 0) return;
   if (!keys.allocate(count)) throw std::bad_alloc();
-  const std::size_t n = static_cast<std::size_t>(count) * (sizeof(Key) / 4);
+  const std::size_t n = static_cast<std::size_t>(count) * kWords<Key>;
   std::memcpy(static_cast<void*>(keys.data()), words.data() + at, n * 4);
   at += n;
 }
@@ -59,6 +59,8 @@ bool Importer::setFromKept(const tinygltf::Value& kept, AnimationSet& set) {
     return false;
   }
   const tinygltf::Value* list = keptValue(kept, kAnimations);
+  constexpr std::size_t kKeyWords[4] = {kWords<PositionKey>, kWords<RotationKey>, kWords<ScaleKey>,
+                                        kWords<MatrixKey>};
   std::vector<std::array<std::int32_t, 4>> counts(keptLength(list));
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < counts.size(); ++i) {
