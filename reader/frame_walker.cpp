@@ -3,7 +3,6 @@
 // Every frame is one row of the model's frame table, added as soon as the walk enters it. A
 // SIBLING's node hangs under the sibling parent handed down the chain, so a chain of siblings
 // nested in the file shows as peers in the tree.
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -46,15 +45,18 @@ struct FrameWalker {
     return frame;
   }
 
-  // A transform chunk met for the first time takes the next place in the frame's order.
+  // A transform chunk met for the first time takes the next place in the frame's order, those
+  // after it moving down one.
   static void transformChunk(Frame& frame, std::uint8_t which) {
     const bool has[4] = {frame.hasMatrix, frame.hasOffset, frame.hasRotation, frame.hasScale};
-    if (has[which]) return;
-    const std::size_t next = static_cast<std::size_t>(std::count(has, has + 4, true));
+    if (which >= 4 || has[which]) return;
+    std::size_t next = 0;
+    for (const bool h : has) next += h ? 1 : 0;
     auto& order = frame.transformOrder;
-    const auto at =
-        std::find(order.begin() + static_cast<std::ptrdiff_t>(next), order.end(), which);
-    std::rotate(order.begin() + static_cast<std::ptrdiff_t>(next), at, at + 1);
+    std::size_t at = next;
+    while (at < order.size() && order[at] != which) ++at;
+    for (; at > next && at < order.size(); --at) order[at] = order[at - 1];
+    order[next] = which;
   }
 
   Frame& frameOf(const Level& level) {
