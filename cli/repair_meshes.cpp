@@ -95,6 +95,7 @@ std::optional<std::string> keepWholeTriangles(const std::filesystem::path& in,
   if (!mesh.indices.allocate(static_cast<std::int32_t>(kept))) return std::nullopt;
   std::copy_n(read.indices.begin(), kept, mesh.indices.begin());
   mesh.primitiveType = type;
+  mesh.has.primitiveType = true;  // written, where the break took it
   const std::size_t triangles = type == 4 ? kept / 3 : kept - 2;
   return where + "; kept with its " + std::to_string(triangles) + " whole triangle(s)" +
          (typed ? "" : ", as a triangle list: its primitive type lay past the break");

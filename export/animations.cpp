@@ -181,11 +181,17 @@ void Builder::addAnimations() {
         warn(IssueCode::AnimationDropped,
              "animation set " + quoted(set.name) + ": nothing to animate; left out");
       }
+      setsKept_.push_back(keptSet(set, nullptr));  // kept whole in the scene's extras
+      setLeftOut_ = true;
       continue;
     }
-    animations_.push_back({{"name", nameToUtf8(set.name)},
-                           {"channels", std::move(out.channels)},
-                           {"samplers", std::move(out.samplers)}});
+    Json animation = {{"name", nameToUtf8(set.name)},
+                      {"channels", std::move(out.channels)},
+                      {"samplers", std::move(out.samplers)}};
+    Json kept = keptSet(set, &animation);
+    animation["extras"] = {{extras::kKey, std::move(kept)}};
+    setsKept_.push_back(animations_.size());
+    animations_.push_back(std::move(animation));
   }
   warnings_.about({});
 }

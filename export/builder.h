@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -18,6 +20,7 @@
 
 #include "export/gltf_export.h"
 #include "export/space.h"
+#include "format/gltf_extras.h"
 
 namespace kxm::gltf {
 
@@ -38,6 +41,11 @@ std::string quoted(const char* name);
 inline float finiteOr(float value, float fallback) {
   return std::isfinite(value) ? value : fallback;
 }
+
+// Floats as the extras keep them: numbers, and the bits of those that are not finite.
+Json keptFloats(const float* values, std::size_t count);
+// The whole Direct3D material, as the extras keep it.
+Json keptMaterial(const Material& material);
 
 // Key tracks are (seconds, value) pairs on their way to a sampler.
 template <std::size_t N>
@@ -62,6 +70,21 @@ class Builder {
     std::vector<std::uint32_t> indices;
     int mode = kTriangles;
     int material = -1;
+    int range = -1;  // the multi-material it draws, if any
+  };
+  // The vertices and normals the attributes could not carry exactly: the extras keep them.
+  struct Inexact {
+    std::vector<std::uint32_t> vertices;
+    std::vector<std::uint32_t> normals;
+  };
+  // One mesh on its way into the document, for the extras that keep what glTF cannot hold.
+  struct MeshKept {
+    const Frame& frame;
+    const Mesh& mesh;
+    const std::vector<Primitive>& primitives;
+    const Json& prims;  // as written, with their accessors
+    const Json& attributes;
+    Inexact inexact;
   };
 
   // nodes.cpp
@@ -74,15 +97,33 @@ class Builder {
                         std::uint64_t count, Primitive& out);
   std::vector<Primitive> primitivesOf(const Frame& frame, const Mesh& mesh, const std::string& what,
                                       int texture);
-  void addAttributes(const Mesh& mesh, const std::string& what, Json& attributes);
+  Inexact addAttributes(const Mesh& mesh, const std::string& what, Json& attributes);
   // materials.cpp
   int addMaterial(const Material& material, const std::string& name, int texture);
-  std::optional<int> textureFor(const Mesh& mesh, Json& names);
+  std::optional<int> textureFor(const Mesh& mesh);
   // skins.cpp
   struct SkinOut;
   int addSkin(std::size_t f, const Mesh& mesh, const std::string& what, Json& attributes);
   void addBones(const Mesh& mesh, const std::string& what, SkinOut& skin);
   Matrix4 inverseBindOf(const Bone& bone, const std::string& what);
+  // kept_meshes.cpp: what of a mesh glTF cannot hold, in its extras
+  Json keptMesh(const MeshKept& kept);
+  Json keptGeometry(const MeshKept& kept);
+  void keepRanges(const MeshKept& kept, Json& geometry);
+  void keepBones(const Mesh& mesh, Json& geometry);
+  // A mesh the export leaves out, kept whole.
+  Json wholeMesh(const Frame& frame, const Mesh& mesh);
+  // kept.cpp: what of frames, materials, animation sets and the scene glTF cannot hold
+  void keepTransform(const Frame& frame, Json& node);
+  void keepPlace(std::size_t f, Json& node);
+  void keepMeshOrder(std::size_t f, const std::vector<MeshOut>& placed);
+  Json keptSet(const AnimationSet& set, const Json* animation);
+  void keepScene(Json& scene);
+  // The words as an accessor of unsigned 32-bit scalars (none for no words): -1 then.
+  int addWords(const std::vector<std::uint32_t>& words);
+  std::uint64_t printOf(int accessor) const {
+    return accessor >= 0 ? prints_[static_cast<std::size_t>(accessor)] : 0;
+  }
   // animations.cpp
   struct AnimationOut;
   void addAnimations();
@@ -118,7 +159,28 @@ class Builder {
   std::vector<int> skinNodes_;
   std::unordered_map<std::string, std::size_t> frameByName_;  // the first frame of each name
   std::map<std::string, int> textureByName_;                  // -1: not usable
+  std::vector<std::uint64_t> prints_;                         // each accessor's fingerprint
+  Json setsKept_ = Json::array();  // each animation set: its animation, or the set whole
+  bool setLeftOut_ = false;        // a set that no animation holds
 };
+
+// The fingerprint of an accessor's values as words: a float's bits, an integer's value.
+template <class T>
+std::uint64_t valuesPrint(const T* values, std::size_t n) {
+  extras::Fingerprint print;
+  std::uint32_t run[1024];
+  for (std::size_t done = 0; done < n;) {
+    const std::size_t words = std::min(n - done, std::size(run));
+    if constexpr (sizeof(T) == 4) {
+      std::memcpy(run, values + done, words * 4);
+    } else {
+      for (std::size_t i = 0; i < words; ++i) run[i] = values[done + i];
+    }
+    print.words(run, words);
+    done += words;
+  }
+  return print.value();
+}
 
 template <class T>
 constexpr int componentTypeOf() {
@@ -134,6 +196,7 @@ int Builder::addAccessor(std::size_t count, std::size_t components, const char* 
   T* values = piece.as<T>();
   fill(values);
   Json accessor = {{"componentType", componentTypeOf<T>()}, {"count", count}, {"type", type}};
+  prints_.push_back(valuesPrint(values, count * components));
   if (withBounds && count > 0) {
     std::vector<T> lo(values, values + components), hi = lo;
     for (std::size_t e = 1; e < count; ++e) {

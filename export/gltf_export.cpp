@@ -47,6 +47,7 @@ Document Builder::build() {
   j["scene"] = 0;
   Json scene = {{"name", "Scene"}};
   if (!roots_.empty()) scene["nodes"] = roots_;
+  keepScene(scene);
   j["scenes"] = Json::array({std::move(scene)});
   auto put = [&j](const char* key, Json& list) {
     if (!list.empty()) j[key] = std::move(list);

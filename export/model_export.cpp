@@ -32,7 +32,8 @@ Export exportModel(const ModelLoad& loadModel, const ExportOptions& options) {
   Export done;
   try {
     Model model;
-    model.keepNormals = true;  // a file's own normals, where it has them, keep it smooth
+    model.keepNormals = true;     // a file's own normals, where it has them, keep it smooth
+    model.keepForWriting = true;  // what glTF cannot hold goes into extras, for the way back
     done.load = loadModel(model);
     if (!done.load.loaded) return done;
     done.document = buildDocument(model, options, done.warnings);

@@ -25,6 +25,8 @@ void Builder::addFrames() {
     frameNode_[f] = static_cast<int>(nodes_.size());
     warnings_.about({Warnings::Subject::Kind::Frame, f, 0});
     nodes_.push_back(nodeFor(f));
+    keepTransform(frame, nodes_.back());
+    keepPlace(f, nodes_.back());
     if (const auto parent = parentRow(model_, f)) {
       nodes_[static_cast<std::size_t>(frameNode_[*parent])]["children"].push_back(frameNode_[f]);
     } else {
@@ -68,10 +70,12 @@ void Builder::placeMeshes() {
   for (std::size_t f = 0; f < model_.frames.count(); ++f) {
     const Frame& frame = model_.frames[f];
     std::vector<int> plain;
+    std::vector<MeshOut> placed;
     for (std::size_t m = 0; m < frame.meshes.count(); ++m) {
       warnings_.about({Warnings::Subject::Kind::Mesh, f, m});
       const MeshOut out = addMesh(f, m);
       warnings_.about({});
+      placed.push_back(out);
       if (out.mesh < 0) continue;
       if (out.skin >= 0) {
         // A skinned mesh's node sits at the root without a transform: its joints place it.
@@ -91,6 +95,7 @@ void Builder::placeMeshes() {
         nodes_[node]["children"].push_back(nodes_.size() - 1);
       }
     }
+    keepMeshOrder(f, placed);
   }
 }
 

@@ -181,15 +181,47 @@ std::vector<Builder::Primitive> Builder::primitivesOf(const Frame& frame, const 
     }
     budget -= p.indices.size();
     p.material = addMaterial(range.material, nameToUtf8(range.name), texture);
+    p.range = static_cast<int>(k);
     primitives.push_back(std::move(p));
   }
   return primitives;
 }
 
+namespace {
+
+bool sameBits(const void* a, const void* b, std::size_t bytes) {
+  return std::memcmp(a, b, bytes) == 0;
+}
+
+// Whether the import makes the vertex again from the attributes written: every coordinate
+// finite (one that is not is written as 0) and z not -0 (mirrored, it comes back as 0), what the
+// format lacks at its default.
+bool comesBack(const Mesh& mesh, const MeshVertex& v, std::uint32_t texCoordSets) {
+  static const MeshVertex fresh;
+  const float* p = v.position;
+  if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]) ||
+      std::signbit(p[2]) != (p[2] < 0)) {
+    return false;
+  }
+  if (!(mesh.fvfFlags & kFvfDiffuse) && !sameBits(v.diffuse, fresh.diffuse, sizeof v.diffuse))
+    return false;
+  auto set = [](const float* uv, const float* none, bool written) {
+    return written ? std::isfinite(uv[0]) && std::isfinite(uv[1]) : sameBits(uv, none, 8);
+  };
+  return set(v.texCoord0, fresh.texCoord0, texCoordSets > 0) &&
+         set(v.texCoord1, fresh.texCoord1, texCoordSets > 1);
+}
+
+}  // namespace
+
 // POSITION with its bounds, NORMAL where the format has one and the model kept it, COLOR_0,
-// TEXCOORD_0 and TEXCOORD_1 for the sets the format has.
-void Builder::addAttributes(const Mesh& mesh, const std::string& what, Json& attributes) {
+// TEXCOORD_0 and TEXCOORD_1 for the sets the format has. Says what they cannot give back as the
+// model has it.
+Builder::Inexact Builder::addAttributes(const Mesh& mesh, const std::string& what,
+                                        Json& attributes) {
   const auto vertices = static_cast<std::size_t>(mesh.vertices.count());
+  const std::uint32_t texCoordSets = std::min(fvfTexCoordSets(mesh.fvfFlags), 2U);
+  Inexact inexact;
   std::uint64_t notFinite = 0;
   attributes["POSITION"] =
       addAccessor<float>(vertices, 3, "VEC3", kArrayBuffer, true, [&](float* out) {
@@ -199,6 +231,8 @@ void Builder::addAttributes(const Mesh& mesh, const std::string& what, Json& att
             if (!std::isfinite(p[i])) ++notFinite;
             out[v * 3 + i] = finiteOr(p[i], 0);
           }
+          if (!comesBack(mesh, mesh.vertices[v], texCoordSets))
+            inexact.vertices.push_back(static_cast<std::uint32_t>(v));
         }
       });
   warnCount(IssueCode::NumberRepaired, what, notFinite, "coordinate(s) not finite; written as 0");
@@ -215,9 +249,12 @@ void Builder::addAttributes(const Mesh& mesh, const std::string& what, Json& att
             if (!(length > 1e-30) || !std::isfinite(length)) {
               ++invalid;
               to[0] = 0, to[1] = 1, to[2] = 0;
-              continue;
+            } else {
+              for (std::size_t i = 0; i < 3; ++i) to[i] = static_cast<float>(n[i] / length) + 0.0f;
             }
-            for (std::size_t i = 0; i < 3; ++i) to[i] = static_cast<float>(n[i] / length) + 0.0f;
+            const float back[3] = {to[0], to[1], -to[2] + 0.0f};
+            if (!sameBits(back, mesh.normals[v].value, 12))
+              inexact.normals.push_back(static_cast<std::uint32_t>(v));
           }
         });
     warnCount(IssueCode::NormalInvalid, what, invalid,
@@ -231,7 +268,6 @@ void Builder::addAttributes(const Mesh& mesh, const std::string& what, Json& att
           }
         });
   }
-  const std::uint32_t texCoordSets = std::min(fvfTexCoordSets(mesh.fvfFlags), 2U);
   for (std::uint32_t set = 0; set < texCoordSets; ++set) {
     attributes[set == 0 ? "TEXCOORD_0" : "TEXCOORD_1"] =
         addAccessor<float>(vertices, 2, "VEC2", kArrayBuffer, false, [&](float* out) {
@@ -242,6 +278,7 @@ void Builder::addAttributes(const Mesh& mesh, const std::string& what, Json& att
           }
         });
   }
+  return inexact;
 }
 
 Builder::MeshOut Builder::addMesh(std::size_t f, std::size_t m) {
@@ -259,8 +296,7 @@ Builder::MeshOut Builder::addMesh(std::size_t f, std::size_t m) {
   }
 
   // The primitives first: a mesh that draws nothing writes no vertices either.
-  Json textureNames = Json::array();
-  const std::optional<int> found = textureFor(mesh, textureNames);
+  const std::optional<int> found = textureFor(mesh);
   const bool hasTexCoords = fvfTexCoordSets(mesh.fvfFlags) > 0;
   const int texture = found && hasTexCoords ? *found : -1;
   if (found && !hasTexCoords) {
@@ -274,7 +310,7 @@ Builder::MeshOut Builder::addMesh(std::size_t f, std::size_t m) {
   }
 
   Json attributes;
-  addAttributes(mesh, what, attributes);
+  const Inexact inexact = addAttributes(mesh, what, attributes);
   MeshOut result;
   if (mesh.bones.count() > 0) result.skin = addSkin(f, mesh, what, attributes);
 
@@ -291,16 +327,15 @@ Builder::MeshOut Builder::addMesh(std::size_t f, std::size_t m) {
             : addAccessor<std::uint32_t>(
                   n, 1, "SCALAR", kElementArrayBuffer, false,
                   [&](std::uint32_t* out) { std::copy(p.indices.begin(), p.indices.end(), out); });
-    std::vector<std::uint32_t>().swap(p.indices);
     Json prim = {{"attributes", attributes}, {"indices", indices}};
     if (p.mode != kTriangles) prim["mode"] = p.mode;
     prim["material"] = p.material;
     prims.push_back(std::move(prim));
   }
+  Json kept = keptMesh({frame, mesh, primitives, prims, attributes, inexact});
+  primitives.clear();
   Json gltfMesh = {{"name", nameToUtf8(frame.name)}, {"primitives", std::move(prims)}};
-  if (!textureNames.empty()) {
-    gltfMesh["extras"] = {{"kxm", {{"textures", std::move(textureNames)}}}};
-  }
+  gltfMesh["extras"] = {{extras::kKey, std::move(kept)}};
   meshes_.push_back(std::move(gltfMesh));
   result.mesh = static_cast<int>(meshes_.size() - 1);
   return result;

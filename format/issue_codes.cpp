@@ -86,6 +86,8 @@ constexpr std::array kKinds = {
               "WHAT: cubic spline keys kept as their values at the key times"},
     IssueKind{TextureKept, "texture-kept", kWarning,
               "image I: WHY; written as FILE, or not written"},
+    IssueKind{ExtrasIgnored, "extras-ignored", kWarning,
+              "WHERE: kxm extras WHY; ignored, the glTF's own data used"},
 };
 
 constexpr bool inCodeOrder() {
@@ -95,7 +97,7 @@ constexpr bool inCodeOrder() {
   return true;
 }
 static_assert(inCodeOrder(), "one row per code, in the order of IssueCode");
-static_assert(kKinds.size() == static_cast<std::size_t>(TextureKept) + 1);
+static_assert(kKinds.size() == static_cast<std::size_t>(ExtrasIgnored) + 1);
 
 constexpr std::array<std::string_view, 3> kSeverityNames = {"error", "warning", "note"};
 

@@ -55,6 +55,7 @@ enum class IssueCode {
   InfluencesDropped,    // joint influences past the first four of a vertex
   KeysSampled,          // cubic spline keys kept as their values at the key times
   TextureKept,          // an image kept under a name of its own, or not written
+  ExtrasIgnored,        // kxm export's extras that no longer fit the glTF, or are malformed
 };
 
 // As compilers have them: an error stops a file from loading or being written, a warning says

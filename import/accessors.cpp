@@ -1,6 +1,8 @@
 #include "import/accessors.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 namespace kxm::gltfin {
@@ -246,6 +248,53 @@ std::vector<float> readFloats(const tinygltf::Model& model, std::size_t a) {
   std::vector<float> out;
   readFloats(model, a, out);
   return out;
+}
+
+void readWords(const tinygltf::Model& model, std::size_t a,
+               const std::function<void(const std::uint32_t*, std::size_t)>& take) {
+  const tinygltf::Accessor& accessor = model.accessors[a];
+  const auto n = static_cast<std::size_t>(componentsOf(accessor.type));
+  const std::uint64_t size = componentSize(accessor.componentType);
+  if (accessor.bufferView >= 0 && !accessor.sparse.isSparse && size == 4) {
+    const auto& view = model.bufferViews[static_cast<std::size_t>(accessor.bufferView)];
+    const unsigned char* base = model.buffers[static_cast<std::size_t>(view.buffer)].data.data() +
+                                view.byteOffset + accessor.byteOffset;
+    if (view.byteStride == 0 || view.byteStride == 4 * n) {  // packed: copied a run at a time
+      std::uint32_t run[4096];
+      for (std::size_t done = 0, total = accessor.count * n; done < total;) {
+        const std::size_t words = std::min<std::size_t>(total - done, std::size(run));
+        std::memcpy(run, base + done * 4, words * 4);
+        take(run, words);
+        done += words;
+      }
+      return;
+    }
+  }
+  std::vector<std::uint32_t> out(accessor.count * n, 0);
+  walk(model, a, [&](std::size_t e, std::size_t c, const unsigned char* p) {
+    std::uint32_t word = 0;
+    switch (accessor.componentType) {
+      case TINYGLTF_COMPONENT_TYPE_BYTE:
+        word = static_cast<std::uint32_t>(static_cast<std::int8_t>(*p));
+        break;
+      case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: word = *p; break;
+      case TINYGLTF_COMPONENT_TYPE_SHORT: {
+        std::int16_t v;
+        std::memcpy(&v, p, 2);
+        word = static_cast<std::uint32_t>(v);
+        break;
+      }
+      case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: {
+        std::uint16_t v;
+        std::memcpy(&v, p, 2);
+        word = v;
+        break;
+      }
+      default: std::memcpy(&word, p, 4);
+    }
+    out[e * n + c] = word;
+  });
+  take(out.data(), out.size());
 }
 
 std::vector<std::uint32_t> readUnsigned(const tinygltf::Model& model, std::size_t a) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ std::vector<float> readFloats(const tinygltf::Model& model, std::size_t a);
 void readFloats(const tinygltf::Model& model, std::size_t a, std::vector<float>& out);
 // The accessor's values as unsigned integers (indices, joints).
 std::vector<std::uint32_t> readUnsigned(const tinygltf::Model& model, std::size_t a);
+// The accessor's values as the 32-bit words they are: a float's bits, an integer's value (a
+// signed one's two's complement), handed to `take` in runs: straight from the buffer where they
+// lie packed there, else gathered first.
+void readWords(const tinygltf::Model& model, std::size_t a,
+               const std::function<void(const std::uint32_t*, std::size_t)>& take);
 
 // An image's bytes: its buffer view's, checked against the buffer, or those its URI gave; false
 // with the pointer of the fault in `error`.

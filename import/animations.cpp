@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "format/gltf_extras.h"
 #include "import/accessors.h"
 #include "import/importer.h"
 
@@ -93,14 +94,68 @@ bool Importer::addChannel(std::size_t a, std::size_t c, AnimationSet& set, std::
   return true;
 }
 
+// One animation as a set: as kxm export kept it, where its extras fit its channels; else from
+// the channels, one animation per node they move.
+bool Importer::addAnimation(std::size_t a, std::string& error) {
+  AnimationSet* set = model_.addAnimationSet();
+  if (set == nullptr) throw std::bad_alloc();
+  const tinygltf::Animation& ga = doc_.animations[a];
+  if (const tinygltf::Value* kept = keptIn(ga.extras)) {
+    const std::string where = "/animations/" + std::to_string(a);
+    if (!keptSetFits(a, *kept)) {
+      ignored(where, "do not fit its channels, which have changed");
+    } else if (setFromKept(*kept, *set)) {
+      copyName(ga.name, set->name);
+      return true;
+    } else {
+      ignored(where, "are not as kxm export writes them");
+      model_.animationSets.removeLast();
+      set = model_.addAnimationSet();
+      if (set == nullptr) throw std::bad_alloc();
+    }
+  }
+  copyName(ga.name, set->name);
+  for (std::size_t c = 0; c < ga.channels.size(); ++c)
+    if (!addChannel(a, c, *set, error)) return false;
+  return true;
+}
+
+// The sets in the order the scene's extras keep, with those kxm export left out kept whole,
+// where that list names every animation once; else one set per animation, in order.
 bool Importer::addAnimations(std::string& error) {
-  for (std::size_t a = 0; a < doc_.animations.size(); ++a) {
+  const tinygltf::Value* kept =
+      doc_.scenes.empty() ? nullptr : keptIn(doc_.scenes[sceneShown()].extras);
+  const std::string where = "/scenes/" + std::to_string(sceneShown());
+  const tinygltf::Value* list = kept ? keptValue(*kept, extras::kAnimationSets) : nullptr;
+  std::vector<int> named(doc_.animations.size(), 0);
+  bool ordered = list != nullptr;
+  for (std::size_t i = 0; ordered && i < keptLength(list); ++i) {
+    const tinygltf::Value& entry = list->Get(static_cast<int>(i));
+    std::int32_t a = -1;
+    if (entry.IsObject()) continue;
+    ordered = keptInt(entry, a) && a >= 0 && static_cast<std::size_t>(a) < named.size() &&
+              ++named[static_cast<std::size_t>(a)] == 1;
+  }
+  ordered = ordered && std::all_of(named.begin(), named.end(), [](int n) { return n == 1; });
+  if (list != nullptr && !ordered) ignored(where, "name animations other than the file's");
+  if (!ordered) {
+    for (std::size_t a = 0; a < doc_.animations.size(); ++a)
+      if (!addAnimation(a, error)) return false;
+    return true;
+  }
+  for (std::size_t i = 0; i < keptLength(list); ++i) {
+    const tinygltf::Value& entry = list->Get(static_cast<int>(i));
+    std::int32_t a = -1;
+    if (keptInt(entry, a)) {
+      if (!addAnimation(static_cast<std::size_t>(a), error)) return false;
+      continue;
+    }
     AnimationSet* set = model_.addAnimationSet();
     if (set == nullptr) throw std::bad_alloc();
-    copyName(doc_.animations[a].name, set->name);
-    for (std::size_t c = 0; c < doc_.animations[a].channels.size(); ++c)
-      if (!addChannel(a, c, model_.animationSets[model_.animationSets.count() - 1], error))
-        return false;
+    if (!setFromKept(entry, *set)) {
+      model_.animationSets.removeLast();
+      ignored(where, "of an animation set left out are not as kxm export writes them");
+    }
   }
   return true;
 }

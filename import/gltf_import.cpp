@@ -96,7 +96,10 @@ bool Importer::run(std::string& error) {
   model_.keepNormals = true;
   leftOut();
   addFrames();
-  return addMeshes(error) && addAnimations(error);
+  addCustomData();
+  if (!addMeshes(error)) return false;
+  placeAfterMeshes();
+  return addAnimations(error);
 }
 
 }  // namespace gltfin

@@ -3,46 +3,17 @@
 // texture list names them.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "image/image.h"
 #include "import/accessors.h"
 #include "import/importer.h"
+#include "text/escape.h"
 
 namespace kxm::gltfin {
 
 namespace {
-
-// extras.kxm's numbers, null for what was not finite.
-bool keptNumbers(const tinygltf::Value& list, float* out, std::size_t n) {
-  if (!list.IsArray() || list.ArrayLen() != n) return false;
-  for (std::size_t i = 0; i < n; ++i) {
-    const tinygltf::Value& v = list.Get(static_cast<int>(i));
-    if (v.IsNumber())
-      out[i] = static_cast<float>(v.GetNumberAsDouble());
-    else if (v.Type() == tinygltf::NULL_TYPE)
-      out[i] = std::numeric_limits<float>::quiet_NaN();
-    else
-      return false;
-  }
-  return true;
-}
-
-bool keptMaterial(const tinygltf::Value& extras, Material& out) {
-  if (!extras.IsObject() || !extras.Has("kxm")) return false;
-  const tinygltf::Value& kept = extras.Get("kxm");
-  if (!kept.IsObject() || !kept.Has("power")) return false;
-  Material m;
-  const tinygltf::Value power = tinygltf::Value(std::vector<tinygltf::Value>{kept.Get("power")});
-  if (!keptNumbers(kept.Get("diffuse"), m.diffuse, 4) ||
-      !keptNumbers(kept.Get("ambient"), m.ambient, 4) ||
-      !keptNumbers(kept.Get("specular"), m.specular, 4) ||
-      !keptNumbers(kept.Get("emissive"), m.emissive, 4) || !keptNumbers(power, &m.power, 1)) {
-    return false;
-  }
-  out = m;
-  return true;
-}
 
 std::string extensionOf(TextureFormat format, image::Kind kind) {
   switch (format) {
@@ -71,7 +42,15 @@ void Importer::setMaterial(int index, Material& out) {
   out = Material{};
   if (index < 0) return;
   const tinygltf::Material& gm = doc_.materials[static_cast<std::size_t>(index)];
-  if (keptMaterial(gm.extras, out)) return;
+  if (const tinygltf::Value* kept = keptIn(gm.extras)) {
+    const std::string where = "/materials/" + std::to_string(index);
+    if (!keptMaterialFits(gm))
+      ignored(where, "do not fit its factors, which have changed");
+    else if (keptMaterial(*kept, out))
+      return;
+    else
+      ignored(where, "are not as kxm export writes them");
+  }
   const auto& base = gm.pbrMetallicRoughness.baseColorFactor;
   for (std::size_t i = 0; i < 4 && i < base.size(); ++i)
     out.diffuse[i] = static_cast<float>(base[i]);
@@ -122,16 +101,9 @@ std::string Importer::textureFile(int i) {
   return imageFiles_[i] = file;
 }
 
-// kxm export kept every texture name in the mesh's extras; else the base colour's image names
-// the one texture.
-void Importer::addTextures(const tinygltf::Mesh& gm, const tinygltf::Primitive& prim, Mesh& mesh) {
-  std::vector<std::string> names;
-  if (gm.extras.IsObject() && gm.extras.Has("kxm") && gm.extras.Get("kxm").Has("textures")) {
-    const tinygltf::Value& list = gm.extras.Get("kxm").Get("textures");
-    for (std::size_t t = 0; list.IsArray() && t < list.ArrayLen(); ++t)
-      if (list.Get(static_cast<int>(t)).IsString())
-        names.push_back(list.Get(static_cast<int>(t)).Get<std::string>());
-  }
+// The base colour's image is the mesh's texture where the extras named none; where they did, the
+// image takes the first name they give it.
+void Importer::addTextures(const tinygltf::Primitive& prim, Mesh& mesh) {
   std::string image;
   if (prim.material >= 0) {
     const int t = doc_.materials[static_cast<std::size_t>(prim.material)]
@@ -139,17 +111,29 @@ void Importer::addTextures(const tinygltf::Mesh& gm, const tinygltf::Primitive& 
     const int source = t >= 0 ? doc_.textures[static_cast<std::size_t>(t)].source : -1;
     if (source >= 0) image = textureFile(source);
   }
-  if (names.empty() && !image.empty()) names.push_back(image);
-  if (!names.empty() && !image.empty()) names.front() = convertedName(names.front());
-  if (!names.empty() && !image.empty() && names.front() != image) {
-    // The image keeps the name the texture list gives it.
-    for (ImportedImage& file : out_.textures)
-      if (file.name == image) file.name = plainName(names.front());
+  if (image.empty()) return;
+  std::size_t first = mesh.textures.storedCount();
+  std::string name;
+  for (std::size_t t = 0; t < mesh.textures.storedCount() && name.empty(); ++t) {
+    const char* stored = mesh.textures.stored(t).name;
+    name = latin1ToUtf8({stored, strnlen(stored, kNameSize)});
+    first = t;
   }
-  for (const std::string& name : names) {
+  if (name.empty() && mesh.textures.count() == 0) {
     Texture* texture = mesh.textures.append();
     if (texture == nullptr) throw std::bad_alloc();
-    copyName(name, texture->name);
+    copyName(image, texture->name);
+    return;
+  }
+  if (name.empty()) return;
+  // With --textures the texture takes the kind's extension; without, the image becomes the kind
+  // its name says, so that a game that reads wood.bmp finds a BMP there.
+  const std::string named = convertedName(name);
+  if (named != name) copyName(named, mesh.textures.stored(first).name);
+  for (ImportedImage& file : out_.textures) {
+    if (file.name != image) continue;
+    if (options_.textures == TextureFormat::Keep) asKindNamed(named, file);
+    file.name = plainName(named);
   }
 }
 

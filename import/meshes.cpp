@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "format/gltf_extras.h"
 #include "format/vertex_format.h"
 #include "import/accessors.h"
 #include "import/importer.h"
@@ -151,78 +152,156 @@ bool unindex(const std::vector<std::uint32_t>& order, Mesh& mesh) {
 
 }  // namespace
 
+// The primitives first to last, which share their vertices, as one mesh: ranges where there are
+// several (or one whose material kxm export named apart from its mesh), as glTF draws them.
+bool Importer::addGroup(std::size_t node, std::size_t f, std::size_t first, std::size_t last,
+                        Mesh& mesh, std::string& error) {
+  const auto m = static_cast<std::size_t>(doc_.nodes[node].mesh);
+  const tinygltf::Mesh& gm = doc_.meshes[m];
+  const tinygltf::Primitive& prim = gm.primitives[first];
+  const std::string where = "/meshes/" + std::to_string(m) + "/primitives/" + std::to_string(first);
+  if (!fillVertices(prim, where, mesh)) throw std::bad_alloc();
+  const auto vertices = static_cast<std::uint32_t>(mesh.vertices.count());
+  mesh.primitiveType = typeOf(prim.mode);
+  std::vector<std::uint32_t> order;
+  for (std::size_t p = first; p < last; ++p) {
+    const std::size_t start = order.size();
+    const std::string at = "/meshes/" + std::to_string(m) + "/primitives/" + std::to_string(p);
+    if (!appendIndices(gm.primitives[p], at, vertices, order, error)) return false;
+    const bool named =
+        ours_ && gm.primitives[p].material >= 0 &&
+        doc_.materials[static_cast<std::size_t>(gm.primitives[p].material)].name != gm.name;
+    if (last - first == 1 && !named) {
+      setMaterial(gm.primitives[p].material, mesh.material);
+      continue;
+    }
+    MultiMaterial* range = mesh.multiMaterials.append();
+    if (range == nullptr) throw std::bad_alloc();
+    const int mat = gm.primitives[p].material;
+    if (mat >= 0) copyName(doc_.materials[static_cast<std::size_t>(mat)].name, range->name);
+    setMaterial(mat, range->material);
+    range->indexStart = static_cast<std::int32_t>(start);
+    range->indexCount = static_cast<std::int32_t>(order.size() - start);
+    range->polygonCount = static_cast<std::int32_t>(
+        primitivesDrawn(primitiveTypeOf(mesh.primitiveType), range->indexCount));
+  }
+  if (order.size() > static_cast<std::size_t>(INT32_MAX)) {
+    error = where + ": more indices than a mesh holds";
+    return false;
+  }
+  const bool indexed = order.empty() || *std::max_element(order.begin(), order.end()) < kMaxIndexed;
+  if (indexed) {
+    if (!order.empty() && !mesh.indices.allocate(static_cast<std::int32_t>(order.size())))
+      throw std::bad_alloc();
+    std::copy(order.begin(), order.end(), mesh.indices.begin());
+  } else if (!unindex(order, mesh)) {
+    throw std::bad_alloc();
+  }
+  mesh.drawVertexCount = mesh.vertices.count();
+  mesh.drawPrimitiveCount = static_cast<std::int32_t>(primitivesDrawn(
+      primitiveTypeOf(mesh.primitiveType), static_cast<std::int64_t>(order.size())));
+  if (doc_.nodes[node].skin < 0) return true;
+  if (!indexed) {
+    warn(IssueCode::BoneDropped,
+         where + ": a skinned mesh whose indices 16 bits cannot hold; its bones are left out");
+    return true;
+  }
+  return addBones(node, f, prim, mesh, error);
+}
+
+// A node's glTF mesh as meshes of frame f: as kxm export kept it, where its extras fit the
+// primitives, which then make one mesh; else each run of primitives that share their vertices.
 bool Importer::addMesh(std::size_t node, std::size_t f, std::string& error) {
   const auto m = static_cast<std::size_t>(doc_.nodes[node].mesh);
   const tinygltf::Mesh& gm = doc_.meshes[m];
+  const tinygltf::Value* kept = keptIn(gm.extras);
+  const tinygltf::Value* geometry = kept ? keptValue(*kept, extras::kGeometry) : nullptr;
+  RecordTable<Mesh>& meshes = model_.frames[f].meshes;
+  const std::string where = "/meshes/" + std::to_string(m);
   for (std::size_t first = 0; first < gm.primitives.size();) {
     std::size_t last = first + 1;
     while (last < gm.primitives.size() && sameVertices(gm.primitives[first], gm.primitives[last]))
       ++last;
-    const tinygltf::Primitive& prim = gm.primitives[first];
-    const std::string where =
-        "/meshes/" + std::to_string(m) + "/primitives/" + std::to_string(first);
-    Mesh* mesh = model_.frames[f].meshes.append();
-    if (mesh == nullptr || !fillVertices(prim, where, *mesh)) throw std::bad_alloc();
-    const auto vertices = static_cast<std::uint32_t>(mesh->vertices.count());
-    mesh->primitiveType = typeOf(prim.mode);
-    std::vector<std::uint32_t> order;
-    for (std::size_t p = first; p < last; ++p) {
-      const std::size_t start = order.size();
-      const std::string at = "/meshes/" + std::to_string(m) + "/primitives/" + std::to_string(p);
-      if (!appendIndices(gm.primitives[p], at, vertices, order, error)) return false;
-      const bool named =
-          ours_ && gm.primitives[p].material >= 0 &&
-          doc_.materials[static_cast<std::size_t>(gm.primitives[p].material)].name != gm.name;
-      if (last - first == 1 && !named) {
-        setMaterial(gm.primitives[p].material, mesh->material);
-        continue;
+    Mesh* mesh = meshes.append();
+    if (mesh == nullptr) throw std::bad_alloc();
+    bool fromKept = false;
+    if (geometry != nullptr && first == 0 && last == gm.primitives.size() &&
+        keptGeometryFits(m, *geometry)) {
+      fromKept = meshFromKept(*kept, &gm, *mesh);
+      if (!fromKept) {
+        meshes.removeLast();
+        mesh = meshes.append();
+        if (mesh == nullptr) throw std::bad_alloc();
+        ignored(where, "of its geometry are not as kxm export writes them");
       }
-      MultiMaterial* range = mesh->multiMaterials.append();
-      if (range == nullptr) throw std::bad_alloc();
-      const int mat = gm.primitives[p].material;
-      if (mat >= 0) copyName(doc_.materials[static_cast<std::size_t>(mat)].name, range->name);
-      setMaterial(mat, range->material);
-      range->indexStart = static_cast<std::int32_t>(start);
-      range->indexCount = static_cast<std::int32_t>(order.size() - start);
-      range->polygonCount = static_cast<std::int32_t>(
-          primitivesDrawn(primitiveTypeOf(mesh->primitiveType), range->indexCount));
+    } else if (geometry != nullptr && first == 0) {
+      ignored(where, "of its geometry do not fit its primitives, which have changed");
     }
-    if (order.size() > static_cast<std::size_t>(INT32_MAX)) {
-      error = where + ": more indices than a mesh holds";
-      return false;
-    }
-    const bool indexed =
-        order.empty() || *std::max_element(order.begin(), order.end()) < kMaxIndexed;
-    if (indexed) {
-      if (!order.empty() && !mesh->indices.allocate(static_cast<std::int32_t>(order.size())))
-        throw std::bad_alloc();
-      std::copy(order.begin(), order.end(), mesh->indices.begin());
-    } else if (!unindex(order, *mesh)) {
-      throw std::bad_alloc();
-    }
-    mesh->drawVertexCount = mesh->vertices.count();
-    mesh->drawPrimitiveCount = static_cast<std::int32_t>(primitivesDrawn(
-        primitiveTypeOf(mesh->primitiveType), static_cast<std::int64_t>(order.size())));
-    addTextures(gm, prim, *mesh);
-    if (doc_.nodes[node].skin >= 0) {
-      if (!indexed) {
-        warn(IssueCode::BoneDropped, where +
-                                         ": a skinned mesh whose indices 16 bits cannot hold; "
-                                         "its bones are left out");
-      } else if (!addBones(node, f, prim, *mesh, error)) {
-        return false;
-      }
-    }
+    if (!fromKept && !addGroup(node, f, first, last, *mesh, error)) return false;
+    keptState(kept, where, *mesh);
+    addTextures(gm.primitives[first], *mesh);
     first = last;
   }
   return true;
 }
 
+// A frame's meshes: in the order kxm export kept, with the meshes it left out kept whole, where
+// that list names the very meshes the frame's nodes carry; else in the order of the nodes.
+bool Importer::addFrameMeshes(std::size_t f, const std::vector<std::size_t>& nodes,
+                              std::string& error) {
+  const auto node = static_cast<std::size_t>(frameNode_[f]);
+  const tinygltf::Value* kept = keptIn(doc_.nodes[node].extras);
+  const tinygltf::Value* list = kept ? keptValue(*kept, extras::kMeshes) : nullptr;
+  std::vector<std::pair<std::size_t, const tinygltf::Value*>> plan;  // a node, or a mesh kept
+  std::vector<bool> used(nodes.size(), false);
+  bool ordered = list != nullptr && list->IsArray();
+  for (std::size_t i = 0; ordered && i < keptLength(list); ++i) {
+    const tinygltf::Value& entry = list->Get(static_cast<int>(i));
+    std::int32_t m = -1;
+    if (entry.IsObject()) {
+      plan.push_back({0, &entry});
+      continue;
+    }
+    std::size_t j = 0;
+    if (!keptInt(entry, m)) j = nodes.size();
+    while (j < nodes.size() && (used[j] || doc_.nodes[nodes[j]].mesh != m)) ++j;
+    ordered = j < nodes.size();
+    if (ordered) used[j] = true, plan.push_back({nodes[j], nullptr});
+  }
+  ordered = ordered && std::all_of(used.begin(), used.end(), [](bool u) { return u; });
+  if (list != nullptr && !ordered) {
+    ignored("/nodes/" + std::to_string(node), "name meshes other than those its nodes carry");
+  }
+  if (!ordered) {
+    plan.clear();
+    for (const std::size_t n : nodes) plan.push_back({n, nullptr});
+  }
+  for (const auto& [n, whole] : plan) {
+    if (whole == nullptr) {
+      if (!addMesh(n, f, error)) return false;
+      continue;
+    }
+    Mesh* mesh = model_.frames[f].meshes.append();
+    if (mesh == nullptr) throw std::bad_alloc();
+    if (!meshFromKept(*whole, nullptr, *mesh)) {
+      model_.frames[f].meshes.removeLast();
+      ignored("/nodes/" + std::to_string(node),
+              "of a mesh left out are not as kxm export writes them");
+      continue;
+    }
+    keptState(whole, "/nodes/" + std::to_string(node), *mesh);
+  }
+  return true;
+}
+
 bool Importer::addMeshes(std::string& error) {
+  std::vector<std::vector<std::size_t>> nodesOf(model_.frames.count());
   for (std::size_t n = 0; n < doc_.nodes.size(); ++n) {
     if (doc_.nodes[n].mesh < 0 || meshFrameOf_[n] < 0) continue;
-    if (!addMesh(n, static_cast<std::size_t>(meshFrameOf_[n]), error)) return false;
+    nodesOf[static_cast<std::size_t>(meshFrameOf_[n])].push_back(n);
   }
+  for (std::size_t f = 0; f < nodesOf.size(); ++f)
+    if (!addFrameMeshes(f, nodesOf[f], error)) return false;
   return true;
 }
 

@@ -3,6 +3,7 @@
 // load only; the chunk tree is the lasting result.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -60,7 +61,8 @@ struct Texture {
   char name[kNameSize] = {};
   std::int32_t primitiveStart = 0;
   std::int32_t primitiveCount = 0;
-  std::vector<ShownState> states;  // keepForWriting only
+  std::vector<ShownState> states;                           // keepForWriting only
+  bool hasPrimitiveStart = true, hasPrimitiveCount = true;  // as the mesh's value chunks (Mesh)
 };
 
 struct MultiMaterial {
@@ -91,6 +93,13 @@ struct Mesh {
   std::int32_t primitiveType = 0;
   ValueArray<std::uint32_t> indices;
   std::vector<ShownState> renderStates;  // keepForWriting only
+  // Which of its value chunks the mesh has, so that writing it again leaves out those it did
+  // not: a file's mesh as read where the model keeps what writing needs, every one for a mesh
+  // made otherwise.
+  struct Chunks {
+    bool fvfFlags = true, fvfSize = true, primitiveType = true, drawVertexCount = true,
+         drawPrimitiveCount = true, material = true;
+  } has;
 };
 
 struct Frame {
@@ -102,6 +111,15 @@ struct Frame {
   float scale[3] = {1, 1, 1};
   bool hasMatrix = false;  // a matrix chunk was read; it then wins over offset, rotation and scale
   bool hasOffset = false, hasRotation = false, hasScale = false;  // their chunks were read
+  // The row whose chunk holds this frame's: its parent's for a "Frame CHILD", an earlier
+  // sibling's for a "Frame SIBLING"; -1 at the top, or where the writer may choose.
+  std::int32_t heldBy = -1;
+  // How many of that row's meshes come before this frame's chunk; -1 for all of them.
+  std::int32_t afterMeshes = -1;
+  // The transform chunks in the order the file has them, those it has first, each once: 0 the
+  // matrix, 1 the offset, 2 the rotation, 3 the scale.
+  std::array<std::uint8_t, 4> transformOrder = {0, 1, 2, 3};
+  bool hasName = true;  // a name chunk was read (where the model keeps what writing needs)
   RecordTable<Mesh> meshes;
 };
 
@@ -134,6 +152,7 @@ struct Animation {
 struct AnimationSet {
   char name[kNameSize] = {};
   float length = 0;
+  bool hasLength = true;  // as a mesh's value chunks (Mesh)
   RecordTable<Animation> animations;
 };
 

@@ -178,6 +178,7 @@ class ElementTable {
   std::size_t storedCount() const { return stored_.count(); }
   // The filled records alone, in file order; the defaults between them hold nothing.
   const T& stored(std::size_t index) const { return stored_[index]; }
+  T& stored(std::size_t index) { return stored_[index]; }
 
   void clear() {
     stored_.clear();

@@ -199,6 +199,7 @@ bool ChunkReader::readAnimationSet(std::uint32_t end, SinkNode parentItem) {
   AnimationSet* added = model.addAnimationSet();
   if (added == nullptr) return outOfMemory("an animation set");
   AnimationSet& set = *added;
+  if (model.keepForWriting) set.hasLength = false;  // till its chunk comes
   const std::size_t setIndex = model.animationSets.count() - 1;
   const std::size_t setDepth = pathDepth() - 1;
 
@@ -220,6 +221,7 @@ bool ChunkReader::readAnimationSet(std::uint32_t end, SinkNode parentItem) {
         if (!cursor.readU32Le(length)) break;
         expectLength(head, 4);
         set.length = static_cast<float>(length);
+        set.hasLength = true;
         tell(parentItem, head, ChunkValue::number(static_cast<std::int32_t>(length)));
         return Next::AtChunkEnd;
       }

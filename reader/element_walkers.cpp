@@ -9,6 +9,7 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <type_traits>
 
 #include "format/little_endian.h"
 #include "reader/chunk_reader.h"
@@ -113,9 +114,13 @@ Field textureField(ElementWalk<Texture>& walk, ChunkCode code) {
   switch (code) {
     case chunk::TextureName: return texture ? walk.name() : Field::NotHandled;
     case chunk::TexturePrimitiveStart:
-      return texture ? walk.integer(&texture->primitiveStart) : Field::NotHandled;
+      if (texture == nullptr) return Field::NotHandled;
+      texture->hasPrimitiveStart = true;
+      return walk.integer(&texture->primitiveStart);
     case chunk::TexturePrimitiveCount:
-      return texture ? walk.integer(&texture->primitiveCount) : Field::NotHandled;
+      if (texture == nullptr) return Field::NotHandled;
+      texture->hasPrimitiveCount = true;
+      return walk.integer(&texture->primitiveCount);
     default:
       // 142 to 151: stage, blend mode, arguments, address modes, filters, coordinate mode
       if (code >= chunk::TextureStage && code <= chunk::TextureTcMode) {
@@ -205,6 +210,9 @@ bool readElementList(ChunkReader& r, const ChunkHead& list, ElementTable<Record>
     }
     Record* record = table.append();
     if (record == nullptr) return r.outOfMemory("an element of a list");
+    if constexpr (std::is_same_v<Record, Texture>) {  // its range's chunks, till they come
+      if (r.model.keepForWriting) record->hasPrimitiveStart = record->hasPrimitiveCount = false;
+    }
     const std::uint32_t start = r.cursor.offset();
     if (!walkElement(r, list.end, record, listItem, listDepth, kind, checks)) return false;
     ++held;

@@ -40,8 +40,23 @@ struct FrameWalker {
     Frame* frame = r.model.addFrame(parentIndex);
     if (frame != nullptr) {
       std::snprintf(frame->name, sizeof frame->name, "NoName%d", static_cast<int>(index));
+      frame->hasName = !r.model.keepForWriting;  // till its chunk comes
     }
     return frame;
+  }
+
+  // A transform chunk met for the first time takes the next place in the frame's order, those
+  // after it moving down one.
+  static void transformChunk(Frame& frame, std::uint8_t which) {
+    const bool has[4] = {frame.hasMatrix, frame.hasOffset, frame.hasRotation, frame.hasScale};
+    if (which >= 4 || has[which]) return;
+    std::size_t next = 0;
+    for (const bool h : has) next += h ? 1 : 0;
+    auto& order = frame.transformOrder;
+    std::size_t at = next;
+    while (at < order.size() && order[at] != which) ++at;
+    for (; at > next && at < order.size(); --at) order[at] = order[at - 1];
+    order[next] = which;
   }
 
   Frame& frameOf(const Level& level) {
@@ -76,13 +91,14 @@ struct FrameWalker {
         char frameName[kStringCapacity] = {};
         if (!r.readName(head, frameName, "frame name")) return failed();
         std::memcpy(frame.name, frameName, sizeof frameName);
-        level.named = true;
+        frame.hasName = level.named = true;
         r.nameChunk(level.chainDepth, frame.name);
         r.tell(parent, head, ChunkValue::name(frameName));
         return NestedStep::Handled;
       }
       case chunk::FrameMatrix:  // Frame Matrix: a whole matrix, whatever the length says
         if (!r.readFloatRecord<layout::kMatrix>(head, frame.matrix, "matrix")) return failed();
+        transformChunk(frame, 0);
         frame.hasMatrix = true;
         r.tell(parent, head);
         return NestedStep::Handled;
@@ -98,10 +114,13 @@ struct FrameWalker {
             r.tellStart(parent, head, RecordStart::Kind::Frame, 0, r.model.frames.count());
         const bool child = !sibling;
         nested.end = head.end;
-        if (addFrame(child ? level.index : frame.parentIndex, nested.index) == nullptr) {
+        Frame* added = addFrame(child ? level.index : frame.parentIndex, nested.index);
+        if (added == nullptr) {
           r.outOfMemory("a frame");
           return NestedStep::Failed;
         }
+        added->heldBy = level.index;
+        added->afterMeshes = static_cast<std::int32_t>(frame.meshes.count());
         nested.siblingParentItem = child ? node : level.siblingParentItem;
         nested.frameItem = node;
         nested.frameDepth = static_cast<std::uint32_t>(depth);
@@ -120,6 +139,9 @@ struct FrameWalker {
                         : head.code == chunk::FrameRotation ? frame.rotation
                                                             : frame.scale;
         std::memcpy(target, v, sizeof v);
+        transformChunk(frame, static_cast<std::uint8_t>(head.code == chunk::FrameOffset     ? 1
+                                                        : head.code == chunk::FrameRotation ? 2
+                                                                                            : 3));
         (head.code == chunk::FrameOffset     ? frame.hasOffset
          : head.code == chunk::FrameRotation ? frame.hasRotation
                                              : frame.hasScale) = true;

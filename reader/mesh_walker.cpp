@@ -205,6 +205,7 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem)
   if (added == nullptr) return outOfMemory("a mesh");
   Mesh& mesh = *added;
   MeshWalkState state;
+  if (model.keepForWriting) mesh.has = {false, false, false, false, false, false};  // till read
 
   MeshChecks checks(*this);
   auto onEnd = [&](const ChunkHead& head) { tellEnd(parentItem, head, EndKind::Mesh, ""); };
@@ -216,17 +217,25 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem)
         if (!cursor.readU32Le(state.fvfFlags)) return c.failed();
         expectLength(head, 4);
         mesh.fvfFlags = state.fvfFlags;
+        mesh.has.fvfFlags = true;
         tell(parentItem, head, ChunkValue::vertexFormat(state.fvfFlags));
         return Next::AfterValue;
       }
-      case chunk::MeshFvfSize: return c.integer(state.fvfSize, Next::AfterValue);
+      case chunk::MeshFvfSize:
+        mesh.has.fvfSize = true;
+        return c.integer(state.fvfSize, Next::AfterValue);
       case chunk::MeshVertexCount:
         return c.count(state.pendingVertexCount, state.vertexCounted, Next::AfterValue);
       case chunk::MeshIndexCount:
         return c.count(state.pendingIndexCount, state.indexCounted, Next::AfterValue);
-      case chunk::MeshPrimitiveType: return c.integer(mesh.primitiveType, Next::AfterValue);
-      case chunk::MeshDrawVertexCount: return c.integer(mesh.drawVertexCount, Next::AfterValue);
+      case chunk::MeshPrimitiveType:
+        mesh.has.primitiveType = true;
+        return c.integer(mesh.primitiveType, Next::AfterValue);
+      case chunk::MeshDrawVertexCount:
+        mesh.has.drawVertexCount = true;
+        return c.integer(mesh.drawVertexCount, Next::AfterValue);
       case chunk::MeshDrawPrimitiveCount:
+        mesh.has.drawPrimitiveCount = true;
         return c.integer(mesh.drawPrimitiveCount, Next::AfterValue);
 
       case chunk::MeshVertexData: return c.data(readVertexData(*this, head, mesh, state));
@@ -246,6 +255,7 @@ bool ChunkReader::readMesh(std::uint32_t end, Frame& frame, SinkNode parentItem)
         float values[layout::kMaterial.size / sizeof(float)];
         if (!readFloatRecord<layout::kMaterial>(head, values, "material")) return c.failed();
         mesh.material = materialFrom(values);
+        mesh.has.material = true;
         c.bare();
         return Next::AtChunkEnd;
       }

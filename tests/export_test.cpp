@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 #include <map>
 #include <optional>
 #include <random>
@@ -14,6 +13,7 @@
 #include "export/gltf_export.h"
 #include "export/gltf_file.h"
 #include "export/space.h"
+#include "tests/support/export_models.h"
 #include "tests/support/kxm_writer.h"
 #include "tests/support/walk.h"
 
@@ -179,18 +179,6 @@ Document build(const KxmWriter& w, Warnings& warnings, ExportOptions options = {
   return buildDocument(walk.model, options, warnings);
 }
 
-KxmWriter meshOf(std::int32_t type, std::uint32_t vertices,
-                 std::initializer_list<std::uint16_t> indices) {
-  std::vector<float> xyz;
-  for (std::uint32_t v = 0; v < vertices; ++v)
-    xyz.insert(xyz.end(), {static_cast<float>(v), 0, static_cast<float>(v % 3)});
-  return test::meshFile([&](KxmWriter& w) {
-    w.positions(xyz);
-    if (indices.size() > 0) w.indices(indices);
-    w.chunkI32(MeshPrimitiveType, type).end();
-  });
-}
-
 TEST(Export, PrimitivesAsGltfDrawsThem) {
   struct Case {
     const char* what;
@@ -219,7 +207,7 @@ TEST(Export, PrimitivesAsGltfDrawsThem) {
   };
   for (const Case& c : cases) {
     Warnings warnings;
-    const Document doc = build(meshOf(c.type, c.vertices, c.indices), warnings);
+    const Document doc = build(test::meshOfType(c.type, c.vertices, c.indices), warnings);
     EXPECT_EQ(warnings.count(), c.warnings) << c.what;
     if (c.mode < 0) {
       EXPECT_FALSE(doc.json.contains("meshes")) << c.what;
@@ -234,17 +222,7 @@ TEST(Export, PrimitivesAsGltfDrawsThem) {
 // Material ranges may overlap; a few bytes of ranges must not ask for gigabytes of indices.
 TEST(Export, OverlappingRangesAreHeldToABudget) {
   constexpr int kIndices = 3000, kRanges = 40;
-  std::vector<std::uint16_t> indices;
-  for (int i = 0; i < kIndices; ++i) indices.push_back(static_cast<std::uint16_t>(i % 3));
-  KxmWriter w = test::meshFile([&](KxmWriter& m) {
-    m.positions({0, 0, 0, 1, 0, 0, 0, 1, 0}).indices(indices);
-    m.chunkI32(MeshPrimitiveType, 4)
-        .chunkI32(MultipleMaterialCount, kRanges)
-        .open(MultipleMaterials);
-    for (int r = 0; r < kRanges; ++r)
-      m.chunkI32(MultiMaterialIndexStart, 0).chunkI32(MultiMaterialIndexCount, kIndices).end();
-    m.end().close().end();
-  });
+  const KxmWriter w = test::overlappingRanges(kIndices, kRanges);
   Warnings warnings;
   const Document doc = build(w, warnings);
   // 8 x (3,000 + 3) + 65,536 = 89,560 indices: 29 whole ranges of 3,000.
@@ -254,15 +232,7 @@ TEST(Export, OverlappingRangesAreHeldToABudget) {
 }
 
 TEST(Export, FramesBecomeNodesAndTheMatrixWinsOverParts) {
-  KxmWriter w;
-  w.open(FrameRoot).chunkStr(FrameName, "Caf\xE9");
-  w.chunkFloats(FrameOffset, {9, 9, 9})
-      .chunkFloats(FrameMatrix, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1});
-  w.open(FrameChild)
-      .chunkStr(FrameName, "Child")
-      .chunkFloats(FrameOffset, {0, 0, 4})
-      .chunkFloats(FrameScale, {2, 2, 2});
-  w.end().close().end().close();
+  const KxmWriter w = test::matrixAndParts();
   Warnings warnings;
   const Document doc = build(w, warnings);
   const auto& nodes = doc.json["nodes"];
@@ -280,19 +250,7 @@ TEST(Export, FramesBecomeNodesAndTheMatrixWinsOverParts) {
 // such a transform, as a frame's matrix or a matrix key, is left out with a warning, never
 // written as a number that is not one.
 TEST(Export, AScalePastTheFloatRangeIsLeftOutNotWrittenAsNull) {
-  const float big = std::numeric_limits<float>::max();
-  const std::initializer_list<float> matrix = {big, big, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1};
-  KxmWriter w;
-  w.open(FrameRoot).chunkStr(FrameName, "Huge").chunkFloats(FrameMatrix, matrix).end().close();
-  w.open(AnimationSetRoot)
-      .chunkStr(AnimationSetName, "Grow")
-      .open(AnimationSetData)
-      .chunkStr(AnimBoneName, "Huge")
-      .chunkU32(MatrixKeyCount, 2)
-      .open(MatrixData);
-  w.u32(0).floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).zeros(64);
-  w.u32(10).floats(matrix).zeros(64);
-  w.close().end().close().end().close();
+  const KxmWriter w = test::scalePastFloatRange();
   Warnings warnings;
   const Document doc = build(w, warnings);
   EXPECT_FALSE(nonFiniteNumber(doc.json).has_value()) << *nonFiniteNumber(doc.json);
@@ -308,45 +266,8 @@ TEST(Export, AScalePastTheFloatRangeIsLeftOutNotWrittenAsNull) {
 }
 
 TEST(Export, BonesBecomeASkinAtTheRoot) {
-  KxmWriter w;
-  w.open(FrameRoot)
-      .chunkStr(FrameName, "Body")
-      .open(FrameChild)
-      .chunkStr(FrameName, "Hand")
-      .end()
-      .close();
-  w.open(FrameMesh)
-      .positions({0, 0, 0, 1, 0, 0, 0, 1, 0})
-      .chunkI32(MeshPrimitiveType, 4)
-      .chunkI32(MeshBoneCount, 2)
-      .open(MeshBonesData);
   // Vertex 0 has five influences: the smallest goes, the rest sum to 1. Vertex 2 has none.
-  w.chunkStr(BonesName, "Hand")
-      .chunkI32(BonesNumInfluences, 4)
-      .open(BonesVertices)
-      .i32(0)
-      .i32(0)
-      .i32(0)
-      .i32(1)
-      .close();
-  w.open(BonesWeights).floats({1, 1, 0.5f, 2}).close();
-  w.open(BonesTranslationMatrix)
-      .floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 5, 1})
-      .close()
-      .end();
-  w.chunkStr(BonesName, "Body")
-      .chunkI32(BonesNumInfluences, 2)
-      .open(BonesVertices)
-      .i32(0)
-      .i32(0)
-      .close();
-  w.open(BonesWeights).floats({1, 0.25f}).close();
-  w.open(BonesTranslationMatrix)
-      .floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1})
-      .close()
-      .end();
-  w.end().close().end().close();
-  w.end().close();
+  const KxmWriter w = test::bonesOfTwoFrames();
   Warnings warnings;
   const Document doc = build(w, warnings);
   const auto& skin = doc.json["skins"][0];
@@ -373,20 +294,7 @@ TEST(Export, BonesBecomeASkinAtTheRoot) {
 }
 
 TEST(Export, AnimationTimesInSecondsRepairedWhenTheyGoBack) {
-  KxmWriter w;
-  w.open(FrameRoot).chunkStr(FrameName, "Arm").end().close();
-  w.open(AnimationSetRoot)
-      .chunkStr(AnimationSetName, "Wave")
-      .open(AnimationSetData)
-      .chunkStr(AnimBoneName, "Arm")
-      .chunkU32(PositionKeyCount, 4)
-      .open(PositionData);
-  for (std::uint32_t t : {300u, 100u, 100u, 200u}) {
-    w.u32(t).floats({static_cast<float>(t), 0, 0}).zeros(12);
-  }
-  w.close().chunkU32(MatrixKeyCount, 1).open(MatrixData).u32(50);
-  w.floats({0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}).zeros(64).close();
-  w.end().close().end().close();
+  const KxmWriter w = test::keysGoingBack();
   Warnings warnings;
   ExportOptions options;
   options.ticksPerSecond = 100;
@@ -474,26 +382,13 @@ class NamedImages final : public ImageResolver {
   }
 };
 
-KxmWriter texturedMesh(std::initializer_list<const char*> textures) {
-  return test::meshFile([&](KxmWriter& m) {
-    m.chunkU32(MeshFvfFlags, 0x102)
-        .chunkI32(MeshFvfSize, 20)
-        .chunkI32(MeshVertexCount, 3)
-        .open(MeshVertexData);
-    m.floats({0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1}).close().chunkI32(MeshPrimitiveType, 4);
-    m.chunkI32(MeshTextureCount, static_cast<std::int32_t>(textures.size())).open(MeshTextures);
-    for (const char* name : textures) m.chunkStr(TextureName, name).end();
-    m.end().close().end();
-  });
-}
-
 TEST_F(ExportFiles, AGlbHoldsItsImagesAndNothingElseIsWritten) {
   NamedImages images;
   images.byName["skin.png"] = {"skin.png", "image/png", {0x89, 'P', 'N', 'G', 1, 2, 3}};
   ExportOptions options;
   options.images = &images;
   Warnings warnings;
-  Document doc = build(texturedMesh({"skin.png"}), warnings, options);
+  Document doc = build(test::texturedMesh({"skin.png"}), warnings, options);
   EXPECT_EQ(warnings.count(), 0u);
   std::string error;
   std::filesystem::create_directories(dir / "out");
@@ -546,7 +441,7 @@ TEST_F(ExportFiles, GltfImagesTakeNamesThatCollideWithNothing) {
   for (int round = 0; round < 2; ++round) {
     Warnings warnings;
     Document doc =
-        build(texturedMesh({"a/skin.png", "b/skin.png", "c/skin.png"}), warnings, options);
+        build(test::texturedMesh({"a/skin.png", "b/skin.png", "c/skin.png"}), warnings, options);
     std::string error;
     ASSERT_TRUE(writeDocument(doc, dir / "my model.gltf", false, error)) << error;
     const auto json = nlohmann::json::parse(read(dir / "my model.gltf"));
@@ -569,7 +464,7 @@ TEST_F(ExportFiles, AFailedExportLeavesNoNewFileAndTheOldOnesAsTheyWere) {
   images.byName["skin.png"] = {"skin.png", "image/png", {1}};
   ExportOptions options;
   options.images = &images;
-  Document doc = build(texturedMesh({"skin.png"}), warnings, options);
+  Document doc = build(test::texturedMesh({"skin.png"}), warnings, options);
   std::string error;
   // A folder where the .gltf should go: its .bin and image were written first, and go again.
   std::filesystem::create_directories(dir / "taken.gltf");
@@ -584,7 +479,7 @@ TEST_F(ExportFiles, AFailedExportLeavesNoNewFileAndTheOldOnesAsTheyWere) {
   }
 
   // A number that is not finite is refused before anything is written.
-  Document broken = build(meshOf(4, 3, {}), warnings);
+  Document broken = build(test::meshOfType(4, 3, {}), warnings);
   broken.json["nodes"][0]["scale"] = {1.0, std::nan(""), 1.0};
   EXPECT_FALSE(writeDocument(broken, dir / "broken.glb", true, error));
   EXPECT_EQ(error,

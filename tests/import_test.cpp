@@ -7,15 +7,10 @@
 #include "export/model_export.h"
 #include "import/gltf_import.h"
 #include "reader/load.h"
-#include "tests/support/kxm_writer.h"
+#include "tests/support/export_models.h"
 #include "tests/support/model_equal.h"
-#include "tests/support/sample_model.h"
-#include "tests/support/walk.h"
 
 namespace kxm {
-
-using namespace kxm::chunk;
-using test::KxmWriter;
 
 namespace {
 
@@ -28,7 +23,7 @@ struct RoundTrip {
   bool ok = false;
 
   explicit RoundTrip(const std::vector<std::uint8_t>& bytes) {
-    loaded.keepNormals = true;
+    loaded.keepNormals = loaded.keepForWriting = true;
     EXPECT_TRUE(load(bytes, loaded).loaded);
     gltf::Export done = gltf::exportModel(bytes, {});
     std::vector<std::uint8_t> glb;
@@ -37,62 +32,7 @@ struct RoundTrip {
   }
 };
 
-KxmWriter meshOf(std::int32_t type, std::uint32_t vertices, std::vector<std::uint16_t> indices) {
-  std::vector<float> xyz;
-  for (std::uint32_t v = 0; v < vertices; ++v)
-    xyz.insert(xyz.end(),
-               {static_cast<float>(v), static_cast<float>(v % 2), static_cast<float>(v % 3)});
-  return test::meshFile([&](KxmWriter& w) {
-    w.chunkStr(FrameName, "Part");
-    w.positions(xyz);
-    if (!indices.empty()) w.indices(indices);
-    w.chunkI32(MeshPrimitiveType, type).end();
-  });
-}
-
-// Two material ranges over one mesh's indices, each with a name and its own material.
-KxmWriter rangesOf() {
-  return test::meshFile([](KxmWriter& m) {
-    m.positions({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}).indices({0, 1, 2, 2, 1, 3});
-    m.chunkI32(MeshPrimitiveType, 4).chunkI32(MultipleMaterialCount, 2).open(MultipleMaterials);
-    for (int r = 0; r < 2; ++r) {
-      m.chunkStr(MultiMaterialName, r == 0 ? "Red" : "Blue")
-          .chunkI32(MultiMaterialIndexStart, 3 * r)
-          .chunkI32(MultiMaterialIndexCount, 3);
-      m.open(MultiMaterialMaterial)
-          .floats({r == 0 ? 1.0f : 0.0f, 0, r == 0 ? 0.0f : 1.0f, 0.5f, 0.1f, 0.2f, 0.3f, 1, 0, 0,
-                   0, 1, 0.25f, 0, 0, 1, 7.5f})
-          .close()
-          .end();
-    }
-    m.end().close().end();
-  });
-}
-
 }  // namespace
-
-// Every model the export is tested with comes back as it was taken out.
-TEST(Import, WhatTheExportTakesOutComesBack) {
-  struct Case {
-    const char* what;
-    std::vector<std::uint8_t> bytes;
-  };
-  const Case cases[] = {
-      {"the sample", test::sampleModel()},
-      {"a list", meshOf(4, 4, {0, 1, 2, 2, 1, 3}).bytes()},
-      {"a strip without indices", meshOf(5, 5, {}).bytes()},
-      {"a fan", meshOf(6, 4, {3, 0, 1, 2}).bytes()},
-      {"points", meshOf(1, 3, {2, 0}).bytes()},
-      {"a line strip", meshOf(3, 3, {}).bytes()},
-      {"material ranges", rangesOf().bytes()},
-  };
-  for (const Case& c : cases) {
-    RoundTrip trip(c.bytes);
-    ASSERT_TRUE(trip.ok) << c.what << ": " << trip.error;
-    std::string why;
-    EXPECT_TRUE(test::sameModel(trip.loaded, trip.imported.model, why)) << c.what << ": " << why;
-  }
-}
 
 }  // namespace kxm
 
@@ -189,7 +129,7 @@ TEST(Import, ReadsNoFileOutsideTheInputsFolder) {
 
 // The comparison the round trip rests on sees a triangle turned the other way.
 TEST(Import, TheComparisonSeesATurnedTriangle) {
-  RoundTrip trip(meshOf(4, 3, {0, 1, 2}).bytes());
+  RoundTrip trip(test::meshOfType(4, 3, {0, 1, 2}).bytes());
   ASSERT_TRUE(trip.ok) << trip.error;
   Mesh& mesh = trip.imported.model.frames[0].meshes[0];
   std::swap(mesh.indices[1], mesh.indices[2]);

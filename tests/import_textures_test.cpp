@@ -172,5 +172,21 @@ TEST(ImportTextures, EachKindHoldsThePixelsAndTheExportEmbedsIt) {
   }
 }
 
+// Without --textures, an image whose texture name says another kind is written as that kind:
+// a game that reads wall.tga finds a TGA there, not the PNG the GLB held.
+TEST(ImportTextures, AnImageBecomesTheKindItsNameSays) {
+  const Picture p = picture("alpha between", 5, 7, 3);
+  const Folder source("named");
+  Imported imported;
+  ImportWarnings warnings;
+  std::string error;
+  ASSERT_TRUE(importGltfBytes(glbOf(p, source), {}, {}, imported, warnings, error)) << error;
+  ASSERT_EQ(imported.textures.size(), 1u);
+  const ImportedImage& file = imported.textures[0];
+  EXPECT_EQ(file.name, "wall.tga");
+  ASSERT_EQ(image::identify(file.bytes, ""), image::Kind::Tga);
+  expectPixels(decoded(file.bytes, file.name), p, false, "wall.tga");
+}
+
 }  // namespace
 }  // namespace kxm

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "export/model_export.h"
+#include "tests/support/export_models.h"
 #include "tests/support/walk.h"
 
 namespace kxm::gltf {
@@ -16,15 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::KxmWriter;
-
-// One triangle whose vertices carry normals (flags 0x012: position and normal).
-KxmWriter normalMesh() {
-  return test::meshFile([](KxmWriter& m) {
-    m.chunkU32(111, 0x012).chunkI32(112, 24).chunkI32(113, 3).open(115);
-    m.floats({0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 1}).close();
-    m.chunkI32(117, 4).end();
-  });
-}
 
 std::vector<float> floatsOf(const Document& doc, int accessor) {
   const auto& a = doc.json["accessors"][static_cast<std::size_t>(accessor)];
@@ -36,7 +28,7 @@ std::vector<float> floatsOf(const Document& doc, int accessor) {
 
 // The export keeps the normals a plain load leaves out: a mesh without them is drawn faceted.
 TEST(ModelExport, KeepsTheNormalsTheFileCarries) {
-  const KxmWriter file = normalMesh();
+  const KxmWriter file = test::normalMesh();
   Export done = exportModel(file.bytes(), {});
   ASSERT_TRUE(done.ok()) << done.failure;
   const auto& attributes = done.document->json["meshes"][0]["primitives"][0]["attributes"];
@@ -52,7 +44,7 @@ TEST(ModelExport, KeepsTheNormalsTheFileCarries) {
 }
 
 TEST(ModelExport, SaysWhyNothingWasMade) {
-  const KxmWriter good = normalMesh();
+  const KxmWriter good = test::normalMesh();
   std::vector<std::uint8_t> cut = good.bytes();
   cut.resize(cut.size() - 10);
   struct Case {
@@ -100,7 +92,7 @@ class ModelExportFiles : public ::testing::Test {
 // The browser's GLB is made in memory from bytes, kxm's written to disk from a file it loads:
 // the same file gives the same bytes either way.
 TEST_F(ModelExportFiles, TheGlbInMemoryIsTheFileOnDisk) {
-  const KxmWriter file = normalMesh();
+  const KxmWriter file = test::normalMesh();
   ASSERT_TRUE(file.save((dir / "model.kxm").string()));
   Export inMemory = exportModel(file.bytes(), {});
   std::vector<std::uint8_t> glb;
@@ -114,8 +106,8 @@ TEST_F(ModelExportFiles, TheGlbInMemoryIsTheFileOnDisk) {
 }
 
 TEST_F(ModelExportFiles, AFolderThatCannotBeMadeIsAWriteError) {
-  ASSERT_TRUE(normalMesh().save((dir / "taken").string()));
-  Export done = exportModel(normalMesh().bytes(), {});
+  ASSERT_TRUE(test::normalMesh().save((dir / "taken").string()));
+  Export done = exportModel(test::normalMesh().bytes(), {});
   EXPECT_FALSE(writeFiles(done, dir / "taken" / "model.glb", true));
   EXPECT_STREQ(done.failureCode, "write-error");
   EXPECT_NE(done.failure.find("taken"), std::string::npos) << done.failure;

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <string>
 
 #include "cli/repair_command.h"
 #include "format/chunk_catalogue.h"
@@ -21,7 +23,12 @@ namespace fs = std::filesystem;
 
 class Repair : public ::testing::Test {
  protected:
-  fs::path dir = fs::temp_directory_path() / "kxm-repair-test";
+  // A folder of each run's own: tests run at once, here and in other checkouts, and one's
+  // TearDown must not take another's files.
+  fs::path dir = fs::temp_directory_path() /
+                 ("kxm-repair-test-" +
+                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                  "-" + std::to_string(std::random_device{}()));
   void SetUp() override { fs::create_directories(dir); }
   void TearDown() override { fs::remove_all(dir); }
 

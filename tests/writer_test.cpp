@@ -59,8 +59,8 @@ TEST(Writer, SampleComesBackByteForByte) {
   EXPECT_EQ(written(model), sample);
 }
 
-// Files of our test writer in the writer's own layout, each with one thing the layout orders:
-// top-level frames, a sibling beside a child, a list's closing END, custom data at the end.
+// Files of our test writer, each with one thing the layout orders: top-level frames, a sibling
+// beside a child, a list's closing END, custom data at the end; and layouts of other writers.
 TEST(Writer, CanonicalFilesComeBackByteForByte) {
   auto frame = [](test::KxmWriter& w, const char* name) { w.chunkStr(chunk::FrameName, name); };
   test::KxmWriter twoRoots;
@@ -79,7 +79,20 @@ TEST(Writer, CanonicalFilesComeBackByteForByte) {
   positions.open(chunk::MeshMaterial).floats({1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1});
   positions.f32(128).close().end().close().end().close();
   positions.open(chunk::CustomData).raw("tail").close();
-  for (const test::KxmWriter* file : {&twoRoots, &family, &positions}) {
+  // Layouts other writers choose: two CHILD chunks where ours writes a SIBLING, a mesh after a
+  // child frame, the offset before the matrix, a frame without a name, a mesh without draw
+  // counts or material, a texture without a range, a set without a length.
+  test::KxmWriter theirs;
+  theirs.open(chunk::FrameRoot).chunkFloats(chunk::FrameOffset, {1, 2, 3});
+  theirs.chunkFloats(chunk::FrameMatrix, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+  theirs.open(chunk::FrameChild), frame(theirs, "First"), theirs.end().close();
+  theirs.open(chunk::FrameChild), frame(theirs, "Second"), theirs.end().close();
+  theirs.open(chunk::FrameMesh).positions({0, 0, 0, 1, 0, 0, 0, 1, 0});
+  theirs.chunkI32(chunk::MeshPrimitiveType, 4).chunkI32(chunk::MeshTextureCount, 1);
+  theirs.open(chunk::MeshTextures).chunkStr(chunk::TextureName, "t.png").end().end().close();
+  theirs.end().close().end().close();
+  theirs.open(chunk::AnimationSetRoot).chunkStr(chunk::AnimationSetName, "Still").end().close();
+  for (const test::KxmWriter* file : {&twoRoots, &family, &positions, &theirs}) {
     Model model;
     ASSERT_TRUE(readForWriting(file->bytes(), model).loaded);
     EXPECT_EQ(written(model), file->bytes());
@@ -113,6 +126,15 @@ TEST(Writer, RefusesWhatNoFileCanHold) {
   EXPECT_FALSE(writeKxm(model, bytes, error));
   EXPECT_NE(error.find("65536"), std::string::npos);
   EXPECT_TRUE(bytes.empty());
+
+  // A list whose count claimed two billion elements: refused before a byte of them is written,
+  // where it took gigabytes.
+  Model claimed;
+  Mesh& listed = *claimed.addFrame(-1)->meshes.append();
+  listed.multiMaterials.append();
+  ASSERT_TRUE(listed.multiMaterials.appendDefaults(2000000000));
+  EXPECT_FALSE(writeKxm(claimed, bytes, error));
+  EXPECT_NE(error.find("2000000001 elements, more than a file holds"), std::string::npos) << error;
 }
 
 TEST(Writer, SavesAllOrNothing) {

@@ -56,7 +56,7 @@ void writeAnimationFields(ChunkBytes& w, const Animation& animation) {
 void writeAnimationSet(ChunkBytes& w, const AnimationSet& set) {
   w.open(chunk::AnimationSetRoot);
   w.chunkName(chunk::AnimationSetName, set.name);
-  w.chunkU32(chunk::AnimationSetLength, fileTicks(set.length));
+  if (set.hasLength) w.chunkU32(chunk::AnimationSetLength, fileTicks(set.length));
   const std::size_t count = set.animations.count();
   for (std::size_t first = 0; first < count && !w.failed(); first += kChainLength) {
     const std::size_t last = std::min(count, first + kChainLength);

@@ -1,5 +1,6 @@
-// A mesh: its vertex format and vertices, indices, drawing counts, material, the values the
-// viewer only shows, then its textures, multi-materials and bones, each list after its count.
+// A mesh: its vertex format and vertices, indices, drawing counts, material (those of them the
+// mesh has), the values the viewer only shows, then its textures, multi-materials and bones,
+// each list after its count.
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -38,8 +39,8 @@ void putColour(std::uint8_t* at, const float (&rgba)[4]) {
 void writeVertices(ChunkBytes& w, const Mesh& mesh) {
   const std::uint32_t flags = mesh.fvfFlags;
   const std::int32_t stride = fvfVertexSize(flags);
-  w.chunkU32(chunk::MeshFvfFlags, flags);
-  w.chunkI32(chunk::MeshFvfSize, stride);
+  if (mesh.has.fvfFlags) w.chunkU32(chunk::MeshFvfFlags, flags);
+  if (mesh.has.fvfSize) w.chunkI32(chunk::MeshFvfSize, stride);
   if (mesh.vertices.empty()) return;
   w.chunkI32(chunk::MeshVertexCount, mesh.vertices.count());
   const VertexLayout at = vertexLayout(flags);
@@ -98,8 +99,8 @@ void writeMaterial(ChunkBytes& w, ChunkCode code, const Material& material) {
 void writeTexture(ChunkBytes& w, const Texture& texture) {
   w.chunkName(chunk::TextureName, texture.name);
   for (const ShownState& state : texture.states) w.chunkU32(state.code, state.raw);
-  w.chunkI32(chunk::TexturePrimitiveStart, texture.primitiveStart);
-  w.chunkI32(chunk::TexturePrimitiveCount, texture.primitiveCount);
+  if (texture.hasPrimitiveStart) w.chunkI32(chunk::TexturePrimitiveStart, texture.primitiveStart);
+  if (texture.hasPrimitiveCount) w.chunkI32(chunk::TexturePrimitiveCount, texture.primitiveCount);
 }
 
 void writeMultiMaterial(ChunkBytes& w, const MultiMaterial& entry) {
@@ -137,6 +138,19 @@ void writeList(ChunkBytes& w, ChunkCode countCode, ChunkCode listCode,
     w.fail("a list of " + std::to_string(table.count()) + " elements");
     return;
   }
+  // The defaults a short list stood for are all alike: what they come to is known before one is
+  // written, and a list past what a file holds is refused before it takes the memory.
+  const std::uint64_t defaults = table.count() - table.storedCount();
+  if (defaults > 0) {
+    std::vector<std::uint8_t> one;
+    ChunkBytes probe(one);
+    writeOne(probe, Record{});
+    probe.end();
+    if (w.size() > UINT32_MAX || defaults > (UINT32_MAX - w.size()) / one.size()) {
+      w.fail("a list of " + std::to_string(table.count()) + " elements, more than a file holds");
+      return;
+    }
+  }
   w.chunkI32(countCode, static_cast<std::int32_t>(table.count()));
   w.open(listCode);
   for (std::uint64_t i = 0; i < table.count() && !w.failed(); ++i) {
@@ -152,10 +166,11 @@ void writeList(ChunkBytes& w, ChunkCode countCode, ChunkCode listCode,
 void writeMesh(ChunkBytes& w, const Mesh& mesh) {
   writeVertices(w, mesh);
   writeIndices(w, mesh);
-  w.chunkI32(chunk::MeshPrimitiveType, mesh.primitiveType);
-  w.chunkI32(chunk::MeshDrawVertexCount, mesh.drawVertexCount);
-  w.chunkI32(chunk::MeshDrawPrimitiveCount, mesh.drawPrimitiveCount);
-  writeMaterial(w, chunk::MeshMaterial, mesh.material);
+  if (mesh.has.primitiveType) w.chunkI32(chunk::MeshPrimitiveType, mesh.primitiveType);
+  if (mesh.has.drawVertexCount) w.chunkI32(chunk::MeshDrawVertexCount, mesh.drawVertexCount);
+  if (mesh.has.drawPrimitiveCount)
+    w.chunkI32(chunk::MeshDrawPrimitiveCount, mesh.drawPrimitiveCount);
+  if (mesh.has.material) writeMaterial(w, chunk::MeshMaterial, mesh.material);
   writeShown(w, mesh.renderStates);
   writeList(w, chunk::MeshTextureCount, chunk::MeshTextures, mesh.textures, writeTexture);
   writeList(w, chunk::MultipleMaterialCount, chunk::MultipleMaterials, mesh.multiMaterials,

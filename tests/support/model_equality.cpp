@@ -36,7 +36,8 @@ std::string elements(const Mesh& a, const Mesh& b) {
   for (std::uint64_t i = 0; i < a.textures.count(); ++i) {
     const Texture &x = a.textures.at(i), &y = b.textures.at(i);
     if (!sameName(x.name, y.name) || x.primitiveStart != y.primitiveStart ||
-        x.primitiveCount != y.primitiveCount || !sameStates(x.states, y.states)) {
+        x.primitiveCount != y.primitiveCount || !sameStates(x.states, y.states) ||
+        x.hasPrimitiveStart != y.hasPrimitiveStart || x.hasPrimitiveCount != y.hasPrimitiveCount) {
       return "texture " + std::to_string(i);
     }
   }
@@ -70,6 +71,12 @@ std::string meshDifference(const Mesh& a, const Mesh& b) {
       a.primitiveType != b.primitiveType) {
     return "drawing counts";
   }
+  const Mesh::Chunks &x = a.has, &y = b.has;
+  if (x.fvfFlags != y.fvfFlags || x.fvfSize != y.fvfSize || x.primitiveType != y.primitiveType ||
+      x.drawVertexCount != y.drawVertexCount || x.drawPrimitiveCount != y.drawPrimitiveCount ||
+      x.material != y.material) {
+    return "chunks present";
+  }
   if (!sameStates(a.renderStates, b.renderStates)) return "render states";
   return elements(a, b);
 }
@@ -77,6 +84,9 @@ std::string meshDifference(const Mesh& a, const Mesh& b) {
 std::string frameDifference(const Frame& a, const Frame& b) {
   if (!sameName(a.name, b.name)) return "name";
   if (a.parentIndex != b.parentIndex) return "parent";
+  if (a.heldBy != b.heldBy || a.afterMeshes != b.afterMeshes) return "place among the chunks";
+  if (a.hasName != b.hasName) return "name chunk";
+  if (a.transformOrder != b.transformOrder) return "order of the transform chunks";
   if (!sameBits(a.matrix, b.matrix) || a.hasMatrix != b.hasMatrix) return "matrix";
   if (!sameBits(a.offset, b.offset) || !sameBits(a.rotation, b.rotation) ||
       !sameBits(a.scale, b.scale) || a.hasOffset != b.hasOffset || a.hasRotation != b.hasRotation ||
@@ -111,7 +121,7 @@ std::string modelDifference(const Model& a, const Model& b) {
   if (a.animationSets.count() != b.animationSets.count()) return "animation set count";
   for (std::size_t s = 0; s < a.animationSets.count(); ++s) {
     const AnimationSet &x = a.animationSets[s], &y = b.animationSets[s];
-    if (!sameName(x.name, y.name) || !sameBits(x.length, y.length)) {
+    if (!sameName(x.name, y.name) || !sameBits(x.length, y.length) || x.hasLength != y.hasLength) {
       return "animation set " + std::to_string(s);
     }
     if (x.animations.count() != y.animations.count()) {

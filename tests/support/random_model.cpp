@@ -1,9 +1,12 @@
 #include "tests/support/random_model.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "format/chunk_catalogue.h"
@@ -18,7 +21,13 @@ struct Dice {
   std::uint32_t next() { return static_cast<std::uint32_t>(engine()); }
   std::uint32_t below(std::uint32_t n) { return next() % n; }
   bool coin() { return below(2) == 0; }
-  float real() { return std::uniform_real_distribution<float>(-1000, 1000)(engine); }
+  // Now and then a float no glTF number holds, or one that is easily lost on the way.
+  float real() {
+    if (below(16) != 0) return std::uniform_real_distribution<float>(-1000, 1000)(engine);
+    constexpr std::uint32_t kBits[] = {0x7FC00001, 0xFFC00000, 0x7F800000, 0xFF800000,
+                                       0x80000000, 0x7F7FFFFF, 0x00000001};
+    return std::bit_cast<float>(kBits[below(7)]);
+  }
   void reals(float* out, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) out[i] = real();
   }
@@ -82,8 +91,10 @@ void randomElements(Dice& d, Mesh& mesh) {
     Texture& t = *mesh.textures.append();
     d.name(t.name);
     randomStates(d, t.states, chunk::TextureStage, chunk::TextureTcMode);
-    t.primitiveStart = static_cast<std::int32_t>(d.next());
-    t.primitiveCount = static_cast<std::int32_t>(d.below(100));
+    if ((t.hasPrimitiveStart = d.below(4) != 0))
+      t.primitiveStart = static_cast<std::int32_t>(d.next());
+    if ((t.hasPrimitiveCount = d.below(4) != 0))
+      t.primitiveCount = static_cast<std::int32_t>(d.below(100));
   }
   for (std::uint32_t n = d.below(3); n > 0; --n) {
     MultiMaterial& m = *mesh.multiMaterials.append();
@@ -112,33 +123,69 @@ void randomMesh(Dice& d, Mesh& mesh) {
   if (mesh.fvfFlags & kFvfNormal)
     fillArray(mesh.normals, vertices, [&](Normal& n) { d.reals(n.value, 3); });
   fillArray(mesh.indices, d.below(13), [&](std::uint32_t& i) { i = d.below(65536); });
-  mesh.material = randomMaterial(d);
-  mesh.drawVertexCount = static_cast<std::int32_t>(d.next());
-  mesh.drawPrimitiveCount = static_cast<std::int32_t>(d.next());
-  mesh.primitiveType = static_cast<std::int32_t>(d.below(8));
+  // Each value chunk present or not; one that is not leaves its value as a reader starts it.
+  Mesh::Chunks& has = mesh.has;
+  if ((has.material = d.below(4) != 0)) mesh.material = randomMaterial(d);
+  if ((has.drawVertexCount = d.coin())) mesh.drawVertexCount = static_cast<std::int32_t>(d.next());
+  if ((has.drawPrimitiveCount = d.coin()))
+    mesh.drawPrimitiveCount = static_cast<std::int32_t>(d.next());
+  if ((has.primitiveType = d.below(4) != 0))
+    mesh.primitiveType = static_cast<std::int32_t>(d.below(8));
+  if (mesh.vertices.empty() && d.below(4) == 0) {  // no vertices, and no format said
+    has.fvfSize = d.coin();
+    if ((has.fvfFlags = d.coin()) == false) mesh.fvfFlags = 0;
+  }
   randomStates(d, mesh.renderStates, chunk::UseMultipleMaterials, chunk::MeshAlphaTestValue);
   randomElements(d, mesh);
 }
 
-// A parent the nesting can give row `row`: none, or a frame on the way down to the row before.
-std::int32_t randomParent(Dice& d, const Model& model, std::size_t row) {
+// A parent the nesting can give row `row`: none, or a frame on the way down to the row before;
+// and the frame whose chunk holds it: the parent (a CHILD) or the parent's child on that way (a
+// SIBLING).
+std::pair<std::int32_t, std::int32_t> randomParent(Dice& d, const Model& model, std::size_t row) {
   std::vector<std::int32_t> chain;
   for (auto r = static_cast<std::int32_t>(row) - 1; r >= 0;
        r = model.frames[static_cast<std::size_t>(r)].parentIndex) {
     chain.push_back(r);
   }
   const std::uint32_t pick = d.below(static_cast<std::uint32_t>(chain.size()) + 1);
-  return pick == chain.size() ? -1 : chain[pick];
+  if (pick == chain.size()) return {-1, -1};
+  return {chain[pick], pick > 0 && d.coin() ? chain[pick - 1] : chain[pick]};
+}
+
+// Where among its holder's meshes a frame's chunk comes: after those before the frames the
+// holder held earlier, or more.
+std::int32_t randomAfterMeshes(Dice& d, const Model& model, std::int32_t heldBy) {
+  if (heldBy < 0) return -1;
+  std::uint32_t least = 0;
+  for (const Frame& earlier : model.frames) {
+    if (earlier.heldBy == heldBy) least = static_cast<std::uint32_t>(earlier.afterMeshes);
+  }
+  const auto meshes =
+      static_cast<std::uint32_t>(model.frames[static_cast<std::size_t>(heldBy)].meshes.count());
+  return static_cast<std::int32_t>(least + d.below(meshes - least + 1));
 }
 
 void randomFrame(Dice& d, Model& model) {
-  const std::int32_t parent = randomParent(d, model, model.frames.count());
+  const std::size_t row = model.frames.count();
+  const auto [parent, heldBy] = randomParent(d, model, row);
+  const std::int32_t afterMeshes = randomAfterMeshes(d, model, heldBy);
   Frame& f = *model.addFrame(parent);
-  d.name(f.name);
+  f.heldBy = heldBy;
+  f.afterMeshes = afterMeshes;
+  if ((f.hasName = d.below(4) != 0))
+    d.name(f.name);
+  else  // as the reader names a frame without a name chunk
+    std::snprintf(f.name, sizeof f.name, "NoName%zu", row);
   if ((f.hasMatrix = d.coin())) d.reals(f.matrix, 16);
   if ((f.hasOffset = d.coin())) d.reals(f.offset, 3);
   if ((f.hasRotation = d.coin())) d.reals(f.rotation, 3);
   if ((f.hasScale = d.coin())) d.reals(f.scale, 3);
+  // Those it has in any order, then those it has not in theirs.
+  const bool has[4] = {f.hasMatrix, f.hasOffset, f.hasRotation, f.hasScale};
+  const auto present = std::stable_partition(f.transformOrder.begin(), f.transformOrder.end(),
+                                             [&](std::uint8_t k) { return has[k]; });
+  std::shuffle(f.transformOrder.begin(), present, d.engine);
   for (std::uint32_t m = d.below(3); m > 0; --m) randomMesh(d, *f.meshes.append());
 }
 
@@ -169,7 +216,7 @@ void randomModel(std::uint32_t seed, Model& model) {
   for (std::uint32_t n = d.below(3); n > 0; --n) {
     AnimationSet& set = *model.addAnimationSet();
     d.name(set.name);
-    set.length = d.ticks();
+    if ((set.hasLength = d.below(4) != 0)) set.length = d.ticks();
     // Now and then more animations than one chain holds.
     const std::uint32_t animations = d.below(10) == 0 ? 300 + d.below(300) : d.below(4);
     for (std::uint32_t i = 0; i < animations; ++i) randomAnimation(d, *set.animations.append());
