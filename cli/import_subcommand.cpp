@@ -1,7 +1,10 @@
 // kxm import: a glTF file (.glb, or .gltf with what it names) into a KXM file, its images
 // written beside it as texture files; everything written all or nothing, never over the input.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <system_error>
 
@@ -22,8 +25,19 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
          std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
 }
 
+bool holds(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  const std::vector<std::uint8_t> there{std::istreambuf_iterator<char>(in),
+                                        std::istreambuf_iterator<char>()};
+  return !in.bad() && there == bytes;
+}
+
 // The KXM file and its texture files as one set: all are renamed into place once all are whole.
-bool writeAll(const Imported& imported, const std::filesystem::path& out, std::string& error) {
+// A texture file is never written over a file the import read: where it already holds those
+// bytes (a .gltf imported beside its images) it is left as it is, else nothing is written.
+bool writeAll(const Imported& imported, const std::filesystem::path& in,
+              const std::filesystem::path& out, std::string& error) {
   std::vector<std::uint8_t> bytes;
   if (!writeKxm(imported.model, bytes, error)) return false;
   files::OutputSet set;
@@ -34,8 +48,19 @@ bool writeAll(const Imported& imported, const std::filesystem::path& out, std::s
     });
   };
   const std::filesystem::path folder = out.parent_path();
-  for (const ImportedImage& texture : imported.textures)
-    if (!put(folder / files::pathFromText(texture.name), texture.bytes)) return false;
+  for (const ImportedImage& texture : imported.textures) {
+    const std::filesystem::path target = folder / files::pathFromText(texture.name);
+    const bool read =
+        sameFile(target, in) ||
+        std::any_of(imported.read.begin(), imported.read.end(),
+                    [&](const std::filesystem::path& r) { return sameFile(target, r); });
+    if (read && holds(target, texture.bytes)) continue;
+    if (read) {
+      error = files::textFromPath(target) + " is a file the import read; nothing written";
+      return false;
+    }
+    if (!put(target, texture.bytes)) return false;
+  }
   return put(out, bytes) && set.commit(error);
 }
 
@@ -85,7 +110,7 @@ class Import final : public Subcommand {
                      std::string(issueName(w.code)).c_str());
       }
     }
-    if (!writeAll(imported, out, error)) {
+    if (!writeAll(imported, in, out, error)) {
       std::fprintf(stderr, "kxm: %s: %s\n", out_.c_str(), error.c_str());
       return 1;
     }

@@ -108,8 +108,9 @@ namespace {
 
 // The document parsed and checked; false with the reason in `error`.
 bool parse(std::span<const std::uint8_t> bytes, const std::filesystem::path& folder,
-           const ImportOptions& options, tinygltf::Model& doc, std::string& error) {
-  return gltfin::parseGltf(bytes, folder, options.maxFileBytes, doc, error) &&
+           const ImportOptions& options, tinygltf::Model& doc,
+           std::vector<std::filesystem::path>& read, std::string& error) {
+  return gltfin::parseGltf(bytes, folder, options.maxFileBytes, doc, read, error) &&
          gltfin::validate(doc, error);
 }
 
@@ -117,6 +118,7 @@ bool parse(std::span<const std::uint8_t> bytes, const std::filesystem::path& fol
 bool failed(Imported& out) {
   out.model.clearModel();
   out.textures.clear();
+  out.read.clear();
   return false;
 }
 
@@ -128,7 +130,7 @@ bool importGltfBytes(const std::vector<std::uint8_t>& bytes, const std::filesyst
   failed(out);
   try {
     tinygltf::Model doc;
-    if (!parse(bytes, folder, options, doc, error)) return failed(out);
+    if (!parse(bytes, folder, options, doc, out.read, error)) return failed(out);
     if (gltfin::Importer(doc, options, out, warnings).run(error)) return true;
   } catch (const std::bad_alloc&) {
     error = "out of memory";
@@ -158,7 +160,7 @@ bool importGltf(const std::filesystem::path& in, const ImportOptions& options, I
       if (!gltfin::readWholeFile(in, options.maxFileBytes, place, error)) return false;
       const std::span<const std::uint8_t> bytes(static_cast<const std::uint8_t*>(image.get()),
                                                 size);
-      if (!parse(bytes, folder, options, doc, error)) {
+      if (!parse(bytes, folder, options, doc, out.read, error)) {
         error = files::textFromPath(in) + ": " + error;
         return false;
       }

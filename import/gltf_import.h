@@ -64,6 +64,8 @@ struct ImportedImage {
 struct Imported {
   Model model;
   std::vector<ImportedImage> textures;
+  std::vector<std::filesystem::path>
+      read;  // the files beside the input that it named and were read
 };
 
 // Reads `in` into `out` (emptied first); false with the reason in `error` ("/accessors/2/count:

@@ -14,6 +14,7 @@ namespace {
 struct Folder {
   std::filesystem::path root;  // canonical; empty: nothing outside the input may be read
   std::uint64_t maxBytes;
+  std::vector<std::filesystem::path>* read;  // each file read, as resolved
 };
 
 // A path inside the folder, after links are followed; nothing else may be read.
@@ -41,7 +42,7 @@ std::string expandPath(const std::string& path, void*) {
 
 bool readFile(std::vector<unsigned char>* out, std::string* err, const std::string& name,
               void* user) {
-  const Folder& folder = *static_cast<Folder*>(user);
+  Folder& folder = *static_cast<Folder*>(user);
   std::filesystem::path resolved;
   if (!inside(folder, name, resolved)) {
     if (err) *err += "'" + name + "' is not a file inside the input's folder; not read\n";
@@ -52,6 +53,7 @@ bool readFile(std::vector<unsigned char>* out, std::string* err, const std::stri
     if (err) *err += error + "\n";
     return false;
   }
+  folder.read->push_back(resolved);
   return true;
 }
 
@@ -115,8 +117,9 @@ bool readWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes,
 }
 
 bool parseGltf(std::span<const std::uint8_t> bytes, const std::filesystem::path& folder,
-               std::uint64_t maxFileBytes, tinygltf::Model& model, std::string& error) {
-  Folder where{{}, maxFileBytes};
+               std::uint64_t maxFileBytes, tinygltf::Model& model,
+               std::vector<std::filesystem::path>& read, std::string& error) {
+  Folder where{{}, maxFileBytes, &read};
   if (!folder.empty()) {
     std::error_code failed;
     where.root = std::filesystem::weakly_canonical(folder, failed);

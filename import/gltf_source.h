@@ -14,9 +14,11 @@
 namespace kxm::gltfin {
 
 // Parses `bytes` (a GLB when they start with "glTF", else JSON); `folder` is where the outside
-// files it names may be (none are read when it is empty). false with the reason in `error`.
+// files it names may be (none are read when it is empty), and `read` gets each one read. false
+// with the reason in `error`.
 bool parseGltf(std::span<const std::uint8_t> bytes, const std::filesystem::path& folder,
-               std::uint64_t maxFileBytes, tinygltf::Model& model, std::string& error);
+               std::uint64_t maxFileBytes, tinygltf::Model& model,
+               std::vector<std::filesystem::path>& read, std::string& error);
 
 // Reads a whole file of at most `maxBytes` into the memory `place(size)` gives (null: none to be
 // had); false with the reason in `error`.

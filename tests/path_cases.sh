@@ -83,6 +83,15 @@ row out-folder 1 "Is a directory" -- export t.kxm out.glb
 row out-long 1 "too long" -- export t.kxm "${long_name%.kxm}.glb"
 row out-is-input 2 "is the input" -- export model.glb ./model.glb
 [ -p fifo.glb ] && [ -d out.glb ] || { echo "FAIL an output that is not a file was replaced"; failed=$((failed + 1)); }
+# A texture the import would write over an image the .gltf read: left as it is where it holds
+# those bytes, else nothing is written.
+mkdir -p textured && cp t.kxm "$(dirname "$sample")/wood.png" textured/
+"$kxm" export textured/t.kxm g/scene.gltf > /dev/null 2>&1 && cp g/scene_textures/wood.png wood.kept
+"$kxm" import g/scene.gltf g/scene_textures/scene.kxm > import-beside.out 2>&1 ||
+  { echo "FAIL import beside its images: $(cat import-beside.out)"; failed=$((failed + 1)); }
+row import-over-image 1 "is a file the import read; nothing written" -- import --textures png g/scene.gltf g/scene_textures/again.kxm
+cmp -s wood.kept g/scene_textures/wood.png && [ ! -e g/scene_textures/again.kxm ] ||
+  { echo "FAIL an image the import read was written over"; failed=$((failed + 1)); }
 
 # A full device: what is written must be written, help included.
 OUT=/dev/full row full-check 1 "No space left" -- check t.kxm --json
