@@ -174,6 +174,16 @@ const valuesTable = (page) =>
 
 const f6 = (v) => v.toFixed(6);
 
+// No number of the values table cut off, and each column as wide for its head as for its rows.
+async function expectColumnsWhole(page) {
+  const cut = await page.$$eval("#values [role=cell]", (cells) =>
+    cells.filter((c) => c.scrollWidth > c.clientWidth).map((c) => c.textContent));
+  assert.deepEqual(cut, []);
+  const lefts = await page.$$eval("#values [role=row]", (rows) =>
+    rows.map((r) => Array.from(r.querySelectorAll("[role=cell]"), (c) => Math.round(c.getBoundingClientRect().left))));
+  lefts.forEach((l) => assert.deepEqual(l, lefts[0]));
+}
+
 describe("the values of data chunks", () => {
   // The chunk of this label inside the sample's "Base" frame (or after another line of another
   // file), by kxm dump --offsets.
@@ -288,13 +298,7 @@ describe("the values of data chunks", () => {
       [f6(-0.25), f6(1), f6(2)],
       [f6(0), f6(0), (-3.4028234663852886e38).toFixed(6)],
     ]);
-    const cut = await page.$$eval("#values [role=cell]", (cells) =>
-      cells.filter((c) => c.scrollWidth > c.clientWidth).map((c) => c.textContent));
-    assert.deepEqual(cut, []);
-    // Each column is as wide for its head as for its rows.
-    const lefts = await page.$$eval("#values [role=row]", (rows) =>
-      rows.map((r) => Array.from(r.querySelectorAll("[role=cell]"), (c) => Math.round(c.getBoundingClientRect().left))));
-    lefts.forEach((l) => assert.deepEqual(l, lefts[0]));
+    await expectColumnsWhole(page);
   });
 
   test("a bone's vertices and weights, from either of its chunks, as the file holds them", async () => {
@@ -334,12 +338,7 @@ describe("the values of data chunks", () => {
       ["2", "7", largest.toFixed(6)],
       ["3", "0", Math.fround(-0.000001).toFixed(6)],
     ]);
-    const cut = await page.$$eval("#values [role=cell]", (cells) =>
-      cells.filter((c) => c.scrollWidth > c.clientWidth).map((c) => c.textContent));
-    assert.deepEqual(cut, []);
-    const lefts = await page.$$eval("#values [role=row]", (rows) =>
-      rows.map((r) => Array.from(r.querySelectorAll("[role=cell]"), (c) => Math.round(c.getBoundingClientRect().left))));
-    lefts.forEach((l) => assert.deepEqual(l, lefts[0]));
+    await expectColumnsWhole(page);
   });
 
   test("the vertices of a mesh whose row was made 120,000 rows before them", async () => {
