@@ -71,6 +71,31 @@ struct FrameWalker {
                        frameName);
   }
 
+  // A CHILD or SIBLING chunk: a new frame row, walked as the nested level.
+  NestedStep enterFrame(Level& level, const ChunkHead& head, Level& nested, SinkNode parent,
+                        std::size_t depth) {
+    const bool child = head.code == chunk::FrameChild;
+    Frame& frame = frameOf(level);
+    const SinkNode node =
+        r.tellStart(parent, head, RecordStart::Kind::Frame, 0, r.model.frames.count());
+    nested.end = head.end;
+    Frame* added = addFrame(child ? level.index : frame.parentIndex, nested.index);
+    if (added == nullptr) {
+      r.outOfMemory("a frame");
+      return NestedStep::Failed;
+    }
+    added->heldBy = level.index;
+    added->afterMeshes = static_cast<std::int32_t>(frame.meshes.count());
+    nested.siblingParentItem = child ? node : level.siblingParentItem;
+    nested.frameItem = node;
+    nested.frameDepth = static_cast<std::uint32_t>(depth);
+    nested.siblingParentDepth =
+        child ? static_cast<std::uint32_t>(depth) : level.siblingParentDepth;
+    nested.chainDepth = static_cast<std::uint32_t>(r.pathDepth() - 1);
+    nested.named = false;
+    return NestedStep::Nested;
+  }
+
   NestedStep onChunk(Level& level, const ChunkHead& head, Level& nested) {
     const bool sibling = head.code == chunk::FrameSibling;
     const std::size_t depth = (sibling ? level.siblingParentDepth : level.frameDepth) + 1;
@@ -108,28 +133,9 @@ struct FrameWalker {
                         static_cast<std::size_t>(level.index), frame.meshes.count());
         return r.readMesh(head.end, frame, node) ? NestedStep::Handled : NestedStep::Failed;
       }
-      case chunk::FrameChild:      // Frame CHILD: a frame whose parent is this one
-      case chunk::FrameSibling: {  // Frame SIBLING: a frame with this one's parent, shown beside it
-        const SinkNode node =
-            r.tellStart(parent, head, RecordStart::Kind::Frame, 0, r.model.frames.count());
-        const bool child = !sibling;
-        nested.end = head.end;
-        Frame* added = addFrame(child ? level.index : frame.parentIndex, nested.index);
-        if (added == nullptr) {
-          r.outOfMemory("a frame");
-          return NestedStep::Failed;
-        }
-        added->heldBy = level.index;
-        added->afterMeshes = static_cast<std::int32_t>(frame.meshes.count());
-        nested.siblingParentItem = child ? node : level.siblingParentItem;
-        nested.frameItem = node;
-        nested.frameDepth = static_cast<std::uint32_t>(depth);
-        nested.siblingParentDepth =
-            child ? static_cast<std::uint32_t>(depth) : level.siblingParentDepth;
-        nested.chainDepth = static_cast<std::uint32_t>(r.pathDepth() - 1);
-        nested.named = false;
-        return NestedStep::Nested;
-      }
+      case chunk::FrameChild:    // Frame CHILD: a frame whose parent is this one
+      case chunk::FrameSibling:  // Frame SIBLING: a frame with this one's parent, shown beside it
+        return enterFrame(level, head, nested, parent, depth);
       case chunk::FrameOffset:
       case chunk::FrameRotation:  // Frame Rotation, in radians
       case chunk::FrameScale: {
