@@ -12,10 +12,7 @@
 #include <vector>
 
 #include "tests/support/kxm_writer.h"
-
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#endif
+#include "tests/support/program_run.h"
 
 namespace kxm::test {
 
@@ -25,29 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct DiffRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// The build's paths are the build machine's; under Wine its root is drive Z:.
-std::string hostPath(std::string path) {
-#if defined(_WIN32)
-  if (!path.empty() && path[0] == '/') {
-    for (char& c : path) c = c == '/' ? '\\' : c;
-    path = "Z:" + path;
-  }
-#endif
-  return path;
-}
+using DiffRun = ProgramRun;
 
 class KxmDiff : public ::testing::Test {
  protected:
@@ -69,19 +44,7 @@ class KxmDiff : public ::testing::Test {
     return " \"" + hostPath((dir / name).string()) + "\"";
   }
 
-  DiffRun diff(const std::string& arguments) {
-    const fs::path out = dir / "stdout", err = dir / "stderr";
-    std::string command = "\"" + hostPath(KXM) + "\" diff " + arguments + " > \"" + out.string() +
-                          "\" 2> \"" + err.string() + "\"";
-#if defined(_WIN32)
-    command = "\"" + command + "\"";  // cmd /c drops the outermost pair of quotes
-#endif
-    int status = std::system(command.c_str());
-#if !defined(_WIN32)
-    status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-    return {status, readFile(out), readFile(err)};
-  }
+  DiffRun diff(const std::string& arguments) { return runProgram(KXM, "diff " + arguments, dir); }
 };
 
 // A frame as an exporter writes it: its name, then a mesh (a triangle and a render state), and

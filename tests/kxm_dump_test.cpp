@@ -12,11 +12,8 @@
 #include "files/paths.h"
 #include "tests/support/image_writers.h"
 #include "tests/support/kxm_writer.h"
+#include "tests/support/program_run.h"
 #include "tests/support/textured_quad.h"
-
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#endif
 
 namespace kxm::test {
 
@@ -26,18 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-struct DumpRun {
-  int status;
-  std::string out;
-  std::string err;
-};
+using DumpRun = ProgramRun;
 
 class KxmDump : public ::testing::Test {
  protected:
@@ -54,34 +40,10 @@ class KxmDump : public ::testing::Test {
   // Runs the program with its working folder `in` when one is given.
   DumpRun run(const std::string& arguments, const char* program = KXM_DUMP,
               const fs::path& in = {}) {
-    const fs::path out = dir / "stdout", err = dir / "stderr";
-    std::string command = "\"" + hostPath(program) + "\" " + arguments + " > \"" + out.string() +
-                          "\" 2> \"" + err.string() + "\"";
-    if (!in.empty()) command = "cd \"" + hostPath(in.string()) + "\" && " + command;
-#if defined(_WIN32)
-    command = "\"" + command + "\"";  // cmd /c drops the outermost pair of quotes
-#endif
-    int status = std::system(command.c_str());
-#if !defined(_WIN32)
-    status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-    return {status, readFile(out), readFile(err)};
+    return runProgram(program, arguments, dir, in);
   }
 
-  // The build's paths are the build machine's; under Wine its root is drive Z:.
-  static std::string hostPath(std::string path) {
-#if defined(_WIN32)
-    if (!path.empty() && path[0] == '/') {
-      for (char& c : path) c = c == '/' ? '\\' : c;
-      path = "Z:" + path;
-    }
-#endif
-    return path;
-  }
-
-  std::string quoted(const fs::path& path) {
-    return "\"" + path.string() + "\"";
-  }
+  std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 };
 
 constexpr const char* kFourRoots = "FileHeader\nFrames\nAnimationSets\nCustomData\n";
